@@ -1,0 +1,32 @@
+// Raising language errors.
+
+#include "runtime/errors.h"
+
+namespace xol {
+
+namespace {
+
+RaisedError raised {};
+
+}
+
+void fire_error(ErrorId id, Cell const* arg1, Cell const* arg2, Cell const* arg3)
+{
+    Cell const* given[] = { arg1, arg2, arg3 };
+    RaisedError error { id, {}, 0 };
+    for (int i = 0; i < 3; ++i) {
+        error.arguments[i] = given[i] ? *given[i] : cell::make(type_ids::unset);
+        if (given[i]) error.argument_count = static_cast<std::uint8_t>(i + 1);
+    }
+    raised = error;
+    throw Unwind { UnwindCode::Error };
+}
+
+namespace errors {
+
+RaisedError const& last_raised() { return raised; }
+RaisedError& last_raised_for_marking() { return raised; }
+
+}
+
+}

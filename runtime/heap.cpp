@@ -1,0 +1,105 @@
+// The tracked heap: every block carries a 16-byte header linking it into one doubly linked list.
+
+#include "runtime/heap.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "runtime/quit.h"
+
+namespace xol::heap {
+
+namespace {
+
+struct alignas(16) BlockHeader {
+    BlockHeader* previous;
+    BlockHeader* next;
+};
+static_assert(sizeof(BlockHeader) == 16);
+
+struct HeapState {
+    BlockHeader* first = nullptr;
+    BlockHeader* last = nullptr;
+    std::size_t count = 0;
+} state;
+
+void link(BlockHeader* block)
+{
+    block->previous = state.last;
+    block->next = nullptr;
+    if (state.last)
+        state.last->next = block;
+    else
+        state.first = block;
+    state.last = block;
+    ++state.count;
+}
+
+void unlink(BlockHeader* block)
+{
+    (block->previous ? block->previous->next : state.first) = block->next;
+    (block->next ? block->next->previous : state.last) = block->previous;
+    --state.count;
+}
+
+BlockHeader* header_of(void* block) { return static_cast<BlockHeader*>(block) - 1; }
+
+[[noreturn]] void out_of_memory() { runtime::quit(runtime::status_out_of_memory, runtime::here()); }
+
+std::size_t with_header(std::size_t bytes)
+{
+    if (bytes > SIZE_MAX - sizeof(BlockHeader)) out_of_memory();
+    return bytes + sizeof(BlockHeader);
+}
+
+}
+
+void* allocate(std::size_t bytes)
+{
+    auto* block = static_cast<BlockHeader*>(std::malloc(with_header(bytes)));
+    if (!block) out_of_memory();
+    link(block);
+    return block + 1;
+}
+
+void* allocate_zeroed(std::size_t bytes)
+{
+    void* data = allocate(bytes);
+    std::memset(data, 0, bytes);
+    return data;
+}
+
+void* reallocate(void* data, std::size_t bytes)
+{
+    if (!data) return allocate(bytes);
+    BlockHeader* old_block = header_of(data);
+    unlink(old_block);
+    auto* block = static_cast<BlockHeader*>(std::realloc(old_block, with_header(bytes)));
+    if (!block) {
+        link(old_block);
+        out_of_memory();
+    }
+    link(block);
+    return block + 1;
+}
+
+void free(void* data)
+{
+    if (!data) return;
+    BlockHeader* block = header_of(data);
+    unlink(block);
+    std::free(block);
+}
+
+void free_all()
+{
+    while (state.first) {
+        BlockHeader* block = state.first;
+        unlink(block);
+        std::free(block);
+    }
+}
+
+std::size_t block_count() { return state.count; }
+
+}

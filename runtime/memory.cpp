@@ -1,0 +1,270 @@
+// The memory manager's frames: node frames and their slots, series frames, big buffers, and the OS
+// blocks under them.
+
+#include "runtime/memory.h"
+
+#include <cstring>
+
+#include "runtime/assert.h"
+#include "runtime/collector.h"
+#include "runtime/errors.h"
+#include "runtime/heap.h"
+#include "runtime/platform/memory.h"
+
+namespace xol {
+
+namespace memory {
+
+MemoryState state {};
+
+namespace {
+
+constexpr std::size_t node_frame_bytes = node_frame_stride * sizeof(std::uintptr_t);
+static_assert(node_frame_bytes % platform::page_size == 0);
+
+std::uint64_t rounded_to_pages(std::uint64_t bytes)
+{
+    return (bytes + platform::page_size - 1) & ~std::uint64_t { platform::page_size - 1 };
+}
+
+// An OS block for a frame or a big buffer, counted in the OS total. Raises no-memory when refused.
+std::byte* os_alloc(std::uint64_t bytes)
+{
+    void* block = platform::os_alloc(bytes);
+    if (!block) fire_error(err::internal::no_memory);
+    state.os_total += rounded_to_pages(bytes);
+    return static_cast<std::byte*>(block);
+}
+
+void os_free(void* block, std::uint64_t bytes)
+{
+    state.os_total -= rounded_to_pages(bytes);
+    if (!platform::os_free(block, bytes)) fire_error(err::internal::wrong_mem);
+}
+
+}
+
+void init()
+{
+    state = MemoryState {};
+    state.first_frame_size = first_series_frame_size;
+    state.next_frame_size = first_series_frame_size;
+    state.largest_frame_size = largest_series_frame_size;
+    state.node_slots = static_cast<std::uintptr_t*>(platform::reserve(node_region_frames * node_frame_bytes));
+    if (!state.node_slots) fire_error(err::internal::no_memory);
+    state.frame_at_position
+        = static_cast<NodeFrame**>(heap::allocate_zeroed(node_region_frames * sizeof(NodeFrame*)));
+}
+
+void release_all()
+{
+    while (state.node_head) node_frame::release(state.node_head);
+    while (state.series_head) series_frame::release(state.series_head);
+    while (state.big_head) big_buffer::release(state.big_head->buffer());
+    if (state.node_slots) platform::release(state.node_slots, node_region_frames * node_frame_bytes);
+    heap::free(state.frame_at_position);
+    state = MemoryState {};
+}
+
+}
+
+using memory::state;
+
+// Node frames and nodes.
+
+namespace node_frame {
+
+memory::NodeFrame* make(std::uint32_t slot_count)
+{
+    XOL_ASSERT(slot_count >= 1 && slot_count <= memory::node_frame_stride - 1, "node frame size");
+    std::uint32_t position = 0;
+    while (position < memory::node_region_frames && state.frame_at_position[position]) ++position;
+    if (position == memory::node_region_frames) fire_error(err::internal::no_memory);
+    std::uintptr_t* slots = state.node_slots + std::size_t { position } * memory::node_frame_stride;
+    if (!platform::commit(slots, memory::node_frame_bytes)) fire_error(err::internal::no_memory);
+    state.os_total += memory::node_frame_bytes;
+
+    auto* frame = static_cast<memory::NodeFrame*>(heap::allocate_zeroed(sizeof(memory::NodeFrame)));
+    frame->position = position;
+    frame->slot_count = slot_count;
+    frame->collection_count = gc::state.collections;
+    NodeId const first = frame->first_id();
+    NodeId const last = first + slot_count - 1;
+    for (NodeId id = first; id < last; ++id) state.node_slots[id] = (std::uintptr_t { id + 1 } << 1) | 1;
+    state.node_slots[last] = 1;
+    frame->free_head = first;
+    state.frame_at_position[position] = frame;
+
+    frame->previous = state.node_tail;
+    if (state.node_tail)
+        state.node_tail->next = frame;
+    else
+        state.node_head = state.node_current = frame;
+    state.node_tail = frame;
+    return frame;
+}
+
+void release(memory::NodeFrame* frame)
+{
+    (frame->previous ? frame->previous->next : state.node_head) = frame->next;
+    (frame->next ? frame->next->previous : state.node_tail) = frame->previous;
+    if (state.node_current == frame) state.node_current = state.node_tail;
+    std::uintptr_t* slots = state.node_slots + std::size_t { frame->position } * memory::node_frame_stride;
+    platform::decommit(slots, memory::node_frame_bytes);
+    state.os_total -= memory::node_frame_bytes;
+    state.frame_at_position[frame->position] = nullptr;
+    heap::free(frame);
+}
+
+void sweep()
+{
+    bool current_chosen = false;
+    for (memory::NodeFrame* frame = state.node_head; frame;) {
+        memory::NodeFrame* next = frame->next;
+        if (frame->used == 0 || frame->retired) {
+            release(frame);
+        } else {
+            if (!current_chosen && frame->used < frame->slot_count) {
+                state.node_current = frame;
+                current_chosen = true;
+            }
+            frame->history = (frame->history << 1) | (frame->used == frame->used_at_previous_collection ? 1u : 0u);
+            frame->used_at_previous_collection = frame->used;
+        }
+        frame = next;
+    }
+}
+
+}
+
+namespace node {
+
+NodeId alloc()
+{
+    memory::NodeFrame* frame = state.node_current;
+    if (!frame || frame->free_head == no_node || frame->retired) {
+        frame = state.node_head;
+        while (frame && (frame->free_head == no_node || frame->retired)) frame = frame->next;
+        if (!frame) frame = node_frame::make();
+        state.node_current = frame;
+    }
+    NodeId const id = frame->free_head;
+    frame->free_head = static_cast<NodeId>(state.node_slots[id] >> 1);
+    state.node_slots[id] = 0;
+    ++frame->used;
+    return id;
+}
+
+memory::NodeFrame* frame_of(NodeId id) { return state.frame_at_position[id / memory::node_frame_stride]; }
+
+void free(NodeId id)
+{
+    memory::NodeFrame* frame = frame_of(id);
+    XOL_ASSERT(frame && !is_free(id), "freeing a node that is not live");
+    state.node_slots[id] = (std::uintptr_t { frame->free_head } << 1) | 1;
+    frame->free_head = id;
+    --frame->used;
+}
+
+}
+
+// Series frames.
+
+namespace series_frame {
+
+memory::SeriesFrame* make()
+{
+    std::uint32_t const size = state.next_frame_size;
+    if (size < state.largest_frame_size) state.next_frame_size = size * 2;
+    std::uint64_t const block_size = memory::frame_data_offset + std::uint64_t { size };
+    auto* frame = reinterpret_cast<memory::SeriesFrame*>(memory::os_alloc(block_size));
+    frame->next = frame->previous = nullptr;
+    frame->size = block_size;
+    frame->fill = frame->start();
+    frame->end = frame->start() + size;
+
+    if (!state.series_head) {
+        state.series_head = state.series_tail = state.series_current = frame;
+    } else if (frame < state.series_head) {
+        frame->next = state.series_head;
+        state.series_head->previous = frame;
+        state.series_head = frame;
+    } else {
+        memory::SeriesFrame* after = state.series_head;
+        while (after->next && after->next < frame) after = after->next;
+        frame->next = after->next;
+        frame->previous = after;
+        (after->next ? after->next->previous : state.series_tail) = frame;
+        after->next = frame;
+    }
+    return frame;
+}
+
+memory::SeriesFrame* find_room(std::uint64_t bytes)
+{
+    for (memory::SeriesFrame* frame = state.series_head; frame; frame = frame->next)
+        if (static_cast<std::uint64_t>(frame->end - frame->fill) > bytes) return frame;
+    return nullptr;
+}
+
+void release(memory::SeriesFrame* frame)
+{
+    (frame->previous ? frame->previous->next : state.series_head) = frame->next;
+    (frame->next ? frame->next->previous : state.series_tail) = frame->previous;
+    if (state.series_current == frame) state.series_current = state.series_tail;
+    memory::os_free(frame, frame->size);
+}
+
+}
+
+// Big buffers.
+
+namespace big_buffer {
+
+namespace {
+
+memory::BigBuffer* block_of(SeriesBuffer* buffer)
+{
+    return reinterpret_cast<memory::BigBuffer*>(reinterpret_cast<std::byte*>(buffer) - memory::frame_data_offset);
+}
+
+}
+
+SeriesBuffer* make(std::uint64_t bytes)
+{
+    std::uint64_t const block_size = memory::frame_data_offset + bytes;
+    auto* block = reinterpret_cast<memory::BigBuffer*>(memory::os_alloc(block_size));
+    block->next = nullptr;
+    block->previous = state.big_tail;
+    block->size = block_size;
+    (state.big_tail ? state.big_tail->next : state.big_head) = block;
+    state.big_tail = block;
+    return block->buffer();
+}
+
+void release(SeriesBuffer* buffer)
+{
+    memory::BigBuffer* block = block_of(buffer);
+    (block->previous ? block->previous->next : state.big_head) = block->next;
+    (block->next ? block->next->previous : state.big_tail) = block->previous;
+    memory::os_free(block, block->size);
+}
+
+void sweep(void (*release_node)(NodeId))
+{
+    for (memory::BigBuffer* block = state.big_head; block;) {
+        memory::BigBuffer* next = block->next;
+        SeriesBuffer* buffer = block->buffer();
+        if (buffer->flags & series_flags::marked) {
+            buffer->flags &= ~series_flags::marked;
+        } else {
+            if (buffer->node != no_node) release_node(buffer->node);
+            release(buffer);
+        }
+        block = next;
+    }
+}
+
+}
+
+}

@@ -1,0 +1,28 @@
+// What the runtime core calls in the layers built on it (the evaluator and lexer, the GUI's terminal back
+// end). Each layer fills its table when it initialises; until then an entry is null and the runtime goes
+// on without it, which lets the core be built and tested alone.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/cell.h"
+
+namespace xol::neighbours {
+
+struct EvaluatorServices {
+    // Loads a string's text from its index into `target` as a block of values; answers the units consumed.
+    std::uint32_t (*load_string)(Cell const& string, Cell& target) = nullptr;
+    // Forms `value` into the string `buffer`, at most `limit` units; answers the limit less what it wrote.
+    std::int32_t (*form)(Cell const& value, Cell& buffer, std::int32_t limit) = nullptr;
+};
+
+struct ViewServices {
+    // Clear the drawn terminal interface before ordinary text is printed, and draw it again after.
+    void (*pause_for_print)() = nullptr;
+    void (*resume_after_print)() = nullptr;
+};
+
+extern EvaluatorServices evaluator;
+extern ViewServices view;
+
+}

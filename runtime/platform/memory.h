@@ -1,0 +1,21 @@
+// Virtual memory from the OS: whole blocks of pages, reserved and committed, and released whole.
+// Failures are answered by a value; the memory manager turns them into language errors.
+#pragma once
+
+#include <cstddef>
+
+namespace xol::platform {
+
+inline constexpr std::size_t page_size = 4096;
+
+// Read-write memory, committed, page aligned; nullptr when the OS refuses. `bytes` is rounded up to pages.
+void* os_alloc(std::size_t bytes);
+bool os_free(void* block, std::size_t bytes);
+
+// Address space only: no access until committed. nullptr when the OS refuses.
+void* reserve(std::size_t bytes);
+bool commit(void* address, std::size_t bytes);   // page-aligned range inside a reservation; zero-filled
+bool decommit(void* address, std::size_t bytes); // gives the pages back; the range stays reserved
+bool release(void* address, std::size_t bytes);  // a whole reservation
+
+}

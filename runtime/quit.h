@@ -1,0 +1,29 @@
+// The end of the process. Status 0 ends quietly; any other status first prints the runtime error report:
+//   "\n*** Runtime Error <status>: <message>\n*** at: <address as 16 upper-case hex digits>h\n"
+#pragma once
+
+#include <cstdint>
+#include <cstddef>
+#include <string_view>
+
+namespace xol::runtime {
+
+inline constexpr int status_out_of_memory = 94;
+inline constexpr int status_no_catch_for_throw = 95;
+inline constexpr int status_assertion_failed = 98;
+inline constexpr int status_no_case_matched = 100;
+inline constexpr int status_no_switch_matched = 101;
+
+[[noreturn]] void quit(int status, std::uintptr_t address);
+
+// The message of a runtime error status, as the report prints it.
+std::string_view error_message(int status);
+// The whole report for a non-zero status, written into `buffer` without allocating: quit may be
+// reporting that memory ran out.
+inline constexpr std::size_t report_buffer_size = 128;
+std::string_view report(int status, std::uintptr_t address, char (&buffer)[report_buffer_size]);
+
+// The address of the code that calls it: the "at" address of a report raised by runtime code.
+[[gnu::noinline]] std::uintptr_t here();
+
+}

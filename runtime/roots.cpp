@@ -1,0 +1,9 @@
+// The chains of rooted values.
+
+#include "runtime/roots.h"
+
+namespace xol::roots {
+
+RootsState state;
+
+}

@@ -1,0 +1,242 @@
+// Allocating series buffers, and moving a series into a larger buffer.
+
+#include <algorithm>
+#include <cstring>
+
+#include "runtime/collector.h"
+#include "runtime/errors.h"
+#include "runtime/heap.h"
+#include "runtime/memory.h"
+#include "runtime/roots.h"
+
+namespace xol {
+
+using memory::state;
+
+namespace series {
+
+namespace {
+
+// count x unit rounded up to 16, in 64 bits: a request that cannot fit a buffer raises, never wraps.
+std::uint64_t capacity_for(std::uint64_t count, std::uint32_t unit)
+{
+    if (unit != 0 && count > memory::max_capacity / unit) fire_error(err::internal::no_memory);
+    std::uint64_t const capacity = (count * unit + 15) & ~std::uint64_t { 15 };
+    if (capacity > memory::max_capacity) fire_error(err::internal::no_memory);
+    return capacity;
+}
+
+std::byte* cut_from_frames(std::uint64_t needed)
+{
+    memory::SeriesFrame* frame = state.series_current;
+    if (!frame || static_cast<std::uint64_t>(frame->end - frame->fill) <= needed) {
+        frame = series_frame::find_room(needed);
+        if (!frame) {
+            gc::collect_if_enabled();
+            frame = series_frame::find_room(needed);
+            if (!frame || static_cast<std::uint64_t>(frame->end - frame->fill) < memory::crowded_frame_limit) {
+                if (needed >= state.next_frame_size) state.next_frame_size = state.largest_frame_size;
+                frame = series_frame::make();
+            }
+        }
+        state.series_current = frame;
+    }
+    std::byte* start = frame->fill;
+    frame->fill += needed;
+    return start;
+}
+
+SeriesBuffer* attach(SeriesBuffer* buffer)
+{
+    NodeId const id = node::alloc();
+    node::set_buffer(id, buffer);
+    buffer->node = id;
+    return buffer;
+}
+
+}
+
+SeriesBuffer* alloc_buffer(std::uint64_t count, std::uint32_t unit)
+{
+    std::uint64_t const capacity = capacity_for(count, unit);
+    std::uint64_t const needed = capacity + buffer_overhead;
+    ++state.epoch;
+    if (gc::state.stress) gc::collect_if_enabled();
+
+    SeriesBuffer* buffer;
+    std::uint32_t flags = unit | series_flags::in_use | series_flags::managed;
+    if (needed >= memory::big_buffer_threshold) {
+        gc::collect_if_enabled();
+        buffer = big_buffer::make(needed);
+        flags |= series_flags::big;
+    } else {
+        buffer = reinterpret_cast<SeriesBuffer*>(cut_from_frames(needed));
+    }
+    buffer->flags = flags;
+    buffer->node = no_node;
+    buffer->capacity = static_cast<std::uint32_t>(capacity);
+    buffer->head = buffer->tail = 0;
+    return buffer;
+}
+
+NodeId alloc_with_node(std::uint64_t count, std::uint32_t unit) { return attach(alloc_buffer(count, unit))->node; }
+
+NodeId alloc_cells(std::uint64_t count) { return alloc_with_node(count, sizeof(Cell)); }
+
+NodeId alloc_cells_unset(std::uint64_t count)
+{
+    NodeId const id = alloc_cells(count);
+    SeriesBuffer* buffer = node::buffer(id);
+    Cell* cells = buffer->cells();
+    for (std::uint32_t i = 0; i < buffer->capacity / sizeof(Cell); ++i) cells[i] = cell::make(type_ids::unset);
+    return id;
+}
+
+NodeId alloc_bytes(std::uint64_t count) { return alloc_with_node(count == 0 ? 16 : count, 1); }
+
+NodeId alloc_units(std::uint64_t count, std::uint32_t unit)
+{
+    return alloc_with_node(count == 0 ? 16u >> (unit >> 1) : count, unit);
+}
+
+NodeId alloc_bytes_filled(std::uint64_t count, std::byte fill)
+{
+    NodeId const id = alloc_bytes(count);
+    buffer::fill(id, fill);
+    return id;
+}
+
+NodeId alloc_zeroed(std::uint64_t count) { return alloc_filled(count, std::byte { 0 }); }
+
+NodeId alloc_filled(std::uint64_t count, std::byte fill)
+{
+    NodeId const id = alloc_bytes_filled(count, fill);
+    SeriesBuffer* buffer = node::buffer(id);
+    buffer->tail = buffer->capacity;
+    return id;
+}
+
+NodeId alloc_on_heap(std::uint64_t count, std::uint32_t unit)
+{
+    std::uint64_t const capacity = capacity_for(count, unit);
+    // The block starts 4 bytes before the header so that the data area is 8-byte aligned.
+    auto* block = static_cast<std::byte*>(heap::allocate(buffer_slack + buffer_header_size + capacity));
+    auto* buffer = reinterpret_cast<SeriesBuffer*>(block + buffer_slack);
+    buffer->flags = unit | series_flags::in_use | series_flags::managed | series_flags::on_heap;
+    buffer->capacity = static_cast<std::uint32_t>(capacity);
+    buffer->head = buffer->tail = 0;
+    return attach(buffer)->node;
+}
+
+void set_flags(NodeId id, std::uint32_t bits) { node::buffer(id)->flags |= bits; }
+
+namespace {
+
+struct Replacement {
+    SeriesBuffer* old_buffer;
+    SeriesBuffer* new_buffer;
+};
+
+// The old buffer stays readable until `finish_replacement`: nothing allocates in between.
+Replacement replace_keeping_old(NodeId id, std::uint64_t bytes)
+{
+    RootedNode node(id); // the collection that the allocation may run can move the node
+    SeriesBuffer const* old_buffer = node::buffer(id);
+    if (bytes == 0) bytes = std::uint64_t { old_buffer->capacity } * 2;
+    // Doubling nothing gives nothing: an empty buffer grows to one 16-byte step.
+    if (bytes == 0) bytes = 16;
+    std::uint32_t const unit = old_buffer->unit();
+    SeriesBuffer* new_buffer = alloc_buffer((bytes + unit - 1) / unit, unit);
+
+    SeriesBuffer* old_now = node::buffer(*node);
+    std::uint32_t const kept_flags = series_flags::big | series_flags::on_heap | series_flags::marked;
+    new_buffer->flags = (old_now->flags & ~kept_flags) | (new_buffer->flags & series_flags::big);
+    new_buffer->node = *node;
+    new_buffer->tail = std::min(old_now->tail - old_now->head, new_buffer->capacity);
+    node::set_buffer(*node, new_buffer);
+    old_now->node = no_node;
+    old_now->flags &= ~series_flags::in_use;
+    return { old_now, new_buffer };
+}
+
+// A retired heap buffer is freed at once; frame and big buffers wait for the collector.
+void finish_replacement(SeriesBuffer* old_buffer)
+{
+    if (old_buffer->flags & series_flags::on_heap) heap::free(reinterpret_cast<std::byte*>(old_buffer) - buffer_slack);
+}
+
+std::uint32_t copy_old_data(Replacement const& replacement)
+{
+    SeriesBuffer* old_buffer = replacement.old_buffer;
+    std::uint32_t const bytes = std::min(old_buffer->capacity - old_buffer->head, replacement.new_buffer->capacity);
+    std::memcpy(replacement.new_buffer->data(), old_buffer->head_address(), bytes);
+    return bytes;
+}
+
+}
+
+SeriesBuffer* replace_buffer(NodeId id, std::uint64_t bytes)
+{
+    Replacement const replacement = replace_keeping_old(id, bytes);
+    finish_replacement(replacement.old_buffer);
+    return replacement.new_buffer;
+}
+
+SeriesBuffer* expand(NodeId id, std::uint64_t bytes)
+{
+    Replacement const replacement = replace_keeping_old(id, bytes);
+    copy_old_data(replacement);
+    finish_replacement(replacement.old_buffer);
+    return replacement.new_buffer;
+}
+
+SeriesBuffer* expand_filled(NodeId id, std::uint64_t bytes, std::byte fill)
+{
+    Replacement const replacement = replace_keeping_old(id, bytes);
+    std::uint32_t const copied = copy_old_data(replacement);
+    SeriesBuffer* buffer = replacement.new_buffer;
+    std::memset(buffer->data() + copied, std::to_integer<int>(fill), buffer->capacity - copied);
+    finish_replacement(replacement.old_buffer);
+    return buffer;
+}
+
+}
+
+namespace buffer {
+
+void fill(NodeId id, std::byte value)
+{
+    SeriesBuffer* buffer = node::buffer(id);
+    std::memset(buffer->data(), std::to_integer<int>(value), buffer->capacity);
+}
+
+}
+
+namespace mem {
+
+void fill_range(std::byte* start, std::byte* end, std::byte value)
+{
+    if (end > start) std::memset(start, std::to_integer<int>(value), static_cast<std::size_t>(end - start));
+}
+
+void zero_words(std::uint32_t* first, std::uint32_t* last)
+{
+    if (last > first) std::memset(first, 0, static_cast<std::size_t>(last - first) * sizeof(std::uint32_t));
+}
+
+std::byte* replicate(std::byte* address, std::int64_t unit, std::int64_t count)
+{
+    if (unit <= 0 || count <= 0) return address;
+    std::int64_t const total = unit * count;
+    std::int64_t filled = unit;
+    while (total - filled >= filled) {
+        std::memcpy(address + filled, address, static_cast<std::size_t>(filled));
+        filled *= 2;
+    }
+    if (filled < total) std::memcpy(address + filled, address, static_cast<std::size_t>(total - filled));
+    return address + total;
+}
+
+}
+
+}
