@@ -2,6 +2,8 @@
 
 #include "runtime/errors.h"
 
+#include "runtime/stack.h"
+
 namespace xol {
 
 namespace {
@@ -19,7 +21,9 @@ void fire_error(ErrorId id, Cell const* arg1, Cell const* arg2, Cell const* arg3
         if (given[i]) error.argument_count = static_cast<std::uint8_t>(i + 1);
     }
     raised = error;
-    throw Unwind { UnwindCode::Error };
+    errors::current() = errors::services.make ? errors::services.make(raised)
+                                              : cell::make(type_ids::error, no_node, static_cast<std::uint32_t>(id.code()));
+    stack::throw_error();
 }
 
 namespace errors {

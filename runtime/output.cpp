@@ -10,6 +10,7 @@
 #include "runtime/heap.h"
 #include "runtime/memory.h"
 #include "runtime/neighbours.h"
+#include "runtime/platform/signals.h"
 #include "runtime/platform/terminal.h"
 #include "runtime/unicode.h"
 
@@ -34,8 +35,8 @@ void write_out(char const* bytes, std::size_t count)
 {
     if (state.capturing)
         state.captured.append(bytes, count);
-    else
-        platform::write_stdout(bytes, count);
+    else if (platform::write_stdout(bytes, count) == platform::WriteResult::BrokenPipe)
+        platform::end_by_broken_pipe(); // a reader that quit early (a pager, head) ends the run quietly
 }
 
 // Makes room for one encoded code point.

@@ -97,9 +97,25 @@ void quit(int status, std::uintptr_t address)
         char buffer[report_buffer_size];
         print::cstr(report(status, address, buffer));
     }
+    end(status);
+}
+
+void end(int status)
+{
     conout::flush();
     heap::free_all();
     platform::exit_process(status);
+}
+
+// The report names the code that met the value: the caller.
+[[gnu::noinline]] void no_case_matched()
+{
+    quit(status_no_case_matched, reinterpret_cast<std::uintptr_t>(__builtin_return_address(0)));
+}
+
+[[gnu::noinline]] void no_switch_matched()
+{
+    quit(status_no_switch_matched, reinterpret_cast<std::uintptr_t>(__builtin_return_address(0)));
 }
 
 }

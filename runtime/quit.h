@@ -16,6 +16,20 @@ inline constexpr int status_no_switch_matched = 101;
 
 [[noreturn]] void quit(int status, std::uintptr_t address);
 
+// Ends the process with the status and no report: the quit natives, an uncaught language error (which
+// printed itself).
+[[noreturn]] void end(int status);
+
+// Thrown to end the run from deep inside it (the quit natives): the interpreter thread's outermost catch
+// ends the process with the status once every C++ frame has been left.
+struct QuitRequest {
+    int status;
+};
+
+// A runtime choice that met a value no branch handles: runtime errors 100 and 101.
+[[noreturn]] void no_case_matched();
+[[noreturn]] void no_switch_matched();
+
 // The message of a runtime error status, as the report prints it.
 std::string_view error_message(int status);
 // The whole report for a non-zero status, written into `buffer` without allocating: quit may be

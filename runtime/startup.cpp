@@ -1,6 +1,9 @@
-// Start-up: the runtime's modules in their fixed order.
+// Start-up: the platform set up, the runtime's modules in their fixed order, the interpreter's thread and
+// the outermost catch.
 
 #include "runtime/startup.h"
+
+#include <new>
 
 #include "runtime/collector.h"
 #include "runtime/cycles.h"
@@ -8,27 +11,71 @@
 #include "runtime/handle_slots.h"
 #include "runtime/memory.h"
 #include "runtime/output.h"
+#include "runtime/platform/signals.h"
+#include "runtime/platform/thread.h"
 #include "runtime/quit.h"
+#include "runtime/stack.h"
 
 namespace xol::runtime {
+
+RuntimeRecord record;
+
+namespace {
+
+// Fatal signals end the run at once: what was printed so far, then the report, then the status.
+[[noreturn]] void on_fault(int status, std::uintptr_t address) { quit(status, address); }
+
+// Control-C outside the line editor ends the console quietly with status 0.
+[[noreturn]] void on_interrupt() { quit(0, 0); }
+
+void before_termination() { conout::flush(); }
+
+// The interpreter thread's whole life. Its outermost catch takes whatever no receiver took.
+int run_interpreter(void*)
+{
+    platform::install_signal_handlers({ on_fault, on_interrupt, before_termination });
+    try {
+        init();
+        // TODO: the words and literals of the library, then its top-level code.
+        gc::state.enabled = true;
+        if (record.launch) record.launch();
+        quit(0, 0);
+    } catch (QuitRequest const& request) {
+        end(request.status);
+    } catch (std::bad_alloc const&) {
+        quit(status_out_of_memory, here());
+    } catch (...) {
+        quit(status_no_catch_for_throw, here());
+    }
+}
+
+}
 
 void init()
 {
     output_hooks::init();
-    conout::init();
-    gc::init();
+    conout::init(); // the platform initialisation: the output layer is all Linux needs of it
     memory::init();
     extres::init();
     cycles::init();
-    // TODO: the datatypes, the tables of actions and natives, the symbol table, the stacks, the lexer,
-    // the boot data and the evaluator, as they come.
+    // TODO: the datatypes, the action table, the root blocks, the global context, Unicode tables, the
+    // symbol index, the type words, the runtime words, the natives, parse stacks, ownership table,
+    // checksum and compression method words and the process-output buffer, as their modules come.
+    stack::init();
+    // TODO: the lexer, the boot data and the evaluator.
     slots::init();
+    gc::init();
 }
 
-int start(int, char**)
+int start(int argc, char** argv, void (*launch)())
 {
-    init();
-    quit(0, 0);
+    record.arguments.assign(argv, argv + argc);
+    record.launch = launch;
+    // Asynchronous signals reach the interpreter's thread, which handles them; main only waits for it.
+    platform::block_async_signals();
+    int const status = platform::run_on_large_stack(run_interpreter, nullptr, platform::interpreter_stack_size);
+    conout::flush();
+    return status;
 }
 
 }

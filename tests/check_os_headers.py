@@ -9,7 +9,8 @@ import sys
 from pathlib import Path
 
 STANDARD = set("""
-algorithm any array atomic bit bitset cassert cctype cerrno cfloat charconv chrono cinttypes climits cmath
+algorithm any array atomic bit bitset cassert cctype cerrno cfenv cfloat charconv chrono cinttypes climits cmath
+csignal cuchar
 compare concepts condition_variable cstdarg cstddef cstdint cstdio cstdlib cstring ctime cwchar cwctype deque
 exception expected filesystem format forward_list fstream functional initializer_list iomanip ios iosfwd
 iostream istream iterator limits list locale map memory memory_resource mutex new numbers numeric optional

@@ -1,28 +1,79 @@
 #!/usr/bin/env python3
 """How the process ends: exit status and the exact bytes on standard output and standard error.
 
-Usage: process_end.py XOL. Each case runs the binary with its arguments and checks what it printed.
+Usage: process_end.py XOL PROVOKE. `xol` itself must start and end quietly; PROVOKE is a stand-in console
+that starts the runtime the same way and then provokes the end its argument names.
 """
+import re
+import signal
 import subprocess
 import sys
 
+# The address sanitizer's note on a refused allocation is the sanitizer's, not the program's output.
+SANITIZER_NOTE = re.compile(rb"==\d+==WARNING: AddressSanitizer failed to allocate [^\n]*\n")
+
+REPORT = r"\n\*\*\* Runtime Error {status}: {message}\n\*\*\* at: [0-9A-F]{{16}}h\n"
+
+# (name, program, argument, expected status, expected stdout as a regular expression)
 CASES = [
-    # (name, arguments, expected status, expected stdout, expected stderr)
-    ("starts and ends quietly", [], 0, b"", b""),
+    ("xol starts and ends quietly", "xol", None, 0, r""),
+    ("the launch returns", "provoke", "nothing", 0, r"before\n"),
+    ("access violation", "provoke", "segv", 1, "before\n" + REPORT.format(status=1, message="access violation")),
+    ("machine stack exhausted", "provoke", "machine-stack", 19,
+     "before\n" + REPORT.format(status=19, message="stack error or overflow")),
+    ("C heap exhausted", "provoke", "out-of-memory", 94, "before\n" + REPORT.format(status=94, message="out of memory")),
+    ("an error nothing catches", "provoke", "uncaught-error", 254, r"before\n\*\*\* .*\n"),
+    ("an error nothing catches in a script", "provoke", "uncaught-error-in-script", 1, r"before\n\*\*\* .*\n"),
+    ("a stray C++ throw", "provoke", "stray-throw", 95,
+     "before\n" + REPORT.format(status=95, message="no CATCH for THROW")),
+    ("quit from deep inside", "provoke", "quit-request", 3, r"before\n"),
+    ("no case matched", "provoke", "no-case", 100,
+     "before\n" + REPORT.format(status=100, message="no value matched in CASE")),
+    ("control-C", "provoke", "interrupt", 0, r"before\n"),
+    ("abort", "provoke", "abort", 98, "before\n" + REPORT.format(status=98, message="assertion failed")),
+    ("a floating-point signal", "provoke", "divide", 33, "before\n" + REPORT.format(status=33, message="FPU error")),
+    ("a termination request", "provoke", "terminate", -signal.SIGTERM, r"before\n"),
 ]
 
 
-def main(binary):
+def run(program, argument, stdout=subprocess.PIPE):
+    command = [program] + ([argument] if argument else [])
+    return subprocess.run(command, stdin=subprocess.DEVNULL, stdout=stdout, stderr=subprocess.PIPE, timeout=60)
+
+
+def main(xol, provoke):
+    programs = {"xol": xol, "provoke": provoke}
     failures = 0
-    for name, arguments, status, stdout, stderr in CASES:
-        result = subprocess.run([binary, *arguments], stdin=subprocess.DEVNULL, capture_output=True, timeout=30)
-        got = (result.returncode, result.stdout, result.stderr)
-        if got != (status, stdout, stderr):
+    for name, program, argument, status, stdout in CASES:
+        result = run(programs[program], argument)
+        text = result.stdout.decode("utf-8", "replace")
+        problems = []
+        if result.returncode != status:
+            problems.append(f"status {result.returncode}, expected {status}")
+        if not re.fullmatch(stdout, text):
+            problems.append(f"stdout {text!r} does not match {stdout!r}")
+        stderr = SANITIZER_NOTE.sub(b"", result.stderr)
+        if stderr:
+            problems.append(f"unexpected stderr {stderr!r}")
+        if problems:
             failures += 1
-            print(f"{name}: expected {(status, stdout, stderr)!r}, got {got!r}")
-    print(f"{len(CASES) - failures} passed, {failures} failed")
+            print(f"{name}: " + "; ".join(problems))
+
+    # A reader that quits early ends the run quietly, as a closed pipe ends any Unix tool.
+    reader = subprocess.Popen([provoke, "flood"], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                              stderr=subprocess.PIPE)
+    reader.stdout.read(10)
+    reader.stdout.close()
+    error_output = reader.stderr.read()
+    reader.wait(timeout=60)
+    if reader.returncode != -signal.SIGPIPE or error_output:
+        failures += 1
+        print(f"closed reader: status {reader.returncode}, stderr {error_output!r}")
+
+    total = len(CASES) + 1
+    print(f"{total - failures} passed, {failures} failed")
     return 1 if failures else 0
 
 
 if __name__ == "__main__":
-    sys.exit(main(sys.argv[1]))
+    sys.exit(main(sys.argv[1], sys.argv[2]))

@@ -10,30 +10,30 @@ namespace xol::platform {
 
 namespace {
 
-bool write_all(int descriptor, char const* bytes, std::size_t count)
+WriteResult write_all(int descriptor, char const* bytes, std::size_t count)
 {
     while (count > 0) {
         ssize_t written = write(descriptor, bytes, count);
         if (written < 0) {
             if (errno == EINTR) continue;
-            return false;
+            return errno == EPIPE ? WriteResult::BrokenPipe : WriteResult::Failed;
         }
         // A write of nothing to a non-empty request would loop forever; count it as a refusal.
-        if (written == 0) return false;
+        if (written == 0) return WriteResult::Failed;
         bytes += written;
         count -= static_cast<std::size_t>(written);
     }
-    return true;
+    return WriteResult::Written;
 }
 
 }
 
-bool write_stdout(char const* bytes, std::size_t count)
+WriteResult write_stdout(char const* bytes, std::size_t count)
 {
     return write_all(STDOUT_FILENO, bytes, count);
 }
 
-bool write_stderr(char const* bytes, std::size_t count)
+WriteResult write_stderr(char const* bytes, std::size_t count)
 {
     return write_all(STDERR_FILENO, bytes, count);
 }

@@ -5,10 +5,15 @@
 
 namespace xol::platform {
 
-// Writes all bytes to standard output, resuming after interrupted and short writes. False when the
-// stream refused them (closed reader, full disk); the bytes are then lost.
-bool write_stdout(char const* bytes, std::size_t count);
-bool write_stderr(char const* bytes, std::size_t count);
+enum class WriteResult {
+    Written,
+    BrokenPipe, // the reader has gone (SIGPIPE is ignored, so the write reports it)
+    Failed,     // refused otherwise (a closed descriptor, a full disk); the bytes are lost
+};
+
+// Writes all bytes, resuming after interrupted and short writes.
+WriteResult write_stdout(char const* bytes, std::size_t count);
+WriteResult write_stderr(char const* bytes, std::size_t count);
 
 bool stdin_is_terminal();
 bool stdout_is_terminal();

@@ -43,7 +43,7 @@ private:
 struct Stream {
     char const* name;
     int descriptor;
-    bool (*write)(char const*, std::size_t);
+    WriteResult (*write)(char const*, std::size_t);
 };
 
 Stream const streams[] = {
@@ -93,8 +93,8 @@ TEST(Terminal, WritesEverythingDespiteSignalsAndShortWrites)
                 std::this_thread::sleep_for(std::chrono::microseconds(100));
             }
         });
-        bool written = false;
-        bool empty_written = false;
+        WriteResult written = WriteResult::Failed;
+        WriteResult empty_written = WriteResult::Failed;
         {
             Redirect redirect(stream.descriptor, ends[1]);
             close(ends[1]);
@@ -105,8 +105,8 @@ TEST(Terminal, WritesEverythingDespiteSignalsAndShortWrites)
         interrupter.join();
         reader.join();
         close(ends[0]);
-        EXPECT_TRUE(empty_written) << stream.name;
-        EXPECT_TRUE(written) << stream.name;
+        EXPECT_EQ(empty_written, WriteResult::Written) << stream.name;
+        EXPECT_EQ(written, WriteResult::Written) << stream.name;
         EXPECT_EQ(received.size(), payload.size()) << stream.name;
         EXPECT_TRUE(received == payload) << stream.name;
     }
@@ -123,13 +123,13 @@ TEST(Terminal, ReportsAClosedReader)
         int ends[2];
         ASSERT_EQ(pipe(ends), 0);
         close(ends[0]);
-        bool written = true;
+        WriteResult written = WriteResult::Written;
         {
             Redirect redirect(stream.descriptor, ends[1]);
             written = stream.write("lost", 4);
         }
         close(ends[1]);
-        EXPECT_FALSE(written) << stream.name;
+        EXPECT_EQ(written, WriteResult::BrokenPipe) << stream.name;
     }
     sigaction(SIGPIPE, &previous, nullptr);
 }
@@ -140,10 +140,10 @@ TEST(Terminal, ReportsAClosedDescriptor)
         int saved = dup(stream.descriptor);
         std::fflush(nullptr);
         close(stream.descriptor);
-        bool written = stream.write("lost", 4);
+        WriteResult written = stream.write("lost", 4);
         dup2(saved, stream.descriptor);
         close(saved);
-        EXPECT_FALSE(written) << stream.name;
+        EXPECT_EQ(written, WriteResult::Failed) << stream.name;
     }
 }
 

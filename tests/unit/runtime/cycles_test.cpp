@@ -65,15 +65,7 @@ TEST_F(CyclesTest, TheThousandthEntryRaisesTooDeep)
     EXPECT_EQ(cycles::depth(), 999u);
     EXPECT_TRUE(cycles::find(999));
 
-    bool raised = false;
-    try {
-        cycles::push(1000);
-    } catch (Unwind const& unwind) {
-        raised = true;
-        EXPECT_EQ(unwind.code, UnwindCode::Error);
-        EXPECT_EQ(errors::last_raised().id, err::internal::too_deep);
-    }
-    EXPECT_TRUE(raised);
+    EXPECT_EQ(raised_by([] { cycles::push(1000); }), err::internal::too_deep);
     EXPECT_EQ(cycles::depth(), 0u);
     EXPECT_FALSE(cycles::find(1));
 

@@ -13,18 +13,6 @@ namespace {
 
 using MemoryTest = RuntimeTest;
 
-template <typename Action> ErrorId raised_by(Action&& action)
-{
-    try {
-        action();
-    } catch (Unwind const& unwind) {
-        EXPECT_EQ(unwind.code, UnwindCode::Error);
-        return errors::last_raised().id;
-    }
-    ADD_FAILURE() << "nothing was raised";
-    return {};
-}
-
 // Takes every free slot of the frame.
 void fill_node_frame(memory::NodeFrame* frame)
 {

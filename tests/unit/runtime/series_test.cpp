@@ -126,13 +126,14 @@ TEST_F(SeriesTest, IntegerFromNumbers)
     for (auto const& c : cases) {
         Cell value = cell::make(type_ids::float_);
         cell::set_float_payload(value, c.number);
-        try {
-            EXPECT_EQ(number::to_int_checked(value), c.expected) << c.number;
-            EXPECT_FALSE(c.raises) << c.number;
-        } catch (Unwind const&) {
-            EXPECT_TRUE(c.raises) << c.number;
-            EXPECT_EQ(errors::last_raised().id, err::script::out_of_range);
+        std::int32_t result = 0;
+        auto const raised = raised_by([&] { result = number::to_int_checked(value); });
+        if (c.raises) {
+            EXPECT_EQ(raised, err::script::out_of_range) << c.number;
             EXPECT_EQ(errors::last_raised().argument_count, 1);
+        } else {
+            EXPECT_FALSE(raised) << c.number;
+            EXPECT_EQ(result, c.expected) << c.number;
         }
     }
     EXPECT_EQ(number::to_int_checked(cell::make(type_ids::integer, 0, static_cast<std::uint32_t>(-7))), -7);

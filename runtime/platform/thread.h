@@ -1,0 +1,24 @@
+// The interpreter's thread: a large reserved stack, committed as it is touched, with a guard region below
+// it, so that the language's own depth limits always fire before the machine stack ends.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace xol::platform {
+
+#if defined(__SANITIZE_ADDRESS__)
+// The address sanitizer warns on every thread whose stack exceeds 64 MiB; its builds use a smaller one.
+inline constexpr std::size_t interpreter_stack_size = std::size_t { 63 } << 20;
+#else
+inline constexpr std::size_t interpreter_stack_size = std::size_t { 1 } << 30;
+#endif
+
+// Runs body(argument) on a new thread with a stack of `stack_size` bytes and answers its result. Answers -1
+// when the thread cannot be started.
+int run_on_large_stack(int (*body)(void*), void* argument, std::size_t stack_size);
+
+// Whether an address lies in the guard region below the stack of run_on_large_stack.
+bool is_in_stack_guard(std::uintptr_t address);
+
+}

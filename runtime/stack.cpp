@@ -1,0 +1,430 @@
+// The value stack, the frame stack and the unwinding of non-local exits.
+
+#include "runtime/stack.h"
+
+#include "runtime/cycles.h"
+#include "runtime/heap.h"
+#include "runtime/memory.h"
+#include "runtime/output.h"
+#include "runtime/quit.h"
+
+namespace xol {
+
+namespace stack {
+
+StackState state;
+
+namespace {
+
+std::uint32_t frame_position(CallFrame const* frame) { return static_cast<std::uint32_t>(frame - state.frame_bottom); }
+
+[[noreturn]] void overflow()
+{
+    cycles::reset();
+    fire_error(err::internal::stack_overflow);
+}
+
+// A function frame's context gets back the value word it had before the call.
+void restore_context(CallFrame const& frame)
+{
+    if (frame.function_context == no_node) return;
+    node::buffer(frame.function_context)->cells()[0].word2 = frame.function_values;
+}
+
+std::uint32_t context_values(NodeId context)
+{
+    return context == no_node ? 0 : node::buffer(context)->cells()[0].word2;
+}
+
+CallFrame* push_frame_record(Cell const& word, std::uint32_t header, NodeId function_context)
+{
+    if (state.frame_top >= state.frame_limit) {
+        state.top = state.top - state.bottom >= 5 ? state.top - 5 : state.bottom;
+        overflow();
+    }
+    CallFrame* frame = state.frame_top++;
+    *frame = CallFrame {
+        .header = header,
+        .symbol = word.word2,
+        .saved_base = index_of(state.base),
+        .own_base = index_of(state.top),
+        .word_context = word.word1,
+        .function_context = function_context,
+        .function_values = context_values(function_context),
+        .cycle_depth = cycles::depth(),
+    };
+    state.base = state.top;
+    return frame;
+}
+
+constexpr std::uint32_t kind_bits(FrameKind kind) { return static_cast<std::uint32_t>(kind) << 24; }
+
+void pop_frame(bool restore)
+{
+    CallFrame const& frame = *--state.frame_top;
+    if (restore) restore_context(frame);
+    state.base = cell_at(frame.saved_base);
+}
+
+// Puts the stacks back as they were before a walk that found no target, and raises.
+struct Snapshot {
+    Cell* base;
+    Cell* top;
+    CallFrame* frame_top;
+
+    static Snapshot take() { return { state.base, state.top, state.frame_top }; }
+    [[noreturn]] void raise(ErrorId id, Cell const* argument = nullptr) const
+    {
+        state.base = base;
+        state.top = top;
+        state.frame_top = frame_top;
+        fire_error(id, argument);
+    }
+};
+
+// Leaves `target` as the top frame with its own base as the arguments base and an empty argument list.
+void land_on(CallFrame* target)
+{
+    for (CallFrame* frame = state.frame_top - 1; frame > target; --frame) restore_context(*frame);
+    state.frame_top = target + 1;
+    state.base = cell_at(target->own_base);
+    state.top = state.base;
+}
+
+[[noreturn]] void unwind(UnwindCode code)
+{
+    state.thrown_code = code;
+    throw Unwind { code };
+}
+
+}
+
+void init()
+{
+    StackState fresh;
+    // Tracked-heap series: the collector neither moves nor frees them, so frames may keep addresses.
+    fresh.value_node = series::alloc_on_heap(value_capacity, sizeof(Cell));
+    fresh.frame_node = series::alloc_on_heap(std::uint64_t { frame_capacity } * sizeof(CallFrame), 1);
+    fresh.bottom = fresh.top = fresh.base = node::buffer(fresh.value_node)->cells();
+    fresh.limit = fresh.bottom + value_capacity;
+    fresh.frame_bottom = fresh.frame_top = reinterpret_cast<CallFrame*>(node::buffer(fresh.frame_node)->data());
+    fresh.frame_limit = fresh.frame_bottom + frame_capacity;
+    state = fresh;
+}
+
+CallFrame* push_frame(Cell const& word, std::uint32_t header) { return push_frame_record(word, header, no_node); }
+
+CallFrame* push_call_frame(Cell const& word, NodeId function_context)
+{
+    return push_frame_record(word, kind_bits(FrameKind::FunctionCall), function_context);
+}
+
+CallFrame* push_call_frame_eval(Cell const& word, NodeId function_context)
+{
+    return push_frame_record(word, kind_bits(FrameKind::FunctionCall) | CallFrame::evaluator_flag, function_context);
+}
+
+CallFrame* push_native_frame(Cell const& word) { return push_frame(word, kind_bits(FrameKind::NativeCall)); }
+
+CallFrame* push_native_frame_eval(Cell const& word)
+{
+    return push_frame(word, kind_bits(FrameKind::NativeCall) | CallFrame::evaluator_flag);
+}
+
+// The compiled function's arguments, already pushed, become its context's values.
+CallFrame* push_compiled_frame(Cell const& word, NodeId function_context)
+{
+    if (function_context != no_node) node::buffer(function_context)->cells()[0].word2 = index_of(state.base);
+    return push_frame(word, kind_bits(FrameKind::NativeCall) | CallFrame::function_flag);
+}
+
+CallFrame* push_try_frame(Cell const& word) { return push_frame(word, kind_bits(FrameKind::Try)); }
+CallFrame* push_barrier_frame(Cell const& word) { return push_frame(word, kind_bits(FrameKind::Barrier)); }
+CallFrame* push_catch_frame(Cell const& word) { return push_frame(word, kind_bits(FrameKind::Catch)); }
+
+CallFrame* push_block_frame(Cell const& word)
+{
+    return push_frame(word, kind_bits(FrameKind::Block) | CallFrame::evaluator_flag);
+}
+
+CallFrame* push_loop_frame(Cell const& word) { return push_frame(word, kind_bits(FrameKind::Loop)); }
+
+void set_top_frame_bit28(bool on)
+{
+    CallFrame* frame = top_frame();
+    frame->header = on ? frame->header | CallFrame::function_flag : frame->header & ~CallFrame::function_flag;
+}
+
+void flag_top_frame() { top_frame()->header |= CallFrame::evaluator_flag; }
+
+bool flag_caller_frame()
+{
+    if (state.frame_top - state.frame_bottom < 2) return false;
+    CallFrame* caller = state.frame_top - 2;
+    if (caller->is_function()) return false;
+    caller->header |= CallFrame::function_flag;
+    return true;
+}
+
+void clear_frame_bit28(CallFrame* frame) { frame->header &= ~CallFrame::function_flag; }
+
+bool has_flagged_frame(CallFrame* from, bool only_one)
+{
+    CallFrame* frame = from ? from : state.frame_top;
+    if (only_one) return frame - 1 >= state.frame_bottom && (frame - 1)->is_from_evaluator();
+    while (--frame >= state.frame_bottom)
+        if (frame->is_from_evaluator()) return true;
+    return false;
+}
+
+Cell* push_cell()
+{
+    Cell* cell = state.top++;
+    if (state.top >= state.limit) {
+        state.top -= 5;
+        overflow();
+    }
+    return cell;
+}
+
+Cell* push(Cell const& value)
+{
+    Cell const copy = value; // an overflow moves the top: copy before reserving
+    Cell* cell = push_cell();
+    *cell = copy;
+    return cell;
+}
+
+void pop(std::uint32_t count)
+{
+    state.top = static_cast<std::uint32_t>(state.top - state.bottom) > count ? state.top - count : state.bottom;
+}
+
+Cell* top() { return state.top > state.bottom ? state.top - 1 : state.bottom; }
+
+void set_last(Cell const& value) { *state.base = value; }
+
+void set_only_result(Cell const& value)
+{
+    Cell const copy = value;
+    state.top = state.base + 1;
+    *state.base = copy;
+}
+
+void drop_arguments() { state.top = state.base; }
+void keep_first() { state.top = state.base + 1; }
+
+void reset_to_last()
+{
+    if (state.top > state.bottom && cell::type_of(state.top[-1]) == type_ids::error) *state.base = state.top[-1];
+    state.top = state.base + 1;
+}
+
+void pop_frame_keep()
+{
+    Cell* result = state.base;
+    pop_frame(false);
+    state.top = result + 1;
+}
+
+void pop_frame_return()
+{
+    Cell* result = state.base;
+    pop_frame(false);
+    *state.base = *result;
+    state.top = result + 1;
+}
+
+void pop_frame_empty()
+{
+    pop_frame(false);
+    state.top = state.base;
+}
+
+void pop_frame_keep_restore()
+{
+    Cell* result = state.base;
+    pop_frame(true);
+    state.top = result + 1;
+}
+
+void pop_frame_return_restore()
+{
+    Cell* result = state.base;
+    pop_frame(true);
+    *state.base = *result;
+    state.top = result + 1;
+}
+
+void pop_frame_empty_restore()
+{
+    pop_frame(true);
+    state.top = state.base;
+}
+
+void pop_one_frame()
+{
+    CallFrame const& frame = *--state.frame_top;
+    if (frame.kind() == FrameKind::FunctionCall) restore_context(frame);
+    if (!has_frames()) {
+        state.base = state.top = state.bottom;
+    } else {
+        state.top = state.base;
+        state.base = cell_at(frame.saved_base);
+    }
+}
+
+void unroll_to_kind(FrameKind kind, bool keep)
+{
+    CallFrame* const start = state.frame_top;
+    CallFrame* reached;
+    do {
+        reached = --state.frame_top;
+        if (reached->kind() == FrameKind::FunctionCall) restore_context(*reached);
+    } while (reached != state.frame_bottom && reached->kind() != kind && reached->kind() != FrameKind::Barrier);
+    if (keep) ++state.frame_top;
+
+    if (state.frame_top == start) {
+        state.top = state.base + 1;
+    } else if (state.frame_top == state.frame_bottom) {
+        state.base = state.top = state.bottom;
+    } else {
+        state.top = state.base + 1;
+        state.base = cell_at(keep ? reached->own_base : reached->saved_base);
+    }
+    if (!keep) ++state.frame_top;
+}
+
+void unroll_last(FrameKind kind)
+{
+    Cell const result = *state.base;
+    unroll_to_kind(kind, false);
+    CallFrame* found = top_frame();
+    Cell* own = cell_at(found->own_base);
+    *own = result;
+    state.base = own;
+    state.top = own;
+}
+
+void throw_error()
+{
+    Cell& error = errors::current();
+    bool const had_frames = has_frames();
+    FrameKind reached = FrameKind::NativeCall;
+    if (had_frames) {
+        if (errors::services.has_where && !errors::services.has_where(error))
+            errors::services.set_where(error, caller_word());
+        if (errors::services.has_stack_block && !errors::services.has_stack_block(error))
+            errors::services.set_stack_position(error, frame_position(state.frame_top));
+        Cell* const remembered_top = state.top;
+        unroll_to_kind(FrameKind::Try, false);
+        reached = top_frame()->kind();
+        pop_frame(false);
+        state.top = remembered_top;
+    }
+    bool const caught = had_frames && (reached == FrameKind::Try || reached == FrameKind::Barrier);
+    if (!caught) {
+        state.frame_top = state.frame_bottom;
+        state.base = state.top = state.bottom;
+        *push_cell() = error;
+        if (errors::services.print) {
+            errors::services.print(error);
+        } else {
+            print::cstr("*** Error: code ");
+            print::integer(static_cast<std::int32_t>(error.word2));
+            print::cstr("\n");
+        }
+        runtime::end(errors::uncaught_status());
+    }
+    *push_cell() = error;
+    unwind(UnwindCode::Error);
+}
+
+void unroll_break(bool with_value, bool is_continue)
+{
+    Snapshot const snapshot = Snapshot::take();
+    ErrorId const error = is_continue ? err::throw_::continue_ : err::throw_::break_;
+    for (CallFrame* frame = state.frame_top - 1; frame >= state.frame_bottom; --frame) {
+        if (frame->kind() == FrameKind::Barrier) snapshot.raise(error);
+        if (frame->kind() == FrameKind::Loop) {
+            Cell const result = with_value && !is_continue ? *snapshot.base : cell::make(type_ids::unset);
+            land_on(frame);
+            *state.base = result;
+            unwind(is_continue ? UnwindCode::Continue : UnwindCode::Break);
+        }
+    }
+    snapshot.raise(error);
+}
+
+void unroll_exit(bool with_value)
+{
+    Snapshot const snapshot = Snapshot::take();
+    for (CallFrame* frame = state.frame_top - 2; frame >= state.frame_bottom; --frame) {
+        if (frame->kind() == FrameKind::Barrier) snapshot.raise(err::throw_::return_);
+        if (frame->is_function()) {
+            Cell const result = with_value ? *snapshot.base : cell::make(type_ids::unset);
+            land_on(frame);
+            *state.base = result;
+            unwind(with_value ? UnwindCode::Return : UnwindCode::Exit);
+        }
+    }
+    snapshot.raise(err::throw_::return_);
+}
+
+void unroll_throw(UnwindCode code)
+{
+    Snapshot const snapshot = Snapshot::take();
+    Cell const value = snapshot.base[0];
+    Cell const name = snapshot.top > snapshot.base + 1 ? snapshot.base[1] : cell::make(type_ids::unset);
+    if (!state.throw_mark) state.throw_mark = state.frame_top - 1;
+    for (CallFrame* frame = state.frame_top - 2; frame >= state.frame_bottom; --frame) {
+        if (frame->kind() == FrameKind::Barrier) snapshot.raise(err::throw_::throw_, &value);
+        if (frame->kind() == FrameKind::Catch) {
+            land_on(frame);
+            *push_cell() = value;
+            *push_cell() = name;
+            unwind(code);
+        }
+    }
+    snapshot.raise(err::throw_::throw_, &value);
+}
+
+void land(CallFrame const* frame)
+{
+    if (frame->cycle_depth < cycles::depth()) cycles::restore(frame->cycle_depth);
+}
+
+Cell caller_word()
+{
+    CallFrame* from = state.throw_mark ? state.throw_mark : state.frame_top;
+    state.throw_mark = nullptr;
+    for (CallFrame* frame = from - 1; frame >= state.frame_bottom; --frame) {
+        if (frame->symbol == state.body_symbol || frame->symbol == state.anonymous_symbol) continue;
+        // TODO: the slot index once contexts can look the symbol up.
+        return cell::make(type_ids::word, frame->word_context, frame->symbol, 0xFFFF'FFFF);
+    }
+    return cell::make(type_ids::word, no_node, state.not_found_symbol, 0xFFFF'FFFF);
+}
+
+}
+
+namespace errors {
+
+ErrorServices services;
+
+namespace {
+
+struct ErrorsState {
+    Cell current = cell::make(type_ids::unset);
+    int uncaught_status = 254; // -2 as the OS reports it
+} state;
+
+}
+
+Cell& current() { return state.current; }
+void set_uncaught_status(int status) { state.uncaught_status = status; }
+int uncaught_status() { return state.uncaught_status; }
+
+}
+
+}

@@ -1,0 +1,171 @@
+// The value stack and the frame stack, through which every call passes. Arguments and results are cells
+// on the value stack; the arguments base of the current call is also its result slot. Each active call or
+// protected region has a frame; non-local exits (errors, break, continue, return, exit, throw) cut both
+// stacks back to their target frame and then unwind the C++ stack with an `Unwind` carrying their code.
+// Invariant: bottom <= base <= top < limit on the value stack; every frame's saved base is at or below the
+// base of the frame above it. Both stacks live in tracked-heap memory: they never move.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/cell.h"
+#include "runtime/errors.h"
+
+namespace xol {
+
+using SymbolId = std::uint32_t;
+
+enum class FrameKind : std::uint32_t {
+    FunctionCall = 1, // a function value's call: the frame restores its context's value pointer
+    NativeCall = 2,   // a native, action or word call; a compiled function's body (with function_flag)
+    Try = 4,          // try, attempt: a raised error stops here
+    Barrier = 5,      // try/all and the catch-all regions: no break, continue, return, exit or throw crosses it
+    Catch = 6,        // catch: the target of throw
+    Block = 7,        // a block evaluated by the evaluator
+    Loop = 8,         // the loop natives: the target of break and continue
+};
+
+struct CallFrame {
+    // Bits 24-27 the kind; bit 28 a function frame (the target of exit and return); bit 31 pushed by the evaluator.
+    std::uint32_t header;
+    SymbolId symbol; // the called word's symbol: the word itself for calls, "<body>" for internal regions
+    std::uint32_t saved_base; // the caller's arguments base, as a value-stack index
+    std::uint32_t own_base;   // this call's arguments base, as a value-stack index
+    NodeId word_context;      // the called word's context; no_node when none
+    NodeId function_context;  // function calls only: the function's context
+    std::uint32_t function_values; // function calls only: that context's value word when the frame was pushed
+    std::uint32_t cycle_depth;     // the cycle guard's depth at the push, put back when an unwinding lands here
+
+    FrameKind kind() const { return static_cast<FrameKind>((header >> 24) & 0xF); }
+    bool is_function() const { return (header & function_flag) != 0; }
+    bool is_from_evaluator() const { return (header & evaluator_flag) != 0; }
+
+    static constexpr std::uint32_t function_flag = 0x10000000;
+    static constexpr std::uint32_t evaluator_flag = 0x80000000;
+};
+
+namespace stack {
+
+inline constexpr std::uint32_t value_capacity = 20'000;
+inline constexpr std::uint32_t frame_capacity = 12'000;
+
+struct StackState {
+    Cell* bottom = nullptr;
+    Cell* top = nullptr;   // the next free cell
+    Cell* limit = nullptr; // a push whose new top reaches it overflows
+    Cell* base = nullptr;  // the current call's first argument and result
+    CallFrame* frame_bottom = nullptr;
+    CallFrame* frame_top = nullptr; // the next free frame
+    CallFrame* frame_limit = nullptr;
+    CallFrame* throw_mark = nullptr; // set by the first unwinding of a throw, cleared by caller_word
+    UnwindCode thrown_code = UnwindCode::Error; // the code of the last unwinding
+    // Frames with these symbols are internal: never named in traces nor as an error's place.
+    SymbolId body_symbol = 0;
+    SymbolId anonymous_symbol = 0;
+    SymbolId not_found_symbol = 0;
+    NodeId value_node = no_node; // the series that hold the stacks, kept through the root block
+    NodeId frame_node = no_node;
+};
+
+extern StackState state;
+
+void init();
+
+inline std::uint32_t index_of(Cell const* cell) { return static_cast<std::uint32_t>(cell - state.bottom); }
+inline Cell* cell_at(std::uint32_t index) { return state.bottom + index; }
+inline bool has_frames() { return state.frame_top != state.frame_bottom; }
+inline CallFrame* top_frame() { return state.frame_top - 1; }
+
+// Frame pushes: each takes the called word (its symbol and context go into the frame) and makes the
+// arguments base the value top, so that cells pushed afterwards are the new call's arguments. A push
+// past the last frame raises internal stack-overflow.
+CallFrame* push_frame(Cell const& word, std::uint32_t header);
+CallFrame* push_call_frame(Cell const& word, NodeId function_context);
+CallFrame* push_call_frame_eval(Cell const& word, NodeId function_context);
+CallFrame* push_native_frame(Cell const& word);
+CallFrame* push_native_frame_eval(Cell const& word);
+CallFrame* push_compiled_frame(Cell const& word, NodeId function_context);
+CallFrame* push_try_frame(Cell const& word);
+CallFrame* push_barrier_frame(Cell const& word);
+CallFrame* push_catch_frame(Cell const& word);
+CallFrame* push_block_frame(Cell const& word);
+CallFrame* push_loop_frame(Cell const& word);
+
+void set_top_frame_bit28(bool on);
+void flag_top_frame();
+bool flag_caller_frame(); // true when it set bit 28 on the frame below the top one
+void clear_frame_bit28(CallFrame*);
+bool has_flagged_frame(CallFrame* from, bool only_one);
+
+// Cell operations. A push that reaches the limit raises internal stack-overflow.
+Cell* push_cell();
+Cell* push(Cell const& value);
+void pop(std::uint32_t count);
+Cell* top();
+void set_last(Cell const& value);
+void set_only_result(Cell const& value);
+void drop_arguments();
+void keep_first();
+void reset_to_last();
+
+// Frame pops: the restore variants first put a function frame's context value word back.
+void pop_frame_keep();
+void pop_frame_return();
+void pop_frame_empty();
+void pop_frame_keep_restore();
+void pop_frame_return_restore();
+void pop_frame_empty_restore();
+void pop_one_frame();
+void unroll_to_kind(FrameKind, bool keep);
+void unroll_last(FrameKind);
+inline void unroll_loop(bool keep) { unroll_to_kind(FrameKind::Loop, keep); }
+
+// Non-local exits. None returns: each cuts the stacks back to its target and unwinds with its code,
+// or raises the throw-category error when no target can be reached.
+[[noreturn]] void throw_error();
+[[noreturn]] void unroll_break(bool with_value, bool is_continue);
+[[noreturn]] void unroll_exit(bool with_value);
+[[noreturn]] void unroll_throw(UnwindCode);
+
+// Receivers: a C++ catch that stops an unwinding calls this once it has taken it. It puts the cycle guard
+// back where it was when `frame` was pushed.
+void land(CallFrame const* frame);
+
+// The word of the nearest frame that is not internal (a word! cell bound in that frame's context), or the
+// word "<not-found>". Starts at the throw mark when one is set, and clears it.
+Cell caller_word();
+
+template <typename Visit> void for_each_frame(Visit&& visit)
+{
+    for (CallFrame* frame = state.frame_bottom; frame < state.frame_top; ++frame) visit(*frame);
+}
+
+}
+
+// What a raise needs of the error! datatype, filled in when it registers: making the value from the
+// catalogue, its place fields, and printing it when nothing catches it.
+struct ErrorServices {
+    Cell (*make)(RaisedError const&) = nullptr;
+    bool (*has_where)(Cell const& error) = nullptr;
+    void (*set_where)(Cell& error, Cell const& word) = nullptr;
+    bool (*has_stack_block)(Cell const& error) = nullptr;
+    void (*set_stack_position)(Cell& error, std::uint32_t frame_position) = nullptr;
+    void (*print)(Cell const& error) = nullptr;
+};
+
+namespace errors {
+
+extern ErrorServices services;
+
+// The error value in flight: the error! value once that datatype exists, else an error! cell whose
+// word 2 holds the code. Rooted.
+Cell& current();
+
+// How the process ends when nothing catches an error: 254 (-2), or 1 while a script named on the
+// command line runs.
+void set_uncaught_status(int status);
+int uncaught_status();
+
+}
+
+}
