@@ -5,6 +5,7 @@
 
 #include <new>
 
+#include "datatypes/registry.h"
 #include "runtime/collector.h"
 #include "runtime/cycles.h"
 #include "runtime/extres.h"
@@ -58,7 +59,8 @@ void init()
     memory::init();
     extres::init();
     cycles::init();
-    // TODO: the datatypes, the action table, the root blocks, the global context, Unicode tables, the
+    datatype::register_all();
+    // TODO: the action table, the root blocks, the global context, Unicode tables, the
     // symbol index, the type words, the runtime words, the natives, parse stacks, ownership table,
     // checksum and compression method words and the process-output buffer, as their modules come.
     stack::init();
