@@ -3,24 +3,37 @@
 #include "datatypes/registry.h"
 
 #include <cstring>
+#include <initializer_list>
 
+#include "datatypes/block.h"
+#include "datatypes/char.h"
+#include "datatypes/datatype.h"
+#include "datatypes/float.h"
+#include "datatypes/integer.h"
+#include "datatypes/logic.h"
+#include "datatypes/none.h"
+#include "datatypes/paren.h"
+#include "datatypes/path.h"
+#include "datatypes/series.h"
+#include "datatypes/string.h"
+#include "datatypes/unset.h"
 #include "runtime/assert.h"
 
 namespace xol::datatype {
 
 RegistryState registry;
 
-void register_(DatatypeRecord const& record)
+void register_(DatatypeRecord const& entry)
 {
-    TypeId const type = record.id;
+    TypeId const type = entry.id;
     XOL_ASSERT(type > 0 && type < table_size, "datatype id out of range");
-    XOL_ASSERT(record.parent == no_parent || registry.registered[record.parent], "a parent registers first");
+    XOL_ASSERT(entry.parent == no_parent || registry.registered[entry.parent], "a parent registers first");
     if (type > registry.highest) registry.highest = type;
-    registry.types[type] = TypeEntry { record.name, static_cast<std::uint32_t>(std::strlen(record.name) - 1), 0 };
+    registry.types[type] = TypeEntry { entry.name, static_cast<std::uint32_t>(std::strlen(entry.name) - 1), 0 };
 
     static TypeActions const no_actions {};
-    TypeActions const& parent = record.parent == no_parent ? no_actions : registry.actions[record.parent];
-    for_each_action(record.actions, parent, registry.actions[type],
+    TypeActions const& parent = entry.parent == no_parent ? no_actions : registry.actions[entry.parent];
+    for_each_action(entry.actions, parent, registry.actions[type],
         [](auto const& slot, auto const& inherited, auto& resolved) {
             resolved = slot.inherits ? inherited : slot.function;
         });
@@ -36,10 +49,32 @@ std::string_view name_without_bang(TypeId type)
 
 void reset() { registry = RegistryState {}; }
 
+// The fixed order of start-up: parents before their children. TODO: the datatypes still to come take
+// their places in this order (binary!, symbol!, context!, the word family, native!, action!, op!,
+// function!, routine!, issue!, url!, file!, object!, bitset!, triple!, typeset!, error!, vector!, map!,
+// hash!, pair!, percent!, tuple!, time!, tag!, email!, handle!, date!, port!, money!, ref!, point2D!,
+// point3D!, image!).
 void register_all()
 {
     reset();
-    // TODO: the datatypes in their start-up order, parents first, as their modules come.
+    for (DatatypeRecord const* each : {
+             &datatype::record,
+             &unset::record,
+             &none::record,
+             &logic::record,
+             &series::record,
+             &block::record,
+             &string::record,
+             &integer::record,
+             &char_::record,
+             &path::record,
+             &lit_path::record,
+             &set_path::record,
+             &get_path::record,
+             &paren::record,
+             &float_::record,
+         })
+        register_(*each);
 }
 
 Cell make(TypeId denoted) { return cell::make(type_id, denoted); }

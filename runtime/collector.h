@@ -1,14 +1,23 @@
-// The garbage collector's switches and its entry points as the memory manager sees them.
+// The garbage collector: stop-the-world mark and compact. Marking starts from explicit roots and follows
+// the node references of cells with an explicit work stack (never C++ recursion); compaction slides live
+// buffers together, frame by frame, and rewrites only node slots (heads and tails are offsets). Before
+// marking it may empty sparsely used node frames whose use has been stable, moving their nodes and
+// rewriting every reference that marking meets.
 #pragma once
 
 #include <cstdint>
 
+#include "runtime/cell.h"
+
 namespace xol::gc {
+
+using MarkCallback = void (*)();
 
 struct CollectorState {
     // Collection runs only while enabled; start-up enables it once everything made before is rooted.
     bool enabled = false;
     bool collecting = false;
+    bool relocate_nodes = true;
     // XOL_GC_STRESS=1 in the environment: every allocation collects, so a value that C++ code forgot to
     // root is lost at once instead of one day.
     bool stress = false;
@@ -18,10 +27,34 @@ struct CollectorState {
 
 extern CollectorState state;
 
-void init(); // reads the stress switch
+inline constexpr std::uint32_t history_depth = 5;
+inline constexpr std::uint32_t max_callbacks = 100;
+
+void init(); // reads the stress switch; counters to 0
 
 // Collects when enabled and not already collecting.
 void collect_if_enabled();
 void collect();
+
+// Mark callbacks run during marking, in order of registration; they mark what they hold with the
+// functions below. A removed callback leaves its place empty.
+void add_callback(MarkCallback);
+void remove_callback(MarkCallback);
+
+// Process-wide roots of the runtime's own modules (the root block, the symbol table, the global context...):
+// marked at every collection, and rewritten when their nodes move.
+void add_root(Cell* cell);
+void add_root_node(NodeId* node);
+void clear_roots(); // a fresh start-up in tests
+
+// For mark callbacks and the marking of other modules. Each takes the reference itself, so that a moved
+// node is rewritten in place.
+bool mark_node(NodeId& node); // true when newly marked
+void mark_series(NodeId& node); // the node, and the cells of a cell series
+void mark_context(NodeId& node);
+void mark_cell(Cell& cell);
+
+// The root block: values made during start-up that must live for the whole run.
+Cell& root_block();
 
 }

@@ -31,6 +31,13 @@ namespace errors {
 RaisedError const& last_raised() { return raised; }
 RaisedError& last_raised_for_marking() { return raised; }
 
+void reset()
+{
+    raised = RaisedError {};
+    for (Cell& argument : raised.arguments) argument = cell::make(type_ids::unset);
+    current() = cell::make(type_ids::unset);
+}
+
 }
 
 }

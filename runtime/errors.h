@@ -39,6 +39,7 @@ namespace errors {
 
 RaisedError const& last_raised();
 RaisedError& last_raised_for_marking(); // the collector's view of the record
+void reset(); // a fresh start-up: no error in flight
 
 }
 

@@ -3,6 +3,8 @@
 // first, which keeps registration a push and a pop.
 #pragma once
 
+#include <cstddef>
+
 #include "runtime/assert.h"
 #include "runtime/cell.h"
 
@@ -10,12 +12,14 @@ namespace xol {
 
 class Rooted;
 class RootedNode;
+class PinnedAddress;
 
 namespace roots {
 
 struct RootsState {
     Rooted* newest_cell = nullptr;
     RootedNode* newest_node = nullptr;
+    PinnedAddress* newest_pinned = nullptr;
 };
 extern RootsState state;
 
@@ -73,7 +77,51 @@ private:
     RootedNode* m_previous;
 };
 
+// A raw address into a series buffer that a loop keeps across calls that may allocate (the evaluator's
+// position in its block): compaction moves it along with its buffer. It does not keep the buffer alive;
+// whoever holds the address roots the value.
+class PinnedAddress {
+public:
+    explicit PinnedAddress(void* address)
+        : m_address(static_cast<std::byte*>(address))
+        , m_previous(roots::state.newest_pinned)
+    {
+        roots::state.newest_pinned = this;
+    }
+    ~PinnedAddress()
+    {
+        XOL_ASSERT(roots::state.newest_pinned == this, "roots released out of order");
+        roots::state.newest_pinned = m_previous;
+    }
+    PinnedAddress(PinnedAddress const&) = delete;
+    PinnedAddress& operator=(PinnedAddress const&) = delete;
+
+    std::byte*& address() { return m_address; }
+    PinnedAddress* previous() const { return m_previous; }
+
+private:
+    std::byte* m_address;
+    PinnedAddress* m_previous;
+};
+
+template <typename T> class Pinned : public PinnedAddress {
+public:
+    explicit Pinned(T* address)
+        : PinnedAddress(address)
+    {
+    }
+    T* get() { return reinterpret_cast<T*>(address()); }
+    void set(T* given) { address() = reinterpret_cast<std::byte*>(given); }
+    T* operator->() { return get(); }
+    T& operator*() { return *get(); }
+};
+
 namespace roots {
+
+template <typename Visit> void for_each_pinned(Visit&& visit)
+{
+    for (PinnedAddress* root = state.newest_pinned; root; root = root->previous()) visit(root->address());
+}
 
 template <typename Visit> void for_each_cell(Visit&& visit)
 {

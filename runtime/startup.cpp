@@ -6,8 +6,10 @@
 #include <new>
 
 #include "datatypes/registry.h"
+#include "datatypes/string.h"
 #include "runtime/collector.h"
 #include "runtime/cycles.h"
+#include "runtime/errors.h"
 #include "runtime/extres.h"
 #include "runtime/handle_slots.h"
 #include "runtime/memory.h"
@@ -16,6 +18,7 @@
 #include "runtime/platform/thread.h"
 #include "runtime/quit.h"
 #include "runtime/stack.h"
+#include "runtime/unicode.h"
 
 namespace xol::runtime {
 
@@ -54,19 +57,24 @@ int run_interpreter(void*)
 
 void init()
 {
+    // The collector's switches and root lists come first so that every module can register its roots;
+    // collection itself stays disabled until start-up is complete.
+    gc::init();
+    errors::reset();
     output_hooks::init();
     conout::init(); // the platform initialisation: the output layer is all Linux needs of it
     memory::init();
     extres::init();
     cycles::init();
     datatype::register_all();
+    unicode::init_case_tables();
+    string::init();
     // TODO: the action table, the root blocks, the global context, Unicode tables, the
     // symbol index, the type words, the runtime words, the natives, parse stacks, ownership table,
     // checksum and compression method words and the process-output buffer, as their modules come.
     stack::init();
     // TODO: the lexer, the boot data and the evaluator.
     slots::init();
-    gc::init();
 }
 
 int start(int argc, char** argv, void (*launch)())

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <limits>
 
+#include "runtime/collector.h"
 #include "runtime/errors.h"
 #include "runtime/series.h"
 #include "runtime_fixture.h"
@@ -11,7 +12,14 @@ using namespace xol;
 
 namespace {
 
-using MemoryTest = RuntimeTest;
+// The allocator alone: no collection reclaims what these tests leave unrooted.
+struct MemoryTest : RuntimeTest {
+    void SetUp() override
+    {
+        RuntimeTest::SetUp();
+        gc::state.enabled = false;
+    }
+};
 
 // Takes every free slot of the frame.
 void fill_node_frame(memory::NodeFrame* frame)

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 
+#include "runtime/collector.h"
 #include "runtime/errors.h"
 #include "runtime/series.h"
 #include "runtime_fixture.h"
@@ -12,7 +13,14 @@ using namespace xol;
 
 namespace {
 
-using SeriesTest = RuntimeTest;
+// The allocator alone: no collection reclaims what these tests leave unrooted.
+struct SeriesTest : RuntimeTest {
+    void SetUp() override
+    {
+        RuntimeTest::SetUp();
+        gc::state.enabled = false;
+    }
+};
 
 }
 

@@ -1,0 +1,82 @@
+// block!: helpers shared by the block module's own files and by its children (paren!, the path types).
+#pragma once
+
+#include <cstdint>
+
+#include "datatypes/block.h"
+#include "runtime/cycles.h"
+#include "runtime/roots.h"
+
+namespace xol::block::detail {
+
+struct BlockState {
+    std::int32_t mold_nesting = 0;
+    // make_in without a parent leaves its block here; the caller copies it out at once.
+    Cell scratch {};
+};
+extern BlockState state;
+
+inline SeriesBuffer* buffer_of(Cell const& value) { return series::buffer_of(value); }
+inline std::uint32_t total_of(Cell const& value) { return series::rs_total_length(value); }
+// The index, or the tail when the index lies past it.
+inline std::uint32_t position_of(Cell const& value)
+{
+    std::uint32_t const total = total_of(value);
+    return value.word1 < total ? value.word1 : total;
+}
+// Cell n counted from the head. Valid until the next allocation.
+inline Cell& cell_at(Cell const& value, std::uint32_t n) { return buffer_of(value)->head_cell()[n]; }
+
+// A walk's entry on the cycle stack, popped however the walk ends.
+struct CycleEntry {
+    explicit CycleEntry(NodeId node) { cycles::push(node); }
+    ~CycleEntry() { cycles::pop(); }
+    CycleEntry(CycleEntry const&) = delete;
+    CycleEntry& operator=(CycleEntry const&) = delete;
+};
+
+// Makes room for `extra` more cells in the buffer of `node`: to twice the needed size when `double_growth`,
+// else exactly the needed size. The node may move: callers read it again from a rooted value. May allocate.
+void reserve(NodeId node, std::uint64_t extra, bool double_growth);
+
+// Opens `count` cells at `place` (cells from the head), moving the later cells up; the tail grows. The new
+// cells hold whatever was there. The node may move, as for reserve. May allocate.
+void open_gap(NodeId node, std::uint32_t place, std::uint32_t count, bool double_growth);
+// Closes `count` cells at `place`, moving the later cells down.
+void close_gap(NodeId node, std::uint32_t place, std::uint32_t count);
+
+// Equality of a series cell and a searched value under a search code.
+bool search_equal(Cell const& cell, Cell const& value, CompareOp);
+
+// Where a search found its value: the place (cells from the head) and how many cells matched; -1 when
+// nothing was found.
+struct Found {
+    std::int64_t place;
+    std::uint32_t length; // the run's length, 1 for a single value
+    std::uint32_t step;   // the /skip size, 1 without
+    bool run;             // the value was matched as a run of its cells
+};
+// The search of find and select (both share every refinement but /tail and /match, which only change
+// what find answers).
+Found search(Cell const& series, Cell const& value, FindOptions const&);
+
+// The code a search compares with: same?, strict equality with /case, else the ordinary search equality.
+inline CompareOp search_op(bool case_sensitive, bool same)
+{
+    return same ? CompareOp::Same : case_sensitive ? CompareOp::StrictEqual : CompareOp::FindEqual;
+}
+
+// The cells a block-like value brings to insert, append and change: its cells from its index (unless
+// `only`), else the value itself as one cell.
+inline bool splices(Cell const& value, bool only) { return !only && is_any_block(cell::type_of(value)); }
+
+// Type id t of a typeset! is bit 0x80 >> (t & 7) of byte t >> 3 of words 1-3, in memory order.
+bool typeset_has(Cell const& typeset, TypeId);
+
+// A type that copy-typed replaces by its copy in deep copies: the series, bitset!, object!, error!, map!.
+bool is_copyable(TypeId);
+
+// Copies `value` through its type's copy slot. May allocate.
+Cell copy_typed(Cell const& value, bool deep, Refinement types);
+
+}

@@ -1,0 +1,101 @@
+// The shared comparison entry.
+
+#include "datatypes/compare.h"
+
+#include "datatypes/logic.h"
+#include "datatypes/registry.h"
+#include "runtime/stack.h"
+
+namespace xol::actions {
+
+namespace {
+
+std::int32_t order_of(std::uint32_t a, std::uint32_t b) { return (a > b) - (a < b); }
+
+bool is_equality(CompareOp op)
+{
+    switch (op) {
+    case CompareOp::Equal:
+    case CompareOp::NotEqual:
+    case CompareOp::StrictEqual:
+    case CompareOp::Same:
+    case CompareOp::FindPathEqual:
+    case CompareOp::FindStrictPathEqual:
+    case CompareOp::FindEqual:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}
+
+// Built-in functions compare by their entry point, user functions by their record; both only with a
+// value of their own type, so that no other value's payload can pass for one.
+std::int32_t compare_typed(Cell const& value1, Cell const& value2, CompareOp op)
+{
+    TypeId const type = cell::type_of(value1);
+    if (type == cell::type_of(value2)) {
+        switch (type) {
+        case type_ids::logic:
+            return static_cast<std::int32_t>(logic::get(value1)) - static_cast<std::int32_t>(logic::get(value2));
+        case type_ids::op:
+        case type_ids::action:
+        case type_ids::native:
+            return order_of(value1.word1, value2.word1);
+        case type_ids::function:
+        case type_ids::routine:
+            return order_of(value1.word3, value2.word3);
+        default:
+            break;
+        }
+    }
+    action_types::Compare const slot = datatype::is_registered(type) ? datatype::actions(type).compare : nullptr;
+    return slot ? slot(value1, value2, op) : compare_incomparable;
+}
+
+std::int32_t compare_swapped(Cell const& value1, Cell const& value2, CompareOp op)
+{
+    CompareOp mirrored = op;
+    switch (op) {
+    case CompareOp::Lesser: mirrored = CompareOp::Greater; break;
+    case CompareOp::LesserOrEqual: mirrored = CompareOp::GreaterOrEqual; break;
+    case CompareOp::Greater: mirrored = CompareOp::Lesser; break;
+    case CompareOp::GreaterOrEqual: mirrored = CompareOp::LesserOrEqual; break;
+    default: break;
+    }
+    std::int32_t const answer = compare_typed(value2, value1, mirrored);
+    if (answer == compare_incomparable || is_equality(op)) return answer;
+    return -answer;
+}
+
+bool compare(Cell const& value1, Cell const& value2, CompareOp op)
+{
+    std::int32_t const answer = compare_typed(value1, value2, op);
+    if (answer == compare_incomparable) {
+        if (is_equality(op)) return op == CompareOp::NotEqual;
+        fire_error(err::script::invalid_compare, &value1, &value2);
+    }
+    switch (op) {
+    case CompareOp::NotEqual:
+        return answer != 0;
+    case CompareOp::Lesser:
+        return answer < 0;
+    case CompareOp::LesserOrEqual:
+        return answer <= 0;
+    case CompareOp::Greater:
+        return answer > 0;
+    case CompareOp::GreaterOrEqual:
+        return answer >= 0;
+    default:
+        return answer == 0;
+    }
+}
+
+void compare_op(CompareOp op)
+{
+    bool const result = compare(stack::state.base[0], stack::state.base[1], op);
+    *stack::state.base = logic::make(result);
+}
+
+}

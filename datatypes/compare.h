@@ -1,0 +1,33 @@
+// The shared comparison entry: what the comparison natives, searches and the datatypes themselves call to
+// compare two values of any types. A type's compare slot answers a raw order; these entries add the
+// types compared without their slot and turn the raw answer into a truth value.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/cell.h"
+#include "runtime/operations.h"
+
+namespace xol::actions {
+
+// The raw answer of value 1's type: 0 equal (or 1 unequal) for the equality codes, -1/0/1 for the
+// orderings, compare_incomparable when the two cannot be compared. logic! values and the function types
+// (op!, action!, native!, function!, routine!) are answered here without a slot. A type without a compare
+// slot answers compare_incomparable.
+std::int32_t compare_typed(Cell const& value1, Cell const& value2, CompareOp);
+
+// value 1 against value 2 as value 2's type sees it: its compare slot runs with the operands swapped (and
+// the ordering code mirrored), and the answer is turned around. For a type that knows how to compare with
+// another one only from its own side.
+std::int32_t compare_swapped(Cell const& value1, Cell const& value2, CompareOp);
+
+// The truth of `value1 op value2`. An incomparable pair raises script invalid-compare with both values
+// for the ordering codes and is simply unequal for the equality codes. Not for the sort codes: sorting
+// calls compare_typed (or the slots) itself.
+bool compare(Cell const& value1, Cell const& value2, CompareOp);
+
+// The comparison natives' body: compares the first two argument cells of the current call and stores a
+// logic! in the result cell.
+void compare_op(CompareOp);
+
+}

@@ -1,0 +1,86 @@
+// paren!: a block in parentheses. Its mold writes the cells as a block's, new-line markers and
+// indentation included; everything else is block!'s.
+
+#include "datatypes/paren.h"
+
+#include "datatypes/block.h"
+#include "datatypes/string.h"
+#include "runtime/cycles.h"
+#include "runtime/roots.h"
+#include "runtime/stack.h"
+
+namespace xol::paren {
+
+namespace {
+
+// A paren met again inside itself writes its cycle marker, as a block does, rather than nesting until the
+// cycle guard's depth runs out.
+std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
+                  std::int32_t limit, std::int32_t indent)
+{
+    if (cycles::mold_marker(value, buffer, limit, true)) return limit;
+    Rooted kept(value);
+    if (!only) limit = string::append_ascii(buffer, "(", limit);
+    limit = block::mold_each(*kept, buffer, only, all, flat, part, limit, indent);
+    if (!only) limit = string::append_ascii(buffer, ")", limit);
+    return limit;
+}
+
+}
+
+Cell* push(Cell& cell)
+{
+    cell::set_type(cell, type_id);
+    return stack::push(cell);
+}
+
+void make_at(Cell& cell, std::int32_t n)
+{
+    block::make_at(cell, n);
+    cell::set_type(cell, type_id);
+}
+
+constexpr DatatypeRecord record {
+    .id = type_id,
+    .parent = block::type_id,
+    .name = "paren!",
+    .actions = {
+        .make = inherit,
+        .random = inherit,
+        .reflect = inherit,
+        .to = inherit,
+        .form = inherit,
+        .mold = mold,
+        .eval_path = inherit,
+        .compare = inherit,
+        .append = inherit,
+        .at = inherit,
+        .back = inherit,
+        .change = inherit,
+        .clear = inherit,
+        .copy = inherit,
+        .find = inherit,
+        .head = inherit,
+        .head_q = inherit,
+        .index_q = inherit,
+        .insert = inherit,
+        .length_q = inherit,
+        .move = inherit,
+        .next = inherit,
+        .pick = inherit,
+        .poke = inherit,
+        .put = inherit,
+        .remove = inherit,
+        .reverse = inherit,
+        .select = inherit,
+        .sort = inherit,
+        .skip = inherit,
+        .swap = inherit,
+        .tail = inherit,
+        .tail_q = inherit,
+        .take = inherit,
+        .modify = inherit,
+    },
+};
+
+}

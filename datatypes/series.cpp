@@ -1,0 +1,580 @@
+// series!: navigation, element access and the unit-level modifiers every series type inherits. Lengths
+// and places count units of the buffer (1, 2, 4 or 16 bytes), so the same code moves text, bytes and cells.
+
+#include "datatypes/series.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "datatypes/char.h"
+#include "datatypes/integer.h"
+#include "datatypes/logic.h"
+#include "datatypes/none.h"
+#include "datatypes/registry.h"
+#include "datatypes/string.h"
+#include "datatypes/unset.h"
+#include "runtime/errors.h"
+#include "runtime/int_map.h"
+#include "runtime/roots.h"
+#include "runtime/stack.h"
+
+namespace xol::series {
+
+namespace {
+
+std::uint32_t total_of(Cell const& value) { return rs_total_length(value); }
+
+std::byte* unit_address(Cell const& value, std::uint32_t place)
+{
+    SeriesBuffer* buffer = buffer_of(value);
+    return buffer->head_address() + (std::uint64_t { place } << buffer->unit_shift());
+}
+
+bool is_text(TypeId type) { return string::is_text_type(type); }
+
+// The absolute place that pick and poke address: n counts from 1 at the position, -1 is the unit before it.
+// Answers -1 for n = 0 and for places outside the buffer.
+std::int64_t element_place(Cell const& series, std::int32_t n)
+{
+    if (n == 0) return -1;
+    std::int64_t const place = std::int64_t { index_of(series) } + n + (n > 0 ? -1 : 0);
+    if (place < 0 || place >= total_of(series)) return -1;
+    return place;
+}
+
+// A position on the same node and of the same type, as /part accepts it.
+bool is_same_series(Cell const& series, Cell const& other)
+{
+    return cell::type_of(series) == cell::type_of(other) && node_of(series) == node_of(other);
+}
+
+[[noreturn]] void bad_part(Cell const& part)
+{
+    Cell const word = refinement_word("part");
+    fire_error(err::script::invalid_refine_arg, &word, &part);
+}
+
+// A simple generator until the interpreter's random source exists; /seed makes it repeatable.
+struct RandomState {
+    std::uint64_t state = 0x853C49E6748FEA9BULL;
+};
+RandomState random_state;
+
+// 1..limit, uniform.
+std::uint32_t random_int(std::uint32_t limit)
+{
+    // TODO: the interpreter's random generator and its secure source.
+    random_state.state = random_state.state * 6364136223846793005ULL + 1442695040888963407ULL;
+    auto const bits = static_cast<std::uint32_t>(random_state.state >> 33);
+    return 1 + static_cast<std::uint32_t>((std::uint64_t { bits } * limit) >> 31);
+}
+
+void random_seed(std::uint32_t seed) { random_state.state = (std::uint64_t { seed } << 1) | 1; }
+
+// Navigation from the call frame: the series is in the result cell.
+Cell& frame_series() { return stack::state.base[0]; }
+
+void head() { set_index(frame_series(), 0); }
+void tail() { set_index(frame_series(), total_of(frame_series())); }
+void head_q() { frame_series() = logic::make(index_of(frame_series()) == 0); }
+void tail_q() { frame_series() = logic::make(rs_tail_q(frame_series())); }
+void index_q() { frame_series() = integer::make(static_cast<std::int32_t>(index_of(frame_series()) + 1)); }
+
+// At the tail, next stays where it is.
+void next()
+{
+    Cell& value = frame_series();
+    if (index_of(value) + 1 <= total_of(value)) set_index(value, index_of(value) + 1);
+}
+
+void back()
+{
+    Cell& value = frame_series();
+    if (index_of(value) > 0) set_index(value, index_of(value) - 1);
+}
+
+void at() { do_at_skip(true); }
+void skip() { do_at_skip(false); }
+
+// Only `owned` is a field of series; ownership answers it once objects can own series.
+Cell reflect(Cell const&, SymbolId)
+{
+    // TODO: the field `owned` (the owner object, or none!) once series ownership exists.
+    fire_error(err::internal::not_done);
+}
+
+Cell modify(Cell const&, Cell const&, Cell const& value, bool)
+{
+    // TODO: the field `owned` (none! releases the series, a block binds it) once series ownership exists.
+    return value;
+}
+
+// Swaps two runs of `width` bytes.
+void swap_units(std::byte* a, std::byte* b, std::uint32_t width)
+{
+    std::byte scratch[16];
+    if (width <= sizeof scratch) {
+        std::memcpy(scratch, a, width);
+        std::memcpy(a, b, width);
+        std::memcpy(b, scratch, width);
+        return;
+    }
+    std::vector<std::byte> record(a, a + width);
+    std::memcpy(a, b, width);
+    std::memcpy(b, record.data(), width);
+}
+
+// Within one buffer: moves `count` units from `from` so that they start at `to`, counted before the move;
+// the units between the two places shift to close and open the gap.
+void move_within(Cell const& value, std::uint32_t from, std::uint32_t to, std::uint32_t count)
+{
+    SeriesBuffer* buffer = buffer_of(value);
+    std::uint32_t const shift = buffer->unit_shift();
+    std::byte* base = buffer->head_address();
+    std::size_t const bytes = std::size_t { count } << shift;
+    std::vector<std::byte> moved(base + (std::size_t { from } << shift), base + (std::size_t { from } << shift) + bytes);
+    if (to < from) {
+        std::memmove(base + ((std::size_t { to } + count) << shift), base + (std::size_t { to } << shift),
+            std::size_t { from - to } << shift);
+        std::memcpy(base + (std::size_t { to } << shift), moved.data(), bytes);
+    } else {
+        std::memmove(base + (std::size_t { from } << shift), base + ((std::size_t { from } + count) << shift),
+            std::size_t { to - from } << shift);
+        std::memcpy(base + (std::size_t { to } << shift), moved.data(), bytes);
+    }
+}
+
+}
+
+bool is_series_type(TypeId type)
+{
+    return is_cell_series(type) || is_text(type) || type == type_ids::binary || type == type_ids::vector
+        || type == type_ids::image;
+}
+
+bool rs_skip(Cell& value, std::int32_t count)
+{
+    std::int64_t const moved = std::int64_t { index_of(value) } + count;
+    std::uint32_t const total = total_of(value);
+    if (moved >= 0 && moved <= total) set_index(value, static_cast<std::uint32_t>(moved));
+    return moved >= total;
+}
+
+std::uint32_t rs_length_from(Cell& value, bool from_head)
+{
+    std::uint32_t const start = from_head ? 0 : index_of(value);
+    std::uint32_t const total = total_of(value);
+    if (start > total) {
+        set_index(value, total);
+        return 0;
+    }
+    return total - start;
+}
+
+std::int32_t part_length(Cell const& series, Cell const& part)
+{
+    if (cell::type_of(part) == type_ids::integer) return integer::get(part);
+    if (!is_same_series(series, part)) bad_part(part);
+    return static_cast<std::int32_t>(std::int64_t { index_of(part) } - index_of(series));
+}
+
+Cell refinement_word(char const*)
+{
+    // TODO: the word's symbol once the runtime word table exists; the error only needs a refinement!.
+    return cell::make(type_ids::refinement, no_node, 0, 0xFFFF'FFFF);
+}
+
+void tell_owner(Cell const& series, char const*, Cell const*, std::int32_t, std::int32_t)
+{
+    if ((buffer_of(series)->flags & series_flags::owned) == 0) return;
+    // TODO: notify the owner object (its on-deep-change*) once series ownership exists.
+}
+
+void do_at_skip(bool at)
+{
+    Cell& value = frame_series();
+    Cell const& offset_cell = stack::state.base[1];
+    if (cell::type_of(offset_cell) != type_ids::integer) fire_error(err::script::invalid_arg, &offset_cell);
+    std::int64_t offset = integer::get(offset_cell);
+    if (at && offset >= 1) --offset;
+    std::int64_t const moved = std::clamp<std::int64_t>(std::int64_t { index_of(value) } + offset, 0, total_of(value));
+    set_index(value, static_cast<std::uint32_t>(moved));
+}
+
+std::int32_t length_q(Cell const& series) { return static_cast<std::int32_t>(length_of(series)); }
+
+Cell pick(Cell const& series, std::int32_t index, Cell const&)
+{
+    std::int64_t const place = element_place(series, index);
+    if (place < 0) return none_value;
+    auto const unit_place = static_cast<std::uint32_t>(place);
+    TypeId const type = cell::type_of(series);
+    if (is_cell_series(type)) return buffer_of(series)->head_cell()[unit_place];
+    if (type == type_ids::binary) return integer::make(std::to_integer<std::int32_t>(*unit_address(series, unit_place)));
+    if (type == type_ids::vector) {
+        // TODO: a value of the vector's element type once vector! exists.
+        fire_error(err::internal::not_done);
+    }
+    return char_::make(string::get_char(unit_address(series, unit_place), buffer_of(series)->unit()));
+}
+
+Cell poke(Cell const& series, std::int32_t index, Cell const& index_value, Cell const& value)
+{
+    std::int64_t const place = element_place(series, index);
+    if (place < 0) fire_error(err::script::out_of_range, &index_value);
+    auto const unit_place = static_cast<std::uint32_t>(place);
+    TypeId const type = cell::type_of(series);
+    if (!is_cell_series(type) && type != type_ids::binary && type != type_ids::vector
+        && cell::type_of(value) != type_ids::char_)
+        fire_error(err::script::invalid_arg, &value);
+    Rooted kept_series(series);
+    Rooted kept_value(value);
+    tell_owner(*kept_series, "poke", &*kept_value, static_cast<std::int32_t>(unit_place), 1);
+    if (is_cell_series(type)) {
+        // TODO: a hash! re-enters the cell in its table once hash! exists.
+        buffer_of(*kept_series)->head_cell()[unit_place] = *kept_value;
+    } else if (type == type_ids::binary) {
+        TypeId const value_type = cell::type_of(*kept_value);
+        if (value_type != type_ids::integer && value_type != type_ids::char_)
+            fire_error(err::script::invalid_arg, &*kept_value);
+        auto const byte = static_cast<std::int64_t>(static_cast<std::int32_t>(kept_value->word2));
+        if (byte < 0 || byte > 255) fire_error(err::script::out_of_range, &*kept_value);
+        *unit_address(*kept_series, unit_place) = static_cast<std::byte>(byte);
+    } else if (type == type_ids::vector) {
+        // TODO: a value of the vector's element type once vector! exists.
+        fire_error(err::internal::not_done);
+    } else {
+        string::put_char(node_of(*kept_series), unit_place, kept_value->word2);
+    }
+    tell_owner(*kept_series, "poked", &*kept_value, static_cast<std::int32_t>(unit_place), 1);
+    return *kept_value;
+}
+
+Cell clear(Cell const& series)
+{
+    Rooted kept(series);
+    std::uint32_t const length = length_of(series);
+    if (length >= 1) {
+        auto const index = static_cast<std::int32_t>(index_of(series));
+        tell_owner(*kept, "clear", nullptr, index, static_cast<std::int32_t>(length));
+        // TODO: a hash! takes the removed cells out of its table once hash! exists.
+        SeriesBuffer* buffer = buffer_of(*kept);
+        buffer->tail = buffer->head + (index_of(*kept) << buffer->unit_shift());
+        tell_owner(*kept, "cleared", nullptr, index, 0);
+    }
+    return *kept;
+}
+
+Cell remove(Cell const& series, Refinement part, Refinement key)
+{
+    Rooted kept(series);
+    std::int64_t count = 1;
+    if (part) {
+        count = part_length(series, *part);
+        if (count < 1) return series;
+    }
+    std::uint32_t place = index_of(series);
+    if (key) {
+        FindOptions options {};
+        options.case_sensitive = true;
+        Cell const found = datatype::actions(cell::type_of(series)).find(series, *key, options);
+        if (cell::type_of(found) == type_ids::none) return none_value;
+        place = index_of(found);
+        ++count;
+    }
+    std::uint32_t const total = total_of(*kept);
+    if (place < total) {
+        tell_owner(*kept, "remove", nullptr, static_cast<std::int32_t>(place), static_cast<std::int32_t>(count));
+        SeriesBuffer* buffer = buffer_of(*kept);
+        std::uint32_t const shift = buffer->unit_shift();
+        if (place + count >= total) {
+            buffer->tail = buffer->head + (place << shift);
+        } else {
+            auto const removed = static_cast<std::uint32_t>(count);
+            std::byte* start = buffer->head_address() + (std::size_t { place } << shift);
+            std::size_t const bytes = std::size_t { removed } << shift;
+            std::memmove(start, start + bytes, static_cast<std::size_t>(buffer->tail_address() - start) - bytes);
+            buffer->tail -= static_cast<std::uint32_t>(bytes);
+        }
+        // TODO: a hash! re-indexes the moved range once hash! exists.
+        tell_owner(*kept, "removed", nullptr, static_cast<std::int32_t>(place), static_cast<std::int32_t>(count));
+    }
+    return *kept;
+}
+
+Cell reverse(Cell const& series, Refinement part, Refinement skip)
+{
+    if (rs_tail_q(series)) return series;
+    std::uint32_t const length = length_of(series);
+    std::int64_t count = length;
+    if (part) {
+        count = part_length(series, *part);
+        if (count < 1) return series;
+        // A /part beyond the tail reverses up to the tail.
+        count = std::min<std::int64_t>(count, length);
+    }
+    std::int64_t size = 1;
+    if (skip) {
+        Cell const word = refinement_word("skip");
+        if (cell::type_of(*skip) != type_ids::integer) fire_error(err::script::invalid_refine_arg, &word, skip);
+        size = integer::get(*skip);
+        if (size == count) return series;
+        if (size < 1) fire_error(err::script::out_of_range, skip);
+        if (count < size || count % size != 0) fire_error(err::script::invalid_refine_arg, &word, skip);
+    }
+    Rooted kept(series);
+    auto const index = static_cast<std::int32_t>(index_of(series));
+    tell_owner(*kept, "reverse", nullptr, index, static_cast<std::int32_t>(count));
+    // TODO: a hash! takes every swapped cell out of its table and back once hash! exists.
+    SeriesBuffer* buffer = buffer_of(*kept);
+    std::uint32_t const shift = buffer->unit_shift();
+    auto const width = static_cast<std::uint32_t>(size << shift);
+    std::byte* front = buffer->head_address() + (std::size_t { index_of(*kept) } << shift);
+    std::byte* back = front + (static_cast<std::size_t>(count) << shift) - width;
+    while (front < back) {
+        swap_units(front, back, width);
+        front += width;
+        back -= width;
+    }
+    tell_owner(*kept, "reversed", nullptr, index, static_cast<std::int32_t>(count));
+    return *kept;
+}
+
+// A zero count (an integer! 0, or a position before the series') takes nothing: the answer is empty.
+Cell take(Cell const& series, Refinement part, bool, bool last)
+{
+    Rooted source(series);
+    std::uint32_t const length = length_of(series);
+    if (length < 1) return none_value;
+    std::uint32_t const index = index_of(series);
+    std::int64_t count = 1;
+    std::int64_t available = length;
+    if (part) {
+        if (cell::type_of(*part) == type_ids::integer) {
+            count = integer::get(*part);
+        } else {
+            if (!is_same_series(series, *part)) bad_part(*part);
+            std::int64_t const distance = std::int64_t { index_of(*part) } - index;
+            if (distance < 0) count = 0;
+            else count = last ? length - distance : distance;
+        }
+        if (count < 0) {
+            available = index;
+            count = last ? 1 : -count;
+            // Negative: the units just before the position.
+            count = -std::min(count, available);
+        }
+    }
+    if (count > 0) count = std::min(count, available);
+
+    tell_owner(*source, "take", nullptr, static_cast<std::int32_t>(index), static_cast<std::int32_t>(count));
+    std::uint32_t const unit = buffer_of(*source)->unit();
+    // Every take answers a series of its own: a shared scratch buffer would change under earlier answers.
+    std::uint64_t const taken_count = count < 0 ? static_cast<std::uint64_t>(-count) : static_cast<std::uint64_t>(count);
+    bool const nothing = count == 0 || (count < 0 && last);
+    NodeId const taken = series::alloc_units(nothing ? 0 : taken_count, unit);
+    Cell result { static_cast<std::uint32_t>(cell::type_of(*source)), 0, taken, 0 };
+    if (cell::type_of(*source) == type_ids::vector || cell::type_of(*source) == type_ids::hash)
+        result.word3 = source->word3;
+    if (nothing) {
+        tell_owner(*source, "taken", nullptr, static_cast<std::int32_t>(index), 0);
+        return result;
+    }
+
+    SeriesBuffer* buffer = buffer_of(*source);
+    std::uint32_t const shift = buffer->unit_shift();
+    std::uint32_t const total = buffer->length();
+    std::uint32_t start;
+    if (count > 0 && last) start = total - static_cast<std::uint32_t>(count);
+    else if (count > 0) start = index;
+    else start = index - static_cast<std::uint32_t>(taken_count);
+    std::size_t const bytes = static_cast<std::size_t>(taken_count) << shift;
+    std::byte* from = buffer->head_address() + (std::size_t { start } << shift);
+    SeriesBuffer* target = node::buffer(taken);
+    std::memcpy(target->head_address(), from, bytes);
+    target->tail = target->head + static_cast<std::uint32_t>(bytes);
+    std::memmove(from, from + bytes, static_cast<std::size_t>(buffer->tail_address() - from) - bytes);
+    buffer->tail -= static_cast<std::uint32_t>(bytes);
+    // TODO: a hash! re-indexes the rest and gives the answer a table of its own once hash! exists.
+    tell_owner(*source, "taken", nullptr, static_cast<std::int32_t>(start), static_cast<std::int32_t>(taken_count));
+    return result;
+}
+
+Cell move(Cell const& origin, Cell const& target, Refinement part)
+{
+    Rooted source(origin);
+    Rooted destination(target);
+    TypeId const source_type = cell::type_of(origin);
+    TypeId const destination_type = cell::type_of(target);
+    if (!is_series_type(destination_type)) {
+        // TODO: the words `move` and `target` once the runtime word table exists.
+        Cell const word = cell::make(type_ids::word, no_node, 0, 0xFFFF'FFFF);
+        Cell const type = datatype::make(destination_type);
+        fire_error(err::script::expect_arg, &word, &type, &word);
+    }
+    if (rs_tail_q(*source)) return *destination;
+    std::uint32_t const length = length_of(origin);
+    std::int64_t count = 1;
+    if (part) {
+        if (cell::type_of(*part) != type_ids::integer) bad_part(*part);
+        count = integer::get(*part);
+        if (count < 1) return *destination;
+        count = std::min<std::int64_t>(count, length);
+    }
+    auto const moved = static_cast<std::uint32_t>(count);
+    std::uint32_t const from = index_of(origin);
+
+    if (node_of(origin) != node_of(target)) {
+        Cell const destination_datatype = datatype::make(destination_type);
+        Cell const source_datatype = datatype::make(source_type);
+        bool const source_cells = is_cell_series(source_type);
+        bool const destination_cells = is_cell_series(destination_type);
+        if (source_cells != destination_cells) fire_error(err::script::move_bad, &destination_datatype, &source_datatype);
+        std::uint32_t const source_unit = buffer_of(origin)->unit();
+        std::uint32_t const destination_unit = buffer_of(target)->unit();
+        if (source_unit != destination_unit) {
+            if (!is_text(source_type) || !is_text(destination_type))
+                fire_error(err::script::move_bad, &destination_datatype, &source_datatype);
+            string::move_units(*source, *destination, moved << buffer_of(origin)->unit_shift());
+            return *destination;
+        }
+        std::uint32_t const shift = buffer_of(origin)->unit_shift();
+        std::uint32_t const to = std::min(index_of(target), total_of(target));
+        tell_owner(*source, "move", nullptr, static_cast<std::int32_t>(from), static_cast<std::int32_t>(moved));
+        tell_owner(*destination, "move", nullptr, static_cast<std::int32_t>(to), static_cast<std::int32_t>(moved));
+        std::size_t const bytes = std::size_t { moved } << shift;
+        SeriesBuffer* into = buffer_of(*destination);
+        if (std::uint64_t { into->tail } + bytes > into->capacity) {
+            std::uint64_t const needed = std::uint64_t { into->tail - into->head } + bytes;
+            into = series::expand(node_of(*destination), needed * 2);
+        }
+        SeriesBuffer* out = buffer_of(*source);
+        std::byte* gap = into->head_address() + (std::size_t { to } << shift);
+        std::memmove(gap + bytes, gap, static_cast<std::size_t>(into->tail_address() - gap));
+        std::byte* taken = out->head_address() + (std::size_t { from } << shift);
+        std::memcpy(gap, taken, bytes);
+        into->tail += static_cast<std::uint32_t>(bytes);
+        std::memmove(taken, taken + bytes, static_cast<std::size_t>(out->tail_address() - taken) - bytes);
+        out->tail -= static_cast<std::uint32_t>(bytes);
+        // TODO: hash! sides re-index once hash! exists.
+        tell_owner(*source, "moved", nullptr, static_cast<std::int32_t>(from), static_cast<std::int32_t>(moved));
+        tell_owner(*destination, "moved", nullptr, static_cast<std::int32_t>(to), static_cast<std::int32_t>(moved));
+        return *destination;
+    }
+
+    std::uint32_t const total = total_of(*source);
+    std::uint32_t to = std::min(index_of(*destination), total);
+    if (to == from) return *destination;
+    if (to > from) {
+        if (to < total && total - to < moved) return *source;
+        // A destination inside the moved run has nowhere to go.
+        if (to < from + moved) return *destination;
+        // Forward, the moved units end up starting at the destination; at the tail they end the series.
+        to = to == total ? total - moved : to;
+    }
+    tell_owner(*source, "move", nullptr, static_cast<std::int32_t>(from), static_cast<std::int32_t>(moved));
+    move_within(*source, from, to, moved);
+    tell_owner(*source, "moved", nullptr, static_cast<std::int32_t>(to), static_cast<std::int32_t>(moved));
+    return *destination;
+}
+
+Cell random(Cell const& series, bool seed, bool, bool only)
+{
+    if (seed) {
+        SeriesBuffer* buffer = buffer_of(series);
+        std::uint32_t hash = 0;
+        std::byte const* end = buffer->tail_address();
+        for (std::byte const* at = unit_address(series, std::min(index_of(series), buffer->length())); at < end; ++at)
+            hash = hash::mix32(hash ^ std::to_integer<std::uint32_t>(*at));
+        random_seed(hash);
+        return unset_value;
+    }
+    std::uint32_t const length = length_of(series);
+    if (only) {
+        if (length == 0) return none_value;
+        auto const n = static_cast<std::int32_t>(random_int(length));
+        return pick(series, n, integer::make(n));
+    }
+    if (length == 0) return series;
+    Rooted kept(series);
+    auto const index = static_cast<std::int32_t>(index_of(series));
+    tell_owner(*kept, "random", nullptr, index, static_cast<std::int32_t>(length));
+    std::uint32_t const width = buffer_of(*kept)->unit();
+    std::byte* front = unit_address(*kept, index_of(*kept));
+    for (std::uint32_t remaining = length; remaining >= 1; --remaining) {
+        std::uint32_t const r = random_int(remaining);
+        if (r > 1) swap_units(front, front + std::size_t { r - 1 } * width, width);
+        front += width;
+    }
+    tell_owner(*kept, "randomized", nullptr, index, static_cast<std::int32_t>(length));
+    return *kept;
+}
+
+Cell copy(Cell const& value, Refinement part, bool, Refinement)
+{
+    std::int64_t const index = index_of(value);
+    std::int64_t start = index;
+    std::int64_t count = length_of(value);
+    if (part) {
+        if (cell::type_of(*part) == type_ids::pair) {
+            std::int64_t const x = static_cast<std::int32_t>(part->word2);
+            std::int64_t const y = static_cast<std::int32_t>(part->word3);
+            start = std::max<std::int64_t>(0, index + x + (x < 0 ? 0 : -1));
+            count = y < x ? 0 : y - x;
+        } else {
+            count = part_length(value, *part);
+            if (count < 0) {
+                start = index + count;
+                count = -count;
+                if (start < 0) {
+                    start = 0;
+                    count = index;
+                }
+            }
+        }
+    }
+    std::int64_t const total = total_of(value);
+    if (start > total) {
+        start = total;
+        count = 0;
+    }
+    count = std::min(count, total - start);
+    TypeId const type = cell::type_of(value);
+    std::uint32_t const header = value.header & (cell::type_mask | cell::new_line_flag);
+    std::uint32_t const word3 = type == type_ids::vector ? value.word3 : 0;
+    NodeId const copied
+        = series::copy_part(node_of(value), static_cast<std::uint32_t>(start), static_cast<std::uint32_t>(count));
+    return Cell { header, 0, copied, word3 };
+}
+
+constexpr DatatypeRecord record {
+    .id = type_id,
+    .parent = no_parent,
+    .name = "series!",
+    .actions = {
+        .random = random,
+        .reflect = reflect,
+        .at = at,
+        .back = back,
+        .clear = clear,
+        .copy = copy,
+        .head = head,
+        .head_q = head_q,
+        .index_q = index_q,
+        .length_q = length_q,
+        .move = move,
+        .next = next,
+        .pick = pick,
+        .poke = poke,
+        .remove = remove,
+        .reverse = reverse,
+        .skip = skip,
+        .tail = tail,
+        .tail_q = tail_q,
+        .take = take,
+        .modify = modify,
+    },
+};
+
+}

@@ -1,0 +1,129 @@
+// string!: comparing texts and matching patterns at a position (compare, find, parse).
+
+#include "datatypes/string.h"
+
+#include <algorithm>
+
+#include "datatypes/string_private.h"
+#include "runtime/unicode.h"
+
+namespace xol::string {
+
+namespace detail {
+
+std::uint32_t fold_upper(std::uint32_t code_point) { return unicode::change_case(code_point, unicode::Case::Upper); }
+
+}
+
+namespace {
+
+bool folds(CompareOp op) { return op != CompareOp::StrictEqual && op != CompareOp::CaseSort; }
+
+// Units of a compare operand that take part: a bounded slice brings its own count in word 3.
+std::uint32_t operand_count(Cell const& value)
+{
+    std::uint32_t const remaining = rs_length_q(value);
+    if (cell::type_of(value) == bounded_slice_type && static_cast<std::int32_t>(value.word3) >= 0)
+        return std::min(remaining, value.word3);
+    return remaining;
+}
+
+}
+
+std::int32_t equal_q(Cell const& value1, Cell const& value2, CompareOp op, bool match)
+{
+    bool const same_place = value1.word2 == value2.word2 && value1.word1 == value2.word1;
+    if (op == CompareOp::Same) return same_place ? 0 : -1;
+    bool const equality = op == CompareOp::Equal || op == CompareOp::NotEqual || op == CompareOp::StrictEqual
+        || op == CompareOp::FindEqual;
+    if (same_place && equality) return 0;
+    // TODO: symbol! operands compare through their cached text once symbol! exists.
+
+    std::uint32_t const length1 = rs_length_q(value1);
+    std::uint32_t const count2 = operand_count(value2);
+    std::uint32_t compared = count2;
+    if (match) {
+        if (count2 == 0) return op == CompareOp::FindEqual ? 1 : 0;
+        if (length1 < count2) return 1;
+    } else if (length1 != count2) {
+        if (equality || count2 == 0) return 1;
+        compared = std::min(length1, count2);
+    } else if (length1 == 0) {
+        return 0;
+    }
+
+    SeriesBuffer* buffer1 = node::buffer(value1.word2);
+    SeriesBuffer* buffer2 = node::buffer(value2.word2);
+    std::uint32_t const start1 = clamped_index(value1);
+    std::uint32_t const start2 = clamped_index(value2);
+    bool const fold = folds(op);
+    for (std::uint32_t i = 0; i < compared; ++i) {
+        std::uint32_t c1 = detail::unit_at(buffer1, start1 + i);
+        std::uint32_t c2 = detail::unit_at(buffer2, start2 + i);
+        if (fold) {
+            c1 = detail::fold_upper(c1);
+            c2 = detail::fold_upper(c2);
+        }
+        if (c1 != c2) return c1 > c2 ? 1 : -1;
+    }
+    if (match) return 0;
+    return length1 > count2 ? 1 : length1 == count2 ? 0 : -1;
+}
+
+bool tag_delimited_q(Cell const& input, Cell const& tag)
+{
+    std::uint32_t const needed = rs_length_q(tag) + 2;
+    if (rs_length_q(input) < needed) return false;
+    return char_at(input, 0) == '<' && char_at(input, needed - 1) == '>';
+}
+
+std::int32_t match_arg(Cell const& input, Cell const& pattern, std::int32_t case_code)
+{
+    auto const op = static_cast<CompareOp>(case_code);
+    switch (cell::type_of(pattern)) {
+    case type_ids::string:
+    case type_ids::file:
+    case type_ids::url:
+    case type_ids::email:
+    case type_ids::ref: return equal_q(input, pattern, op, true) == 0 ? 1 : 0;
+    case type_ids::char_: {
+        if (rs_tail_q(input)) return 0;
+        std::uint32_t const code_point = char_at(input, 0);
+        bool const exact = case_code == static_cast<std::int32_t>(CompareOp::StrictEqual);
+        return detail::fold_unless(exact, code_point) == detail::fold_unless(exact, pattern.word2) ? 1 : 0;
+    }
+    case type_ids::tag: {
+        if (!tag_delimited_q(input, pattern)) return 0;
+        // The tag's text against the text between the brackets.
+        Cell inside = input;
+        inside.word1 = clamped_index(input) + 1;
+        return equal_q(inside, pattern, op, true) == 0 ? 1 : 0;
+    }
+    default: return 0;
+    }
+}
+
+bool char_in_bitset_q(Cell const& value, Cell const& bitset)
+{
+    if (rs_tail_q(value)) return false;
+    std::uint32_t const code_point = char_at(value, 0);
+    SeriesBuffer* bits = node::buffer(bitset.word2);
+    // TODO: name the complement flag through bitset! once it exists.
+    constexpr std::uint32_t complement_flag = 0x80000;
+    if ((code_point >> 3) >= bits->tail - bits->head) return (bits->flags & complement_flag) != 0;
+    auto const byte = std::to_integer<std::uint32_t>(bits->head_address()[code_point >> 3]);
+    return (byte & (0x80u >> (code_point & 7))) != 0;
+}
+
+bool char_in_run_q(Cell const& value, std::uint32_t code_point, std::uint32_t step, bool case_sensitive)
+{
+    SeriesBuffer* buffer = node::buffer(value.word2);
+    std::uint32_t const total = buffer->length();
+    std::uint32_t const wanted = detail::fold_unless(case_sensitive, code_point);
+    if (step == 0) step = 1;
+    for (std::uint32_t place = clamped_index(value); place < total; place += step)
+        if (detail::fold_unless(case_sensitive, detail::unit_at(buffer, place)) == wanted) return true;
+    return false;
+}
+
+}

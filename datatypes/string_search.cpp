@@ -1,0 +1,200 @@
+// string!: find and select. binary! reuses them: it searches bytes exactly and answers integer! elements.
+
+#include "datatypes/string.h"
+
+#include <algorithm>
+
+#include "datatypes/string_private.h"
+#include "runtime/errors.h"
+#include "runtime/roots.h"
+
+namespace xol::string {
+
+namespace {
+
+enum class PatternKind { Unit, Bitset, Number, Text };
+
+struct Pattern {
+    PatternKind kind;
+    std::uint32_t code_point; // Unit
+    double number;            // Number
+    Cell text;                // Text and Bitset: the value (rooted by the caller)
+    std::uint32_t length;     // units that one match covers
+};
+
+struct Match {
+    bool found;
+    std::uint32_t start;  // units from the head
+    std::uint32_t length; // units the match covers
+};
+
+bool is_text_pattern_type(TypeId type)
+{
+    return type == type_ids::string || type == type_ids::file || type == type_ids::url || type == type_ids::email
+        || type == type_ids::ref || type == type_ids::binary;
+}
+
+bool unit_matches(SeriesBuffer* buffer, std::uint32_t place, Pattern const& pattern, bool case_sensitive)
+{
+    std::uint32_t const code_point = detail::unit_at(buffer, place);
+    switch (pattern.kind) {
+    case PatternKind::Unit:
+        return detail::fold_unless(case_sensitive, code_point) == detail::fold_unless(case_sensitive, pattern.code_point);
+    case PatternKind::Number: return static_cast<double>(code_point) == pattern.number;
+    case PatternKind::Bitset: {
+        Cell at = cell::make(type_ids::string, place, buffer->node);
+        return char_in_bitset_q(at, pattern.text);
+    }
+    case PatternKind::Text: break;
+    }
+    return false;
+}
+
+bool text_matches(SeriesBuffer* buffer, std::uint32_t candidate, Pattern const& pattern, bool case_sensitive)
+{
+    SeriesBuffer* text = node::buffer(pattern.text.word2);
+    std::uint32_t const from = clamped_index(pattern.text);
+    for (std::uint32_t i = 0; i < pattern.length; ++i) {
+        std::uint32_t const wanted = detail::unit_at(text, from + i);
+        std::uint32_t const found = detail::unit_at(buffer, candidate + i);
+        if (detail::fold_unless(case_sensitive, found) != detail::fold_unless(case_sensitive, wanted)) return false;
+    }
+    return true;
+}
+
+// The search core of find and select; answers where the match starts. Pattern texts are read in place:
+// nothing here allocates once the pattern is made.
+Match search(Cell const& series, Pattern const& pattern, FindOptions const& options, std::uint32_t count,
+             std::int32_t skip)
+{
+    SeriesBuffer* buffer = node::buffer(series.word2);
+    TypeId const type = cell::type_of(series);
+    bool const case_sensitive = options.case_sensitive || options.same || !is_text_type(type);
+    std::uint32_t const index = series.word1;
+    bool const text = pattern.kind == PatternKind::Text;
+    std::uint32_t const length = pattern.length;
+    auto matches_at = [&](std::uint32_t candidate) {
+        return text ? text_matches(buffer, candidate, pattern, case_sensitive)
+                    : unit_matches(buffer, candidate, pattern, case_sensitive);
+    };
+
+    if (options.reverse || options.last) {
+        // Backward over [low, high): a text pattern ends at the position.
+        std::uint32_t const low = options.reverse ? index - count : index;
+        std::uint32_t const high = options.reverse ? index : index + count;
+        if (high == low || (text && high - low < length)) return { false, 0, 0 };
+        std::int64_t position = std::int64_t { high } - 1;
+        for (; position >= low; position -= skip) {
+            std::int64_t const candidate = text ? position - (length - 1) : position;
+            if (candidate < low) break;
+            if (matches_at(static_cast<std::uint32_t>(candidate)))
+                return { true, static_cast<std::uint32_t>(candidate), length };
+            if (options.match) break;
+        }
+        return { false, 0, 0 };
+    }
+    std::uint64_t const end = std::uint64_t { index } + count;
+    for (std::uint64_t position = index; position + (text ? length : 1) <= end; position += static_cast<std::uint32_t>(skip)) {
+        if (matches_at(static_cast<std::uint32_t>(position))) return { true, static_cast<std::uint32_t>(position), length };
+        if (options.match) break;
+    }
+    return { false, 0, 0 };
+}
+
+// What a find or select needs before it searches: the step, the count, and the pattern. Answers false
+// when the search cannot find anything. May allocate (a formed pattern).
+struct Prepared {
+    std::int32_t skip;
+    std::uint32_t count;
+};
+
+bool prepare(Cell& series, Cell const& value, FindOptions const& options, Prepared& prepared, Rooted& pattern_text,
+             Pattern& pattern)
+{
+    std::uint32_t const total = rs_length_all(series);
+    if (total == 0) return false;
+    if (series.word1 >= total && !options.reverse) return false;
+    if (options.any || options.with) fire_error(err::internal::not_done);
+    if (options.reverse && options.match) return false;
+
+    prepared.skip = 1;
+    if (options.skip) {
+        prepared.skip = cell::integer_payload(*options.skip);
+        if (prepared.skip < 1) fire_error(err::script::out_of_range, options.skip);
+    }
+    std::uint32_t const index = std::min(series.word1, total);
+    series.word1 = index;
+    if (options.reverse && index == 0) return false;
+    std::uint32_t const available = options.reverse ? index : total - index;
+    prepared.count = available;
+    if (options.part) {
+        std::int32_t const count = detail::part_count(series, *options.part, "part");
+        if (count < 1) return false;
+        prepared.count = std::min(static_cast<std::uint32_t>(count), available);
+    }
+
+    TypeId const series_type = cell::type_of(series);
+    TypeId const value_type = cell::type_of(value);
+    bool const numeric_series = series_type == type_ids::binary || series_type == type_ids::vector;
+    if (value_type == type_ids::char_) {
+        pattern = { PatternKind::Unit, value.word2, 0, {}, 1 };
+    } else if (value_type == type_ids::bitset) {
+        *pattern_text = value;
+        pattern = { PatternKind::Bitset, 0, 0, value, 1 };
+    } else if (numeric_series && (value_type == type_ids::integer || value_type == type_ids::float_)) {
+        double const number = value_type == type_ids::integer ? cell::integer_payload(value) : cell::float_payload(value);
+        pattern = { PatternKind::Number, 0, number, {}, 1 };
+    } else {
+        if (value_type == type_ids::binary && series_type != type_ids::binary) fire_error(err::script::invalid_arg, &value);
+        // A word! searches as its text, which is what its form writes.
+        // TODO: read the word's text from its symbol once symbol! exists, without forming it.
+        *pattern_text = is_text_pattern_type(value_type) ? value : detail::formed(value);
+        pattern = { PatternKind::Text, 0, 0, *pattern_text, rs_length_q(*pattern_text) };
+        // Nothing is found of an empty pattern.
+        if (pattern.length == 0) return false;
+    }
+    return true;
+}
+
+}
+
+Cell find(Cell const& series_value, Cell const& value, FindOptions const& options)
+{
+    Rooted series(series_value);
+    Rooted pattern_text(cell::make(type_ids::none));
+    Prepared prepared {};
+    Pattern pattern {};
+    if (!prepare(*series, value, options, prepared, pattern_text, pattern)) return cell::make(type_ids::none);
+    pattern.text = *pattern_text;
+    Match const match = search(*series, pattern, options, prepared.count, prepared.skip);
+    if (!match.found) return cell::make(type_ids::none);
+    Cell result = *series;
+    result.word1 = options.tail ? match.start + match.length : match.start;
+    return result;
+}
+
+Cell select(Cell const& series_value, Cell const& value, FindOptions const& given)
+{
+    FindOptions options = given;
+    options.tail = false;
+    options.match = false;
+    Rooted series(series_value);
+    Rooted pattern_text(cell::make(type_ids::none));
+    Prepared prepared {};
+    Pattern pattern {};
+    if (!prepare(*series, value, options, prepared, pattern_text, pattern)) return cell::make(type_ids::none);
+    pattern.text = *pattern_text;
+    Match const match = search(*series, pattern, options, prepared.count, prepared.skip);
+    if (!match.found) return cell::make(type_ids::none);
+    std::uint32_t const after = match.start + match.length;
+    SeriesBuffer* buffer = node::buffer(series->word2);
+    if (after >= buffer->length()) return cell::make(type_ids::none);
+    std::uint32_t const code_point = detail::unit_at(buffer, after);
+    TypeId const type = cell::type_of(*series);
+    if (type == type_ids::binary) return cell::make(type_ids::integer, 0, code_point);
+    // TODO: a vector! answers a value of its element type once vector! exists.
+    if (type == type_ids::vector) fire_error(err::internal::not_done);
+    return cell::make(type_ids::char_, 0, code_point);
+}
+
+}

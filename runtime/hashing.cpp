@@ -1,0 +1,251 @@
+// Hashing for the runtime hash tables: MurmurHash3 of bytes, and the hash of every kind of key cell.
+// Keys that are equal must hash alike: text hashes through the same case fold as its case-blind
+// equality, words through their canonical symbol, and the few payloads that carry bits equality ignores
+// (the sign of a zero) are normalised first.
+
+#include <algorithm>
+#include <array>
+#include <bit>
+
+#include "runtime/hashtable.h"
+#include "runtime/int_map.h"
+#include "runtime/memory.h"
+
+namespace xol {
+
+namespace hash {
+
+namespace {
+
+constexpr std::uint32_t seed = 0x9747B28C;
+
+// The block mixing of MurmurHash3, fed one 32-bit block at a time so that callers can transform the
+// input on the way (lowered names, folded characters) without a scratch copy.
+class Murmur3 {
+public:
+    explicit Murmur3(std::uint32_t start)
+        : m_hash(start)
+    {
+    }
+    void block(std::uint32_t k)
+    {
+        m_hash ^= scramble(k);
+        m_hash = std::rotl(m_hash, 13);
+        m_hash = m_hash * 5 + 0xE6546B64u;
+    }
+    void tail(std::uint32_t k) { m_hash ^= scramble(k); } // the last 1-3 bytes, little-endian
+    std::uint32_t finish(std::uint32_t length) { return mix32(m_hash ^ length); }
+
+private:
+    static std::uint32_t scramble(std::uint32_t k)
+    {
+        k *= 0xCC9E2D51u;
+        k = std::rotl(k, 15);
+        return k * 0x1B873593u;
+    }
+    std::uint32_t m_hash;
+};
+
+template <typename Transform>
+std::uint32_t bytes_hash(std::uint8_t const* bytes, std::uint32_t length, std::uint32_t start, Transform transform)
+{
+    Murmur3 murmur(start);
+    std::uint32_t const whole = length & ~3u;
+    for (std::uint32_t i = 0; i < whole; i += 4)
+        murmur.block(std::uint32_t { transform(bytes[i]) } | std::uint32_t { transform(bytes[i + 1]) } << 8
+            | std::uint32_t { transform(bytes[i + 2]) } << 16 | std::uint32_t { transform(bytes[i + 3]) } << 24);
+    std::uint32_t rest = 0;
+    for (std::uint32_t i = length; i > whole; --i) rest = rest << 8 | transform(bytes[i - 1]);
+    if (length & 3) murmur.tail(rest);
+    return murmur.finish(length);
+}
+
+std::uint8_t unchanged(std::uint8_t byte)
+{
+    return byte;
+}
+
+}
+
+std::uint8_t lower_ascii(std::uint8_t byte)
+{
+    return byte >= 'A' && byte <= 'Z' ? static_cast<std::uint8_t>(byte | 0x20) : byte;
+}
+
+std::uint32_t murmur3(void const* bytes, std::uint32_t length, std::uint32_t start)
+{
+    return bytes_hash(static_cast<std::uint8_t const*>(bytes), length, start, unchanged);
+}
+
+std::uint32_t string(void const* bytes, std::uint32_t length)
+{
+    return murmur3(bytes, length, seed);
+}
+
+std::uint32_t lowered_name(void const* bytes, std::uint32_t length)
+{
+    return bytes_hash(static_cast<std::uint8_t const*>(bytes), length, seed, lower_ascii);
+}
+
+}
+
+namespace hashtable {
+
+std::uint32_t symbol_name_hash(NodeId name)
+{
+    SeriesBuffer* buffer = node::buffer(name);
+    return hash::lowered_name(buffer->head_address(), buffer->tail - buffer->head);
+}
+
+namespace {
+
+constexpr std::uint32_t money_sign = 0x4000;
+constexpr std::uint32_t tuple_length_shift = 19;
+
+// Each character is one 32-bit block, whatever the width the text is stored in.
+std::uint32_t text_hash(Cell const& text, bool case_sensitive)
+{
+    SeriesBuffer* buffer = node::buffer(text.word2);
+    std::uint32_t const unit = buffer->unit();
+    std::uint32_t const length = buffer->length();
+    std::uint32_t const start = std::min(text.word1, length);
+    std::byte const* at = buffer->head_address() + std::uint64_t { start } * unit;
+    hash::Murmur3 murmur(hash::seed);
+    for (std::uint32_t i = start; i < length; ++i, at += unit) {
+        std::uint32_t code_point = 0;
+        if (unit == 1)
+            code_point = std::to_integer<std::uint32_t>(*at);
+        else if (unit == 2)
+            code_point = *reinterpret_cast<std::uint16_t const*>(at);
+        else
+            code_point = *reinterpret_cast<std::uint32_t const*>(at);
+        murmur.block(case_sensitive ? code_point : folded(code_point));
+    }
+    return murmur.finish(4 * (length - start));
+}
+
+std::uint32_t words_hash(std::uint32_t const* first, std::uint32_t count)
+{
+    return hash::string(first, count * 4);
+}
+
+// -0.0 equals 0.0: both hash as 0.0.
+std::uint32_t double_hash(Cell const& key)
+{
+    Cell normal = key;
+    if (cell::float_payload(key) == 0.0) cell::set_float_payload(normal, 0.0);
+    return words_hash(&normal.word2, 2);
+}
+
+// The header keeps the type and the sign; a zero amount is the same key whatever its sign bit says.
+std::uint32_t money_hash(Cell const& key)
+{
+    Cell normal = key;
+    normal.header = key.header & (cell::type_mask | money_sign);
+    auto const* bytes = reinterpret_cast<std::uint8_t const*>(&normal);
+    bool const zero = std::all_of(bytes + 5, bytes + 16, [](std::uint8_t byte) { return byte == 0; });
+    if (zero) normal.header &= ~money_sign;
+    return hash::string(&normal, sizeof normal);
+}
+
+std::uint32_t tuple_hash(Cell const& key)
+{
+    std::uint32_t const length = std::min((key.header >> tuple_length_shift) & 0xFu, 12u);
+    return hash::string(&key.word1, length);
+}
+
+std::uint32_t binary_hash(Cell const& key)
+{
+    SeriesBuffer* buffer = node::buffer(key.word2);
+    std::uint32_t const length = buffer->tail - buffer->head;
+    std::uint32_t const start = std::min(key.word1, length);
+    return hash::string(buffer->head_address() + start, length - start);
+}
+
+}
+
+namespace {
+
+// How each datatype's key hashes, by type id: one entry per datatype.
+enum class KeyHash : std::uint8_t {
+    Zero, // types that are never keys
+    Unset,
+    None,
+    Word1,   // mix32 of payload word 1
+    Word2,   // mix32 of payload word 2
+    Word3,   // mix32 of payload word 3
+    Symbol,  // mix32 of the canonical symbol in word 2: every spelling of a word is one key
+    Name,    // the symbol's own name, lowered
+    Text,    // the characters from the index, folded
+    Words12, // the bytes of payload words 1-2
+    Words23,
+    Words123,
+    Double, // a double in words 2-3, -0.0 taken as 0.0
+    Tuple,
+    Binary,
+    Money,
+};
+
+constexpr auto key_hash_table = [] {
+    std::array<KeyHash, 256> table {};
+    using namespace type_ids;
+    table[unset] = KeyHash::Unset;
+    table[none] = KeyHash::None;
+    for (TypeId id : { datatype, logic, object, error, port }) table[id] = KeyHash::Word1;
+    for (TypeId id : { char_, integer, map, handle, event }) table[id] = KeyHash::Word2;
+    for (TypeId id : { native, action }) table[id] = KeyHash::Word3;
+    for (TypeId id : { word, set_word, lit_word, get_word, refinement, issue }) table[id] = KeyHash::Symbol;
+    table[symbol] = KeyHash::Name;
+    for (TypeId id : { string, file, url, tag, email, ref }) table[id] = KeyHash::Text;
+    // Series hash by index and node: a table finds only the same series, never an equal copy.
+    for (TypeId id : { block, paren, path, lit_path, set_path, get_path, type_ids::hash, image, point2d })
+        table[id] = KeyHash::Words12;
+    table[pair] = KeyHash::Words23;
+    for (TypeId id : { op, function, triple, typeset, date, point3d }) table[id] = KeyHash::Words123;
+    for (TypeId id : { float_, percent, time }) table[id] = KeyHash::Double;
+    table[tuple] = KeyHash::Tuple;
+    table[binary] = KeyHash::Binary;
+    table[money] = KeyHash::Money;
+    return table;
+}();
+
+// The types whose hash is a node or a context: tables holding them rehash after nodes move.
+constexpr auto identity_table = [] {
+    std::array<bool, 256> table {};
+    using namespace type_ids;
+    for (TypeId id : { block, paren, native, action, op, function, path, lit_path, set_path, get_path, object, error,
+             type_ids::hash, map, port, image, event })
+        table[id] = true;
+    return table;
+}();
+
+}
+
+bool hashes_by_identity(TypeId type) { return identity_table[type]; }
+
+std::uint32_t hash_cell(Cell const& key, bool case_sensitive)
+{
+    switch (key_hash_table[cell::type_of(key)]) {
+    case KeyHash::Zero: return 0;
+    case KeyHash::Unset: return static_cast<std::uint32_t>(-2);
+    case KeyHash::None: return static_cast<std::uint32_t>(-1);
+    case KeyHash::Word1: return hash::mix32(key.word1);
+    case KeyHash::Word2: return hash::mix32(key.word2);
+    case KeyHash::Word3: return hash::mix32(key.word3);
+    case KeyHash::Symbol: return hash::mix32(canonical_symbol(key.word2));
+    case KeyHash::Name: return symbol_name_hash(key.word3);
+    case KeyHash::Text: return text_hash(key, case_sensitive);
+    case KeyHash::Words12: return words_hash(&key.word1, 2);
+    case KeyHash::Words23: return words_hash(&key.word2, 2);
+    case KeyHash::Words123: return words_hash(&key.word1, 3);
+    case KeyHash::Double: return double_hash(key);
+    case KeyHash::Tuple: return tuple_hash(key);
+    case KeyHash::Binary: return binary_hash(key);
+    case KeyHash::Money: return money_hash(key);
+    }
+    return 0;
+}
+
+}
+
+}
