@@ -15,6 +15,7 @@
 #include "runtime/hashtable.h"
 #include "runtime/int_map.h"
 #include "runtime/memory.h"
+#include "runtime/ownership.h"
 #include "runtime/platform/environment.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
@@ -137,6 +138,7 @@ void relocate_nodes()
 void mark_roots()
 {
     mark_series(marking.root_block.word2);
+    ownership::mark();
     for (Cell* cell : marking.root_cells) mark_cell(*cell);
     for (NodeId* node : marking.root_nodes) mark_series(*node);
 
@@ -338,6 +340,14 @@ void mark_cell(Cell& cell)
     }
 }
 
+void finish_marking() { scan_pending(); }
+
+bool is_marked(NodeId node)
+{
+    node = relocated(node);
+    return node != no_node && (node::buffer(node)->flags & series_flags::marked);
+}
+
 void init()
 {
     auto stress = platform::get_env("XOL_GC_STRESS");
@@ -358,7 +368,7 @@ void collect()
     mark_roots();
     if (marking.relocation) cycles::for_each_entry([](NodeId& node) { node = relocated(node); });
     extres::sweep();
-    // TODO: sweep the ownership table once it exists.
+    ownership::sweep();
     std::vector<Pin> pins = pinned_addresses();
     compact(pins);
     big_buffer::sweep([](NodeId node) { node::free(node); });

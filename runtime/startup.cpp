@@ -14,6 +14,7 @@
 #include "runtime/handle_slots.h"
 #include "runtime/memory.h"
 #include "runtime/output.h"
+#include "runtime/ownership.h"
 #include "runtime/platform/signals.h"
 #include "runtime/platform/thread.h"
 #include "runtime/quit.h"
@@ -72,6 +73,7 @@ void init()
     // TODO: the action table, the root blocks, the global context, Unicode tables, the
     // symbol index, the type words, the runtime words, the natives, parse stacks, ownership table,
     // checksum and compression method words and the process-output buffer, as their modules come.
+    ownership::init();
     stack::init();
     // TODO: the lexer, the boot data and the evaluator.
     slots::init();
