@@ -279,6 +279,82 @@ void for_each_action(ActionTable const& declared, TypeActions const& parent, Typ
 
 inline constexpr TypeId no_parent = 0;
 
+// Calls visit(slot) for every slot of a declared table, in action order.
+template <typename Visit> constexpr void for_each_slot(ActionTable& table, Visit&& visit)
+{
+    visit(table.make);
+    visit(table.random);
+    visit(table.reflect);
+    visit(table.to);
+    visit(table.form);
+    visit(table.mold);
+    visit(table.eval_path);
+    visit(table.set_path);
+    visit(table.compare);
+    visit(table.absolute);
+    visit(table.add);
+    visit(table.divide);
+    visit(table.multiply);
+    visit(table.negate);
+    visit(table.power);
+    visit(table.remainder);
+    visit(table.round);
+    visit(table.subtract);
+    visit(table.even_q);
+    visit(table.odd_q);
+    visit(table.and_);
+    visit(table.complement);
+    visit(table.or_);
+    visit(table.xor_);
+    visit(table.append);
+    visit(table.at);
+    visit(table.back);
+    visit(table.change);
+    visit(table.clear);
+    visit(table.copy);
+    visit(table.find);
+    visit(table.head);
+    visit(table.head_q);
+    visit(table.index_q);
+    visit(table.insert);
+    visit(table.length_q);
+    visit(table.move);
+    visit(table.next);
+    visit(table.pick);
+    visit(table.poke);
+    visit(table.put);
+    visit(table.remove);
+    visit(table.reverse);
+    visit(table.select);
+    visit(table.sort);
+    visit(table.skip);
+    visit(table.swap);
+    visit(table.tail);
+    visit(table.tail_q);
+    visit(table.take);
+    visit(table.trim);
+    visit(table.create);
+    visit(table.close);
+    visit(table.delete_);
+    visit(table.modify);
+    visit(table.open);
+    visit(table.open_q);
+    visit(table.query);
+    visit(table.read);
+    visit(table.rename);
+    visit(table.update);
+    visit(table.write);
+}
+
+// Every slot taken from the parent: a child then names only the actions it does its own way.
+// (A slot the parent leaves empty stays empty in the child.)
+constexpr ActionTable all_inherited()
+{
+    ActionTable table;
+    for_each_slot(table, [](auto& slot) { slot = inherit; });
+    return table;
+}
+
 struct DatatypeRecord {
     TypeId id;
     TypeId parent;

@@ -40,47 +40,20 @@ void make_at(Cell& cell, std::int32_t n)
     cell::set_type(cell, type_id);
 }
 
+// Everything is block!'s but the mold; trim is not available for a paren.
+constexpr ActionTable actions()
+{
+    ActionTable table = all_inherited();
+    table.mold = mold;
+    table.trim = {};
+    return table;
+}
+
 constexpr DatatypeRecord record {
     .id = type_id,
     .parent = block::type_id,
     .name = "paren!",
-    .actions = {
-        .make = inherit,
-        .random = inherit,
-        .reflect = inherit,
-        .to = inherit,
-        .form = inherit,
-        .mold = mold,
-        .eval_path = inherit,
-        .compare = inherit,
-        .append = inherit,
-        .at = inherit,
-        .back = inherit,
-        .change = inherit,
-        .clear = inherit,
-        .copy = inherit,
-        .find = inherit,
-        .head = inherit,
-        .head_q = inherit,
-        .index_q = inherit,
-        .insert = inherit,
-        .length_q = inherit,
-        .move = inherit,
-        .next = inherit,
-        .pick = inherit,
-        .poke = inherit,
-        .put = inherit,
-        .remove = inherit,
-        .reverse = inherit,
-        .select = inherit,
-        .sort = inherit,
-        .skip = inherit,
-        .swap = inherit,
-        .tail = inherit,
-        .tail_q = inherit,
-        .take = inherit,
-        .modify = inherit,
-    },
+    .actions = actions(),
 };
 
 }

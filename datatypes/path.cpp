@@ -161,41 +161,9 @@ namespace {
 // The children take everything from path! but their mold.
 constexpr ActionTable child_actions(action_types::Mold mold)
 {
-    return {
-        .make = inherit,
-        .reflect = inherit,
-        .to = inherit,
-        .form = inherit,
-        .mold = mold,
-        .eval_path = inherit,
-        .compare = inherit,
-        .append = inherit,
-        .at = inherit,
-        .back = inherit,
-        .change = inherit,
-        .clear = inherit,
-        .copy = inherit,
-        .find = inherit,
-        .head = inherit,
-        .head_q = inherit,
-        .index_q = inherit,
-        .insert = inherit,
-        .length_q = inherit,
-        .move = inherit,
-        .next = inherit,
-        .pick = inherit,
-        .poke = inherit,
-        .put = inherit,
-        .remove = inherit,
-        .reverse = inherit,
-        .select = inherit,
-        .skip = inherit,
-        .swap = inherit,
-        .tail = inherit,
-        .tail_q = inherit,
-        .take = inherit,
-        .modify = inherit,
-    };
+    ActionTable actions = all_inherited();
+    actions.mold = mold;
+    return actions;
 }
 
 std::int32_t mold_lit(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
