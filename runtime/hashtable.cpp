@@ -1021,15 +1021,19 @@ void mark(NodeId& table)
             for (std::uint32_t slot = 0, n = word_count(record.chain); slot < n; ++slot) gc::mark_node(lists[slot]);
         }
     }
-    // The key series and its cells: a block, the symbols or words, or the records' value cells (a record's
-    // key cell is typed unset or 0, so its payload is never taken for a reference).
-    gc::mark_series(record.key_series);
-    if (!is_node_keyed(record.kind) || record.key_series == no_node) return;
+    if (!is_node_keyed(record.kind)) {
+        gc::mark_series(record.key_series); // the block, the symbols or the words, and their cells
+        return;
+    }
+    // Only live records keep their key and their values alive: a deleted record's cells are left for reuse.
+    if (!gc::mark_node(record.key_series)) return; // a table being made may have no records yet
     SeriesBuffer* records = node::buffer(record.key_series);
     for (std::uint32_t offset = 0; offset + record.record_size <= records->tail - records->head;
          offset += record.record_size) {
-        Cell* key = record_at(record, offset);
-        if (key->header == live_record) gc::mark_series(key->word1);
+        Cell* cells = record_at(record, offset);
+        if (cells[0].header != live_record) continue;
+        gc::mark_series(cells[0].word1);
+        for (std::uint32_t i = 1; i < record.record_size / sizeof(Cell); ++i) gc::mark_cell(cells[i]);
     }
 }
 
