@@ -7,6 +7,7 @@
 
 #include "datatypes/block.h"
 #include "datatypes/char.h"
+#include "datatypes/context.h"
 #include "datatypes/datatype.h"
 #include "datatypes/float.h"
 #include "datatypes/integer.h"
@@ -16,7 +17,10 @@
 #include "datatypes/path.h"
 #include "datatypes/series.h"
 #include "datatypes/string.h"
+#include "datatypes/symbol.h"
+#include "datatypes/typeset.h"
 #include "datatypes/unset.h"
+#include "datatypes/word.h"
 #include "runtime/assert.h"
 
 namespace xol::datatype {
@@ -50,8 +54,8 @@ std::string_view name_without_bang(TypeId type)
 void reset() { registry = RegistryState {}; }
 
 // The fixed order of start-up: parents before their children. TODO: the datatypes still to come take
-// their places in this order (binary!, symbol!, context!, the word family, native!, action!, op!,
-// function!, routine!, issue!, url!, file!, object!, bitset!, triple!, typeset!, error!, vector!, map!,
+// their places in this order (binary!, native!, action!, op!, function!, routine!, url!, file!, object!,
+// bitset!, triple!, error!, vector!, map!,
 // hash!, pair!, percent!, tuple!, time!, tag!, email!, handle!, date!, port!, money!, ref!, point2D!,
 // point3D!, image!).
 void register_all()
@@ -66,13 +70,22 @@ void register_all()
              &block::record,
              &string::record,
              &integer::record,
+             &symbol::record,
+             &context::record,
+             &word::record,
+             &lit_word::record,
+             &set_word::record,
+             &get_word::record,
+             &refinement::record,
              &char_::record,
              &path::record,
              &lit_path::record,
              &set_path::record,
              &get_path::record,
              &paren::record,
+             &issue::record,
              &float_::record,
+             &typeset::record,
          })
         register_(*each);
 }

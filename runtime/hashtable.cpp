@@ -872,6 +872,7 @@ void load_pairs(NodeId table, std::uint32_t start, std::uint32_t step)
 std::int32_t put_index(NodeId table, SymbolId symbol, bool case_blind, NodeId context, std::uint32_t* added)
 {
     RootedTable rooted(table);
+    RootedNode owner(context); // growing may move the context's node
     XOL_ASSERT(rec(table).kind == Kind::Symbols, "put-index on a table that is not a word index");
     if (context != no_node) grow_if_full(rooted);
     SymbolId const canonical = canonical_symbol(symbol);
@@ -893,9 +894,8 @@ std::int32_t put_index(NodeId table, SymbolId symbol, bool case_blind, NodeId co
                 return static_cast<std::int32_t>(keys[bucket]);
         }
     }
-    if (context == no_node) return -1;
+    if (*owner == no_node) return -1;
     XOL_ASSERT(place != none_bucket, "word index without an empty bucket");
-    RootedNode owner(context);
     std::uint32_t const position = key_length(rec(*rooted));
     Cell* word = series::append_cell_raw(rec(*rooted).key_series);
     *word = cell::make(type_ids::word, *owner, symbol, position);

@@ -14,6 +14,14 @@ struct EvaluatorServices {
     std::uint32_t (*load_string)(Cell const& string, Cell& target) = nullptr;
     // Forms `value` into the string `buffer`, at most `limit` units; answers the limit less what it wrote.
     std::int32_t (*form)(Cell const& value, Cell& buffer, std::int32_t limit) = nullptr;
+    // Evaluates every expression of the block in a block-evaluation frame; errors propagate. Making an
+    // object from a spec block and an error from a set-word spec run their specs through it.
+    void (*eval_block)(Cell const& block) = nullptr;
+    // Runs a function! whose arguments the caller pushed after pushing its function call frame; the result
+    // is left in the frame's result cell. `callback_bit` names the kind of callback for tracing (8 for
+    // on-change*, 16 for on-deep-change*). The object change handlers are called through it.
+    void (*call_function)(Cell const& function, NodeId context, Cell const& word, std::uint32_t callback_bit)
+        = nullptr;
 };
 
 struct ViewServices {

@@ -3,6 +3,7 @@
 #include "runtime/stack.h"
 
 #include "runtime/cycles.h"
+#include "runtime/hashtable.h"
 #include "runtime/heap.h"
 #include "runtime/memory.h"
 #include "runtime/output.h"
@@ -394,16 +395,35 @@ void land(CallFrame const* frame)
     if (frame->cycle_depth < cycles::depth()) cycles::restore(frame->cycle_depth);
 }
 
+namespace {
+
+constexpr std::uint32_t unresolved_slot = 0xFFFF'FFFF;
+
+// A frame keeps the called word's symbol and context only: its slot is found again through the context's
+// word index (case-blind, as the word was bound). The entry's word 3 is the slot, which a case variant in
+// the global context shares with the first spelling. Allocates nothing.
+std::uint32_t slot_in(NodeId context, SymbolId symbol)
+{
+    if (context == no_node) return unresolved_slot;
+    Cell const& head = node::buffer(context)->head_cell()[0];
+    if (cell::type_of(head) != type_ids::context || head.word1 == no_node) return unresolved_slot;
+    std::int32_t const position = hashtable::put_index(head.word1, symbol, true);
+    if (position < 0) return unresolved_slot;
+    return node::buffer(hashtable::key_series(head.word1))->head_cell()[position].word3;
+}
+
+}
+
 Cell caller_word()
 {
     CallFrame* from = state.throw_mark ? state.throw_mark : state.frame_top;
     state.throw_mark = nullptr;
     for (CallFrame* frame = from - 1; frame >= state.frame_bottom; --frame) {
         if (frame->symbol == state.body_symbol || frame->symbol == state.anonymous_symbol) continue;
-        // TODO: the slot index once contexts can look the symbol up.
-        return cell::make(type_ids::word, frame->word_context, frame->symbol, 0xFFFF'FFFF);
+        std::uint32_t const slot = slot_in(frame->word_context, frame->symbol);
+        return cell::make(type_ids::word, frame->word_context, frame->symbol, slot);
     }
-    return cell::make(type_ids::word, no_node, state.not_found_symbol, 0xFFFF'FFFF);
+    return cell::make(type_ids::word, no_node, state.not_found_symbol, unresolved_slot);
 }
 
 }

@@ -6,7 +6,10 @@
 #include <new>
 
 #include "datatypes/registry.h"
+#include "datatypes/context.h"
+#include "datatypes/runtime_words.h"
 #include "datatypes/string.h"
+#include "datatypes/symbol.h"
 #include "runtime/collector.h"
 #include "runtime/cycles.h"
 #include "runtime/errors.h"
@@ -75,6 +78,10 @@ void init()
     // checksum and compression method words and the process-output buffer, as their modules come.
     ownership::init();
     stack::init();
+    symbol::init();
+    context::init_global();
+    datatype::make_type_words();
+    words::init();
     // TODO: the lexer, the boot data and the evaluator.
     slots::init();
 }
