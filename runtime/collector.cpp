@@ -340,8 +340,6 @@ void mark_cell(Cell& cell)
     }
 }
 
-void finish_marking() { scan_pending(); }
-
 bool is_marked(NodeId node)
 {
     node = relocated(node);

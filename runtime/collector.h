@@ -53,8 +53,6 @@ bool mark_node(NodeId& node); // true when newly marked
 void mark_series(NodeId& node); // the node, and the cells of a cell series
 void mark_context(NodeId& node);
 void mark_cell(Cell& cell);
-// Marks everything reached from the marks made since the last call (marking keeps a work stack).
-void finish_marking();
 // Whether the buffer of a node (moved or not) was marked in this collection: for the sweeps of tables
 // whose entries hold nothing alive.
 bool is_marked(NodeId node);

@@ -174,32 +174,16 @@ bool check(Cell const& series, SymbolId action, Cell const* new_value, std::int3
 
 void mark()
 {
-    // The table's own arrays only: its records hold nothing alive.
-    if (state.table == no_node || !gc::mark_node(state.table)) return;
-    hashtable::TableRecord& record = hashtable::record(state.table);
-    gc::mark_node(record.flags);
-    gc::mark_node(record.keys);
-    gc::mark_node(record.key_series);
+    // The table is a root: its records keep the owned series and their owners alive until unbound.
+    if (state.table != no_node) hashtable::mark(state.table);
 }
 
 void sweep()
 {
     if (state.table == no_node) return;
     hashtable::sweep_node_keys(state.table, [](NodeId key, Cell const* values) {
-        NodeId owner_context = values[1].word1;
-        return gc::is_marked(key) && gc::is_marked(owner_context);
+        return gc::is_marked(key) && gc::is_marked(values[1].word1);
     });
-    // The records that stay hold references to live values: marking them now rewrites moved nodes.
-    hashtable::TableRecord const& record = hashtable::record(state.table);
-    SeriesBuffer* records = node::buffer(record.key_series);
-    for (std::uint32_t offset = records->head; offset + record.record_size <= records->tail;
-         offset += record.record_size) {
-        Cell* key = reinterpret_cast<Cell*>(records->data() + offset);
-        if (key->header != type_ids::unset) continue;
-        gc::mark_node(key->word1);
-        for (std::uint32_t i = 1; i <= value_cells; ++i) gc::mark_cell(key[i]);
-    }
-    gc::finish_marking();
 }
 
 }

@@ -1,8 +1,8 @@
 // Series ownership: an object with an `on-deep-change*` handler owns the series held in its fields (and
 // the series nested in them), and hears of every change made to them in place. The ownership table, keyed
 // by the owned series' node (an object's context node), holds for each key {the owned value, the owner
-// object, the owner's field word}. The table holds neither keys nor owners alive: a record goes when
-// either dies.
+// object, the owner's field word}. The table is a root of the collector: its records keep the owned
+// series and their owners alive until they are unbound.
 #pragma once
 
 #include <cstdint>
@@ -43,8 +43,8 @@ Cell const* find(NodeId node);
 // Tells the owner of `series` (when it has one with an event record) of a change; true when told.
 bool check(Cell const& series, SymbolId action, Cell const* new_value, std::int32_t index, std::int32_t part);
 
-// The collector's parts: the table's own arrays during marking (not the records' cells), and after
-// marking the removal of every record whose key or owner died.
+// The collector's parts: the table and its records as a root, and after marking the removal of any
+// record whose key or owner was not marked.
 void mark();
 void sweep();
 
