@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "datatypes/action_table.h"
 #include "datatypes/series.h"
@@ -120,11 +121,37 @@ Cell find(Cell const& series, Cell const& value, FindOptions const&);
 Cell select(Cell const& series, Cell const& value, FindOptions const&);
 Cell put(Cell const& series, Cell const& key, Cell const& value, bool case_sensitive);
 Cell sort(Cell const& series, SortOptions const&);
+
+// A record comparator that may run any code, as a user /compare function does: it may allocate, raise,
+// change the series being sorted, or answer inconsistently. `a` and `b` are records of `size` cells, valid
+// until the comparator first allocates (it roots what it keeps). Negative orders `a` first.
+using RecordComparator = std::int32_t (*)(Cell const* a, Cell const* b, std::uint32_t size, void* user);
+// Sorts `records` records of `size` cells from cell `first` of the series with such a comparator. Memory-safe
+// whatever it does: the records are read from a rooted copy, ordered through a table of record numbers outside
+// the series heap, and written back only when the series still has its node and its length; the table is
+// released however the sort ends, and an error leaves the series as it was. May allocate.
+void sort_by(Cell const& series, std::uint32_t first, std::uint32_t records, std::uint32_t size, bool stable,
+             RecordComparator, void* user);
+// The same over any callable `compare(Cell const* a, Cell const* b, std::uint32_t size) -> int`.
+template <typename Compare>
+void sort_by(Cell const& series, std::uint32_t first, std::uint32_t records, std::uint32_t size, bool stable,
+             Compare&& compare)
+{
+    using Callable = std::remove_reference_t<Compare>;
+    sort_by(series, first, records, size, stable,
+        [](Cell const* a, Cell const* b, std::uint32_t record_size, void* user) -> std::int32_t {
+            return static_cast<std::int32_t>((*static_cast<Callable*>(user))(a, b, record_size));
+        },
+        const_cast<void*>(static_cast<void const*>(&compare)));
+}
+// The order a user /compare function's answer gives (it was called with b then a): logic! true 1, false -1;
+// an integer! itself; a float! 1 when positive, 0 when zero or NaN, -1 when negative; none! -1; anything else 1.
+std::int32_t function_order(Cell const& answer);
 Cell swap(Cell const& series1, Cell const& series2);
 Cell take(Cell const& series, Refinement part, bool deep, bool last);
 Cell trim(Cell const& series, TrimOptions const&);
 // unique, union, intersect, exclude and difference on cell series: records of /skip cells compared by their
-// first cell; `second` is null for unique. May allocate.
+// first cell; `second` is null for unique. The answer has the first argument's type. May allocate.
 Cell do_set_op(Cell const& first, Cell const* second, bool case_sensitive, Refinement skip, MathOp op);
 
 // How deep molding currently is: raised around the molding of each cell.

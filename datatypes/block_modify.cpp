@@ -3,11 +3,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
+#include <numeric>
 
 #include "datatypes/block.h"
 #include "datatypes/block_private.h"
 #include "datatypes/compare.h"
+#include "datatypes/float.h"
 #include "datatypes/integer.h"
+#include "datatypes/logic.h"
 #include "runtime/cycles.h"
 #include "runtime/errors.h"
 #include "runtime/sorting.h"
@@ -246,9 +251,18 @@ Cell sort(Cell const& series, SortOptions const& options)
     if (options.compare) {
         TypeId const compare_type = cell::type_of(*options.compare);
         if (compare_type == type_ids::function) {
-            // TODO: a function! comparator, once the evaluator can call functions: it may allocate, so the
-            // records are ordered through a table of their places and moved into that order afterwards.
-            fire_error(err::internal::not_done);
+            if (options.all) order.flags |= 2 | (record_size << 2);
+            auto const first = static_cast<std::uint32_t>(start);
+            series::tell_owner(*kept, "sort", nullptr, static_cast<std::int32_t>(first), static_cast<std::int32_t>(count));
+            sort_by(*kept, first, static_cast<std::uint32_t>(count / size), record_size, options.stable,
+                [&order](Cell const*, Cell const*, std::uint32_t) -> std::int32_t {
+                    // TODO: call the function once the evaluator can (a call frame, the records b then a,
+                    // a then b under bit 0, blocks of the records with bit 1) and answer function_order.
+                    static_cast<void>(order);
+                    fire_error(err::internal::not_done);
+                });
+            series::tell_owner(*kept, "sorted", nullptr, static_cast<std::int32_t>(first), static_cast<std::int32_t>(count));
+            return *kept;
         }
         if (compare_type != type_ids::integer) bad_refinement("compare", *options.compare);
         if (options.all || !options.skip) fire_error(err::script::bad_refines);
@@ -274,6 +288,69 @@ Cell sort(Cell const& series, SortOptions const& options)
     XOL_ASSERT(memory::epoch() == epoch, "a sort comparison allocated while the records were in place");
     series::tell_owner(*kept, "sorted", nullptr, static_cast<std::int32_t>(first), static_cast<std::int32_t>(count));
     return *kept;
+}
+
+void sort_by(Cell const& series, std::uint32_t first, std::uint32_t records, std::uint32_t size, bool stable,
+             RecordComparator comparator, void* user)
+{
+    if (records < 2) return;
+    Rooted kept(series);
+    RootedNode const node(series.word2);
+    std::uint32_t const total = total_of(series);
+    std::uint64_t const cells = std::uint64_t { records } * size;
+    if (size == 0 || first + cells > total) fire_error(err::internal::not_here);
+    auto const copied_cells = static_cast<std::uint32_t>(cells);
+    RootedNode const copy(series::copy_part(series.word2, first, copied_cells));
+
+    // Outside the series heap, so that nothing the comparator does can move or free them under the sort;
+    // released by their owners however the sort ends.
+    std::unique_ptr<std::uint32_t[]> order(new (std::nothrow) std::uint32_t[records]);
+    std::unique_ptr<Cell[]> pair(new (std::nothrow) Cell[std::size_t { size } * 2]);
+    if (!order || !pair) fire_error(err::internal::no_memory);
+    std::iota(order.get(), order.get() + records, 0u);
+
+    auto const compare = [&](void const* a, void const* b) -> std::int32_t {
+        std::uint32_t const record_a = *static_cast<std::uint32_t const*>(a);
+        std::uint32_t const record_b = *static_cast<std::uint32_t const*>(b);
+        // The sorts only permute the table, so the numbers stay in range whatever the answers; checked all the
+        // same, as is the copy, before a single cell is read.
+        SeriesBuffer* from = node::buffer(*copy);
+        if (record_a >= records || record_b >= records || from->length() != copied_cells)
+            fire_error(err::internal::not_here);
+        Cell const* cells_of = from->head_cell();
+        std::memcpy(pair.get(), cells_of + std::size_t { record_a } * size, std::size_t { size } * sizeof(Cell));
+        std::memcpy(pair.get() + size, cells_of + std::size_t { record_b } * size, std::size_t { size } * sizeof(Cell));
+        return comparator(pair.get(), pair.get() + size, size, user);
+    };
+    if (stable) sort::merge(order.get(), records, sizeof(std::uint32_t), compare);
+    else sort::quick(order.get(), records, sizeof(std::uint32_t), compare);
+
+    // A comparator that changed the series' length (or its node) leaves it as it made it: the records no
+    // longer fit where they came from.
+    if (kept->word2 != *node || total_of(*kept) != total) return;
+    Cell* target = buffer_of(*kept)->head_cell() + first;
+    Cell const* source = node::buffer(*copy)->head_cell();
+    for (std::uint32_t k = 0; k < records; ++k)
+        std::memcpy(target + std::size_t { k } * size, source + std::size_t { order[k] } * size,
+            std::size_t { size } * sizeof(Cell));
+}
+
+std::int32_t function_order(Cell const& answer)
+{
+    switch (cell::type_of(answer)) {
+    case type_ids::logic:
+        return logic::get(answer) ? 1 : -1;
+    case type_ids::integer:
+        return integer::get(answer);
+    case type_ids::float_: {
+        double const number = float_::get(answer);
+        return number > 0 ? 1 : number < 0 ? -1 : 0;
+    }
+    case type_ids::none:
+        return -1;
+    default:
+        return 1;
+    }
 }
 
 }

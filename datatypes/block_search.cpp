@@ -242,11 +242,10 @@ Cell do_set_op(Cell const& first, Cell const* second, bool case_sensitive, Refin
         collect(kept_first, nullptr, true);
         break;
     }
-    // Arguments of two types answer a block!.
-    TypeId const type_first = cell::type_of(*kept_first);
-    bool const one_type = !second || cell::type_of(*kept_second) == type_first;
+    // The answer has the first argument's type, whatever the second's (a block! with a hash! answers a block!,
+    // a hash! with a block! a hash!).
     // TODO: a hash! answer gets the table built while collecting once hash! exists.
-    cell::set_type(*result, one_type ? type_first : type_id);
+    cell::set_type(*result, cell::type_of(*kept_first));
     return *result;
 }
 

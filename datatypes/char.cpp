@@ -98,6 +98,19 @@ std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op)
     return (left > right) - (left < right);
 }
 
+namespace {
+
+// A float operand truncates toward zero. NaN, or a value whose truncation leaves 32 bits, has no integer
+// (converting it would be undefined behaviour): the arithmetic overflows.
+std::int32_t float_operand(Cell const& value)
+{
+    double const number = cell::float_payload(value);
+    if (!(number > -2147483649.0 && number < 2147483648.0)) fire_error(err::math::overflow);
+    return static_cast<std::int32_t>(number);
+}
+
+}
+
 void do_math(MathOp op)
 {
     Cell& left = stack::state.base[0];
@@ -106,7 +119,7 @@ void do_math(MathOp op)
     switch (cell::type_of(right)) {
     case type_ids::char_:
     case type_ids::integer: operand = cell::integer_payload(right); break;
-    case type_ids::float_: operand = number::to_int_checked(right); break;
+    case type_ids::float_: operand = float_operand(right); break;
     case type_ids::vector:
         // TODO: hand the operation to vector!'s scalar arithmetic once vector! exists.
         fire_error(err::internal::not_done);

@@ -511,8 +511,14 @@ Cell round(Cell const& value, RoundOptions const& options)
         s = std::fabs(number_of(*scale));
         if (percent) s /= 100.0;
     }
-    // A zero unit has no multiples: the value stays as it is, like one too small to round.
-    if (s == 0.0 || s < std::fabs(d) * 0x1p-53) return value;
+    bool const integer_scale = scale && cell::type_of(*scale) == type_ids::integer;
+    // A zero unit has no multiples: the value stays as it is, like one too small to round. An integer! unit
+    // is at least 1, so a value it is too small for (infinities included) lies far outside the 32-bit range.
+    if (s == 0.0) return value;
+    if (s < std::fabs(d) * 0x1p-53) {
+        if (integer_scale) fire_error(err::math::overflow);
+        return value;
+    }
 
     // 1 / s overflows for the tiniest units: their binary exponent is applied apart.
     int exponent = 0;
@@ -538,7 +544,7 @@ Cell round(Cell const& value, RoundOptions const& options)
     double const result = s >= 1.0 ? r * s : std::ldexp(r / (1.0 / unit), exponent);
     if (!std::isfinite(result) && std::isfinite(d)) fire_error(err::math::overflow);
 
-    if (scale && cell::type_of(*scale) == type_ids::integer) {
+    if (integer_scale) {
         if (integer::check_float_range(result)) fire_error(err::math::overflow);
         Cell rounded = value;
         integer::make_at(rounded, static_cast<std::int32_t>(result));

@@ -19,9 +19,11 @@ inline constexpr double infinity = std::numeric_limits<double>::infinity();
 inline constexpr double negative_infinity = -std::numeric_limits<double>::infinity();
 inline constexpr double nan = std::numeric_limits<double>::quiet_NaN(); // bits 0x7FF8000000000000
 
-// The pretty flag: set from system/options/float/pretty? by its change handler; off at start-up.
+// The pretty flag: the value of system/options/float/pretty?, kept here by that field's change handler.
+// The field starts true, so the flag does too: it never disagrees with the field, even before the options
+// object exists.
 struct FloatState {
-    bool pretty = false;
+    bool pretty = true;
 };
 extern FloatState state;
 

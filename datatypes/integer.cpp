@@ -365,17 +365,18 @@ void power()
     write_float(base, std::pow(static_cast<double>(get(base)), power));
 }
 
-// Rounding to a multiple of s: r is how far |n| lies above the multiple below it, d how far below the one
-// above. A result outside the 32-bit range raises math overflow.
+// Rounding to a multiple of s, in 64 bits so that -2147483648 and a scale of -2147483648 need no special
+// case: r is how far |n| lies above the multiple below it, d how far below the one above. A result outside
+// the 32-bit range raises math overflow.
 Cell round(Cell const& value, RoundOptions const& options)
 {
     if (options.to && cell::type_of(*options.to) == type_ids::money) not_related(type_ids::money);
     std::int32_t const n = get(value);
-    if (n == INT32_MIN) return value;
     std::int64_t s = 1;
     if (options.to) {
         if (cell::type_of(*options.to) != type_id) return float_::round(float_::make(n), options);
-        s = abs(get(*options.to));
+        std::int64_t const scale = get(*options.to);
+        s = scale < 0 ? -scale : scale;
     }
     if (s == 0) return value;
     std::int64_t const a = n < 0 ? -std::int64_t { n } : n;

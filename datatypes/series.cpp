@@ -14,6 +14,7 @@
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
 #include "datatypes/unset.h"
+#include "datatypes/word.h"
 #include "runtime/errors.h"
 #include "runtime/int_map.h"
 #include "runtime/roots.h"
@@ -157,7 +158,9 @@ bool rs_skip(Cell& value, std::int32_t count)
 {
     std::int64_t const moved = std::int64_t { index_of(value) } + count;
     std::uint32_t const total = total_of(value);
-    if (moved >= 0 && moved <= total) set_index(value, static_cast<std::uint32_t>(moved));
+    // Below the head the index stops at 0: a negative index would make later reads start before the buffer.
+    if (moved < 0) set_index(value, 0);
+    else if (moved <= total) set_index(value, static_cast<std::uint32_t>(moved));
     return moved >= total;
 }
 
@@ -179,11 +182,7 @@ std::int32_t part_length(Cell const& series, Cell const& part)
     return static_cast<std::int32_t>(std::int64_t { index_of(part) } - index_of(series));
 }
 
-Cell refinement_word(char const*)
-{
-    // TODO: the word's symbol once the runtime word table exists; the error only needs a refinement!.
-    return cell::make(type_ids::refinement, no_node, 0, 0xFFFF'FFFF);
-}
+Cell refinement_word(char const* name) { return refinement::make(name); }
 
 void tell_owner(Cell const& series, char const*, Cell const*, std::int32_t, std::int32_t)
 {
@@ -368,19 +367,17 @@ Cell take(Cell const& series, Refinement part, bool, bool last)
     }
     if (count > 0) count = std::min(count, available);
 
-    tell_owner(*source, "take", nullptr, static_cast<std::int32_t>(index), static_cast<std::int32_t>(count));
     std::uint32_t const unit = buffer_of(*source)->unit();
     // Every take answers a series of its own: a shared scratch buffer would change under earlier answers.
     std::uint64_t const taken_count = count < 0 ? static_cast<std::uint64_t>(-count) : static_cast<std::uint64_t>(count);
+    // Taking nothing changes nothing, so the owner hears of nothing.
     bool const nothing = count == 0 || (count < 0 && last);
     NodeId const taken = series::alloc_units(nothing ? 0 : taken_count, unit);
     Cell result { static_cast<std::uint32_t>(cell::type_of(*source)), 0, taken, 0 };
     if (cell::type_of(*source) == type_ids::vector || cell::type_of(*source) == type_ids::hash)
         result.word3 = source->word3;
-    if (nothing) {
-        tell_owner(*source, "taken", nullptr, static_cast<std::int32_t>(index), 0);
-        return result;
-    }
+    if (nothing) return result;
+    tell_owner(*source, "take", nullptr, static_cast<std::int32_t>(index), static_cast<std::int32_t>(count));
 
     SeriesBuffer* buffer = buffer_of(*source);
     std::uint32_t const shift = buffer->unit_shift();
@@ -408,10 +405,10 @@ Cell move(Cell const& origin, Cell const& target, Refinement part)
     TypeId const source_type = cell::type_of(origin);
     TypeId const destination_type = cell::type_of(target);
     if (!is_series_type(destination_type)) {
-        // TODO: the words `move` and `target` once the runtime word table exists.
-        Cell const word = cell::make(type_ids::word, no_node, 0, 0xFFFF'FFFF);
+        Cell const action = word::make_global("move");
         Cell const type = datatype::make(destination_type);
-        fire_error(err::script::expect_arg, &word, &type, &word);
+        Cell const argument = word::make_global("target");
+        fire_error(err::script::expect_arg, &action, &type, &argument);
     }
     if (rs_tail_q(*source)) return *destination;
     std::uint32_t const length = length_of(origin);
@@ -468,8 +465,8 @@ Cell move(Cell const& origin, Cell const& target, Refinement part)
     if (to == from) return *destination;
     if (to > from) {
         if (to < total && total - to < moved) return *source;
-        // A destination inside the moved run has nowhere to go.
-        if (to < from + moved) return *destination;
+        // A destination inside the moved run has nowhere to go: nothing changes, as when too few units follow it.
+        if (to < from + moved) return *source;
         // Forward, the moved units end up starting at the destination; at the tail they end the series.
         to = to == total ? total - moved : to;
     }

@@ -25,8 +25,8 @@ inline std::uint32_t rs_total_length(Cell const& value) { return buffer_of(value
 // An index past the tail counts as at the tail.
 inline bool rs_tail_q(Cell const& value) { return index_of(value) >= rs_total_length(value); }
 
-// Moves the index by `count` when the new place is not past the tail; answers whether index + count is at
-// or past the tail. The head is not checked: callers never move below it.
+// Moves the index by `count` when the new place is not past the tail, stopping at the head (index 0) below
+// it; answers whether index + count is at or past the tail.
 bool rs_skip(Cell& value, std::int32_t count);
 
 // Units from the position (from the head with `from_head`). An index past the tail is put back to the
@@ -54,7 +54,7 @@ bool is_series_type(TypeId);
 // Raises script invalid-refine-arg with /part and the value otherwise.
 std::int32_t part_length(Cell const& series, Cell const& part);
 
-// A refinement! cell for the error arguments that name a refinement ("/part", "/skip", "/compare").
+// A refinement! cell for the error arguments that name a refinement ("/part", "/skip", "/compare"). May allocate.
 Cell refinement_word(char const* name);
 
 // Tells the owner of an owned series (an object that hears of deep changes) about a change: `before`

@@ -143,8 +143,8 @@ enum class Encoding : std::int32_t { Utf8 = 0, Utf16le = -1 };
 Cell* load_into(std::byte const* bytes, std::uint32_t length, Cell* cell, Encoding);
 void load_at(std::byte const* bytes, std::uint32_t length, Cell const& block, Encoding); // appended to a block
 Cell* load(std::byte const* bytes, std::uint32_t length, Encoding);
-// A new string! of the UTF-8 bytes; invalid bytes raise access invalid-utf8 with the rest as a binary!.
-// May allocate.
+// A new string! of the UTF-8 bytes; invalid bytes, or a sequence cut by the end, raise access invalid-utf8
+// with the bytes from there to the end as a binary!. May allocate.
 Cell load_utf8_strict(std::byte const* bytes, std::uint32_t length);
 Cell from_utf8(std::string_view utf8); // May allocate.
 

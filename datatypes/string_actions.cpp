@@ -9,6 +9,7 @@
 #include "datatypes/registry.h"
 #include "datatypes/series.h"
 #include "datatypes/string_private.h"
+#include "datatypes/word.h"
 #include "runtime/errors.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
@@ -33,13 +34,18 @@ Cell formed(Cell const& value)
     return *result;
 }
 
+void fire_bad_refinement(char const* name, Cell const& argument)
+{
+    // A copy: making the symbol may allocate, and the argument may be a cell of a series buffer.
+    Rooted kept(argument);
+    Cell const refinement = refinement::make(name);
+    fire_error(err::script::invalid_refine_arg, &refinement, &*kept);
+}
+
 std::int32_t part_count(Cell const& series, Cell const& part, char const* word)
 {
     if (cell::type_of(part) == type_ids::integer) return cell::integer_payload(part);
-    if (cell::type_of(part) != cell::type_of(series) || part.word2 != series.word2) {
-        Cell const refinement = series::refinement_word(word);
-        fire_error(err::script::invalid_refine_arg, &refinement, &part);
-    }
+    if (cell::type_of(part) != cell::type_of(series) || part.word2 != series.word2) fire_bad_refinement(word, part);
     return static_cast<std::int32_t>(std::int64_t { part.word1 } - series.word1);
 }
 

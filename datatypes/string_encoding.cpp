@@ -5,7 +5,6 @@
 #include <cstring>
 
 #include "runtime/errors.h"
-#include "runtime/output.h"
 #include "runtime/quit.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
@@ -17,16 +16,10 @@ namespace xol::string {
 
 namespace {
 
-// A binary! of the bytes from the first invalid one to the end, for the invalid-utf8 error. May allocate.
-[[noreturn]] void fire_invalid_utf8(unsigned char const* from, std::size_t count)
+// The bytes from the first undecoded one to the end: the invalid-utf8 error's argument.
+[[noreturn]] void fire_invalid_utf8(std::byte const* bytes, std::uint32_t length, std::uint32_t rest)
 {
-    // TODO: make the value through binary! once it exists; it shares the text layout.
-    NodeId const id = series::alloc_bytes(count);
-    SeriesBuffer* buffer = node::buffer(id);
-    std::memcpy(buffer->data(), from, count);
-    buffer->tail = static_cast<std::uint32_t>(count);
-    Cell const bytes = cell::make(type_ids::binary, 0, id, 0);
-    fire_error(err::access::invalid_utf8, &bytes);
+    unicode::fire_invalid_utf8(reinterpret_cast<std::uint8_t const*>(bytes) + length - rest, rest);
 }
 
 }
@@ -36,7 +29,7 @@ void append_utf8(Cell const& string, std::string_view utf8)
     auto const* bytes = reinterpret_cast<std::byte const*>(utf8.data());
     auto const length = static_cast<std::uint32_t>(utf8.size());
     std::uint32_t const rest = load_utf8_into(bytes, length, string);
-    if (rest != 0) fire_invalid_utf8(reinterpret_cast<unsigned char const*>(bytes) + length - rest, rest);
+    if (rest != 0) fire_invalid_utf8(bytes, length, rest);
 }
 
 Cell from_utf8(std::string_view utf8)
@@ -63,7 +56,7 @@ Cell load_utf8_strict(std::byte const* bytes, std::uint32_t length)
 {
     Rooted result(make(length));
     std::uint32_t const rest = load_utf8_into(bytes, length, *result);
-    if (rest != 0) fire_invalid_utf8(reinterpret_cast<unsigned char const*>(bytes) + length - rest, rest);
+    if (rest != 0) fire_invalid_utf8(bytes, length, rest);
     return *result;
 }
 
@@ -71,12 +64,13 @@ namespace {
 
 Cell load_value(std::byte const* bytes, std::uint32_t length, Encoding encoding)
 {
-    if (encoding != Encoding::Utf8 && encoding != Encoding::Utf16le) {
-        print::cstr("*** Loading Error: input encoding unsupported");
-        runtime::end(0);
+    switch (encoding) {
+    case Encoding::Utf8:
+        return load_utf8_strict(bytes, length);
+    case Encoding::Utf16le:
+        return cell::make(type_id, 0, load_utf16le(bytes, length / 2, no_node, LineEnds::Keep), 0);
     }
-    if (encoding == Encoding::Utf8) return load_utf8_strict(bytes, length);
-    return cell::make(type_id, 0, load_utf16le(bytes, length / 2, no_node, LineEnds::Keep), 0);
+    runtime::no_switch_matched(); // a value cast into the enum: an internal fault, never a quiet success
 }
 
 }

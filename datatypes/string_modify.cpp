@@ -171,10 +171,7 @@ Cell do_set_op(Cell const& first, Cell const* second, bool case_sensitive, Refin
     std::uint32_t size = 1;
     if (skip) {
         std::int32_t const units = cell::type_of(*skip) == type_ids::integer ? cell::integer_payload(*skip) : 0;
-        if (units < 1) {
-            Cell const refinement = series::refinement_word("skip");
-            fire_error(err::script::invalid_refine_arg, &refinement, skip);
-        }
+        if (units < 1) detail::fire_bad_refinement("skip", *skip);
         size = static_cast<std::uint32_t>(units);
     }
     Rooted text1(first);

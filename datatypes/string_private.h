@@ -27,6 +27,10 @@ std::int32_t form_typed(Cell const& value, Cell& buffer, Refinement part, std::i
 // A new string of 16 units holding the form of the value. May allocate.
 Cell formed(Cell const& value);
 
+// Raises script invalid-refine-arg with the refinement! of `name` ("part" gives /part) and the argument.
+// May allocate (the refinement's symbol).
+[[noreturn]] void fire_bad_refinement(char const* name, Cell const& argument);
+
 // The count a /part argument gives from the series' position: an integer! as it is, a position of the
 // same type on the same series as the distance; anything else raises invalid-refine-arg with `word`.
 std::int32_t part_count(Cell const& series, Cell const& part, char const* word);

@@ -3,6 +3,10 @@
 #include "datatypes/string.h"
 
 #include <algorithm>
+#include <array>
+#include <functional>
+#include <optional>
+#include <string_view>
 
 #include "datatypes/string_private.h"
 #include "runtime/errors.h"
@@ -62,6 +66,88 @@ bool text_matches(SeriesBuffer* buffer, std::uint32_t candidate, Pattern const& 
     return true;
 }
 
+// ---- 1-byte text: library scans ----------------------------------------------------------------------
+// Latin-1 strings and binaries are searched as bytes: memchr for a character, a memchr-led find (or a
+// Boyer-Moore-Horspool search for longer patterns) for a text. Case-blind searches scan for the bytes that
+// fold like the pattern's first character and compare the rest only there.
+
+inline constexpr std::size_t horspool_from = 8; // shorter patterns don't repay the searcher's table
+
+std::string_view bytes_of(SeriesBuffer* buffer, std::uint32_t from, std::uint32_t count)
+{
+    return { reinterpret_cast<char const*>(buffer->head_address()) + from, count };
+}
+
+// The folded form of every byte, read once per search instead of once per compared byte.
+std::array<std::uint32_t, 256> folded_bytes()
+{
+    std::array<std::uint32_t, 256> table {};
+    for (std::uint32_t byte = 0; byte < 256; ++byte) table[byte] = detail::fold_upper(byte);
+    return table;
+}
+
+std::size_t find_forward(std::string_view haystack, std::string_view needle)
+{
+    if (needle.size() < horspool_from) return haystack.find(needle);
+    auto const found = std::search(
+        haystack.begin(), haystack.end(), std::boyer_moore_horspool_searcher(needle.begin(), needle.end()));
+    return found == haystack.end() ? std::string_view::npos : static_cast<std::size_t>(found - haystack.begin());
+}
+
+// The matches of a search over [low, low + count) of a 1-byte buffer with a step of 1, first or last;
+// nullopt when the buffer or the pattern is not of 1-byte units (the general loop then searches).
+std::optional<Match> search_bytes(SeriesBuffer* buffer, std::uint32_t low, std::uint32_t count, Pattern const& pattern,
+                                  bool case_sensitive, bool backward)
+{
+    if (buffer->unit() != 1) return std::nullopt;
+    std::string_view const haystack = bytes_of(buffer, low, count);
+    std::string_view needle;
+    std::uint32_t first = 0;
+    if (pattern.kind == PatternKind::Unit) {
+        first = pattern.code_point;
+    } else if (pattern.kind == PatternKind::Text) {
+        SeriesBuffer* text = node::buffer(pattern.text.word2);
+        if (text->unit() != 1) return std::nullopt;
+        needle = bytes_of(text, clamped_index(pattern.text), pattern.length);
+        first = static_cast<unsigned char>(needle[0]);
+    } else {
+        return std::nullopt;
+    }
+    auto found = [&](std::size_t at) -> Match {
+        if (at == std::string_view::npos) return { false, 0, 0 };
+        return { true, low + static_cast<std::uint32_t>(at), pattern.length };
+    };
+
+    if (case_sensitive) {
+        if (pattern.kind == PatternKind::Unit) {
+            if (first > 0xFF) return Match { false, 0, 0 };
+            char const wanted = static_cast<char>(first);
+            return found(backward ? haystack.rfind(wanted) : haystack.find(wanted));
+        }
+        return found(backward ? haystack.rfind(needle) : find_forward(haystack, needle));
+    }
+
+    if (pattern.length > count) return Match { false, 0, 0 };
+    std::array<std::uint32_t, 256> const folded = folded_bytes();
+    std::uint32_t const first_folded = detail::fold_upper(first);
+    std::uint32_t const last_start = count - pattern.length;
+    auto folded_at = [&](std::string_view bytes, std::size_t at) { return folded[static_cast<unsigned char>(bytes[at])]; };
+    auto candidate = [&](std::uint32_t at) {
+        if (folded_at(haystack, at) != first_folded) return false;
+        for (std::size_t i = 1; i < needle.size(); ++i)
+            if (folded_at(haystack, at + i) != folded_at(needle, i)) return false;
+        return true;
+    };
+    if (backward) {
+        for (std::uint32_t at = last_start + 1; at-- > 0;)
+            if (candidate(at)) return found(at);
+    } else {
+        for (std::uint32_t at = 0; at <= last_start; ++at)
+            if (candidate(at)) return found(at);
+    }
+    return Match { false, 0, 0 };
+}
+
 // The search core of find and select; answers where the match starts. Pattern texts are read in place:
 // nothing here allocates once the pattern is made.
 Match search(Cell const& series, Pattern const& pattern, FindOptions const& options, std::uint32_t count,
@@ -78,11 +164,15 @@ Match search(Cell const& series, Pattern const& pattern, FindOptions const& opti
                     : unit_matches(buffer, candidate, pattern, case_sensitive);
     };
 
+    bool const library_scan = skip == 1 && !options.match;
     if (options.reverse || options.last) {
         // Backward over [low, high): a text pattern ends at the position.
         std::uint32_t const low = options.reverse ? index - count : index;
         std::uint32_t const high = options.reverse ? index : index + count;
         if (high == low || (text && high - low < length)) return { false, 0, 0 };
+        if (library_scan) {
+            if (auto const match = search_bytes(buffer, low, high - low, pattern, case_sensitive, true)) return *match;
+        }
         std::int64_t position = std::int64_t { high } - 1;
         for (; position >= low; position -= skip) {
             std::int64_t const candidate = text ? position - (length - 1) : position;
@@ -92,6 +182,9 @@ Match search(Cell const& series, Pattern const& pattern, FindOptions const& opti
             if (options.match) break;
         }
         return { false, 0, 0 };
+    }
+    if (library_scan) {
+        if (auto const match = search_bytes(buffer, index, count, pattern, case_sensitive, false)) return *match;
     }
     std::uint64_t const end = std::uint64_t { index } + count;
     for (std::uint64_t position = index; position + (text ? length : 1) <= end; position += static_cast<std::uint32_t>(skip)) {

@@ -14,12 +14,6 @@ namespace xol::string {
 
 namespace {
 
-[[noreturn]] void bad_refinement_argument(char const* word, Cell const& argument)
-{
-    Cell const refinement = series::refinement_word(word);
-    fire_error(err::script::invalid_refine_arg, &refinement, &argument);
-}
-
 struct SortPlan {
     std::uint32_t unit;
     std::uint32_t record_units;  // units a record holds
@@ -84,7 +78,7 @@ Cell sort(Cell const& series_value, SortOptions const& options)
         Cell const& size = *options.skip;
         std::int32_t const units = cell::type_of(size) == type_ids::integer ? cell::integer_payload(size) : 0;
         if (units < 1 || count % static_cast<std::uint32_t>(units) != 0 || count < static_cast<std::uint32_t>(units))
-            bad_refinement_argument("skip", size);
+            detail::fire_bad_refinement("skip", size);
         record_units = static_cast<std::uint32_t>(units);
     } else if (options.all) {
         fire_error(err::script::bad_refines);
@@ -104,7 +98,7 @@ Cell sort(Cell const& series_value, SortOptions const& options)
         case type_ids::function:
             // TODO: order by calling the comparison function once the interpreter can call functions.
             fire_error(err::internal::not_done);
-        default: bad_refinement_argument("compare", comparator);
+        default: detail::fire_bad_refinement("compare", comparator);
         }
     }
 
@@ -116,7 +110,7 @@ Cell sort(Cell const& series_value, SortOptions const& options)
     std::uint32_t const records = count / record_units;
     std::uint32_t const width = record_units * plan.unit;
     auto order = [&plan](void const* a, void const* b) { return compare_records(a, b, plan); };
-    if (options.stable && !options.case_sensitive) xol::sort::merge(base, records, width, order);
+    if (options.stable) xol::sort::merge(base, records, width, order); // /case or not: stable was asked for
     else xol::sort::quick(base, records, width, order);
     series::tell_owner(*series, "sorted", nullptr, static_cast<std::int32_t>(index), static_cast<std::int32_t>(count));
     return *series;

@@ -71,18 +71,19 @@ void init()
     extres::init();
     cycles::init();
     datatype::register_all();
+    // TODO: the action table.
     unicode::init_case_tables();
     string::init();
-    // TODO: the action table, the root blocks, the global context, Unicode tables, the
-    // symbol index, the type words, the runtime words, the natives, parse stacks, ownership table,
-    // checksum and compression method words and the process-output buffer, as their modules come.
-    ownership::init();
+    // The value and frame stacks come before the names: the runtime words name the stacks' internal frames.
     stack::init();
     symbol::init();
     context::init_global();
     datatype::make_type_words();
     words::init();
-    // TODO: the lexer, the boot data and the evaluator.
+    // TODO: the natives, the parse stacks.
+    ownership::init();
+    // TODO: the checksum and compression method words, the process-output buffer, the lexer, the boot
+    // data and the evaluator.
     slots::init();
 }
 

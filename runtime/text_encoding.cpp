@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "runtime/output.h"
 #include "runtime/quit.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
@@ -124,6 +123,11 @@ void append_decoded(NodeId const& node, std::uint32_t code_point, std::uint32_t 
     buffer->tail += width;
 }
 
+std::uint8_t const* input_bytes(std::byte const* bytes)
+{
+    return reinterpret_cast<std::uint8_t const*>(bytes);
+}
+
 bool has_byte_order_mark(std::uint8_t const* bytes, std::uint32_t length)
 {
     return length > 2 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF;
@@ -132,25 +136,30 @@ bool has_byte_order_mark(std::uint8_t const* bytes, std::uint32_t length)
 }
 
 NodeId decode_utf8(std::byte const* bytes, std::uint32_t length, NodeId target, std::uint32_t& rest, LineEnds line_ends,
-    BadBytes bad_bytes)
+    BadBytes bad_bytes, Input input)
 {
     RootedNode node(target != no_node ? target : series::alloc_units(std::max(length, 1u), 1));
     rest = 0;
-    auto const* input = reinterpret_cast<std::uint8_t const*>(bytes);
-    std::uint32_t at = has_byte_order_mark(input, length) ? 3 : 0;
+    auto const* text = input_bytes(bytes);
+    std::uint32_t at = has_byte_order_mark(text, length) ? 3 : 0;
     unicode::InvalidUtf8 const on_invalid
         = bad_bytes == BadBytes::Raise ? unicode::InvalidUtf8::Raise : unicode::InvalidUtf8::Answer;
     while (at < length) {
         std::uint32_t consumed = length - at;
-        std::int32_t code_point = unicode::utf8_decode_checked(input + at, consumed, on_invalid);
+        std::int32_t code_point = unicode::utf8_decode_checked(text + at, consumed, on_invalid);
         if (code_point < 0) {
-            if (bad_bytes != BadBytes::AsLatin1) break; // incomplete, or invalid when asked to stop there
-            code_point = input[at];
+            if (bad_bytes != BadBytes::AsLatin1) {
+                // `bytes` is caller memory, so the error's copy may allocate.
+                if (code_point == unicode::utf8_incomplete && input == Input::Whole)
+                    unicode::fire_invalid_utf8(text + at, length - at);
+                break; // incomplete, or invalid when asked to stop there
+            }
+            code_point = text[at];
             consumed = 1;
         }
         at += consumed;
         if (line_ends == LineEnds::Convert && code_point == '\r') {
-            if (at < length && input[at] == '\n') continue; // the LF that follows stands for both
+            if (at < length && text[at] == '\n') continue; // the LF that follows stands for both
             code_point = '\n';
         }
         append_decoded(*node, static_cast<std::uint32_t>(code_point), length - at);
@@ -169,7 +178,7 @@ Cell load_utf8(std::byte const* bytes, std::uint32_t length)
 std::uint32_t load_utf8_into(std::byte const* bytes, std::uint32_t length, Cell const& string)
 {
     std::uint32_t rest;
-    decode_utf8(bytes, length, string.word2, rest, LineEnds::Keep, BadBytes::Stop);
+    decode_utf8(bytes, length, string.word2, rest, LineEnds::Keep, BadBytes::Stop, Input::Pieces);
     return rest;
 }
 
@@ -187,12 +196,6 @@ bool is_lead_surrogate(std::uint32_t unit)
 bool is_trail_surrogate(std::uint32_t unit)
 {
     return unit >= 0xDC00 && unit <= 0xDFFF;
-}
-
-[[noreturn]] void end_on_invalid_utf16()
-{
-    print::cstr("*** Input Error: invalid UTF-16LE codepoint");
-    runtime::end(0);
 }
 
 }
@@ -217,10 +220,10 @@ NodeId load_utf16le(std::byte const* units, std::uint32_t count, NodeId target, 
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint32_t code_point = utf16_at(units, i);
         if (line_ends == LineEnds::Convert && code_point == '\r') continue;
-        if (width == 4 && is_lead_surrogate(code_point)) {
-            if (i + 1 == count || !is_trail_surrogate(utf16_at(units, i + 1))) end_on_invalid_utf16();
+        // A lead without its trail is foreign text, not a fault of ours: it stays as its own code point
+        // (the width is 4 whenever a surrogate appears), as lenient as the UTF-8 decoder.
+        if (width == 4 && is_lead_surrogate(code_point) && i + 1 < count && is_trail_surrogate(utf16_at(units, i + 1)))
             code_point = 0x10000 + ((code_point & 0x3FF) << 10) + (utf16_at(units, ++i) & 0x3FF);
-        }
         store_unit(output + std::uint64_t { written } * width, width, code_point);
         ++written;
     }

@@ -39,21 +39,28 @@ enum class BadBytes {
              // text from the OS (arguments, environment, file names) always loads
 };
 
+// Whether the bytes are all the text there is, or one piece of text fed in pieces.
+enum class Input {
+    Whole, // a sequence cut by the end raises access invalid-utf8 with the bytes left over: nothing is
+           // dropped silently (files, HTTP bodies, child output read at once)
+    Pieces // a sequence cut by the end stops decoding; `rest` tells the caller to keep those bytes
+};
+
 // Decodes UTF-8 and appends it at the tail of `target` (a new 1-byte string's node when no_node), widening
-// as needed: a 1-byte buffer keeps Latin-1. A leading byte-order mark is skipped. An incomplete sequence
-// at the end stops decoding; `rest` gets the count of bytes not decoded, for callers that feed text in
-// pieces. Answers the string's node. May allocate.
+// as needed: a 1-byte buffer keeps Latin-1. A leading byte-order mark is skipped. A sequence cut by the
+// end raises or stops as `Input` says (BadBytes::AsLatin1 keeps its bytes as characters either way);
+// `rest` gets the count of bytes not decoded. Answers the string's node. May allocate.
 NodeId decode_utf8(std::byte const* bytes, std::uint32_t length, NodeId target, std::uint32_t& rest, LineEnds,
-    BadBytes = BadBytes::Raise);
-// A new string! (index 0) of the UTF-8 text, line ends kept; malformed input raises. May allocate.
+    BadBytes = BadBytes::Raise, Input = Input::Whole);
+// A new string! (index 0) of the UTF-8 text, line ends kept; malformed or cut input raises. May allocate.
 Cell load_utf8(std::byte const* bytes, std::uint32_t length);
 // Appends the UTF-8 text to the string's series; stops at a malformed or incomplete sequence and answers
 // the count of bytes from there to the end (0 when all were decoded). May allocate.
 std::uint32_t load_utf8_into(std::byte const* bytes, std::uint32_t length, Cell const& string);
 // Replaces the content of `target` (a new string's node when no_node) with `count` UTF-16LE units from
 // `units`, in the narrowest unit that holds them; surrogate pairs are combined. LineEnds::Convert drops
-// every CR. A lead surrogate without its trail prints "*** Input Error: invalid UTF-16LE codepoint" and
-// ends the process with status 0. Answers the string's node. May allocate.
+// every CR. A surrogate without its partner is kept as its own code point (in a 4-byte string), never an
+// error: foreign text must not end the session. Answers the string's node. May allocate.
 NodeId load_utf16le(std::byte const* units, std::uint32_t count, NodeId target, LineEnds);
 
 // ---- Strings to external text ---------------------------------------------------------------------------

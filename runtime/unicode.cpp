@@ -50,18 +50,6 @@ constexpr std::size_t transitions = 256;
     fire_error(err::script::invalid_char, &value);
 }
 
-// A binary! of the bad bytes, for the invalid-utf8 error. The bytes are caller memory: the allocation
-// cannot move them.
-[[noreturn]] void fire_invalid_utf8(std::uint8_t const* bytes, std::uint32_t count)
-{
-    NodeId const id = series::alloc_bytes(count);
-    SeriesBuffer* buffer = node::buffer(id);
-    std::memcpy(buffer->data(), bytes, count);
-    buffer->tail = count;
-    Cell const value = cell::make(type_ids::binary, 0, id, 0);
-    fire_error(err::access::invalid_utf8, &value);
-}
-
 bool is_continuation(std::uint8_t byte)
 {
     return (byte & 0xC0) == 0x80;
@@ -122,6 +110,17 @@ int utf8_lead_length(std::uint8_t byte)
     if ((byte & 0xF0) == 0xE0) return 3;
     if ((byte & 0xE0) == 0xC0) return 2;
     return 0;
+}
+
+// The bytes are caller memory: the allocation cannot move them.
+void fire_invalid_utf8(std::uint8_t const* bytes, std::uint32_t count)
+{
+    NodeId const id = series::alloc_bytes(count);
+    SeriesBuffer* buffer = node::buffer(id);
+    std::memcpy(buffer->data(), bytes, count);
+    buffer->tail = count;
+    Cell const value = cell::make(type_ids::binary, 0, id, 0);
+    fire_error(err::access::invalid_utf8, &value);
 }
 
 std::int32_t utf8_decode_checked(std::uint8_t const* bytes, std::uint32_t& length, InvalidUtf8 on_invalid)

@@ -33,6 +33,10 @@ enum class InvalidUtf8 {
 inline constexpr std::int32_t utf8_incomplete = -1; // the input ends inside the sequence
 inline constexpr std::int32_t utf8_invalid = -2;
 
+// Raises access invalid-utf8 with a binary! of `count` bytes copied from `bytes`, which must not lie in a
+// series buffer. May allocate.
+[[noreturn]] void fire_invalid_utf8(std::uint8_t const* bytes, std::uint32_t count);
+
 // The lenient decoder of external text: accepts lead bytes C0-F7 with their continuation bytes, rejects
 // only U+DC00-U+DCFF among 3-byte values and values above max_code_point among 4-byte ones. `length` is
 // in: the bytes available (at least 1), out: the bytes consumed (0 when incomplete). Answers the code

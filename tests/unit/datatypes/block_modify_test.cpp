@@ -1,6 +1,7 @@
 // block!: find, select and put, sort, the modifiers, copy and the set operations.
 
 #include "block_fixture.h"
+#include "datatypes/word.h"
 
 using namespace xol;
 
@@ -153,6 +154,12 @@ TEST_F(BlockTest, SortOrdersRecords)
     EXPECT_EQ(raised_by([&] { block::sort(*four, { .compare = &one }); }), err::script::bad_refines);
     EXPECT_EQ(raised_by([&] { block::sort(*four, { .skip = &two, .compare = &none_value }); }),
         err::script::invalid_refine_arg);
+    // The error names the refinement, which molds as "/compare".
+    Cell const named = errors::last_raised().arguments[0];
+    EXPECT_EQ(cell::type_of(named), type_ids::refinement);
+    EXPECT_EQ(named.word2, refinement::make("compare").word2);
+    EXPECT_EQ(raised_by([&] { block::sort(*four, { .skip = &three }); }), err::script::invalid_refine_arg);
+    EXPECT_EQ(errors::last_raised().arguments[0].word2, refinement::make("skip").word2);
 }
 
 TEST_F(BlockTest, SortOrdersMixedTypesByTypeThenValue)
@@ -204,6 +211,28 @@ TEST_F(BlockTest, AppendAnswersTheHeadAndInsertThePlaceAfter)
     EXPECT_EQ(block::insert(at_index(*self, 1), *empty, -1, false, 1, false).word1, 1u) << "nothing to insert";
     block::insert(*self, int_cell(5), -1, false, 2, false);
     EXPECT_EQ(whole(*self), "[5 5 1 1 2 2]");
+
+    // A value that shares the target's buffer inserts what a copy of it would.
+    struct SelfCase {
+        std::uint32_t target_index;
+        std::uint32_t value_index;
+        std::int32_t part;
+        std::int32_t dup;
+        bool append;
+        char const* expected;
+    };
+    SelfCase const self_cases[] = {
+        { 0, 0, -1, 1, true, "[1 2 3 1 2 3]" },
+        { 0, 1, -1, 2, false, "[2 3 2 3 1 2 3]" },
+        { 1, 0, 2, 1, false, "[1 1 2 2 3]" },
+        { 3, 1, -1, 3, false, "[1 2 3 2 3 2 3 2 3]" },
+        { 2, 0, -1, 2, true, "[1 2 3 1 2 3 1 2 3]" },
+    };
+    for (SelfCase const& c : self_cases) {
+        Rooted three(ints({ 1, 2, 3 }));
+        block::insert(at_index(*three, c.target_index), at_index(*three, c.value_index), c.part, false, c.dup, c.append);
+        EXPECT_EQ(whole(*three), c.expected) << "at " << c.target_index << " from " << c.value_index;
+    }
 }
 
 TEST_F(BlockTest, ChangeOverwritesFromThePosition)
@@ -299,4 +328,6 @@ TEST_F(BlockTest, SetOperations)
     Rooted paren(as_type(*right, type_ids::paren));
     EXPECT_EQ(mold_text(block::do_set_op(*paren, nullptr, false, nullptr, MathOp::Unique)), "(2 3 4)");
     EXPECT_EQ(mold_text(block::do_set_op(*left, &*paren, false, nullptr, MathOp::Union)), "[1 2 3 4]");
+    EXPECT_EQ(mold_text(block::do_set_op(*paren, &*left, false, nullptr, MathOp::Union)), "(2 3 4 1)")
+        << "two types answer the first argument's";
 }

@@ -1,5 +1,7 @@
 // char!: conversion, printing, exact comparison and range-checked arithmetic.
 
+#include <cmath>
+
 #include "text_fixture.h"
 
 using namespace xol;
@@ -40,6 +42,9 @@ TEST_F(CharTest, MakeAndTo)
     EXPECT_EQ(to_char(*stray).word2, 0xFFFEu);
     Rooted no_bytes(binary_of({}));
     EXPECT_EQ(raised_by([&] { to_char(*no_bytes); }), err::script::bad_to_arg);
+    EXPECT_EQ(raised_by([&] { to_char(at(*utf8_bytes, 4)); }), err::script::bad_to_arg) << "at the tail";
+    EXPECT_EQ(raised_by([] { to_char(float_::make(HUGE_VAL)); }), err::script::out_of_range);
+    EXPECT_EQ(raised_by([] { to_char(float_::make(-HUGE_VAL)); }), err::script::out_of_range);
 }
 
 TEST_F(CharTest, FormAndMold)
@@ -109,6 +114,12 @@ TEST_F(CharTest, Arithmetic)
     EXPECT_EQ(raised_by([&] { run_frame(subtract, char_::make('A'), integer::make(66)); }), err::math::overflow);
     EXPECT_EQ(raised_by([&] { run_frame(add, char_::make(0x10FFFF), integer::make(1)); }), err::math::overflow);
     EXPECT_EQ(raised_by([&] { run_frame(add, char_::make('A'), integer::make(0x7FFFFFFF)); }), err::math::overflow);
+    // A float operand without a 32-bit integer to truncate to overflows.
+    for (double const operand : { float_::nan, 2147483648.0, -2147483649.0, 1e300, -HUGE_VAL })
+        EXPECT_EQ(raised_by([&] { run_frame(add, char_::make('A'), float_::make(operand)); }), err::math::overflow)
+            << operand;
+    Cell const back = run_frame(add, char_::make('A'), float_::make(-0.9));
+    EXPECT_EQ(back.word2, static_cast<std::uint32_t>('A')) << "truncation toward zero";
     EXPECT_EQ(raised_by([&] { run_frame(add, char_::make('A'), none_value); }), err::script::invalid_type);
     EXPECT_EQ(raised_by([&] { run_frame(remainder, char_::make('A'), integer::make(0)); }), err::math::zero_divide);
 }

@@ -39,8 +39,17 @@ Cell typed(TypeId type, double value)
 
 // The pretty flag for one test, put back afterwards.
 struct PrettyFlag {
-    explicit PrettyFlag(bool on) { float_::state.pretty = on; }
-    ~PrettyFlag() { float_::state.pretty = false; }
+    explicit PrettyFlag(bool on)
+        : m_before(float_::state.pretty)
+    {
+        float_::state.pretty = on;
+    }
+    ~PrettyFlag() { float_::state.pretty = m_before; }
+    PrettyFlag(PrettyFlag const&) = delete;
+    PrettyFlag& operator=(PrettyFlag const&) = delete;
+
+private:
+    bool m_before;
 };
 
 }
@@ -216,7 +225,7 @@ TEST_F(FloatTest, PrintedForms)
         { 1.0 / 3.0, "0.3333333333333333", "0.3333333333333333" },
         { 0.1 + 0.2, "0.3", "0.30000000000000004" },
         { 1e20, "1.0e20", "1.0e20" },
-        { -0.0, "-0.0", "-0.0" },
+        { -0.0, "0.0", "-0.0" }, // pretty: below the epsilon forms as zero
         { 1.0 / 0.0, "1.#INF", "1.#INF" },
         { -1.0 / 0.0, "-1.#INF", "-1.#INF" },
         { not_a_number, "1.#NaN", "1.#NaN" },
@@ -229,6 +238,7 @@ TEST_F(FloatTest, PrintedForms)
         EXPECT_EQ(form.limit, 100 - static_cast<std::int32_t>(std::string(c.form).size()));
         EXPECT_EQ(mold.limit, 100 - static_cast<std::int32_t>(std::string(c.mold).size()));
     }
+    EXPECT_TRUE(float_::FloatState {}.pretty) << "on from the start, as system/options/float/pretty? is";
     PrettyFlag const pretty(true);
     EXPECT_EQ(formed(float_::make(0.1 + 0.7)).text, "0.8");
     EXPECT_EQ(molded(float_::make(0.1 + 0.7)).text, "0.7999999999999999");
@@ -354,8 +364,10 @@ TEST_F(FloatTest, Round)
     EXPECT_EQ(raised_by([&] { actions.round(float_::make(1.7e308), RoundOptions { .to = &big }); }),
         err::math::overflow);
     Cell const large_integer = integer::make(1);
-    EXPECT_EQ(raised_by([&] { actions.round(float_::make(1e10), RoundOptions { .to = &large_integer }); }),
-        err::math::overflow);
+    for (double const out_of_range : { 1e10, -2147483649.0, not_a_number, HUGE_VAL, -HUGE_VAL })
+        EXPECT_EQ(raised_by([&] { actions.round(float_::make(out_of_range), RoundOptions { .to = &large_integer }); }),
+            err::math::overflow) << out_of_range;
+    EXPECT_EQ(actions.round(float_::make(-2147483648.4), RoundOptions { .to = &large_integer }), integer::make(INT32_MIN));
 }
 
 TEST_F(FloatTest, MakeAndTo)
@@ -407,6 +419,11 @@ TEST_F(FloatTest, UnaryActions)
     EXPECT_TRUE(actions.even_q(float_::make(4.2)));
     EXPECT_FALSE(actions.even_q(float_::make(not_a_number)));
     EXPECT_FALSE(actions.odd_q(float_::make(not_a_number)));
+    for (double const infinite : { HUGE_VAL, -HUGE_VAL }) {
+        EXPECT_FALSE(actions.even_q(float_::make(infinite)));
+        EXPECT_FALSE(actions.odd_q(float_::make(infinite)));
+    }
+    EXPECT_TRUE(actions.even_q(float_::make(-1e300))) << "every float this large is even";
     EXPECT_TRUE(actions.odd_q(float_::make(3'000'000'001.0))) << "parity beyond the 32-bit range";
     EXPECT_EQ(run_frame(actions.power, float_::make(2.0), integer::make(3)), float_::make(8.0));
     EXPECT_EQ(run_frame(actions.power, float_::make(4.0), float_::make(-0.5)), float_::make(0.5));

@@ -202,7 +202,12 @@ TEST_F(IntegerTest, Round)
         { 20, 5, Nearest, 20 },
         { 7, 0, Nearest, 7 },
         { 7, 1, Ceiling, 7 },
-        { INT32_MIN, 10, Nearest, INT32_MIN }, // returned unchanged
+        { INT32_MIN, 2, Nearest, INT32_MIN },
+        { INT32_MIN, 10, Down, -2147483640 }, // the lowest integer rounds like any other
+        { INT32_MIN, 3, Ceiling, -2147483646 },
+        { INT32_MIN, INT32_MIN, Nearest, INT32_MIN },
+        { 7, INT32_MIN, Nearest, 0 },
+        { -7, INT32_MIN, Floor, INT32_MIN },
         { 2147483647, 1000000000, Floor, 2000000000 },
         { -2147483647, 2, Floor, INT32_MIN }, // the next multiple down is still in range
         { 2147483647, 2, Down, 2147483646 },
@@ -222,6 +227,11 @@ TEST_F(IntegerTest, Round)
         err::math::overflow);
     Cell const two = integer_cell(2);
     EXPECT_EQ(raised_by([&] { actions.round(integer_cell(INT32_MAX), RoundOptions { .to = &two, .ceiling = true }); }),
+        err::math::overflow);
+    EXPECT_EQ(raised_by([&] { actions.round(integer_cell(INT32_MIN), RoundOptions { .to = &ten }); }),
+        err::math::overflow) << "-2147483650 leaves the 32-bit range";
+    Cell const lowest = integer_cell(INT32_MIN);
+    EXPECT_EQ(raised_by([&] { actions.round(integer_cell(2000000000), RoundOptions { .to = &lowest }); }),
         err::math::overflow);
     Cell const zero = integer_cell(0);
     EXPECT_EQ(actions.round(integer_cell(13), RoundOptions { .to = &zero }), integer_cell(13));

@@ -1,6 +1,7 @@
 // series!: navigation, pick and poke, and the unit-level modifiers, through the slots a block inherits.
 
 #include "block_fixture.h"
+#include "datatypes/word.h"
 
 using namespace xol;
 
@@ -157,6 +158,8 @@ TEST_F(BlockTest, TakeAnswersTheElementOrASeries)
         { 0, -2, false, "[]", "[1 2 3 4 5]" },
         { 3, 10, false, "[4 5]", "[1 2 3]" },
         { 2, 0, false, "[]", "[1 2 3 4 5]" },
+        { 2, 0, true, "[]", "[1 2 3 4 5]" },
+        { 0, 0, false, "[]", "[1 2 3 4 5]" },
     };
     for (Case const& c : cases) {
         Rooted five(ints({ 1, 2, 3, 4, 5 }));
@@ -167,6 +170,36 @@ TEST_F(BlockTest, TakeAnswersTheElementOrASeries)
     }
     Rooted empty(ints({}));
     EXPECT_EQ(block_actions().take(*empty, nullptr, false, false), none_value);
+    Rooted five(ints({ 1, 2, 3, 4, 5 }));
+    Cell const before = at_index(*five, 1);
+    Rooted nothing(block_actions().take(at_index(*five, 3), &before, false, false));
+    EXPECT_EQ(mold_text(*nothing), "[]") << "a /part position before the series takes nothing";
+    EXPECT_EQ(whole(*five), "[1 2 3 4 5]");
+}
+
+// Past the tail the index stays; below the head it stops at the head.
+TEST_F(BlockTest, RsSkipStopsAtTheHead)
+{
+    struct Case {
+        std::uint32_t index;
+        std::int32_t count;
+        std::uint32_t moved_to;
+        bool at_tail;
+    };
+    Case const cases[] = {
+        { 2, 2, 4, false },
+        { 2, 3, 5, true },
+        { 2, 4, 2, true },
+        { 2, -2, 0, false },
+        { 2, -5, 0, false },
+        { 0, INT32_MIN, 0, false },
+    };
+    Rooted five(ints({ 1, 2, 3, 4, 5 }));
+    for (Case const& c : cases) {
+        Cell moving = at_index(*five, c.index);
+        EXPECT_EQ(series::rs_skip(moving, c.count), c.at_tail) << c.index << " skip " << c.count;
+        EXPECT_EQ(moving.word1, c.moved_to) << c.index << " skip " << c.count;
+    }
 }
 
 TEST_F(BlockTest, TakeDeepCopiesNestedSeries)
@@ -231,6 +264,10 @@ TEST_F(BlockTest, MoveWithinOneSeries)
         block_actions().move(at_index(*five, c.from), at_index(*five, c.to), &part);
         EXPECT_EQ(whole(*five), c.expected) << "move " << c.from << " to " << c.to;
     }
+    Rooted five(ints({ 1, 2, 3, 4, 5 }));
+    Cell const three = int_cell(3);
+    Cell const answer = block_actions().move(at_index(*five, 0), at_index(*five, 2), &three);
+    EXPECT_EQ(answer.word1, 0u) << "a destination inside the moved run answers the source";
 }
 
 TEST_F(BlockTest, MoveBetweenSeries)
@@ -246,6 +283,8 @@ TEST_F(BlockTest, MoveBetweenSeries)
     Rooted text(string::from_utf8("ab"));
     EXPECT_EQ(raised_by([&] { block_actions().move(*source, *text, nullptr); }), err::script::move_bad);
     EXPECT_EQ(raised_by([&] { block_actions().move(*source, int_cell(1), nullptr); }), err::script::expect_arg);
+    EXPECT_EQ(errors::last_raised().arguments[0].word2, word::make_global("move").word2);
+    EXPECT_EQ(errors::last_raised().arguments[2].word2, word::make_global("target").word2);
 }
 
 TEST_F(BlockTest, ClearCutsAtThePosition)

@@ -125,15 +125,37 @@ TEST_F(StringBuffer, SpliceModes)
     }
 }
 
-// A text spliced into itself reads as it stood before the splice began.
+// A text spliced into itself reads as it stood before the splice began: the same result as splicing a
+// copy, wherever the source lies against the insertion point.
 TEST_F(StringBuffer, SpliceIntoItself)
 {
-    Rooted value(text("abcd"));
-    string::splice(at(*value, 2), at(*value, 1), -1, 0, true, string::SpliceMode::Insert);
-    EXPECT_EQ(utf8(*value), "abbcdcd");
-    Rooted doubled(text("xy"));
-    string::splice(*doubled, *doubled, -1, 0, true, string::SpliceMode::Append);
-    EXPECT_EQ(utf8(*doubled), "xyxy");
+    struct Case {
+        char const* text;
+        std::uint32_t target_index;
+        std::uint32_t source_index;
+        std::int32_t part;
+        string::SpliceMode mode;
+        char const* expected;
+    };
+    using string::SpliceMode;
+    Case const cases[] = {
+        { "abcd", 2, 1, -1, SpliceMode::Insert, "abbcdcd" }, // the source before the insertion point
+        { "abcd", 1, 2, -1, SpliceMode::Insert, "acdbcd" }, // after it: the gap opens inside the source
+        { "abcd", 0, 1, 2, SpliceMode::Insert, "bcabcd" },
+        { "a\u4E2Dcd", 1, 2, -1, SpliceMode::Insert, "acd\u4E2Dcd" },
+        { "abcd", 0, 1, -1, SpliceMode::Overwrite, "bcdd" },
+        { "abcd", 1, 0, -1, SpliceMode::Overwrite, "aabcd" },
+        { "xy", 0, 0, -1, SpliceMode::Append, "xyxy" },
+    };
+    for (Case const& c : cases) {
+        Rooted value(text(c.text));
+        Rooted copy(text(utf8(at(*value, c.source_index))));
+        string::splice(at(*value, c.target_index), at(*value, c.source_index), c.part, 0, true, c.mode);
+        EXPECT_EQ(utf8(*value), c.expected) << c.text << " " << c.target_index << " " << c.source_index;
+        Rooted apart(text(c.text));
+        string::splice(at(*apart, c.target_index), *copy, c.part, 0, true, c.mode);
+        EXPECT_EQ(utf8(*apart), utf8(*value)) << "as a copy would: " << c.text;
+    }
 }
 
 TEST_F(StringBuffer, AccessorsClampAnIndexPastTheTail)
@@ -341,6 +363,13 @@ TEST_F(StringBuffer, LoadingText)
     ASSERT_EQ(bytes->length(), 2u);
     EXPECT_EQ(bytes->head_address()[0], std::byte { 0xFF });
     EXPECT_EQ(bytes->head_address()[1], std::byte { 0x62 });
+
+    // A sequence cut by the end is an error too: the strict loader reads the whole input.
+    std::byte const cut[] = { std::byte { 'a' }, std::byte { 0xE4 }, std::byte { 0xB8 } };
+    ASSERT_EQ(raised_by([&] { string::load_utf8_strict(cut, 3); }), err::access::invalid_utf8);
+    SeriesBuffer* left = node::buffer(errors::last_raised().arguments[0].word2);
+    ASSERT_EQ(left->length(), 2u);
+    EXPECT_EQ(left->head_address()[0], std::byte { 0xE4 });
 
     // "a", U+00E9, U+1F600 as a surrogate pair.
     std::byte const utf16[] = { std::byte { 'a' }, std::byte { 0 }, std::byte { 0xE9 }, std::byte { 0 },

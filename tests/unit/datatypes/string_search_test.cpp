@@ -2,6 +2,8 @@
 
 #include <string>
 
+#include "datatypes/symbol.h"
+#include "runtime/errors.h"
 #include "text_fixture.h"
 
 using namespace xol;
@@ -15,6 +17,14 @@ std::int32_t found_index(Cell const& found)
 {
     if (cell::type_of(found) == type_ids::none) return -1;
     return static_cast<std::int32_t>(found.word1);
+}
+
+// The refinement the last invalid-refine-arg error names, in its refinement form ("/part").
+std::string refinement_named()
+{
+    Cell const& word = errors::last_raised().arguments[0];
+    if (cell::type_of(word) != type_ids::refinement) return "not a refinement!";
+    return "/" + std::string(symbol::spelling(word.word2));
 }
 
 TEST_F(StringSearch, FindWithRefinements)
@@ -54,6 +64,19 @@ TEST_F(StringSearch, FindWithRefinements)
         { "a\u4E2Db", 0, char_::make(0x4E2D), "", {}, 1 },
         { "a\u00E9b", 0, char_::make(0xC9), "", {}, 1 },
         { "a\U0001F600b", 0, none, "\U0001F600B", {}, 1 },
+        // 1-byte texts go through the library scans: short and long patterns, both ways, case-blind.
+        { "xxabcdefghijabcdefghij", 0, none, "abcdefghij", {}, 2 },
+        { "xxabcdefghijabcdefghij", 0, none, "abcdefghij", { .last = true }, 12 },
+        { "xxabcdefghijabcdefghij", 0, none, "ABCDEFGHIJ", {}, 2 },
+        { "xxabcdefghijabcdefghij", 0, none, "ABCDEFGHIJ", { .case_sensitive = true }, -1 },
+        { "xxabcdefghijabcdefghij", 22, none, "abcdefghij", { .reverse = true }, 12 },
+        { "xxabcdefghijabcdefghijk", 3, none, "ABCDEFGHIJK", {}, 12 },
+        { "abcabc", 4, none, "BC", { .reverse = true }, 1 },
+        { "abcabc", 4, char_::make('B'), "", { .reverse = true }, 1 },
+        { "abc\u00E9", 0, none, "\u00C9", {}, 3 },
+        { "abc\u00FF", 0, char_::make(0x178), "", {}, 3 }, // U+00FF folds to U+0178, outside Latin-1
+        { "abc\u00FF", 0, char_::make(0x178), "", { .case_sensitive = true }, -1 },
+        { "abcd", 0, none, "abcde", { .last = true }, -1 },
     };
     for (Case const& c : cases) {
         Rooted series(at(text(c.series), c.index));
@@ -84,6 +107,7 @@ TEST_F(StringSearch, FindWithSkipAndPart)
     Cell const foreign = *other;
     EXPECT_EQ(raised_by([&] { string::find(*series, char_::make('a'), { .part = &foreign }); }),
               err::script::invalid_refine_arg);
+    EXPECT_EQ(refinement_named(), "/part");
     Rooted bytes(binary_of({ 'a' }));
     EXPECT_EQ(raised_by([&] { string::find(*series, *bytes, {}); }), err::script::invalid_arg);
 }
@@ -135,14 +159,32 @@ TEST_F(StringSearch, Sort)
     EXPECT_EQ(sorted("a3b1c2", { .skip = &two, .compare = &second }), "b1c2a3");
     EXPECT_EQ(sorted("a2a1", { .skip = &two, .all = true }), "a1a2");
     EXPECT_EQ(sorted("bAaB", { .stable = true }), "AabB") << "a stable sort keeps equal letters in order";
+    // With /case as well: records equal in the compared unit keep their order (the merge sort).
+    std::string records;
+    std::string in_stable_order[2];
+    for (char i = 0; i < 40; ++i) {
+        char const key = "ab"[(i * 7) % 3 == 0];
+        std::string const record { key, static_cast<char>('0' + i) };
+        records += record;
+        in_stable_order[key - 'a'] += record;
+    }
+    Cell const first = integer::make(1);
+    EXPECT_EQ(sorted(records.c_str(), { .case_sensitive = true, .skip = &two, .compare = &first, .stable = true }),
+        in_stable_order[0] + in_stable_order[1]);
 
     Cell const three = integer::make(3);
     EXPECT_EQ(raised_by([&] { sorted("abcd", { .skip = &three }); }), err::script::invalid_refine_arg);
+    EXPECT_EQ(refinement_named(), "/skip");
     EXPECT_EQ(raised_by([&] { sorted("abcd", { .all = true }); }), err::script::bad_refines);
     EXPECT_EQ(raised_by([&] { sorted("abcd", { .compare = &second }); }), err::script::bad_refines);
     EXPECT_EQ(raised_by([&] { sorted("abcd", { .skip = &two, .compare = &three }); }), err::script::out_of_range);
     Cell const odd = char_::make('x');
     EXPECT_EQ(raised_by([&] { sorted("abcd", { .compare = &odd }); }), err::script::invalid_refine_arg);
+    EXPECT_EQ(refinement_named(), "/compare");
+    Rooted elsewhere(text("abcd"));
+    Cell const foreign = *elsewhere;
+    EXPECT_EQ(raised_by([&] { sorted("abcd", { .part = &foreign }); }), err::script::invalid_refine_arg);
+    EXPECT_EQ(refinement_named(), "/part");
 
     Rooted value(at(text("dcba"), 2));
     Cell const result = string::sort(*value, { .part = &minus_two });
@@ -220,6 +262,13 @@ TEST_F(StringSearch, Insert)
     Rooted self(at(text("abc"), 1));
     string::insert(*self, *self, -1, false, 1, false);
     EXPECT_EQ(utf8(at(*self, 0)), "abcbc");
+    // A source after the insertion point in the same buffer: as inserting a copy.
+    Rooted later(text("abc"));
+    string::insert(*later, at(*later, 1), -1, false, 2, false);
+    EXPECT_EQ(utf8(at(*later, 0)), "bcbcabc");
+    Rooted part_of(text("abcd"));
+    string::insert(at(*part_of, 1), at(*part_of, 2), 1, false, 1, false);
+    EXPECT_EQ(utf8(at(*part_of, 0)), "acbcd");
 }
 
 TEST_F(StringSearch, Change)
@@ -362,6 +411,7 @@ TEST_F(StringSearch, SetOperations)
     Cell const zero = integer::make(0);
     EXPECT_EQ(raised_by([&] { string::do_set_op(*records, nullptr, false, &zero, MathOp::Unique); }),
               err::script::invalid_refine_arg);
+    EXPECT_EQ(refinement_named(), "/skip");
 }
 
 }

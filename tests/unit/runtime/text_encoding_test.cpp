@@ -59,10 +59,12 @@ std::uint32_t size_of(std::string const& text)
     return static_cast<std::uint32_t>(text.size());
 }
 
-NodeId decoded(std::string const& text, LineEnds line_ends = LineEnds::Keep, std::uint32_t* rest_out = nullptr)
+NodeId decoded(std::string const& text, LineEnds line_ends = LineEnds::Keep, std::uint32_t* rest_out = nullptr,
+    string::Input input = string::Input::Whole)
 {
     std::uint32_t rest = 99;
-    NodeId const node = string::decode_utf8(bytes_of(text), size_of(text), no_node, rest, line_ends);
+    NodeId const node
+        = string::decode_utf8(bytes_of(text), size_of(text), no_node, rest, line_ends, string::BadBytes::Raise, input);
     if (rest_out) *rest_out = rest;
     return node;
 }
@@ -103,7 +105,7 @@ TEST_F(TextEncodingTest, LineEndsAndPieces)
 
     // Input that ends inside a sequence: the bytes left over are reported for the next piece.
     std::uint32_t rest = 0;
-    RootedNode piece(decoded("ab\xE4\xB8", LineEnds::Keep, &rest));
+    RootedNode piece(decoded("ab\xE4\xB8", LineEnds::Keep, &rest, string::Input::Pieces));
     EXPECT_EQ(rest, 2u);
     EXPECT_EQ(code_points(*piece), (Points { 'a', 'b' }));
     std::string const next = "\xE4\xB8\xAD!";
@@ -111,6 +113,28 @@ TEST_F(TextEncodingTest, LineEndsAndPieces)
     EXPECT_EQ(rest, 0u);
     EXPECT_EQ(code_points(*piece), (Points { 'a', 'b', 0x4E2D, '!' }));
     EXPECT_EQ(unit_of(*piece), 2u);
+}
+
+// Whole input cut inside a sequence: the bytes left over are the error's argument, never dropped.
+TEST_F(TextEncodingTest, WholeInputCutBySequenceEnd)
+{
+    struct Case {
+        std::string text;
+        std::string left_over;
+    };
+    Case const cases[] = {
+        { "ab\xE4\xB8", "\xE4\xB8" },
+        { "\xF0\x9F\x98", "\xF0\x9F\x98" },
+        { "\xC3", "\xC3" },
+    };
+    for (auto const& c : cases) {
+        ASSERT_EQ(raised_by([&] { decoded(c.text); }), err::access::invalid_utf8) << c.text;
+        Cell const& argument = errors::last_raised().arguments[0];
+        ASSERT_EQ(cell::type_of(argument), type_ids::binary);
+        SeriesBuffer* bytes = node::buffer(argument.word2);
+        EXPECT_EQ(std::string(reinterpret_cast<char const*>(bytes->head_address()), bytes->length()), c.left_over);
+    }
+    EXPECT_EQ(raised_by([&] { string::load_utf8(bytes_of(std::string("h\xC3")), 2); }), err::access::invalid_utf8);
 }
 
 TEST_F(TextEncodingTest, MalformedInput)
@@ -192,6 +216,10 @@ TEST_F(TextEncodingTest, LoadingUtf16)
         { { 'A', 0x4E2D }, LineEnds::Keep, { 'A', 0x4E2D }, 2 },
         { { 0xD83D, 0xDE00, 'x' }, LineEnds::Keep, { 0x1F600, 'x' }, 4 },
         { { 0xDC00, 'x' }, LineEnds::Keep, { 0xDC00, 'x' }, 4 }, // a lone trail unit stays as it is
+        // A lone lead unit stays as well, in the middle or last: foreign text never ends the session.
+        { { 'a', 0xD83D, 'b' }, LineEnds::Keep, { 'a', 0xD83D, 'b' }, 4 },
+        { { 'a', 0xD83D }, LineEnds::Keep, { 'a', 0xD83D }, 4 },
+        { { 0xD83D, 0xD83D, 0xDE00 }, LineEnds::Keep, { 0xD83D, 0x1F600 }, 4 },
         { { 'a', '\r', '\n', 'b', '\r' }, LineEnds::Convert, { 'a', '\n', 'b' }, 1 },
         { { 'a', '\r', '\n' }, LineEnds::Keep, { 'a', '\r', '\n' }, 1 },
     };
@@ -209,17 +237,6 @@ TEST_F(TextEncodingTest, LoadingUtf16)
     EXPECT_EQ(node, target->word2);
     EXPECT_EQ(code_points(node), (Points { 'h', 'i', 0x1F600, 'a', 'b', 'c', 'd', 'e', 'f', 'g' }));
     EXPECT_EQ(unit_of(node), 4u);
-}
-
-TEST_F(TextEncodingTest, UnpairedLeadSurrogateEndsTheProcess)
-{
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
-    std::vector<std::uint16_t> const units { 'a', 0xD83D, 'b' };
-    EXPECT_EXIT(string::load_utf16le(reinterpret_cast<std::byte const*>(units.data()), 3, no_node, LineEnds::Keep),
-        ::testing::ExitedWithCode(0), "");
-    std::vector<std::uint16_t> const last { 'a', 0xD83D };
-    EXPECT_EXIT(string::load_utf16le(reinterpret_cast<std::byte const*>(last.data()), 2, no_node, LineEnds::Keep),
-        ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(TextEncodingTest, ToUtf8)

@@ -1,0 +1,86 @@
+// error!: the value every raised error carries, an object of ten fixed fields made from the error
+// catalogue (datatypes/error_catalog.h), and its formed text, which is what users see when something fails:
+//   *** Script Error: foo has no value
+//   *** Where: bar
+//   *** Near : [foo + 1]
+//   *** Stack: bar
+//
+// Cell: an object! cell with type 34, class id 1 and no event record. Fields, in this order: code (integer!,
+// category x 100 + id position - 2), type (the category word, bound to the catalogue's `errors` object), id
+// (the id word, bound to its category object), arg1, arg2, arg3, near, where (the word of the function in
+// which the error happened, set once when it is raised), stack (while the error travels, an integer! frame
+// position; once captured, a block! of the call trace), files (a block! of the source files when captured).
+//
+// The catalogue is built as objects at start-up: `errors` has one field per category; each category has
+// `code` (its code base), `type` (its title) and one field per id holding the id's message template.
+#pragma once
+
+#include <cstdint>
+
+#include "datatypes/action_table.h"
+#include "runtime/errors.h"
+
+namespace xol::error {
+
+inline constexpr TypeId type_id = type_ids::error;
+inline constexpr std::uint32_t class_id = 1;
+
+enum class Field : std::uint32_t { code, type, id, arg1, arg2, arg3, near, where, stack, files, count_ };
+inline constexpr std::uint32_t field_count = static_cast<std::uint32_t>(Field::count_);
+
+// What forming reads of the system object's `state`: its stack-trace depth and its list of source files.
+// Until the system object exists the depth is 1 and there are no source files.
+struct SystemSettings {
+    Cell (*stack_trace)() = nullptr;
+    Cell (*source_files)() = nullptr;
+};
+
+struct ErrorState {
+    Cell errors = cell::make(type_ids::none);    // the catalogue's `errors` object
+    Cell prototype = cell::make(type_ids::none); // the standard error object, all fields none
+    SystemSettings settings;
+};
+extern ErrorState state;
+
+// Builds the catalogue objects and the standard error object, and gives the raising machinery its error
+// services, so that every raise from then on carries an error! value. Start-up calls it once, after the
+// object! module is initialised. May allocate.
+void init();
+
+// The field's cell: valid until the next call that may allocate.
+Cell* field(Cell const& error, Field);
+// The context of a category, or no_node past the last one.
+NodeId category_context(std::uint32_t category);
+
+// A new error of the category and id (catalogue positions) with up to three arguments (nullptr for none).
+// A position the catalogue lacks gives internal invalid-error with the code. May allocate.
+Cell create(ErrorId, Cell const* arg1 = nullptr, Cell const* arg2 = nullptr, Cell const* arg3 = nullptr);
+
+// Stores the word into `where` unless it is set already.
+void set_where(Cell const& error, Cell const& word);
+SymbolId get_type(Cell const& error);
+SymbolId get_id(Cell const& error);
+inline constexpr std::uint32_t stack_field_index() { return static_cast<std::uint32_t>(Field::stack); }
+// The word naming the n-th argument (0-based) of the function the nearest call frame that is not internal
+// names, or the word <anon> when that frame names no function or it has no such argument.
+Cell function_arg_word(std::uint32_t n);
+// After catching an error: an integer! `stack` becomes the block of the call trace to the frame where the
+// error was raised, and `files` a copy of the source files. May allocate.
+void capture_stack(Cell const& value);
+
+// Appends the message of a block template: strings as they are, argument words as the error's fields
+// (molded flat, formed for syntax errors; each cut at 80 characters), one space between items. Answers
+// the limit left. May allocate.
+std::int32_t form_message(Cell const& template_, Cell const& error, Cell& buffer, std::int32_t limit);
+
+// Actions. form writes the lines users see; forming never changes the error.
+Cell make(Cell const& prototype, Cell const& spec, TypeId type);
+std::int32_t form(Cell const& value, Cell& buffer, Refinement part, std::int32_t limit);
+std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
+                  std::int32_t limit, std::int32_t indent);
+Cell eval_path(PathStep const& step);
+std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op);
+
+extern DatatypeRecord const record; // parent object!
+
+}

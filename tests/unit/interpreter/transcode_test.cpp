@@ -1,0 +1,1 @@
+#include "lexer_fixture.h"
