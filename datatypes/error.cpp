@@ -12,11 +12,11 @@
 #include "datatypes/error_trace.h"
 #include "datatypes/integer.h"
 #include "datatypes/none.h"
-#include "datatypes/unset.h"
 #include "datatypes/object.h"
 #include "datatypes/runtime_words.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
+#include "datatypes/unset.h"
 #include "datatypes/word.h"
 #include "runtime/collector.h"
 #include "runtime/neighbours.h"
@@ -34,7 +34,10 @@ namespace {
 constexpr std::string_view field_names[field_count]
     = { "code", "type", "id", "arg1", "arg2", "arg3", "near", "where", "stack", "files" };
 
-SymbolId canonical(SymbolId symbol) { return symbol::resolve(symbol); }
+SymbolId canonical(SymbolId symbol)
+{
+    return symbol::resolve(symbol);
+}
 
 // ---- The catalogue's templates, read from their source text ---------------------------------------------
 
@@ -112,22 +115,28 @@ std::uint32_t add_field(Cell const& object, std::string_view name, Cell const& v
     return slot;
 }
 
-// An object for the catalogue: its own class, no events. May allocate.
-Cell make_catalogue_object(std::uint32_t capacity)
+// The catalogue's objects take fixed class ids below the run-time range, as start-up's own objects do:
+// the standard error object the class of every error, `errors` the next one, each category its own.
+constexpr std::uint32_t errors_class_id = class_id + 1;
+constexpr std::uint32_t first_category_class_id = class_id + 2;
+
+// An object for the catalogue: a class of its own, no events. May allocate.
+Cell make_catalogue_object(std::uint32_t capacity, std::uint32_t class_number)
 {
     Rooted made(unset_value);
     object::make_empty(*made, capacity);
-    made->word2 = object::class_id();
+    made->word2 = class_number;
     context::owner_of(object::context_of(*made)) = *made;
     return *made;
 }
 
 void build_catalogue()
 {
-    Rooted errors(make_catalogue_object(error_catalog::category_count));
+    Rooted errors(make_catalogue_object(error_catalog::category_count, errors_class_id));
     std::uint32_t position = 0;
     for (error_catalog::Category const& category : error_catalog::categories()) {
-        Rooted made(make_catalogue_object(static_cast<std::uint32_t>(category.ids.size()) + 2));
+        Rooted made(make_catalogue_object(
+            static_cast<std::uint32_t>(category.ids.size()) + 2, first_category_class_id + position));
         add_field(*made, "code", integer::make(static_cast<std::int32_t>(position * 100)));
         Rooted title(string::from_utf8(category.title));
         add_field(*made, "type", *title);
@@ -143,12 +152,15 @@ void build_catalogue()
 
 void build_prototype()
 {
-    Rooted prototype(make_catalogue_object(field_count));
+    Rooted prototype(make_catalogue_object(field_count, class_id));
     for (std::string_view const name : field_names) add_field(*prototype, name, none_value);
     state.prototype = *prototype;
 }
 
-NodeId errors_context() { return object::context_of(state.errors); }
+NodeId errors_context()
+{
+    return object::context_of(state.errors);
+}
 
 // The word-list entry of a catalogue context, as a plain word bound there.
 Cell catalogue_word(NodeId context, std::uint32_t slot)
@@ -256,11 +268,20 @@ Cell make_raised(RaisedError const& raised)
     return create(raised.id, arguments[0], arguments[1], arguments[2]);
 }
 
-bool has_where(Cell const& error) { return cell::type_of(*field(error, Field::where)) != type_ids::none; }
+bool has_where(Cell const& error)
+{
+    return cell::type_of(*field(error, Field::where)) != type_ids::none;
+}
 
-void store_where(Cell& error, Cell const& word) { set_where(error, word); }
+void store_where(Cell& error, Cell const& word)
+{
+    set_where(error, word);
+}
 
-bool has_stack_block(Cell const& error) { return cell::type_of(*field(error, Field::stack)) == type_ids::block; }
+bool has_stack_block(Cell const& error)
+{
+    return cell::type_of(*field(error, Field::stack)) == type_ids::block;
+}
 
 void set_stack_position(Cell& error, std::uint32_t frame_position)
 {
@@ -311,8 +332,8 @@ NodeId category_context(std::uint32_t category)
 Cell create(ErrorId id, Cell const* arg1, Cell const* arg2, Cell const* arg3)
 {
     Cell const* given[3] = { arg1, arg2, arg3 };
-    Rooted arguments[3] = { Rooted(arg1 ? *arg1 : none_value), Rooted(arg2 ? *arg2 : none_value),
-        Rooted(arg3 ? *arg3 : none_value) };
+    Rooted arguments[3]
+        = { Rooted(arg1 ? *arg1 : none_value), Rooted(arg2 ? *arg2 : none_value), Rooted(arg3 ? *arg3 : none_value) };
     bool const known = error_catalog::find(id) && category_context(id.category) != no_node
         && id.id < context::word_count(category_context(id.category));
     Rooted error(new_error());
@@ -348,12 +369,14 @@ Cell function_arg_word(std::uint32_t n)
 {
     Cell const anonymous = words::word_of(words::Word::anon);
     for (CallFrame* frame = stack::state.frame_top - 1; frame >= stack::state.frame_bottom; --frame) {
-        if (frame->symbol == stack::state.body_symbol || frame->symbol == stack::state.anonymous_symbol) continue;
+        if (frame->symbol == 0 || frame->symbol == stack::state.body_symbol
+            || frame->symbol == stack::state.anonymous_symbol)
+            continue;
         Cell const* value = stack::frame_word_value(*frame);
         if (!value) return anonymous;
         TypeId const type = cell::type_of(*value);
-        if (type != type_ids::native && type != type_ids::action && type != type_ids::op
-            && type != type_ids::function && type != type_ids::routine)
+        if (type != type_ids::native && type != type_ids::action && type != type_ids::op && type != type_ids::function
+            && type != type_ids::routine)
             return anonymous;
         SeriesBuffer* spec = node::buffer(value->word2);
         std::uint32_t seen = 0;
@@ -374,8 +397,7 @@ void capture_stack(Cell const& value)
     if (cell::type_of(value) != type_id || cell::type_of(*field(value, Field::stack)) != type_ids::integer) return;
     Rooted error(value);
     Cell const depth_setting = state.settings.stack_trace ? state.settings.stack_trace() : integer::make(1);
-    std::int32_t const depth
-        = cell::type_of(depth_setting) == type_ids::integer && integer::get(depth_setting) > 0
+    std::int32_t const depth = cell::type_of(depth_setting) == type_ids::integer && integer::get(depth_setting) > 0
         ? integer::get(depth_setting)
         : 1;
     auto const position = static_cast<std::uint32_t>(integer::get(*field(*error, Field::stack)));

@@ -36,7 +36,7 @@ struct SystemSettings {
 };
 
 struct ErrorState {
-    Cell errors = cell::make(type_ids::none);    // the catalogue's `errors` object
+    Cell errors = cell::make(type_ids::none); // the catalogue's `errors` object
     Cell prototype = cell::make(type_ids::none); // the standard error object, all fields none
     SystemSettings settings;
 };
@@ -60,7 +60,10 @@ Cell create(ErrorId, Cell const* arg1 = nullptr, Cell const* arg2 = nullptr, Cel
 void set_where(Cell const& error, Cell const& word);
 SymbolId get_type(Cell const& error);
 SymbolId get_id(Cell const& error);
-inline constexpr std::uint32_t stack_field_index() { return static_cast<std::uint32_t>(Field::stack); }
+inline constexpr std::uint32_t stack_field_index()
+{
+    return static_cast<std::uint32_t>(Field::stack);
+}
 // The word naming the n-th argument (0-based) of the function the nearest call frame that is not internal
 // names, or the word <anon> when that frame names no function or it has no such argument.
 Cell function_arg_word(std::uint32_t n);
@@ -76,8 +79,8 @@ std::int32_t form_message(Cell const& template_, Cell const& error, Cell& buffer
 // Actions. form writes the lines users see; forming never changes the error.
 Cell make(Cell const& prototype, Cell const& spec, TypeId type);
 std::int32_t form(Cell const& value, Cell& buffer, Refinement part, std::int32_t limit);
-std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                  std::int32_t limit, std::int32_t indent);
+std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
+    std::int32_t indent);
 Cell eval_path(PathStep const& step);
 std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op);
 

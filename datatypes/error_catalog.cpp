@@ -190,7 +190,10 @@ constexpr std::array<Category, category_count> table {
 
 }
 
-std::span<Category const> categories() { return table; }
+std::span<Category const> categories()
+{
+    return table;
+}
 
 Entry const* find(ErrorId error)
 {

@@ -16,12 +16,12 @@
 namespace xol::error_catalog {
 
 struct Entry {
-    std::string_view id;       // the id word's spelling
+    std::string_view id; // the id word's spelling
     std::string_view template_; // the template's source text
 };
 
 struct Category {
-    std::string_view name;  // the category word's spelling
+    std::string_view name; // the category word's spelling
     std::string_view title; // the category's `type` text, the title of its formed errors
     std::span<Entry const> ids;
 };

@@ -27,7 +27,10 @@ namespace {
 constexpr std::int32_t argument_width = 80;
 constexpr std::int32_t near_width = 40;
 
-NodeId errors_context() { return object::context_of(state.errors); }
+NodeId errors_context()
+{
+    return object::context_of(state.errors);
+}
 
 // The value of a field of an object named by a word (case-blind), or nullptr.
 Cell const* field_named(NodeId context, SymbolId name)
@@ -39,8 +42,8 @@ Cell const* field_named(NodeId context, SymbolId name)
 enum class Text { Form, MoldFlat };
 
 // Appends the value's text cut at `width` characters; answers the limit less what was appended. May allocate.
-std::int32_t append_cut(Cell const& value, Cell& buffer, std::int32_t limit, std::int32_t width, Text text,
-                        bool only = false)
+std::int32_t append_cut(
+    Cell const& value, Cell& buffer, std::int32_t limit, std::int32_t width, Text text, bool only = false)
 {
     Rooted kept(value);
     Rooted scratch(string::make(static_cast<std::uint32_t>(width) + 16));
@@ -81,9 +84,8 @@ Shown resolve(Cell const& given)
 {
     Rooted error(given);
     Cell const type = *field(*error, Field::type);
-    Cell const* category_value = word::is_any_word(cell::type_of(type))
-        ? field_named(errors_context(), type.word2)
-        : nullptr;
+    Cell const* category_value
+        = word::is_any_word(cell::type_of(type)) ? field_named(errors_context(), type.word2) : nullptr;
     Cell unknown = type;
     if (category_value && cell::type_of(*category_value) == object::type_id) {
         NodeId const category = object::context_of(*category_value);
@@ -98,8 +100,7 @@ Shown resolve(Cell const& given)
     Rooted copy(unset_value);
     object::copy_into(*error, *copy, false, nullptr, false);
     Cell const internal = create(err::internal::invalid_error);
-    for (Field which : { Field::code, Field::type, Field::id })
-        *field(*copy, which) = *field(internal, which);
+    for (Field which : { Field::code, Field::type, Field::id }) *field(*copy, which) = *field(internal, which);
     *field(*copy, Field::arg1) = *kept_unknown;
     NodeId const category = category_context(err::internal::invalid_error.category);
     return Shown { *copy, category,
@@ -185,7 +186,7 @@ std::int32_t form(Cell const& value, Cell& buffer, Refinement, std::int32_t limi
 }
 
 std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
-                  std::int32_t indent)
+    std::int32_t indent)
 {
     Rooted kept(value);
     if (!only) limit = string::append_ascii(buffer, "make error! [", limit);

@@ -13,9 +13,10 @@ namespace xol::stack {
 
 namespace {
 
+// A frame without a symbol (0) names nothing either.
 bool is_internal(CallFrame const& frame)
 {
-    return frame.symbol == state.body_symbol || frame.symbol == state.anonymous_symbol;
+    return frame.symbol == 0 || frame.symbol == state.body_symbol || frame.symbol == state.anonymous_symbol;
 }
 
 bool is_listed(CallFrame const& frame, std::int32_t level)
@@ -48,6 +49,7 @@ Cell frame_word(CallFrame const& frame)
 
 Cell const* frame_word_value(CallFrame const& frame)
 {
+    if (frame.symbol == 0) return nullptr;
     NodeId context = frame.word_context;
     if (context == no_node || context::is_on_stack(context) || !context::has_values(context))
         context = context::global();

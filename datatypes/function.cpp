@@ -49,7 +49,7 @@ Cell& record_cell(Cell const& function, std::uint32_t index)
 }
 
 NodeId make_compiled(Cell const& given_spec, Cell const& given_body, NodeId given_context, std::int32_t entry,
-                     std::int32_t second_entry, std::uint32_t flags)
+    std::int32_t second_entry, std::uint32_t flags)
 {
     Rooted spec(given_spec);
     Rooted body(given_body);
@@ -67,8 +67,8 @@ NodeId make_compiled(Cell const& given_spec, Cell const& given_body, NodeId give
     bool const built_here = *context == no_node;
     if (built_here) *context = context::make_from_spec(*spec, true, false, context::Kind::Function);
 
-    Cell* pushed = stack::push(
-        Cell { type_id | (flags & attribute_flags_mask), *context, spec->word2, *function_record });
+    Cell* pushed
+        = stack::push(Cell { type_id | (flags & attribute_flags_mask), *context, spec->word2, *function_record });
     Cell const value = *pushed;
     context::owner_of(*context) = value;
 
@@ -148,7 +148,7 @@ std::int32_t form(Cell const&, Cell& buffer, Refinement, std::int32_t limit)
 
 // Spec and body follow each other with nothing between them: "func [a][a + 1]".
 std::int32_t mold(Cell const& value, Cell& buffer, bool, bool all, bool flat, Refinement part, std::int32_t limit,
-                  std::int32_t indent)
+    std::int32_t indent)
 {
     Rooted kept(value);
     limit = string::append_ascii(buffer, "func ", limit);

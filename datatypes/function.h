@@ -22,7 +22,7 @@ namespace xol::function {
 
 inline constexpr TypeId type_id = type_ids::function;
 
-inline constexpr std::uint32_t trace_flag = 0x400;    // the attribute word trace
+inline constexpr std::uint32_t trace_flag = 0x400; // the attribute word trace
 inline constexpr std::uint32_t no_trace_flag = 0x200; // the attribute word no-trace
 inline constexpr std::uint32_t attribute_flags_mask = trace_flag | no_trace_flag;
 
@@ -32,21 +32,33 @@ inline constexpr std::uint32_t compiled_entry_cell = 2;
 inline constexpr std::uint32_t op_value_cell = 3;
 inline constexpr std::uint32_t second_entry_cell = 4;
 
-inline NodeId context_of(Cell const& function) { return function.word1; }
-inline NodeId spec_node(Cell const& function) { return function.word2; }
-inline NodeId record_of(Cell const& function) { return function.word3; }
+inline NodeId context_of(Cell const& function)
+{
+    return function.word1;
+}
+inline NodeId spec_node(Cell const& function)
+{
+    return function.word2;
+}
+inline NodeId record_of(Cell const& function)
+{
+    return function.word3;
+}
 
 // A cell of the record (function! or routine!): valid until the next call that may allocate.
 Cell& record_cell(Cell const& function, std::uint32_t index);
 // The spec as a block! at index 0 on the function's own spec (not a copy).
-inline Cell spec_block(Cell const& function) { return cell::make(type_ids::block, 0, function.word2, 0); }
+inline Cell spec_block(Cell const& function)
+{
+    return cell::make(type_ids::block, 0, function.word2, 0);
+}
 
 // Makes a function! and pushes it on the value stack; answers its context's node. A spec given at an index
 // above 0 is copied from there first. `body` is a block! or none!. `context` is the function's context, or
 // no_node to build one from the spec (the body copy is then bound to it). `entry` and `second_entry` are
 // compiled entries, 0 for none. `flags` are the attribute flags. May allocate.
-NodeId make_compiled(Cell const& spec, Cell const& body, NodeId context, std::int32_t entry,
-                     std::int32_t second_entry, std::uint32_t flags);
+NodeId make_compiled(Cell const& spec, Cell const& body, NodeId context, std::int32_t entry, std::int32_t second_entry,
+    std::uint32_t flags);
 
 // Validates a spec from its index to its tail and answers its attribute flags. The first fault raises
 // script bad-func-def with the spec (or invalid-type-spec with the offending value of a type block, or
@@ -79,8 +91,8 @@ std::int32_t compare_identities(std::uint32_t identity1, std::uint32_t identity2
 Cell make(Cell const& prototype, Cell const& spec, TypeId type);
 Cell reflect(Cell const& value, SymbolId field);
 std::int32_t form(Cell const& value, Cell& buffer, Refinement part, std::int32_t limit);
-std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                  std::int32_t limit, std::int32_t indent);
+std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
+    std::int32_t indent);
 std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op);
 
 extern DatatypeRecord const record; // parent context!

@@ -17,15 +17,24 @@ namespace xol::function {
 
 namespace {
 
-SymbolId canonical(Cell const& word) { return symbol::resolve(word.word2); }
+SymbolId canonical(Cell const& word)
+{
+    return symbol::resolve(word.word2);
+}
 
 bool is_named(Cell const& value, TypeId type, SymbolId name)
 {
     return cell::type_of(value) == type && canonical(value) == symbol::resolve(name);
 }
 
-std::uint32_t length_of(Cell const& block) { return node::buffer(block.word2)->length(); }
-Cell cell_at(Cell const& block, std::uint32_t i) { return node::buffer(block.word2)->head_cell()[i]; }
+std::uint32_t length_of(Cell const& block)
+{
+    return node::buffer(block.word2)->length();
+}
+Cell cell_at(Cell const& block, std::uint32_t i)
+{
+    return node::buffer(block.word2)->head_cell()[i];
+}
 
 bool contains_name(Cell const& list, SymbolId name)
 {

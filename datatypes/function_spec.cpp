@@ -17,7 +17,10 @@ namespace xol::function {
 
 namespace {
 
-SymbolId canonical(Cell const& word) { return symbol::resolve(word.word2); }
+SymbolId canonical(Cell const& word)
+{
+    return symbol::resolve(word.word2);
+}
 
 bool is_refinement_named(Cell const& value, words::RefinementWord name)
 {
@@ -61,7 +64,10 @@ void check_type_block(Cell const& block)
     }
 }
 
-[[noreturn]] void fault(Cell const& spec) { fire_error(err::script::bad_func_def, &spec); }
+[[noreturn]] void fault(Cell const& spec)
+{
+    fire_error(err::script::bad_func_def, &spec);
+}
 
 // The first entry (word, lit-word, get-word or refinement) whose name an earlier entry has.
 void check_duplicates(Cell const& spec, SpecReader const& reader)

@@ -35,15 +35,24 @@ constexpr std::uint32_t shape_slot(TypeId type, std::int32_t index)
     return static_cast<std::uint32_t>(type == type_ids::native ? index - 1 : table_size + index - 1);
 }
 
-std::int32_t table_size_of(TypeId type) { return type == type_ids::native ? table_size : action_table_size; }
+std::int32_t table_size_of(TypeId type)
+{
+    return type == type_ids::native ? table_size : action_table_size;
+}
 
 bool is_argument_word(TypeId type)
 {
     return type == type_ids::word || type == type_ids::lit_word || type == type_ids::get_word;
 }
 
-Cell cell_at(Cell const& block, std::uint32_t i) { return node::buffer(block.word2)->head_cell()[i]; }
-std::uint32_t total_of(Cell const& block) { return node::buffer(block.word2)->length(); }
+Cell cell_at(Cell const& block, std::uint32_t i)
+{
+    return node::buffer(block.word2)->head_cell()[i];
+}
+std::uint32_t total_of(Cell const& block)
+{
+    return node::buffer(block.word2)->length();
+}
 
 // The shape of a spec: for each argument its word and typeset, for each refinement the refinement and
 // none!, up to /local. Doc strings, attribute blocks and `return:` with its block leave no trace. May
@@ -169,11 +178,11 @@ std::int32_t form(Cell const&, Cell& buffer, Refinement, std::int32_t limit)
 
 // The spec keeps its own brackets inside the outer ones: "make native! [[...]]".
 std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
-                  std::int32_t indent)
+    std::int32_t indent)
 {
     Rooted kept(value);
-    limit = string::append_ascii(buffer,
-        cell::type_of(*kept) == type_ids::action ? "make action! [" : "make native! [", limit);
+    limit = string::append_ascii(
+        buffer, cell::type_of(*kept) == type_ids::action ? "make action! [" : "make native! [", limit);
     limit = block::mold(cell::make(type_ids::block, 0, kept->word2, 0), buffer, only, all, flat, part, limit, indent);
     return string::append_ascii(buffer, "]", limit);
 }

@@ -23,7 +23,10 @@ inline constexpr std::int32_t table_size = 120; // slots of the natives table
 inline constexpr std::int32_t action_table_size = 62;
 
 // The 1-based index of the entry in its table.
-inline std::int32_t index_of(Cell const& value) { return static_cast<std::int32_t>(value.word1) + 1; }
+inline std::int32_t index_of(Cell const& value)
+{
+    return static_cast<std::int32_t>(value.word1) + 1;
+}
 
 // Roots the table of built-in shapes. Start-up calls it once, before the natives and actions register
 // their shapes. May allocate.
@@ -42,8 +45,8 @@ Cell make_value(TypeId type, Cell const& spec, std::int32_t index, bool loaded);
 Cell make(Cell const& prototype, Cell const& spec, TypeId type);
 Cell reflect(Cell const& value, SymbolId field);
 std::int32_t form(Cell const& value, Cell& buffer, Refinement part, std::int32_t limit);
-std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                  std::int32_t limit, std::int32_t indent);
+std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
+    std::int32_t indent);
 std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op);
 
 extern DatatypeRecord const record; // no parent

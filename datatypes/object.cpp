@@ -4,13 +4,13 @@
 #include "datatypes/object.h"
 
 #include "datatypes/block.h"
+#include "datatypes/compare.h"
 #include "datatypes/context.h"
 #include "datatypes/datatype.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
 #include "datatypes/none.h"
 #include "datatypes/object_events.h"
-#include "datatypes/compare.h"
 #include "datatypes/runtime_words.h"
 #include "datatypes/symbol.h"
 #include "datatypes/typed_actions.h"
@@ -30,8 +30,14 @@ ObjectState state;
 
 namespace {
 
-SymbolId canonical(SymbolId symbol) { return symbol::resolve(symbol); }
-bool is_symbol(SymbolId symbol, words::Symbol entry) { return canonical(symbol) == canonical(words::symbol_of(entry)); }
+SymbolId canonical(SymbolId symbol)
+{
+    return symbol::resolve(symbol);
+}
+bool is_symbol(SymbolId symbol, words::Symbol entry)
+{
+    return canonical(symbol) == canonical(words::symbol_of(entry));
+}
 
 // The types whose values a make from an object gives a fresh deep copy of their own.
 bool is_copied_by_make(TypeId type)
@@ -52,8 +58,10 @@ bool is_copied_by_make(TypeId type)
     case type_ids::ref:
     case type_ids::vector:
     case type_ids::binary:
-    case type_ids::image: return true;
-    default: return false;
+    case type_ids::image:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -64,7 +72,10 @@ bool is_bound_on_make(TypeId type)
         || (type >= type_ids::path && type <= type_ids::get_path);
 }
 
-bool is_word_type(TypeId type) { return type >= type_ids::word && type <= type_ids::issue; }
+bool is_word_type(TypeId type)
+{
+    return type >= type_ids::word && type <= type_ids::issue;
+}
 
 bool is_number(TypeId type)
 {
@@ -78,8 +89,8 @@ bool are_compatible(TypeId type1, TypeId type2)
 }
 
 // Gives every value of the made object that the make copies a deep copy of its own, binds the copied code
-// to the object, and re-makes its functions. `already_copied` tells which types the copier copied deep
-// already: those are only bound. May allocate.
+// to the object, and re-makes its functions. With `already_copied` the copier has copied the series it
+// copies deep and re-made the functions: those are only bound. May allocate.
 void renew_values(Cell const& object, bool already_copied)
 {
     Rooted kept(object);
@@ -87,8 +98,11 @@ void renew_values(Cell const& object, bool already_copied)
         Rooted value(*context::values_at(context_of(*kept), i));
         TypeId const type = cell::type_of(*value);
         if (type == type_ids::function) {
-            Cell const cloned = clone_function(*value, context_of(*kept));
-            *context::values_at(context_of(*kept), i) = cloned;
+            // The copier re-made the prototype's functions already.
+            if (!already_copied) {
+                Cell const cloned = clone_function(*value, context_of(*kept));
+                *context::values_at(context_of(*kept), i) = cloned;
+            }
             continue;
         }
         if (!is_copied_by_make(type)) continue;
@@ -115,19 +129,24 @@ void renew_values(Cell const& object, bool already_copied)
 void init()
 {
     state = ObjectState {};
-    context::services.fire_on_change = [](Cell const& owner, Cell const& word, Cell const& old_value,
-                                          Cell const& new_value) { fire_on_change(owner, word, old_value, new_value); };
+    context::services.fire_on_change
+        = [](Cell const& owner, Cell const& word, Cell const& old_value, Cell const& new_value) {
+              fire_on_change(owner, word, old_value, new_value);
+          };
     ownership::state.notify = [](Cell const& owner, Cell const& word, Cell const& series, SymbolId action,
-                                 Cell const* new_value, std::int32_t index, std::int32_t part) {
+                                  Cell const* new_value, std::int32_t index, std::int32_t part) {
         Rooted kept_owner(owner), kept_word(word), kept_series(series);
         Rooted kept_value(new_value ? *new_value : none_value);
         Rooted action_word(word::make(action));
-        fire_on_deep_change(*kept_owner, *kept_word, *kept_series, *action_word, new_value ? &*kept_value : nullptr,
-            index, part);
+        fire_on_deep_change(
+            *kept_owner, *kept_word, *kept_series, *action_word, new_value ? &*kept_value : nullptr, index, part);
     };
 }
 
-std::uint32_t class_id() { return ++state.class_counter; }
+std::uint32_t class_id()
+{
+    return ++state.class_counter;
+}
 
 // ---- Fields --------------------------------------------------------------------------------------------
 
@@ -143,10 +162,22 @@ Cell select_word(Cell const& object, Cell const& word)
     return *value_at(object, static_cast<std::uint32_t>(slot));
 }
 
-Cell self_word(Cell const& object) { return *context::word_at(context_of(object), 0); }
-Cell* get_values(Cell const& object) { return context::values_at(context_of(object), 0); }
-std::uint32_t word_count(Cell const& object) { return context::word_count(context_of(object)); }
-Cell* value_at(Cell const& object, std::uint32_t slot) { return context::values_at(context_of(object), slot); }
+Cell self_word(Cell const& object)
+{
+    return *context::word_at(context_of(object), 0);
+}
+Cell* get_values(Cell const& object)
+{
+    return context::values_at(context_of(object), 0);
+}
+std::uint32_t word_count(Cell const& object)
+{
+    return context::word_count(context_of(object));
+}
+Cell* value_at(Cell const& object, std::uint32_t slot)
+{
+    return context::values_at(context_of(object), slot);
+}
 
 bool same_class_q(Cell const& word, std::uint32_t class_id)
 {

@@ -22,9 +22,18 @@ namespace xol::object {
 inline constexpr TypeId type_id = type_ids::object;
 inline constexpr std::uint32_t class_counter_start = 1'000'000;
 
-inline NodeId context_of(Cell const& object) { return object.word1; }
-inline std::uint32_t class_of(Cell const& object) { return object.word2; }
-inline NodeId events_of(Cell const& object) { return object.word3; }
+inline NodeId context_of(Cell const& object)
+{
+    return object.word1;
+}
+inline std::uint32_t class_of(Cell const& object)
+{
+    return object.word2;
+}
+inline NodeId events_of(Cell const& object)
+{
+    return object.word3;
+}
 
 struct ObjectState {
     std::uint32_t class_counter = class_counter_start;
@@ -80,14 +89,14 @@ void set_fields(Cell const& object, Cell const& value, bool any, bool only, bool
 
 // The field printer of form and mold (object!, error!, port!): answers the limit left.
 std::int32_t serialize(Cell const& object, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                       std::int32_t limit, bool indent, std::int32_t level, bool mold);
+    std::int32_t limit, bool indent, std::int32_t level, bool mold);
 
 // Actions.
 Cell make(Cell const& prototype, Cell const& spec, TypeId type);
 Cell reflect(Cell const& value, SymbolId field);
 std::int32_t form(Cell const& value, Cell& buffer, Refinement part, std::int32_t limit);
-std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                  std::int32_t limit, std::int32_t indent);
+std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
+    std::int32_t indent);
 Cell eval_path(PathStep const& step);
 std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op);
 Cell copy(Cell const& value, Refinement part, bool deep, Refinement types);

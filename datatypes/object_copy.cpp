@@ -36,12 +36,17 @@ bool is_copied_deep(TypeId type)
     case type_ids::get_path:
     case type_ids::tag:
     case type_ids::email:
-    case type_ids::ref: return true;
-    default: return false;
+    case type_ids::ref:
+        return true;
+    default:
+        return false;
     }
 }
 
-SymbolId canonical(SymbolId symbol) { return symbol::resolve(symbol); }
+SymbolId canonical(SymbolId symbol)
+{
+    return symbol::resolve(symbol);
+}
 
 // The logic words construct reads as values, unless told to keep words as they are.
 Cell construct_value(Cell const& value)

@@ -27,7 +27,10 @@ constexpr std::uint32_t on_deep_change_cell = 1;
 constexpr std::uint32_t on_change_callback = 8;
 constexpr std::uint32_t on_deep_change_callback = 16;
 
-Cell& record_cell(NodeId record, std::uint32_t which) { return node::buffer(record)->head_cell()[which]; }
+Cell& record_cell(NodeId record, std::uint32_t which)
+{
+    return node::buffer(record)->head_cell()[which];
+}
 
 std::int32_t slot_of(NodeId record, std::uint32_t which)
 {
@@ -40,7 +43,10 @@ void describe(Cell& cell, std::int32_t index, std::int32_t count, NodeId spec)
         (static_cast<std::uint32_t>(index) << 16) | (static_cast<std::uint32_t>(count) & 0xFFFF), spec };
 }
 
-SymbolId handler_symbol(words::Word entry) { return symbol::resolve(words::word_of(entry).word2); }
+SymbolId handler_symbol(words::Word entry)
+{
+    return symbol::resolve(words::word_of(entry).word2);
+}
 
 // The local count of the handler's current spec, written back into the record with that spec.
 std::int32_t refresh_count(NodeId record, std::uint32_t which, Cell const& handler)
@@ -64,7 +70,7 @@ void run_handler(Cell const& handler, NodeId object_context, Cell const& frame_w
 }
 
 NodeId event_record(NodeId on_change_spec, NodeId on_deep_change_spec, std::int32_t on_change_index,
-                    std::int32_t on_change_count, std::int32_t on_deep_change_index, std::int32_t on_deep_change_count)
+    std::int32_t on_change_count, std::int32_t on_deep_change_index, std::int32_t on_deep_change_count)
 {
     NodeId const made = series::alloc_cells(2);
     SeriesBuffer* buffer = node::buffer(made);
@@ -121,11 +127,11 @@ void attach_events(Cell& object)
 }
 
 NodeId make_events(NodeId given, std::int32_t on_change_index, std::int32_t on_change_count,
-                   std::int32_t on_deep_change_index, std::int32_t on_deep_change_count)
+    std::int32_t on_deep_change_index, std::int32_t on_deep_change_count)
 {
     RootedNode context(given);
-    NodeId const events = event_record(no_node, no_node, on_change_index, on_change_count, on_deep_change_index,
-        on_deep_change_count);
+    NodeId const events
+        = event_record(no_node, no_node, on_change_index, on_change_count, on_deep_change_index, on_deep_change_count);
     Cell* object = stack::top();
     object->word3 = events;
     context::owner_of(*context) = *object;
@@ -182,7 +188,7 @@ void fire_on_change_word(Cell const& object_word, Cell const& field)
 }
 
 void fire_on_deep_change(Cell const& given_owner, Cell const& word, Cell const& target, Cell const& action,
-                         Cell const* value, std::int32_t index, std::int32_t part)
+    Cell const* value, std::int32_t index, std::int32_t part)
 {
     if (events_of(given_owner) == no_node) fire_error(err::script::invalid_obj_evt, &given_owner);
     std::int32_t const slot = slot_of(events_of(given_owner), on_deep_change_cell);
@@ -198,8 +204,8 @@ void fire_on_deep_change(Cell const& given_owner, Cell const& word, Cell const& 
     stack::push(integer::make(index));
     stack::push(integer::make(part));
     if (locals > 0) function::push_unused_refinement(locals);
-    run_handler(*handler, context_of(*owner), words::word_of(words::Word::on_deep_change_star),
-        on_deep_change_callback);
+    run_handler(
+        *handler, context_of(*owner), words::word_of(words::Word::on_deep_change_star), on_deep_change_callback);
 }
 
 }

@@ -29,11 +29,10 @@ void attach_events(Cell& object);
 // The start-up form with the slots (-1 for none) and counts given; the object is the top of the value
 // stack. May allocate.
 NodeId make_events(NodeId context, std::int32_t on_change_index, std::int32_t on_change_count,
-                   std::int32_t on_deep_change_index, std::int32_t on_deep_change_count);
+    std::int32_t on_deep_change_index, std::int32_t on_deep_change_count);
 // A new record. May allocate.
 NodeId event_record(NodeId on_change_spec, NodeId on_deep_change_spec, std::int32_t on_change_index,
-                    std::int32_t on_change_count, std::int32_t on_deep_change_index,
-                    std::int32_t on_deep_change_count);
+    std::int32_t on_change_count, std::int32_t on_deep_change_index, std::int32_t on_deep_change_count);
 bool has_on_deep_change_q(Cell const& object);
 
 // Calls on-change* with the word (bound to the object), the old and the new value. The object must have a
@@ -45,7 +44,7 @@ void fire_on_change_word(Cell const& object_word, Cell const& field);
 // Calls on-deep-change* with the owner, the word, the changed series, the action word, the new value (none!
 // when there is none), the index and the part. An owner without a record raises script invalid-obj-evt; a
 // handler replaced by no function! is skipped. May allocate, may raise.
-void fire_on_deep_change(Cell const& owner, Cell const& word, Cell const& target, Cell const& action,
-                         Cell const* value, std::int32_t index, std::int32_t part);
+void fire_on_deep_change(Cell const& owner, Cell const& word, Cell const& target, Cell const& action, Cell const* value,
+    std::int32_t index, std::int32_t part);
 
 }

@@ -42,7 +42,7 @@ struct CycleEntry {
 }
 
 std::int32_t serialize(Cell const& given, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                       std::int32_t limit, bool indent, std::int32_t level, bool mold)
+    std::int32_t limit, bool indent, std::int32_t level, bool mold)
 {
     Rooted object(given);
     std::uint32_t const count = context::word_count(context_of(*object));
@@ -51,7 +51,8 @@ std::int32_t serialize(Cell const& given, Cell& buffer, bool only, bool all, boo
     if (!flat && mold && !only) limit = string::append_ascii(buffer, "\n", limit);
     CycleEntry const guard(context_of(*object));
 
-    auto const shown = [&](std::uint32_t i) { return all || !is_handler(context::word_at(context_of(*object), i)->word2); };
+    auto const shown
+        = [&](std::uint32_t i) { return all || !is_handler(context::word_at(context_of(*object), i)->word2); };
     for (std::uint32_t i = 0; i < count && limit > 0; ++i) {
         if (!shown(i)) continue;
         if (indent && !flat) limit = append_indent(buffer, level, limit);
@@ -77,7 +78,7 @@ std::int32_t form(Cell const& value, Cell& buffer, Refinement part, std::int32_t
 }
 
 std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
-                  std::int32_t indent)
+    std::int32_t indent)
 {
     if (cycles::mold_marker(value, buffer, limit, true)) return limit;
     Rooted kept(value);

@@ -45,13 +45,15 @@ bool valid_spec_q(Cell const& spec)
             if (!word_seen) return false;
             ++count;
             break;
-        case type_ids::set_word: return count == 2;
+        case type_ids::set_word:
+            return count == 2;
         case type_ids::refinement:
             if (is_refinement_named(item, words::RefinementWord::local)
                 || is_refinement_named(item, words::RefinementWord::extern_))
                 return count == 2;
             return false;
-        default: break;
+        default:
+            break;
         }
     }
     return count == 2;
@@ -79,7 +81,7 @@ std::int32_t form(Cell const&, Cell& buffer, Refinement, std::int32_t limit)
 // An op of a function reads as the function's own text after "make op! "; any other closes a bracket
 // around its spec.
 std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
-                  std::int32_t indent)
+    std::int32_t indent)
 {
     Rooted kept(value);
     bool const is_function = wrapped_type(*kept) == type_ids::function;

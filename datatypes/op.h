@@ -14,7 +14,10 @@ namespace xol::op {
 
 inline constexpr TypeId type_id = type_ids::op;
 
-inline TypeId wrapped_type(Cell const& value) { return static_cast<TypeId>((value.header >> 16) & 0xFF); }
+inline TypeId wrapped_type(Cell const& value)
+{
+    return static_cast<TypeId>((value.header >> 16) & 0xFF);
+}
 
 // Two arguments before any refinement but /local and /extern, and no lit-word or get-word first.
 bool valid_spec_q(Cell const& spec);
@@ -23,8 +26,8 @@ bool valid_spec_q(Cell const& spec);
 // bad-op-spec. May allocate nothing but the error.
 Cell make(Cell const& prototype, Cell const& spec, TypeId type);
 std::int32_t form(Cell const& value, Cell& buffer, Refinement part, std::int32_t limit);
-std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                  std::int32_t limit, std::int32_t indent);
+std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
+    std::int32_t indent);
 std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op);
 
 extern DatatypeRecord const record; // parent native!

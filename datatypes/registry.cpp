@@ -9,12 +9,18 @@
 #include "datatypes/char.h"
 #include "datatypes/context.h"
 #include "datatypes/datatype.h"
+#include "datatypes/error.h"
 #include "datatypes/float.h"
+#include "datatypes/function.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
+#include "datatypes/native.h"
 #include "datatypes/none.h"
+#include "datatypes/object.h"
+#include "datatypes/op.h"
 #include "datatypes/paren.h"
 #include "datatypes/path.h"
+#include "datatypes/routine.h"
 #include "datatypes/series.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
@@ -54,8 +60,7 @@ std::string_view name_without_bang(TypeId type)
 void reset() { registry = RegistryState {}; }
 
 // The fixed order of start-up: parents before their children. TODO: the datatypes still to come take
-// their places in this order (binary!, native!, action!, op!, function!, routine!, url!, file!, object!,
-// bitset!, triple!, error!, vector!, map!,
+// their places in this order (binary!, url!, file!, bitset!, triple!, vector!, map!,
 // hash!, pair!, percent!, tuple!, time!, tag!, email!, handle!, date!, port!, money!, ref!, point2D!,
 // point3D!, image!).
 void register_all()
@@ -78,14 +83,21 @@ void register_all()
              &get_word::record,
              &refinement::record,
              &char_::record,
+             &native::record,
+             &action::record,
+             &op::record,
              &path::record,
              &lit_path::record,
              &set_path::record,
              &get_path::record,
+             &function::record,
+             &routine::record,
              &paren::record,
              &issue::record,
+             &object::record,
              &float_::record,
              &typeset::record,
+             &error::record,
          })
         register_(*each);
 }

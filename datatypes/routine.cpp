@@ -68,13 +68,14 @@ std::int32_t form(Cell const&, Cell& buffer, Refinement, std::int32_t limit)
 
 // A body that is no block follows a space, molded as any value: "routine [a] none".
 std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
-                  std::int32_t indent)
+    std::int32_t indent)
 {
     Rooted kept(value);
     limit = string::append_ascii(buffer, "routine ", limit);
     limit = block::mold(function::spec_block(*kept), buffer, only, all, flat, part, limit, indent);
     Rooted body(function::record_cell(*kept, function::body_cell));
-    if (cell::type_of(*body) == type_ids::block) return block::mold(*body, buffer, only, all, flat, part, limit, indent);
+    if (cell::type_of(*body) == type_ids::block)
+        return block::mold(*body, buffer, only, all, flat, part, limit, indent);
     limit = string::append_ascii(buffer, " ", limit);
     return actions::mold_typed(*body, buffer, false, all, flat, part, limit, indent);
 }

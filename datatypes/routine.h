@@ -27,11 +27,14 @@ Cell* make(Cell const& spec, Cell const& body, std::int32_t entry, std::int32_t 
 
 // Counts the word! cells of the spec from its first cell and records the count in the header.
 void set_arg_count(Cell& routine);
-inline std::uint32_t arg_count(Cell const& routine) { return (routine.header >> arg_count_shift) & arg_count_mask; }
+inline std::uint32_t arg_count(Cell const& routine)
+{
+    return (routine.header >> arg_count_shift) & arg_count_mask;
+}
 
 std::int32_t form(Cell const& value, Cell& buffer, Refinement part, std::int32_t limit);
-std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                  std::int32_t limit, std::int32_t indent);
+std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
+    std::int32_t indent);
 std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op);
 
 extern DatatypeRecord const record; // parent function!

@@ -21,7 +21,7 @@ inline std::int32_t form_typed(Cell const& value, Cell& buffer, Refinement part,
 
 // Appends the molded text; answers the limit less what was appended. May allocate.
 inline std::int32_t mold_typed(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                               std::int32_t limit, std::int32_t indent)
+    std::int32_t limit, std::int32_t indent)
 {
     TypeId const type = cell::type_of(value);
     auto const slot = datatype::is_registered(type) ? datatype::actions(type).mold : nullptr;

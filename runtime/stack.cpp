@@ -311,22 +311,17 @@ void throw_error()
 {
     Cell& error = errors::current();
     bool const had_frames = has_frames();
-    FrameKind reached = FrameKind::NativeCall;
     if (had_frames) {
         if (errors::services.has_where && !errors::services.has_where(error))
             errors::services.set_where(error, caller_word());
         if (errors::services.has_stack_block && !errors::services.has_stack_block(error))
             errors::services.set_stack_position(error, frame_position(state.frame_top));
-        Cell* const remembered_top = state.top;
-        unroll_to_kind(FrameKind::Try, false);
-        reached = top_frame()->kind();
-        pop_frame(false);
-        state.top = remembered_top;
     }
-    bool const caught = had_frames && (reached == FrameKind::Try || reached == FrameKind::Barrier);
+    bool caught = false;
+    for (CallFrame* frame = state.frame_top - 1; frame >= state.frame_bottom && !caught; --frame)
+        caught = frame->kind() == FrameKind::Try || frame->kind() == FrameKind::Barrier;
     if (!caught) {
-        state.frame_top = state.frame_bottom;
-        state.base = state.top = state.bottom;
+        // Printed while the frames still stand, so that the report can name the calls that led here.
         *push_cell() = error;
         if (errors::services.print) {
             errors::services.print(error);
@@ -337,6 +332,10 @@ void throw_error()
         }
         runtime::end(errors::uncaught_status());
     }
+    Cell* const remembered_top = state.top;
+    unroll_to_kind(FrameKind::Try, false);
+    pop_frame(false);
+    state.top = remembered_top;
     *push_cell() = error;
     unwind(UnwindCode::Error);
 }

@@ -7,6 +7,9 @@
 
 #include "datatypes/registry.h"
 #include "datatypes/context.h"
+#include "datatypes/error.h"
+#include "datatypes/native.h"
+#include "datatypes/object.h"
 #include "datatypes/runtime_words.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
@@ -80,8 +83,11 @@ void init()
     context::init_global();
     datatype::make_type_words();
     words::init();
-    // TODO: the natives, the parse stacks.
+    // TODO: the natives table, the parse stacks.
     ownership::init();
+    native::init();
+    object::init();
+    error::init(); // from here on a raised error is an error! value
     // TODO: the checksum and compression method words, the process-output buffer, the lexer, the boot
     // data and the evaluator.
     slots::init();

@@ -350,16 +350,19 @@ bool fire(LexerState& state, Event event, std::int32_t type, Cell const* value, 
     bool const at_start = event == Event::Open || (event == Event::Prescan && is_delimiter(state.kind));
     std::uint32_t const index = index_at(state, at_start ? start : end);
 
-    Cell const token = value ? *value
-                             : cell::make(type_ids::pair, 0, index_at(state, start) - state.input_base + 1,
-                                          index_at(state, end) - state.input_base + 1);
-    Cell input = state.input_value;
-    input.word1 = index;
-    Cell* arguments = stack::push(word::make(globals.event_symbols[event_index(event)]));
-    stack::push(input);
-    stack::push(type_argument(type));
-    stack::push(cell::make(type_ids::integer, 0, static_cast<std::uint32_t>(state.line), 0));
-    stack::push(token);
+    // The arguments go on the value stack before anything allocates: `value` may be a copy that only
+    // stays current until then. The token without a value is a pair! of its 1-based character offsets.
+    // TODO: pair::make once pair! exists.
+    Cell* arguments = stack::push(none_value);
+    for (int i = 1; i < 5; ++i) stack::push(none_value);
+    arguments[4] = value ? *value
+                         : cell::make(type_ids::pair, 0, index_at(state, start) - state.input_base + 1,
+                                      index_at(state, end) - state.input_base + 1);
+    arguments[1] = state.input_value;
+    arguments[1].word1 = index;
+    arguments[2] = type_argument(type);
+    arguments[3] = cell::make(type_ids::integer, 0, static_cast<std::uint32_t>(state.line), 0);
+    arguments[0] = word::make(globals.event_symbols[event_index(event)]);
     Cell const result = callback_services.call(state.callback, arguments, 5);
     if (cell::type_of(state.input_value) != type_ids::none && arguments[1].word1 != index)
         state.moved_position = position_of_index(state, arguments[1].word1);

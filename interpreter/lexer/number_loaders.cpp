@@ -300,7 +300,9 @@ void load_money(LexerState& state, Token& token, bool load)
     }
     if (position - currency != 0 && position - currency != 3) return invalid();
     money.currency.assign(chars(currency), static_cast<std::size_t>(position - currency));
-    if (position >= end || !is_digit(*++position)) return invalid();
+    if (position >= end) return invalid();
+    ++position; // the "$"
+    if (position >= end || !is_digit(*position)) return invalid();
     std::string* digits = &money.integral;
     std::uint8_t previous = '$';
     for (; position < end; ++position) {

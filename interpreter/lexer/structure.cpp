@@ -277,6 +277,8 @@ void on_error(LexerState& state, Token& token, bool)
     std::uint8_t const* start = token.start;
     if (is_path_type(type) || type == type_ids::block || type == type_ids::paren) start = nullptr;
     if (state.token_start_state == states::brace_body && state.brace_start) start = state.brace_start;
+    // A point literal's body starts after its paren: the paren belongs to what is shown.
+    if (state.token_start_state == states::point_body && start > state.input_start) --start;
     syntax_error(state, start, token.end, type);
 }
 

@@ -585,8 +585,10 @@ void decide_word(LexerState& state, Token& token, bool)
     } else {
         state.type = type_ids::word;
         if (end < state.input_end && *end == ':') {
+            // The path's own colon: the path's end checks what follows it (a slash there breaks the path).
             bool const in_path = state.token_start_state == states::path_element;
-            bool const ends_element = end + 1 >= state.input_end || tables::path_terminators[class_of(end[1])];
+            bool const ends_element
+                = end + 1 >= state.input_end || end[1] == '/' || tables::path_terminators[class_of(end[1])];
             if (!in_path || !ends_element) return syntax_error(state, start, end, type_ids::word);
         }
     }

@@ -3,7 +3,6 @@
 
 #include <fstream>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 
@@ -29,7 +28,10 @@ std::string spelling_of(std::string name)
     return name;
 }
 
-std::string formed_error(Cell const& error) { return form_text(error); }
+std::string formed_error(Cell const& error)
+{
+    return form_text(error);
+}
 
 std::string trailer(char const* where = "???", char const* near = "none")
 {
@@ -44,27 +46,36 @@ TEST(ErrorCatalog, MatchesTheIdsRaisersUse)
 {
     std::ifstream header(XOL_SOURCE_DIR "/runtime/error_ids.h");
     ASSERT_TRUE(header) << "runtime/error_ids.h not found";
-    std::stringstream whole;
-    whole << header.rdbuf();
-    std::string const source = whole.str();
-
-    std::regex const category_line(R"(namespace (\w+) \{\s*inline constexpr std::uint8_t category = (\d+);)");
-    std::regex const id_line(R"(inline constexpr ErrorId (\w+) \{ (\d+), (\d+) \};)");
     std::map<int, std::string> categories;
-    for (std::sregex_iterator it(source.begin(), source.end(), category_line), end; it != end; ++it)
-        categories[std::stoi((*it)[2])] = spelling_of((*it)[1]);
+    std::map<int, std::size_t> ids_per_category;
+    std::string current_namespace;
+    std::string const category_marker = "inline constexpr std::uint8_t category = ";
+    std::string const id_marker = "inline constexpr ErrorId ";
+    for (std::string line; std::getline(header, line);) {
+        if (line.rfind("namespace ", 0) == 0 && line.back() == '{') {
+            current_namespace = line.substr(10, line.size() - 12);
+        } else if (line.rfind(category_marker, 0) == 0) {
+            categories[std::stoi(line.substr(category_marker.size()))] = spelling_of(current_namespace);
+        } else if (line.rfind(id_marker, 0) == 0) {
+            // inline constexpr ErrorId name { category, position };
+            std::istringstream rest(line.substr(id_marker.size()));
+            std::string name;
+            char brace = 0;
+            char comma = 0;
+            int category = 0;
+            int position = 0;
+            rest >> name >> brace >> category >> comma >> position;
+            ErrorId const id { static_cast<std::uint8_t>(category), static_cast<std::uint8_t>(position) };
+            error_catalog::Entry const* entry = error_catalog::find(id);
+            ASSERT_NE(entry, nullptr) << name;
+            EXPECT_EQ(entry->id, spelling_of(name)) << "category " << category << " position " << position;
+            EXPECT_EQ(spelling_of(current_namespace), error_catalog::categories()[id.category].name) << name;
+            ++ids_per_category[category];
+        }
+    }
     ASSERT_EQ(categories.size(), error_catalog::category_count);
     for (auto const& [position, name] : categories)
         EXPECT_EQ(error_catalog::categories()[static_cast<std::size_t>(position)].name, name);
-
-    std::map<int, std::size_t> ids_per_category;
-    for (std::sregex_iterator it(source.begin(), source.end(), id_line), end; it != end; ++it) {
-        ErrorId const id { static_cast<std::uint8_t>(std::stoi((*it)[2])), static_cast<std::uint8_t>(std::stoi((*it)[3])) };
-        error_catalog::Entry const* entry = error_catalog::find(id);
-        ASSERT_NE(entry, nullptr) << (*it)[1];
-        EXPECT_EQ(entry->id, spelling_of((*it)[1])) << "category " << int(id.category) << " position " << int(id.id);
-        ++ids_per_category[id.category];
-    }
     for (std::uint32_t category = 0; category < error_catalog::category_count; ++category)
         EXPECT_EQ(ids_per_category[static_cast<int>(category)], error_catalog::categories()[category].ids.size())
             << error_catalog::categories()[category].name;
@@ -122,7 +133,8 @@ TEST_F(ErrorTest, MakeFromCodesBlocksAndStrings)
         EXPECT_EQ(integer::get(error_field(*made, Field::code)), c.code);
     }
 
-    Rooted from_words(error::make(prototype, (Built() << word_of("script") << word_of("no-value")).cell(), type_ids::error));
+    Rooted from_words(
+        error::make(prototype, (Built() << word_of("script") << word_of("no-value")).cell(), type_ids::error));
     EXPECT_EQ(integer::get(error_field(*from_words, Field::code)), 300);
     Cell const type = error_field(*from_words, Field::type);
     EXPECT_EQ(cell::type_of(type), type_ids::word);
@@ -143,7 +155,8 @@ TEST_F(ErrorTest, MakeRefusesBadSpecsWithTheSpecifiedArguments)
         ErrorId raised;
         char const* argument; // the molded arg1
     };
-    auto const make_from = [&](Cell const& spec) { return raised_by([&] { error::make(prototype, spec, type_ids::error); }); };
+    auto const make_from
+        = [&](Cell const& spec) { return raised_by([&] { error::make(prototype, spec, type_ids::error); }); };
     auto const arg1 = [] { return mold_text(error_field(last_error(), Field::arg1)); };
 
     EXPECT_EQ(make_from((Built() << word_of("script") << word_of("bogus")).cell()), err::script::invalid_spec_field);
@@ -168,13 +181,14 @@ TEST_F(ErrorTest, MakeFromSetWords)
 {
     Cell const prototype = type_value(type_ids::error);
     Rooted made(error::make(prototype,
-        (Built() << set("type") << lit("math") << set("id") << lit("overflow") << set("arg1") << integer::make(7)).cell(),
+        (Built() << set("type") << lit("math") << set("id") << lit("overflow") << set("arg1") << integer::make(7))
+            .cell(),
         type_ids::error));
     EXPECT_EQ(integer::get(error_field(*made, Field::code)), err::math::overflow.code());
     EXPECT_EQ(integer::get(error_field(*made, Field::arg1)), 7);
     EXPECT_EQ(raised_by([&] {
-        error::make(prototype, (Built() << set("type") << lit("math") << set("id") << lit("no-value")).cell(),
-            type_ids::error);
+        error::make(
+            prototype, (Built() << set("type") << lit("math") << set("id") << lit("no-value")).cell(), type_ids::error);
     }),
         err::script::invalid_spec_field);
 }
@@ -217,12 +231,12 @@ TEST_F(ErrorTest, FormedTextOfEveryTemplateForm)
 
 TEST_F(ErrorTest, ArgumentsAreCutAt80AndNearAt40)
 {
-    std::string const long_text(100, 'x');
+    std::string const long_text(100, 'x'); // a long text molds in braces
     Rooted argument(text(long_text));
     Rooted made(error::create(err::script::invalid_arg, &*argument));
     Rooted near((Built() << word_of(std::string(30, 'a')) << word_of(std::string(30, 'b'))).cell());
     *error::field(*made, Field::near) = *near;
-    std::string const expected = "*** Script Error: invalid argument: \"" + std::string(79, 'x')
+    std::string const expected = "*** Script Error: invalid argument: {" + std::string(79, 'x')
         + trailer("???", (std::string(30, 'a') + " " + std::string(9, 'b')).c_str());
     EXPECT_EQ(formed_error(*made), expected);
 }
@@ -265,8 +279,8 @@ TEST_F(ErrorTest, WhereNearStackAndFilesLines)
 
     // A stack-trace setting of 0 hides the Stack line.
     error::state.settings.stack_trace = [] { return integer::make(0); };
-    EXPECT_EQ(formed_error(*made), "*** Script Error: foo has no value" + trailer("console", "foo + 1")
-            + "\n*** Files: \"a.xol\"");
+    EXPECT_EQ(formed_error(*made),
+        "*** Script Error: foo has no value" + trailer("console", "foo + 1") + "\n*** Files: \"a.xol\"");
     error::state.settings.stack_trace = nullptr;
 }
 
@@ -287,8 +301,16 @@ TEST_F(ErrorTest, PathsReachEveryFieldButStack)
     Rooted made(error::create(err::script::no_value));
     Rooted path((Built(type_ids::path) << word_of("e") << word_of("stack")).cell());
     auto const step = [&](Cell const& element, Cell const* value) {
-        return PathStep { .value = *made, .element = element, .new_value = value, .path = &*path, .parent = nullptr,
-            .previous_element = nullptr, .position = 1, .case_sensitive = false, .get = false, .last_element = true,
+        return PathStep { .value = *made,
+            .element = element,
+            .new_value = value,
+            .path = &*path,
+            .parent = nullptr,
+            .previous_element = nullptr,
+            .position = 1,
+            .case_sensitive = false,
+            .get = false,
+            .last_element = true,
             .signal_owner = false };
     };
     Rooted stack_word(word_of("stack"));
@@ -405,8 +427,9 @@ TEST_F(ErrorTest, UncaughtErrorsPrintTheirFormedText)
 TEST_F(ErrorTest, ArgumentWordOfTheCallingFunction)
 {
     Rooted function_value(Cell {});
-    function::make_compiled((Built() << text("doc") << word_of("first") << lit("second") << refinement_of("opt")).cell(),
-        none_value, no_node, 0, 0, 0);
+    function::make_compiled(
+        (Built() << text("doc") << word_of("first") << lit("second") << refinement_of("opt")).cell(), none_value,
+        no_node, 0, 0, 0);
     *function_value = *stack::top();
     stack::pop(1);
     Cell callee = word_of("callee");
@@ -440,4 +463,17 @@ TEST_F(ErrorTest, CaptureStackReplacesThePositionByTheTrace)
     EXPECT_EQ(mold_text(error_field(*made, Field::stack)), "[user-fn]");
     EXPECT_EQ(mold_text(error_field(*made, Field::files)), "[\"main.xol\"]");
     stack::pop_frame_empty();
+}
+
+// A position the catalogue lacks still gives an error value, internal invalid-error with the code.
+TEST_F(ErrorTest, UnknownPositionsMakeInvalidError)
+{
+    Rooted made(error::create(ErrorId { 3, 200 }));
+    EXPECT_EQ(integer::get(error_field(*made, Field::code)), err::internal::invalid_error.code());
+    EXPECT_EQ(integer::get(error_field(*made, Field::arg1)), (ErrorId { 3, 200 }.code()));
+    Rooted foo(word_of("foo"));
+    error::set_where(*made, *foo);
+    Rooted bar(word_of("bar"));
+    error::set_where(*made, *bar);
+    EXPECT_EQ(symbol::spelling(error_field(*made, Field::where).word2), "foo") << "set once";
 }

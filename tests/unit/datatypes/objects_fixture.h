@@ -43,8 +43,10 @@ inline void eval_block(xol::Cell const& block)
         while (end < total && cell::type_of(node::buffer(kept->word2)->head_cell()[end]) == type_ids::set_word) ++end;
         if (end == i || end == total) return;
         Cell value = node::buffer(kept->word2)->head_cell()[end];
-        if (cell::type_of(value) == type_ids::word) value = *word::get_value(value);
-        else if (cell::type_of(value) == type_ids::lit_word) cell::set_type(value, type_ids::word);
+        if (cell::type_of(value) == type_ids::word)
+            value = *word::get_value(value);
+        else if (cell::type_of(value) == type_ids::lit_word)
+            cell::set_type(value, type_ids::word);
         Rooted kept_value(value);
         for (std::uint32_t j = i; j < end; ++j) {
             Cell target = node::buffer(kept->word2)->head_cell()[j];
@@ -104,37 +106,64 @@ inline xol::Cell word_of(std::string_view name, xol::TypeId type = xol::type_ids
 {
     return typed(global_word(name), type);
 }
-inline xol::Cell lit(std::string_view name) { return word_of(name, xol::type_ids::lit_word); }
-inline xol::Cell get(std::string_view name) { return word_of(name, xol::type_ids::get_word); }
-inline xol::Cell set(std::string_view name) { return word_of(name, xol::type_ids::set_word); }
-inline xol::Cell refinement_of(std::string_view name) { return word_of(name, xol::type_ids::refinement); }
-inline xol::Cell text(std::string_view utf8) { return xol::string::from_utf8(utf8); }
-inline xol::Cell type_value(xol::TypeId type) { return xol::datatype::make(type); }
+inline xol::Cell lit(std::string_view name)
+{
+    return word_of(name, xol::type_ids::lit_word);
+}
+inline xol::Cell get(std::string_view name)
+{
+    return word_of(name, xol::type_ids::get_word);
+}
+inline xol::Cell set(std::string_view name)
+{
+    return word_of(name, xol::type_ids::set_word);
+}
+inline xol::Cell refinement_of(std::string_view name)
+{
+    return word_of(name, xol::type_ids::refinement);
+}
+inline xol::Cell text(std::string_view utf8)
+{
+    return xol::string::from_utf8(utf8);
+}
+inline xol::Cell type_value(xol::TypeId type)
+{
+    return xol::datatype::make(type);
+}
 
-// A block built value by value, rooted while it is built: `(Built() << word_of("a") << text("b")).cell()`.
-// Each value is rooted before the next one is made, so values that allocate may be made in place.
+// A block built value by value: `(Built() << word_of("a") << text("b")).cell()`. Each value is appended
+// before the next one is made, so values that allocate may be made in place. The block stays on the value
+// stack (a root) for the rest of the test: a builder may end before or after the roots made from it.
 class Built {
 public:
     explicit Built(xol::TypeId type = xol::type_ids::block)
-        : m_block(*xol::block::push_new(4))
+        : m_index(xol::stack::index_of(xol::block::push_new(4)))
     {
-        xol::stack::pop(1);
-        xol::cell::set_type(*m_block, type);
+        xol::cell::set_type(*xol::stack::cell_at(m_index), type);
     }
     Built& operator<<(xol::Cell const& value)
     {
         xol::Rooted kept(value);
-        xol::block::rs_append(*m_block, *kept);
+        xol::block::rs_append(*xol::stack::cell_at(m_index), *kept);
         return *this;
     }
-    xol::Cell cell() const { return *m_block; }
+    xol::Cell cell() const { return *xol::stack::cell_at(m_index); }
 
 private:
-    xol::Rooted m_block;
+    std::uint32_t m_index;
 };
 
 // The error raised last, as the raising machinery made it.
-inline xol::Cell last_error() { return xol::errors::current(); }
-inline xol::Cell error_field(xol::Cell const& error, xol::error::Field which) { return *xol::error::field(error, which); }
+inline xol::Cell last_error()
+{
+    return xol::errors::current();
+}
+inline xol::Cell error_field(xol::Cell const& error, xol::error::Field which)
+{
+    return *xol::error::field(error, which);
+}
 
-inline std::string formed_text(xol::Cell const& value) { return form_text(value); }
+inline std::string formed_text(xol::Cell const& value)
+{
+    return form_text(value);
+}

@@ -23,12 +23,28 @@ struct LexerTest : NamesTest {
     }
 };
 
-// The values of a UTF-8 text as a block. May allocate.
+// The values of source bytes as a block (the bytes need not be UTF-8). May allocate.
 inline xol::Cell load_text(std::string_view source)
 {
     using namespace xol;
-    Rooted text(string::from_utf8(source));
-    return lexer::load_all(*text);
+    Cell* result = stack::push(none_value);
+    lexer::scan(*result, reinterpret_cast<std::uint8_t const*>(source.data()), static_cast<std::uint32_t>(source.size()),
+                {}, nullptr, none_value, none_value, nullptr);
+    Cell const value = *result;
+    stack::pop(1);
+    return value;
+}
+
+// The name of every datatype, registered or not.
+inline std::string type_name(xol::TypeId type)
+{
+    static char const* const names[] = { "", "datatype!", "unset!", "none!", "logic!", "block!", "paren!", "string!",
+        "file!", "url!", "char!", "integer!", "float!", "symbol!", "context!", "word!", "set-word!", "lit-word!",
+        "get-word!", "refinement!", "issue!", "native!", "action!", "op!", "function!", "path!", "lit-path!",
+        "set-path!", "get-path!", "routine!", "bitset!", "triple!", "object!", "typeset!", "error!", "vector!",
+        "hash!", "pair!", "percent!", "tuple!", "map!", "binary!", "series!", "time!", "tag!", "email!", "handle!",
+        "date!", "port!", "money!", "ref!", "point2D!", "point3D!", "image!", "event!" };
+    return type < std::size(names) ? names[type] : "?";
 }
 
 // An error argument as text: strings as their text, a datatype! as its name, a char! as the character.
@@ -37,7 +53,7 @@ inline std::string argument_text(xol::Cell const& argument)
     using namespace xol;
     TypeId const type = cell::type_of(argument);
     if (string::is_text_type(type)) return string::to_utf8(argument);
-    if (type == type_ids::datatype) return std::string(datatype::name(datatype::get(argument)));
+    if (type == type_ids::datatype) return type_name(datatype::get(argument));
     if (type == type_ids::char_) {
         char bytes[4];
         return std::string(bytes, static_cast<std::size_t>(unicode::utf8_encode(char_::get(argument), bytes)));
