@@ -94,21 +94,6 @@ bool is_number(TypeId type)
     return type == type_ids::integer || type == type_ids::float_ || type == type_ids::percent;
 }
 
-bool is_equality(CompareOp op)
-{
-    switch (op) {
-    case CompareOp::Equal:
-    case CompareOp::NotEqual:
-    case CompareOp::StrictEqual:
-    case CompareOp::FindPathEqual:
-    case CompareOp::FindStrictPathEqual:
-    case CompareOp::FindEqual:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // Two blocks pushed on the cycle stack, dropped however the walk ends.
 struct CyclePair {
     CyclePair(NodeId first, NodeId second)
@@ -130,7 +115,7 @@ std::int32_t compare_each(Cell const& value1, Cell const& value2, CompareOp op)
     if (cycles::find(value1.word2)) return cycles::find(value2.word2) ? 0 : -1;
     std::uint32_t const length1 = rs_length_q(value1);
     std::uint32_t const length2 = rs_length_q(value2);
-    if (length1 != length2 && is_equality(op)) return 1;
+    if (length1 != length2 && actions::is_equality(op)) return 1; // same? answered above
 
     CyclePair const guard(value1.word2, value2.word2);
     std::uint32_t const start1 = position_of(value1);
@@ -399,6 +384,18 @@ void make_from_run(Cell& target, Cell const* cells, std::uint32_t count, TypeId 
 }
 
 Cell* push(Cell const& block) { return stack::push(block); }
+
+Cell* push_as(Cell& cell, TypeId type)
+{
+    cell::set_type(cell, type);
+    return stack::push(cell);
+}
+
+void make_at_as(Cell& cell, std::int32_t n, TypeId type)
+{
+    make_at(cell, n);
+    cell::set_type(cell, type);
+}
 
 Cell* push_new(std::int32_t n)
 {

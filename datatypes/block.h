@@ -102,6 +102,10 @@ Cell* make_at_from(Cell const& container, std::int32_t n);
 void make_from_run(Cell& target, Cell const* cells, std::uint32_t count, TypeId type);
 Cell* push(Cell const& block);
 Cell* push_new(std::int32_t n); // 0 counts as 1. May allocate.
+// paren! and the path family are blocks under another type id: these make one as a block, then give the
+// cell that type. push_as sets the type of `cell` itself and pushes a copy of it; make_at_as may allocate.
+Cell* push_as(Cell& cell, TypeId type);
+void make_at_as(Cell& cell, std::int32_t n, TypeId type);
 
 // Actions, for the types that inherit them and for the interpreter.
 Cell make(Cell const& prototype, Cell const& spec, TypeId type);

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "datatypes/integer.h"
+#include "datatypes/number_shared.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
 #include "runtime/errors.h"
@@ -123,10 +124,8 @@ void do_math(MathOp op)
     case type_ids::vector:
         // TODO: hand the operation to vector!'s scalar arithmetic once vector! exists.
         fire_error(err::internal::not_done);
-    default: {
-        Cell const type = datatype::make(cell::type_of(right));
-        fire_error(err::script::invalid_type, &type);
-    }
+    default:
+        number::invalid_type(right);
     }
     // Division truncates here: a char! never becomes a fraction.
     Cell result = integer::make(0);
@@ -135,19 +134,6 @@ void do_math(MathOp op)
     if (cell::type_of(result) != integer::type_id || answer < 0 || static_cast<std::uint32_t>(answer) > max_code_point)
         fire_error(err::math::overflow);
     left = make(static_cast<std::uint32_t>(answer));
-}
-
-namespace {
-
-void add() { do_math(MathOp::Add); }
-void subtract() { do_math(MathOp::Subtract); }
-void multiply() { do_math(MathOp::Multiply); }
-void divide() { do_math(MathOp::Divide); }
-void remainder() { do_math(MathOp::Remainder); }
-void and_() { do_math(MathOp::And); }
-void or_() { do_math(MathOp::Or); }
-void xor_() { do_math(MathOp::Xor); }
-
 }
 
 constexpr DatatypeRecord record {
@@ -162,16 +148,16 @@ constexpr DatatypeRecord record {
         .mold = mold,
         .compare = compare,
         .absolute = inherit,
-        .add = add,
-        .divide = divide,
-        .multiply = multiply,
-        .remainder = remainder,
-        .subtract = subtract,
+        .add = number::math_slot<do_math, MathOp::Add>,
+        .divide = number::math_slot<do_math, MathOp::Divide>,
+        .multiply = number::math_slot<do_math, MathOp::Multiply>,
+        .remainder = number::math_slot<do_math, MathOp::Remainder>,
+        .subtract = number::math_slot<do_math, MathOp::Subtract>,
         .even_q = inherit,
         .odd_q = inherit,
-        .and_ = and_,
-        .or_ = or_,
-        .xor_ = xor_,
+        .and_ = number::math_slot<do_math, MathOp::And>,
+        .or_ = number::math_slot<do_math, MathOp::Or>,
+        .xor_ = number::math_slot<do_math, MathOp::Xor>,
     },
 };
 

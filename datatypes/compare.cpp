@@ -12,22 +12,6 @@ namespace {
 
 std::int32_t order_of(std::uint32_t a, std::uint32_t b) { return (a > b) - (a < b); }
 
-bool is_equality(CompareOp op)
-{
-    switch (op) {
-    case CompareOp::Equal:
-    case CompareOp::NotEqual:
-    case CompareOp::StrictEqual:
-    case CompareOp::Same:
-    case CompareOp::FindPathEqual:
-    case CompareOp::FindStrictPathEqual:
-    case CompareOp::FindEqual:
-        return true;
-    default:
-        return false;
-    }
-}
-
 }
 
 // Built-in functions compare by their entry point, user functions by their record; both only with a

@@ -10,6 +10,30 @@
 
 namespace xol::actions {
 
+// The equality codes, searches and same? included; the sort codes are neither these nor orderings.
+constexpr bool is_equality(CompareOp op)
+{
+    switch (op) {
+    case CompareOp::Equal:
+    case CompareOp::NotEqual:
+    case CompareOp::StrictEqual:
+    case CompareOp::Same:
+    case CompareOp::FindPathEqual:
+    case CompareOp::FindStrictPathEqual:
+    case CompareOp::FindEqual:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// lesser?, lesser-or-equal?, greater?, greater-or-equal?: what a type without an order cannot answer.
+constexpr bool is_ordering(CompareOp op)
+{
+    return op == CompareOp::Lesser || op == CompareOp::LesserOrEqual || op == CompareOp::Greater
+        || op == CompareOp::GreaterOrEqual;
+}
+
 // The raw answer of value 1's type: 0 equal (or 1 unequal) for the equality codes, -1/0/1 for the
 // orderings, compare_incomparable when the two cannot be compared. logic! values and the function types
 // (op!, action!, native!, function!, routine!) are answered here without a slot. A type without a compare

@@ -3,6 +3,7 @@
 
 #include "datatypes/datatype.h"
 
+#include "datatypes/compare.h"
 #include "datatypes/string.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
@@ -42,18 +43,8 @@ std::int32_t mold(Cell const& value, Cell& buffer, bool, bool all, bool, Refinem
 // in a block by any of them is the same type.
 std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op)
 {
-    switch (op) {
-    case CompareOp::Equal:
-    case CompareOp::NotEqual:
-    case CompareOp::StrictEqual:
-    case CompareOp::Same:
-    case CompareOp::FindPathEqual:
-    case CompareOp::FindStrictPathEqual:
-    case CompareOp::FindEqual:
-        return cell::type_of(value2) == type_id && get(value1) == get(value2) ? 0 : 1;
-    default:
-        return compare_incomparable;
-    }
+    if (!actions::is_equality(op)) return compare_incomparable;
+    return cell::type_of(value2) == type_id && get(value1) == get(value2) ? 0 : 1;
 }
 
 }

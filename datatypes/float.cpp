@@ -10,6 +10,7 @@
 
 #include "datatypes/compare.h"
 #include "datatypes/integer.h"
+#include "datatypes/number_shared.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
 #include "runtime/float_text.h"
@@ -220,34 +221,10 @@ std::string_view form_number(double number, int kind)
 
 namespace {
 
-[[noreturn]] void invalid_type(Cell const& value)
-{
-    Cell const type = datatype::make(cell::type_of(value));
-    fire_error(err::script::invalid_type, &type);
-}
-
-// TODO: the word of the operation itself (subtract, divide) once words can be made; the caller's word
-// names it in the meantime.
-[[noreturn]] void not_related(TypeId type)
-{
-    Cell const word = stack::caller_word();
-    Cell const datatype = datatype::make(type);
-    fire_error(err::script::not_related, &word, &datatype);
-}
-
-void run_slot_of(Cell const& value, MathOp op)
-{
-    action_types::FromFrame const slot = integer::arithmetic_slot(cell::type_of(value), op);
-    if (!slot) invalid_type(value);
-    slot();
-}
-
-void swap_operands()
-{
-    Cell const left = stack::state.base[0];
-    stack::state.base[0] = stack::state.base[1];
-    stack::state.base[1] = left;
-}
+using number::invalid_type;
+using number::not_related;
+using number::run_slot_of;
+using number::swap_operands;
 
 double number_of(Cell const& value)
 {
@@ -330,14 +307,7 @@ void do_math_op(MathOp op)
 
 double from_binary(Cell const& binary)
 {
-    SeriesBuffer* buffer = node::buffer(binary.word2);
-    std::uint32_t const length = buffer->tail - buffer->head;
-    std::uint32_t const index = binary.word1 < length ? binary.word1 : length;
-    std::uint32_t const count = length - index < 8 ? length - index : 8;
-    std::byte const* bytes = buffer->head_address() + index;
-    std::uint64_t bits = 0;
-    for (std::uint32_t i = 0; i < count; ++i) bits = (bits << 8) | static_cast<std::uint64_t>(bytes[i]);
-    return std::bit_cast<double>(bits);
+    return std::bit_cast<double>(number::leading_bytes(binary, 8));
 }
 
 double from_block(Cell const& block)
@@ -426,21 +396,9 @@ void power()
 {
     Cell& base = stack::state.base[0];
     Cell const& exponent = stack::state.base[1];
-    TypeId const exponent_type = cell::type_of(exponent);
-    if (exponent_type != type_ids::integer && exponent_type != type_ids::float_) {
-        Cell const word = stack::caller_word();
-        Cell const type = datatype::make(exponent_type);
-        // TODO: the name of the exponent argument as the third argument, once words can be made.
-        fire_error(err::script::expect_arg, &word, &type);
-    }
+    number::check_exponent(exponent);
     cell::set_float_payload(base, std::pow(get(base), number_of(exponent)));
 }
-
-void add() { do_math_op(MathOp::Add); }
-void subtract() { do_math_op(MathOp::Subtract); }
-void multiply() { do_math_op(MathOp::Multiply); }
-void divide() { do_math_op(MathOp::Divide); }
-void remainder() { do_math_op(MathOp::Remainder); }
 
 // TODO: random (seeding with the halves' XOR, or a scaled draw) once the random generator exists.
 
@@ -567,14 +525,14 @@ constexpr DatatypeRecord record {
         .mold = mold,
         .compare = compare,
         .absolute = absolute,
-        .add = add,
-        .divide = divide,
-        .multiply = multiply,
+        .add = number::math_slot<do_math_op, MathOp::Add>,
+        .divide = number::math_slot<do_math_op, MathOp::Divide>,
+        .multiply = number::math_slot<do_math_op, MathOp::Multiply>,
         .negate = negate,
         .power = power,
-        .remainder = remainder,
+        .remainder = number::math_slot<do_math_op, MathOp::Remainder>,
         .round = round,
-        .subtract = subtract,
+        .subtract = number::math_slot<do_math_op, MathOp::Subtract>,
         .even_q = even_q,
         .odd_q = odd_q,
     },

@@ -11,6 +11,7 @@
 #include "datatypes/compare.h"
 #include "datatypes/float.h"
 #include "datatypes/logic.h"
+#include "datatypes/number_shared.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
 #include "runtime/quit.h"
@@ -132,36 +133,10 @@ action_types::FromFrame arithmetic_slot(TypeId type, MathOp op)
 
 namespace {
 
-[[noreturn]] void invalid_type(Cell const& value)
-{
-    Cell const type = datatype::make(cell::type_of(value));
-    fire_error(err::script::invalid_type, &type);
-}
-
-// TODO: the word of the operation itself (divide, subtract) once words can be made; the caller's word
-// names it in the meantime.
-[[noreturn]] void not_related(TypeId type)
-{
-    Cell const word = stack::caller_word();
-    Cell const datatype = datatype::make(type);
-    fire_error(err::script::not_related, &word, &datatype);
-}
-
-// Hands the operation to the right operand's type, whose slot then runs on the same two frame cells.
-void run_slot_of(Cell const& right, MathOp op)
-{
-    action_types::FromFrame const slot = arithmetic_slot(cell::type_of(right), op);
-    if (!slot) invalid_type(right);
-    slot();
-}
-
-// The compound value becomes the left operand, which its type's arithmetic expects.
-void swap_operands()
-{
-    Cell const left = stack::state.base[0];
-    stack::state.base[0] = stack::state.base[1];
-    stack::state.base[1] = left;
-}
+using number::invalid_type;
+using number::not_related;
+using number::run_slot_of;
+using number::swap_operands;
 
 }
 
@@ -242,14 +217,7 @@ namespace {
 // The first up to 4 bytes from the index, big-endian: fewer bytes give a smaller number.
 std::int32_t from_binary(Cell const& binary)
 {
-    SeriesBuffer* buffer = node::buffer(binary.word2);
-    std::uint32_t const length = buffer->tail - buffer->head;
-    std::uint32_t const index = binary.word1 < length ? binary.word1 : length;
-    std::uint32_t const count = length - index < 4 ? length - index : 4;
-    std::byte const* bytes = buffer->head_address() + index;
-    std::uint32_t number = 0;
-    for (std::uint32_t i = 0; i < count; ++i) number = (number << 8) | static_cast<std::uint32_t>(bytes[i]);
-    return static_cast<std::int32_t>(number);
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(number::leading_bytes(binary, 4)));
 }
 
 Cell to(Cell const&, Cell const& spec, TypeId)
@@ -348,13 +316,8 @@ void power()
 {
     Cell& base = stack::state.base[0];
     Cell const& exponent = stack::state.base[1];
+    number::check_exponent(exponent);
     TypeId const exponent_type = cell::type_of(exponent);
-    if (exponent_type != type_ids::integer && exponent_type != type_ids::float_) {
-        Cell const word = stack::caller_word();
-        Cell const type = datatype::make(exponent_type);
-        // TODO: the name of the exponent argument as the third argument, once words can be made.
-        fire_error(err::script::expect_arg, &word, &type);
-    }
     if (exponent_type == type_ids::integer && get(exponent) >= 0) {
         if (std::optional<std::int32_t> const result = int_power(get(base), get(exponent))) {
             base.word2 = static_cast<std::uint32_t>(*result);
@@ -404,15 +367,6 @@ Cell round(Cell const& value, RoundOptions const& options)
     return rounded;
 }
 
-void add() { do_math(MathOp::Add); }
-void subtract() { do_math(MathOp::Subtract); }
-void multiply() { do_math(MathOp::Multiply); }
-void divide() { do_math(MathOp::Divide); }
-void remainder() { do_math(MathOp::Remainder); }
-void and_() { do_math(MathOp::And); }
-void or_() { do_math(MathOp::Or); }
-void xor_() { do_math(MathOp::Xor); }
-
 // TODO: random (seeding, or a uniform draw in 1..n) once the random generator exists.
 
 }
@@ -428,20 +382,20 @@ constexpr DatatypeRecord record {
         .mold = mold,
         .compare = compare,
         .absolute = absolute,
-        .add = add,
-        .divide = divide,
-        .multiply = multiply,
+        .add = number::math_slot<do_math, MathOp::Add>,
+        .divide = number::math_slot<do_math, MathOp::Divide>,
+        .multiply = number::math_slot<do_math, MathOp::Multiply>,
         .negate = negate,
         .power = power,
-        .remainder = remainder,
+        .remainder = number::math_slot<do_math, MathOp::Remainder>,
         .round = round,
-        .subtract = subtract,
+        .subtract = number::math_slot<do_math, MathOp::Subtract>,
         .even_q = even_q,
         .odd_q = odd_q,
-        .and_ = and_,
+        .and_ = number::math_slot<do_math, MathOp::And>,
         .complement = complement,
-        .or_ = or_,
-        .xor_ = xor_,
+        .or_ = number::math_slot<do_math, MathOp::Or>,
+        .xor_ = number::math_slot<do_math, MathOp::Xor>,
     },
 };
 

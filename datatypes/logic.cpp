@@ -2,6 +2,7 @@
 
 #include "datatypes/logic.h"
 
+#include "datatypes/compare.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
 #include "runtime/series.h"
@@ -89,16 +90,8 @@ std::int32_t mold(Cell const& value, Cell& buffer, bool, bool all, bool, Refinem
 // Equal when the flags are; false sorts before true; no order for lesser? and its kin.
 std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op)
 {
-    if (cell::type_of(value2) != type_id) return compare_incomparable;
-    switch (op) {
-    case CompareOp::Lesser:
-    case CompareOp::LesserOrEqual:
-    case CompareOp::Greater:
-    case CompareOp::GreaterOrEqual:
-        return compare_incomparable;
-    default:
-        return static_cast<std::int32_t>(value1.word1 != 0) - static_cast<std::int32_t>(value2.word1 != 0);
-    }
+    if (cell::type_of(value2) != type_id || actions::is_ordering(op)) return compare_incomparable;
+    return static_cast<std::int32_t>(value1.word1 != 0) - static_cast<std::int32_t>(value2.word1 != 0);
 }
 
 Cell complement(Cell const& value) { return make(!get(value)); }

@@ -3,28 +3,16 @@
 
 #include "datatypes/none.h"
 
+#include "datatypes/constant_value.h"
 #include "datatypes/string.h"
-#include "runtime/series.h"
 #include "runtime/stack.h"
 
 namespace xol::none {
 
-void make_at(Cell& cell) { cell = Cell { (cell.header & ~cell::type_mask) | type_id, 0, 0, 0 }; }
-
+void make_at(Cell& cell) { constant_value::make_at(cell, type_id); }
 Cell* push() { return stack::push(none_value); }
-
-Cell* make_in(Cell const& block)
-{
-    Cell* cell = series::append_cell(block);
-    *cell = none_value;
-    return cell;
-}
-
-Cell* set_result()
-{
-    *stack::state.base = none_value;
-    return stack::state.base;
-}
+Cell* make_in(Cell const& block) { return constant_value::make_in(block, none_value); }
+Cell* set_result() { return constant_value::set_result(none_value); }
 
 namespace {
 
@@ -38,21 +26,6 @@ std::int32_t form(Cell const&, Cell& buffer, Refinement, std::int32_t limit)
 std::int32_t mold(Cell const&, Cell& buffer, bool, bool all, bool, Refinement, std::int32_t limit, std::int32_t)
 {
     return string::append_ascii(buffer, all ? "#(none)" : "none", limit);
-}
-
-// Two none! values are equal and sort together; none! has no order and nothing else equals it.
-std::int32_t compare(Cell const&, Cell const& value2, CompareOp op)
-{
-    if (cell::type_of(value2) != type_id) return compare_incomparable;
-    switch (op) {
-    case CompareOp::Lesser:
-    case CompareOp::LesserOrEqual:
-    case CompareOp::Greater:
-    case CompareOp::GreaterOrEqual:
-        return compare_incomparable;
-    default:
-        return 0;
-    }
 }
 
 Cell clear(Cell const&) { return none_value; }
@@ -72,7 +45,7 @@ constexpr DatatypeRecord record {
         .to = make,
         .form = form,
         .mold = mold,
-        .compare = compare,
+        .compare = constant_value::compare,
         .clear = clear,
         .find = find,
         .length_q = length_q,

@@ -7,7 +7,6 @@
 #include "datatypes/string.h"
 #include "runtime/cycles.h"
 #include "runtime/roots.h"
-#include "runtime/stack.h"
 
 namespace xol::paren {
 
@@ -28,17 +27,8 @@ std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool fla
 
 }
 
-Cell* push(Cell& cell)
-{
-    cell::set_type(cell, type_id);
-    return stack::push(cell);
-}
-
-void make_at(Cell& cell, std::int32_t n)
-{
-    block::make_at(cell, n);
-    cell::set_type(cell, type_id);
-}
+Cell* push(Cell& cell) { return block::push_as(cell, type_id); }
+void make_at(Cell& cell, std::int32_t n) { block::make_at_as(cell, n, type_id); }
 
 // Everything is block!'s but the mold; trim is not available for a paren.
 constexpr ActionTable actions()

@@ -15,7 +15,6 @@
 #include "runtime/cycles.h"
 #include "runtime/errors.h"
 #include "runtime/roots.h"
-#include "runtime/stack.h"
 
 namespace xol::path {
 
@@ -63,17 +62,8 @@ bool is_number(TypeId type)
 
 }
 
-Cell* push(Cell& cell)
-{
-    cell::set_type(cell, type_id);
-    return stack::push(cell);
-}
-
-void make_at(Cell& cell, std::int32_t n)
-{
-    block::make_at(cell, n);
-    cell::set_type(cell, type_id);
-}
+Cell* push(Cell& cell) { return block::push_as(cell, type_id); }
+void make_at(Cell& cell, std::int32_t n) { block::make_at_as(cell, n, type_id); }
 
 // A size of 0 or below makes room for one cell.
 Cell make(Cell const& prototype, Cell const& spec, TypeId type)
@@ -190,17 +180,8 @@ std::int32_t mold_get(Cell const& value, Cell& buffer, bool only, bool all, bool
 
 namespace xol::lit_path {
 
-Cell* push(Cell& cell)
-{
-    cell::set_type(cell, type_id);
-    return stack::push(cell);
-}
-
-void make_at(Cell& cell, std::int32_t n)
-{
-    block::make_at(cell, n);
-    cell::set_type(cell, type_id);
-}
+Cell* push(Cell& cell) { return block::push_as(cell, type_id); }
+void make_at(Cell& cell, std::int32_t n) { block::make_at_as(cell, n, type_id); }
 
 constexpr DatatypeRecord record { .id = type_id, .parent = path::type_id, .name = "lit-path!",
     .actions = path::child_actions(path::mold_lit) };
@@ -209,17 +190,8 @@ constexpr DatatypeRecord record { .id = type_id, .parent = path::type_id, .name 
 
 namespace xol::set_path {
 
-Cell* push(Cell& cell)
-{
-    cell::set_type(cell, type_id);
-    return stack::push(cell);
-}
-
-void make_at(Cell& cell, std::int32_t n)
-{
-    block::make_at(cell, n);
-    cell::set_type(cell, type_id);
-}
+Cell* push(Cell& cell) { return block::push_as(cell, type_id); }
+void make_at(Cell& cell, std::int32_t n) { block::make_at_as(cell, n, type_id); }
 
 constexpr DatatypeRecord record { .id = type_id, .parent = path::type_id, .name = "set-path!",
     .actions = path::child_actions(path::mold_set) };
@@ -228,17 +200,8 @@ constexpr DatatypeRecord record { .id = type_id, .parent = path::type_id, .name 
 
 namespace xol::get_path {
 
-Cell* push(Cell& cell)
-{
-    cell::set_type(cell, type_id);
-    return stack::push(cell);
-}
-
-void make_at(Cell& cell, std::int32_t n)
-{
-    block::make_at(cell, n);
-    cell::set_type(cell, type_id);
-}
+Cell* push(Cell& cell) { return block::push_as(cell, type_id); }
+void make_at(Cell& cell, std::int32_t n) { block::make_at_as(cell, n, type_id); }
 
 constexpr DatatypeRecord record { .id = type_id, .parent = path::type_id, .name = "get-path!",
     .actions = path::child_actions(path::mold_get) };

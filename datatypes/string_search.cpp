@@ -249,17 +249,24 @@ bool prepare(Cell& series, Cell const& value, FindOptions const& options, Prepar
     return true;
 }
 
+// The match of `value` from the series' index; not found when there is nothing to search. The series must
+// be a rooted cell: preparing may move its index, which the callers read after. May allocate.
+Match locate(Cell& series, Cell const& value, FindOptions const& options)
+{
+    Rooted pattern_text(cell::make(type_ids::none));
+    Prepared prepared {};
+    Pattern pattern {};
+    if (!prepare(series, value, options, prepared, pattern_text, pattern)) return Match { false, 0, 0 };
+    pattern.text = *pattern_text;
+    return search(series, pattern, options, prepared.count, prepared.skip);
+}
+
 }
 
 Cell find(Cell const& series_value, Cell const& value, FindOptions const& options)
 {
     Rooted series(series_value);
-    Rooted pattern_text(cell::make(type_ids::none));
-    Prepared prepared {};
-    Pattern pattern {};
-    if (!prepare(*series, value, options, prepared, pattern_text, pattern)) return cell::make(type_ids::none);
-    pattern.text = *pattern_text;
-    Match const match = search(*series, pattern, options, prepared.count, prepared.skip);
+    Match const match = locate(*series, value, options);
     if (!match.found) return cell::make(type_ids::none);
     Cell result = *series;
     result.word1 = options.tail ? match.start + match.length : match.start;
@@ -272,12 +279,7 @@ Cell select(Cell const& series_value, Cell const& value, FindOptions const& give
     options.tail = false;
     options.match = false;
     Rooted series(series_value);
-    Rooted pattern_text(cell::make(type_ids::none));
-    Prepared prepared {};
-    Pattern pattern {};
-    if (!prepare(*series, value, options, prepared, pattern_text, pattern)) return cell::make(type_ids::none);
-    pattern.text = *pattern_text;
-    Match const match = search(*series, pattern, options, prepared.count, prepared.skip);
+    Match const match = locate(*series, value, options);
     if (!match.found) return cell::make(type_ids::none);
     std::uint32_t const after = match.start + match.length;
     SeriesBuffer* buffer = node::buffer(series->word2);

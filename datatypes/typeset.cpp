@@ -3,6 +3,7 @@
 #include "datatypes/typeset.h"
 
 #include "datatypes/block.h"
+#include "datatypes/compare.h"
 #include "datatypes/datatype.h"
 #include "datatypes/logic.h"
 #include "datatypes/registry.h"
@@ -70,13 +71,8 @@ std::int32_t mold(
 
 std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op)
 {
-    if (cell::type_of(value2) != type_id) return compare_incomparable;
+    if (cell::type_of(value2) != type_id || actions::is_ordering(op)) return compare_incomparable;
     switch (op) {
-    case CompareOp::Lesser:
-    case CompareOp::LesserOrEqual:
-    case CompareOp::Greater:
-    case CompareOp::GreaterOrEqual:
-        return compare_incomparable;
     case CompareOp::Sort:
     case CompareOp::CaseSort: {
         std::uint32_t const count1 = count(value1);

@@ -2,28 +2,16 @@
 
 #include "datatypes/unset.h"
 
+#include "datatypes/constant_value.h"
 #include "datatypes/string.h"
-#include "runtime/series.h"
 #include "runtime/stack.h"
 
 namespace xol::unset {
 
-void make_at(Cell& cell) { cell = Cell { (cell.header & ~cell::type_mask) | type_id, 0, 0, 0 }; }
-
+void make_at(Cell& cell) { constant_value::make_at(cell, type_id); }
 Cell* push() { return stack::push(unset_value); }
-
-Cell* make_in(Cell const& block)
-{
-    Cell* cell = series::append_cell(block);
-    *cell = unset_value;
-    return cell;
-}
-
-Cell* set_result()
-{
-    *stack::state.base = unset_value;
-    return stack::state.base;
-}
+Cell* make_in(Cell const& block) { return constant_value::make_in(block, unset_value); }
+Cell* set_result() { return constant_value::set_result(unset_value); }
 
 namespace {
 
@@ -34,21 +22,6 @@ std::int32_t form(Cell const&, Cell&, Refinement, std::int32_t limit) { return l
 std::int32_t mold(Cell const&, Cell& buffer, bool, bool all, bool, Refinement, std::int32_t limit, std::int32_t)
 {
     return string::append_ascii(buffer, all ? "#(unset)" : "unset", limit);
-}
-
-// Two unset! values are equal and sort together; unset! has no order and nothing else equals it.
-std::int32_t compare(Cell const&, Cell const& value2, CompareOp op)
-{
-    if (cell::type_of(value2) != type_id) return compare_incomparable;
-    switch (op) {
-    case CompareOp::Lesser:
-    case CompareOp::LesserOrEqual:
-    case CompareOp::Greater:
-    case CompareOp::GreaterOrEqual:
-        return compare_incomparable;
-    default:
-        return 0;
-    }
 }
 
 }
@@ -62,7 +35,7 @@ constexpr DatatypeRecord record {
         .to = make,
         .form = form,
         .mold = mold,
-        .compare = compare,
+        .compare = constant_value::compare,
     },
 };
 

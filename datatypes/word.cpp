@@ -62,6 +62,18 @@ Cell* push_local(NodeId context, std::uint32_t index)
     return stack::push(*context::word_at(context, index));
 }
 
+Cell* push_as(Cell const& word, TypeId type)
+{
+    Cell* pushed = stack::push(word);
+    cell::set_type(*pushed, type);
+    return pushed;
+}
+
+Cell* push_local_as(NodeId context, std::uint32_t index, TypeId type)
+{
+    return push_as(*context::word_at(context, index), type);
+}
+
 Cell* to_string(Cell const& word)
 {
     std::string const text(symbol::spelling(word.word2));
@@ -205,55 +217,23 @@ void set_arg()
 }
 
 namespace xol::set_word {
-Cell* push(Cell const& word)
-{
-    Cell* pushed = stack::push(word);
-    cell::set_type(*pushed, type_id);
-    return pushed;
-}
-Cell* push_local(NodeId context, std::uint32_t index)
-{
-    return push(*context::word_at(context, index));
-}
+Cell* push(Cell const& word) { return word::push_as(word, type_id); }
+Cell* push_local(NodeId context, std::uint32_t index) { return word::push_local_as(context, index, type_id); }
 }
 
 namespace xol::lit_word {
-Cell* push(Cell const& word)
-{
-    Cell* pushed = stack::push(word);
-    cell::set_type(*pushed, type_id);
-    return pushed;
-}
-Cell* push_local(NodeId context, std::uint32_t index)
-{
-    return push(*context::word_at(context, index));
-}
+Cell* push(Cell const& word) { return word::push_as(word, type_id); }
+Cell* push_local(NodeId context, std::uint32_t index) { return word::push_local_as(context, index, type_id); }
 }
 
 namespace xol::get_word {
-Cell* push(Cell const& word)
-{
-    Cell* pushed = stack::push(word);
-    cell::set_type(*pushed, type_id);
-    return pushed;
-}
-Cell* push_local(NodeId context, std::uint32_t index)
-{
-    return push(*context::word_at(context, index));
-}
+Cell* push(Cell const& word) { return word::push_as(word, type_id); }
+Cell* push_local(NodeId context, std::uint32_t index) { return word::push_local_as(context, index, type_id); }
 }
 
 namespace xol::refinement {
-Cell* push(Cell const& word)
-{
-    Cell* pushed = stack::push(word);
-    cell::set_type(*pushed, type_id);
-    return pushed;
-}
-Cell* push_local(NodeId context, std::uint32_t index)
-{
-    return push(*context::word_at(context, index));
-}
+Cell* push(Cell const& word) { return word::push_as(word, type_id); }
+Cell* push_local(NodeId context, std::uint32_t index) { return word::push_local_as(context, index, type_id); }
 Cell make(std::string_view utf8)
 {
     return cell::make(type_id, no_node, symbol::make(utf8), word::unresolved);
@@ -261,12 +241,7 @@ Cell make(std::string_view utf8)
 }
 
 namespace xol::issue {
-Cell* push(Cell const& word)
-{
-    Cell* pushed = stack::push(word);
-    cell::set_type(*pushed, type_id);
-    return pushed;
-}
+Cell* push(Cell const& word) { return word::push_as(word, type_id); }
 Cell make(std::string_view utf8)
 {
     SymbolId const symbol = symbol::make(utf8);

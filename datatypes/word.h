@@ -71,6 +71,10 @@ Cell* make_in(Cell const& block, SymbolId symbol, TypeId type = type_id);
 Cell* push_global(SymbolId symbol); // May allocate.
 Cell* push(Cell const& word); // a copy, its type kept
 Cell* push_local(NodeId context, std::uint32_t index); // a copy of the word-list entry
+// As push and push_local, the copy given `type`: the family shares one layout, so a set-word!, lit-word!,
+// get-word!, refinement! or issue! differs from its word! only in the header's type.
+Cell* push_as(Cell const& word, TypeId type);
+Cell* push_local_as(NodeId context, std::uint32_t index, TypeId type);
 
 // The spelling as a new string! (a copy: changing it renames nothing), pushed. May allocate.
 Cell* to_string(Cell const& word);

@@ -265,46 +265,38 @@ constexpr DatatypeRecord record {
 
 }
 
+namespace xol::word {
+namespace {
+
+// set-word!, lit-word! and get-word! take everything from word! but their mold.
+constexpr DatatypeRecord child_record(TypeId id, char const* name, action_types::Mold mold)
+{
+    return {
+        .id = id,
+        .parent = type_ids::word,
+        .name = name,
+        .actions = { .make = inherit,
+            .to = inherit,
+            .form = inherit,
+            .mold = mold,
+            .compare = inherit,
+            .index_q = inherit },
+    };
+}
+
+}
+}
+
 namespace xol::set_word {
-constexpr DatatypeRecord record {
-    .id = type_id,
-    .parent = type_ids::word,
-    .name = "set-word!",
-    .actions = { .make = inherit,
-        .to = inherit,
-        .form = inherit,
-        .mold = word::mold_set_word,
-        .compare = inherit,
-        .index_q = inherit },
-};
+constexpr DatatypeRecord record = word::child_record(type_id, "set-word!", word::mold_set_word);
 }
 
 namespace xol::lit_word {
-constexpr DatatypeRecord record {
-    .id = type_id,
-    .parent = type_ids::word,
-    .name = "lit-word!",
-    .actions = { .make = inherit,
-        .to = inherit,
-        .form = inherit,
-        .mold = word::mold_lit_word,
-        .compare = inherit,
-        .index_q = inherit },
-};
+constexpr DatatypeRecord record = word::child_record(type_id, "lit-word!", word::mold_lit_word);
 }
 
 namespace xol::get_word {
-constexpr DatatypeRecord record {
-    .id = type_id,
-    .parent = type_ids::word,
-    .name = "get-word!",
-    .actions = { .make = inherit,
-        .to = inherit,
-        .form = inherit,
-        .mold = word::mold_get_word,
-        .compare = inherit,
-        .index_q = inherit },
-};
+constexpr DatatypeRecord record = word::child_record(type_id, "get-word!", word::mold_get_word);
 }
 
 namespace xol::refinement {

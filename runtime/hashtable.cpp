@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "runtime/assert.h"
+#include "runtime/bucket_flags.h"
 #include "runtime/collector.h"
 #include "runtime/int_map.h"
 #include "runtime/memory.h"
@@ -37,10 +38,7 @@ namespace {
 constexpr double load_limit = 0.77;
 constexpr std::uint32_t minimum_buckets = 4;
 
-constexpr std::uint32_t flag_empty = 2;
-constexpr std::uint32_t flag_deleted = 1;
-constexpr std::uint32_t flag_in_use = 0;
-constexpr std::byte fresh_flags_byte { 0xAA }; // four empty buckets
+constexpr std::byte fresh_flags_byte { bucket_flags::fresh_byte }; // the flags live in byte series here
 constexpr std::byte no_bucket_byte { 0xFF }; // index entries of none_bucket
 
 constexpr std::uint32_t live_record = type_ids::unset; // the header of a record's key cell
@@ -115,18 +113,6 @@ Cell* key_cells(TableRecord const& record)
 std::uint32_t key_length(TableRecord const& record)
 {
     return node::buffer(record.key_series)->length();
-}
-
-std::uint32_t flag_of(std::uint8_t const* flags, std::uint32_t bucket)
-{
-    return (std::uint32_t { flags[bucket >> 2] } >> ((bucket & 3) * 2)) & 3u;
-}
-
-void set_flag(std::uint8_t* flags, std::uint32_t bucket, std::uint32_t flag)
-{
-    std::uint32_t const shift = (bucket & 3) * 2;
-    std::uint32_t const byte = flags[bucket >> 2];
-    flags[bucket >> 2] = static_cast<std::uint8_t>((byte & ~(3u << shift)) | (flag << shift));
 }
 
 bool is_node_keyed(Kind kind)
@@ -245,9 +231,10 @@ std::uint32_t place_fresh(TableRecord& record, std::uint32_t entry)
     std::uint32_t const mask = record.bucket_count - 1;
     std::uint8_t* flags = flags_of(record);
     std::uint32_t bucket = stored_hash(record, representative(record, entry)) & mask;
-    for (std::uint32_t step = 1; flag_of(flags, bucket) != flag_empty; ++step) bucket = (bucket + step) & mask;
+    for (std::uint32_t step = 1; bucket_flags::flag_of(flags, bucket) != bucket_flags::empty; ++step)
+        bucket = (bucket + step) & mask;
     keys_of(record)[bucket] = entry;
-    set_flag(flags, bucket, flag_in_use);
+    bucket_flags::set_flag(flags, bucket, bucket_flags::in_use);
     if (record.kind == Kind::Hash) {
         std::uint32_t* index = words_of(record.index);
         for (std::uint32_t i = 0, n = member_count(record, entry); i < n; ++i) index[member(record, entry, i)] = bucket;
@@ -261,7 +248,7 @@ std::vector<std::uint32_t> live_entries(TableRecord const& record)
     std::uint8_t const* flags = flags_of(record);
     std::uint32_t const* keys = keys_of(record);
     for (std::uint32_t bucket = 0; bucket < record.bucket_count; ++bucket)
-        if (flag_of(flags, bucket) == flag_in_use) entries.push_back(keys[bucket]);
+        if (bucket_flags::flag_of(flags, bucket) == bucket_flags::in_use) entries.push_back(keys[bucket]);
     // Position order keeps the spellings of one name in interning order along their chain.
     std::sort(entries.begin(), entries.end(),
         [&](std::uint32_t a, std::uint32_t b) { return representative(record, a) < representative(record, b); });
@@ -353,7 +340,7 @@ void remove_position(TableRecord& record, std::uint32_t position)
     std::uint32_t const entry = keys[bucket];
     if (!is_list(entry)) {
         XOL_ASSERT(entry == position, "hash index names the wrong bucket");
-        set_flag(flags_of(record), bucket, flag_deleted);
+        bucket_flags::set_flag(flags_of(record), bucket, bucket_flags::deleted);
     } else {
         NodeId const list = list_node(record, entry);
         buffer::remove_ptr(list, position);
@@ -411,15 +398,15 @@ void insert_hash_key(RootedTable const& table, std::uint32_t position)
     bool duplicate = false;
     for (std::uint32_t step = 1; step <= bucket_count; bucket = (bucket + step++) & mask) {
         TableRecord const& record = rec(*table);
-        std::uint32_t const flag = flag_of(flags_of(record), bucket);
-        if (flag == flag_empty) {
+        std::uint32_t const flag = bucket_flags::flag_of(flags_of(record), bucket);
+        if (flag == bucket_flags::empty) {
             if (place == none_bucket) {
                 place = bucket;
                 place_was_empty = true;
             }
             break;
         }
-        if (flag == flag_deleted) {
+        if (flag == bucket_flags::deleted) {
             if (place == none_bucket) place = bucket;
             continue;
         }
@@ -437,7 +424,7 @@ void insert_hash_key(RootedTable const& table, std::uint32_t position)
     } else {
         TableRecord& record = rec(*table);
         keys_of(record)[place] = position;
-        set_flag(flags_of(record), place, flag_in_use);
+        bucket_flags::set_flag(flags_of(record), place, bucket_flags::in_use);
         if (place_was_empty) ++rec(*table).occupied;
     }
     TableRecord& record = rec(*table);
@@ -504,10 +491,10 @@ void place_new_key(TableRecord& record, std::uint32_t position)
     std::uint8_t* flags = flags_of(record);
     std::uint32_t bucket = stored_hash(record, position) & mask;
     std::uint32_t step = 1;
-    while (flag_of(flags, bucket) == flag_in_use) bucket = (bucket + step++) & mask;
-    if (flag_of(flags, bucket) == flag_empty) ++record.occupied;
+    while (bucket_flags::flag_of(flags, bucket) == bucket_flags::in_use) bucket = (bucket + step++) & mask;
+    if (bucket_flags::flag_of(flags, bucket) == bucket_flags::empty) ++record.occupied;
     keys_of(record)[bucket] = position;
-    set_flag(flags, bucket, flag_in_use);
+    bucket_flags::set_flag(flags, bucket, bucket_flags::in_use);
     ++record.count;
 }
 
@@ -539,12 +526,12 @@ NodeProbe probe_node(TableRecord const& record, NodeId node)
     std::uint32_t bucket = hash::mix32(node) & mask;
     std::uint32_t first_deleted = none_bucket;
     for (std::uint32_t step = 1; step <= record.bucket_count; ++step) {
-        std::uint32_t const flag = flag_of(flags, bucket);
-        if (flag == flag_empty) {
+        std::uint32_t const flag = bucket_flags::flag_of(flags, bucket);
+        if (flag == bucket_flags::empty) {
             if (first_deleted != none_bucket) return { none_bucket, first_deleted, false };
             return { none_bucket, bucket, true };
         }
-        if (flag == flag_deleted) {
+        if (flag == bucket_flags::deleted) {
             if (first_deleted == none_bucket) first_deleted = bucket;
         } else if (record_at(record, keys[bucket])->word1 == node) {
             return { bucket, bucket, false };
@@ -665,9 +652,9 @@ std::int32_t find_next(NodeId table, Cell const& key, ProbeState& walk, CompareO
         walk.member = 0;
     }
     while (walk.step <= bucket_count) {
-        std::uint32_t const flag = flag_of(flags_of(rec(*rooted)), walk.bucket);
-        if (flag == flag_empty) break;
-        if (flag == flag_in_use) {
+        std::uint32_t const flag = bucket_flags::flag_of(flags_of(rec(*rooted)), walk.bucket);
+        if (flag == bucket_flags::empty) break;
+        if (flag == bucket_flags::in_use) {
             // The record is taken again after each comparison: a compare action may allocate.
             while (true) {
                 TableRecord const& record = rec(*rooted);
@@ -885,7 +872,7 @@ std::int32_t put_index(NodeId table, SymbolId symbol, bool case_blind, NodeId co
         Cell const* words = key_cells(record);
         std::uint32_t bucket = hash::mix32(canonical) & mask;
         for (std::uint32_t step = 1; step <= record.bucket_count; bucket = (bucket + step++) & mask) {
-            if (flag_of(flags, bucket) != flag_in_use) {
+            if (bucket_flags::flag_of(flags, bucket) != bucket_flags::in_use) {
                 place = bucket;
                 break;
             }
@@ -901,7 +888,7 @@ std::int32_t put_index(NodeId table, SymbolId symbol, bool case_blind, NodeId co
     *word = cell::make(type_ids::word, *owner, symbol, position);
     TableRecord& record = rec(*rooted);
     keys_of(record)[place] = position;
-    set_flag(flags_of(record), place, flag_in_use);
+    bucket_flags::set_flag(flags_of(record), place, bucket_flags::in_use);
     ++record.count;
     ++record.occupied;
     if (added) *added = position;
@@ -920,8 +907,8 @@ std::int32_t get_string_key(NodeId table, std::string_view name, bool case_blind
     Cell const* symbols = key_cells(record);
     std::uint32_t bucket = hash::lowered_name(text, length) & mask;
     for (std::uint32_t step = 1; step <= record.bucket_count; bucket = (bucket + step++) & mask) {
-        if (flag_of(flags, bucket) == flag_empty) return -1;
-        if (flag_of(flags, bucket) != flag_in_use) continue;
+        if (bucket_flags::flag_of(flags, bucket) == bucket_flags::empty) return -1;
+        if (bucket_flags::flag_of(flags, bucket) != bucket_flags::in_use) continue;
         SeriesBuffer* stored = node::buffer(symbols[keys[bucket]].word3);
         if (stored->tail - stored->head != length) continue;
         auto const* bytes = reinterpret_cast<std::uint8_t const*>(stored->head_address());
@@ -965,7 +952,7 @@ Cell* put_node_key(NodeId table, NodeId node)
     }
     TableRecord& record = rec(*rooted);
     keys_of(record)[probe.place] = offset;
-    set_flag(flags_of(record), probe.place, flag_in_use);
+    bucket_flags::set_flag(flags_of(record), probe.place, bucket_flags::in_use);
     ++record.count;
     set_record(record, offset, *key);
     return record_at(record, offset) + 1;
@@ -985,7 +972,7 @@ Cell* delete_node_key(NodeId table, NodeId node)
     TableRecord& record = rec(table);
     NodeProbe const probe = probe_node(record, node);
     if (probe.found == none_bucket) return nullptr;
-    set_flag(flags_of(record), probe.found, flag_deleted);
+    bucket_flags::set_flag(flags_of(record), probe.found, bucket_flags::deleted);
     --record.count;
     Cell* key = record_at(record, keys_of(record)[probe.found]);
     key->header = dead_record;
@@ -996,10 +983,10 @@ void sweep_node_keys(NodeId table, bool (*keep)(NodeId key, Cell const* values))
 {
     TableRecord& record = rec(table);
     for (std::uint32_t bucket = 0; bucket < record.bucket_count; ++bucket) {
-        if (flag_of(flags_of(record), bucket) != flag_in_use) continue;
+        if (bucket_flags::flag_of(flags_of(record), bucket) != bucket_flags::in_use) continue;
         Cell* key = record_at(record, keys_of(record)[bucket]);
         if (keep(key->word1, key + 1)) continue;
-        set_flag(flags_of(record), bucket, flag_deleted);
+        bucket_flags::set_flag(flags_of(record), bucket, bucket_flags::deleted);
         --record.count;
         key->header = dead_record;
         key->word1 = no_node;
@@ -1056,10 +1043,10 @@ void dump(NodeId table)
     };
     print::cstr("\n== Deleted keys ==\n");
     for (std::uint32_t bucket = 0; bucket < record.bucket_count; ++bucket)
-        if (flag_of(flags_of(record), bucket) == flag_deleted) line(bucket);
+        if (bucket_flags::flag_of(flags_of(record), bucket) == bucket_flags::deleted) line(bucket);
     print::cstr("== Alive keys ==\n");
     for (std::uint32_t bucket = 0; bucket < record.bucket_count; ++bucket)
-        if (flag_of(flags_of(record), bucket) == flag_in_use) line(bucket);
+        if (bucket_flags::flag_of(flags_of(record), bucket) == bucket_flags::in_use) line(bucket);
 }
 
 }

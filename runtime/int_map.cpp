@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "runtime/assert.h"
+#include "runtime/bucket_flags.h"
 #include "runtime/heap.h"
 
 namespace xol::hashmap {
@@ -18,24 +19,7 @@ namespace {
 constexpr double load_limit = 0.77;
 constexpr std::uint32_t minimum_buckets = 4;
 
-constexpr std::uint32_t flag_empty = 2;
-constexpr std::uint32_t flag_deleted = 1;
-constexpr std::uint32_t flag_in_use = 0;
-constexpr std::uint8_t fresh_flags_byte = 0xAA; // four empty buckets
-
 constexpr std::int64_t absent = -1;
-
-std::uint32_t flag_of(std::uint8_t const* flags, std::uint32_t bucket)
-{
-    return (std::uint32_t { flags[bucket >> 2] } >> ((bucket & 3) * 2)) & 3u;
-}
-
-void set_flag(std::uint8_t* flags, std::uint32_t bucket, std::uint32_t flag)
-{
-    std::uint32_t const shift = (bucket & 3) * 2;
-    std::uint32_t const byte = flags[bucket >> 2];
-    flags[bucket >> 2] = static_cast<std::uint8_t>((byte & ~(3u << shift)) | (flag << shift));
-}
 
 // Four buckets share a byte; the smallest table still needs one.
 std::size_t flags_bytes(std::uint32_t bucket_count)
@@ -47,7 +31,7 @@ std::uint8_t* make_flags(std::uint32_t bucket_count)
 {
     std::size_t const bytes = flags_bytes(bucket_count);
     auto* flags = static_cast<std::uint8_t*>(heap::allocate(bytes));
-    std::memset(flags, fresh_flags_byte, bytes);
+    std::memset(flags, bucket_flags::fresh_byte, bytes);
     return flags;
 }
 
@@ -79,12 +63,12 @@ Probe probe(IntMap const* map, std::uint32_t key)
     std::uint32_t bucket = first_bucket(key, map->bucket_count);
     std::int64_t first_deleted = absent;
     for (std::uint32_t step = 1; step <= map->bucket_count; ++step) {
-        std::uint32_t const flag = flag_of(map->flags, bucket);
-        if (flag == flag_empty) {
+        std::uint32_t const flag = bucket_flags::flag_of(map->flags, bucket);
+        if (flag == bucket_flags::empty) {
             if (first_deleted != absent) return { absent, static_cast<std::uint32_t>(first_deleted), false };
             return { absent, bucket, true };
         }
-        if (flag == flag_deleted) {
+        if (flag == bucket_flags::deleted) {
             if (first_deleted == absent) first_deleted = bucket;
         } else if (map->slots[bucket].key == key) {
             return { bucket, bucket, false };
@@ -124,7 +108,7 @@ bool put(IntMap* map, std::uint32_t key, std::uint32_t value)
         return true;
     }
     map->slots[found.place] = { key, value };
-    set_flag(map->flags, found.place, flag_in_use);
+    bucket_flags::set_flag(map->flags, found.place, bucket_flags::in_use);
     ++map->size;
     if (found.place_was_empty) ++map->occupied;
     return false;
@@ -146,7 +130,7 @@ void remove(IntMap* map, std::uint32_t key)
     std::int64_t const bucket = find(map, key);
     if (bucket == absent) return;
     // The bucket stays occupied: probes for other keys may pass through it.
-    set_flag(map->flags, static_cast<std::uint32_t>(bucket), flag_deleted);
+    bucket_flags::set_flag(map->flags, static_cast<std::uint32_t>(bucket), bucket_flags::deleted);
     --map->size;
 }
 
@@ -160,13 +144,14 @@ bool resize(IntMap* map, std::uint32_t new_count)
     IntMapSlot* slots = make_slots(bucket_count);
     std::uint32_t const mask = bucket_count - 1;
     for (std::uint32_t old_bucket = 0; old_bucket < map->bucket_count; ++old_bucket) {
-        if (flag_of(map->flags, old_bucket) != flag_in_use) continue;
+        if (bucket_flags::flag_of(map->flags, old_bucket) != bucket_flags::in_use) continue;
         IntMapSlot const pair = map->slots[old_bucket];
         // Keys are distinct and the new table holds no deleted buckets: the first empty bucket is the place.
         std::uint32_t bucket = first_bucket(pair.key, bucket_count);
-        for (std::uint32_t step = 1; flag_of(flags, bucket) != flag_empty; ++step) bucket = (bucket + step) & mask;
+        for (std::uint32_t step = 1; bucket_flags::flag_of(flags, bucket) != bucket_flags::empty; ++step)
+            bucket = (bucket + step) & mask;
         slots[bucket] = pair;
-        set_flag(flags, bucket, flag_in_use);
+        bucket_flags::set_flag(flags, bucket, bucket_flags::in_use);
     }
     heap::free(map->flags);
     heap::free(map->slots);
@@ -183,7 +168,7 @@ IntMapSlot* next_live(IntMap* map, IntMapSlot* after)
 {
     std::uint32_t bucket = after ? static_cast<std::uint32_t>(after - map->slots) + 1 : 0;
     for (; bucket < map->bucket_count; ++bucket)
-        if (flag_of(map->flags, bucket) == flag_in_use) return &map->slots[bucket];
+        if (bucket_flags::flag_of(map->flags, bucket) == bucket_flags::in_use) return &map->slots[bucket];
     return nullptr;
 }
 
@@ -194,7 +179,7 @@ std::uint32_t size(IntMap const* map)
 
 void clear(IntMap* map)
 {
-    std::memset(map->flags, fresh_flags_byte, flags_bytes(map->bucket_count));
+    std::memset(map->flags, bucket_flags::fresh_byte, flags_bytes(map->bucket_count));
     map->size = 0;
     map->occupied = 0;
 }

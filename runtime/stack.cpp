@@ -418,7 +418,9 @@ Cell caller_word()
     CallFrame* from = state.throw_mark ? state.throw_mark : state.frame_top;
     state.throw_mark = nullptr;
     for (CallFrame* frame = from - 1; frame >= state.frame_bottom; --frame) {
-        if (frame->symbol == state.body_symbol || frame->symbol == state.anonymous_symbol) continue;
+        // Internal frames, and frames pushed for no word at all, name nothing.
+        if (frame->symbol == 0 || frame->symbol == state.body_symbol || frame->symbol == state.anonymous_symbol)
+            continue;
         std::uint32_t const slot = slot_in(frame->word_context, frame->symbol);
         return cell::make(type_ids::word, frame->word_context, frame->symbol, slot);
     }
