@@ -13,10 +13,12 @@
 #include "datatypes/none.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
+#include "datatypes/symbol.h"
 #include "datatypes/unset.h"
 #include "datatypes/word.h"
 #include "runtime/errors.h"
 #include "runtime/int_map.h"
+#include "runtime/ownership.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
 
@@ -184,10 +186,14 @@ std::int32_t part_length(Cell const& series, Cell const& part)
 
 Cell refinement_word(char const* name) { return refinement::make(name); }
 
-void tell_owner(Cell const& series, char const*, Cell const*, std::int32_t, std::int32_t)
+void tell_owner(Cell const& series, char const* action, Cell const* new_value, std::int32_t index, std::int32_t part)
 {
     if ((buffer_of(series)->flags & series_flags::owned) == 0) return;
-    // TODO: notify the owner object (its on-deep-change*) once series ownership exists.
+    // Interning may allocate: the series and the new value are rooted first.
+    Rooted kept_series(series);
+    Rooted kept_value(new_value ? *new_value : cell::make(type_ids::unset));
+    SymbolId const action_symbol = symbol::make(action);
+    ownership::check(*kept_series, action_symbol, new_value ? &*kept_value : nullptr, index, part);
 }
 
 void do_at_skip(bool at)

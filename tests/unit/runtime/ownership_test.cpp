@@ -3,6 +3,8 @@
 
 #include <vector>
 
+#include "datatypes/registry.h"
+#include "datatypes/symbol.h"
 #include "runtime/collector.h"
 #include "runtime/hashtable.h"
 #include "runtime/ownership.h"
@@ -158,4 +160,18 @@ TEST_F(OwnershipTest, RecordsKeepTheirSeriesAliveUntilUnbound)
     ownership::unbind(series);
     EXPECT_EQ(ownership::find(owned), nullptr);
     EXPECT_EQ(hashtable::count(ownership::state.table), 0u);
+}
+
+// A series action tells the owner before and after the change.
+TEST_F(OwnershipTest, SeriesActionsTellTheOwner)
+{
+    Rooted block(make_block());
+    Rooted owner(make_object({}, true));
+    ownership::bind(*block, *owner, field_word());
+    Cell const value = cell::make(type_ids::integer, 0, 5);
+    datatype::actions(type_ids::block).append(*block, value, -1, false, 1, true);
+    ASSERT_EQ(notified.size(), 2u);
+    EXPECT_EQ(notified[0].action, symbol::make("append"));
+    EXPECT_EQ(notified[1].action, symbol::make("appended"));
+    EXPECT_EQ(notified[0].series, block->word2);
 }
