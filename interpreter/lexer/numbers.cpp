@@ -2,9 +2,7 @@
 
 #include "interpreter/lexer/numbers.h"
 
-#include <array>
 #include <limits>
-#include <vector>
 
 #include "runtime/float_text.h"
 #include "runtime/text_encoding.h"

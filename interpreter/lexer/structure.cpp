@@ -105,7 +105,7 @@ bool open_series(LexerState& state, TypeId type, std::uint8_t const* opening)
 
 // The point made of the numbers between a paren and its closing, once a comma turned the paren into a
 // point: two or three numbers, one more than the commas.
-bool point_from_cells(LexerState& state, std::uint32_t first, std::uint32_t count, std::uint32_t commas, Cell& value)
+bool point_from_cells(std::uint32_t first, std::uint32_t count, std::uint32_t commas, Cell& value)
 {
     if (count != commas + 1 || count < 2 || count > 3) return false;
     for (std::uint32_t i = 0; i < count; ++i)
@@ -113,7 +113,6 @@ bool point_from_cells(LexerState& state, std::uint32_t first, std::uint32_t coun
     float const x = coordinate(output_at(first));
     float const y = coordinate(output_at(first + 1));
     value = count == 2 ? makers::point2d(x, y) : makers::point3d(x, y, coordinate(output_at(first + 2)));
-    (void)state;
     return true;
 }
 
@@ -137,7 +136,7 @@ void finish_series(LexerState& state, std::uint32_t marker, TypeId made)
         } else if (made == type_ids::point2d) {
             std::uint8_t const* opening = state.input_start + opened.word3;
             std::uint32_t const commas = marker_commas(opened);
-            if (!point_from_cells(state, first, count, commas, value))
+            if (!point_from_cells(first, count, commas, value))
                 return syntax_error(state, opening, opening + 1, commas >= 2 ? type_ids::point3d : type_ids::point2d);
         } else {
             block::make_from_run(value, &output_at(first), count, made);

@@ -184,8 +184,8 @@ bool make_text(Cell& result, std::uint8_t const* start, std::uint8_t const* end,
     }
 }
 
-// The text of a token's bytes as a value: bytes of 128 and more are UTF-8 lead bytes (flagged, which
-// widens the units) or errors, never Latin-1 characters.
+// Whether the text decodes. Bytes of 128 and more must form UTF-8 sequences: a stray continuation byte
+// is an error, never a Latin-1 character.
 bool text_valid(std::uint8_t const* start, std::uint8_t const* end, bool escapes)
 {
     return decode_text(start, end, escapes, [](std::uint32_t) {});
@@ -325,7 +325,7 @@ bool decode_base64(std::vector<std::uint8_t> const& digits, std::vector<std::uin
 
 // ---- Words ----------------------------------------------------------------------------------------------
 
-// Checks that a name is UTF-8. May a word name be made of it?
+// A word's name must be UTF-8: symbols are interned from the bytes as they are.
 bool name_valid(std::uint8_t const* start, std::uint8_t const* end)
 {
     for (std::uint8_t const* p = start; p < end;) {

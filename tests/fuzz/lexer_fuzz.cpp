@@ -1,16 +1,19 @@
-// Fuzz target for the lexer: arbitrary bytes through every scan mode, as a binary! and as a string!. A
-// syntax error is an answer; a crash, a sanitizer report, an assertion or a hang is a fault.
+// Fuzz target for the lexer: arbitrary bytes through every scan mode, without and with a callback that
+// refuses events and moves the input, and as a string! through transcode. A syntax error is an answer; a
+// crash, a sanitizer report, an assertion or a hang is a fault.
 
 #include <cstddef>
 #include <cstdint>
 
 #include "datatypes/none.h"
+#include "datatypes/registry.h"
 #include "datatypes/string.h"
 #include "interpreter/lexer/lexer.h"
 #include "interpreter/lexer/transcode.h"
 #include "runtime/collector.h"
 #include "runtime/errors.h"
 #include "runtime/roots.h"
+#include "runtime/series.h"
 #include "runtime/stack.h"
 #include "runtime/startup.h"
 
@@ -33,10 +36,55 @@ template <typename Action> void guarded(Action&& action)
     stack::pop_frame_empty();
 }
 
+// A callback whose answers and moves of the input come from the input's own bytes: refusals of every
+// event, and a few moves of the index (clamped by the lexer) backward and forward.
+struct Answers {
+    std::uint8_t const* bytes = nullptr;
+    std::size_t size = 0;
+    std::size_t next = 0;
+    int moves_left = 0;
+
+    std::uint8_t draw() { return size == 0 ? 0 : bytes[next++ % size]; }
+};
+
+Answers answers;
+
+// The input as a binary!, for the callback's input argument. May allocate.
+Cell binary_input(std::uint8_t const* data, std::size_t size)
+{
+    NodeId const node = series::alloc_bytes(size);
+    for (std::size_t i = 0; i < size; ++i) buffer::append_byte(node, data[i]);
+    return cell::make(type_ids::binary, 0, node, 0);
+}
+
+Cell answer_event(Cell const&, Cell* arguments, std::uint32_t)
+{
+    std::uint8_t const choice = answers.draw();
+    if ((choice & 0xF0) == 0xA0 && answers.moves_left > 0) {
+        --answers.moves_left;
+        arguments[1].word1 = static_cast<std::uint32_t>(static_cast<std::int32_t>(arguments[1].word1) + (choice & 7) - 3);
+    }
+    return cell::make(type_ids::logic, (choice & 3) != 0);
+}
+
+Cell no_body(Cell const&) { return none_value; }
+
+// Values of the types whose modules are elsewhere are made in their cell layouts once registered.
+DatatypeRecord const stand_ins[] = {
+    { type_ids::file, type_ids::string, "file!", {} },   { type_ids::url, type_ids::string, "url!", {} },
+    { type_ids::tag, type_ids::string, "tag!", {} },     { type_ids::email, type_ids::string, "email!", {} },
+    { type_ids::ref, type_ids::string, "ref!", {} },     { type_ids::binary, no_parent, "binary!", {} },
+    { type_ids::pair, no_parent, "pair!", {} },          { type_ids::tuple, no_parent, "tuple!", {} },
+    { type_ids::time, type_ids::float_, "time!", {} },   { type_ids::percent, type_ids::float_, "percent!", {} },
+    { type_ids::point2d, no_parent, "point2D!", {} },    { type_ids::point3d, no_parent, "point3D!", {} },
+};
+
 bool start()
 {
     runtime::init();
+    for (DatatypeRecord const& record : stand_ins) datatype::register_(record);
     lexer::init();
+    lexer::callback_services = { answer_event, no_body };
     gc::state.enabled = true;
     return true;
 }
@@ -61,6 +109,17 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
             std::uint32_t consumed = 0;
             lexer::scan(*result, data, length, options, &consumed, none_value, none_value, nullptr);
             if (consumed > length) __builtin_trap();
+        });
+    }
+    // With a callback that refuses events and moves the input.
+    answers = { data, size, size / 2, 3 };
+    for (lexer::ScanOptions const& options : modes) {
+        guarded([&] {
+            Cell* result = stack::push(none_value);
+            std::uint32_t consumed = 0;
+            Cell const callback = cell::make(type_ids::function);
+            Rooted input(binary_input(data, size));
+            lexer::scan(*result, data, length, options, &consumed, callback, *input, nullptr);
         });
     }
     // The same bytes as text, when they are UTF-8, with a /part that reaches past them.
