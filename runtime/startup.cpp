@@ -13,6 +13,7 @@
 #include "datatypes/runtime_words.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
+#include "interpreter/lexer/lexer.h"
 #include "runtime/collector.h"
 #include "runtime/cycles.h"
 #include "runtime/errors.h"
@@ -88,8 +89,9 @@ void init()
     native::init();
     object::init();
     error::init(); // from here on a raised error is an error! value
-    // TODO: the checksum and compression method words, the process-output buffer, the lexer, the boot
-    // data and the evaluator.
+    // TODO: the checksum and compression method words, the process-output buffer.
+    lexer::init();
+    // TODO: the boot data and the evaluator.
     slots::init();
 }
 
