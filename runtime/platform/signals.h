@@ -9,9 +9,9 @@ namespace xol::platform {
 struct SignalHandlers {
     // A fault (SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGTRAP, SIGABRT) mapped to its runtime error status, with
     // the faulting instruction's address. Must be async-signal-safe and never return.
-    [[noreturn]] void (*fault)(int status, std::uintptr_t address);
+    void (*fault)(int status, std::uintptr_t address);
     // Control-C: must be async-signal-safe and never return.
-    [[noreturn]] void (*interrupt)();
+    void (*interrupt)();
     // Called before SIGTERM, SIGHUP and SIGQUIT take their default action (async-signal-safe).
     void (*before_termination)();
 };
