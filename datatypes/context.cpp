@@ -35,7 +35,8 @@ std::uint32_t slot_at(NodeId context, std::uint32_t position)
 std::uint32_t append_entry(RootedNode& context, SymbolId symbol)
 {
     std::uint32_t added = 0;
-    std::int32_t const found = hashtable::put_index(index_of(*context), symbol, false, *context, &added);
+    [[maybe_unused]] std::int32_t const found
+        = hashtable::put_index(index_of(*context), symbol, false, *context, &added);
     XOL_ASSERT(found < 0, "a word added twice");
     // The index may have grown (and nodes moved) before the word was written: the rooted node is current.
     word_at(*context, added)->word1 = *context;

@@ -286,7 +286,7 @@ void write_over(NodeId const& node, std::uint32_t offset, std::uint32_t code_poi
         buffer->head_address() + (std::uint64_t { offset } << buffer->unit_shift()), buffer->unit(), code_point);
 }
 
-bool is_text(TypeId type)
+[[maybe_unused]] bool is_text(TypeId type) // for the assertions
 {
     using type_ids::email, type_ids::file, type_ids::ref, type_ids::tag, type_ids::url;
     return type == type_ids::string || type == file || type == url || type == tag || type == email || type == ref;
