@@ -82,10 +82,10 @@ void bind_series(Cell const& given_value, Cell const& given_owner, Cell const& g
         NodeId const values = value_series(*value);
         if ((context_cell(value->word1).header & owner_flag) || values == no_node || cycles::find(values)) return;
         cycles::push(values);
-        NodeId const words = hashtable::key_series(context_cell(value->word1).word1);
-        for (std::uint32_t i = 0; i < node::buffer(values)->length(); ++i) {
+        // Each binding may allocate and move nodes: the series are found again from the rooted object.
+        for (std::uint32_t i = 0; i < node::buffer(value_series(*value))->length(); ++i) {
             Rooted field(node::buffer(value_series(*value))->head_cell()[i]);
-            Rooted field_word(node::buffer(words)->head_cell()[i]);
+            Rooted field_word(node::buffer(hashtable::key_series(context_cell(value->word1).word1))->head_cell()[i]);
             bool const is_owner_itself = cell::type_of(*field) == type_ids::object && field->word1 == owner->word1;
             if (!is_owner_itself) bind_series(*field, *owner, *field_word);
         }
@@ -121,7 +121,7 @@ void unbind(Cell const& given_value)
         NodeId const values = value_series(*value);
         if (values == no_node || cycles::find(values) || (context_cell(value->word1).header & owner_flag)) return;
         cycles::push(values);
-        for (std::uint32_t i = 0; i < node::buffer(values)->length(); ++i)
+        for (std::uint32_t i = 0; i < node::buffer(value_series(*value))->length(); ++i)
             unbind(node::buffer(value_series(*value))->head_cell()[i]);
         cycles::pop();
         return;
