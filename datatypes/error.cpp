@@ -265,7 +265,11 @@ Cell make_raised(RaisedError const& raised)
 {
     Cell const* arguments[3] = { nullptr, nullptr, nullptr };
     for (std::uint32_t i = 0; i < raised.argument_count && i < 3; ++i) arguments[i] = &raised.arguments[i];
-    return create(raised.id, arguments[0], arguments[1], arguments[2]);
+    Rooted error(create(raised.id, arguments[0], arguments[1], arguments[2]));
+    // The code being evaluated when the error was raised, from the expression that raised it.
+    Cell const* position = neighbours::evaluator.current_position;
+    if (position && series::is_cell_series(cell::type_of(*position))) set_field(*error, Field::near, *position);
+    return *error;
 }
 
 bool has_where(Cell const& error)

@@ -123,9 +123,13 @@ std::int32_t form_message(Cell const& given_template, Cell const& given_error, C
         } else if (type == type_ids::word || type == type_ids::get_word) {
             Cell const* value = field_named(object::context_of(*error), item->word2);
             Rooted argument(value ? *value : none_value);
+            // The frame goes, and the stack top comes back to where it was: the buffer may be a cell on
+            // the stack, which must stay below the top to stay alive.
+            Cell* const saved_top = stack::state.top;
             stack::push_native_frame(words::word_of(words::Word::body));
             limit = append_cut(*argument, buffer, limit, argument_width, syntax ? Text::Form : Text::MoldFlat);
             stack::pop_frame_empty();
+            stack::state.top = saved_top;
         }
         if (i + 1 < total) limit = string::append_ascii(buffer, " ", limit);
     }

@@ -1,4 +1,5 @@
-// The tracked heap: every block carries a 16-byte header linking it into one doubly linked list.
+// The tracked heap: every block carries a 32-byte header linking it into one doubly linked list and
+// recording its size, so that the memory statistics can total the live blocks.
 
 #include "runtime/heap.h"
 
@@ -14,17 +15,21 @@ namespace {
 struct alignas(16) BlockHeader {
     BlockHeader* previous;
     BlockHeader* next;
+    std::size_t size; // the bytes asked for
 };
-static_assert(sizeof(BlockHeader) == 16);
+static_assert(sizeof(BlockHeader) == block_header_size);
 
 struct HeapState {
     BlockHeader* first = nullptr;
     BlockHeader* last = nullptr;
     std::size_t count = 0;
+    std::size_t bytes = 0; // the sizes of the live blocks
 } state;
 
-void link(BlockHeader* block)
+void link(BlockHeader* block, std::size_t size)
 {
+    block->size = size;
+    state.bytes += size;
     block->previous = state.last;
     block->next = nullptr;
     if (state.last)
@@ -40,6 +45,7 @@ void unlink(BlockHeader* block)
     (block->previous ? block->previous->next : state.first) = block->next;
     (block->next ? block->next->previous : state.last) = block->previous;
     --state.count;
+    state.bytes -= block->size;
 }
 
 BlockHeader* header_of(void* block) { return static_cast<BlockHeader*>(block) - 1; }
@@ -58,7 +64,7 @@ void* allocate(std::size_t bytes)
 {
     auto* block = static_cast<BlockHeader*>(std::malloc(with_header(bytes)));
     if (!block) out_of_memory();
-    link(block);
+    link(block, bytes);
     return block + 1;
 }
 
@@ -73,13 +79,14 @@ void* reallocate(void* data, std::size_t bytes)
 {
     if (!data) return allocate(bytes);
     BlockHeader* old_block = header_of(data);
+    std::size_t const old_size = old_block->size;
     unlink(old_block);
     auto* block = static_cast<BlockHeader*>(std::realloc(old_block, with_header(bytes)));
     if (!block) {
-        link(old_block);
+        link(old_block, old_size);
         out_of_memory();
     }
-    link(block);
+    link(block, bytes);
     return block + 1;
 }
 
@@ -101,5 +108,6 @@ void free_all()
 }
 
 std::size_t block_count() { return state.count; }
+std::size_t live_bytes() { return state.bytes; }
 
 }

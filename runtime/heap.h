@@ -13,5 +13,7 @@ void* reallocate(void* block, std::size_t bytes); // a null block allocates
 void free(void* block);                    // a null block does nothing
 void free_all();
 std::size_t block_count();
+std::size_t live_bytes(); // the sizes asked for by the live blocks, headers excluded
+inline constexpr std::size_t block_header_size = 32;
 
 }

@@ -22,6 +22,11 @@ struct EvaluatorServices {
     // on-change*, 16 for on-deep-change*). The object change handlers are called through it.
     void (*call_function)(Cell const& function, NodeId context, Cell const& word, std::uint32_t callback_bit)
         = nullptr;
+    // Hears of every error raised, once its error! value is made and before the unwinding starts: the
+    // tracer reports it. It may run code, but leaves the error in flight as it found it.
+    void (*error_raised)(Cell const& error) = nullptr;
+    // The block being evaluated, at the expression about to run: an error's "near" field. Rooted there.
+    Cell const* current_position = nullptr;
 };
 
 struct ViewServices {

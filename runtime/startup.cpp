@@ -13,7 +13,12 @@
 #include "datatypes/runtime_words.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
+#include "interpreter/actions.h"
+#include "interpreter/boot.h"
+#include "interpreter/evaluator.h"
 #include "interpreter/lexer/lexer.h"
+#include "interpreter/natives/natives.h"
+#include "interpreter/trace.h"
 #include "runtime/collector.h"
 #include "runtime/cycles.h"
 #include "runtime/errors.h"
@@ -48,8 +53,8 @@ int run_interpreter(void*)
     platform::install_signal_handlers({ on_fault, on_interrupt, before_termination });
     try {
         init();
-        // TODO: the words and literals of the library, then its top-level code.
         gc::state.enabled = true;
+        boot::run_library();
         if (record.launch) record.launch();
         quit(0, 0);
     } catch (QuitRequest const& request) {
@@ -75,7 +80,6 @@ void init()
     extres::init();
     cycles::init();
     datatype::register_all();
-    // TODO: the action table.
     unicode::init_case_tables();
     string::init();
     // The value and frame stacks come before the names: the runtime words name the stacks' internal frames.
@@ -84,14 +88,19 @@ void init()
     context::init_global();
     datatype::make_type_words();
     words::init();
-    // TODO: the natives table, the parse stacks.
+    // TODO: the parse stacks.
     ownership::init();
     native::init();
     object::init();
     error::init(); // from here on a raised error is an error! value
     // TODO: the checksum and compression method words, the process-output buffer.
     lexer::init();
-    // TODO: the boot data and the evaluator.
+    actions::register_actions();
+    natives::register_natives();
+    interp::init();
+    trace::root_tracer();
+    // The built-in values described by the library's first source: typesets, natives and actions.
+    boot::read_specs();
     slots::init();
 }
 

@@ -8,7 +8,7 @@ is a heading and ignored. Directives are read in file order and may follow code 
 
     ;-- expect: TEXT         next line of standard output is exactly TEXT (nothing after it: empty line)
     ;-- expect error: TEXT   the script stops with an uncaught error whose report starts with the line
-                             TEXT; later "expect:" lines pin the rest of the report; exit status 1
+                             TEXT; later "expect:" lines may pin the rest of the report; exit status 1
     ;-- exit: N              the exit status is N (default 0, or 1 after "expect error:")
     ;-- stdin: TEXT          a line fed to standard input
     ;-- args: A "B C"        arguments after the script's name, split like a POSIX shell
@@ -197,7 +197,8 @@ def compare(where, stream, actual, expected):
             if later:
                 message += f"; that line is expected at line {later[0]} (out of order?)"
             return message
-    if len(actual) > len(expected):
+    # The lines after an uncaught error's first one are the rest of its report: pinned only when wanted.
+    if len(actual) > len(expected) and not any(is_error for _, _, is_error in expected):
         extra = actual[len(expected)]
         where_line = f"{where}:{expected[-1][0]}" if expected else where
         if stream == "stderr" and not expected:

@@ -1,0 +1,129 @@
+// The program's launch: the command line's options, then the script named there, run from its header on.
+
+#include "console/launch.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "console/prompt_loop.h"
+#include "datatypes/registry.h"
+#include "datatypes/string.h"
+#include "interpreter/boot.h"
+#include "interpreter/lexer/lexer.h"
+#include "runtime/errors.h"
+#include "runtime/output.h"
+#include "runtime/platform/environment.h"
+#include "runtime/platform/files.h"
+#include "runtime/quit.h"
+#include "runtime/roots.h"
+#include "runtime/stack.h"
+#include "runtime/startup.h"
+
+namespace xol::console {
+
+namespace {
+
+// A script named on the command line that cannot run ends the process with this status: an error
+// nothing catches, a missing header, code that needs compiling. A run that only printed its failure and
+// reported success would hide it from the shell.
+constexpr int script_failure_status = 1;
+
+struct CommandLine {
+    bool catch_mode = false; // "--catch": the prompt loop follows the script
+    std::string script; // empty when none is named
+};
+
+// Options are the arguments starting with "--" before the script's name. "--catch" is taken wherever it
+// stands among them; a lone "--" is stepped over and ends them.
+CommandLine read_command_line(std::vector<std::string> const& arguments)
+{
+    CommandLine line;
+    std::size_t i = 1;
+    while (i < arguments.size() && arguments[i].starts_with("--")) {
+        bool const ends_options = arguments[i] == "--";
+        if (arguments[i] == "--catch") line.catch_mode = true;
+        ++i;
+        if (ends_options) break;
+    }
+    if (i < arguments.size()) line.script = arguments[i];
+    return line;
+}
+
+// Where the header starts: "Xol", optionally "/System", any whitespace, then "[". Case-sensitive; npos
+// when there is none.
+std::size_t find_header(std::string_view text)
+{
+    for (std::size_t start = text.find("Xol"); start != std::string_view::npos; start = text.find("Xol", start + 1)) {
+        std::size_t position = start + 3;
+        if (text.substr(position).starts_with("/System")) position += 7;
+        while (position < text.size()
+            && (text[position] == ' ' || text[position] == '\t' || text[position] == '\n' || text[position] == '\r'))
+            ++position;
+        if (position < text.size() && text[position] == '[') return start;
+    }
+    return std::string_view::npos;
+}
+
+[[noreturn]] void fail(std::string_view message)
+{
+    print::cstr(message);
+    print::cstr("\n");
+    throw runtime::QuitRequest { script_failure_status };
+}
+
+// The script's folder becomes the current directory, so that the script finds its files beside it.
+void enter_folder_of(std::string_view path)
+{
+    std::size_t const slash = path.rfind('/');
+    if (slash == std::string_view::npos) return;
+    std::string const folder(path.substr(0, slash == 0 ? 1 : slash));
+    static_cast<void>(platform::set_current_dir(folder)); // it exists: the script was just read from it
+}
+
+[[noreturn]] void cannot_open(std::string_view path)
+{
+    Rooted name(string::from_utf8(path));
+    if (datatype::is_registered(type_ids::file)) cell::set_type(*name, type_ids::file);
+    fire_error(err::access::cannot_open, &*name);
+}
+
+void run_script(std::string const& path)
+{
+    // From here on an error nothing catches ends the run with the script's failure status.
+    errors::set_uncaught_status(script_failure_status);
+    std::optional<std::string> const text = platform::read_file(path);
+    if (!text) cannot_open(path);
+    enter_folder_of(path);
+
+    std::size_t const header = find_header(*text);
+    if (header == std::string::npos) fail("*** Error: Xol header not found!");
+    Rooted source(string::from_utf8(std::string_view(*text).substr(header)));
+    Rooted code(lexer::load_all(*source));
+    std::int32_t const start = boot::after_header(*code);
+    if (start < 0) {
+        bool const is_system = text->find("Xol/System") != std::string::npos;
+        fail(is_system ? "*** Error: contains Xol/System code which requires compilation!"
+                       : "*** Error: not a Xol program!");
+    }
+    // TODO: the preprocessor's expand-directives over the loaded code, and system/options/script,
+    // system/options/args and system/script/args, once they exist.
+    boot::evaluate_from(*code, static_cast<std::uint32_t>(start));
+}
+
+}
+
+void launch()
+{
+    CommandLine const line = read_command_line(runtime::record.arguments);
+    if (line.script.empty()) {
+        run_prompt_loop();
+        return;
+    }
+    run_script(line.script);
+    if (line.catch_mode) run_prompt_loop();
+}
+
+}

@@ -1,0 +1,83 @@
+// The stand-in read-eval-print loop: one line, one command; errors printed, the loop goes on.
+
+#include "console/prompt_loop.h"
+
+#include <iostream>
+#include <string>
+
+#include "datatypes/runtime_words.h"
+#include "datatypes/string.h"
+#include "datatypes/typed_actions.h"
+#include "interpreter/evaluator.h"
+#include "interpreter/lexer/lexer.h"
+#include "runtime/errors.h"
+#include "runtime/output.h"
+#include "runtime/platform/terminal.h"
+#include "runtime/roots.h"
+#include "runtime/stack.h"
+
+namespace xol::console {
+
+namespace {
+
+constexpr std::int32_t no_limit = 0x7FFFFFFF;
+
+void print_result(Cell const& value)
+{
+    if (cell::type_of(value) == type_ids::unset) return;
+    Rooted kept(value);
+    Rooted text(string::make(64));
+    std::int32_t const limit = string::append_ascii(*text, "== ", no_limit);
+    actions::mold_typed(*kept, *text, false, false, false, nullptr, limit, 0);
+    output_hooks::run_value_printers(*text, true);
+}
+
+// Loads and evaluates one line under a try frame: an error raised anywhere inside, or a break, return or
+// throw that finds no target, lands here and is printed. The stacks are left as they were found.
+void do_command(std::string const& line)
+{
+    Cell* const saved_base = stack::state.base;
+    Cell* const saved_top = stack::state.top;
+    Rooted result(cell::make(type_ids::unset));
+    bool failed = false;
+    {
+        Rooted source(string::from_utf8(line));
+        CallFrame* const guard = stack::push_try_frame(words::word_of(words::Word::body));
+        try {
+            Rooted code(lexer::load_all(*source));
+            interp::eval_block(*code, true);
+            *result = *stack::state.base;
+            stack::pop_frame_empty();
+        } catch (Unwind const& unwound) {
+            if (unwound.code != UnwindCode::Error) throw;
+            stack::land(guard);
+            *result = *(stack::state.top - 1);
+            failed = true;
+        }
+    }
+    stack::state.base = saved_base;
+    stack::state.top = saved_top;
+    if (failed) {
+        if (errors::services.print) errors::services.print(*result);
+        return;
+    }
+    print_result(*result);
+}
+
+}
+
+void run_prompt_loop()
+{
+    bool const prompting = platform::stdin_is_terminal();
+    std::string line;
+    for (;;) {
+        if (prompting) {
+            print::cstr(">> ");
+            conout::flush();
+        }
+        if (!std::getline(std::cin, line)) break;
+        do_command(line);
+    }
+}
+
+}

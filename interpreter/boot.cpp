@@ -1,0 +1,292 @@
+// Start-up's bridge to the library written in Xol: reading the built-in descriptions of library/boot.xol
+// into values, then evaluating the library's other sources in order.
+//
+// The descriptions are read, never evaluated: they make the values the evaluator itself stands on
+// (typesets for argument checks, the native! and action! values), so they cannot wait for it. Each entry
+// has one fixed shape, and a shape not met is a bug of the program, caught at every start.
+
+#include "interpreter/boot.h"
+
+#include <array>
+#include <cstdint>
+#include <source_location>
+#include <string_view>
+
+#include "datatypes/block.h"
+#include "datatypes/datatype.h"
+#include "datatypes/integer.h"
+#include "datatypes/native.h"
+#include "datatypes/registry.h"
+#include "datatypes/string.h"
+#include "datatypes/symbol.h"
+#include "datatypes/typeset.h"
+#include "datatypes/word.h"
+#include "interpreter/actions.h"
+#include "interpreter/evaluator.h"
+#include "interpreter/lexer/lexer.h"
+#include "interpreter/natives/natives.h"
+#include "runtime/assert.h"
+#include "runtime/collector.h"
+#include "runtime/roots.h"
+#include "runtime/series.h"
+#include "runtime/stack.h"
+
+namespace xol::boot {
+
+namespace {
+
+// A description that breaks its shape stops the process in every build, not only where assertions are on:
+// the values it would make are the ones every call relies on.
+void require(bool condition, char const* message, std::source_location where = std::source_location::current())
+{
+    if (!condition) assertion_failed(message, where);
+}
+
+// The symbol of every datatype's name by id, from the datatypes entry: the types not built yet are
+// known by name only, so that typesets can hold them from the start.
+struct BootState {
+    std::array<SymbolId, type_ids::last + 1> type_names {};
+};
+BootState state;
+
+Cell cell_at(Cell const& block, std::uint32_t index)
+{
+    return node::buffer(block.word2)->head_cell()[index];
+}
+std::uint32_t tail_of(Cell const& block)
+{
+    return node::buffer(block.word2)->length();
+}
+bool is_word_spelled(Cell const& value, TypeId type, std::string_view spelling)
+{
+    return cell::type_of(value) == type && symbol::spelling(word::symbol_of(value)) == spelling;
+}
+
+// The id of a datatype named by the word (case-blind, as words are), or 0.
+TypeId type_named(Cell const& word)
+{
+    SymbolId const wanted = symbol::resolve(word::symbol_of(word));
+    for (TypeId type = 1; type <= type_ids::last; ++type)
+        if (state.type_names[type] != 0 && symbol::resolve(state.type_names[type]) == wanted) return type;
+    return 0;
+}
+
+// Sets the global word that `name` (a word of any kind, bound to the global context) spells. May allocate.
+void set_global(Cell const& name, Cell const& value)
+{
+    Rooted kept_value(value);
+    Rooted target(name);
+    cell::set_type(*target, type_ids::word);
+    cell::clear_new_line(*target);
+    word::set(*target, *kept_value);
+}
+
+// The datatypes entry: names in id order. Each registered type's word gets its datatype!.
+// May allocate.
+void read_datatypes(Cell const& given_names)
+{
+    Rooted names(given_names);
+    require(tail_of(*names) - names->word1 == type_ids::last, "boot: the datatypes entry names every datatype");
+    for (TypeId type = 1; type <= type_ids::last; ++type) {
+        Cell const name = cell_at(*names, names->word1 + type - 1u);
+        require(cell::type_of(name) == type_ids::word, "boot: a datatype name is a word");
+        state.type_names[type] = word::symbol_of(name);
+        if (!datatype::is_registered(type)) continue;
+        require(symbol::spelling(word::symbol_of(name)) == datatype::name(type),
+            "boot: the datatypes entry names the registered types in id order");
+        set_global(name, datatype::make(type));
+    }
+}
+
+// The value a word of a type block stands for: its own datatype! or typeset!, or, for a datatype not
+// built yet, nothing at all (`unbuilt` says so).
+Cell type_value(Cell const& word, TypeId& unbuilt)
+{
+    unbuilt = 0;
+    Cell const value = *word::get_value(word);
+    TypeId const type = cell::type_of(value);
+    if (type == type_ids::datatype || type == type_ids::typeset) return value;
+    require(type == type_ids::unset, "boot: a type word names a datatype or a typeset");
+    unbuilt = type_named(word);
+    require(unbuilt != 0 && !datatype::is_registered(unbuilt), "boot: a type word names a datatype or a typeset");
+    return value;
+}
+
+// name!: typeset [...]: datatypes, and typesets already read, united.
+Cell make_typeset(Cell const& types)
+{
+    Cell result = typeset::make();
+    for (std::uint32_t i = types.word1; i < tail_of(types); ++i) {
+        Cell const item = cell_at(types, i);
+        require(cell::type_of(item) == type_ids::word, "boot: a typeset lists words");
+        TypeId unbuilt;
+        Cell const value = type_value(item, unbuilt);
+        if (unbuilt != 0) {
+            typeset::set_bit(result, unbuilt);
+        } else if (cell::type_of(value) == type_ids::datatype) {
+            typeset::set_bit(result, datatype::get(value));
+        } else {
+            result.word1 |= value.word1;
+            result.word2 |= value.word2;
+            result.word3 |= value.word3;
+        }
+    }
+    return result;
+}
+
+// Leaves out of a type block the datatypes not built yet: the argument check builds its typeset from
+// the block's words, and no value of such a type can reach the call anyway. Nested blocks (a callback's
+// own spec) are documentation and stay. Allocates nothing.
+void drop_unbuilt_types(Cell const& types)
+{
+    std::uint32_t kept = types.word1;
+    for (std::uint32_t i = types.word1; i < tail_of(types); ++i) {
+        Cell const item = cell_at(types, i);
+        if (cell::type_of(item) == type_ids::word) {
+            TypeId unbuilt;
+            type_value(item, unbuilt);
+            if (unbuilt != 0) continue;
+        }
+        node::buffer(types.word2)->head_cell()[kept++] = item;
+    }
+    block::rs_set_tail_at(types, kept);
+}
+
+void normalize_spec(Cell const& spec)
+{
+    for (std::uint32_t i = spec.word1; i < tail_of(spec); ++i) {
+        Cell const item = cell_at(spec, i);
+        if (cell::type_of(item) == type_ids::block) drop_unbuilt_types(item);
+    }
+}
+
+// The values of a source's text, as a block. May allocate.
+Cell load_source(SourceFile const& source)
+{
+    Rooted text(string::from_utf8(source.text));
+    return lexer::load_all(*text);
+}
+
+enum class BuiltIn { Native, Action };
+
+struct Counts {
+    std::int32_t natives = 0;
+    std::int32_t last_native = 0;
+    std::int32_t actions = 0;
+    std::int32_t last_action = 0;
+};
+
+// name: native N [spec] or name: action N [spec]. May allocate.
+void make_builtin(BuiltIn kind, Cell const& name, Cell const& index_value, Cell const& given_spec, Counts& counts)
+{
+    require(cell::type_of(index_value) == type_ids::integer, "boot: a native or action index is an integer");
+    require(cell::type_of(given_spec) == type_ids::block, "boot: a native or action spec is a block");
+    std::int32_t const index = integer::get(index_value);
+    Rooted spec(given_spec);
+    normalize_spec(*spec);
+    if (kind == BuiltIn::Native) {
+        require(index == counts.last_native + 1, "boot: natives come in index order, each once");
+        counts.last_native = index;
+        ++counts.natives;
+        native::set_builtin_shape(native::type_id, index, *spec);
+        Rooted value(native::make_value(native::type_id, *spec, index, true));
+        natives::add_builtin(index, *value);
+        set_global(name, *value);
+    } else {
+        require(index > counts.last_action && index <= actions::count, "boot: actions come in index order, each once");
+        require(
+            index != actions::eval_path_index && index != actions::set_path_index && index != actions::compare_index,
+            "boot: eval-path, set-path and compare have no action value");
+        counts.last_action = index;
+        ++counts.actions;
+        native::set_builtin_shape(action::type_id, index, *spec);
+        Rooted value(native::make_value(action::type_id, *spec, index, true));
+        actions::add_builtin(index, *value);
+        set_global(name, *value);
+    }
+}
+
+}
+
+std::int32_t after_header(Cell const& block)
+{
+    for (std::uint32_t i = block.word1; i < tail_of(block); ++i) {
+        if (!is_word_spelled(cell_at(block, i), type_ids::word, "Xol")) continue;
+        if (i + 1 < tail_of(block) && cell::type_of(cell_at(block, i + 1)) == type_ids::block)
+            return static_cast<std::int32_t>(i + 2);
+        return -1; // the first Xol word decides
+    }
+    return -1;
+}
+
+void read_specs()
+{
+    state = BootState {};
+    std::span<SourceFile const> const sources = library_sources();
+    require(!sources.empty(), "boot: the descriptions are embedded");
+    Rooted entries(load_source(sources[0]));
+    std::int32_t const start = after_header(*entries);
+    require(start >= 0, "boot: the descriptions start with a header");
+    std::uint32_t position = static_cast<std::uint32_t>(start);
+    std::uint32_t const tail = tail_of(*entries);
+
+    require(position + 1 < tail && is_word_spelled(cell_at(*entries, position), type_ids::word, "datatypes")
+            && cell::type_of(cell_at(*entries, position + 1)) == type_ids::block,
+        "boot: the datatypes entry comes first");
+    read_datatypes(cell_at(*entries, position + 1));
+    position += 2;
+
+    Counts counts;
+    while (position < tail) {
+        Rooted name(cell_at(*entries, position));
+        require(cell::type_of(*name) == type_ids::set_word && position + 2 < tail,
+            "boot: an entry is a set-word, its kind and at least one value");
+        Cell const kind = cell_at(*entries, position + 1);
+        if (is_word_spelled(kind, type_ids::word, "typeset")) {
+            Cell const types = cell_at(*entries, position + 2);
+            require(cell::type_of(types) == type_ids::block, "boot: a typeset entry holds a block");
+            require(counts.natives == 0 && counts.actions == 0, "boot: typesets come before natives and actions");
+            set_global(*name, make_typeset(types));
+            position += 3;
+            continue;
+        }
+        bool const is_native = is_word_spelled(kind, type_ids::word, "native");
+        require(is_native || is_word_spelled(kind, type_ids::word, "action"),
+            "boot: an entry is a typeset, native or action");
+        require(position + 3 < tail, "boot: a native or action entry holds an index and a spec");
+        require(!is_native || counts.actions == 0, "boot: natives come before actions");
+        Rooted index_value(cell_at(*entries, position + 2));
+        Rooted spec(cell_at(*entries, position + 3));
+        make_builtin(is_native ? BuiltIn::Native : BuiltIn::Action, *name, *index_value, *spec, counts);
+        position += 4;
+    }
+    require(counts.natives == natives::builtin_count, "boot: every native is described");
+    require(counts.actions == actions::count - 3, "boot: every action with a word is described");
+    // What was loaded only to be read (the entries, their typeset blocks, the text) goes at once, so that
+    // the run starts with live values only.
+    gc::collect();
+}
+
+void evaluate_from(Cell const& given_code, std::uint32_t start)
+{
+    Rooted code(given_code);
+    code->word1 = start;
+    Cell* const saved_top = stack::state.top;
+    stack::push_native_frame(word::make_global("do"));
+    interp::eval_block(*code, true);
+    stack::pop_frame_empty();
+    stack::state.top = saved_top;
+}
+
+void run_library()
+{
+    std::span<SourceFile const> const sources = library_sources();
+    for (std::size_t i = 1; i < sources.size(); ++i) {
+        Rooted code(load_source(sources[i]));
+        std::int32_t const start = after_header(*code);
+        require(start >= 0, "boot: a library source starts with a header");
+        evaluate_from(*code, static_cast<std::uint32_t>(start));
+    }
+}
+
+}

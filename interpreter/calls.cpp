@@ -1,0 +1,586 @@
+// Calls of function values: the frame, the arguments fetched and checked from the code, the refinements
+// from a path, and the run of the native, action, function body or routine.
+
+#include "interpreter/calls.h"
+
+#include "datatypes/context.h"
+#include "datatypes/datatype.h"
+#include "datatypes/error.h"
+#include "datatypes/function.h"
+#include "datatypes/integer.h"
+#include "datatypes/logic.h"
+#include "datatypes/runtime_words.h"
+#include "datatypes/symbol.h"
+#include "datatypes/typeset.h"
+#include "datatypes/word.h"
+#include "interpreter/actions.h"
+#include "interpreter/natives/natives.h"
+#include "interpreter/routines.h"
+#include "interpreter/trace.h"
+#include "runtime/errors.h"
+#include "runtime/memory.h"
+#include "runtime/series.h"
+#include "runtime/roots.h"
+#include "runtime/stack.h"
+
+namespace xol::interp {
+
+namespace {
+
+constexpr std::int32_t max_refinements = 16; // the most any built-in has is 11
+
+Cell const unset_value = cell::make(type_ids::unset);
+Cell const none_value = cell::make(type_ids::none);
+
+bool is_native_like(TypeId type) { return type == type_ids::native || type == type_ids::action; }
+
+Cell name_or_anonymous(Cell const* name)
+{
+    if (name && cell::type_of(*name) == type_ids::word) return *name;
+    if (name && word::is_any_word(cell::type_of(*name))) return Cell { type_ids::word, name->word1, name->word2, name->word3 };
+    return words::word_of(words::Word::anon);
+}
+
+// The k-th argument or refinement word of a spec (word!, get-word!, lit-word!, refinement! cells in order),
+// as a word!: what argument errors name.
+Cell spec_word(Cell const& function, std::uint32_t k)
+{
+    SeriesBuffer* spec = node::buffer(function.word2);
+    std::uint32_t seen = 0;
+    for (Cell const* item = spec->head_cell(); item < spec->tail_cell(); ++item) {
+        TypeId const type = cell::type_of(*item);
+        if (type != type_ids::word && type != type_ids::get_word && type != type_ids::lit_word
+            && type != type_ids::refinement)
+            continue;
+        if (seen++ == k) return Cell { type_ids::word, item->word1, item->word2, item->word3 };
+    }
+    return words::word_of(words::Word::anon);
+}
+
+// ---- Descriptors ---------------------------------------------------------------------------------------
+
+Cell* append_typeset(Cell const& block, Cell const& spec, std::uint32_t next, ArgumentKind kind)
+{
+    SeriesBuffer* buffer = node::buffer(spec.word2);
+    Cell* entry;
+    if (next < buffer->length() && cell::type_of(buffer->head_cell()[next]) == type_ids::block
+        && node::buffer(buffer->head_cell()[next].word2)->length() > buffer->head_cell()[next].word1) {
+        Cell const types = buffer->head_cell()[next];
+        entry = typeset::make_from_block(block, types);
+    } else {
+        entry = typeset::make_default(block);
+    }
+    entry->header |= static_cast<std::uint32_t>(kind) << argument_kind_shift;
+    return entry;
+}
+
+bool is_word_like(TypeId type)
+{
+    return type == type_ids::word || type == type_ids::get_word || type == type_ids::lit_word
+        || type == type_ids::refinement;
+}
+
+Cell build_descriptors(Cell const& function)
+{
+    bool const native_like = is_native_like(cell::type_of(function));
+    Rooted spec(cell::make(type_ids::block, 0, function.word2, 0));
+    Rooted block(cell::make(type_ids::block, 0, series::alloc_cells(8), 0));
+    std::uint32_t const length = node::buffer(spec->word2)->length();
+    std::int32_t locals = 0;
+    std::uint32_t refinement_ordinal = 0;
+    SymbolId const local_symbol = symbol::resolve(words::refinement_of(words::RefinementWord::local).word2);
+    SymbolId const return_symbol = symbol::resolve(words::symbol_of(words::Symbol::return_));
+    for (std::uint32_t i = 0; i < length; ++i) {
+        Cell const item = node::buffer(spec->word2)->head_cell()[i];
+        switch (cell::type_of(item)) {
+        case type_ids::word:
+            append_typeset(*block, *spec, i + 1, ArgumentKind::Evaluated);
+            break;
+        case type_ids::get_word:
+            append_typeset(*block, *spec, i + 1, ArgumentKind::Literal);
+            break;
+        case type_ids::lit_word:
+            append_typeset(*block, *spec, i + 1, ArgumentKind::Quoted);
+            break;
+        case type_ids::set_word:
+            if (symbol::resolve(item.word2) != return_symbol) fire_error(err::script::bad_func_def, &item);
+            append_typeset(*block, *spec, i + 1, ArgumentKind::NotFetched);
+            break;
+        case type_ids::refinement:
+            if (symbol::resolve(item.word2) == local_symbol) {
+                std::uint32_t j = i;
+                for (; j < length; ++j) {
+                    TypeId const type = cell::type_of(node::buffer(spec->word2)->head_cell()[j]);
+                    if (type == type_ids::set_word) break;
+                    if (is_word_like(type)) ++locals;
+                }
+                i = j - 1;
+            } else {
+                Cell copy = item;
+                copy.word3 = ++refinement_ordinal;
+                XOL_ASSERT(!native_like || refinement_ordinal <= max_refinements, "a built-in with too many refinements");
+                series::append_cell(*block)[0] = copy;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    if (native_like && refinement_ordinal > 0)
+        integer::make_in(*block, static_cast<std::int32_t>(refinement_ordinal));
+    else if (!native_like && locals > 0)
+        integer::make_in(*block, locals);
+    return *block;
+}
+
+SeriesBuffer* descriptor_buffer(NodeId node) { return node::buffer(node); }
+
+// ---- Argument fetching ---------------------------------------------------------------------------------
+
+struct Fetch {
+    Cell const& function;
+    CallSite const& site;
+    NodeId descriptors;
+    bool function_like; // function! or routine!: every slot gets a cell
+    std::uint32_t count = 0; // argument cells pushed
+    std::int32_t locals = 0;
+    std::int32_t refinements[max_refinements];
+    bool seen_refinement = false;
+};
+
+Cell call_name(CallSite const& site) { return name_or_anonymous(site.name); }
+
+[[noreturn]] void fire_no_arg(Fetch const& fetch, std::uint32_t slot)
+{
+    Cell const name = call_name(fetch.site);
+    Cell const argument = spec_word(fetch.function, slot);
+    fire_error(err::script::no_arg, &name, &argument);
+}
+
+void check_type(Fetch const& fetch, Cell const& typeset, Cell const& value, std::uint32_t slot)
+{
+    TypeId const type = cell::type_of(value);
+    if (typeset::has(typeset, type)) return;
+    Cell const name = call_name(fetch.site);
+    Cell const datatype = datatype::make(type);
+    Cell const argument = spec_word(fetch.function, slot);
+    fire_error(err::script::expect_arg, &name, &datatype, &argument);
+}
+
+// Pushes one argument value read from the code, as its kind says; answers the new position.
+std::uint32_t fetch_one(Fetch const& fetch, ArgumentKind kind, std::uint32_t position, std::uint32_t slot)
+{
+    Code const& code = fetch.site.code;
+    if (position >= code.end || position >= node::buffer(code.series.word2)->length()) fire_no_arg(fetch, slot);
+    if (kind == ArgumentKind::Evaluated) {
+        if (fetch.site.mode & call_safer) {
+            Code const one { code.series, position + 1 };
+            return eval_expression(one, position, fetch.site.infix, true, false);
+        }
+        return eval_expression(code, position, fetch.site.infix, true, false);
+    }
+    Cell const cell = node::buffer(code.series.word2)->head_cell()[position];
+    if (trace::state.on) trace::event(trace::fetch, &code.series, static_cast<std::int32_t>(position), nullptr, &cell);
+    if (kind == ArgumentKind::Quoted) {
+        switch (cell::type_of(cell)) {
+        case type_ids::paren: {
+            stack::push_native_frame_eval(words::word_of(words::Word::anon));
+            eval_block(cell, true);
+            stack::pop_frame_keep();
+            break;
+        }
+        case type_ids::get_word:
+            stack::push(*word::get_value(cell));
+            break;
+        case type_ids::get_path:
+            eval_path_alone(cell, PathMode::Get, false);
+            break;
+        default:
+            stack::push(cell);
+            break;
+        }
+    } else {
+        stack::push(cell);
+    }
+    if (trace::state.on)
+        trace::event(trace::push, &code.series, static_cast<std::int32_t>(position), nullptr, stack::state.top - 1);
+    return position + 1;
+}
+
+bool values_left(CallSite const& site, std::uint32_t position)
+{
+    return position < site.code.end && position < node::buffer(site.code.series.word2)->length();
+}
+
+// The refinements named by the path after the function's name (or by refinement! values in apply's named
+// mode): each switched on or off, its arguments fetched into place.
+std::uint32_t fetch_refinements(Fetch& fetch, std::uint32_t position)
+{
+    CallSite const& site = fetch.site;
+    bool const named_mode = (site.mode & call_apply_named) != 0 && !site.path;
+    if (!site.path && !named_mode) return position;
+    std::uint32_t element_index = site.path_rest;
+    Cell* const base = stack::state.base;
+    while (true) {
+        Cell element;
+        if (site.path) {
+            if (element_index >= node::buffer(site.path->word2)->length()) break;
+            element = node::buffer(site.path->word2)->head_cell()[element_index++];
+        } else {
+            if (!values_left(site, position)) break;
+            element = node::buffer(site.code.series.word2)->head_cell()[position];
+        }
+        TypeId const element_type = cell::type_of(element);
+        bool const acceptable = element_type == type_ids::get_word
+            || element_type == (named_mode ? type_ids::refinement : type_ids::word);
+        if (!acceptable) {
+            if (site.mode != call_evaluate && !fetch.seen_refinement) break;
+            fire_error(err::script::bad_refine, &element);
+        }
+        Rooted kept_element(element);
+        bool on = true;
+        if (named_mode) {
+            ++position;
+            if (values_left(site, position)) {
+                position = eval_expression(site.code, position, false, true, false);
+                Cell const truth = stack::state.top[-1];
+                stack::pop(1);
+                if (cell::type_of(truth) == type_ids::unset) fire_error(err::script::no_value, &*kept_element);
+                on = logic::true_q(truth);
+            } else {
+                on = false;
+            }
+        } else if (element_type == type_ids::get_word) {
+            Cell const value = *word::get_value(element);
+            if (cell::type_of(value) == type_ids::unset) fire_error(err::script::no_value, &*kept_element);
+            on = logic::true_q(value);
+        }
+
+        // Its entry among the descriptors, and the slot it has among the function's cells.
+        SymbolId const symbol = symbol::resolve(element.word2);
+        SeriesBuffer* descriptors = descriptor_buffer(fetch.descriptors);
+        std::uint32_t const total = descriptors->length();
+        std::uint32_t entry_index = 0;
+        std::uint32_t slot = 0;
+        bool found = false;
+        for (; entry_index < total; ++entry_index) {
+            Cell const& entry = descriptors->head_cell()[entry_index];
+            TypeId const type = cell::type_of(entry);
+            if (type == type_ids::refinement && symbol::resolve(entry.word2) == symbol) {
+                found = true;
+                break;
+            }
+            if (type == type_ids::refinement
+                || (type == type_ids::typeset && argument_kind(entry) != ArgumentKind::NotFetched))
+                ++slot;
+        }
+        if (!found) {
+            Cell const name = call_name(site);
+            fire_error(err::script::no_refine, &name, &*kept_element);
+        }
+        std::uint32_t const ordinal = descriptors->head_cell()[entry_index].word3;
+        if (fetch.function_like) {
+            Cell& flag = base[slot];
+            if (cell::type_of(flag) == type_ids::logic && logic::get(flag)) {
+                Cell const shown = site.path ? *site.path : *kept_element;
+                fire_error(err::script::dup_refine, &shown);
+            }
+            flag = logic::make(on);
+        } else if (on) {
+            if (fetch.refinements[ordinal - 1] != -1) {
+                Cell const shown = site.path ? *site.path : *kept_element;
+                fire_error(err::script::dup_refine, &shown);
+            }
+            fetch.refinements[ordinal - 1] = static_cast<std::int32_t>(fetch.count);
+        }
+        // Its arguments: the entries that follow, up to the next refinement.
+        std::uint32_t argument_slot = slot + 1;
+        for (std::uint32_t i = entry_index + 1; i < descriptor_buffer(fetch.descriptors)->length(); ++i) {
+            Cell const entry = descriptor_buffer(fetch.descriptors)->head_cell()[i];
+            if (cell::type_of(entry) != type_ids::typeset) break;
+            ArgumentKind const kind = argument_kind(entry);
+            if (kind == ArgumentKind::NotFetched) continue;
+            if ((site.mode & call_safer) && !on) {
+                if (values_left(site, position)) ++position;
+                ++argument_slot;
+                continue;
+            }
+            position = fetch_one(fetch, kind, position, argument_slot);
+            if (on) {
+                check_type(fetch, entry, stack::state.top[-1], argument_slot);
+                if (fetch.function_like) {
+                    base[argument_slot] = stack::state.top[-1];
+                    stack::pop(1);
+                } else {
+                    ++fetch.count;
+                }
+            } else {
+                stack::pop(1);
+            }
+            ++argument_slot;
+        }
+    }
+    return position;
+}
+
+std::uint32_t fetch_arguments(Fetch& fetch, std::uint32_t position)
+{
+    CallSite const& site = fetch.site;
+    std::uint32_t const mode = site.mode & (call_apply_all | call_apply_named);
+    bool active = true;
+    bool first = true;
+    std::uint32_t slot = 0;
+    std::uint32_t const total = descriptor_buffer(fetch.descriptors)->length();
+    for (std::uint32_t i = 0; i < total; ++i) {
+        Cell const entry = descriptor_buffer(fetch.descriptors)->head_cell()[i];
+        switch (cell::type_of(entry)) {
+        case type_ids::typeset: {
+            ArgumentKind const kind = argument_kind(entry);
+            if (kind == ArgumentKind::NotFetched) break;
+            if (!active) {
+                if (fetch.function_like) stack::push(none_value);
+                // apply/all still evaluates the arguments of a refinement that is off, and drops them.
+                if (mode == call_apply_all && !site.path && values_left(site, position)) {
+                    position = fetch_one(fetch, kind, position, slot);
+                    stack::pop(1);
+                }
+                ++slot;
+                break;
+            }
+            if (mode != call_evaluate && !values_left(site, position)) {
+                stack::push(none_value);
+            } else if (typeset::has(entry, type_ids::unset) && !values_left(site, position)
+                && kind == ArgumentKind::Quoted) {
+                stack::push(unset_value);
+            } else if (!(site.infix && first)) {
+                position = fetch_one(fetch, kind, position, slot);
+            }
+            check_type(fetch, entry, stack::state.top[-1], slot);
+            first = false;
+            ++fetch.count;
+            ++slot;
+            break;
+        }
+        case type_ids::refinement:
+            fetch.seen_refinement = true;
+            if (mode != call_evaluate && !site.path) {
+                if (!values_left(site, position) || mode == call_apply_named) {
+                    if (fetch.function_like) stack::push(logic::make(false));
+                    active = !values_left(site, position);
+                } else {
+                    position = eval_expression(site.code, position, false, true, false);
+                    Cell const truth = stack::state.top[-1];
+                    if (cell::type_of(truth) != type_ids::logic) check_type(fetch, typeset::make(), truth, slot);
+                    active = logic::get(truth);
+                    if (!fetch.function_like) {
+                        stack::pop(1);
+                        if (active) fetch.refinements[entry.word3 - 1] = static_cast<std::int32_t>(fetch.count);
+                    }
+                }
+            } else {
+                if (fetch.function_like) stack::push(logic::make(false));
+                active = false;
+            }
+            ++slot;
+            break;
+        case type_ids::integer:
+            if (fetch.function_like) fetch.locals = integer::get(entry);
+            break;
+        default:
+            break;
+        }
+    }
+    return fetch_refinements(fetch, position);
+}
+
+// The entry an action! value reaches from the evaluator. eval-path and compare take machine arguments and
+// set-path has no entry: a made action! of those indexes has nothing it can be called with.
+actions::Entry action_entry(std::int32_t index)
+{
+    actions::Entry const entry = actions::entry(index);
+    if (!entry || index == actions::eval_path_index || index == actions::compare_index)
+        fire_error(err::internal::not_done);
+    return entry;
+}
+
+// Runs an interpreted body with the frame's cells as the function's context values.
+void run_body(Cell const& function, Cell const& body)
+{
+    NodeId const context = function::context_of(function);
+    CallFrame* const frame = stack::top_frame();
+    context::set_stack_values(context, stack::state.base);
+    stack::set_top_frame_bit28(true);
+    bool const saved_trace = trace::state.on;
+    if (function.header & function::no_trace_flag)
+        trace::state.on = false;
+    else if (function.header & function::trace_flag)
+        trace::state.on = trace::state.requested_on;
+    if (trace::state.on) trace::event(trace::prolog, &body, 0, &function, nullptr);
+    try {
+        eval_block(body, true);
+    } catch (Unwind const& unwind) {
+        if (unwind.code != UnwindCode::Return && unwind.code != UnwindCode::Exit) {
+            trace::state.on = saved_trace;
+            throw;
+        }
+        stack::land(frame);
+        stack::state.top = stack::state.base + 1;
+    }
+    if (trace::state.on) trace::event(trace::epilog, &body, 0, &function, nullptr);
+    trace::state.on = saved_trace;
+}
+
+}
+
+Cell descriptors(Cell const& function)
+{
+    TypeId const type = cell::type_of(function);
+    XOL_ASSERT(type == type_ids::native || type == type_ids::action || type == type_ids::function
+            || type == type_ids::routine,
+        "descriptors of a value that is not a function");
+    (void)type;
+    Cell const cached = function::record_cell(function, 1);
+    if (cell::type_of(cached) == type_ids::block) return cached;
+    Rooted kept(function);
+    Cell const built = build_descriptors(*kept);
+    function::record_cell(*kept, 1) = built;
+    return built;
+}
+
+std::uint32_t call_by_type(Cell const& given, CallSite const& site)
+{
+    Rooted function(given);
+    TypeId const type = cell::type_of(*function);
+    Rooted name_cell(name_or_anonymous(site.name));
+    Cell const& name = *name_cell;
+    if (trace::state.on) {
+        if (site.infix) ++stack::state.top;
+        trace::event(trace::open, &site.code.series, static_cast<std::int32_t>(site.position), nullptr, &name);
+        if (site.infix) --stack::state.top;
+    }
+    Cell* const slot = site.infix ? stack::state.top - 1 : stack::state.top;
+    if (!site.infix) stack::push(*function);
+    RootedNode descriptor_node(descriptors(*function).word2);
+
+    Fetch fetch { *function, site, *descriptor_node, !is_native_like(type) };
+    if (!fetch.function_like)
+        for (std::int32_t& position : fetch.refinements) position = -1;
+
+    std::uint32_t position = site.position;
+    if (site.infix) {
+        // The left operand becomes the new frame's first argument.
+        stack::state.top = slot;
+    }
+    if (is_native_like(type)) {
+        stack::push_native_frame_eval(name);
+        if (site.infix) stack::state.top = stack::state.base + 1;
+        position = fetch_arguments(fetch, position);
+        if (trace::state.on) trace::event(trace::call, &site.code.series, static_cast<std::int32_t>(position), &name, &*function);
+        std::int32_t const index = static_cast<std::int32_t>(function->word1) + 1;
+        if (type == type_ids::native) {
+            natives::Entry const entry = natives::entry(index);
+            if (!entry) fire_error(err::internal::not_done);
+            entry(false, fetch.refinements);
+        } else {
+            action_entry(index)(fetch.refinements);
+        }
+    } else if (type == type_ids::function) {
+        stack::push_call_frame_eval(name, function::context_of(*function));
+        if (site.infix) stack::state.top = stack::state.base + 1;
+        position = fetch_arguments(fetch, position);
+        if (trace::state.on) trace::event(trace::call, &site.code.series, static_cast<std::int32_t>(position), &name, &*function);
+        if (fetch.locals > 0) {
+            stack::push(logic::make(false));
+            for (std::int32_t i = 1; i < fetch.locals; ++i) stack::push(none_value);
+        }
+        Cell const body = function::record_cell(*function, function::body_cell);
+        if (cell::type_of(body) == type_ids::block) {
+            run_body(*function, body);
+        } else {
+            *stack::state.base = unset_value;
+            stack::state.top = stack::state.base + 1;
+        }
+    } else {
+        stack::push_native_frame_eval(name);
+        if (site.infix) stack::state.top = stack::state.base + 1;
+        position = fetch_arguments(fetch, position);
+        if (trace::state.on) trace::event(trace::call, &site.code.series, static_cast<std::int32_t>(position), &name, &*function);
+        routines::call(*function);
+    }
+
+    // The result takes the place of the function value (or of the left operand).
+    Cell* const result = stack::state.base;
+    if (type == type_ids::function)
+        stack::pop_frame_keep_restore();
+    else
+        stack::pop_frame_keep();
+    *slot = *result;
+    if (site.pushed) {
+        stack::state.top = slot + 1;
+    } else {
+        *stack::state.base = *slot;
+        stack::state.top = stack::state.base + 1;
+    }
+    if (trace::state.on)
+        trace::event(trace::return_, &site.code.series, static_cast<std::int32_t>(position), &name, stack::state.top - 1);
+    return position;
+}
+
+void call_pushed(Cell const& given, Cell const& given_name)
+{
+    Rooted function(given);
+    Rooted name(given_name);
+    RootedNode descriptor_node(descriptors(*function).word2);
+    Cell* const slot = stack::state.top - 2;
+    stack::state.top = slot;
+    stack::push_native_frame_eval(*name);
+    stack::state.top = stack::state.base + 2;
+    Code const no_code { *function, 0 };
+    CallSite const site { no_code, 0, nullptr, 0, &*name, nullptr, call_evaluate, true, true };
+    Fetch fetch { *function, site, *descriptor_node, false };
+    for (std::int32_t& position : fetch.refinements) position = -1;
+    std::uint32_t checked = 0;
+    for (std::uint32_t i = 0; i < descriptor_buffer(*descriptor_node)->length() && checked < 2; ++i) {
+        Cell const entry = descriptor_buffer(*descriptor_node)->head_cell()[i];
+        if (cell::type_of(entry) != type_ids::typeset || argument_kind(entry) == ArgumentKind::NotFetched) continue;
+        check_type(fetch, entry, stack::state.base[checked], checked);
+        ++checked;
+    }
+    std::int32_t const index = static_cast<std::int32_t>(function->word1) + 1;
+    if (cell::type_of(*function) == type_ids::native) {
+        natives::Entry const entry = natives::entry(index);
+        if (!entry) fire_error(err::internal::not_done);
+        entry(false, fetch.refinements);
+    } else {
+        action_entry(index)(fetch.refinements);
+    }
+    Cell* const result = stack::state.base;
+    stack::pop_frame_keep();
+    *slot = *result;
+    stack::state.top = slot + 1;
+}
+
+void call_function(Cell const& given, NodeId, Cell const&, std::uint32_t event_mask)
+{
+    Rooted function(given);
+    bool const saved_trace = trace::state.on;
+    if (trace::state.on && event_mask != 0 && (event_mask & trace::state.mask) == 0) trace::state.on = false;
+    // Callers push what they know; the slots they did not push are filled as an unused refinement would be.
+    NodeId const context = function::context_of(*function);
+    std::uint32_t const slots = context::word_count(context);
+    while (static_cast<std::uint32_t>(stack::state.top - stack::state.base) < slots) {
+        std::uint32_t const index = static_cast<std::uint32_t>(stack::state.top - stack::state.base);
+        bool const refinement = cell::type_of(*context::word_at(context, index)) == type_ids::refinement;
+        stack::push(refinement ? logic::make(false) : none_value);
+    }
+    Cell const body = function::record_cell(*function, function::body_cell);
+    if (cell::type_of(body) == type_ids::block) {
+        run_body(*function, body);
+    } else {
+        *stack::state.base = unset_value;
+        stack::state.top = stack::state.base + 1;
+    }
+    trace::state.on = saved_trace;
+}
+
+}

@@ -1,0 +1,384 @@
+// The evaluator: blocks, expressions, words, set-words, paths and the infix lookahead.
+
+#include "interpreter/evaluator.h"
+
+#include "datatypes/context.h"
+#include "datatypes/function.h"
+#include "datatypes/op.h"
+#include "datatypes/runtime_words.h"
+#include "datatypes/symbol.h"
+#include "datatypes/word.h"
+#include "interpreter/actions.h"
+#include "interpreter/calls.h"
+#include "datatypes/typed_actions.h"
+#include "interpreter/fast_paths.h"
+#include "interpreter/lexer/lexer.h"
+#include "interpreter/trace.h"
+#include "runtime/collector.h"
+#include "runtime/errors.h"
+#include "runtime/memory.h"
+#include "runtime/neighbours.h"
+#include "runtime/roots.h"
+#include "runtime/stack.h"
+
+namespace xol::interp {
+
+EvaluatorState state;
+
+namespace {
+
+Cell const& body_word() { return words::word_of(words::Word::body); }
+
+// Pops the top frame, its result stored as the caller's statement result (the top cut to base + 1).
+void pop_frame_into_base()
+{
+    stack::pop_frame_return();
+    stack::state.top = stack::state.base + 1;
+}
+
+// Pops the top frame keeping its result as the caller's new top cell, or storing it in the caller's base.
+void pop_frame_for(bool pushed)
+{
+    if (pushed)
+        stack::pop_frame_keep();
+    else
+        pop_frame_into_base();
+}
+
+SeriesBuffer* buffer_of(Code const& code) { return node::buffer(code.series.word2); }
+
+// The series may have shrunk since the walk began: nothing past its live tail is read.
+bool at_end(Code const& code, std::uint32_t position)
+{
+    return position >= code.end || position >= buffer_of(code)->length();
+}
+
+Cell const& cell_at(Code const& code, std::uint32_t position) { return buffer_of(code)->head_cell()[position]; }
+
+// The value of an expression: pushed as a new cell, or stored as the statement's result.
+void produce(Cell const& value, bool pushed)
+{
+    if (pushed) {
+        stack::push(value);
+    } else {
+        *stack::state.base = value;
+        stack::state.top = stack::state.base + 1;
+    }
+}
+
+void send(trace::Event event, Code const& code, std::uint32_t position, Cell const* reference, Cell const* value)
+{
+    trace::event(event, &code.series, static_cast<std::int32_t>(position), reference, value);
+}
+
+// The value a word names in the infix lookahead, or nullptr: only a bound word whose context has values
+// can name an operator there, and looking never raises.
+Cell const* peek_value(Cell const& word)
+{
+    if (word.word1 == no_node || word.word3 == word::unresolved) return nullptr;
+    if (!context::has_values(word.word1)) return nullptr;
+    return word::get_value(word);
+}
+
+// The wrapped function of an op!, as the call sees it.
+Cell unwrap_op(Cell const& op_value)
+{
+    TypeId const wrapped = op::wrapped_type(op_value);
+    if (wrapped == type_ids::function || wrapped == type_ids::routine)
+        return function::record_cell(op_value, function::op_value_cell);
+    return Cell { wrapped, op_value.word1, op_value.word2, op_value.word3 };
+}
+
+std::uint32_t eval_set_word(Code const& code, std::uint32_t position, bool pushed)
+{
+    Cell word = cell_at(code, position);
+    stack::push_native_frame_eval(word);
+    stack::push(word);
+    ++position;
+    if (at_end(code, position)) fire_error(err::script::need_value, &word);
+    position = eval_expression(code, position, false, true, false);
+    Cell* const base = stack::state.base;
+    if (trace::state.on) send(trace::set, code, position, &word, base + 1);
+    if (cell::type_of(base[1]) == type_ids::unset) fire_error(err::script::need_value, &word);
+    word::set(word, base[1]);
+    base[0] = base[1];
+    stack::state.top = base + 1;
+    pop_frame_for(pushed);
+    return position;
+}
+
+std::uint32_t eval_set_path(Code const& code, std::uint32_t position, bool pushed)
+{
+    Cell const path = cell_at(code, position);
+    Rooted kept(path);
+    ++position;
+    if (at_end(code, position)) fire_error(err::script::need_value, &*kept);
+    stack::push_native_frame_eval(words::word_of(words::Word::set_path));
+    position = eval_expression(code, position, false, true, false);
+    if (trace::state.on) send(trace::set, code, position, &*kept, stack::state.base);
+    eval_path(*kept, code, code.end, PathMode::Set, false, false);
+    stack::state.top = stack::state.base + 1;
+    pop_frame_for(pushed);
+    return position;
+}
+
+// A paren is a block evaluated in place, in its own <body> frame.
+void eval_paren(Cell const& paren, bool pushed)
+{
+    stack::push_native_frame_eval(body_word());
+    eval_block(paren, true);
+    pop_frame_for(pushed);
+}
+
+std::uint32_t call_at(Cell const& function, Code const& code, std::uint32_t position, Cell const* name, bool pushed)
+{
+    CallSite const site { code, position, nullptr, 0, name, nullptr, call_evaluate, false, pushed };
+    return call_by_type(function, site);
+}
+
+// The operator word at `position` and its left operand at `operand` (the entry top of the expression):
+// the call's first argument is that cell; the result replaces it.
+std::uint32_t apply_operator(Code const& code, std::uint32_t position, Cell* operand, Cell const& op_value)
+{
+    Cell const word = cell_at(code, position);
+    if (trace::state.on) send(trace::fetch, code, position, nullptr, &word);
+    stack::state.top = operand + 1;
+    ++position;
+    if (!trace::state.on) {
+        std::uint32_t const after = fast::try_infix(op_value, word, code, position, operand);
+        if (after != 0) return after;
+    }
+    Cell const function = unwrap_op(op_value);
+    CallSite const site { code, position, nullptr, 0, &word, nullptr, call_evaluate, true, true };
+    return call_by_type(function, site);
+}
+
+std::uint32_t eval_word(Code const& code, std::uint32_t position, bool pushed)
+{
+    Cell const& word = cell_at(code, position);
+    Cell const* value = word::get_value(word);
+    switch (cell::type_of(*value)) {
+    case type_ids::unset: {
+        Cell const named = word;
+        fire_error(err::script::no_value, &named);
+    }
+    case type_ids::native:
+    case type_ids::action:
+    case type_ids::function:
+    case type_ids::routine: {
+        Cell const function = *value;
+        Cell const name = word;
+        return call_at(function, code, position + 1, &name, pushed);
+    }
+    case type_ids::op: {
+        Cell const named = word;
+        fire_error(err::script::no_op_arg, &named);
+    }
+    default:
+        if (trace::state.on) {
+            Cell const produced = *value;
+            produce(produced, pushed);
+            send(trace::push, code, position, nullptr, &produced);
+        } else {
+            produce(*value, pushed);
+        }
+        return position + 1;
+    }
+}
+
+// The lexer's callbacks run as the word <lexer-callback>; the input argument goes back as the callback
+// left it (it may move the input's index).
+Cell call_lexer_callback(Cell const& given, Cell* arguments, std::uint32_t count)
+{
+    Rooted callback(given);
+    Cell* const saved_top = stack::state.top;
+    stack::push_call_frame(words::word_of(words::Word::lexer_callback), function::context_of(*callback));
+    Cell* const base = stack::state.base;
+    for (std::uint32_t i = 0; i < count; ++i) stack::push(arguments[i]);
+    call_function(*callback, context::global(), words::word_of(words::Word::lexer_callback), 0);
+    Cell const result = *base;
+    // The first cell now holds the result; the others are the arguments as the callback left them.
+    for (std::uint32_t i = 1; i < count; ++i) arguments[i] = base[i];
+    stack::pop_frame_keep_restore();
+    stack::state.top = saved_top;
+    return result;
+}
+
+bool is_system_issue(Cell const& issue)
+{
+    SymbolId const symbol = symbol::resolve(issue.word2);
+    return symbol == symbol::resolve(words::symbol_of(words::Symbol::system))
+        || symbol == symbol::resolve(words::symbol_of(words::Symbol::system_global));
+}
+
+}
+
+void init()
+{
+    state = EvaluatorState {};
+    gc::add_root(&state.current_position);
+    neighbours::evaluator.current_position = &state.current_position;
+    neighbours::evaluator.eval_block = [](Cell const& block) {
+        eval_block(block, false);
+        stack::pop(1);
+    };
+    neighbours::evaluator.form = [](Cell const& value, Cell& buffer, std::int32_t limit) {
+        return actions::form_typed(value, buffer, nullptr, limit);
+    };
+    neighbours::evaluator.call_function = [](Cell const& function, NodeId context, Cell const& word,
+                                              std::uint32_t callback_bit) {
+        call_function(function, context, word, callback_bit);
+    };
+    lexer::callback_services.call = call_lexer_callback;
+    lexer::callback_services.body_of = [](Cell const& callback) {
+        TypeId const type = cell::type_of(callback);
+        if (type != type_ids::function && type != type_ids::routine) return cell::make(type_ids::none);
+        return function::record_cell(callback, function::body_cell);
+    };
+}
+
+void eval_block(Cell const& block, bool return_result)
+{
+    Rooted series(block);
+    Rooted saved_position(state.current_position);
+    std::uint32_t const length = node::buffer(series->word2)->length();
+    std::uint32_t position = series->word1 < length ? series->word1 : length;
+    Code const code { *series, length };
+    stack::push_block_frame(body_word());
+    if (trace::state.on) send(trace::enter, code, position, nullptr, nullptr);
+    if (at_end(code, position)) {
+        *stack::state.base = cell::make(type_ids::unset);
+        stack::state.top = stack::state.base + 1;
+    } else {
+        while (true) {
+            state.current_position = Cell { series->header, position, series->word2, series->word3 };
+            position = eval_expression(code, position, false, false, false);
+            if (at_end(code, position)) break;
+            stack::state.top = stack::state.base;
+        }
+    }
+    if (trace::state.on) send(trace::exit, code, code.end, nullptr, stack::state.base);
+    state.current_position = *saved_position;
+    pop_frame_for(!return_result);
+}
+
+std::uint32_t eval_next(Code const& code, std::uint32_t position, bool pushed)
+{
+    stack::push_native_frame_eval(body_word());
+    position = eval_expression(code, position, false, false, false);
+    pop_frame_for(pushed);
+    return position;
+}
+
+std::uint32_t eval_next_at(Cell const& given)
+{
+    Rooted series(given);
+    std::uint32_t const length = node::buffer(series->word2)->length();
+    if (series->word1 >= length) {
+        *stack::state.base = cell::make(type_ids::unset);
+        stack::state.top = stack::state.base + 1;
+        return series->word1;
+    }
+    Code const code { *series, length };
+    return eval_next(code, series->word1, false);
+}
+
+std::uint32_t eval_expression(Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive)
+{
+    Cell* const entry_top = stack::state.top;
+    if (trace::state.on) {
+        Cell const fetched = cell_at(code, position);
+        send(trace::fetch, code, position, nullptr, &fetched);
+    }
+    // Read again after every call that may allocate.
+    Cell const& current = cell_at(code, position);
+    switch (cell::type_of(current)) {
+    case type_ids::word:
+        position = eval_word(code, position, pushed);
+        break;
+    case type_ids::set_word:
+        position = eval_set_word(code, position, pushed);
+        break;
+    case type_ids::paren: {
+        Cell const paren = current;
+        eval_paren(paren, pushed);
+        ++position;
+        break;
+    }
+    case type_ids::get_word: {
+        Cell const* value = word::get_value(current);
+        produce(*value, pushed);
+        ++position;
+        break;
+    }
+    case type_ids::lit_word: {
+        Cell const word { type_ids::word, current.word1, current.word2, current.word3 };
+        produce(word, pushed);
+        ++position;
+        break;
+    }
+    case type_ids::set_path:
+        position = eval_set_path(code, position, pushed);
+        break;
+    case type_ids::path: {
+        Cell const path = current;
+        position = eval_path(path, code, position + 1, PathMode::Evaluate, pushed, false);
+        break;
+    }
+    case type_ids::get_path: {
+        Cell const path = current;
+        position = eval_path(path, code, position + 1, PathMode::Get, pushed, false);
+        break;
+    }
+    case type_ids::lit_path: {
+        Cell const path { type_ids::path, current.word1, current.word2, 0 };
+        produce(path, pushed);
+        ++position;
+        break;
+    }
+    case type_ids::op:
+        fire_error(err::internal::not_done);
+    case type_ids::native:
+    case type_ids::action:
+    case type_ids::function:
+    case type_ids::routine: {
+        Cell const function = current;
+        if (passive) {
+            produce(function, pushed);
+            ++position;
+        } else {
+            position = call_at(function, code, position + 1, nullptr, pushed);
+        }
+        break;
+    }
+    case type_ids::issue:
+        if (!at_end(code, position + 1) && cell::type_of(cell_at(code, position + 1)) == type_ids::block
+            && is_system_issue(current))
+            fire_error(err::internal::xol_system);
+        [[fallthrough]];
+    default: {
+        Cell const value = current;
+        produce(value, pushed);
+        if (trace::state.on) send(trace::push, code, position, nullptr, &value);
+        ++position;
+        break;
+    }
+    }
+
+    if (!prefix) {
+        // The left operand sits where the expression began: pushed there, or stored in the base cell.
+        Cell* const operand = pushed ? entry_top : stack::state.base;
+        while (!at_end(code, position)) {
+            Cell const& next = cell_at(code, position);
+            if (cell::type_of(next) != type_ids::word) break;
+            Cell const* value = peek_value(next);
+            if (!value || cell::type_of(*value) != type_ids::op) break;
+            Cell const op_value = *value;
+            position = apply_operator(code, position, operand, op_value);
+        }
+    }
+    if (!pushed && trace::state.on) send(trace::expr, code, position, nullptr, stack::state.base);
+    return position;
+}
+
+}

@@ -1,0 +1,69 @@
+// The evaluator: walks a block (or paren) expression by expression, resolving words and paths, assigning
+// through set-words and set-paths, calling functions and applying infix operators strictly left to right.
+//
+// Results live on the value stack: an expression's value is either pushed as a new cell (an argument being
+// fetched) or stored in the current arguments base, with the top cut to base + 1 (a statement's result).
+// Positions are cell indexes into the evaluated series, never addresses: the series may grow, shrink or be
+// moved by the collector while its own code runs, so every read goes through its node and stops at the
+// live tail.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/cell.h"
+
+namespace xol::interp {
+
+// What one walk reads: the series value being evaluated (its node, rooted by whoever made the walk) and
+// the index past which nothing is read.
+struct Code {
+    Cell const& series;
+    std::uint32_t end;
+};
+
+// The evaluator's process-wide state. The current position cell names the block (and index) of the
+// expression about to run: errors take their "near" field from it. Rooted.
+struct EvaluatorState {
+    Cell current_position = cell::make(type_ids::unset);
+    std::uint32_t depth = 0; // nested C++ evaluations, bounded so the machine stack cannot overflow
+};
+
+extern EvaluatorState state;
+
+// Starts the evaluator: roots its cells and fills the runtime's evaluation seams. Start-up calls it once,
+// after the natives and actions are registered.
+void init();
+
+// Evaluates every expression of the block or paren from its index to its tail in a block frame named
+// <body>. With `return_result` the value lands in the caller's arguments base (the top is cut to base + 1);
+// else it is left pushed as one new cell on top. An empty block gives unset!. May allocate.
+void eval_block(Cell const& block, bool return_result);
+
+// Evaluates one expression at `position` of `code` in a <body> frame; the value is pushed (`pushed`) or
+// stored in the arguments base. Answers the position after the expression. May allocate.
+std::uint32_t eval_next(Code const& code, std::uint32_t position, bool pushed);
+
+// One expression from the series' index, its value stored in the arguments base; answers the index after
+// it. At the tail: unset! and the index unchanged. May allocate.
+std::uint32_t eval_next_at(Cell const& series);
+
+// Evaluates one expression; answers the position after it. `prefix` suppresses the infix lookahead (an
+// operator's right operand), `pushed` pushes the value instead of storing it in the base, `passive` takes
+// a function value met literally as a value instead of calling it. May allocate.
+std::uint32_t eval_expression(Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive);
+
+// Path modes.
+enum class PathMode : std::uint8_t { Evaluate, Get, Set };
+
+// Evaluates a path value (the series of `code` and `position` say where it stands in the code, for a
+// function call's arguments; position is code.end when the path stands alone). In Set mode the new value
+// is the arguments base cell. Answers the position after the path (after a called function's arguments).
+// May allocate.
+std::uint32_t eval_path(Cell const& path, Code const& code, std::uint32_t position, PathMode mode, bool pushed,
+    bool case_sensitive);
+
+// A path read or write outside code (get, set): the value is pushed (read) or the base cell is assigned
+// (write; the new value is the base cell). May allocate.
+void eval_path_alone(Cell const& path, PathMode mode, bool case_sensitive);
+
+}

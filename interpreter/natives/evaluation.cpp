@@ -1,0 +1,369 @@
+// The natives that select and evaluate code: switch, case, do, reduce and compose.
+
+#include <algorithm>
+
+#include "datatypes/block.h"
+#include "datatypes/compare.h"
+#include "datatypes/datatype.h"
+#include "datatypes/logic.h"
+#include "datatypes/none.h"
+#include "datatypes/registry.h"
+#include "datatypes/runtime_words.h"
+#include "datatypes/series.h"
+#include "datatypes/word.h"
+#include "interpreter/evaluator.h"
+#include "interpreter/lexer/lexer.h"
+#include "interpreter/natives/entries.h"
+#include "interpreter/natives/natives.h"
+#include "interpreter/trace.h"
+#include "runtime/cycles.h"
+#include "runtime/errors.h"
+#include "runtime/roots.h"
+#include "runtime/stack.h"
+
+namespace xol::natives {
+
+namespace {
+
+constexpr std::int32_t switch_index = 18;
+constexpr std::int32_t case_index = 19;
+constexpr std::int32_t do_index = 20;
+constexpr std::int32_t reduce_index = 35;
+constexpr std::int32_t compose_index = 36;
+
+Cell const& cell_at(Cell const& series, std::uint32_t index)
+{
+    return series::buffer_of(series)->head_cell()[index];
+}
+
+void set_result(Cell const& value)
+{
+    *stack::state.base = value;
+    stack::state.top = stack::state.base + 1;
+}
+
+bool is_function_type(TypeId type)
+{
+    return type == type_ids::native || type == type_ids::action || type == type_ids::op
+        || type == type_ids::function || type == type_ids::routine;
+}
+
+// A value that is not a block, evaluated as one expression: it becomes the only cell of a block of its
+// own so that the evaluator reads it as code. The value lands in the current arguments base. May allocate.
+void evaluate_one(Cell const& value)
+{
+    Rooted kept(value);
+    Rooted code_block(none_value);
+    block::make_at(*code_block, 1);
+    block::rs_append(*code_block, *kept);
+    interp::Code const code { *code_block, 1 };
+    interp::eval_next(code, 0, false);
+}
+
+// Where reduce and compose put their values: a block of their own, or an /into target that is appended
+// to at its tail or inserted into at its position (the position then moves past each inserted value).
+// The cell lives on the value stack, above the native's arguments.
+struct Output {
+    Cell* series;
+    bool fresh;
+    bool appending;
+
+    // Without `only` a block! value adds its cells; any other value is added as one. `value` must not lie
+    // in a series buffer. May allocate.
+    void add(Cell const& value, bool only) const
+    {
+        bool const splice = !only && cell::type_of(value) == type_ids::block;
+        if (fresh) {
+            if (splice)
+                block::append_cells(*series, value);
+            else
+                block::rs_append(*series, value);
+            return;
+        }
+        TypeId const type = cell::type_of(*series);
+        auto const insert = datatype::is_registered(type) ? datatype::actions(type).insert : nullptr;
+        if (!insert) fire_error(err::internal::not_done);
+        Cell const after = insert(*series, value, -1, !splice, 1, appending);
+        if (!appending) *series = after;
+    }
+};
+
+// The output on the value stack: the /into target, else a new block with room for `room` cells.
+// May allocate.
+Output make_output(Cell const* into, std::uint32_t room)
+{
+    if (into) return Output { stack::push(*into), false, series::rs_tail_q(*into) };
+    return Output { block::push_new(static_cast<std::int32_t>(std::min<std::uint32_t>(room, 0x7FFF'FFFF))), true,
+        true };
+}
+
+// The result of reduce and compose with /into when appending: the target at its own index.
+Cell output_result(Output const& output, Cell const* into)
+{
+    return into && output.appending ? *into : *output.series;
+}
+
+// ---- do ---------------------------------------------------------------------------------------------
+
+// A block, paren or hash! from its index (clamped to the tail): all of it, or with /next one expression,
+// the position word then set to the block just past it. May allocate.
+void do_block(std::int32_t const* refinements)
+{
+    Cell* const base = stack::state.base;
+    std::uint32_t const length = series::rs_total_length(base[0]);
+    if (base[0].word1 > length) base[0].word1 = length;
+    // TODO: /expand runs the preprocessor over the block first; until the preprocessor exists the block
+    // runs as written, which is what expansion gives for code without directives.
+    if (refinements[2] < 0) {
+        interp::eval_block(base[0], true);
+        stack::state.top = stack::state.base + 1;
+        return;
+    }
+    Rooted code(base[0]);
+    Rooted word(*refinement_argument(refinements[2]));
+    std::uint32_t const after = interp::eval_next_at(*code);
+    stack::state.top = stack::state.base + 1;
+    Rooted position(*code);
+    position->word1 = after;
+    word::set(*word, *position);
+}
+
+// Evaluates the value by its datatype; the value lands in the arguments base. May allocate.
+void do_value(std::int32_t const* refinements)
+{
+    Cell* const base = stack::state.base;
+    switch (cell::type_of(base[0])) {
+    case type_ids::block:
+    case type_ids::paren:
+    case type_ids::hash:
+        do_block(refinements);
+        return;
+    case type_ids::path:
+        interp::eval_path_alone(base[0], interp::PathMode::Evaluate, false);
+        set_result(stack::state.top[-1]);
+        return;
+    case type_ids::string: {
+        Cell const loaded = lexer::load_all(base[0]);
+        base[0] = loaded;
+        do_block(refinements);
+        return;
+    }
+    case type_ids::file:
+    case type_ids::url:
+        // TODO: scripts from files and URLs run through the library's do-file, called with the value and
+        // the /args argument; until the library has it they cannot be run.
+        fire_error(err::internal::not_done);
+    case type_ids::error:
+        errors::current() = base[0];
+        stack::throw_error();
+    default:
+        evaluate_one(base[0]);
+        stack::state.top = base + 1;
+        return;
+    }
+}
+
+// ---- compose ----------------------------------------------------------------------------------------
+
+// Adds the composed cells of `source` (a block on the value stack or rooted) to the output. May allocate.
+void compose_into(Cell const& source, Output const& output, bool deep, bool only)
+{
+    for (std::uint32_t i = series::index_of(source); i < series::rs_total_length(source); ++i) {
+        Rooted item(cell_at(source, i));
+        switch (cell::type_of(*item)) {
+        case type_ids::block: {
+            NodeId const node = item->word2;
+            // A block met inside itself is kept as it is: composing it would never end.
+            if (!deep || cycles::find(node)) {
+                output.add(*item, true);
+                break;
+            }
+            Rooted nested(none_value);
+            block::make_at(*nested, static_cast<std::int32_t>(std::max<std::uint32_t>(series::length_of(*item), 1)));
+            cycles::push(item->word2);
+            compose_into(*item, Output { &*nested, true, true }, deep, only);
+            cycles::pop();
+            nested->header |= item->header & cell::new_line_flag;
+            output.add(*nested, true);
+            break;
+        }
+        case type_ids::paren: {
+            if (series::length_of(*item) == 0) break;
+            interp::eval_block(*item, false);
+            Rooted value(stack::state.top[-1]);
+            stack::pop(1);
+            if (cell::type_of(*value) == type_ids::unset) break;
+            output.add(*value, only);
+            break;
+        }
+        default:
+            output.add(*item, true);
+            break;
+        }
+    }
+}
+
+}
+
+void switch_(bool check, std::int32_t const* refinements)
+{
+    if (check) check_arguments(switch_index, refinements);
+    Cell* const base = stack::state.base;
+    TypeId const type = cell::type_of(base[0]);
+    Cell const& cases = base[1];
+    std::uint32_t found = series::rs_total_length(cases);
+    if (type != type_ids::block) {
+        for (std::uint32_t i = series::index_of(cases); i < series::rs_total_length(cases); ++i) {
+            Cell const candidate = cell_at(cases, i);
+            if (cell::type_of(candidate) != type) continue;
+            if (actions::compare(base[0], candidate, CompareOp::Equal)) {
+                found = i;
+                break;
+            }
+        }
+    }
+    if (found < series::rs_total_length(cases)) {
+        for (std::uint32_t i = found + 1; i < series::rs_total_length(cases); ++i) {
+            Cell const body = cell_at(cases, i);
+            if (cell::type_of(body) != type_ids::block) continue;
+            interp::eval_block(body, true);
+            stack::state.top = stack::state.base + 1;
+            return;
+        }
+        set_result(none_value);
+        return;
+    }
+    if (Cell const* fallback = refinement_argument(refinements[0])) {
+        Cell const body = *fallback;
+        interp::eval_block(body, true);
+        stack::state.top = stack::state.base + 1;
+        return;
+    }
+    set_result(none_value);
+}
+
+void case_(bool check, std::int32_t const* refinements)
+{
+    if (check) check_arguments(case_index, refinements);
+    bool const all = refinements[0] >= 0;
+    Cell* const base = stack::state.base;
+    if (series::length_of(base[0]) == 0) {
+        set_result(none_value);
+        return;
+    }
+    // The conditions and values are evaluated into the frame's base, above the block's own cell.
+    Cell* const code_cell = stack::push(base[0]);
+    stack::push_native_frame(words::word_of(words::Word::anon));
+    interp::Code const code { *code_cell, series::rs_total_length(*code_cell) };
+    auto const at_end = [&](std::uint32_t position) {
+        return position >= code.end || position >= series::rs_total_length(*code_cell);
+    };
+    Rooted outcome(none_value);
+    std::uint32_t position = series::index_of(*code_cell);
+    while (!at_end(position)) {
+        position = interp::eval_next(code, position, false);
+        stack::state.top = stack::state.base + 1;
+        if (at_end(position)) fire_error(err::script::need_value, &words::word_of(words::Word::case_));
+        Cell const condition = *stack::state.base;
+        if (cell::type_of(condition) == type_ids::unset) fire_error(err::script::no_return);
+        if (!logic::true_q(condition)) {
+            // Only the value's first cell is skipped, unevaluated.
+            ++position;
+            *outcome = none_value;
+            continue;
+        }
+        Cell const next = cell_at(*code_cell, position);
+        if (cell::type_of(next) == type_ids::block) {
+            interp::eval_block(next, true);
+            ++position;
+        } else {
+            position = interp::eval_next(code, position, false);
+        }
+        stack::state.top = stack::state.base + 1;
+        *outcome = *stack::state.base;
+        if (!all) break;
+    }
+    stack::pop_frame_empty();
+    set_result(*outcome);
+}
+
+void do_(bool check, std::int32_t const* refinements)
+{
+    if (check) check_arguments(do_index, refinements);
+    Cell const* tracer = refinement_argument(refinements[3]);
+    // A do/trace inside a traced evaluation runs untraced by its own tracer: the first tracer stays.
+    bool const tracing = tracer && trace::start(*tracer);
+    // Unwinds of every kind pass on: each has its target below this native's frame (the callers here
+    // are evaluated code, which acts on them), and a trace ends on the way out.
+    if (!tracing) {
+        do_value(refinements);
+        return;
+    }
+    try {
+        do_value(refinements);
+    } catch (Unwind const& unwind) {
+        // A break, continue, return or exit that landed carries its value in its target's base cell, which
+        // is then the top: it is kept below the top while the tracer hears the end.
+        bool const landed = unwind.code == UnwindCode::Break || unwind.code == UnwindCode::Continue
+            || unwind.code == UnwindCode::Return || unwind.code == UnwindCode::Exit;
+        Cell* const top = stack::state.top;
+        if (landed && top == stack::state.base) stack::state.top = top + 1;
+        trace::finish();
+        stack::state.top = top;
+        throw;
+    }
+    trace::finish();
+}
+
+void reduce(bool check, std::int32_t const* refinements)
+{
+    if (check) check_arguments(reduce_index, refinements);
+    Cell* const base = stack::state.base;
+    Cell const* into = refinement_argument(refinements[0]);
+    if (cell::type_of(base[0]) != type_ids::block) {
+        if (!is_function_type(cell::type_of(base[0]))) evaluate_one(base[0]);
+        if (!into) {
+            stack::state.top = base + 1;
+            return;
+        }
+        Output const output = make_output(into, 1);
+        cell::clear_new_line(base[0]);
+        output.add(base[0], true);
+        set_result(output_result(output, into));
+        return;
+    }
+    Output const output = make_output(into, series::length_of(base[0]));
+    stack::push_native_frame(words::word_of(words::Word::body));
+    interp::Code const code { base[0], series::rs_total_length(base[0]) };
+    std::uint32_t position = series::index_of(base[0]);
+    while (position < code.end && position < series::rs_total_length(base[0])) {
+        position = interp::eval_next(code, position, true);
+        Cell* const value = stack::state.top - 1;
+        cell::clear_new_line(*value);
+        output.add(*value, true);
+        stack::state.top = stack::state.base;
+    }
+    stack::pop_frame_empty();
+    set_result(output_result(output, into));
+}
+
+void compose(bool check, std::int32_t const* refinements)
+{
+    if (check) check_arguments(compose_index, refinements);
+    Cell* const base = stack::state.base;
+    if (cell::type_of(base[0]) != type_ids::block) {
+        Cell const expected = datatype::make(type_ids::block);
+        Cell const given = datatype::make(cell::type_of(base[0]));
+        fire_error(err::script::expect_val, &expected, &given);
+    }
+    bool const deep = refinements[0] >= 0;
+    bool const only = refinements[1] >= 0;
+    Cell const* into = refinement_argument(refinements[2]);
+    Output const output = make_output(into, series::length_of(base[0]));
+    cycles::push(base[0].word2);
+    compose_into(base[0], output, deep, only);
+    cycles::pop();
+    set_result(into ? *into : *output.series);
+}
+
+}

@@ -1,0 +1,264 @@
+// The loop natives: while, until, loop, repeat, forever, foreach, forall and remove-each.
+//
+// Each loop runs in one loop frame named <body>, whose base cell is the loop's result. break and continue
+// reach a loop as an Unwind after the unwinder has cut both stacks back to the nearest loop frame (the
+// frame is the top one, the arguments base its own, the break value or unset! in its base cell): any such
+// unwind that reaches a loop's catch is its own, since every inner loop catches those aimed at it. The
+// argument cells lie below the frame and the value stack never moves, so their addresses stay good.
+
+#include "interpreter/natives/loops.h"
+#include "datatypes/block.h"
+#include "datatypes/error.h"
+#include "datatypes/integer.h"
+#include "datatypes/logic.h"
+#include "datatypes/none.h"
+#include "datatypes/registry.h"
+#include "datatypes/runtime_words.h"
+#include "datatypes/series.h"
+#include "datatypes/unset.h"
+#include "datatypes/word.h"
+#include "interpreter/evaluator.h"
+#include "interpreter/natives/entries.h"
+#include "interpreter/natives/natives.h"
+#include "runtime/assert.h"
+#include "runtime/errors.h"
+#include "runtime/stack.h"
+
+namespace xol::natives {
+
+namespace {
+
+enum class Ending { Done, Continued, Broken };
+
+// The frame a loop runs in, with its result cell (unset! until a body gives a value).
+class LoopFrame {
+public:
+    LoopFrame()
+        : m_frame(stack::push_loop_frame(words::word_of(words::Word::body)))
+    {
+        unset::push();
+    }
+
+    // Runs one step of the loop (its body, and the routines that must hear break and continue with it):
+    // break and continue end it here, the stacks back at the frame with its result cell kept.
+    template <typename Step> Ending run(Step&& step)
+    {
+        try {
+            step();
+            stack::keep_first(); // only the result cell stays: the stack must not grow with the iterations
+            return Ending::Done;
+        } catch (Unwind const& unwind) {
+            if (unwind.code != UnwindCode::Break && unwind.code != UnwindCode::Continue) throw;
+            XOL_ASSERT(stack::top_frame() == m_frame, "break or continue landed past its loop");
+            stack::land(m_frame);
+            stack::keep_first();
+            return unwind.code == UnwindCode::Break ? Ending::Broken : Ending::Continued;
+        }
+    }
+
+    Cell& result() { return *stack::state.base; }
+
+    // The frame's result becomes the native's.
+    void finish()
+    {
+        stack::pop_frame_return();
+        stack::keep_first();
+    }
+
+private:
+    CallFrame* m_frame;
+};
+
+// The count of loop and repeat as an integer: a float! count truncates toward zero.
+std::int32_t checked_count(Cell& count)
+{
+    count_to_integer(count);
+    if (cell::type_of(count) != type_ids::integer) fire_error(err::script::invalid_arg, &count);
+    return integer::get(count);
+}
+
+// The number of words a word argument names: 0 for a single word, n for a block of n words (script
+// invalid-arg for an empty block or a value that is neither). A single word cannot walk a map!.
+std::int32_t words_of(Cell const& words, Cell const& series)
+{
+    TypeId const type = cell::type_of(words);
+    if (type == type_ids::block) {
+        std::uint32_t const length = block::rs_length_q(words);
+        if (length < 1) fire_error(err::script::invalid_arg, &words);
+        return static_cast<std::int32_t>(length);
+    }
+    if (!word::is_bindable(type) || type == type_ids::refinement) fire_error(err::script::invalid_arg, &words);
+    if (cell::type_of(series) == type_ids::map) fire_error(err::script::invalid_arg, &words);
+    return 0;
+}
+
+// One foreach or remove-each step: a single word or a block of `count` words.
+bool take_values(std::int32_t count)
+{
+    return count == 0 ? foreach_next() : foreach_next_block(count);
+}
+
+// The types forall walks.
+bool is_forall_series(TypeId type)
+{
+    return series::is_cell_series(type) || type == type_ids::string || type == type_ids::file || type == type_ids::url
+        || type == type_ids::tag || type == type_ids::email || type == type_ids::ref || type == type_ids::binary
+        || type == type_ids::vector || type == type_ids::image;
+}
+
+}
+
+void while_(bool check, std::int32_t const* refinements)
+{
+    if (check) check_arguments(6, refinements);
+    Cell const* const condition = argument(0);
+    Cell const* const body = argument(1);
+    LoopFrame loop;
+    for (;;) {
+        Ending const tested = loop.run([&] { interp::eval_block(*condition, true); });
+        if (tested != Ending::Done) fire_error(err::throw_::while_cond);
+        if (!logic::result_true_q()) break;
+        if (loop.run([&] { interp::eval_block(*body, true); }) == Ending::Broken) break;
+    }
+    loop.result() = unset_value;
+    loop.finish();
+}
+
+void until(bool check, std::int32_t const* refinements)
+{
+    if (check) check_arguments(7, refinements);
+    Cell const* const body = argument(0);
+    LoopFrame loop;
+    for (;;) {
+        Ending const ending = loop.run([&] { interp::eval_block(*body, true); });
+        if (ending == Ending::Broken) break;
+        if (ending == Ending::Continued) continue; // the body again, untested
+        if (logic::result_true_q()) break;
+    }
+    loop.finish();
+}
+
+void loop(bool check, std::int32_t const* refinements)
+{
+    if (check) check_arguments(8, refinements);
+    Cell const* const body = argument(1);
+    std::int32_t const count = checked_count(*argument(0));
+    if (count < 1) {
+        stack::set_only_result(none_value);
+        return;
+    }
+    LoopFrame loop;
+    for (std::int32_t done = 0; done < count; ++done)
+        if (loop.run([&] { interp::eval_block(*body, true); }) == Ending::Broken) break;
+    loop.finish();
+}
+
+// The counter is the count's own argument cell: the body may set the word to anything without changing
+// the next value or the number of iterations.
+void repeat(bool check, std::int32_t const* refinements)
+{
+    if (check) check_arguments(9, refinements);
+    Cell* const word = argument(0);
+    Cell* const counter = argument(1);
+    Cell const* const body = argument(2);
+    std::int32_t const count = checked_count(*counter);
+    if (count < 1) {
+        stack::set_only_result(none_value);
+        return;
+    }
+    integer::make_at(*counter, 1);
+    LoopFrame loop;
+    for (std::int32_t done = 0; done < count; ++done) {
+        Ending const ending = loop.run([&] {
+            word::set(*word, *counter);
+            interp::eval_block(*body, true);
+        });
+        if (ending == Ending::Broken) break;
+        ++counter->word2; // unsigned: the step past the last count wraps harmlessly
+    }
+    loop.finish();
+}
+
+void forever(bool check, std::int32_t const* refinements)
+{
+    if (check) check_arguments(10, refinements);
+    Cell const* const body = argument(0);
+    LoopFrame loop;
+    while (loop.run([&] { interp::eval_block(*body, true); }) != Ending::Broken) { }
+    loop.finish();
+}
+
+void foreach(bool check, std::int32_t const* refinements)
+{
+    if (check) check_arguments(11, refinements);
+    Cell const* const body = argument(2);
+    std::int32_t const count = words_of(*argument(0), *argument(1));
+    stack::push(*argument(1)); // the cursor
+    stack::push(*argument(0));
+    LoopFrame loop;
+    for (;;) {
+        bool took = false;
+        Ending const ending = loop.run([&] {
+            took = take_values(count);
+            if (took) interp::eval_block(*body, true);
+        });
+        if (ending == Ending::Broken || (ending == Ending::Done && !took)) break;
+    }
+    loop.finish();
+}
+
+void forall(bool check, std::int32_t const* refinements)
+{
+    if (check) check_arguments(12, refinements);
+    Cell const* const word = argument(0);
+    Cell const* const body = argument(1);
+    if (!word::is_bindable(cell::type_of(*word)) || cell::type_of(*word) == type_ids::refinement)
+        fire_error(err::script::invalid_arg, word);
+    Cell const* const series = word::get(*word); // the saved series
+    if (!is_forall_series(cell::type_of(*series))) {
+        Cell const caller = stack::caller_word();
+        Cell const type = datatype::make(cell::type_of(*series));
+        Cell const argument_word = error::function_arg_word(0);
+        fire_error(err::script::expect_arg, &caller, &type, &argument_word);
+    }
+    stack::push(*word);
+    LoopFrame loop;
+    if (!forall_tail_q(false)) {
+        for (;;) {
+            if (loop.run([&] { interp::eval_block(*body, true); }) == Ending::Broken) {
+                loop.finish(); // the word stays where the break left it
+                return;
+            }
+            if (forall_tail_q(true)) break;
+        }
+    }
+    loop.run([] { forall_end(); });
+    loop.finish();
+}
+
+void remove_each(bool check, std::int32_t const* refinements)
+{
+    if (check) check_arguments(13, refinements);
+    Cell const* const body = argument(2);
+    std::int32_t const count = words_of(*argument(0), *argument(1));
+    integer::push(count);
+    stack::push(*argument(1)); // the cursor
+    stack::push(*argument(0));
+    Cell const* const series = argument(1);
+    LoopFrame loop;
+    for (;;) {
+        bool took = false;
+        // An item whose body ends by continue or break is kept: the removal runs only after a whole body.
+        Ending const ending = loop.run([&] {
+            took = take_values(count);
+            if (!took) return;
+            interp::eval_block(*body, true);
+            remove_each_step(count == 0 ? 1 : count);
+        });
+        if (ending == Ending::Broken || (ending == Ending::Done && !took)) break;
+    }
+    loop.result() = *series;
+    loop.finish();
+}
+
+}

@@ -1,0 +1,151 @@
+// The natives that read, write and bind words: get, set, type?, bind and in.
+
+#include "datatypes/block.h"
+#include "datatypes/context.h"
+#include "datatypes/function.h"
+#include "datatypes/none.h"
+#include "datatypes/object.h"
+#include "datatypes/registry.h"
+#include "datatypes/runtime_words.h"
+#include "datatypes/series.h"
+#include "datatypes/word.h"
+#include "interpreter/evaluator.h"
+#include "interpreter/natives/entries.h"
+#include "interpreter/natives/loops.h"
+#include "interpreter/natives/natives.h"
+#include "runtime/errors.h"
+#include "runtime/roots.h"
+#include "runtime/stack.h"
+
+namespace xol::natives {
+
+namespace {
+
+constexpr std::int32_t get_index = 21;
+constexpr std::int32_t set_index = 22;
+constexpr std::int32_t type_q_index = 34;
+constexpr std::int32_t bind_index = 38;
+constexpr std::int32_t in_index = 39;
+
+void set_result(Cell const& value)
+{
+    *stack::state.base = value;
+    stack::state.top = stack::state.base + 1;
+}
+
+bool is_path_type(TypeId type) { return type >= type_ids::path && type <= type_ids::get_path; }
+
+bool is_object_type(TypeId type)
+{
+    return type == type_ids::object || type == type_ids::error || type == type_ids::port;
+}
+
+// The context a value stands for: a word's own, an object's, a function's. no_node for any other value.
+NodeId context_of(Cell const& holder)
+{
+    TypeId const type = cell::type_of(holder);
+    if (word::is_any_word(type)) return word::context_of(holder);
+    if (is_object_type(type)) return object::context_of(holder);
+    if (type == type_ids::function || type == type_ids::routine) return function::context_of(holder);
+    return no_node;
+}
+
+}
+
+void get(bool check, std::int32_t const* refinements)
+{
+    if (check) check_arguments(get_index, refinements);
+    bool const any = refinements[0] >= 0;
+    bool const case_sensitive = refinements[1] >= 0;
+    Cell* const base = stack::state.base;
+    TypeId const type = cell::type_of(base[0]);
+    if (is_path_type(type)) {
+        interp::eval_path_alone(base[0], interp::PathMode::Get, case_sensitive);
+        set_result(stack::state.top[-1]);
+        return;
+    }
+    if (type == type_ids::object) {
+        set_result(object::reflect(base[0], words::symbol_of(words::Symbol::values)));
+        return;
+    }
+    Cell const value = *word::get_value(base[0]);
+    if (!any && cell::type_of(value) == type_ids::unset) fire_error(err::script::no_value, &base[0]);
+    set_result(value);
+}
+
+void set(bool check, std::int32_t const* refinements)
+{
+    if (check) check_arguments(set_index, refinements);
+    bool const any = refinements[0] >= 0;
+    bool const case_sensitive = refinements[1] >= 0;
+    bool const only = refinements[2] >= 0;
+    bool const some = refinements[3] >= 0;
+    Cell* const base = stack::state.base;
+    if (!any && cell::type_of(base[1]) == type_ids::unset) fire_error(err::script::need_value, &base[0]);
+    TypeId const type = cell::type_of(base[0]);
+    if (is_path_type(type)) {
+        // A path write takes its new value from the arguments base.
+        Rooted path(base[0]);
+        base[0] = base[1];
+        interp::eval_path_alone(*path, interp::PathMode::Set, case_sensitive);
+    } else if (type == type_ids::object) {
+        object::set_fields(base[0], base[1], any, only, some);
+    } else if (type == type_ids::block) {
+        stack::push_native_frame(words::word_of(words::Word::anon));
+        set_many(base[0], base[1], static_cast<std::int32_t>(series::length_of(base[0])), any, only, some);
+        stack::pop_frame_empty();
+    } else {
+        word::set(base[0], base[1]);
+    }
+    set_result(base[1]);
+}
+
+void type_q(bool check, std::int32_t const* refinements)
+{
+    if (check) check_arguments(type_q_index, refinements);
+    TypeId const type = cell::type_of(*stack::state.base);
+    if (refinements[0] < 0) {
+        set_result(datatype::make(type));
+        return;
+    }
+    set_result(word::make(datatype::registry.types[type].word));
+}
+
+void bind(bool check, std::int32_t const* refinements)
+{
+    if (check) check_arguments(bind_index, refinements);
+    bool const copy = refinements[0] >= 0;
+    Cell* const base = stack::state.base;
+    if (context_of(base[1]) == no_node) fire_error(err::script::not_in_context, &base[1]);
+    if (cell::type_of(base[0]) != type_ids::block) {
+        // A word the context lacks comes back as it was.
+        context::bind_word(context_of(base[1]), base[0]);
+        stack::state.top = base + 1;
+        return;
+    }
+    // The copy is made first: making it may move the context's node.
+    Cell* const target = copy ? block::clone(base[0], true, true) : &base[0];
+    NodeId const context = context_of(base[1]);
+    context::bind_block(*target, context, context::kind_of(context) == context::Kind::Object);
+    set_result(*target);
+}
+
+void in(bool check, std::int32_t const* refinements)
+{
+    if (check) check_arguments(in_index, refinements);
+    Cell* const base = stack::state.base;
+    TypeId const type = cell::type_of(base[1]);
+    if (type == type_ids::block || type == type_ids::paren) {
+        stack::state.top = base + 1;
+        return;
+    }
+    NodeId const context = context_of(base[0]);
+    if (!word::is_bindable(type) || context == no_node || context::bind_word(context, base[1]) < 0) {
+        set_result(none_value);
+        return;
+    }
+    if (type == type_ids::refinement) cell::set_type(base[1], type_ids::word);
+    set_result(base[1]);
+}
+
+}

@@ -1,0 +1,60 @@
+// Trace events: while code runs under do/trace, the evaluator reports each step to a tracer function written
+// in the language. Every send site tests `state.on` before preparing anything, so untraced code pays one
+// test per site.
+#pragma once
+
+#include <cstdint>
+
+#include "runtime/cell.h"
+
+namespace xol::trace {
+
+enum Event : std::uint32_t {
+    init = 1,
+    end = 2,
+    prolog = 4,
+    epilog = 8,
+    enter = 16,
+    exit = 32,
+    open = 64,
+    return_ = 128,
+    fetch = 256,
+    push = 512,
+    set = 1024,
+    call = 2048,
+    error = 4096,
+    throw_ = 8192,
+    catch_ = 16384,
+    expr = 32768,
+};
+
+inline constexpr std::uint32_t default_mask = 0x1FFFF;
+
+struct TraceState {
+    bool on = false;        // events are sent
+    bool requested = false; // a do/trace is running (a nested request is ignored)
+    bool requested_on = false; // the flag a function with the trace attribute runs its body with
+    std::uint32_t mask = 0;
+    std::int32_t extra_cells = 0; // the tracer's /local and locals: 1 + their count, 0 without
+    Cell tracer = cell::make(type_ids::none); // rooted
+};
+
+extern TraceState state;
+
+// Roots the tracer cell and has every raised error reported to the tracer. Start-up calls it once.
+void root_tracer();
+
+// Sends one event, when a tracer is set and its mask has the event. `code` is the series being evaluated
+// (nullptr when none) and `position` a cell index in it (-1 when none); `reference` and `value` may be
+// nullptr. Errors raised by the tracer come back out of here. May allocate.
+void event(Event, Cell const* code, std::int32_t position, Cell const* reference, Cell const* value);
+
+// The tracer's event mask: the event words of a block starting its body, else the default mask.
+std::uint32_t mask_of(Cell const& tracer);
+
+// do/trace: installs the tracer and sends init (ignored while a trace runs; answers whether it started);
+// finish sends end and clears the state.
+bool start(Cell const& tracer);
+void finish();
+
+}
