@@ -171,7 +171,7 @@ void check_type(Fetch const& fetch, Cell const& typeset, Cell const& value, std:
 std::uint32_t fetch_one(Fetch const& fetch, ArgumentKind kind, std::uint32_t position, std::uint32_t slot)
 {
     Code const& code = fetch.site.code;
-    if (position >= code.end || position >= node::buffer(code.series.word2)->length()) fire_no_arg(fetch, slot);
+    if (code.at_end(position)) fire_no_arg(fetch, slot);
     if (kind == ArgumentKind::Evaluated) {
         if (fetch.site.mode & call_safer) {
             Code const one { code.series, position + 1 };
@@ -207,10 +207,7 @@ std::uint32_t fetch_one(Fetch const& fetch, ArgumentKind kind, std::uint32_t pos
     return position + 1;
 }
 
-bool values_left(CallSite const& site, std::uint32_t position)
-{
-    return position < site.code.end && position < node::buffer(site.code.series.word2)->length();
-}
+bool values_left(CallSite const& site, std::uint32_t position) { return !site.code.at_end(position); }
 
 // The refinements named by the path after the function's name (or by refinement! values in apply's named
 // mode): each switched on or off, its arguments fetched into place.

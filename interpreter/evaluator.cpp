@@ -29,6 +29,22 @@ namespace {
 
 Cell const& body_word() { return words::word_of(words::Word::body); }
 
+// Puts the current position back when a block's evaluation ends, however it ends: an error caught further
+// out names its own code, and the expression that continues is named again by the block it stands in.
+class PositionGuard {
+public:
+    PositionGuard()
+        : m_saved(state.current_position)
+    {
+    }
+    ~PositionGuard() { state.current_position = *m_saved; }
+    PositionGuard(PositionGuard const&) = delete;
+    PositionGuard& operator=(PositionGuard const&) = delete;
+
+private:
+    Rooted m_saved;
+};
+
 // Pops the top frame, its result stored as the caller's statement result (the top cut to base + 1).
 void pop_frame_into_base()
 {
@@ -45,15 +61,9 @@ void pop_frame_for(bool pushed)
         pop_frame_into_base();
 }
 
-SeriesBuffer* buffer_of(Code const& code) { return node::buffer(code.series.word2); }
+bool at_end(Code const& code, std::uint32_t position) { return code.at_end(position); }
 
-// The series may have shrunk since the walk began: nothing past its live tail is read.
-bool at_end(Code const& code, std::uint32_t position)
-{
-    return position >= code.end || position >= buffer_of(code)->length();
-}
-
-Cell const& cell_at(Code const& code, std::uint32_t position) { return buffer_of(code)->head_cell()[position]; }
+Cell const& cell_at(Code const& code, std::uint32_t position) { return code.at(position); }
 
 // The value of an expression: pushed as a new cell, or stored as the statement's result.
 void produce(Cell const& value, bool pushed)
@@ -89,6 +99,19 @@ Cell unwrap_op(Cell const& op_value)
     return Cell { wrapped, op_value.word1, op_value.word2, op_value.word3 };
 }
 
+// A set-word's assignment. Outside objects (whose owners hear of changes) the value goes straight to
+// the word's cached slot.
+void assign(Cell& word, Cell const& value)
+{
+    NodeId const context = word.word1;
+    if (word.word3 != word::unresolved && context != no_node && context::has_values(context)
+        && context::kind_of(context) != context::Kind::Object) {
+        *context::value_cell(context, word.word3) = value;
+        return;
+    }
+    word::set(word, value);
+}
+
 std::uint32_t eval_set_word(Code const& code, std::uint32_t position, bool pushed)
 {
     Cell word = cell_at(code, position);
@@ -100,7 +123,7 @@ std::uint32_t eval_set_word(Code const& code, std::uint32_t position, bool pushe
     Cell* const base = stack::state.base;
     if (trace::state.on) send(trace::set, code, position, &word, base + 1);
     if (cell::type_of(base[1]) == type_ids::unset) fire_error(err::script::need_value, &word);
-    word::set(word, base[1]);
+    assign(word, base[1]);
     base[0] = base[1];
     stack::state.top = base + 1;
     pop_frame_for(pushed);
@@ -240,7 +263,7 @@ void init()
 void eval_block(Cell const& block, bool return_result)
 {
     Rooted series(block);
-    Rooted saved_position(state.current_position);
+    PositionGuard const guard;
     std::uint32_t const length = node::buffer(series->word2)->length();
     std::uint32_t position = series->word1 < length ? series->word1 : length;
     Code const code { *series, length };
@@ -258,7 +281,6 @@ void eval_block(Cell const& block, bool return_result)
         }
     }
     if (trace::state.on) send(trace::exit, code, code.end, nullptr, stack::state.base);
-    state.current_position = *saved_position;
     pop_frame_for(!return_result);
 }
 

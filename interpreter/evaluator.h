@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "runtime/cell.h"
+#include "runtime/memory.h"
 
 namespace xol::interp {
 
@@ -19,6 +20,14 @@ namespace xol::interp {
 struct Code {
     Cell const& series;
     std::uint32_t end;
+
+    // The series may have shrunk since the walk began: nothing past its live tail is read.
+    bool at_end(std::uint32_t position) const
+    {
+        return position >= end || position >= node::buffer(series.word2)->length();
+    }
+    // Valid until the next call that may allocate.
+    Cell const& at(std::uint32_t position) const { return node::buffer(series.word2)->head_cell()[position]; }
 };
 
 // The evaluator's process-wide state. The current position cell names the block (and index) of the

@@ -103,7 +103,7 @@ std::uint32_t try_infix(Cell const& op_value, Cell const& word, Code const& code
     if (operation.family == Family::None) return 0;
     TypeId const left_type = cell::type_of(*operand);
     if (left_type != type_ids::integer) return 0;
-    if (position >= code.end || position >= node::buffer(code.series.word2)->length()) return 0;
+    if (code.at_end(position)) return 0;
 
     std::uint32_t const after = eval_expression(code, position, true, true, false);
     Cell const& right = stack::state.top[-1];

@@ -178,22 +178,10 @@ bool has_flagged_frame(CallFrame* from, bool only_one)
     return false;
 }
 
-Cell* push_cell()
+void overflow_on_push()
 {
-    Cell* cell = state.top++;
-    if (state.top >= state.limit) {
-        state.top -= 5;
-        overflow();
-    }
-    return cell;
-}
-
-Cell* push(Cell const& value)
-{
-    Cell const copy = value; // an overflow moves the top: copy before reserving
-    Cell* cell = push_cell();
-    *cell = copy;
-    return cell;
+    state.top -= 5;
+    overflow();
 }
 
 void pop(std::uint32_t count)

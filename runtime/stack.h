@@ -98,8 +98,21 @@ void clear_frame_bit28(CallFrame*);
 bool has_flagged_frame(CallFrame* from, bool only_one);
 
 // Cell operations. A push that reaches the limit raises internal stack-overflow.
-Cell* push_cell();
-Cell* push(Cell const& value);
+[[noreturn]] void overflow_on_push();
+inline Cell* push_cell()
+{
+    Cell* cell = state.top++;
+    if (state.top >= state.limit) [[unlikely]]
+        overflow_on_push();
+    return cell;
+}
+inline Cell* push(Cell const& value)
+{
+    Cell const copy = value; // an overflow moves the top: copy before reserving
+    Cell* cell = push_cell();
+    *cell = copy;
+    return cell;
+}
 void pop(std::uint32_t count);
 Cell* top();
 void set_last(Cell const& value);
