@@ -562,13 +562,30 @@ void call_function(Cell const& given, NodeId, Cell const&, std::uint32_t event_m
     Rooted function(given);
     bool const saved_trace = trace::state.on;
     if (trace::state.on && event_mask != 0 && (event_mask & trace::state.mask) == 0) trace::state.on = false;
-    // Callers push what they know; the slots they did not push are filled as an unused refinement would be.
-    NodeId const context = function::context_of(*function);
-    std::uint32_t const slots = context::word_count(context);
-    while (static_cast<std::uint32_t>(stack::state.top - stack::state.base) < slots) {
-        std::uint32_t const index = static_cast<std::uint32_t>(stack::state.top - stack::state.base);
-        bool const refinement = cell::type_of(*context::word_at(context, index)) == type_ids::refinement;
-        stack::push(refinement ? logic::make(false) : none_value);
+    // Callers push what they know; the slots they did not push are filled as an unused refinement would be:
+    // false for a refinement, none! for an argument or a local.
+    NodeId const descriptor_node = descriptors(*function).word2;
+    std::uint32_t slot = 0;
+    auto fill = [&](Cell const& value) {
+        if (static_cast<std::uint32_t>(stack::state.top - stack::state.base) <= slot) stack::push(value);
+        ++slot;
+    };
+    for (std::uint32_t i = 0; i < descriptor_buffer(descriptor_node)->length(); ++i) {
+        Cell const entry = descriptor_buffer(descriptor_node)->head_cell()[i];
+        switch (cell::type_of(entry)) {
+        case type_ids::typeset:
+            if (argument_kind(entry) != ArgumentKind::NotFetched) fill(none_value);
+            break;
+        case type_ids::refinement:
+            fill(logic::make(false));
+            break;
+        case type_ids::integer: // the locals: /local, then its words
+            fill(logic::make(false));
+            for (std::int32_t local = 1; local < integer::get(entry); ++local) fill(none_value);
+            break;
+        default:
+            break;
+        }
     }
     Cell const body = function::record_cell(*function, function::body_cell);
     if (cell::type_of(body) == type_ids::block) {
