@@ -175,9 +175,9 @@ std::uint32_t fetch_one(Fetch const& fetch, ArgumentKind kind, std::uint32_t pos
     if (kind == ArgumentKind::Evaluated) {
         if (fetch.site.mode & call_safer) {
             Code const one { code.series, position + 1 };
-            return eval_expression(one, position, fetch.site.infix, true, false);
+            return eval_expression_deferred(one, position, fetch.site.infix, true, false);
         }
-        return eval_expression(code, position, fetch.site.infix, true, false);
+        return eval_expression_deferred(code, position, fetch.site.infix, true, false);
     }
     Cell const cell = node::buffer(code.series.word2)->head_cell()[position];
     if (trace::state.on) trace::event(trace::fetch, &code.series, static_cast<std::int32_t>(position), nullptr, &cell);
@@ -239,7 +239,8 @@ std::uint32_t fetch_refinements(Fetch& fetch, std::uint32_t position)
         if (named_mode) {
             ++position;
             if (values_left(site, position)) {
-                position = eval_expression(site.code, position, false, true, false);
+                position = eval_expression_deferred(site.code, position, false, true, false);
+                if (stack::has_pending()) return position;
                 Cell const truth = stack::state.top[-1];
                 stack::pop(1);
                 if (cell::type_of(truth) == type_ids::unset) fire_error(err::script::no_value, &*kept_element);
@@ -303,6 +304,7 @@ std::uint32_t fetch_refinements(Fetch& fetch, std::uint32_t position)
                 continue;
             }
             position = fetch_one(fetch, kind, position, argument_slot);
+            if (stack::has_pending()) return position;
             if (on) {
                 check_type(fetch, entry, stack::state.top[-1], argument_slot);
                 if (fetch.function_like) {
@@ -339,6 +341,7 @@ std::uint32_t fetch_arguments(Fetch& fetch, std::uint32_t position)
                 // apply/all still evaluates the arguments of a refinement that is off, and drops them.
                 if (mode == call_apply_all && !site.path && values_left(site, position)) {
                     position = fetch_one(fetch, kind, position, slot);
+                    if (stack::has_pending()) return position;
                     stack::pop(1);
                 }
                 ++slot;
@@ -351,6 +354,7 @@ std::uint32_t fetch_arguments(Fetch& fetch, std::uint32_t position)
                 stack::push(unset_value);
             } else if (!(site.infix && first)) {
                 position = fetch_one(fetch, kind, position, slot);
+                if (stack::has_pending()) return position;
             }
             check_type(fetch, entry, stack::state.top[-1], slot);
             first = false;
@@ -365,7 +369,8 @@ std::uint32_t fetch_arguments(Fetch& fetch, std::uint32_t position)
                     if (fetch.function_like) stack::push(logic::make(false));
                     active = !values_left(site, position);
                 } else {
-                    position = eval_expression(site.code, position, false, true, false);
+                    position = eval_expression_deferred(site.code, position, false, true, false);
+                    if (stack::has_pending()) return position;
                     Cell const truth = stack::state.top[-1];
                     if (cell::type_of(truth) != type_ids::logic) check_type(fetch, typeset::make(), truth, slot);
                     active = logic::get(truth);
@@ -387,6 +392,7 @@ std::uint32_t fetch_arguments(Fetch& fetch, std::uint32_t position)
             break;
         }
     }
+    if (stack::has_pending()) return position;
     return fetch_refinements(fetch, position);
 }
 
@@ -414,7 +420,17 @@ void run_body(Cell const& function, Cell const& body)
         trace::state.on = trace::state.requested_on;
     if (trace::state.on) trace::event(trace::prolog, &body, 0, &function, nullptr);
     try {
-        eval_block(body, true);
+        eval_block_deferred(body, true);
+        // A return or exit aimed at this call ends here; any other transfer goes on to its target.
+        if (stack::has_pending()) {
+            if (stack::state.pending != UnwindCode::Return && stack::state.pending != UnwindCode::Exit) {
+                trace::state.on = saved_trace;
+                return;
+            }
+            stack::state.pending = UnwindCode::None;
+            stack::land(frame);
+            stack::state.top = stack::state.base + 1;
+        }
     } catch (Unwind const& unwind) {
         if (unwind.code != UnwindCode::Return && unwind.code != UnwindCode::Exit) {
             trace::state.on = saved_trace;
@@ -472,6 +488,7 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
         stack::push_native_frame_eval(name);
         if (site.infix) stack::state.top = stack::state.base + 1;
         position = fetch_arguments(fetch, position);
+        if (stack::has_pending()) return position;
         if (trace::state.on) trace::event(trace::call, &site.code.series, static_cast<std::int32_t>(position), &name, &*function);
         std::int32_t const index = static_cast<std::int32_t>(function->word1) + 1;
         if (type == type_ids::native) {
@@ -485,6 +502,7 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
         stack::push_call_frame_eval(name, function::context_of(*function));
         if (site.infix) stack::state.top = stack::state.base + 1;
         position = fetch_arguments(fetch, position);
+        if (stack::has_pending()) return position;
         if (trace::state.on) trace::event(trace::call, &site.code.series, static_cast<std::int32_t>(position), &name, &*function);
         if (fetch.locals > 0) {
             stack::push(logic::make(false));
@@ -501,9 +519,13 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
         stack::push_native_frame_eval(name);
         if (site.infix) stack::state.top = stack::state.base + 1;
         position = fetch_arguments(fetch, position);
+        if (stack::has_pending()) return position;
         if (trace::state.on) trace::event(trace::call, &site.code.series, static_cast<std::int32_t>(position), &name, &*function);
         routines::call(*function);
     }
+
+    // A transfer made by the call itself (return, break ...) has already cut the stacks to its target.
+    if (stack::has_pending()) return position;
 
     // The result takes the place of the function value (or of the left operand).
     Cell* const result = stack::state.base;
@@ -551,6 +573,7 @@ void call_pushed(Cell const& given, Cell const& given_name)
     } else {
         action_entry(index)(fetch.refinements);
     }
+    if (stack::has_pending()) stack::rethrow_pending();
     Cell* const result = stack::state.base;
     stack::pop_frame_keep();
     *slot = *result;
@@ -595,6 +618,7 @@ void call_function(Cell const& given, NodeId, Cell const&, std::uint32_t event_m
         stack::state.top = stack::state.base + 1;
     }
     trace::state.on = saved_trace;
+    if (stack::has_pending()) stack::rethrow_pending();
 }
 
 }

@@ -27,6 +27,12 @@ EvaluatorState state;
 
 namespace {
 
+// The evaluator's own walks: a break, continue, return or exit made without an exception may come back
+// out of them pending (stack::state.pending), the stacks already cut to its target. Each returns at once
+// when it sees one; the public entries turn what is still pending into the exception.
+void run_block(Cell const& block, bool return_result);
+std::uint32_t expression(Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive);
+
 Cell const& body_word() { return words::word_of(words::Word::body); }
 
 // Puts the current position back when a block's evaluation ends, however it ends: an error caught further
@@ -119,7 +125,8 @@ std::uint32_t eval_set_word(Code const& code, std::uint32_t position, bool pushe
     stack::push(word);
     ++position;
     if (at_end(code, position)) fire_error(err::script::need_value, &word);
-    position = eval_expression(code, position, false, true, false);
+    position = expression(code, position, false, true, false);
+    if (stack::has_pending()) return position;
     Cell* const base = stack::state.base;
     if (trace::state.on) send(trace::set, code, position, &word, base + 1);
     if (cell::type_of(base[1]) == type_ids::unset) fire_error(err::script::need_value, &word);
@@ -137,9 +144,11 @@ std::uint32_t eval_set_path(Code const& code, std::uint32_t position, bool pushe
     ++position;
     if (at_end(code, position)) fire_error(err::script::need_value, &*kept);
     stack::push_native_frame_eval(words::word_of(words::Word::set_path));
-    position = eval_expression(code, position, false, true, false);
+    position = expression(code, position, false, true, false);
+    if (stack::has_pending()) return position;
     if (trace::state.on) send(trace::set, code, position, &*kept, stack::state.base);
     eval_path(*kept, code, code.end, PathMode::Set, false, false);
+    if (stack::has_pending()) return position;
     stack::state.top = stack::state.base + 1;
     pop_frame_for(pushed);
     return position;
@@ -149,7 +158,8 @@ std::uint32_t eval_set_path(Code const& code, std::uint32_t position, bool pushe
 void eval_paren(Cell const& paren, bool pushed)
 {
     stack::push_native_frame_eval(body_word());
-    eval_block(paren, true);
+    run_block(paren, true);
+    if (stack::has_pending()) return;
     pop_frame_for(pushed);
 }
 
@@ -260,7 +270,9 @@ void init()
     };
 }
 
-void eval_block(Cell const& block, bool return_result)
+namespace {
+
+void run_block(Cell const& block, bool return_result)
 {
     Rooted series(block);
     PositionGuard const guard;
@@ -275,7 +287,8 @@ void eval_block(Cell const& block, bool return_result)
     } else {
         while (true) {
             state.current_position = Cell { series->header, position, series->word2, series->word3 };
-            position = eval_expression(code, position, false, false, false);
+            position = expression(code, position, false, false, false);
+            if (stack::has_pending()) return;
             if (at_end(code, position)) break;
             stack::state.top = stack::state.base;
         }
@@ -284,28 +297,7 @@ void eval_block(Cell const& block, bool return_result)
     pop_frame_for(!return_result);
 }
 
-std::uint32_t eval_next(Code const& code, std::uint32_t position, bool pushed)
-{
-    stack::push_native_frame_eval(body_word());
-    position = eval_expression(code, position, false, false, false);
-    pop_frame_for(pushed);
-    return position;
-}
-
-std::uint32_t eval_next_at(Cell const& given)
-{
-    Rooted series(given);
-    std::uint32_t const length = node::buffer(series->word2)->length();
-    if (series->word1 >= length) {
-        *stack::state.base = cell::make(type_ids::unset);
-        stack::state.top = stack::state.base + 1;
-        return series->word1;
-    }
-    Code const code { *series, length };
-    return eval_next(code, series->word1, false);
-}
-
-std::uint32_t eval_expression(Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive)
+std::uint32_t expression(Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive)
 {
     Cell* const entry_top = stack::state.top;
     if (trace::state.on) {
@@ -386,6 +378,7 @@ std::uint32_t eval_expression(Code const& code, std::uint32_t position, bool pre
         break;
     }
     }
+    if (stack::has_pending()) return position;
 
     if (!prefix) {
         // The left operand sits where the expression began: pushed there, or stored in the base cell.
@@ -397,10 +390,58 @@ std::uint32_t eval_expression(Code const& code, std::uint32_t position, bool pre
             if (!value || cell::type_of(*value) != type_ids::op) break;
             Cell const op_value = *value;
             position = apply_operator(code, position, operand, op_value);
+            if (stack::has_pending()) return position;
         }
     }
     if (!pushed && trace::state.on) send(trace::expr, code, position, nullptr, stack::state.base);
     return position;
+}
+
+}
+
+// ---- The public entries: nothing comes back out of them pending.
+
+void eval_block(Cell const& block, bool return_result)
+{
+    run_block(block, return_result);
+    if (stack::has_pending()) stack::rethrow_pending();
+}
+
+void eval_block_deferred(Cell const& block, bool return_result) { run_block(block, return_result); }
+
+std::uint32_t eval_next(Code const& code, std::uint32_t position, bool pushed)
+{
+    stack::push_native_frame_eval(body_word());
+    position = expression(code, position, false, false, false);
+    if (stack::has_pending()) stack::rethrow_pending();
+    pop_frame_for(pushed);
+    return position;
+}
+
+std::uint32_t eval_next_at(Cell const& given)
+{
+    Rooted series(given);
+    std::uint32_t const length = node::buffer(series->word2)->length();
+    if (series->word1 >= length) {
+        *stack::state.base = cell::make(type_ids::unset);
+        stack::state.top = stack::state.base + 1;
+        return series->word1;
+    }
+    Code const code { *series, length };
+    return eval_next(code, series->word1, false);
+}
+
+std::uint32_t eval_expression(Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive)
+{
+    position = expression(code, position, prefix, pushed, passive);
+    if (stack::has_pending()) stack::rethrow_pending();
+    return position;
+}
+
+std::uint32_t eval_expression_deferred(
+    Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive)
+{
+    return expression(code, position, prefix, pushed, passive);
 }
 
 }

@@ -52,6 +52,14 @@ void eval_block(Cell const& block, bool return_result);
 // stored in the arguments base. Answers the position after the expression. May allocate.
 std::uint32_t eval_next(Code const& code, std::uint32_t position, bool pushed);
 
+// The same walks for the natives that hand the evaluator's results straight back (if, either, the loops,
+// function bodies): a break, continue, return or exit aimed past the block may come back pending in
+// stack::state.pending, the stacks already cut to its target, instead of as a C++ exception. The caller
+// takes what is aimed at it and returns at once, untouched, with anything else.
+void eval_block_deferred(Cell const& block, bool return_result);
+std::uint32_t eval_expression_deferred(
+    Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive);
+
 // One expression from the series' index, its value stored in the arguments base; answers the index after
 // it. At the tail: unset! and the index unchanged. May allocate.
 std::uint32_t eval_next_at(Cell const& series);
@@ -67,7 +75,7 @@ enum class PathMode : std::uint8_t { Evaluate, Get, Set };
 // Evaluates a path value (the series of `code` and `position` say where it stands in the code, for a
 // function call's arguments; position is code.end when the path stands alone). In Set mode the new value
 // is the arguments base cell. Answers the position after the path (after a called function's arguments).
-// May allocate.
+// A function it calls may leave a transfer pending, as eval_expression_deferred does. May allocate.
 std::uint32_t eval_path(Cell const& path, Code const& code, std::uint32_t position, PathMode mode, bool pushed,
     bool case_sensitive);
 

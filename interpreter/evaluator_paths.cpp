@@ -82,6 +82,7 @@ std::uint32_t eval_path(Cell const& given, Code const& code, std::uint32_t posit
         if (mode == PathMode::Get) fire_error(err::script::invalid_path_get, &*path);
         CallSite const site { code, position, &*path, head_index + 1, &*head, nullptr, call_evaluate, false, true };
         position = call_by_type(head_value, site);
+        if (stack::has_pending()) return position;
         place_call_result(entry_top, pushed);
         if (trace::state.on) trace::event(trace::exit, &*path, static_cast<std::int32_t>(length), nullptr, entry_top);
         return position;
@@ -133,6 +134,7 @@ std::uint32_t eval_path(Cell const& given, Code const& code, std::uint32_t posit
             stack::state.top = entry_top;
             CallSite const site { code, position, &*path, index + 1, &*element, &*current, call_evaluate, false, true };
             position = call_by_type(next, site);
+            if (stack::has_pending()) return position;
             place_call_result(entry_top, pushed);
             if (trace::state.on)
                 trace::event(trace::exit, &*path, static_cast<std::int32_t>(length), nullptr, entry_top);
@@ -160,6 +162,7 @@ void eval_path_alone(Cell const& path, PathMode mode, bool case_sensitive)
     Rooted kept(path);
     Code const code { *kept, 0 };
     eval_path(*kept, code, 0, mode, mode != PathMode::Set, case_sensitive);
+    if (stack::has_pending()) stack::rethrow_pending();
 }
 
 }

@@ -105,7 +105,8 @@ std::uint32_t try_infix(Cell const& op_value, Cell const& word, Code const& code
     if (left_type != type_ids::integer) return 0;
     if (code.at_end(position)) return 0;
 
-    std::uint32_t const after = eval_expression(code, position, true, true, false);
+    std::uint32_t const after = eval_expression_deferred(code, position, true, true, false);
+    if (stack::has_pending()) return after;
     Cell const& right = stack::state.top[-1];
     if (cell::type_of(right) == type_ids::integer) {
         std::int32_t const left_number = static_cast<std::int32_t>(operand->word2);

@@ -11,6 +11,7 @@
 namespace xol {
 
 enum class UnwindCode : std::uint32_t {
+    None = 0, // nothing pending
     Error = 0x7FFFFFFF,
     Break = 0x7FFFFFFE,
     Continue = 0x7FFFFFFD,

@@ -297,6 +297,7 @@ void unroll_last(FrameKind kind)
 
 void throw_error()
 {
+    state.pending = UnwindCode::None; // an error supersedes any transfer still on its way
     Cell& error = errors::current();
     bool const had_frames = has_frames();
     if (had_frames) {
@@ -328,7 +329,11 @@ void throw_error()
     unwind(UnwindCode::Error);
 }
 
-void unroll_break(bool with_value, bool is_continue)
+namespace {
+
+// Finds the nearest loop frame (no barrier in between), cuts the stacks back to it with the loop's result in
+// its base cell, and answers the code; raises the throw error when there is no such loop.
+UnwindCode land_break(bool with_value, bool is_continue)
 {
     Snapshot const snapshot = Snapshot::take();
     ErrorId const error = is_continue ? err::throw_::continue_ : err::throw_::break_;
@@ -338,13 +343,14 @@ void unroll_break(bool with_value, bool is_continue)
             Cell const result = with_value && !is_continue ? *snapshot.base : cell::make(type_ids::unset);
             land_on(frame);
             *state.base = result;
-            unwind(is_continue ? UnwindCode::Continue : UnwindCode::Break);
+            return is_continue ? UnwindCode::Continue : UnwindCode::Break;
         }
     }
     snapshot.raise(error);
 }
 
-void unroll_exit(bool with_value)
+// The same for exit and return: the nearest function frame, its result the value or unset!.
+UnwindCode land_exit(bool with_value)
 {
     Snapshot const snapshot = Snapshot::take();
     for (CallFrame* frame = state.frame_top - 2; frame >= state.frame_bottom; --frame) {
@@ -353,10 +359,27 @@ void unroll_exit(bool with_value)
             Cell const result = with_value ? *snapshot.base : cell::make(type_ids::unset);
             land_on(frame);
             *state.base = result;
-            unwind(with_value ? UnwindCode::Return : UnwindCode::Exit);
+            return with_value ? UnwindCode::Return : UnwindCode::Exit;
         }
     }
     snapshot.raise(err::throw_::return_);
+}
+
+}
+
+void unroll_break(bool with_value, bool is_continue) { unwind(land_break(with_value, is_continue)); }
+
+void unroll_exit(bool with_value) { unwind(land_exit(with_value)); }
+
+void defer_break(bool with_value, bool is_continue) { state.pending = land_break(with_value, is_continue); }
+
+void defer_exit(bool with_value) { state.pending = land_exit(with_value); }
+
+void rethrow_pending()
+{
+    UnwindCode const code = state.pending;
+    state.pending = UnwindCode::None;
+    unwind(code);
 }
 
 void unroll_throw(UnwindCode code)

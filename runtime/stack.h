@@ -59,6 +59,9 @@ struct StackState {
     CallFrame* frame_limit = nullptr;
     CallFrame* throw_mark = nullptr; // set by the first unwinding of a throw, cleared by caller_word
     UnwindCode thrown_code = UnwindCode::Error; // the code of the last unwinding
+    // A break, continue, return or exit whose stacks are already cut to its target and which travels back
+    // to it by ordinary returns rather than by a C++ exception (see defer_break).
+    UnwindCode pending = UnwindCode::None;
     // Frames with these symbols are internal: never named in traces nor as an error's place.
     SymbolId body_symbol = 0;
     SymbolId anonymous_symbol = 0;
@@ -139,6 +142,17 @@ inline void unroll_loop(bool keep) { unroll_to_kind(FrameKind::Loop, keep); }
 [[noreturn]] void unroll_break(bool with_value, bool is_continue);
 [[noreturn]] void unroll_exit(bool with_value);
 [[noreturn]] void unroll_throw(UnwindCode);
+
+// The same transfers made without a C++ exception: the stacks are cut to the target exactly as above and the
+// code is left in `state.pending` for the evaluator's own callers to return through, which is far cheaper
+// than unwinding the machine stack. Only code that checks `state.pending` after every evaluation may make
+// them (the evaluator, and the natives the evaluator calls directly); whatever evaluates through the
+// ordinary entries gets the exception instead. Failures raise as above.
+void defer_break(bool with_value, bool is_continue);
+void defer_exit(bool with_value);
+// Turns a pending transfer into the C++ exception that carries it on. The pending code must be set.
+[[noreturn]] void rethrow_pending();
+inline bool has_pending() { return state.pending != UnwindCode::None; }
 
 // Receivers: a C++ catch that stops an unwinding calls this once it has taken it. It puts the cycle guard
 // back where it was when `frame` was pushed.

@@ -23,7 +23,7 @@ void run_if(bool wanted)
         stack::set_only_result(none_value);
         return;
     }
-    interp::eval_block(*argument(1), true);
+    interp::eval_block_deferred(*argument(1), true);
 }
 
 // any and all: the block's expressions one by one, each value landing in the result cell, until one's
@@ -61,7 +61,7 @@ void unless(bool check, std::int32_t const* refinements)
 void either(bool check, std::int32_t const* refinements)
 {
     if (check) check_arguments(3, refinements);
-    interp::eval_block(*argument(logic::result_true_q() ? 1 : 2), true);
+    interp::eval_block_deferred(*argument(logic::result_true_q() ? 1 : 2), true);
 }
 
 void any(bool check, std::int32_t const* refinements)

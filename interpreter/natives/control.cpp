@@ -86,17 +86,17 @@ void break_(bool check, std::int32_t const* refinements)
     if (check) check_arguments(break_index, refinements);
     Cell const* const value = refinement_argument(refinements[0]);
     if (value) *stack::state.base = *value;
-    stack::unroll_break(value != nullptr, false);
+    stack::defer_break(value != nullptr, false);
 }
 
-void continue_(bool, std::int32_t const*) { stack::unroll_break(false, true); }
+void continue_(bool, std::int32_t const*) { stack::defer_break(false, true); }
 
-void exit_(bool, std::int32_t const*) { stack::unroll_exit(false); }
+void exit_(bool, std::int32_t const*) { stack::defer_exit(false); }
 
 void return_(bool check, std::int32_t const* refinements)
 {
     if (check) check_arguments(return_index, refinements);
-    stack::unroll_exit(true);
+    stack::defer_exit(true);
 }
 
 // The value travels in the base cell and its name (unset! when none) in the next one.

@@ -28,7 +28,11 @@ namespace xol::natives {
 
 namespace {
 
-enum class Ending { Done, Continued, Broken };
+// Pending: a return or exit made in the body is on its way out past the loop, the stacks already cut
+// beyond its frame; the loop returns at once and touches nothing.
+enum class Ending { Done, Continued, Broken, Pending };
+
+constexpr bool ended(Ending ending) { return ending == Ending::Broken || ending == Ending::Pending; }
 
 // The frame a loop runs in, with its result cell (unset! until a body gives a value).
 class LoopFrame {
@@ -45,6 +49,15 @@ public:
     {
         try {
             step();
+            if (stack::has_pending()) {
+                UnwindCode const code = stack::state.pending;
+                if (code != UnwindCode::Break && code != UnwindCode::Continue) return Ending::Pending;
+                stack::state.pending = UnwindCode::None;
+                XOL_ASSERT(stack::top_frame() == m_frame, "break or continue landed past its loop");
+                stack::land(m_frame);
+                stack::keep_first();
+                return code == UnwindCode::Break ? Ending::Broken : Ending::Continued;
+            }
             stack::keep_first(); // only the result cell stays: the stack must not grow with the iterations
             return Ending::Done;
         } catch (Unwind const& unwind) {
@@ -58,9 +71,10 @@ public:
 
     Cell& result() { return *stack::state.base; }
 
-    // The frame's result becomes the native's.
+    // The frame's result becomes the native's (nothing to do when a transfer is on its way past the loop).
     void finish()
     {
+        if (stack::has_pending()) return;
         stack::pop_frame_return();
         stack::keep_first();
     }
@@ -115,11 +129,13 @@ void while_(bool check, std::int32_t const* refinements)
     Cell const* const body = argument(1);
     LoopFrame loop;
     for (;;) {
-        Ending const tested = loop.run([&] { interp::eval_block(*condition, true); });
+        Ending const tested = loop.run([&] { interp::eval_block_deferred(*condition, true); });
+        if (tested == Ending::Pending) return;
         if (tested != Ending::Done) fire_error(err::throw_::while_cond);
         if (!logic::result_true_q()) break;
-        if (loop.run([&] { interp::eval_block(*body, true); }) == Ending::Broken) break;
+        if (ended(loop.run([&] { interp::eval_block_deferred(*body, true); }))) break;
     }
+    if (stack::has_pending()) return;
     loop.result() = unset_value;
     loop.finish();
 }
@@ -130,8 +146,8 @@ void until(bool check, std::int32_t const* refinements)
     Cell const* const body = argument(0);
     LoopFrame loop;
     for (;;) {
-        Ending const ending = loop.run([&] { interp::eval_block(*body, true); });
-        if (ending == Ending::Broken) break;
+        Ending const ending = loop.run([&] { interp::eval_block_deferred(*body, true); });
+        if (ended(ending)) break;
         if (ending == Ending::Continued) continue; // the body again, untested
         if (logic::result_true_q()) break;
     }
@@ -149,7 +165,7 @@ void loop(bool check, std::int32_t const* refinements)
     }
     LoopFrame loop;
     for (std::int32_t done = 0; done < count; ++done)
-        if (loop.run([&] { interp::eval_block(*body, true); }) == Ending::Broken) break;
+        if (ended(loop.run([&] { interp::eval_block_deferred(*body, true); }))) break;
     loop.finish();
 }
 
@@ -171,9 +187,9 @@ void repeat(bool check, std::int32_t const* refinements)
     for (std::int32_t done = 0; done < count; ++done) {
         Ending const ending = loop.run([&] {
             word::set(*word, *counter);
-            interp::eval_block(*body, true);
+            interp::eval_block_deferred(*body, true);
         });
-        if (ending == Ending::Broken) break;
+        if (ended(ending)) break;
         ++counter->word2; // unsigned: the step past the last count wraps harmlessly
     }
     loop.finish();
@@ -184,7 +200,7 @@ void forever(bool check, std::int32_t const* refinements)
     if (check) check_arguments(10, refinements);
     Cell const* const body = argument(0);
     LoopFrame loop;
-    while (loop.run([&] { interp::eval_block(*body, true); }) != Ending::Broken) { }
+    while (!ended(loop.run([&] { interp::eval_block_deferred(*body, true); }))) { }
     loop.finish();
 }
 
@@ -200,9 +216,9 @@ void foreach(bool check, std::int32_t const* refinements)
         bool took = false;
         Ending const ending = loop.run([&] {
             took = take_values(count);
-            if (took) interp::eval_block(*body, true);
+            if (took) interp::eval_block_deferred(*body, true);
         });
-        if (ending == Ending::Broken || (ending == Ending::Done && !took)) break;
+        if (ended(ending) || (ending == Ending::Done && !took)) break;
     }
     loop.finish();
 }
@@ -225,13 +241,14 @@ void forall(bool check, std::int32_t const* refinements)
     LoopFrame loop;
     if (!forall_tail_q(false)) {
         for (;;) {
-            if (loop.run([&] { interp::eval_block(*body, true); }) == Ending::Broken) {
+            if (ended(loop.run([&] { interp::eval_block_deferred(*body, true); }))) {
                 loop.finish(); // the word stays where the break left it
                 return;
             }
             if (forall_tail_q(true)) break;
         }
     }
+    if (stack::has_pending()) return;
     loop.run([] { forall_end(); });
     loop.finish();
 }
@@ -252,11 +269,13 @@ void remove_each(bool check, std::int32_t const* refinements)
         Ending const ending = loop.run([&] {
             took = take_values(count);
             if (!took) return;
-            interp::eval_block(*body, true);
+            interp::eval_block_deferred(*body, true);
+            if (stack::has_pending()) return;
             remove_each_step(count == 0 ? 1 : count);
         });
-        if (ending == Ending::Broken || (ending == Ending::Done && !took)) break;
+        if (ended(ending) || (ending == Ending::Done && !took)) break;
     }
+    if (stack::has_pending()) return;
     loop.result() = *series;
     loop.finish();
 }
