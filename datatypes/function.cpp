@@ -43,11 +43,6 @@ bool is_symbol(SymbolId symbol, words::Symbol entry)
 
 }
 
-Cell& record_cell(Cell const& function, std::uint32_t index)
-{
-    return node::buffer(function.word3)->head_cell()[index];
-}
-
 NodeId make_compiled(Cell const& given_spec, Cell const& given_body, NodeId given_context, std::int32_t entry,
     std::int32_t second_entry, std::uint32_t flags)
 {

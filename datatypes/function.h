@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "datatypes/action_table.h"
+#include "runtime/memory.h"
 
 namespace xol::function {
 
@@ -46,7 +47,10 @@ inline NodeId record_of(Cell const& function)
 }
 
 // A cell of the record (function! or routine!): valid until the next call that may allocate.
-Cell& record_cell(Cell const& function, std::uint32_t index);
+inline Cell& record_cell(Cell const& function, std::uint32_t index)
+{
+    return node::buffer(function.word3)->head_cell()[index];
+}
 // The spec as a block! at index 0 on the function's own spec (not a copy).
 inline Cell spec_block(Cell const& function)
 {

@@ -54,11 +54,6 @@ bool find(NodeId node)
     return false;
 }
 
-std::uint32_t depth()
-{
-    return state.cursor;
-}
-
 std::uint32_t save()
 {
     return state.cursor;

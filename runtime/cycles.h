@@ -19,7 +19,7 @@ void pop(); // nothing when empty
 void drop(std::uint32_t count);
 void reset();
 bool find(NodeId);
-std::uint32_t depth();
+inline std::uint32_t depth();
 
 // Catching frames save the cursor and an unwinding that lands there puts it back, so a walk that an
 // error or a halt left midway leaves no stale entries behind.
@@ -45,6 +45,8 @@ struct CycleState {
     std::uint32_t cursor = 0;
 };
 extern CycleState state;
+
+inline std::uint32_t depth() { return state.cursor; }
 
 template <typename Visit> void for_each_entry(Visit&& visit)
 {
