@@ -1,5 +1,5 @@
 // The entries of the 107 natives, in index order. Each has the shape of natives::Entry; the natives that
-// come with later modules raise internal not-done until then (pending.cpp).
+// come with later modules raise internal not-done until then (not_yet_built.cpp).
 #pragma once
 
 #include <cstdint>
