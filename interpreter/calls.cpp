@@ -138,7 +138,8 @@ SeriesBuffer* descriptor_buffer(NodeId node) { return node::buffer(node); }
 // ---- Argument fetching ---------------------------------------------------------------------------------
 
 struct Fetch {
-    Cell const& function;
+    Cell const& function;   // rooted by the caller
+    Cell const& name;       // the word the call is reported under; rooted by the caller
     CallSite const& site;
     NodeId descriptors;
     bool function_like; // function! or routine!: every slot gets a cell
@@ -148,23 +149,26 @@ struct Fetch {
     bool seen_refinement = false;
 };
 
-Cell call_name(CallSite const& site) { return name_or_anonymous(site.name); }
-
 [[noreturn]] void fire_no_arg(Fetch const& fetch, std::uint32_t slot)
 {
-    Cell const name = call_name(fetch.site);
+    Cell const name = fetch.name;
     Cell const argument = spec_word(fetch.function, slot);
     fire_error(err::script::no_arg, &name, &argument);
 }
 
-void check_type(Fetch const& fetch, Cell const& typeset, Cell const& value, std::uint32_t slot)
+[[noreturn]] void fire_expect_arg(Fetch const& fetch, TypeId type, std::uint32_t slot)
 {
-    TypeId const type = cell::type_of(value);
-    if (typeset::has(typeset, type)) return;
-    Cell const name = call_name(fetch.site);
+    Cell const name = fetch.name;
     Cell const datatype = datatype::make(type);
     Cell const argument = spec_word(fetch.function, slot);
     fire_error(err::script::expect_arg, &name, &datatype, &argument);
+}
+
+inline void check_type(Fetch const& fetch, Cell const& typeset, Cell const& value, std::uint32_t slot)
+{
+    TypeId const type = cell::type_of(value);
+    if (!typeset::has(typeset, type)) [[unlikely]]
+        fire_expect_arg(fetch, type, slot);
 }
 
 // Pushes one argument value read from the code, as its kind says; answers the new position.
@@ -273,7 +277,7 @@ std::uint32_t fetch_refinements(Fetch& fetch, std::uint32_t position)
                 ++slot;
         }
         if (!found) {
-            Cell const name = call_name(site);
+            Cell const name = fetch.name;
             fire_error(err::script::no_refine, &name, &*kept_element);
         }
         std::uint32_t const ordinal = descriptors->head_cell()[entry_index].word3;
@@ -475,7 +479,7 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
     if (!site.infix) stack::push(*function);
     RootedNode descriptor_node(descriptors(*function).word2);
 
-    Fetch fetch { *function, site, *descriptor_node, !is_native_like(type) };
+    Fetch fetch { *function, name, site, *descriptor_node, !is_native_like(type) };
     if (!fetch.function_like)
         for (std::int32_t& position : fetch.refinements) position = -1;
 
@@ -556,7 +560,7 @@ void call_pushed(Cell const& given, Cell const& given_name)
     stack::state.top = stack::state.base + 2;
     Code const no_code { *function, 0 };
     CallSite const site { no_code, 0, nullptr, 0, &*name, nullptr, call_evaluate, true, true };
-    Fetch fetch { *function, site, *descriptor_node, false };
+    Fetch fetch { *function, *name, site, *descriptor_node, false };
     for (std::int32_t& position : fetch.refinements) position = -1;
     std::uint32_t checked = 0;
     for (std::uint32_t i = 0; i < descriptor_buffer(*descriptor_node)->length() && checked < 2; ++i) {

@@ -154,14 +154,8 @@ std::uint32_t eval_set_path(Code const& code, std::uint32_t position, bool pushe
     return position;
 }
 
-// A paren is a block evaluated in place, in its own <body> frame.
-void eval_paren(Cell const& paren, bool pushed)
-{
-    stack::push_native_frame_eval(body_word());
-    run_block(paren, true);
-    if (stack::has_pending()) return;
-    pop_frame_for(pushed);
-}
+// A paren is a block evaluated in place: its value pushed, or stored as the statement's result.
+void eval_paren(Cell const& paren, bool pushed) { run_block(paren, !pushed); }
 
 std::uint32_t call_at(Cell const& function, Code const& code, std::uint32_t position, Cell const* name, bool pushed)
 {
