@@ -180,9 +180,8 @@ std::uint32_t apply_operator(Code const& code, std::uint32_t position, Cell* ope
     return call_by_type(function, site);
 }
 
-std::uint32_t eval_word(Code const& code, std::uint32_t position, bool pushed)
+std::uint32_t eval_word(Code const& code, std::uint32_t position, Cell const& word, bool pushed)
 {
-    Cell const& word = cell_at(code, position);
     Cell const* value = word::get_value(word);
     switch (cell::type_of(*value)) {
     case type_ids::unset: {
@@ -302,7 +301,7 @@ std::uint32_t expression(Code const& code, std::uint32_t position, bool prefix, 
     Cell const& current = cell_at(code, position);
     switch (cell::type_of(current)) {
     case type_ids::word:
-        position = eval_word(code, position, pushed);
+        position = eval_word(code, position, current, pushed);
         break;
     case type_ids::set_word:
         position = eval_set_word(code, position, pushed);
@@ -377,10 +376,9 @@ std::uint32_t expression(Code const& code, std::uint32_t position, bool prefix, 
     if (!prefix) {
         // The left operand sits where the expression began: pushed there, or stored in the base cell.
         Cell* const operand = pushed ? entry_top : stack::state.base;
-        while (!at_end(code, position)) {
-            Cell const& next = cell_at(code, position);
-            if (cell::type_of(next) != type_ids::word) break;
-            Cell const* value = peek_value(next);
+        while (Cell const* next = code.peek(position)) {
+            if (cell::type_of(*next) != type_ids::word) break;
+            Cell const* value = peek_value(*next);
             if (!value || cell::type_of(*value) != type_ids::op) break;
             Cell const op_value = *value;
             position = apply_operator(code, position, operand, op_value);

@@ -28,6 +28,13 @@ struct Code {
     }
     // Valid until the next call that may allocate.
     Cell const& at(std::uint32_t position) const { return node::buffer(series.word2)->head_cell()[position]; }
+    // The cell at the position, or nullptr at the end: one look at the buffer for both.
+    Cell const* peek(std::uint32_t position) const
+    {
+        if (position >= end) return nullptr;
+        SeriesBuffer* buffer = node::buffer(series.word2);
+        return position < buffer->length() ? buffer->head_cell() + position : nullptr;
+    }
 };
 
 // The evaluator's process-wide state. The current position cell names the block (and index) of the
