@@ -411,8 +411,9 @@ actions::Entry action_entry(std::int32_t index)
 }
 
 // Runs an interpreted body with the frame's cells as the function's context values.
-void run_body(Cell const& function, Cell const& body)
+void run_body(Cell const& function, Cell const& given_body)
 {
+    Rooted body(given_body);
     NodeId const context = function::context_of(function);
     CallFrame* const frame = stack::top_frame();
     context::set_stack_values(context, stack::state.base);
@@ -422,9 +423,9 @@ void run_body(Cell const& function, Cell const& body)
         trace::state.on = false;
     else if (function.header & function::trace_flag)
         trace::state.on = trace::state.requested_on;
-    if (trace::state.on) trace::event(trace::prolog, &body, 0, &function, nullptr);
+    if (trace::state.on) trace::event(trace::prolog, &*body, 0, &function, nullptr);
     try {
-        eval_block_deferred(body, true);
+        eval_block_deferred(*body, true);
         // A return or exit aimed at this call ends here; any other transfer goes on to its target.
         if (stack::has_pending()) {
             if (stack::state.pending != UnwindCode::Return && stack::state.pending != UnwindCode::Exit) {
@@ -443,7 +444,7 @@ void run_body(Cell const& function, Cell const& body)
         stack::land(frame);
         stack::state.top = stack::state.base + 1;
     }
-    if (trace::state.on) trace::event(trace::epilog, &body, 0, &function, nullptr);
+    if (trace::state.on) trace::event(trace::epilog, &*body, 0, &function, nullptr);
     trace::state.on = saved_trace;
 }
 

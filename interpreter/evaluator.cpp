@@ -120,17 +120,18 @@ void assign(Cell& word, Cell const& value)
 
 std::uint32_t eval_set_word(Code const& code, std::uint32_t position, bool pushed)
 {
-    Cell word = cell_at(code, position);
-    stack::push_native_frame_eval(word);
-    stack::push(word);
+    Cell const set_word = cell_at(code, position);
+    stack::push_native_frame_eval(set_word);
+    // The frame's first cell keeps the word: the collector rewrites it there if its context moves while
+    // the value is evaluated.
+    Cell* const base = stack::push(set_word);
     ++position;
-    if (at_end(code, position)) fire_error(err::script::need_value, &word);
+    if (at_end(code, position)) fire_error(err::script::need_value, base);
     position = expression(code, position, false, true, false);
     if (stack::has_pending()) return position;
-    Cell* const base = stack::state.base;
-    if (trace::state.on) send(trace::set, code, position, &word, base + 1);
-    if (cell::type_of(base[1]) == type_ids::unset) fire_error(err::script::need_value, &word);
-    assign(word, base[1]);
+    if (trace::state.on) send(trace::set, code, position, base, base + 1);
+    if (cell::type_of(base[1]) == type_ids::unset) fire_error(err::script::need_value, base);
+    assign(base[0], base[1]);
     base[0] = base[1];
     stack::state.top = base + 1;
     pop_frame_for(pushed);
@@ -165,10 +166,17 @@ std::uint32_t call_at(Cell const& function, Code const& code, std::uint32_t posi
 
 // The operator word at `position` and its left operand at `operand` (the entry top of the expression):
 // the call's first argument is that cell; the result replaces it.
-std::uint32_t apply_operator(Code const& code, std::uint32_t position, Cell* operand, Cell const& op_value)
+std::uint32_t apply_operator(Code const& code, std::uint32_t position, Cell* operand, Cell const& given_op)
 {
+    Cell op_value = given_op;
+    if (trace::state.on) {
+        Cell const fetched = cell_at(code, position);
+        send(trace::fetch, code, position, nullptr, &fetched);
+        // The tracer may have moved what the operator refers to: read it again.
+        Cell const* again = peek_value(cell_at(code, position));
+        if (again && cell::type_of(*again) == type_ids::op) op_value = *again;
+    }
     Cell const word = cell_at(code, position);
-    if (trace::state.on) send(trace::fetch, code, position, nullptr, &word);
     stack::state.top = operand + 1;
     ++position;
     if (!trace::state.on) {

@@ -88,9 +88,9 @@ std::uint32_t eval_path(Cell const& given, Code const& code, std::uint32_t posit
         return position;
     }
     if (head_type == type_ids::unset) fire_error(err::script::unset_path, &*path, &*head);
-    if (tracing) trace::event(trace::push, &*path, static_cast<std::int32_t>(head_index), nullptr, &head_value);
-
     Rooted current(head_value);
+    if (tracing) trace::event(trace::push, &*path, static_cast<std::int32_t>(head_index), nullptr, &*current);
+
     Rooted parent(cell::make(type_ids::none));
     {
         NodeId const context = head->word1;

@@ -7,6 +7,7 @@
 #include "interpreter/calls.h"
 #include "runtime/memory.h"
 #include "runtime/operations.h"
+#include "runtime/roots.h"
 #include "runtime/stack.h"
 
 namespace xol::interp::fast {
@@ -105,6 +106,9 @@ std::uint32_t try_infix(Cell const& op_value, Cell const& word, Code const& code
     if (left_type != type_ids::integer) return 0;
     if (code.at_end(position)) return 0;
 
+    // The operand's evaluation may move the operator's record and spec: the function is kept rooted.
+    Rooted function(Cell { op::wrapped_type(op_value), op_value.word1, op_value.word2, op_value.word3 });
+    Rooted name(word);
     std::uint32_t const after = eval_expression_deferred(code, position, true, true, false);
     if (stack::has_pending()) return after;
     Cell const& right = stack::state.top[-1];
@@ -119,8 +123,7 @@ std::uint32_t try_infix(Cell const& op_value, Cell const& word, Code const& code
         return after;
     }
     // Both operands are on the stack: the operator's own call takes them from there.
-    Cell const function { op::wrapped_type(op_value), op_value.word1, op_value.word2, op_value.word3 };
-    call_pushed(function, word);
+    call_pushed(*function, *name);
     return after;
 }
 
