@@ -123,3 +123,42 @@ TEST_F(EvaluatorTest, TheCheckFlagTestsArguments)
 }
 
 }
+
+namespace {
+
+// apply's call modes: the values of a block as every argument and refinement in spec order (all), or the
+// mandatory arguments followed by named refinements (named).
+std::string applied(std::string_view function_text, std::string_view values_text, std::uint32_t mode)
+{
+    Rooted code(EvaluatorTest::load(function_text));
+    interp::eval_block(*code, false);
+    Rooted function(stack::state.top[-1]);
+    Rooted values(EvaluatorTest::load(values_text));
+    interp::Code const walk { *values, node::buffer(values->word2)->length() };
+    interp::CallSite const site { walk, 0, nullptr, 0, nullptr, nullptr, mode, false, true };
+    interp::call_by_type(*function, site);
+    Rooted result(stack::state.top[-1]);
+    stack::pop(2);
+    return EvaluatorTest::molded(*result);
+}
+
+}
+
+TEST_F(EvaluatorTest, ApplyModesReadArgumentsAndRefinementsFromValues)
+{
+    char const* const function = "func [a /r b] [reduce [a r b]]";
+    struct Case {
+        std::string_view values;
+        std::uint32_t mode;
+        std::string_view result;
+    };
+    Case const cases[] = {
+        { "1 equal? 1 1 2", interp::call_apply_all, "[1 true 2]" },
+        { "1 equal? 1 0 2", interp::call_apply_all, "[1 false none]" }, // an off refinement's argument is dropped
+        { "1", interp::call_apply_all, "[1 false none]" },              // past the values: none! and false
+        { "1 /r equal? 1 1 2", interp::call_apply_named, "[1 true 2]" },
+        { "1 /r equal? 1 0 2", interp::call_apply_named, "[1 false none]" },
+        { "1", interp::call_apply_named, "[1 false none]" },
+    };
+    for (Case const& c : cases) EXPECT_EQ(applied(function, c.values, c.mode), c.result) << c.values;
+}
