@@ -14,10 +14,10 @@ namespace xol::typeset {
 inline constexpr TypeId type_id = type_ids::typeset;
 inline constexpr std::uint32_t bit_count = 96;
 
+// The bits are bytes in memory order, most significant bit first: bit 0 is 0x80 of the first byte.
 inline bool has(Cell const& typeset, std::uint32_t type)
 {
-    std::uint8_t bytes[12];
-    std::memcpy(bytes, &typeset.word1, sizeof bytes);
+    auto const* bytes = reinterpret_cast<unsigned char const*>(&typeset.word1); // bytes may alias anything
     return type < bit_count && (bytes[type >> 3] & (0x80u >> (type & 7))) != 0;
 }
 inline void set_bit(Cell& typeset, std::uint32_t type)

@@ -481,8 +481,14 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
     RootedNode descriptor_node(descriptors(*function).word2);
 
     Fetch fetch { *function, name, site, *descriptor_node, !is_native_like(type) };
-    if (!fetch.function_like)
-        for (std::int32_t& position : fetch.refinements) position = -1;
+    if (!fetch.function_like) {
+        // A native's descriptors end with its refinement count: only those positions are ever read.
+        SeriesBuffer* const descriptors = descriptor_buffer(*descriptor_node);
+        Cell const* const last = descriptors->tail_cell() - 1;
+        std::int32_t const count
+            = descriptors->length() > 0 && cell::type_of(*last) == type_ids::integer ? integer::get(*last) : 0;
+        for (std::int32_t i = 0; i < count; ++i) fetch.refinements[i] = -1;
+    }
 
     std::uint32_t position = site.position;
     if (site.infix) {
