@@ -49,6 +49,11 @@ void call_function(Cell const& function, NodeId object_context, Cell const& name
 // record. May allocate.
 Cell descriptors(Cell const& function);
 
+// native! and action!: the built-in callables, whose refinements arrive as positions.
+inline bool is_native_like(TypeId type) { return type == type_ids::native || type == type_ids::action; }
+// The most refinements a built-in callable may have (the built-ins have at most 11).
+inline constexpr std::int32_t max_native_refinements = 16;
+
 // Descriptor entries: typesets whose header bits 20-21 hold the argument kind.
 enum class ArgumentKind : std::uint32_t { Evaluated = 0, Literal = 1, Quoted = 2, NotFetched = 3 };
 inline constexpr std::uint32_t argument_kind_shift = 20;
