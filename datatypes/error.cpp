@@ -10,6 +10,7 @@
 #include "datatypes/datatype.h"
 #include "datatypes/error_catalog.h"
 #include "datatypes/error_trace.h"
+#include "datatypes/function.h"
 #include "datatypes/integer.h"
 #include "datatypes/none.h"
 #include "datatypes/object.h"
@@ -382,16 +383,8 @@ Cell function_arg_word(std::uint32_t n)
         if (type != type_ids::native && type != type_ids::action && type != type_ids::op && type != type_ids::function
             && type != type_ids::routine)
             return anonymous;
-        SeriesBuffer* spec = node::buffer(value->word2);
-        std::uint32_t seen = 0;
-        for (Cell const* item = spec->head_cell(); item < spec->tail_cell(); ++item) {
-            TypeId const item_type = cell::type_of(*item);
-            if (item_type != type_ids::word && item_type != type_ids::lit_word && item_type != type_ids::get_word
-                && item_type != type_ids::refinement)
-                continue;
-            if (seen++ == n) return Cell { type_ids::word, item->word1, item->word2, item->word3 };
-        }
-        return anonymous;
+        Cell word;
+        return function::spec_word(value->word2, n, word) ? word : anonymous;
     }
     return anonymous;
 }

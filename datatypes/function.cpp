@@ -81,6 +81,23 @@ NodeId make_compiled(Cell const& given_spec, Cell const& given_body, NodeId give
     return *context;
 }
 
+bool spec_word(NodeId spec, std::uint32_t k, Cell& word)
+{
+    SeriesBuffer* buffer = node::buffer(spec);
+    std::uint32_t seen = 0;
+    for (Cell const* item = buffer->head_cell(); item < buffer->tail_cell(); ++item) {
+        TypeId const type = cell::type_of(*item);
+        if (type != type_ids::word && type != type_ids::get_word && type != type_ids::lit_word
+            && type != type_ids::refinement)
+            continue;
+        if (seen++ == k) {
+            word = Cell { type_ids::word, item->word1, item->word2, item->word3 };
+            return true;
+        }
+    }
+    return false;
+}
+
 void push_unused_refinement(std::int32_t n)
 {
     stack::push(false_value);

@@ -80,6 +80,10 @@ Cell collect_locals(Cell const& spec, Cell const& body);
 // The walk behind it: appends each collected word to `list` and to `ignore`, once. May allocate.
 void collect_body_words(Cell const& list, Cell const& ignore, Cell const& body);
 
+// The k-th (0-based) argument or refinement word of a spec (its word!, get-word!, lit-word! and
+// refinement! cells in order), as a word!; false when the spec has fewer. What argument errors name.
+bool spec_word(NodeId spec, std::uint32_t k, Cell& word);
+
 // The context slots from the /local refinement on (the refinement and the words after it), counted from
 // `index`; 0 without /local, or -1 with `require_local`.
 std::int32_t count_locals(NodeId spec, std::uint32_t index, bool require_local);

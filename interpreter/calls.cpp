@@ -37,20 +37,11 @@ Cell name_or_anonymous(Cell const* name)
     return words::word_of(words::Word::anon);
 }
 
-// The k-th argument or refinement word of a spec (word!, get-word!, lit-word!, refinement! cells in order),
-// as a word!: what argument errors name.
+// The k-th argument or refinement word of a function's spec: what argument errors name.
 Cell spec_word(Cell const& function, std::uint32_t k)
 {
-    SeriesBuffer* spec = node::buffer(function.word2);
-    std::uint32_t seen = 0;
-    for (Cell const* item = spec->head_cell(); item < spec->tail_cell(); ++item) {
-        TypeId const type = cell::type_of(*item);
-        if (type != type_ids::word && type != type_ids::get_word && type != type_ids::lit_word
-            && type != type_ids::refinement)
-            continue;
-        if (seen++ == k) return Cell { type_ids::word, item->word1, item->word2, item->word3 };
-    }
-    return words::word_of(words::Word::anon);
+    Cell word;
+    return function::spec_word(function.word2, k, word) ? word : words::word_of(words::Word::anon);
 }
 
 SeriesBuffer* descriptor_buffer(NodeId node) { return node::buffer(node); }

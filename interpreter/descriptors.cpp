@@ -1,4 +1,4 @@
-// Argument descriptors: what a function value's spec says of each argument and refinement, compiled once
+// Argument descriptors: what a function value's spec block declares of each argument and refinement, compiled once
 // from the spec and cached in the value's record, so that a call walks a short block of typesets instead
 // of the spec itself.
 

@@ -5,6 +5,7 @@
 
 #include "datatypes/block.h"
 #include "datatypes/datatype.h"
+#include "datatypes/function.h"
 #include "datatypes/typeset.h"
 #include "interpreter/calls.h"
 #include "runtime/collector.h"
@@ -70,19 +71,12 @@ void check_arguments(std::int32_t index, std::int32_t const* refinements)
     if (cell::type_of(native) != type_ids::native) return;
     Rooted kept(native);
     Cell const descriptors = interp::descriptors(*kept);
-    SeriesBuffer* spec = node::buffer(kept->word2);
     // The argument words in spec order, for the error; the descriptors in the same order.
     std::uint32_t word_index = 0;
     auto next_word = [&]() -> Cell {
-        std::uint32_t seen = 0;
-        for (Cell const* item = spec->head_cell(); item < spec->tail_cell(); ++item) {
-            TypeId const type = cell::type_of(*item);
-            if (type != type_ids::word && type != type_ids::get_word && type != type_ids::lit_word
-                && type != type_ids::refinement)
-                continue;
-            if (seen++ == word_index) return Cell { type_ids::word, item->word1, item->word2, item->word3 };
-        }
-        return cell::make(type_ids::none);
+        Cell word = cell::make(type_ids::none);
+        function::spec_word(kept->word2, word_index, word);
+        return word;
     };
     std::int32_t position = 0; // the cell the next argument is in; -1 inside an unused refinement
     Cell* const base = stack::state.base;
