@@ -32,8 +32,8 @@ std::string generated_source(std::uint32_t& values)
     for (std::uint32_t i = 0; source.size() < source_size; ++i) {
         source += "item-" + std::to_string(i % 997) + ": func [value /local count] [\n";
         source += "    count: length? value/items  ; how many there are\n";
-        source += "    either count > " + std::to_string(i % 100) + " [print [\"many\" count 1.5e3]] [append value/items "
-            + std::to_string(i) + "]\n";
+        source += "    either count > " + std::to_string(i % 100)
+            + " [print [\"many\" count 1.5e3]] [append value/items " + std::to_string(i) + "]\n";
         source += "]\n";
         values += 1;
     }
@@ -61,8 +61,8 @@ int main()
     for (int round = 0; round < rounds; ++round) {
         Cell* result = stack::push(none_value);
         auto const start = Clock::now();
-        lexer::scan(*result, reinterpret_cast<std::uint8_t const*>(source.data()), static_cast<std::uint32_t>(source.size()),
-                    {}, nullptr, none_value, none_value, nullptr);
+        lexer::scan(*result, reinterpret_cast<std::uint8_t const*>(source.data()),
+            static_cast<std::uint32_t>(source.size()), {}, nullptr, none_value, none_value, nullptr);
         double const elapsed = milliseconds_since(start);
         if (elapsed < best_ms) best_ms = elapsed;
         loaded = block::rs_length_q(*result);

@@ -24,12 +24,12 @@ struct PathStep {
     Cell const& value;
     Cell const& element;
     Cell const* new_value; // nullptr when reading
-    Cell const* path;      // the whole path, for error messages; nullptr when none
-    Cell const* parent;    // the value the current one was taken from
+    Cell const* path; // the whole path, for error messages; nullptr when none
+    Cell const* parent; // the value the current one was taken from
     Cell const* previous_element;
     std::int32_t position; // the element's position in the path; -1 when unknown
     bool case_sensitive;
-    bool get;          // a get-path: functions are not called
+    bool get; // a get-path: functions are not called
     bool last_element; // the final step
     bool signal_owner; // the container's owner hears of the change
 };
@@ -81,7 +81,7 @@ using Reflect = Cell (*)(Cell const& value, SymbolId field);
 // Appends the text to the string! `buffer`; answers `limit` less the characters appended.
 using Form = std::int32_t (*)(Cell const& value, Cell& buffer, Refinement part, std::int32_t limit);
 using Mold = std::int32_t (*)(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                              std::int32_t limit, std::int32_t indent);
+    std::int32_t limit, std::int32_t indent);
 using EvalPath = Cell (*)(PathStep const& step);
 // 0 for equal (equality codes) or the order -1/0/1 (ordering codes); 1 for unequal; compare_incomparable.
 using Compare = std::int32_t (*)(Cell const& value1, Cell const& value2, CompareOp);
@@ -90,8 +90,8 @@ using Predicate = bool (*)(Cell const& value);
 using Unary = Cell (*)(Cell const& value);
 using Round = Cell (*)(Cell const& value, RoundOptions const&);
 // append and insert: `part` is a count (-1 for all), `dup` a count (1 without /dup); `append` true for append.
-using Insert = Cell (*)(Cell const& series, Cell const& value, std::int32_t part, bool only, std::int32_t dup,
-                        bool append);
+using Insert
+    = Cell (*)(Cell const& series, Cell const& value, std::int32_t part, bool only, std::int32_t dup, bool append);
 using Change = Cell (*)(Cell const& series, Cell const& value, std::int32_t part, bool only, std::int32_t dup);
 using Copy = Cell (*)(Cell const& value, Refinement part, bool deep, Refinement types);
 using Find = Cell (*)(Cell const& series, Cell const& value, FindOptions const&); // find and select
@@ -115,7 +115,7 @@ using Reserved = void (*)(); // the set-path slot: no type fills it
 
 }
 
-struct InheritTag {};
+struct InheritTag { };
 inline constexpr InheritTag inherit {};
 
 // A slot as a module declares it: a function, `inherit`, or empty.
@@ -203,8 +203,8 @@ template <template <typename> class Slot> struct ActionsOf {
 
 template <typename Function> using ResolvedSlot = Function;
 
-using ActionTable = ActionsOf<ActionSlot>;      // as a module declares it
-using TypeActions = ActionsOf<ResolvedSlot>;    // as dispatch reads it, parents resolved
+using ActionTable = ActionsOf<ActionSlot>; // as a module declares it
+using TypeActions = ActionsOf<ResolvedSlot>; // as dispatch reads it, parents resolved
 
 inline constexpr int action_count = 62;
 

@@ -85,9 +85,15 @@ using namespace detail;
 
 namespace {
 
-Cell make_value(TypeId type, NodeId node) { return Cell { type, 0, node, 0 }; }
+Cell make_value(TypeId type, NodeId node)
+{
+    return Cell { type, 0, node, 0 };
+}
 
-bool is_any_word(TypeId type) { return type >= type_ids::word && type <= type_ids::issue; }
+bool is_any_word(TypeId type)
+{
+    return type >= type_ids::word && type <= type_ids::issue;
+}
 
 bool is_number(TypeId type)
 {
@@ -158,7 +164,8 @@ bool rs_next(Cell& value)
 void clear_at_index(Cell const& value)
 {
     SeriesBuffer* buffer = buffer_of(value);
-    if (value.word1 < buffer->length()) buffer->tail = buffer->head + value.word1 * static_cast<std::uint32_t>(sizeof(Cell));
+    if (value.word1 < buffer->length())
+        buffer->tail = buffer->head + value.word1 * static_cast<std::uint32_t>(sizeof(Cell));
 }
 
 void rs_set_tail_at(Cell const& value, std::uint32_t n)
@@ -309,8 +316,8 @@ Cell* clone(Cell const& value, bool deep, bool any_block)
     return result;
 }
 
-void find_type(Cell const& block, std::uint32_t first, std::uint32_t end, std::uint32_t step, bool deep,
-               Cell const& types)
+void find_type(
+    Cell const& block, std::uint32_t first, std::uint32_t end, std::uint32_t step, bool deep, Cell const& types)
 {
     Rooted kept(block);
     Rooted kept_types(types);
@@ -383,7 +390,10 @@ void make_from_run(Cell& target, Cell const* cells, std::uint32_t count, TypeId 
     target = make_value(type, node);
 }
 
-Cell* push(Cell const& block) { return stack::push(block); }
+Cell* push(Cell const& block)
+{
+    return stack::push(block);
+}
 
 Cell* push_as(Cell& cell, TypeId type)
 {
@@ -482,12 +492,16 @@ Cell eval_path(PathStep const& step)
     Rooted element(step.element);
     Rooted new_value(*step.new_value);
     Cell const found = slots.find(*value, *element, options);
-    if (cell::type_of(found) == type_ids::none) fire_error(err::script::bad_path_set, step.path ? step.path : &*value, &*element);
+    if (cell::type_of(found) == type_ids::none)
+        fire_error(err::script::bad_path_set, step.path ? step.path : &*value, &*element);
     Cell const second = integer::make(2);
     return datatype::actions(cell::type_of(found)).poke(found, 2, second, *new_value);
 }
 
-std::int32_t mold_nesting() { return state.mold_nesting; }
+std::int32_t mold_nesting()
+{
+    return state.mold_nesting;
+}
 
 constexpr DatatypeRecord record {
     .id = type_id,

@@ -18,12 +18,18 @@ namespace xol::block {
 inline constexpr TypeId type_id = type_ids::block;
 
 // The block family (block!, paren!, hash!) and the path family: the types whose buffers hold cells.
-inline bool is_any_block(TypeId type) { return series::is_cell_series(type); }
+inline bool is_any_block(TypeId type)
+{
+    return series::is_cell_series(type);
+}
 
 // Runtime functions on cell series. The position is head + index cells.
 
 // Cells from the index to the tail; 0 when the index lies past the tail.
-inline std::uint32_t rs_length_q(Cell const& value) { return series::length_of(value); }
+inline std::uint32_t rs_length_q(Cell const& value)
+{
+    return series::length_of(value);
+}
 // The cell at the position; an index past the tail reads as the tail.
 inline Cell* rs_head(Cell const& value)
 {
@@ -32,10 +38,19 @@ inline Cell* rs_head(Cell const& value)
     return buffer->head_cell() + (value.word1 < total ? value.word1 : total);
 }
 // Just past the last cell.
-inline Cell* rs_tail(Cell const& value) { return series::buffer_of(value)->tail_cell(); }
-inline bool rs_tail_q(Cell const& value) { return series::rs_tail_q(value); }
+inline Cell* rs_tail(Cell const& value)
+{
+    return series::buffer_of(value)->tail_cell();
+}
+inline bool rs_tail_q(Cell const& value)
+{
+    return series::rs_tail_q(value);
+}
 // Cell n counted from the head, not from the index.
-inline Cell* rs_abs_at(Cell const& value, std::uint32_t n) { return series::buffer_of(value)->head_cell() + n; }
+inline Cell* rs_abs_at(Cell const& value, std::uint32_t n)
+{
+    return series::buffer_of(value)->head_cell() + n;
+}
 // Adds 1 to the index unless that passes the tail; answers whether the new position is the tail.
 bool rs_next(Cell& value);
 // tail := position.
@@ -78,8 +93,8 @@ Cell* clone(Cell const& value, bool deep, bool any_block);
 // Replaces each `step`-th cell from `first` to `end` whose type is the datatype! or is in the typeset!
 // `types`, and that is a series, bitset!, object!, error! or map!, by its copy. Cells are given as indexes
 // into `block`'s buffer because copying allocates. May allocate.
-void find_type(Cell const& block, std::uint32_t first, std::uint32_t end, std::uint32_t step, bool deep,
-               Cell const& types);
+void find_type(
+    Cell const& block, std::uint32_t first, std::uint32_t end, std::uint32_t step, bool deep, Cell const& types);
 // Clears the new-line marker of every cell of the buffer.
 void clear_cells_bit30(NodeId);
 
@@ -111,11 +126,11 @@ void make_at_as(Cell& cell, std::int32_t n, TypeId type);
 Cell make(Cell const& prototype, Cell const& spec, TypeId type);
 Cell to(Cell const& prototype, Cell const& spec, TypeId type);
 std::int32_t form(Cell const& value, Cell& buffer, Refinement part, std::int32_t limit);
-std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                  std::int32_t limit, std::int32_t indent);
+std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
+    std::int32_t indent);
 // The cells of a block or paren! from its position, with their new-line markers and indentation.
 std::int32_t mold_each(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                       std::int32_t limit, std::int32_t indent);
+    std::int32_t limit, std::int32_t indent);
 std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp);
 Cell eval_path(PathStep const& step);
 Cell insert(Cell const& series, Cell const& value, std::int32_t part, bool only, std::int32_t dup, bool append);
@@ -135,14 +150,15 @@ using RecordComparator = std::int32_t (*)(Cell const* a, Cell const* b, std::uin
 // the series heap, and written back only when the series still has its node and its length; the table is
 // released however the sort ends, and an error leaves the series as it was. May allocate.
 void sort_by(Cell const& series, std::uint32_t first, std::uint32_t records, std::uint32_t size, bool stable,
-             RecordComparator, void* user);
+    RecordComparator, void* user);
 // The same over any callable `compare(Cell const* a, Cell const* b, std::uint32_t size) -> int`.
 template <typename Compare>
-void sort_by(Cell const& series, std::uint32_t first, std::uint32_t records, std::uint32_t size, bool stable,
-             Compare&& compare)
+void sort_by(
+    Cell const& series, std::uint32_t first, std::uint32_t records, std::uint32_t size, bool stable, Compare&& compare)
 {
     using Callable = std::remove_reference_t<Compare>;
-    sort_by(series, first, records, size, stable,
+    sort_by(
+        series, first, records, size, stable,
         [](Cell const* a, Cell const* b, std::uint32_t record_size, void* user) -> std::int32_t {
             return static_cast<std::int32_t>((*static_cast<Callable*>(user))(a, b, record_size));
         },

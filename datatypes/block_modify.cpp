@@ -27,11 +27,13 @@ namespace {
 // at `place`, where a gap of `cells` x `count` cells is already open, and repeats the run `count` times.
 // `source` is the node the spliced cells are read from, `from` their first place there.
 void fill_gap(NodeId target, std::uint32_t place, Cell const& value, bool splice, NodeId source, std::uint32_t from,
-              std::uint32_t cells, std::uint32_t count)
+    std::uint32_t cells, std::uint32_t count)
 {
     Cell* at = node::buffer(target)->head_cell() + place;
-    if (splice) std::memcpy(at, node::buffer(source)->head_cell() + from, std::size_t { cells } * sizeof(Cell));
-    else *at = value;
+    if (splice)
+        std::memcpy(at, node::buffer(source)->head_cell() + from, std::size_t { cells } * sizeof(Cell));
+    else
+        *at = value;
     for (std::uint32_t copy = 1; copy < count; ++copy)
         std::memcpy(at + std::size_t { copy } * cells, at, std::size_t { cells } * sizeof(Cell));
 }
@@ -121,21 +123,26 @@ Cell change(Cell const& series, Cell const& value, std::int32_t part, bool only,
     std::uint64_t const count = dup < 0 ? 0 : static_cast<std::uint64_t>(dup);
     std::uint64_t const written = cells * count;
     std::uint64_t const left = total_of(series) - place;
-    std::uint64_t const replaced = std::min<std::uint64_t>(part >= 0 ? static_cast<std::uint64_t>(part) : written, left);
+    std::uint64_t const replaced
+        = std::min<std::uint64_t>(part >= 0 ? static_cast<std::uint64_t>(part) : written, left);
     if (written > replaced) check_size(series, written - replaced);
 
-    series::tell_owner(*kept, "change", &*kept_value, static_cast<std::int32_t>(place), static_cast<std::int32_t>(written));
+    series::tell_owner(
+        *kept, "change", &*kept_value, static_cast<std::int32_t>(place), static_cast<std::int32_t>(written));
     RootedNode source(splice_source(*kept_value, splice, kept->word2, static_cast<std::uint32_t>(cells)));
     std::uint32_t const from = splice && *source == kept_value->word2 ? position_of(*kept_value) : 0;
     auto const write_count = static_cast<std::uint32_t>(written);
     auto const replace_count = static_cast<std::uint32_t>(replaced);
-    if (write_count > replace_count) open_gap(kept->word2, place + replace_count, write_count - replace_count, true);
-    else if (write_count < replace_count) close_gap(kept->word2, place + write_count, replace_count - write_count);
+    if (write_count > replace_count)
+        open_gap(kept->word2, place + replace_count, write_count - replace_count, true);
+    else if (write_count < replace_count)
+        close_gap(kept->word2, place + write_count, replace_count - write_count);
     if (write_count > 0)
         fill_gap(kept->word2, place, *kept_value, splice, *source, from, static_cast<std::uint32_t>(cells),
             static_cast<std::uint32_t>(count));
     // TODO: a hash! rebuilds its table once hash! exists.
-    series::tell_owner(*kept, "changed", &*kept_value, static_cast<std::int32_t>(place), static_cast<std::int32_t>(written));
+    series::tell_owner(
+        *kept, "changed", &*kept_value, static_cast<std::int32_t>(place), static_cast<std::int32_t>(written));
     Cell result = *kept;
     result.word1 = std::min(place + write_count, total_of(*kept));
     return result;
@@ -253,7 +260,8 @@ Cell sort(Cell const& series, SortOptions const& options)
         if (compare_type == type_ids::function) {
             if (options.all) order.flags |= 2 | (record_size << 2);
             auto const first = static_cast<std::uint32_t>(start);
-            series::tell_owner(*kept, "sort", nullptr, static_cast<std::int32_t>(first), static_cast<std::int32_t>(count));
+            series::tell_owner(
+                *kept, "sort", nullptr, static_cast<std::int32_t>(first), static_cast<std::int32_t>(count));
             sort_by(*kept, first, static_cast<std::uint32_t>(count / size), record_size, options.stable,
                 [&order](Cell const*, Cell const*, std::uint32_t) -> std::int32_t {
                     // TODO: call the function once the evaluator can (a call frame, the records b then a,
@@ -261,7 +269,8 @@ Cell sort(Cell const& series, SortOptions const& options)
                     static_cast<void>(order);
                     fire_error(err::internal::not_done);
                 });
-            series::tell_owner(*kept, "sorted", nullptr, static_cast<std::int32_t>(first), static_cast<std::int32_t>(count));
+            series::tell_owner(
+                *kept, "sorted", nullptr, static_cast<std::int32_t>(first), static_cast<std::int32_t>(count));
             return *kept;
         }
         if (compare_type != type_ids::integer) bad_refinement("compare", *options.compare);
@@ -283,15 +292,17 @@ Cell sort(Cell const& series, SortOptions const& options)
         return sort_compare(static_cast<Cell const*>(a), static_cast<Cell const*>(b), order);
     };
     [[maybe_unused]] std::uint64_t const epoch = memory::epoch();
-    if (options.stable) sort::merge(base, records, width, compare_records);
-    else sort::quick(base, records, width, compare_records);
+    if (options.stable)
+        sort::merge(base, records, width, compare_records);
+    else
+        sort::quick(base, records, width, compare_records);
     XOL_ASSERT(memory::epoch() == epoch, "a sort comparison allocated while the records were in place");
     series::tell_owner(*kept, "sorted", nullptr, static_cast<std::int32_t>(first), static_cast<std::int32_t>(count));
     return *kept;
 }
 
 void sort_by(Cell const& series, std::uint32_t first, std::uint32_t records, std::uint32_t size, bool stable,
-             RecordComparator comparator, void* user)
+    RecordComparator comparator, void* user)
 {
     if (records < 2) return;
     Rooted kept(series);
@@ -322,8 +333,10 @@ void sort_by(Cell const& series, std::uint32_t first, std::uint32_t records, std
         std::memcpy(pair.get() + size, cells_of + std::size_t { record_b } * size, std::size_t { size } * sizeof(Cell));
         return comparator(pair.get(), pair.get() + size, size, user);
     };
-    if (stable) sort::merge(order.get(), records, sizeof(std::uint32_t), compare);
-    else sort::quick(order.get(), records, sizeof(std::uint32_t), compare);
+    if (stable)
+        sort::merge(order.get(), records, sizeof(std::uint32_t), compare);
+    else
+        sort::quick(order.get(), records, sizeof(std::uint32_t), compare);
 
     // A comparator that changed the series' length (or its node) leaves it as it made it: the records no
     // longer fit where they came from.

@@ -43,8 +43,8 @@ std::int32_t form_typed(Cell const& value, Cell& buffer, Refinement part, std::i
     return form_slot(value, buffer, part, limit);
 }
 
-std::int32_t mold_typed(Cell const& value, Cell& buffer, bool all, bool flat, Refinement part, std::int32_t limit,
-                        std::int32_t indent)
+std::int32_t mold_typed(
+    Cell const& value, Cell& buffer, bool all, bool flat, Refinement part, std::int32_t limit, std::int32_t indent)
 {
     auto const mold_slot = datatype::actions(cell::type_of(value)).mold;
     if (!mold_slot) fire_error(err::internal::not_done);
@@ -76,8 +76,8 @@ std::int32_t form(Cell const& value, Cell& buffer, Refinement part, std::int32_t
     return limit;
 }
 
-std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                  std::int32_t limit, std::int32_t indent)
+std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
+    std::int32_t indent)
 {
     if (cycles::mold_marker(value, buffer, limit, true)) return limit;
     Rooted kept(value);
@@ -88,7 +88,7 @@ std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool fla
 }
 
 std::int32_t mold_each(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                       std::int32_t limit, std::int32_t indent)
+    std::int32_t limit, std::int32_t indent)
 {
     Rooted kept(value);
     CycleEntry const guard(value.word2);

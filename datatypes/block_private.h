@@ -16,8 +16,14 @@ struct BlockState {
 };
 extern BlockState state;
 
-inline SeriesBuffer* buffer_of(Cell const& value) { return series::buffer_of(value); }
-inline std::uint32_t total_of(Cell const& value) { return series::rs_total_length(value); }
+inline SeriesBuffer* buffer_of(Cell const& value)
+{
+    return series::buffer_of(value);
+}
+inline std::uint32_t total_of(Cell const& value)
+{
+    return series::rs_total_length(value);
+}
 // The index, or the tail when the index lies past it.
 inline std::uint32_t position_of(Cell const& value)
 {
@@ -25,7 +31,10 @@ inline std::uint32_t position_of(Cell const& value)
     return value.word1 < total ? value.word1 : total;
 }
 // Cell n counted from the head. Valid until the next allocation.
-inline Cell& cell_at(Cell const& value, std::uint32_t n) { return buffer_of(value)->head_cell()[n]; }
+inline Cell& cell_at(Cell const& value, std::uint32_t n)
+{
+    return buffer_of(value)->head_cell()[n];
+}
 
 // A walk's entry on the cycle stack, popped however the walk ends.
 struct CycleEntry {
@@ -53,8 +62,8 @@ bool search_equal(Cell const& cell, Cell const& value, CompareOp);
 struct Found {
     std::int64_t place;
     std::uint32_t length; // the run's length, 1 for a single value
-    std::uint32_t step;   // the /skip size, 1 without
-    bool run;             // the value was matched as a run of its cells
+    std::uint32_t step; // the /skip size, 1 without
+    bool run; // the value was matched as a run of its cells
 };
 // The search of find and select (both share every refinement but /tail and /match, which only change
 // what find answers).
@@ -68,7 +77,10 @@ inline CompareOp search_op(bool case_sensitive, bool same)
 
 // The cells a block-like value brings to insert, append and change: its cells from its index (unless
 // `only`), else the value itself as one cell.
-inline bool splices(Cell const& value, bool only) { return !only && is_any_block(cell::type_of(value)); }
+inline bool splices(Cell const& value, bool only)
+{
+    return !only && is_any_block(cell::type_of(value));
+}
 
 // Type id t of a typeset! is bit 0x80 >> (t & 7) of byte t >> 3 of words 1-3, in memory order.
 bool typeset_has(Cell const& typeset, TypeId);

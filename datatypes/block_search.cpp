@@ -54,8 +54,10 @@ Found search(Cell const& series, Cell const& value, FindOptions const& options)
     std::int64_t run_length = 1;
     TypeId const value_type = cell::type_of(value);
     if (!options.only) {
-        if (value_type == type_ids::datatype) kind = MatchKind::Type;
-        else if (value_type == type_ids::typeset) kind = MatchKind::Set;
+        if (value_type == type_ids::datatype)
+            kind = MatchKind::Type;
+        else if (value_type == type_ids::typeset)
+            kind = MatchKind::Set;
         else if (is_any_block(value_type)) {
             kind = MatchKind::Run;
             run_length = rs_length_q(value);
@@ -97,7 +99,8 @@ Found search(Cell const& series, Cell const& value, FindOptions const& options)
         if (start < 0) return not_found;
     }
 
-    Found found { -1, static_cast<std::uint32_t>(run_length), static_cast<std::uint32_t>(step), kind == MatchKind::Run };
+    Found found { -1, static_cast<std::uint32_t>(run_length), static_cast<std::uint32_t>(step),
+        kind == MatchKind::Run };
     if (options.match) {
         if (matches_at(start)) found.place = start;
         return found;
@@ -128,9 +131,12 @@ Cell find(Cell const& series, Cell const& value, FindOptions const& options)
     if (found.place < 0) return none_value;
     std::int64_t place = found.place;
     if (options.tail) {
-        if (found.run) place += found.length;
-        else if (options.last || options.reverse) place += 1;
-        else place += found.step;
+        if (found.run)
+            place += found.length;
+        else if (options.last || options.reverse)
+            place += 1;
+        else
+            place += found.step;
     }
     Cell result = series;
     result.word1 = static_cast<std::uint32_t>(std::min<std::int64_t>(place, total_of(series)));
@@ -169,7 +175,8 @@ Cell put(Cell const& series, Cell const& key, Cell const& value, bool case_sensi
     }
     auto const after = static_cast<std::uint32_t>(found.place + 1);
     if (after < total_of(*kept)) {
-        if (!search_equal(cell_at(*kept, after), *kept_value, CompareOp::FindEqual)) cell_at(*kept, after) = *kept_value;
+        if (!search_equal(cell_at(*kept, after), *kept_value, CompareOp::FindEqual))
+            cell_at(*kept, after) = *kept_value;
     } else {
         rs_append(*kept, *kept_value);
     }
@@ -227,8 +234,10 @@ Cell do_set_op(Cell const& first, Cell const* second, bool case_sensitive, Refin
         if (second) collect(kept_first, &kept_second, true);
         break;
     case MathOp::Exclude:
-        if (second) collect(kept_first, &kept_second, false);
-        else collect(kept_first, nullptr, true);
+        if (second)
+            collect(kept_first, &kept_second, false);
+        else
+            collect(kept_first, nullptr, true);
         break;
     case MathOp::Difference:
         if (second) {

@@ -15,7 +15,10 @@
 
 namespace xol::char_ {
 
-Cell* push(std::uint32_t code_point) { return stack::push(make(code_point)); }
+Cell* push(std::uint32_t code_point)
+{
+    return stack::push(make(code_point));
+}
 
 Cell* make_at(Cell const& block, std::uint32_t code_point)
 {
@@ -47,7 +50,8 @@ Cell from_bytes(Cell const& spec)
     Cell position = spec;
     auto const* bytes = reinterpret_cast<std::uint8_t const*>(string::rs_head(position));
     int const announced = unicode::utf8_lead_length(bytes[0]);
-    std::uint32_t length = std::min<std::uint32_t>(announced == 0 ? 1 : static_cast<std::uint32_t>(announced), available);
+    std::uint32_t length
+        = std::min<std::uint32_t>(announced == 0 ? 1 : static_cast<std::uint32_t>(announced), available);
     std::int32_t const code_point = unicode::utf8_decode_checked(bytes, length, unicode::InvalidUtf8::Answer);
     return make(code_point < 0 ? 0xFFFE : static_cast<std::uint32_t>(code_point));
 }
@@ -59,7 +63,8 @@ Cell make(Cell const&, Cell const& spec, TypeId)
     TypeId const type = cell::type_of(spec);
     switch (type) {
     case type_ids::char_:
-    case type_ids::integer: return checked(cell::integer_payload(spec), spec);
+    case type_ids::integer:
+        return checked(cell::integer_payload(spec), spec);
     case type_ids::float_:
     case type_ids::percent: {
         double const number = cell::float_payload(spec);
@@ -67,7 +72,8 @@ Cell make(Cell const&, Cell const& spec, TypeId)
             fire_error(err::script::out_of_range, &spec);
         return make(static_cast<std::uint32_t>(std::trunc(number)));
     }
-    case type_ids::binary: return from_bytes(spec);
+    case type_ids::binary:
+        return from_bytes(spec);
     default:
         if (!string::is_text_type(type)) bad_to(spec);
         if (string::rs_tail_q(spec)) bad_to(spec);
@@ -119,8 +125,12 @@ void do_math(MathOp op)
     std::int32_t operand = 0;
     switch (cell::type_of(right)) {
     case type_ids::char_:
-    case type_ids::integer: operand = cell::integer_payload(right); break;
-    case type_ids::float_: operand = float_operand(right); break;
+    case type_ids::integer:
+        operand = cell::integer_payload(right);
+        break;
+    case type_ids::float_:
+        operand = float_operand(right);
+        break;
     case type_ids::vector:
         // TODO: hand the operation to vector!'s scalar arithmetic once vector! exists.
         fire_error(err::internal::not_done);
@@ -129,8 +139,8 @@ void do_math(MathOp op)
     }
     // Division truncates here: a char! never becomes a fraction.
     Cell result = integer::make(0);
-    std::int32_t const answer = integer::do_math_op(cell::integer_payload(left), operand, op,
-                                                    op == MathOp::Divide ? nullptr : &result);
+    std::int32_t const answer
+        = integer::do_math_op(cell::integer_payload(left), operand, op, op == MathOp::Divide ? nullptr : &result);
     if (cell::type_of(result) != integer::type_id || answer < 0 || static_cast<std::uint32_t>(answer) > max_code_point)
         fire_error(err::math::overflow);
     left = make(static_cast<std::uint32_t>(answer));

@@ -10,7 +10,10 @@ namespace xol::actions {
 
 namespace {
 
-std::int32_t order_of(std::uint32_t a, std::uint32_t b) { return (a > b) - (a < b); }
+std::int32_t order_of(std::uint32_t a, std::uint32_t b)
+{
+    return (a > b) - (a < b);
+}
 
 }
 
@@ -42,11 +45,20 @@ std::int32_t compare_swapped(Cell const& value1, Cell const& value2, CompareOp o
 {
     CompareOp mirrored = op;
     switch (op) {
-    case CompareOp::Lesser: mirrored = CompareOp::Greater; break;
-    case CompareOp::LesserOrEqual: mirrored = CompareOp::GreaterOrEqual; break;
-    case CompareOp::Greater: mirrored = CompareOp::Lesser; break;
-    case CompareOp::GreaterOrEqual: mirrored = CompareOp::LesserOrEqual; break;
-    default: break;
+    case CompareOp::Lesser:
+        mirrored = CompareOp::Greater;
+        break;
+    case CompareOp::LesserOrEqual:
+        mirrored = CompareOp::GreaterOrEqual;
+        break;
+    case CompareOp::Greater:
+        mirrored = CompareOp::Lesser;
+        break;
+    case CompareOp::GreaterOrEqual:
+        mirrored = CompareOp::LesserOrEqual;
+        break;
+    default:
+        break;
     }
     std::int32_t const answer = compare_typed(value2, value1, mirrored);
     if (answer == compare_incomparable || is_equality(op)) return answer;

@@ -15,7 +15,10 @@ void make_at(Cell& cell, TypeId denoted)
     cell = Cell { (cell.header & ~cell::type_mask) | type_id, denoted, 0, 0 };
 }
 
-Cell* push(TypeId denoted) { return stack::push(make(denoted)); }
+Cell* push(TypeId denoted)
+{
+    return stack::push(make(denoted));
+}
 
 Cell* make_in(Cell const& block, TypeId denoted)
 {

@@ -27,9 +27,15 @@ void make_at(Cell& cell, double number)
     cell::set_float_payload(cell, number);
 }
 
-Cell* push(double number) { return stack::push(make(number)); }
+Cell* push(double number)
+{
+    return stack::push(make(number));
+}
 
-Cell* push_raw(std::uint32_t low, std::uint32_t high) { return stack::push(Cell { type_id, 0, low, high }); }
+Cell* push_raw(std::uint32_t low, std::uint32_t high)
+{
+    return stack::push(Cell { type_id, 0, low, high });
+}
 
 Cell* make_in(Cell const& block, double number)
 {
@@ -38,7 +44,10 @@ Cell* make_in(Cell const& block, double number)
     return cell;
 }
 
-void set_result(double number) { *stack::state.base = make(number); }
+void set_result(double number)
+{
+    *stack::state.base = make(number);
+}
 
 namespace {
 
@@ -47,7 +56,10 @@ constexpr std::uint64_t exponent_bits = 0x7FF0'0000'0000'0000;
 constexpr std::uint64_t mantissa_bits = 0x000F'FFFF'FFFF'FFFF;
 constexpr double epsilon = 2.220446049250313e-16;
 
-std::uint64_t bits_of(std::uint32_t low, std::uint32_t high) { return (std::uint64_t { high } << 32) | low; }
+std::uint64_t bits_of(std::uint32_t low, std::uint32_t high)
+{
+    return (std::uint64_t { high } << 32) | low;
+}
 
 }
 
@@ -62,9 +74,15 @@ bool nan_bits_q(std::uint32_t low, std::uint32_t high)
     return (bits & exponent_bits) == exponent_bits && (bits & mantissa_bits) != 0;
 }
 
-bool nan32_q(float number) { return std::isnan(number); }
+bool nan32_q(float number)
+{
+    return std::isnan(number);
+}
 
-bool infinite_q(double number) { return !std::isfinite(number); }
+bool infinite_q(double number)
+{
+    return !std::isfinite(number);
+}
 
 // Ordered keys: the bit patterns of doubles mapped so that unsigned order is numeric order and adjacent
 // doubles are adjacent keys (both zeros share one key).
@@ -91,7 +109,8 @@ bool almost_equal32_q(float a, float b)
     if (std::isinf(a) || std::isinf(b)) {
         std::uint32_t const magnitude_a = bits_a & 0x7FFF'FFFF;
         std::uint32_t const magnitude_b = bits_b & 0x7FFF'FFFF;
-        std::uint32_t const distance = magnitude_a > magnitude_b ? magnitude_a - magnitude_b : magnitude_b - magnitude_a;
+        std::uint32_t const distance
+            = magnitude_a > magnitude_b ? magnitude_a - magnitude_b : magnitude_b - magnitude_a;
         return (bits_a >> 31) == (bits_b >> 31) && distance < 0x100000;
     }
     auto const key = [](std::uint32_t bits) {
@@ -389,8 +408,14 @@ Cell negate(Cell const& value)
 }
 
 // Parity of the whole part; infinities and NaN are neither even nor odd.
-bool odd_q(Cell const& value) { return std::isfinite(get(value)) && std::fmod(std::trunc(get(value)), 2.0) != 0.0; }
-bool even_q(Cell const& value) { return std::isfinite(get(value)) && !odd_q(value); }
+bool odd_q(Cell const& value)
+{
+    return std::isfinite(get(value)) && std::fmod(std::trunc(get(value)), 2.0) != 0.0;
+}
+bool even_q(Cell const& value)
+{
+    return std::isfinite(get(value)) && !odd_q(value);
+}
 
 void power()
 {
@@ -489,15 +514,24 @@ Cell round(Cell const& value, RoundOptions const& options)
     double const away = std::copysign(std::ceil(magnitude), v);
     double const half = std::floor(magnitude) + 0.5;
     double r;
-    if (options.down) r = toward_zero;
-    else if (options.floor) r = std::floor(v);
-    else if (options.ceiling) r = std::ceil(v);
-    else if (magnitude > half) r = away;
-    else if (magnitude < half) r = toward_zero;
-    else if (options.even) r = std::fmod(magnitude, 2.0) < 1.0 ? toward_zero : away;
-    else if (options.half_down) r = toward_zero;
-    else if (options.half_ceiling) r = std::ceil(v);
-    else r = away;
+    if (options.down)
+        r = toward_zero;
+    else if (options.floor)
+        r = std::floor(v);
+    else if (options.ceiling)
+        r = std::ceil(v);
+    else if (magnitude > half)
+        r = away;
+    else if (magnitude < half)
+        r = toward_zero;
+    else if (options.even)
+        r = std::fmod(magnitude, 2.0) < 1.0 ? toward_zero : away;
+    else if (options.half_down)
+        r = toward_zero;
+    else if (options.half_ceiling)
+        r = std::ceil(v);
+    else
+        r = away;
 
     double const result = s >= 1.0 ? r * s : std::ldexp(r / (1.0 / unit), exponent);
     if (!std::isfinite(result) && std::isfinite(d)) fire_error(err::math::overflow);

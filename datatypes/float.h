@@ -27,18 +27,21 @@ struct FloatState {
 };
 extern FloatState state;
 
-inline double get(Cell const& value) { return cell::float_payload(value); }
+inline double get(Cell const& value)
+{
+    return cell::float_payload(value);
+}
 inline Cell make(double number)
 {
     Cell value { type_id, 0, 0, 0 };
     cell::set_float_payload(value, number);
     return value;
 }
-void make_at(Cell& cell, double number);          // keeps the cell's header flags
-Cell* push(double number);                        // a new float! on the value stack
+void make_at(Cell& cell, double number); // keeps the cell's header flags
+Cell* push(double number); // a new float! on the value stack
 Cell* push_raw(std::uint32_t low, std::uint32_t high);
-Cell* make_in(Cell const& block, double number);  // appended at the block's tail. May allocate.
-void set_result(double number);                   // into the current call's result cell
+Cell* make_in(Cell const& block, double number); // appended at the block's tail. May allocate.
+void set_result(double number); // into the current call's result cell
 
 double abs_bits(std::uint32_t low, std::uint32_t high); // the double with its sign bit cleared
 bool nan_bits_q(std::uint32_t low, std::uint32_t high);
@@ -71,7 +74,7 @@ Cell round(Cell const& value, RoundOptions const&);
 
 // TODO: random_value (scale, secure) once the random generator exists.
 double from_binary(Cell const& binary); // up to 8 bytes from the index, big-endian; fewer act as leading zeros
-double from_block(Cell const& block);   // [mantissa exponent]: m x 10^e
+double from_block(Cell const& block); // [mantissa exponent]: m x 10^e
 
 extern DatatypeRecord const record; // no parent
 

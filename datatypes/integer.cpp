@@ -25,7 +25,10 @@ void make_at(Cell& cell, std::int32_t number)
     cell = Cell { (cell.header & ~cell::type_mask) | type_id, 0, static_cast<std::uint32_t>(number), 0 };
 }
 
-Cell* push(std::int32_t number) { return stack::push(make(number)); }
+Cell* push(std::int32_t number)
+{
+    return stack::push(make(number));
+}
 
 Cell* make_in(Cell const& block, std::int32_t number)
 {
@@ -34,14 +37,20 @@ Cell* make_in(Cell const& block, std::int32_t number)
     return cell;
 }
 
-std::int32_t get_result() { return get(*stack::state.base); }
+std::int32_t get_result()
+{
+    return get(*stack::state.base);
+}
 
 std::int32_t result_or_zero()
 {
     return cell::type_of(*stack::state.base) == type_id ? get(*stack::state.base) : 0;
 }
 
-void set_result(std::int32_t number) { *stack::state.base = make(number); }
+void set_result(std::int32_t number)
+{
+    *stack::state.base = make(number);
+}
 
 std::int32_t abs(std::int32_t number)
 {
@@ -119,15 +128,24 @@ action_types::FromFrame arithmetic_slot(TypeId type, MathOp op)
     if (!datatype::is_registered(type)) return nullptr;
     TypeActions const& actions = datatype::actions(type);
     switch (op) {
-    case MathOp::Add: return actions.add;
-    case MathOp::Subtract: return actions.subtract;
-    case MathOp::Multiply: return actions.multiply;
-    case MathOp::Divide: return actions.divide;
-    case MathOp::Remainder: return actions.remainder;
-    case MathOp::Or: return actions.or_;
-    case MathOp::And: return actions.and_;
-    case MathOp::Xor: return actions.xor_;
-    default: return nullptr;
+    case MathOp::Add:
+        return actions.add;
+    case MathOp::Subtract:
+        return actions.subtract;
+    case MathOp::Multiply:
+        return actions.multiply;
+    case MathOp::Divide:
+        return actions.divide;
+    case MathOp::Remainder:
+        return actions.remainder;
+    case MathOp::Or:
+        return actions.or_;
+    case MathOp::And:
+        return actions.and_;
+    case MathOp::Xor:
+        return actions.xor_;
+    default:
+        return nullptr;
     }
 }
 
@@ -269,7 +287,10 @@ std::int32_t mold(Cell const& value, Cell& buffer, bool, bool, bool, Refinement,
     return string::append_ascii(buffer, form_signed(get(value)), limit);
 }
 
-std::int32_t order_of(std::int32_t a, std::int32_t b) { return (a > b) - (a < b); }
+std::int32_t order_of(std::int32_t a, std::int32_t b)
+{
+    return (a > b) - (a < b);
+}
 
 // The strict and the search equalities, and same?, never equate an integer with another type.
 std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op)
@@ -292,7 +313,10 @@ std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op)
     }
 }
 
-void absolute() { stack::state.base->word2 = static_cast<std::uint32_t>(abs(get(*stack::state.base))); }
+void absolute()
+{
+    stack::state.base->word2 = static_cast<std::uint32_t>(abs(get(*stack::state.base)));
+}
 
 Cell negate(Cell const& value)
 {
@@ -309,8 +333,14 @@ Cell complement(Cell const& value)
     return result;
 }
 
-bool even_q(Cell const& value) { return (value.word2 & 1) == 0; }
-bool odd_q(Cell const& value) { return (value.word2 & 1) != 0; }
+bool even_q(Cell const& value)
+{
+    return (value.word2 & 1) == 0;
+}
+bool odd_q(Cell const& value)
+{
+    return (value.word2 & 1) != 0;
+}
 
 void power()
 {
@@ -349,18 +379,27 @@ Cell round(Cell const& value, RoundOptions const& options)
     std::int64_t const sign = n < 0 ? -1 : 1;
     std::int64_t const toward_zero = sign * (a - r);
     std::int64_t const away = sign * (a + d);
-    std::int64_t const up = n > 0 ? away : toward_zero;   // toward plus infinity
+    std::int64_t const up = n > 0 ? away : toward_zero; // toward plus infinity
     std::int64_t const down = n > 0 ? toward_zero : away; // toward minus infinity
     std::int64_t result;
-    if (options.down) result = toward_zero;
-    else if (options.floor) result = down;
-    else if (options.ceiling) result = up;
-    else if (r < d) result = toward_zero;
-    else if (r > d) result = away;
-    else if (options.even) result = (a / s) % 2 == 0 ? toward_zero : away;
-    else if (options.half_down) result = toward_zero;
-    else if (options.half_ceiling) result = up;
-    else result = away;
+    if (options.down)
+        result = toward_zero;
+    else if (options.floor)
+        result = down;
+    else if (options.ceiling)
+        result = up;
+    else if (r < d)
+        result = toward_zero;
+    else if (r > d)
+        result = away;
+    else if (options.even)
+        result = (a / s) % 2 == 0 ? toward_zero : away;
+    else if (options.half_down)
+        result = toward_zero;
+    else if (options.half_ceiling)
+        result = up;
+    else
+        result = away;
     if (result < INT32_MIN || result > INT32_MAX) fire_error(err::math::overflow);
     Cell rounded = value;
     rounded.word2 = static_cast<std::uint32_t>(static_cast<std::int32_t>(result));

@@ -14,16 +14,25 @@ namespace xol::integer {
 
 inline constexpr TypeId type_id = type_ids::integer;
 
-inline std::int32_t get(Cell const& value) { return static_cast<std::int32_t>(value.word2); }
-inline Cell make(std::int32_t number) { return Cell { type_id, 0, static_cast<std::uint32_t>(number), 0 }; }
-void make_at(Cell& cell, std::int32_t number);          // keeps the cell's header flags
-Cell* push(std::int32_t number);                        // a new integer! on the value stack
-Cell* make_in(Cell const& block, std::int32_t number);  // appended at the block's tail. May allocate.
-std::int32_t get_result();                              // word 2 of the current call's result cell
-std::int32_t result_or_zero();                          // the result cell's integer, 0 when not an integer!
+inline std::int32_t get(Cell const& value)
+{
+    return static_cast<std::int32_t>(value.word2);
+}
+inline Cell make(std::int32_t number)
+{
+    return Cell { type_id, 0, static_cast<std::uint32_t>(number), 0 };
+}
+void make_at(Cell& cell, std::int32_t number); // keeps the cell's header flags
+Cell* push(std::int32_t number); // a new integer! on the value stack
+Cell* make_in(Cell const& block, std::int32_t number); // appended at the block's tail. May allocate.
+std::int32_t get_result(); // word 2 of the current call's result cell
+std::int32_t result_or_zero(); // the result cell's integer, 0 when not an integer!
 void set_result(std::int32_t number);
 
-inline std::int32_t sign(std::int32_t number) { return (number > 0) - (number < 0); }
+inline std::int32_t sign(std::int32_t number)
+{
+    return (number > 0) - (number < 0);
+}
 std::int32_t abs(std::int32_t number); // math overflow for -2147483648
 
 // The decimal text, NUL-terminated, in a buffer shared by all callers: valid until the next call.

@@ -15,7 +15,10 @@ void make_at(Cell& cell, bool flag)
     cell = Cell { (cell.header & ~cell::type_mask) | type_id, flag ? 1U : 0U, 0, 0 };
 }
 
-Cell* push(bool flag) { return stack::push(make(flag)); }
+Cell* push(bool flag)
+{
+    return stack::push(make(flag));
+}
 
 Cell* make_in(Cell const& block, bool flag)
 {
@@ -30,7 +33,10 @@ Cell* set_result(bool flag)
     return stack::state.base;
 }
 
-bool result_false_q() { return !true_q(*stack::state.base); }
+bool result_false_q()
+{
+    return !true_q(*stack::state.base);
+}
 
 bool result_true_q()
 {
@@ -44,9 +50,15 @@ bool check_arg(Cell const& value, bool checked, Cell const& subject)
     return true_q(value);
 }
 
-bool top_false_q() { return !true_q(*stack::top()); }
+bool top_false_q()
+{
+    return !true_q(*stack::top());
+}
 
-bool top_true_q() { return true_q(*stack::top()); }
+bool top_true_q()
+{
+    return true_q(*stack::top());
+}
 
 namespace {
 
@@ -94,7 +106,10 @@ std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op)
     return static_cast<std::int32_t>(value1.word1 != 0) - static_cast<std::int32_t>(value2.word1 != 0);
 }
 
-Cell complement(Cell const& value) { return make(!get(value)); }
+Cell complement(Cell const& value)
+{
+    return make(!get(value));
+}
 
 // and~, or~, xor~: the right operand must be a logic! too.
 template <typename Operation> void bitwise(Operation operation)
@@ -110,9 +125,18 @@ template <typename Operation> void bitwise(Operation operation)
     left = make(operation(get(left), get(right)));
 }
 
-void and_() { bitwise([](bool a, bool b) { return a && b; }); }
-void or_() { bitwise([](bool a, bool b) { return a || b; }); }
-void xor_() { bitwise([](bool a, bool b) { return a != b; }); }
+void and_()
+{
+    bitwise([](bool a, bool b) { return a && b; });
+}
+void or_()
+{
+    bitwise([](bool a, bool b) { return a || b; });
+}
+void xor_()
+{
+    bitwise([](bool a, bool b) { return a != b; });
+}
 
 // TODO: random (seeding with the flag, or a draw above 0x3FFFFFFF) once the random generator exists.
 

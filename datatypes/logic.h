@@ -14,12 +14,18 @@ namespace logic {
 
 inline constexpr TypeId type_id = type_ids::logic;
 
-inline bool get(Cell const& value) { return value.word1 != 0; }
-inline Cell make(bool flag) { return flag ? true_value : false_value; }
+inline bool get(Cell const& value)
+{
+    return value.word1 != 0;
+}
+inline Cell make(bool flag)
+{
+    return flag ? true_value : false_value;
+}
 void make_at(Cell& cell, bool flag); // keeps the cell's header flags
 Cell* push(bool flag);
 Cell* make_in(Cell const& block, bool flag); // appended at the block's tail. May allocate.
-Cell* set_result(bool flag);                 // into the current call's result cell; answers it
+Cell* set_result(bool flag); // into the current call's result cell; answers it
 
 // The condition rule without the unset! check: false for none! and false, true for everything else.
 inline bool true_q(Cell const& value)

@@ -13,10 +13,10 @@ namespace none {
 
 inline constexpr TypeId type_id = type_ids::none;
 
-void make_at(Cell& cell);          // keeps the cell's header flags
-Cell* push();                      // a new none! on the value stack
-Cell* make_in(Cell const& block);  // appended at the block's tail. May allocate.
-Cell* set_result();                // the current call's result cell becomes none!; answers it
+void make_at(Cell& cell); // keeps the cell's header flags
+Cell* push(); // a new none! on the value stack
+Cell* make_in(Cell const& block); // appended at the block's tail. May allocate.
+Cell* set_result(); // the current call's result cell becomes none!; answers it
 
 extern DatatypeRecord const record; // no parent
 

@@ -14,8 +14,8 @@ namespace {
 
 // A paren met again inside itself writes its cycle marker, as a block does, rather than nesting until the
 // cycle guard's depth runs out.
-std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                  std::int32_t limit, std::int32_t indent)
+std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
+    std::int32_t indent)
 {
     if (cycles::mold_marker(value, buffer, limit, true)) return limit;
     Rooted kept(value);
@@ -27,8 +27,14 @@ std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool fla
 
 }
 
-Cell* push(Cell& cell) { return block::push_as(cell, type_id); }
-void make_at(Cell& cell, std::int32_t n) { block::make_at_as(cell, n, type_id); }
+Cell* push(Cell& cell)
+{
+    return block::push_as(cell, type_id);
+}
+void make_at(Cell& cell, std::int32_t n)
+{
+    block::make_at_as(cell, n, type_id);
+}
 
 // Everything is block!'s but the mold; trim is not available for a paren.
 constexpr ActionTable actions()

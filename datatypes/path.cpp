@@ -23,13 +23,14 @@ namespace {
 using block::detail::CycleEntry;
 
 // The text of a path: each element formed, or molded with `mold`; stops once a /part limit is spent.
-std::int32_t write_elements(Cell const& value, Cell& buffer, bool mold, bool only, bool all, bool flat,
-                            Refinement part, std::int32_t limit)
+std::int32_t write_elements(
+    Cell const& value, Cell& buffer, bool mold, bool only, bool all, bool flat, Refinement part, std::int32_t limit)
 {
     if (cycles::mold_marker(value, buffer, limit, mold)) return limit;
     Rooted kept(value);
     CycleEntry const guard(value.word2);
-    for (std::uint32_t i = std::min(kept->word1, series::rs_total_length(*kept)); i < series::rs_total_length(*kept); ++i) {
+    for (std::uint32_t i = std::min(kept->word1, series::rs_total_length(*kept)); i < series::rs_total_length(*kept);
+         ++i) {
         Cell const element = *block::rs_abs_at(*kept, i); // a copy: writing may move the path's buffer
         TypeActions const& slots = datatype::actions(cell::type_of(element));
         if (mold) {
@@ -46,7 +47,7 @@ std::int32_t write_elements(Cell const& value, Cell& buffer, bool mold, bool onl
 }
 
 std::int32_t mold_with(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                       std::int32_t limit, std::string_view prefix, std::string_view suffix)
+    std::int32_t limit, std::string_view prefix, std::string_view suffix)
 {
     Rooted kept(value);
     if (!prefix.empty()) limit = string::append_ascii(buffer, prefix, limit);
@@ -62,8 +63,14 @@ bool is_number(TypeId type)
 
 }
 
-Cell* push(Cell& cell) { return block::push_as(cell, type_id); }
-void make_at(Cell& cell, std::int32_t n) { block::make_at_as(cell, n, type_id); }
+Cell* push(Cell& cell)
+{
+    return block::push_as(cell, type_id);
+}
+void make_at(Cell& cell, std::int32_t n)
+{
+    block::make_at_as(cell, n, type_id);
+}
 
 // A size of 0 or below makes room for one cell.
 Cell make(Cell const& prototype, Cell const& spec, TypeId type)
@@ -99,8 +106,8 @@ std::int32_t form(Cell const& value, Cell& buffer, Refinement part, std::int32_t
     return write_elements(value, buffer, false, false, false, false, part, limit);
 }
 
-std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                  std::int32_t limit, std::int32_t)
+std::int32_t mold(
+    Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit, std::int32_t)
 {
     return mold_with(value, buffer, only, all, flat, part, limit, "", "");
 }
@@ -156,20 +163,20 @@ constexpr ActionTable child_actions(action_types::Mold mold)
     return actions;
 }
 
-std::int32_t mold_lit(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                      std::int32_t limit, std::int32_t)
+std::int32_t mold_lit(
+    Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit, std::int32_t)
 {
     return mold_with(value, buffer, only, all, flat, part, limit, "'", "");
 }
 
-std::int32_t mold_set(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                      std::int32_t limit, std::int32_t)
+std::int32_t mold_set(
+    Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit, std::int32_t)
 {
     return mold_with(value, buffer, only, all, flat, part, limit, "", ":");
 }
 
-std::int32_t mold_get(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                      std::int32_t limit, std::int32_t)
+std::int32_t mold_get(
+    Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit, std::int32_t)
 {
     return mold_with(value, buffer, only, all, flat, part, limit, ":", "");
 }
@@ -180,30 +187,51 @@ std::int32_t mold_get(Cell const& value, Cell& buffer, bool only, bool all, bool
 
 namespace xol::lit_path {
 
-Cell* push(Cell& cell) { return block::push_as(cell, type_id); }
-void make_at(Cell& cell, std::int32_t n) { block::make_at_as(cell, n, type_id); }
+Cell* push(Cell& cell)
+{
+    return block::push_as(cell, type_id);
+}
+void make_at(Cell& cell, std::int32_t n)
+{
+    block::make_at_as(cell, n, type_id);
+}
 
-constexpr DatatypeRecord record { .id = type_id, .parent = path::type_id, .name = "lit-path!",
-    .actions = path::child_actions(path::mold_lit) };
+constexpr DatatypeRecord record {
+    .id = type_id, .parent = path::type_id, .name = "lit-path!", .actions = path::child_actions(path::mold_lit)
+};
 
 }
 
 namespace xol::set_path {
 
-Cell* push(Cell& cell) { return block::push_as(cell, type_id); }
-void make_at(Cell& cell, std::int32_t n) { block::make_at_as(cell, n, type_id); }
+Cell* push(Cell& cell)
+{
+    return block::push_as(cell, type_id);
+}
+void make_at(Cell& cell, std::int32_t n)
+{
+    block::make_at_as(cell, n, type_id);
+}
 
-constexpr DatatypeRecord record { .id = type_id, .parent = path::type_id, .name = "set-path!",
-    .actions = path::child_actions(path::mold_set) };
+constexpr DatatypeRecord record {
+    .id = type_id, .parent = path::type_id, .name = "set-path!", .actions = path::child_actions(path::mold_set)
+};
 
 }
 
 namespace xol::get_path {
 
-Cell* push(Cell& cell) { return block::push_as(cell, type_id); }
-void make_at(Cell& cell, std::int32_t n) { block::make_at_as(cell, n, type_id); }
+Cell* push(Cell& cell)
+{
+    return block::push_as(cell, type_id);
+}
+void make_at(Cell& cell, std::int32_t n)
+{
+    block::make_at_as(cell, n, type_id);
+}
 
-constexpr DatatypeRecord record { .id = type_id, .parent = path::type_id, .name = "get-path!",
-    .actions = path::child_actions(path::mold_get) };
+constexpr DatatypeRecord record {
+    .id = type_id, .parent = path::type_id, .name = "get-path!", .actions = path::child_actions(path::mold_get)
+};
 
 }

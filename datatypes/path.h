@@ -19,8 +19,8 @@ void make_at(Cell& cell, std::int32_t n);
 Cell make(Cell const& prototype, Cell const& spec, TypeId type);
 Cell to(Cell const& prototype, Cell const& spec, TypeId type);
 std::int32_t form(Cell const& value, Cell& buffer, Refinement part, std::int32_t limit);
-std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                  std::int32_t limit, std::int32_t indent);
+std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
+    std::int32_t indent);
 
 extern DatatypeRecord const record; // registered after block!
 

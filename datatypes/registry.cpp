@@ -43,21 +43,27 @@ void register_(DatatypeRecord const& entry)
 
     static TypeActions const no_actions {};
     TypeActions const& parent = entry.parent == no_parent ? no_actions : registry.actions[entry.parent];
-    for_each_action(entry.actions, parent, registry.actions[type],
-        [](auto const& slot, auto const& inherited, auto& resolved) {
+    for_each_action(
+        entry.actions, parent, registry.actions[type], [](auto const& slot, auto const& inherited, auto& resolved) {
             resolved = slot.inherits ? inherited : slot.function;
         });
     registry.registered[type] = true;
 }
 
-std::string_view name(TypeId type) { return is_registered(type) ? registry.types[type].name : ""; }
+std::string_view name(TypeId type)
+{
+    return is_registered(type) ? registry.types[type].name : "";
+}
 
 std::string_view name_without_bang(TypeId type)
 {
     return is_registered(type) ? std::string_view(registry.types[type].name, registry.types[type].length) : "";
 }
 
-void reset() { registry = RegistryState {}; }
+void reset()
+{
+    registry = RegistryState {};
+}
 
 // The fixed order of start-up: parents before their children. TODO: the datatypes still to come take
 // their places in this order (binary!, url!, file!, bitset!, triple!, vector!, map!,
@@ -102,6 +108,9 @@ void register_all()
         register_(*each);
 }
 
-Cell make(TypeId denoted) { return cell::make(type_id, denoted); }
+Cell make(TypeId denoted)
+{
+    return cell::make(type_id, denoted);
+}
 
 }

@@ -13,8 +13,8 @@ inline constexpr int table_size = 57; // ids 0 to 56
 
 struct TypeEntry {
     char const* name = nullptr; // with its "!"
-    std::uint32_t length = 0;   // the name's length without the "!"
-    SymbolId word = 0;          // the symbol of the name's word, once words exist
+    std::uint32_t length = 0; // the name's length without the "!"
+    SymbolId word = 0; // the symbol of the name's word, once words exist
 };
 
 struct RegistryState {
@@ -30,9 +30,15 @@ extern RegistryState registry;
 // `inherit`: the parent must be registered first. An inherited slot that the parent leaves empty stays empty.
 void register_(DatatypeRecord const&);
 
-inline TypeActions const& actions(TypeId type) { return registry.actions[type]; }
-inline bool is_registered(TypeId type) { return type < table_size && registry.registered[type]; }
-std::string_view name(TypeId type);           // with its "!"; "" when not registered
+inline TypeActions const& actions(TypeId type)
+{
+    return registry.actions[type];
+}
+inline bool is_registered(TypeId type)
+{
+    return type < table_size && registry.registered[type];
+}
+std::string_view name(TypeId type); // with its "!"; "" when not registered
 std::string_view name_without_bang(TypeId type);
 
 // Registers every datatype that exists, in the fixed order of start-up.

@@ -26,7 +26,10 @@ namespace xol::series {
 
 namespace {
 
-std::uint32_t total_of(Cell const& value) { return rs_total_length(value); }
+std::uint32_t total_of(Cell const& value)
+{
+    return rs_total_length(value);
+}
 
 std::byte* unit_address(Cell const& value, std::uint32_t place)
 {
@@ -34,7 +37,10 @@ std::byte* unit_address(Cell const& value, std::uint32_t place)
     return buffer->head_address() + (std::uint64_t { place } << buffer->unit_shift());
 }
 
-bool is_text(TypeId type) { return string::is_text_type(type); }
+bool is_text(TypeId type)
+{
+    return string::is_text_type(type);
+}
 
 // The absolute place that pick and poke address: n counts from 1 at the position, -1 is the unit before it.
 // Answers -1 for n = 0 and for places outside the buffer.
@@ -73,16 +79,37 @@ std::uint32_t random_int(std::uint32_t limit)
     return 1 + static_cast<std::uint32_t>((std::uint64_t { bits } * limit) >> 31);
 }
 
-void random_seed(std::uint32_t seed) { random_state.state = (std::uint64_t { seed } << 1) | 1; }
+void random_seed(std::uint32_t seed)
+{
+    random_state.state = (std::uint64_t { seed } << 1) | 1;
+}
 
 // Navigation from the call frame: the series is in the result cell.
-Cell& frame_series() { return stack::state.base[0]; }
+Cell& frame_series()
+{
+    return stack::state.base[0];
+}
 
-void head() { set_index(frame_series(), 0); }
-void tail() { set_index(frame_series(), total_of(frame_series())); }
-void head_q() { frame_series() = logic::make(index_of(frame_series()) == 0); }
-void tail_q() { frame_series() = logic::make(rs_tail_q(frame_series())); }
-void index_q() { frame_series() = integer::make(static_cast<std::int32_t>(index_of(frame_series()) + 1)); }
+void head()
+{
+    set_index(frame_series(), 0);
+}
+void tail()
+{
+    set_index(frame_series(), total_of(frame_series()));
+}
+void head_q()
+{
+    frame_series() = logic::make(index_of(frame_series()) == 0);
+}
+void tail_q()
+{
+    frame_series() = logic::make(rs_tail_q(frame_series()));
+}
+void index_q()
+{
+    frame_series() = integer::make(static_cast<std::int32_t>(index_of(frame_series()) + 1));
+}
 
 // At the tail, next stays where it is.
 void next()
@@ -97,8 +124,14 @@ void back()
     if (index_of(value) > 0) set_index(value, index_of(value) - 1);
 }
 
-void at() { do_at_skip(true); }
-void skip() { do_at_skip(false); }
+void at()
+{
+    do_at_skip(true);
+}
+void skip()
+{
+    do_at_skip(false);
+}
 
 // Only `owned` is a field of series; ownership answers it once objects can own series.
 Cell reflect(Cell const&, SymbolId)
@@ -136,7 +169,8 @@ void move_within(Cell const& value, std::uint32_t from, std::uint32_t to, std::u
     std::uint32_t const shift = buffer->unit_shift();
     std::byte* base = buffer->head_address();
     std::size_t const bytes = std::size_t { count } << shift;
-    std::vector<std::byte> moved(base + (std::size_t { from } << shift), base + (std::size_t { from } << shift) + bytes);
+    std::vector<std::byte> moved(
+        base + (std::size_t { from } << shift), base + (std::size_t { from } << shift) + bytes);
     if (to < from) {
         std::memmove(base + ((std::size_t { to } + count) << shift), base + (std::size_t { to } << shift),
             std::size_t { from - to } << shift);
@@ -161,8 +195,10 @@ bool rs_skip(Cell& value, std::int32_t count)
     std::int64_t const moved = std::int64_t { index_of(value) } + count;
     std::uint32_t const total = total_of(value);
     // Below the head the index stops at 0: a negative index would make later reads start before the buffer.
-    if (moved < 0) set_index(value, 0);
-    else if (moved <= total) set_index(value, static_cast<std::uint32_t>(moved));
+    if (moved < 0)
+        set_index(value, 0);
+    else if (moved <= total)
+        set_index(value, static_cast<std::uint32_t>(moved));
     return moved >= total;
 }
 
@@ -184,7 +220,10 @@ std::int32_t part_length(Cell const& series, Cell const& part)
     return static_cast<std::int32_t>(std::int64_t { index_of(part) } - index_of(series));
 }
 
-Cell refinement_word(char const* name) { return refinement::make(name); }
+Cell refinement_word(char const* name)
+{
+    return refinement::make(name);
+}
 
 void tell_owner(Cell const& series, char const* action, Cell const* new_value, std::int32_t index, std::int32_t part)
 {
@@ -207,7 +246,10 @@ void do_at_skip(bool at)
     set_index(value, static_cast<std::uint32_t>(moved));
 }
 
-std::int32_t length_q(Cell const& series) { return static_cast<std::int32_t>(length_of(series)); }
+std::int32_t length_q(Cell const& series)
+{
+    return static_cast<std::int32_t>(length_of(series));
+}
 
 Cell pick(Cell const& series, std::int32_t index, Cell const&)
 {
@@ -216,7 +258,8 @@ Cell pick(Cell const& series, std::int32_t index, Cell const&)
     auto const unit_place = static_cast<std::uint32_t>(place);
     TypeId const type = cell::type_of(series);
     if (is_cell_series(type)) return buffer_of(series)->head_cell()[unit_place];
-    if (type == type_ids::binary) return integer::make(std::to_integer<std::int32_t>(*unit_address(series, unit_place)));
+    if (type == type_ids::binary)
+        return integer::make(std::to_integer<std::int32_t>(*unit_address(series, unit_place)));
     if (type == type_ids::vector) {
         // TODO: a value of the vector's element type once vector! exists.
         fire_error(err::internal::not_done);
@@ -361,8 +404,10 @@ Cell take(Cell const& series, Refinement part, bool, bool last)
         } else {
             if (!is_same_series(series, *part)) bad_part(*part);
             std::int64_t const distance = std::int64_t { index_of(*part) } - index;
-            if (distance < 0) count = 0;
-            else count = last ? length - distance : distance;
+            if (distance < 0)
+                count = 0;
+            else
+                count = last ? length - distance : distance;
         }
         if (count < 0) {
             available = index;
@@ -375,7 +420,8 @@ Cell take(Cell const& series, Refinement part, bool, bool last)
 
     std::uint32_t const unit = buffer_of(*source)->unit();
     // Every take answers a series of its own: a shared scratch buffer would change under earlier answers.
-    std::uint64_t const taken_count = count < 0 ? static_cast<std::uint64_t>(-count) : static_cast<std::uint64_t>(count);
+    std::uint64_t const taken_count
+        = count < 0 ? static_cast<std::uint64_t>(-count) : static_cast<std::uint64_t>(count);
     // Taking nothing changes nothing, so the owner hears of nothing.
     bool const nothing = count == 0 || (count < 0 && last);
     NodeId const taken = series::alloc_units(nothing ? 0 : taken_count, unit);
@@ -389,9 +435,12 @@ Cell take(Cell const& series, Refinement part, bool, bool last)
     std::uint32_t const shift = buffer->unit_shift();
     std::uint32_t const total = buffer->length();
     std::uint32_t start;
-    if (count > 0 && last) start = total - static_cast<std::uint32_t>(count);
-    else if (count > 0) start = index;
-    else start = index - static_cast<std::uint32_t>(taken_count);
+    if (count > 0 && last)
+        start = total - static_cast<std::uint32_t>(count);
+    else if (count > 0)
+        start = index;
+    else
+        start = index - static_cast<std::uint32_t>(taken_count);
     std::size_t const bytes = static_cast<std::size_t>(taken_count) << shift;
     std::byte* from = buffer->head_address() + (std::size_t { start } << shift);
     SeriesBuffer* target = node::buffer(taken);
@@ -433,7 +482,8 @@ Cell move(Cell const& origin, Cell const& target, Refinement part)
         Cell const source_datatype = datatype::make(source_type);
         bool const source_cells = is_cell_series(source_type);
         bool const destination_cells = is_cell_series(destination_type);
-        if (source_cells != destination_cells) fire_error(err::script::move_bad, &destination_datatype, &source_datatype);
+        if (source_cells != destination_cells)
+            fire_error(err::script::move_bad, &destination_datatype, &source_datatype);
         std::uint32_t const source_unit = buffer_of(origin)->unit();
         std::uint32_t const destination_unit = buffer_of(target)->unit();
         if (source_unit != destination_unit) {

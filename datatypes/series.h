@@ -14,16 +14,34 @@ namespace xol::series {
 
 inline constexpr TypeId type_id = type_ids::series;
 
-inline NodeId node_of(Cell const& value) { return value.word2; }
-inline std::uint32_t index_of(Cell const& value) { return value.word1; }
-inline void set_index(Cell& value, std::uint32_t index) { value.word1 = index; }
-inline SeriesBuffer* buffer_of(Cell const& value) { return node::buffer(value.word2); }
+inline NodeId node_of(Cell const& value)
+{
+    return value.word2;
+}
+inline std::uint32_t index_of(Cell const& value)
+{
+    return value.word1;
+}
+inline void set_index(Cell& value, std::uint32_t index)
+{
+    value.word1 = index;
+}
+inline SeriesBuffer* buffer_of(Cell const& value)
+{
+    return node::buffer(value.word2);
+}
 
 // Units of the whole buffer.
-inline std::uint32_t rs_total_length(Cell const& value) { return buffer_of(value)->length(); }
+inline std::uint32_t rs_total_length(Cell const& value)
+{
+    return buffer_of(value)->length();
+}
 
 // An index past the tail counts as at the tail.
-inline bool rs_tail_q(Cell const& value) { return index_of(value) >= rs_total_length(value); }
+inline bool rs_tail_q(Cell const& value)
+{
+    return index_of(value) >= rs_total_length(value);
+}
 
 // Moves the index by `count` when the new place is not past the tail, stopping at the head (index 0) below
 // it; answers whether index + count is at or past the tail.
@@ -73,7 +91,7 @@ Cell clear(Cell const& series);
 Cell remove(Cell const& series, Refinement part, Refinement key);
 Cell reverse(Cell const& series, Refinement part, Refinement skip); // May allocate.
 Cell take(Cell const& series, Refinement part, bool deep, bool last); // May allocate.
-Cell move(Cell const& origin, Cell const& target, Refinement part);  // May allocate.
+Cell move(Cell const& origin, Cell const& target, Refinement part); // May allocate.
 Cell random(Cell const& series, bool seed, bool secure, bool only);
 std::int32_t length_q(Cell const& series);
 

@@ -25,7 +25,10 @@ std::uint32_t checked_unit(SeriesBuffer const* buffer)
     return unit;
 }
 
-std::uint32_t shift_of(std::uint32_t unit) { return unit == 1 ? 0 : unit == 2 ? 1 : 2; }
+std::uint32_t shift_of(std::uint32_t unit)
+{
+    return unit == 1 ? 0 : unit == 2 ? 1 : 2;
+}
 
 void set_unit_field(SeriesBuffer* buffer, std::uint32_t unit)
 {
@@ -42,7 +45,10 @@ SeriesBuffer* reserve(NodeId id, std::uint64_t bytes)
 }
 
 // The unit a positional write needs: 1-byte buffers keep code points up to 255.
-std::uint32_t positional_unit(std::uint32_t code_point) { return code_point <= 0xFF ? 1 : code_point <= 0xFFFF ? 2 : 4; }
+std::uint32_t positional_unit(std::uint32_t code_point)
+{
+    return code_point <= 0xFF ? 1 : code_point <= 0xFFFF ? 2 : 4;
+}
 
 // Widens when the unit cannot hold `needed` and answers the buffer's node: the collection that widening
 // may run can move the node to another frame, so callers use the answer, never the id they passed.
@@ -93,9 +99,15 @@ Cell* push(Cell const& value)
 
 // ---- Accessors ----------------------------------------------------------------------------------------
 
-std::uint32_t rs_length_all(Cell const& value) { return node::buffer(value.word2)->length(); }
+std::uint32_t rs_length_all(Cell const& value)
+{
+    return node::buffer(value.word2)->length();
+}
 
-std::uint32_t clamped_index(Cell const& value) { return std::min(value.word1, rs_length_all(value)); }
+std::uint32_t clamped_index(Cell const& value)
+{
+    return std::min(value.word1, rs_length_all(value));
+}
 
 std::uint32_t rs_length_q(Cell const& value)
 {
@@ -111,7 +123,10 @@ bool rs_skip(Cell& value, std::int32_t n)
     return moved >= total;
 }
 
-bool rs_next(Cell& value) { return rs_skip(value, 1); }
+bool rs_next(Cell& value)
+{
+    return rs_skip(value, 1);
+}
 
 std::byte* rs_head(Cell& value)
 {
@@ -122,34 +137,48 @@ std::byte* rs_head(Cell& value)
     return buffer->head_address() + (std::uint64_t { value.word1 } << shift);
 }
 
-std::byte* rs_tail(Cell const& value) { return node::buffer(value.word2)->tail_address(); }
+std::byte* rs_tail(Cell const& value)
+{
+    return node::buffer(value.word2)->tail_address();
+}
 
-bool rs_tail_q(Cell const& value) { return value.word1 >= rs_length_all(value); }
+bool rs_tail_q(Cell const& value)
+{
+    return value.word1 >= rs_length_all(value);
+}
 
 std::uint32_t get_char(std::byte const* position, std::uint32_t unit)
 {
     switch (unit) {
-    case 1: return std::to_integer<std::uint32_t>(position[0]);
-    case 2: return std::to_integer<std::uint32_t>(position[0]) | (std::to_integer<std::uint32_t>(position[1]) << 8);
+    case 1:
+        return std::to_integer<std::uint32_t>(position[0]);
+    case 2:
+        return std::to_integer<std::uint32_t>(position[0]) | (std::to_integer<std::uint32_t>(position[1]) << 8);
     case 4: {
         std::uint32_t code_point;
         std::memcpy(&code_point, position, 4);
         return code_point;
     }
-    default: runtime::no_switch_matched();
+    default:
+        runtime::no_switch_matched();
     }
 }
 
 void set_unit(std::byte* position, std::uint32_t unit, std::uint32_t code_point)
 {
     switch (unit) {
-    case 1: position[0] = static_cast<std::byte>(code_point); return;
+    case 1:
+        position[0] = static_cast<std::byte>(code_point);
+        return;
     case 2:
         position[0] = static_cast<std::byte>(code_point);
         position[1] = static_cast<std::byte>(code_point >> 8);
         return;
-    case 4: std::memcpy(position, &code_point, 4); return;
-    default: runtime::no_switch_matched();
+    case 4:
+        std::memcpy(position, &code_point, 4);
+        return;
+    default:
+        runtime::no_switch_matched();
     }
 }
 
@@ -186,10 +215,14 @@ std::int32_t find_char(Cell const& value, std::uint32_t code_point)
 void widen_to(NodeId id, std::uint32_t unit)
 {
     std::uint32_t const old_unit = checked_unit(node::buffer(id));
-    if (old_unit == 1 && unit == 2) widen_1_to_2(id);
-    else if (old_unit == 1 && unit == 4) widen_1_to_4(id);
-    else if (old_unit == 2 && unit == 4) widen_2_to_4(id);
-    else runtime::no_switch_matched();
+    if (old_unit == 1 && unit == 2)
+        widen_1_to_2(id);
+    else if (old_unit == 1 && unit == 4)
+        widen_1_to_4(id);
+    else if (old_unit == 2 && unit == 4)
+        widen_2_to_4(id);
+    else
+        runtime::no_switch_matched();
 }
 
 void append_char(NodeId id, std::uint32_t code_point)
@@ -232,7 +265,8 @@ void put_char(NodeId id, std::uint32_t offset, std::uint32_t code_point)
     id = widened(id, positional_unit(code_point));
     SeriesBuffer* buffer = node::buffer(id);
     std::uint32_t const unit = buffer->unit();
-    XOL_ASSERT(buffer->head + (std::uint64_t { offset } + 1) * unit <= buffer->capacity, "string put_char past the capacity");
+    XOL_ASSERT(
+        buffer->head + (std::uint64_t { offset } + 1) * unit <= buffer->capacity, "string put_char past the capacity");
     set_unit(buffer->head_address() + std::uint64_t { offset } * unit, unit, code_point);
 }
 
@@ -249,7 +283,10 @@ void remove_at(Cell const& value, std::uint32_t offset, std::uint32_t n)
     buffer->tail -= bytes;
 }
 
-void remove_unit(Cell const& value, std::uint32_t offset) { remove_at(value, offset, 1); }
+void remove_unit(Cell const& value, std::uint32_t offset)
+{
+    remove_at(value, offset, 1);
+}
 
 void truncate_at(NodeId id, std::uint32_t offset)
 {
@@ -288,7 +325,10 @@ inline constexpr std::size_t scratch_size = 65'536;
 
 }
 
-void init() { scratch.buffer.assign(scratch_size, std::byte { 0 }); }
+void init()
+{
+    scratch.buffer.assign(scratch_size, std::byte { 0 });
+}
 
 void rotate_runs(NodeId id, std::uint32_t offset, std::uint32_t length1, std::uint32_t length2, std::uint32_t gap)
 {
@@ -322,7 +362,7 @@ void rotate_runs(NodeId id, std::uint32_t offset, std::uint32_t length1, std::ui
 // ---- Splicing and literals ----------------------------------------------------------------------------
 
 void splice(Cell const& target_value, Cell const& source_value, std::int32_t part, std::uint32_t offset,
-            bool keep_source, SpliceMode mode)
+    bool keep_source, SpliceMode mode)
 {
     // TODO: symbol! operands read their cached text once symbol! provides it.
     Rooted target(target_value);
@@ -349,7 +389,8 @@ void splice(Cell const& target_value, Cell const& source_value, std::int32_t par
     std::vector<std::byte> own_copy;
     if (source->word2 == target->word2) {
         SeriesBuffer* buffer = node::buffer(source->word2);
-        std::byte const* from = buffer->head_address() + (std::uint64_t { clamped_index(*source) } << shift_of(source_unit));
+        std::byte const* from
+            = buffer->head_address() + (std::uint64_t { clamped_index(*source) } << shift_of(source_unit));
         own_copy.assign(from, from + bytes);
     }
 
@@ -374,22 +415,26 @@ void splice(Cell const& target_value, Cell const& source_value, std::int32_t par
         // Only a kept narrower source reaches here: its code points fit the target's unit.
         for (std::uint32_t i = 0; i < count; ++i)
             set_unit(write + std::uint64_t { i } * target_unit, target_unit,
-                     get_char(read + std::uint64_t { i } * source_unit, source_unit));
+                get_char(read + std::uint64_t { i } * source_unit, source_unit));
     } else {
         std::memmove(write, read, bytes);
     }
 
     switch (mode) {
-    case SpliceMode::Append: buffer->tail = static_cast<std::uint32_t>(old_tail + bytes); break;
-    case SpliceMode::Insert: buffer->tail = static_cast<std::uint32_t>(old_tail + bytes); break;
+    case SpliceMode::Append:
+        buffer->tail = static_cast<std::uint32_t>(old_tail + bytes);
+        break;
+    case SpliceMode::Insert:
+        buffer->tail = static_cast<std::uint32_t>(old_tail + bytes);
+        break;
     case SpliceMode::Overwrite:
         buffer->tail = static_cast<std::uint32_t>(std::max<std::uint64_t>(destination + bytes, old_tail));
         break;
     }
 }
 
-void concatenate(Cell const& target, Cell const& source, std::int32_t part, std::uint32_t offset, bool keep_source,
-                 SpliceMode mode)
+void concatenate(
+    Cell const& target, Cell const& source, std::int32_t part, std::uint32_t offset, bool keep_source, SpliceMode mode)
 {
     splice(target, source, part, offset, keep_source, mode);
 }

@@ -50,11 +50,20 @@ Cell* push(Cell const& value);
 
 // ---- Accessors ----------------------------------------------------------------------------------------
 
-inline NodeId node_of(Cell const& value) { return value.word2; }
-inline std::uint32_t unit_of(Cell const& value) { return node::buffer(value.word2)->unit(); }
+inline NodeId node_of(Cell const& value)
+{
+    return value.word2;
+}
+inline std::uint32_t unit_of(Cell const& value)
+{
+    return node::buffer(value.word2)->unit();
+}
 
 std::uint32_t rs_length_q(Cell const& value); // units from the index to the tail (0 past the tail)
-inline std::uint32_t length(Cell const& value) { return rs_length_q(value); }
+inline std::uint32_t length(Cell const& value)
+{
+    return rs_length_q(value);
+}
 std::uint32_t rs_length_all(Cell const& value); // units from the head to the tail
 // Moves the index by n when the result stays within head..tail; answers whether the value is at its tail.
 bool rs_skip(Cell& value, std::int32_t n);
@@ -77,7 +86,10 @@ std::int32_t find_char(Cell const& value, std::uint32_t code_point);
 // Appending keeps 1-byte units for 0-127 only; positional writes keep them for 0-255.
 
 void append_char(NodeId buffer, std::uint32_t code_point); // May allocate.
-inline void append_char(Cell const& string, std::uint32_t code_point) { append_char(string.word2, code_point); }
+inline void append_char(Cell const& string, std::uint32_t code_point)
+{
+    append_char(string.word2, code_point);
+}
 // Overwrites the unit at `offset` from the head, growing the buffer when the offset lies at or past the
 // capacity; moves the tail just after it when the write lands at or past the tail. May allocate.
 void write_char(NodeId buffer, std::uint32_t offset, std::uint32_t code_point);
@@ -107,10 +119,10 @@ enum class SpliceMode : std::uint32_t { Append = 0, Insert = 1, Overwrite = 2 };
 // the tail, inserted or written over at the target's index + `offset`. The narrower buffer is widened to
 // the wider unit, except a source when `keep_source`, which is then converted unit by unit. A source on
 // the target's own buffer reads as it stood before the splice. May allocate.
-void splice(Cell const& target, Cell const& source, std::int32_t part, std::uint32_t offset, bool keep_source,
-            SpliceMode mode);
-void concatenate(Cell const& target, Cell const& source, std::int32_t part, std::uint32_t offset, bool keep_source,
-                 SpliceMode mode);
+void splice(
+    Cell const& target, Cell const& source, std::int32_t part, std::uint32_t offset, bool keep_source, SpliceMode mode);
+void concatenate(
+    Cell const& target, Cell const& source, std::int32_t part, std::uint32_t offset, bool keep_source, SpliceMode mode);
 // Appends every byte as one code point (a byte of 128 or more widens). May allocate.
 void concatenate_literal(Cell const& string, std::string_view bytes);
 void concatenate_literal_part(Cell const& string, char const* bytes, std::uint32_t n);
@@ -168,8 +180,8 @@ void mold_char(Cell const& buffer, std::uint32_t code_point, bool all);
 // The actions. Each may allocate.
 // form: the text from the index; with /part at most `limit` units. mold: the quoted or braced literal.
 std::int32_t form(Cell const& value, Cell& buffer, Refinement part, std::int32_t limit);
-std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part,
-                  std::int32_t limit, std::int32_t indent);
+std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
+    std::int32_t indent);
 // make: a number is a capacity; anything else goes to `to`. The answer has the target type.
 Cell make(Cell const& prototype, Cell const& spec, TypeId type);
 Cell to(Cell const& prototype, Cell const& spec, TypeId type);

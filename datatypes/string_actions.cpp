@@ -81,7 +81,8 @@ bool brace_matched(Cell const& value, std::uint32_t from, std::uint32_t end)
     SeriesBuffer* buffer = node::buffer(value.word2);
     for (std::uint32_t place = from; place < end; ++place) {
         std::uint32_t const code_point = detail::unit_at(buffer, place);
-        if (code_point == '{') ++depth;
+        if (code_point == '{')
+            ++depth;
         else if (code_point == '}') {
             if (depth == 1) return true;
             --depth;
@@ -117,7 +118,8 @@ std::int32_t form(Cell const& value, Cell& buffer, Refinement part, std::int32_t
     return limit - static_cast<std::int32_t>(length);
 }
 
-std::int32_t mold(Cell const& value, Cell& buffer, bool, bool all, bool, Refinement part, std::int32_t limit, std::int32_t)
+std::int32_t mold(
+    Cell const& value, Cell& buffer, bool, bool all, bool, Refinement part, std::int32_t limit, std::int32_t)
 {
     Rooted text(value);
     Rooted output(buffer);
@@ -168,9 +170,14 @@ std::int32_t mold(Cell const& value, Cell& buffer, bool, bool all, bool, Refinem
                 concatenate_literal(*output, "^}");
             }
             break;
-        case '"': append_char(*output, '"'); break;
-        case '^': concatenate_literal(*output, "^^"); break;
-        default: mold_char(*output, code_point, all);
+        case '"':
+            append_char(*output, '"');
+            break;
+        case '^':
+            concatenate_literal(*output, "^^");
+            break;
+        default:
+            mold_char(*output, code_point, all);
         }
     }
     append_char(*output, braced ? '}' : '"');
@@ -239,7 +246,8 @@ Cell make(Cell const& prototype, Cell const& spec, TypeId type)
             Cell const target = datatype::make(type_ids::binary);
             fire_error(err::script::bad_make_arg, &target, &spec);
         }
-        auto const binary_to = datatype::is_registered(type_ids::binary) ? datatype::actions(type_ids::binary).to : nullptr;
+        auto const binary_to
+            = datatype::is_registered(type_ids::binary) ? datatype::actions(type_ids::binary).to : nullptr;
         if (binary_to == nullptr) fire_error(err::internal::not_done);
         return binary_to(prototype, spec, type);
     }
@@ -271,8 +279,10 @@ Cell eval_path(PathStep const& step)
         if (step.new_value) return actions.poke(step.value, index, step.element, *step.new_value);
         return actions.pick(step.value, index, step.element);
     }
-    case type_ids::word: fire_error(err::script::invalid_path, path, &step.element);
-    default: break;
+    case type_ids::word:
+        fire_error(err::script::invalid_path, path, &step.element);
+    default:
+        break;
     }
     FindOptions const options {};
     if (!step.new_value) return select(step.value, step.element, options);

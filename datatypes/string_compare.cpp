@@ -11,13 +11,19 @@ namespace xol::string {
 
 namespace detail {
 
-std::uint32_t fold_upper(std::uint32_t code_point) { return unicode::change_case(code_point, unicode::Case::Upper); }
+std::uint32_t fold_upper(std::uint32_t code_point)
+{
+    return unicode::change_case(code_point, unicode::Case::Upper);
+}
 
 }
 
 namespace {
 
-bool folds(CompareOp op) { return op != CompareOp::StrictEqual && op != CompareOp::CaseSort; }
+bool folds(CompareOp op)
+{
+    return op != CompareOp::StrictEqual && op != CompareOp::CaseSort;
+}
 
 // Units of a compare operand that take part: a bounded slice brings its own count in word 3.
 std::uint32_t operand_count(Cell const& value)
@@ -85,7 +91,8 @@ std::int32_t match_arg(Cell const& input, Cell const& pattern, std::int32_t case
     case type_ids::file:
     case type_ids::url:
     case type_ids::email:
-    case type_ids::ref: return equal_q(input, pattern, op, true) == 0 ? 1 : 0;
+    case type_ids::ref:
+        return equal_q(input, pattern, op, true) == 0 ? 1 : 0;
     case type_ids::char_: {
         if (rs_tail_q(input)) return 0;
         std::uint32_t const code_point = char_at(input, 0);
@@ -99,7 +106,8 @@ std::int32_t match_arg(Cell const& input, Cell const& pattern, std::int32_t case
         inside.word1 = clamped_index(input) + 1;
         return equal_q(inside, pattern, op, true) == 0 ? 1 : 0;
     }
-    default: return 0;
+    default:
+        return 0;
     }
 }
 

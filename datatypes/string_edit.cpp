@@ -21,7 +21,10 @@ bool is_whitespace(std::uint32_t c)
 }
 
 // The spaces removed inside a line: whitespace without the control codes other than tab.
-bool is_space(std::uint32_t c) { return c == ' ' || c == '\t' || (c > 32 && is_whitespace(c)); }
+bool is_space(std::uint32_t c)
+{
+    return c == ' ' || c == '\t' || (c > 32 && is_whitespace(c));
+}
 
 // The text from the index to the tail, read out so that it can be rebuilt without aliasing.
 std::vector<std::uint32_t> code_points(Cell const& value)
@@ -175,10 +178,10 @@ Cell trim(Cell const& series_value, TrimOptions const& options)
         kept = trim_default(text);
     }
     series::tell_owner(*series, "trim", nullptr, static_cast<std::int32_t>(clamped_index(*series)),
-                       static_cast<std::int32_t>(text.size()));
+        static_cast<std::int32_t>(text.size()));
     write_back(*series, kept);
     series::tell_owner(*series, "trimmed", nullptr, static_cast<std::int32_t>(clamped_index(*series)),
-                       static_cast<std::int32_t>(kept.size()));
+        static_cast<std::int32_t>(kept.size()));
     return *series;
 }
 

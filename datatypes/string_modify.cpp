@@ -14,10 +14,16 @@ namespace xol::string {
 
 namespace {
 
-bool is_block_like(TypeId type) { return type == type_ids::block || type == type_ids::paren || type == type_ids::hash; }
+bool is_block_like(TypeId type)
+{
+    return type == type_ids::block || type == type_ids::paren || type == type_ids::hash;
+}
 
 // A text added as it is: its units from its index. A tag! is added with its angle brackets, as formed text.
-bool is_plain_text(TypeId type) { return is_text_type(type) && type != type_ids::tag; }
+bool is_plain_text(TypeId type)
+{
+    return is_text_type(type) && type != type_ids::tag;
+}
 
 Cell at_index(Cell const& value, std::uint32_t index)
 {
@@ -96,7 +102,7 @@ std::uint32_t add_run(Cell const& target_value, Cell const& value_given, std::in
         if (part >= 0) count = std::min(count, static_cast<std::uint32_t>(part));
         check_size(count, 1);
         splice(at_index(*target, index), *value, static_cast<std::int32_t>(count), 0, true,
-               at_tail ? SpliceMode::Append : SpliceMode::Insert);
+            at_tail ? SpliceMode::Append : SpliceMode::Insert);
         return count;
     }
     std::uint32_t const added = append_formed(*target, *value, part);
@@ -117,7 +123,7 @@ void repeat_run(Cell const& target_value, std::uint32_t index, std::uint32_t cou
     for (std::int32_t i = 1; i < dup; ++i) {
         std::uint32_t const place = index + count * static_cast<std::uint32_t>(i);
         splice(at_index(*target, place), at_index(*target, index), static_cast<std::int32_t>(count), 0, true,
-               place >= rs_length_all(*target) ? SpliceMode::Append : SpliceMode::Insert);
+            place >= rs_length_all(*target) ? SpliceMode::Append : SpliceMode::Insert);
     }
 }
 
@@ -134,9 +140,11 @@ Cell insert(Cell const& series_value, Cell const& value_given, std::int32_t part
     repeat_run(*series, index, count, dup);
     std::uint32_t const added = count * static_cast<std::uint32_t>(std::max(dup, 1));
     series::tell_owner(*series, append ? "appended" : "inserted", nullptr, static_cast<std::int32_t>(index),
-                       static_cast<std::int32_t>(added));
-    if (append) series->word1 = 0;
-    else series->word1 = std::min(index + added, rs_length_all(*series));
+        static_cast<std::int32_t>(added));
+    if (append)
+        series->word1 = 0;
+    else
+        series->word1 = std::min(index + added, rs_length_all(*series));
     return *series;
 }
 
@@ -156,12 +164,14 @@ Cell change(Cell const& series_value, Cell const& value_given, std::int32_t part
     std::uint32_t const brought = count * static_cast<std::uint32_t>(std::max(dup, 1));
     std::uint32_t const remaining = length - index;
     std::uint32_t const replaced = std::min(part >= 0 ? static_cast<std::uint32_t>(part) : brought, remaining);
-    series::tell_owner(*series, "change", &*value, static_cast<std::int32_t>(index), static_cast<std::int32_t>(replaced));
+    series::tell_owner(
+        *series, "change", &*value, static_cast<std::int32_t>(index), static_cast<std::int32_t>(replaced));
     remove_at(*series, index, replaced);
     std::int32_t const times = std::max(dup, 1);
     for (std::int32_t i = 0; i < times; ++i)
         splice(at_index(*series, index + count * static_cast<std::uint32_t>(i)), *run, -1, 0, true, SpliceMode::Insert);
-    series::tell_owner(*series, "changed", nullptr, static_cast<std::int32_t>(index), static_cast<std::int32_t>(brought));
+    series::tell_owner(
+        *series, "changed", nullptr, static_cast<std::int32_t>(index), static_cast<std::int32_t>(brought));
     series->word1 = index + brought;
     return *series;
 }
@@ -194,18 +204,25 @@ Cell do_set_op(Cell const& first, Cell const* second, bool case_sensitive, Refin
         }
     };
     switch (op) {
-    case MathOp::Unique: take_records(*text1, nullptr, true); break;
+    case MathOp::Unique:
+        take_records(*text1, nullptr, true);
+        break;
     case MathOp::Union:
         take_records(*text1, nullptr, true);
         if (has_second) take_records(*text2, nullptr, true);
         break;
-    case MathOp::Intersect: take_records(*text1, &*text2, true); break;
-    case MathOp::Exclude: take_records(*text1, &*text2, false); break;
+    case MathOp::Intersect:
+        take_records(*text1, &*text2, true);
+        break;
+    case MathOp::Exclude:
+        take_records(*text1, &*text2, false);
+        break;
     case MathOp::Difference:
         take_records(*text1, &*text2, false);
         take_records(*text2, &*text1, false);
         break;
-    default: fire_error(err::internal::not_done);
+    default:
+        fire_error(err::internal::not_done);
     }
     return cell::make(cell::type_of(*text1), 0, result->word2, 0);
 }

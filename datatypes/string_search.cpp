@@ -21,14 +21,14 @@ enum class PatternKind { Unit, Bitset, Number, Text };
 struct Pattern {
     PatternKind kind;
     std::uint32_t code_point; // Unit
-    double number;            // Number
-    Cell text;                // Text and Bitset: the value (rooted by the caller)
-    std::uint32_t length;     // units that one match covers
+    double number; // Number
+    Cell text; // Text and Bitset: the value (rooted by the caller)
+    std::uint32_t length; // units that one match covers
 };
 
 struct Match {
     bool found;
-    std::uint32_t start;  // units from the head
+    std::uint32_t start; // units from the head
     std::uint32_t length; // units the match covers
 };
 
@@ -43,13 +43,16 @@ bool unit_matches(SeriesBuffer* buffer, std::uint32_t place, Pattern const& patt
     std::uint32_t const code_point = detail::unit_at(buffer, place);
     switch (pattern.kind) {
     case PatternKind::Unit:
-        return detail::fold_unless(case_sensitive, code_point) == detail::fold_unless(case_sensitive, pattern.code_point);
-    case PatternKind::Number: return static_cast<double>(code_point) == pattern.number;
+        return detail::fold_unless(case_sensitive, code_point)
+            == detail::fold_unless(case_sensitive, pattern.code_point);
+    case PatternKind::Number:
+        return static_cast<double>(code_point) == pattern.number;
     case PatternKind::Bitset: {
         Cell at = cell::make(type_ids::string, place, buffer->node);
         return char_in_bitset_q(at, pattern.text);
     }
-    case PatternKind::Text: break;
+    case PatternKind::Text:
+        break;
     }
     return false;
 }
@@ -97,7 +100,7 @@ std::size_t find_forward(std::string_view haystack, std::string_view needle)
 // The matches of a search over [low, low + count) of a 1-byte buffer with a step of 1, first or last;
 // nullopt when the buffer or the pattern is not of 1-byte units (the general loop then searches).
 std::optional<Match> search_bytes(SeriesBuffer* buffer, std::uint32_t low, std::uint32_t count, Pattern const& pattern,
-                                  bool case_sensitive, bool backward)
+    bool case_sensitive, bool backward)
 {
     if (buffer->unit() != 1) return std::nullopt;
     std::string_view const haystack = bytes_of(buffer, low, count);
@@ -131,7 +134,8 @@ std::optional<Match> search_bytes(SeriesBuffer* buffer, std::uint32_t low, std::
     std::array<std::uint32_t, 256> const folded = folded_bytes();
     std::uint32_t const first_folded = detail::fold_upper(first);
     std::uint32_t const last_start = count - pattern.length;
-    auto folded_at = [&](std::string_view bytes, std::size_t at) { return folded[static_cast<unsigned char>(bytes[at])]; };
+    auto folded_at
+        = [&](std::string_view bytes, std::size_t at) { return folded[static_cast<unsigned char>(bytes[at])]; };
     auto candidate = [&](std::uint32_t at) {
         if (folded_at(haystack, at) != first_folded) return false;
         for (std::size_t i = 1; i < needle.size(); ++i)
@@ -150,8 +154,8 @@ std::optional<Match> search_bytes(SeriesBuffer* buffer, std::uint32_t low, std::
 
 // The search core of find and select; answers where the match starts. Pattern texts are read in place:
 // nothing here allocates once the pattern is made.
-Match search(Cell const& series, Pattern const& pattern, FindOptions const& options, std::uint32_t count,
-             std::int32_t skip)
+Match search(
+    Cell const& series, Pattern const& pattern, FindOptions const& options, std::uint32_t count, std::int32_t skip)
 {
     SeriesBuffer* buffer = node::buffer(series.word2);
     TypeId const type = cell::type_of(series);
@@ -187,8 +191,10 @@ Match search(Cell const& series, Pattern const& pattern, FindOptions const& opti
         if (auto const match = search_bytes(buffer, index, count, pattern, case_sensitive, false)) return *match;
     }
     std::uint64_t const end = std::uint64_t { index } + count;
-    for (std::uint64_t position = index; position + (text ? length : 1) <= end; position += static_cast<std::uint32_t>(skip)) {
-        if (matches_at(static_cast<std::uint32_t>(position))) return { true, static_cast<std::uint32_t>(position), length };
+    for (std::uint64_t position = index; position + (text ? length : 1) <= end;
+         position += static_cast<std::uint32_t>(skip)) {
+        if (matches_at(static_cast<std::uint32_t>(position)))
+            return { true, static_cast<std::uint32_t>(position), length };
         if (options.match) break;
     }
     return { false, 0, 0 };
@@ -202,7 +208,7 @@ struct Prepared {
 };
 
 bool prepare(Cell& series, Cell const& value, FindOptions const& options, Prepared& prepared, Rooted& pattern_text,
-             Pattern& pattern)
+    Pattern& pattern)
 {
     std::uint32_t const total = rs_length_all(series);
     if (total == 0) return false;
@@ -235,10 +241,12 @@ bool prepare(Cell& series, Cell const& value, FindOptions const& options, Prepar
         *pattern_text = value;
         pattern = { PatternKind::Bitset, 0, 0, value, 1 };
     } else if (numeric_series && (value_type == type_ids::integer || value_type == type_ids::float_)) {
-        double const number = value_type == type_ids::integer ? cell::integer_payload(value) : cell::float_payload(value);
+        double const number
+            = value_type == type_ids::integer ? cell::integer_payload(value) : cell::float_payload(value);
         pattern = { PatternKind::Number, 0, number, {}, 1 };
     } else {
-        if (value_type == type_ids::binary && series_type != type_ids::binary) fire_error(err::script::invalid_arg, &value);
+        if (value_type == type_ids::binary && series_type != type_ids::binary)
+            fire_error(err::script::invalid_arg, &value);
         // A word! searches as its text, which is what its form writes.
         // TODO: read the word's text from its symbol once symbol! exists, without forming it.
         *pattern_text = is_text_pattern_type(value_type) ? value : detail::formed(value);

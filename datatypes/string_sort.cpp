@@ -16,7 +16,7 @@ namespace {
 
 struct SortPlan {
     std::uint32_t unit;
-    std::uint32_t record_units;  // units a record holds
+    std::uint32_t record_units; // units a record holds
     std::uint32_t compared_unit; // the unit of a record that orders it (without /all)
     bool all;
     bool case_sensitive;
@@ -91,27 +91,32 @@ Cell sort(Cell const& series_value, SortOptions const& options)
         case type_ids::integer: {
             if (!options.skip || options.all) fire_error(err::script::bad_refines);
             std::int32_t const n = cell::integer_payload(comparator);
-            if (n < 1 || static_cast<std::uint32_t>(n) > record_units) fire_error(err::script::out_of_range, &comparator);
+            if (n < 1 || static_cast<std::uint32_t>(n) > record_units)
+                fire_error(err::script::out_of_range, &comparator);
             compared_unit = static_cast<std::uint32_t>(n - 1);
             break;
         }
         case type_ids::function:
             // TODO: order by calling the comparison function once the interpreter can call functions.
             fire_error(err::internal::not_done);
-        default: detail::fire_bad_refinement("compare", comparator);
+        default:
+            detail::fire_bad_refinement("compare", comparator);
         }
     }
 
     series::tell_owner(*series, "sort", nullptr, static_cast<std::int32_t>(index), static_cast<std::int32_t>(count));
     SeriesBuffer* buffer = node::buffer(series->word2);
-    SortPlan const plan { buffer->unit(), record_units, compared_unit, options.all, options.case_sensitive, options.reverse };
+    SortPlan const plan { buffer->unit(), record_units, compared_unit, options.all, options.case_sensitive,
+        options.reverse };
     // Nothing below allocates: the records stay where they are while they are sorted.
     void* base = buffer->head_address() + (std::uint64_t { index } << buffer->unit_shift());
     std::uint32_t const records = count / record_units;
     std::uint32_t const width = record_units * plan.unit;
     auto order = [&plan](void const* a, void const* b) { return compare_records(a, b, plan); };
-    if (options.stable) xol::sort::merge(base, records, width, order); // /case or not: stable was asked for
-    else xol::sort::quick(base, records, width, order);
+    if (options.stable)
+        xol::sort::merge(base, records, width, order); // /case or not: stable was asked for
+    else
+        xol::sort::quick(base, records, width, order);
     series::tell_owner(*series, "sorted", nullptr, static_cast<std::int32_t>(index), static_cast<std::int32_t>(count));
     return *series;
 }

@@ -8,16 +8,34 @@
 
 namespace xol::unset {
 
-void make_at(Cell& cell) { constant_value::make_at(cell, type_id); }
-Cell* push() { return stack::push(unset_value); }
-Cell* make_in(Cell const& block) { return constant_value::make_in(block, unset_value); }
-Cell* set_result() { return constant_value::set_result(unset_value); }
+void make_at(Cell& cell)
+{
+    constant_value::make_at(cell, type_id);
+}
+Cell* push()
+{
+    return stack::push(unset_value);
+}
+Cell* make_in(Cell const& block)
+{
+    return constant_value::make_in(block, unset_value);
+}
+Cell* set_result()
+{
+    return constant_value::set_result(unset_value);
+}
 
 namespace {
 
-Cell make(Cell const&, Cell const&, TypeId) { return unset_value; }
+Cell make(Cell const&, Cell const&, TypeId)
+{
+    return unset_value;
+}
 
-std::int32_t form(Cell const&, Cell&, Refinement, std::int32_t limit) { return limit; }
+std::int32_t form(Cell const&, Cell&, Refinement, std::int32_t limit)
+{
+    return limit;
+}
 
 std::int32_t mold(Cell const&, Cell& buffer, bool, bool all, bool, Refinement, std::int32_t limit, std::int32_t)
 {

@@ -12,10 +12,10 @@ namespace unset {
 
 inline constexpr TypeId type_id = type_ids::unset;
 
-void make_at(Cell& cell);          // keeps the cell's header flags
-Cell* push();                      // a new unset! on the value stack
-Cell* make_in(Cell const& block);  // appended at the block's tail. May allocate.
-Cell* set_result();                // the current call's result cell becomes unset!
+void make_at(Cell& cell); // keeps the cell's header flags
+Cell* push(); // a new unset! on the value stack
+Cell* make_in(Cell const& block); // appended at the block's tail. May allocate.
+Cell* set_result(); // the current call's result cell becomes unset!
 
 extern DatatypeRecord const record; // no parent
 

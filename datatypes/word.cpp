@@ -217,23 +217,47 @@ void set_arg()
 }
 
 namespace xol::set_word {
-Cell* push(Cell const& word) { return word::push_as(word, type_id); }
-Cell* push_local(NodeId context, std::uint32_t index) { return word::push_local_as(context, index, type_id); }
+Cell* push(Cell const& word)
+{
+    return word::push_as(word, type_id);
+}
+Cell* push_local(NodeId context, std::uint32_t index)
+{
+    return word::push_local_as(context, index, type_id);
+}
 }
 
 namespace xol::lit_word {
-Cell* push(Cell const& word) { return word::push_as(word, type_id); }
-Cell* push_local(NodeId context, std::uint32_t index) { return word::push_local_as(context, index, type_id); }
+Cell* push(Cell const& word)
+{
+    return word::push_as(word, type_id);
+}
+Cell* push_local(NodeId context, std::uint32_t index)
+{
+    return word::push_local_as(context, index, type_id);
+}
 }
 
 namespace xol::get_word {
-Cell* push(Cell const& word) { return word::push_as(word, type_id); }
-Cell* push_local(NodeId context, std::uint32_t index) { return word::push_local_as(context, index, type_id); }
+Cell* push(Cell const& word)
+{
+    return word::push_as(word, type_id);
+}
+Cell* push_local(NodeId context, std::uint32_t index)
+{
+    return word::push_local_as(context, index, type_id);
+}
 }
 
 namespace xol::refinement {
-Cell* push(Cell const& word) { return word::push_as(word, type_id); }
-Cell* push_local(NodeId context, std::uint32_t index) { return word::push_local_as(context, index, type_id); }
+Cell* push(Cell const& word)
+{
+    return word::push_as(word, type_id);
+}
+Cell* push_local(NodeId context, std::uint32_t index)
+{
+    return word::push_local_as(context, index, type_id);
+}
 Cell make(std::string_view utf8)
 {
     return cell::make(type_id, no_node, symbol::make(utf8), word::unresolved);
@@ -241,7 +265,10 @@ Cell make(std::string_view utf8)
 }
 
 namespace xol::issue {
-Cell* push(Cell const& word) { return word::push_as(word, type_id); }
+Cell* push(Cell const& word)
+{
+    return word::push_as(word, type_id);
+}
 Cell make(std::string_view utf8)
 {
     SymbolId const symbol = symbol::make(utf8);

@@ -275,12 +275,8 @@ constexpr DatatypeRecord child_record(TypeId id, char const* name, action_types:
         .id = id,
         .parent = type_ids::word,
         .name = name,
-        .actions = { .make = inherit,
-            .to = inherit,
-            .form = inherit,
-            .mold = mold,
-            .compare = inherit,
-            .index_q = inherit },
+        .actions
+        = { .make = inherit, .to = inherit, .form = inherit, .mold = mold, .compare = inherit, .index_q = inherit },
     };
 }
 

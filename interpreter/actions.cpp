@@ -148,8 +148,7 @@ Cell path_before(Cell const& path_value, std::int32_t position)
     std::uint32_t const total = series::rs_total_length(*path);
     std::uint32_t const first = std::min(path->word1, total);
     std::uint32_t const available = total - first;
-    std::uint32_t const cells
-        = position < 0 ? available : std::min(static_cast<std::uint32_t>(position), available);
+    std::uint32_t const cells = position < 0 ? available : std::min(static_cast<std::uint32_t>(position), available);
     NodeId const copied = series::copy_part(path->word2, first, cells);
     Cell result = *path;
     result.word1 = 0;

@@ -17,12 +17,30 @@ template <action_types::Unary TypeActions::*Slot> void unary()
 
 }
 
-void create(std::int32_t const*) { unary<&TypeActions::create>(); }
-void close(std::int32_t const*) { unary<&TypeActions::close>(); }
-void delete_(std::int32_t const*) { unary<&TypeActions::delete_>(); }
-void open_q(std::int32_t const*) { unary<&TypeActions::open_q>(); }
-void query(std::int32_t const*) { unary<&TypeActions::query>(); }
-void update(std::int32_t const*) { unary<&TypeActions::update>(); }
+void create(std::int32_t const*)
+{
+    unary<&TypeActions::create>();
+}
+void close(std::int32_t const*)
+{
+    unary<&TypeActions::close>();
+}
+void delete_(std::int32_t const*)
+{
+    unary<&TypeActions::delete_>();
+}
+void open_q(std::int32_t const*)
+{
+    unary<&TypeActions::open_q>();
+}
+void query(std::int32_t const*)
+{
+    unary<&TypeActions::query>();
+}
+void update(std::int32_t const*)
+{
+    unary<&TypeActions::update>();
+}
 
 // Refinement: /case.
 void modify(std::int32_t const* refinements)

@@ -30,9 +30,15 @@ template <typename Function> Function lookup_of(Cell const& value, Function Type
 
 // Argument cells of the running call. They sit on the value stack, which never moves and is marked at
 // every collection, so slots may take them by reference.
-inline Cell& argument(std::uint32_t index) { return stack::state.base[index]; }
+inline Cell& argument(std::uint32_t index)
+{
+    return stack::state.base[index];
+}
 
-inline bool used(std::int32_t position) { return position >= 0; }
+inline bool used(std::int32_t position)
+{
+    return position >= 0;
+}
 
 // A refinement with arguments: its first argument cell, nullptr when unused. Its arguments can never
 // begin at the base (the first mandatory argument lives there), so a position of 0 counts as unused too.
@@ -41,7 +47,10 @@ inline Refinement refinement_argument(std::int32_t position)
     return position > 0 ? stack::state.base + position : nullptr;
 }
 
-inline void set_result(Cell const& result) { *stack::state.base = result; }
+inline void set_result(Cell const& result)
+{
+    *stack::state.base = result;
+}
 
 // The entries, by action; each reads the frame and writes the base cell.
 void make(std::int32_t const*);

@@ -21,7 +21,10 @@ using namespace detail;
 
 // The values /part can cut before they go in: those with a buffer of units.
 // TODO: map! counts its cells once it exists; it goes through as any other buffer until then.
-bool has_buffer(TypeId type) { return series::is_series_type(type) || type == type_ids::map; }
+bool has_buffer(TypeId type)
+{
+    return series::is_series_type(type) || type == type_ids::map;
+}
 
 bool same_series(Cell const& series, Cell const& other)
 {
@@ -134,8 +137,8 @@ FindOptions find_options(std::int32_t const* refinements, bool with_find_only)
 
 Cell insert_typed(Cell const& series, Cell const& value, std::int32_t part, bool only, std::int32_t dup, bool append)
 {
-    return lookup_of(series, append ? &TypeActions::append : &TypeActions::insert)(series, value, part, only, dup,
-        append);
+    return lookup_of(series, append ? &TypeActions::append : &TypeActions::insert)(
+        series, value, part, only, dup, append);
 }
 
 std::int32_t pick_index(Cell const& index)
@@ -172,13 +175,22 @@ Cell select_typed(Cell const& series, Cell const& value, FindOptions const& opti
     return lookup_of(series, &TypeActions::select)(series, value, options);
 }
 
-std::int32_t length_q_typed(Cell const& value) { return lookup_of(value, &TypeActions::length_q)(value); }
+std::int32_t length_q_typed(Cell const& value)
+{
+    return lookup_of(value, &TypeActions::length_q)(value);
+}
 
 namespace detail {
 
 // Refinements of append and insert: /part /only /dup.
-void append(std::int32_t const* refinements) { insert_or_append(refinements, true); }
-void insert(std::int32_t const* refinements) { insert_or_append(refinements, false); }
+void append(std::int32_t const* refinements)
+{
+    insert_or_append(refinements, true);
+}
+void insert(std::int32_t const* refinements)
+{
+    insert_or_append(refinements, false);
+}
 
 // Refinements: /part /only /dup.
 void change(std::int32_t const* refinements)
@@ -239,9 +251,15 @@ void move(std::int32_t const* refinements)
     set_result(lookup_of(origin, &TypeActions::move)(origin, argument(1), refinement_argument(refinements[0])));
 }
 
-void pick(std::int32_t const*) { set_result(pick_typed(argument(0), argument(1))); }
+void pick(std::int32_t const*)
+{
+    set_result(pick_typed(argument(0), argument(1)));
+}
 
-void poke(std::int32_t const*) { set_result(poke_typed(argument(0), argument(1), argument(2))); }
+void poke(std::int32_t const*)
+{
+    set_result(poke_typed(argument(0), argument(1), argument(2)));
+}
 
 // Refinement: /case.
 void put(std::int32_t const* refinements)
@@ -254,16 +272,16 @@ void put(std::int32_t const* refinements)
 void remove(std::int32_t const* refinements)
 {
     Cell const& series = argument(0);
-    set_result(lookup_of(series, &TypeActions::remove)(series, refinement_argument(refinements[0]),
-        refinement_argument(refinements[1])));
+    set_result(lookup_of(series, &TypeActions::remove)(
+        series, refinement_argument(refinements[0]), refinement_argument(refinements[1])));
 }
 
 // Refinements: /part /skip.
 void reverse(std::int32_t const* refinements)
 {
     Cell const& series = argument(0);
-    set_result(lookup_of(series, &TypeActions::reverse)(series, refinement_argument(refinements[0]),
-        refinement_argument(refinements[1])));
+    set_result(lookup_of(series, &TypeActions::reverse)(
+        series, refinement_argument(refinements[0]), refinement_argument(refinements[1])));
 }
 
 // Refinements: /case /skip /compare /part /all /reverse /stable.
@@ -292,8 +310,8 @@ void swap(std::int32_t const*)
 void take(std::int32_t const* refinements)
 {
     Cell const& series = argument(0);
-    set_result(lookup_of(series, &TypeActions::take)(series, refinement_argument(refinements[0]),
-        used(refinements[1]), used(refinements[2])));
+    set_result(lookup_of(series, &TypeActions::take)(
+        series, refinement_argument(refinements[0]), used(refinements[1]), used(refinements[2])));
 }
 
 // Refinements: /head /tail /auto /lines /all /with.

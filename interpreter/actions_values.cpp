@@ -60,22 +60,34 @@ template <typename Write> void write_text(Refinement part, Write&& write)
 
 }
 
-Cell make_typed(Cell const& prototype, Cell const& spec) { return make_or_to(prototype, spec, &TypeActions::make); }
+Cell make_typed(Cell const& prototype, Cell const& spec)
+{
+    return make_or_to(prototype, spec, &TypeActions::make);
+}
 
-Cell to_typed(Cell const& prototype, Cell const& spec) { return make_or_to(prototype, spec, &TypeActions::to); }
+Cell to_typed(Cell const& prototype, Cell const& spec)
+{
+    return make_or_to(prototype, spec, &TypeActions::to);
+}
 
 namespace detail {
 
-void make(std::int32_t const*) { set_result(make_typed(argument(0), argument(1))); }
+void make(std::int32_t const*)
+{
+    set_result(make_typed(argument(0), argument(1)));
+}
 
-void to(std::int32_t const*) { set_result(to_typed(argument(0), argument(1))); }
+void to(std::int32_t const*)
+{
+    set_result(to_typed(argument(0), argument(1)));
+}
 
 // Refinements: /seed /secure /only.
 void random(std::int32_t const* refinements)
 {
     Cell const& value = argument(0);
-    set_result(lookup_of(value, &TypeActions::random)(value, used(refinements[0]), used(refinements[1]),
-        used(refinements[2])));
+    set_result(lookup_of(value, &TypeActions::random)(
+        value, used(refinements[0]), used(refinements[1]), used(refinements[2])));
 }
 
 void reflect(std::int32_t const*)
@@ -103,8 +115,8 @@ void mold(std::int32_t const* refinements)
     Refinement const part = refinement_argument(refinements[3]);
     write_text(part, [&](Cell& buffer, std::int32_t limit) {
         Cell const& value = argument(0);
-        lookup_of(value, &TypeActions::mold)(value, buffer, used(refinements[0]), used(refinements[1]),
-            used(refinements[2]), part, limit, 0);
+        lookup_of(value, &TypeActions::mold)(
+            value, buffer, used(refinements[0]), used(refinements[1]), used(refinements[2]), part, limit, 0);
     });
 }
 

@@ -33,7 +33,8 @@ Cell const none_value = cell::make(type_ids::none);
 Cell name_or_anonymous(Cell const* name)
 {
     if (name && cell::type_of(*name) == type_ids::word) return *name;
-    if (name && word::is_any_word(cell::type_of(*name))) return Cell { type_ids::word, name->word1, name->word2, name->word3 };
+    if (name && word::is_any_word(cell::type_of(*name)))
+        return Cell { type_ids::word, name->word1, name->word2, name->word3 };
     return words::word_of(words::Word::anon);
 }
 
@@ -44,13 +45,16 @@ Cell spec_word(Cell const& function, std::uint32_t k)
     return function::spec_word(function.word2, k, word) ? word : words::word_of(words::Word::anon);
 }
 
-SeriesBuffer* descriptor_buffer(NodeId node) { return node::buffer(node); }
+SeriesBuffer* descriptor_buffer(NodeId node)
+{
+    return node::buffer(node);
+}
 
 // ---- Argument fetching ---------------------------------------------------------------------------------
 
 struct Fetch {
-    Cell const& function;   // rooted by the caller
-    Cell const& name;       // the word the call is reported under; rooted by the caller
+    Cell const& function; // rooted by the caller
+    Cell const& name; // the word the call is reported under; rooted by the caller
     CallSite const& site;
     NodeId descriptors;
     bool function_like; // function! or routine!: every slot gets a cell
@@ -122,7 +126,10 @@ std::uint32_t fetch_one(Fetch const& fetch, ArgumentKind kind, std::uint32_t pos
     return position + 1;
 }
 
-bool values_left(CallSite const& site, std::uint32_t position) { return !site.code.at_end(position); }
+bool values_left(CallSite const& site, std::uint32_t position)
+{
+    return !site.code.at_end(position);
+}
 
 // The refinements named by the path after the function's name (or by refinement! values in apply's named
 // mode): each switched on or off, its arguments fetched into place.
@@ -396,7 +403,8 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
         if (site.infix) stack::state.top = stack::state.base + 1;
         position = fetch_arguments(fetch, position);
         if (stack::has_pending()) return position;
-        if (trace::state.on) trace::event(trace::call, &site.code.series, static_cast<std::int32_t>(position), &name, &*function);
+        if (trace::state.on)
+            trace::event(trace::call, &site.code.series, static_cast<std::int32_t>(position), &name, &*function);
         std::int32_t const index = static_cast<std::int32_t>(function->word1) + 1;
         if (type == type_ids::native) {
             natives::Entry const entry = natives::entry(index);
@@ -410,7 +418,8 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
         if (site.infix) stack::state.top = stack::state.base + 1;
         position = fetch_arguments(fetch, position);
         if (stack::has_pending()) return position;
-        if (trace::state.on) trace::event(trace::call, &site.code.series, static_cast<std::int32_t>(position), &name, &*function);
+        if (trace::state.on)
+            trace::event(trace::call, &site.code.series, static_cast<std::int32_t>(position), &name, &*function);
         if (fetch.locals > 0) {
             stack::push(logic::make(false));
             for (std::int32_t i = 1; i < fetch.locals; ++i) stack::push(none_value);
@@ -427,7 +436,8 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
         if (site.infix) stack::state.top = stack::state.base + 1;
         position = fetch_arguments(fetch, position);
         if (stack::has_pending()) return position;
-        if (trace::state.on) trace::event(trace::call, &site.code.series, static_cast<std::int32_t>(position), &name, &*function);
+        if (trace::state.on)
+            trace::event(trace::call, &site.code.series, static_cast<std::int32_t>(position), &name, &*function);
         routines::call(*function);
     }
 
@@ -448,7 +458,8 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
         stack::state.top = stack::state.base + 1;
     }
     if (trace::state.on)
-        trace::event(trace::return_, &site.code.series, static_cast<std::int32_t>(position), &name, stack::state.top - 1);
+        trace::event(
+            trace::return_, &site.code.series, static_cast<std::int32_t>(position), &name, stack::state.top - 1);
     return position;
 }
 

@@ -12,23 +12,23 @@ namespace xol::interp {
 
 // How the values after a function are read as its arguments.
 enum CallMode : std::uint32_t {
-    call_evaluate = 0,    // the following expressions; refinements come from a path
-    call_apply_all = 1,   // apply/all: every argument and refinement in spec order
+    call_evaluate = 0, // the following expressions; refinements come from a path
+    call_apply_all = 1, // apply/all: every argument and refinement in spec order
     call_apply_named = 2, // apply: mandatory arguments, then named refinements
-    call_safer = 4,       // with apply's modes: each argument from exactly one cell
+    call_safer = 4, // with apply's modes: each argument from exactly one cell
 };
 
 // One call as the evaluator hands it over.
 struct CallSite {
-    Code const& code;        // where the arguments are read
-    std::uint32_t position;  // the first argument's position
-    Cell const* path;        // the path the function was reached through (its refinements); nullptr when none
+    Code const& code; // where the arguments are read
+    std::uint32_t position; // the first argument's position
+    Cell const* path; // the path the function was reached through (its refinements); nullptr when none
     std::uint32_t path_rest; // in `path`, the index of the first refinement element
-    Cell const* name;        // the word that named the function; nullptr for a literal function value
-    Cell const* object;      // the object! a path reached the function through; nullptr when none
-    std::uint32_t mode;      // CallMode bits
-    bool infix;              // the first argument is already on the stack
-    bool pushed;             // the result is pushed, else stored in the caller's arguments base
+    Cell const* name; // the word that named the function; nullptr for a literal function value
+    Cell const* object; // the object! a path reached the function through; nullptr when none
+    std::uint32_t mode; // CallMode bits
+    bool infix; // the first argument is already on the stack
+    bool pushed; // the result is pushed, else stored in the caller's arguments base
 };
 
 // Calls any function value; answers the position after its arguments. May allocate.
@@ -50,7 +50,10 @@ void call_function(Cell const& function, NodeId object_context, Cell const& name
 Cell descriptors(Cell const& function);
 
 // native! and action!: the built-in callables, whose refinements arrive as positions.
-inline bool is_native_like(TypeId type) { return type == type_ids::native || type == type_ids::action; }
+inline bool is_native_like(TypeId type)
+{
+    return type == type_ids::native || type == type_ids::action;
+}
 // The most refinements a built-in callable may have (the built-ins have at most 11).
 inline constexpr std::int32_t max_native_refinements = 16;
 

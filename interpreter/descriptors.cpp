@@ -78,7 +78,8 @@ Cell build_descriptors(Cell const& function)
             } else {
                 Cell copy = item;
                 copy.word3 = ++refinement_ordinal;
-                XOL_ASSERT(!native_like || refinement_ordinal <= max_native_refinements, "a built-in with too many refinements");
+                XOL_ASSERT(!native_like || refinement_ordinal <= max_native_refinements,
+                    "a built-in with too many refinements");
                 series::append_cell(*block)[0] = copy;
             }
             break;
@@ -98,8 +99,8 @@ Cell build_descriptors(Cell const& function)
 Cell descriptors(Cell const& function)
 {
     TypeId const type = cell::type_of(function);
-    XOL_ASSERT(type == type_ids::native || type == type_ids::action || type == type_ids::function
-            || type == type_ids::routine,
+    XOL_ASSERT(
+        type == type_ids::native || type == type_ids::action || type == type_ids::function || type == type_ids::routine,
         "descriptors of a value that is not a function");
     (void)type;
     Cell const cached = function::record_cell(function, 1);

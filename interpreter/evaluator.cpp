@@ -33,7 +33,10 @@ namespace {
 void run_block(Cell const& block, bool return_result);
 std::uint32_t expression(Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive);
 
-Cell const& body_word() { return words::word_of(words::Word::body); }
+Cell const& body_word()
+{
+    return words::word_of(words::Word::body);
+}
 
 // Puts the current position back when a block's evaluation ends, however it ends: an error caught further
 // out names its own code, and the expression that continues is named again by the block it stands in.
@@ -67,9 +70,15 @@ void pop_frame_for(bool pushed)
         pop_frame_into_base();
 }
 
-bool at_end(Code const& code, std::uint32_t position) { return code.at_end(position); }
+bool at_end(Code const& code, std::uint32_t position)
+{
+    return code.at_end(position);
+}
 
-Cell const& cell_at(Code const& code, std::uint32_t position) { return code.at(position); }
+Cell const& cell_at(Code const& code, std::uint32_t position)
+{
+    return code.at(position);
+}
 
 // The value of an expression: pushed as a new cell, or stored as the statement's result.
 void produce(Cell const& value, bool pushed)
@@ -156,7 +165,10 @@ std::uint32_t eval_set_path(Code const& code, std::uint32_t position, bool pushe
 }
 
 // A paren is a block evaluated in place: its value pushed, or stored as the statement's result.
-void eval_paren(Cell const& paren, bool pushed) { run_block(paren, !pushed); }
+void eval_paren(Cell const& paren, bool pushed)
+{
+    run_block(paren, !pushed);
+}
 
 std::uint32_t call_at(Cell const& function, Code const& code, std::uint32_t position, Cell const* name, bool pushed)
 {
@@ -259,10 +271,10 @@ void init()
     neighbours::evaluator.form = [](Cell const& value, Cell& buffer, std::int32_t limit) {
         return actions::form_typed(value, buffer, nullptr, limit);
     };
-    neighbours::evaluator.call_function = [](Cell const& function, NodeId context, Cell const& word,
-                                              std::uint32_t callback_bit) {
-        call_function(function, context, word, callback_bit);
-    };
+    neighbours::evaluator.call_function
+        = [](Cell const& function, NodeId context, Cell const& word, std::uint32_t callback_bit) {
+              call_function(function, context, word, callback_bit);
+          };
     lexer::callback_services.call = call_lexer_callback;
     lexer::callback_services.body_of = [](Cell const& callback) {
         TypeId const type = cell::type_of(callback);
@@ -407,7 +419,10 @@ void eval_block(Cell const& block, bool return_result)
     if (stack::has_pending()) stack::rethrow_pending();
 }
 
-void eval_block_deferred(Cell const& block, bool return_result) { run_block(block, return_result); }
+void eval_block_deferred(Cell const& block, bool return_result)
+{
+    run_block(block, return_result);
+}
 
 std::uint32_t eval_next(Code const& code, std::uint32_t position, bool pushed)
 {
@@ -438,8 +453,7 @@ std::uint32_t eval_expression(Code const& code, std::uint32_t position, bool pre
     return position;
 }
 
-std::uint32_t eval_expression_deferred(
-    Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive)
+std::uint32_t eval_expression_deferred(Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive)
 {
     return expression(code, position, prefix, pushed, passive);
 }

@@ -83,8 +83,8 @@ enum class PathMode : std::uint8_t { Evaluate, Get, Set };
 // function call's arguments; position is code.end when the path stands alone). In Set mode the new value
 // is the arguments base cell. Answers the position after the path (after a called function's arguments).
 // A function it calls may leave a transfer pending, as eval_expression_deferred does. May allocate.
-std::uint32_t eval_path(Cell const& path, Code const& code, std::uint32_t position, PathMode mode, bool pushed,
-    bool case_sensitive);
+std::uint32_t eval_path(
+    Cell const& path, Code const& code, std::uint32_t position, PathMode mode, bool pushed, bool case_sensitive);
 
 // A path read or write outside code (get, set): the value is pushed (read) or the base cell is assigned
 // (write; the new value is the base cell). May allocate.

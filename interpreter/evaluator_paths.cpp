@@ -29,7 +29,10 @@ bool is_block_like(TypeId type)
         || (type >= type_ids::path && type <= type_ids::get_path);
 }
 
-Cell const& path_cell(Cell const& path, std::uint32_t index) { return node::buffer(path.word2)->head_cell()[index]; }
+Cell const& path_cell(Cell const& path, std::uint32_t index)
+{
+    return node::buffer(path.word2)->head_cell()[index];
+}
 
 // The selector an element stands for: a get-word's value, a paren's value, else the element itself.
 Cell selector_of(Cell const& element)
@@ -58,8 +61,8 @@ void place_call_result(Cell* result, bool pushed)
 
 }
 
-std::uint32_t eval_path(Cell const& given, Code const& code, std::uint32_t position, PathMode mode, bool pushed,
-    bool case_sensitive)
+std::uint32_t eval_path(
+    Cell const& given, Code const& code, std::uint32_t position, PathMode mode, bool pushed, bool case_sensitive)
 {
     Rooted path(given);
     std::uint32_t const length = node::buffer(path->word2)->length();

@@ -29,25 +29,40 @@ Operation operation_of(Cell const& op_value)
     std::uint32_t const index = op_value.word1 + 1;
     if (wrapped == type_ids::action) {
         switch (index) {
-        case 11: return { Family::Math, MathOp::Add };
-        case 18: return { Family::Math, MathOp::Subtract };
-        case 13: return { Family::Math, MathOp::Multiply };
-        case 21: return { Family::Math, MathOp::And };
-        case 23: return { Family::Math, MathOp::Or };
-        case 24: return { Family::Math, MathOp::Xor };
-        default: return {};
+        case 11:
+            return { Family::Math, MathOp::Add };
+        case 18:
+            return { Family::Math, MathOp::Subtract };
+        case 13:
+            return { Family::Math, MathOp::Multiply };
+        case 21:
+            return { Family::Math, MathOp::And };
+        case 23:
+            return { Family::Math, MathOp::Or };
+        case 24:
+            return { Family::Math, MathOp::Xor };
+        default:
+            return {};
         }
     }
     if (wrapped == type_ids::native) {
         switch (index) {
-        case 25: return { Family::Compare, MathOp::Add, CompareOp::Equal };
-        case 26: return { Family::Compare, MathOp::Add, CompareOp::NotEqual };
-        case 27: return { Family::Compare, MathOp::Add, CompareOp::StrictEqual };
-        case 28: return { Family::Compare, MathOp::Add, CompareOp::Lesser };
-        case 29: return { Family::Compare, MathOp::Add, CompareOp::Greater };
-        case 30: return { Family::Compare, MathOp::Add, CompareOp::LesserOrEqual };
-        case 31: return { Family::Compare, MathOp::Add, CompareOp::GreaterOrEqual };
-        default: return {};
+        case 25:
+            return { Family::Compare, MathOp::Add, CompareOp::Equal };
+        case 26:
+            return { Family::Compare, MathOp::Add, CompareOp::NotEqual };
+        case 27:
+            return { Family::Compare, MathOp::Add, CompareOp::StrictEqual };
+        case 28:
+            return { Family::Compare, MathOp::Add, CompareOp::Lesser };
+        case 29:
+            return { Family::Compare, MathOp::Add, CompareOp::Greater };
+        case 30:
+            return { Family::Compare, MathOp::Add, CompareOp::LesserOrEqual };
+        case 31:
+            return { Family::Compare, MathOp::Add, CompareOp::GreaterOrEqual };
+        default:
+            return {};
         }
     }
     return {};
@@ -74,10 +89,17 @@ Cell integer_math(MathOp op, std::int32_t left, std::int32_t right)
     case MathOp::Multiply:
         if (__builtin_mul_overflow(left, right, &result)) return make_float(double(left) * double(right));
         break;
-    case MathOp::And: result = left & right; break;
-    case MathOp::Or: result = left | right; break;
-    case MathOp::Xor: result = left ^ right; break;
-    default: break;
+    case MathOp::And:
+        result = left & right;
+        break;
+    case MathOp::Or:
+        result = left | right;
+        break;
+    case MathOp::Xor:
+        result = left ^ right;
+        break;
+    default:
+        break;
     }
     return cell::make(type_ids::integer, 0, static_cast<std::uint32_t>(result), 0);
 }
@@ -86,13 +108,20 @@ template <typename Number> bool compare_numbers(CompareOp op, Number left, Numbe
 {
     switch (op) {
     case CompareOp::Equal:
-    case CompareOp::StrictEqual: return left == right;
-    case CompareOp::NotEqual: return left != right;
-    case CompareOp::Lesser: return left < right;
-    case CompareOp::LesserOrEqual: return left <= right;
-    case CompareOp::Greater: return left > right;
-    case CompareOp::GreaterOrEqual: return left >= right;
-    default: return false;
+    case CompareOp::StrictEqual:
+        return left == right;
+    case CompareOp::NotEqual:
+        return left != right;
+    case CompareOp::Lesser:
+        return left < right;
+    case CompareOp::LesserOrEqual:
+        return left <= right;
+    case CompareOp::Greater:
+        return left > right;
+    case CompareOp::GreaterOrEqual:
+        return left >= right;
+    default:
+        return false;
     }
 }
 

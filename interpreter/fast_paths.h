@@ -13,6 +13,7 @@ namespace xol::interp::fast {
 // both are integers or both floats and the operator is one of the arithmetic, bitwise or comparison
 // actions and natives; answers the position after the right operand, or 0 when the general call must run
 // (nothing has been evaluated then).
-std::uint32_t try_infix(Cell const& op_value, Cell const& word, Code const& code, std::uint32_t position, Cell* operand);
+std::uint32_t try_infix(
+    Cell const& op_value, Cell const& word, Code const& code, std::uint32_t position, Cell* operand);
 
 }

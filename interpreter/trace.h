@@ -31,7 +31,7 @@ enum Event : std::uint32_t {
 inline constexpr std::uint32_t default_mask = 0x1FFFF;
 
 struct TraceState {
-    bool on = false;        // events are sent
+    bool on = false; // events are sent
     bool requested = false; // a do/trace is running (a nested request is ignored)
     bool requested_on = false; // the flag a function with the trace attribute runs its body with
     std::uint32_t mask = 0;

@@ -12,7 +12,8 @@ namespace xol {
 
 void assertion_failed(char const* message, std::source_location where)
 {
-    std::string const text = std::string(where.file_name()) + ":" + std::to_string(where.line()) + ": " + message + "\n";
+    std::string const text
+        = std::string(where.file_name()) + ":" + std::to_string(where.line()) + ": " + message + "\n";
     conout::flush();
     platform::write_stderr(text.data(), text.size());
     runtime::quit(runtime::status_assertion_failed, runtime::here());

@@ -33,14 +33,26 @@ namespace cell {
 inline constexpr std::uint32_t type_mask = 0xFF;
 inline constexpr std::uint32_t new_line_flag = 0x40000000;
 
-inline TypeId type_of(Cell const& value) { return static_cast<TypeId>(value.header & type_mask); }
+inline TypeId type_of(Cell const& value)
+{
+    return static_cast<TypeId>(value.header & type_mask);
+}
 
 // Keeps every flag, the new-line marker included.
-inline void set_type(Cell& value, TypeId type) { value.header = (value.header & ~type_mask) | type; }
+inline void set_type(Cell& value, TypeId type)
+{
+    value.header = (value.header & ~type_mask) | type;
+}
 
-inline void clear_new_line(Cell& value) { value.header &= ~new_line_flag; }
+inline void clear_new_line(Cell& value)
+{
+    value.header &= ~new_line_flag;
+}
 
-inline bool has_new_line(Cell const& value) { return (value.header & new_line_flag) != 0; }
+inline bool has_new_line(Cell const& value)
+{
+    return (value.header & new_line_flag) != 0;
+}
 
 inline Cell& copy(Cell const& source, Cell& target)
 {
@@ -61,9 +73,15 @@ inline double float_payload(Cell const& value)
     return result;
 }
 
-inline void set_float_payload(Cell& value, double number) { std::memcpy(&value.word2, &number, sizeof number); }
+inline void set_float_payload(Cell& value, double number)
+{
+    std::memcpy(&value.word2, &number, sizeof number);
+}
 
-inline std::int32_t integer_payload(Cell const& value) { return static_cast<std::int32_t>(value.word2); }
+inline std::int32_t integer_payload(Cell const& value)
+{
+    return static_cast<std::int32_t>(value.word2);
+}
 
 }
 

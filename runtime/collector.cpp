@@ -29,19 +29,19 @@ namespace {
 // How the payload of each datatype refers to memory, by type id: one entry per datatype.
 enum class Payload : std::uint8_t {
     None,
-    Block,       // word 2: a cell series (0 allowed)
-    Text,        // word 2: the text series; word 3: a second node when not 0
-    Symbol,      // word 3: the UTF-8 name; word 2: the cached string when not 0
-    Context,     // word 1: the symbol index; word 2: the value series unless the values live on the stack
-    Word,        // word 1: the context when not 0
-    Native,      // words 2 and 3: series; an op! wrapping a function or routine: word 1 a context
-    Function,    // word 1: context; words 2 and 3: series
-    Bytes,       // word 2: a byte series
-    Object,      // word 1: context; word 3: a node when not 0
+    Block, // word 2: a cell series (0 allowed)
+    Text, // word 2: the text series; word 3: a second node when not 0
+    Symbol, // word 3: the UTF-8 name; word 2: the cached string when not 0
+    Context, // word 1: the symbol index; word 2: the value series unless the values live on the stack
+    Word, // word 1: the context when not 0
+    Native, // words 2 and 3: series; an op! wrapping a function or routine: word 1 a context
+    Function, // word 1: context; words 2 and 3: series
+    Bytes, // word 2: a byte series
+    Object, // word 1: context; word 3: a node when not 0
     HashedBlock, // word 2: the cell series; word 3: the hash table
-    Handle,      // word 3: an external-resource slot when not negative
-    Image,       // word 2: the pixel series when not 0
-    Event,       // word 2: a 4-cell series when word 3 has bit 16
+    Handle, // word 3: an external-resource slot when not negative
+    Image, // word 2: the pixel series when not 0
+    Event, // word 2: a 4-cell series when word 3 has bit 16
 };
 
 constexpr auto payload_table = [] {
@@ -67,9 +67,9 @@ constexpr std::uint32_t values_on_stack = 0x400000;
 constexpr std::uint32_t event_series_present = 0x10000;
 
 struct Marking {
-    std::vector<NodeId> pending_series;   // cell series marked but not yet scanned
-    std::vector<NodeId> marked_on_heap;   // heap buffers: no sweep visits them, so their marks are cleared here
-    IntMap* relocation = nullptr;         // old node -> new node, during a collection that moved nodes
+    std::vector<NodeId> pending_series; // cell series marked but not yet scanned
+    std::vector<NodeId> marked_on_heap; // heap buffers: no sweep visits them, so their marks are cleared here
+    IntMap* relocation = nullptr; // old node -> new node, during a collection that moved nodes
     std::vector<MarkCallback> callbacks;
     std::vector<Cell*> root_cells;
     std::vector<NodeId*> root_nodes;
@@ -96,7 +96,10 @@ void scan_pending()
 }
 
 // A runtime hash table marks its own series, keys and record cells.
-void mark_table(NodeId& node) { hashtable::mark(node); }
+void mark_table(NodeId& node)
+{
+    hashtable::mark(node);
+}
 
 // Node relocation: frames whose use has been stable and low are emptied into the others, so that
 // long-lived nodes gather and whole frames go back to the OS.
@@ -114,8 +117,8 @@ void relocate_nodes()
 
     bool emptied_any = false;
     for (auto* frame = memory::state.node_tail; frame; frame = frame->previous) {
-        if ((frame->history & mask) != mask || frame->used >= memory::node_frame_slots / 2 || free <= memory::node_frame_slots
-            || frame == memory::state.node_current || frame->retired)
+        if ((frame->history & mask) != mask || frame->used >= memory::node_frame_slots / 2
+            || free <= memory::node_frame_slots || frame == memory::state.node_current || frame->retired)
             continue;
         if (!marking.relocation) marking.relocation = hashmap::make(20'000);
         free -= memory::node_frame_slots;
@@ -293,8 +296,11 @@ void mark_context(NodeId& node)
 void mark_cell(Cell& cell)
 {
     switch (payload_table[cell::type_of(cell)]) {
-    case Payload::None: break;
-    case Payload::Block: mark_series(cell.word2); break;
+    case Payload::None:
+        break;
+    case Payload::Block:
+        mark_series(cell.word2);
+        break;
     case Payload::Text:
         mark_node(cell.word2);
         mark_node(cell.word3);
@@ -307,7 +313,9 @@ void mark_cell(Cell& cell)
         mark_table(cell.word1);
         if (!(cell.header & values_on_stack)) mark_series(cell.word2);
         break;
-    case Payload::Word: mark_context(cell.word1); break;
+    case Payload::Word:
+        mark_context(cell.word1);
+        break;
     case Payload::Native:
         mark_series(cell.word2);
         mark_series(cell.word3);
@@ -321,7 +329,9 @@ void mark_cell(Cell& cell)
         mark_series(cell.word2);
         mark_series(cell.word3);
         break;
-    case Payload::Bytes: mark_node(cell.word2); break;
+    case Payload::Bytes:
+        mark_node(cell.word2);
+        break;
     case Payload::Object:
         mark_context(cell.word1);
         mark_node(cell.word3);
@@ -333,7 +343,9 @@ void mark_cell(Cell& cell)
     case Payload::Handle:
         if (static_cast<std::int32_t>(cell.word3) >= 0) extres::mark(static_cast<std::int32_t>(cell.word3), nullptr);
         break;
-    case Payload::Image: mark_node(cell.word2); break; // TODO: the image's own marking, with image!
+    case Payload::Image:
+        mark_node(cell.word2);
+        break; // TODO: the image's own marking, with image!
     case Payload::Event:
         if (cell.word3 & event_series_present) mark_series(cell.word2);
         break;
@@ -392,8 +404,14 @@ void remove_callback(MarkCallback callback)
     if (found != marking.callbacks.end()) *found = nullptr;
 }
 
-void add_root(Cell* cell) { marking.root_cells.push_back(cell); }
-void add_root_node(NodeId* node) { marking.root_nodes.push_back(node); }
+void add_root(Cell* cell)
+{
+    marking.root_cells.push_back(cell);
+}
+void add_root_node(NodeId* node)
+{
+    marking.root_nodes.push_back(node);
+}
 
 void clear_roots()
 {
@@ -403,6 +421,9 @@ void clear_roots()
     marking.root_block = cell::make(type_ids::none);
 }
 
-Cell& root_block() { return marking.root_block; }
+Cell& root_block()
+{
+    return marking.root_block;
+}
 
 }

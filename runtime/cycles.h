@@ -46,7 +46,10 @@ struct CycleState {
 };
 extern CycleState state;
 
-inline std::uint32_t depth() { return state.cursor; }
+inline std::uint32_t depth()
+{
+    return state.cursor;
+}
 
 template <typename Visit> void for_each_entry(Visit&& visit)
 {

@@ -22,16 +22,23 @@ void fire_error(ErrorId id, Cell const* arg1, Cell const* arg2, Cell const* arg3
         if (given[i]) error.argument_count = static_cast<std::uint8_t>(i + 1);
     }
     raised = error;
-    errors::current() = errors::services.make ? errors::services.make(raised)
-                                              : cell::make(type_ids::error, no_node, static_cast<std::uint32_t>(id.code()));
+    errors::current() = errors::services.make
+        ? errors::services.make(raised)
+        : cell::make(type_ids::error, no_node, static_cast<std::uint32_t>(id.code()));
     if (neighbours::evaluator.error_raised) neighbours::evaluator.error_raised(errors::current());
     stack::throw_error();
 }
 
 namespace errors {
 
-RaisedError const& last_raised() { return raised; }
-RaisedError& last_raised_for_marking() { return raised; }
+RaisedError const& last_raised()
+{
+    return raised;
+}
+RaisedError& last_raised_for_marking()
+{
+    return raised;
+}
 
 void reset()
 {

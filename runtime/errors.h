@@ -33,8 +33,8 @@ struct RaisedError {
 };
 
 // Never returns. The arguments are copied before anything else happens, so they may point into series.
-[[noreturn]] void fire_error(ErrorId, Cell const* arg1 = nullptr, Cell const* arg2 = nullptr,
-                             Cell const* arg3 = nullptr);
+[[noreturn]] void fire_error(
+    ErrorId, Cell const* arg1 = nullptr, Cell const* arg2 = nullptr, Cell const* arg3 = nullptr);
 
 namespace errors {
 

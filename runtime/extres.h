@@ -1,5 +1,5 @@
-// The external-resource registry: OS objects owned by values. Each slot names a kind whose release handler frees the object;
-// handle! values carry the slot's index, and the collector releases every slot no marked value reached.
+// The external-resource registry: OS objects owned by values. Each slot names a kind whose release handler frees the
+// object; handle! values carry the slot's index, and the collector releases every slot no marked value reached.
 // Invariant: every slot is on exactly one of two lists, the live list (newest first) and the free list,
 // and the free list never runs empty (the table grows before its last free slot is taken).
 #pragma once
@@ -44,7 +44,7 @@ extern ExtresState state;
 
 void init();
 std::uint32_t register_kind(char const* name, ReleaseHandler); // the 1-based kind index
-std::int32_t add(void* object, std::uint32_t kind_word);         // the slot index
+std::int32_t add(void* object, std::uint32_t kind_word); // the slot index
 void remove(std::int32_t slot, bool release);
 void set_object(std::int32_t slot, void* object); // releases the old object when it differs
 void release_object(std::uint32_t kind_word, void* object);

@@ -16,15 +16,15 @@ namespace slots {
 inline constexpr std::uint32_t initial_cells = 100;
 
 struct SlotsState {
-    Cell block;               // a block! whose series always has its whole capacity in use
-    std::int32_t free_head;   // 0-based cell index, -1 when none
+    Cell block; // a block! whose series always has its whole capacity in use
+    std::int32_t free_head; // 0-based cell index, -1 when none
 };
 extern SlotsState state;
 
-void init();              // May allocate.
+void init(); // May allocate.
 std::uint32_t add(Cell const& value); // the handle. May allocate.
 Cell* get(std::uint32_t handle);
-void remove(std::uint32_t handle);    // handle 0 does nothing
+void remove(std::uint32_t handle); // handle 0 does nothing
 
 }
 

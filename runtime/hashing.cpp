@@ -171,12 +171,12 @@ enum class KeyHash : std::uint8_t {
     Zero, // types that are never keys
     Unset,
     None,
-    Word1,   // mix32 of payload word 1
-    Word2,   // mix32 of payload word 2
-    Word3,   // mix32 of payload word 3
-    Symbol,  // mix32 of the canonical symbol in word 2: every spelling of a word is one key
-    Name,    // the symbol's own name, lowered
-    Text,    // the characters from the index, folded
+    Word1, // mix32 of payload word 1
+    Word2, // mix32 of payload word 2
+    Word3, // mix32 of payload word 3
+    Symbol, // mix32 of the canonical symbol in word 2: every spelling of a word is one key
+    Name, // the symbol's own name, lowered
+    Text, // the characters from the index, folded
     Words12, // the bytes of payload words 1-2
     Words23,
     Words123,
@@ -221,27 +221,46 @@ constexpr auto identity_table = [] {
 
 }
 
-bool hashes_by_identity(TypeId type) { return identity_table[type]; }
+bool hashes_by_identity(TypeId type)
+{
+    return identity_table[type];
+}
 
 std::uint32_t hash_cell(Cell const& key, bool case_sensitive)
 {
     switch (key_hash_table[cell::type_of(key)]) {
-    case KeyHash::Zero: return 0;
-    case KeyHash::Unset: return static_cast<std::uint32_t>(-2);
-    case KeyHash::None: return static_cast<std::uint32_t>(-1);
-    case KeyHash::Word1: return hash::mix32(key.word1);
-    case KeyHash::Word2: return hash::mix32(key.word2);
-    case KeyHash::Word3: return hash::mix32(key.word3);
-    case KeyHash::Symbol: return hash::mix32(canonical_symbol(key.word2));
-    case KeyHash::Name: return symbol_name_hash(key.word3);
-    case KeyHash::Text: return text_hash(key, case_sensitive);
-    case KeyHash::Words12: return words_hash(&key.word1, 2);
-    case KeyHash::Words23: return words_hash(&key.word2, 2);
-    case KeyHash::Words123: return words_hash(&key.word1, 3);
-    case KeyHash::Double: return double_hash(key);
-    case KeyHash::Tuple: return tuple_hash(key);
-    case KeyHash::Binary: return binary_hash(key);
-    case KeyHash::Money: return money_hash(key);
+    case KeyHash::Zero:
+        return 0;
+    case KeyHash::Unset:
+        return static_cast<std::uint32_t>(-2);
+    case KeyHash::None:
+        return static_cast<std::uint32_t>(-1);
+    case KeyHash::Word1:
+        return hash::mix32(key.word1);
+    case KeyHash::Word2:
+        return hash::mix32(key.word2);
+    case KeyHash::Word3:
+        return hash::mix32(key.word3);
+    case KeyHash::Symbol:
+        return hash::mix32(canonical_symbol(key.word2));
+    case KeyHash::Name:
+        return symbol_name_hash(key.word3);
+    case KeyHash::Text:
+        return text_hash(key, case_sensitive);
+    case KeyHash::Words12:
+        return words_hash(&key.word1, 2);
+    case KeyHash::Words23:
+        return words_hash(&key.word2, 2);
+    case KeyHash::Words123:
+        return words_hash(&key.word1, 3);
+    case KeyHash::Double:
+        return double_hash(key);
+    case KeyHash::Tuple:
+        return tuple_hash(key);
+    case KeyHash::Binary:
+        return binary_hash(key);
+    case KeyHash::Money:
+        return money_hash(key);
     }
     return 0;
 }

@@ -25,7 +25,10 @@ namespace hashtable {
 
 HashtableState state;
 
-SymbolId canonical_symbol(SymbolId symbol) { return state.resolve_symbol ? state.resolve_symbol(symbol) : symbol; }
+SymbolId canonical_symbol(SymbolId symbol)
+{
+    return state.resolve_symbol ? state.resolve_symbol(symbol) : symbol;
+}
 
 std::uint32_t folded(std::uint32_t code_point)
 {

@@ -48,9 +48,15 @@ void unlink(BlockHeader* block)
     state.bytes -= block->size;
 }
 
-BlockHeader* header_of(void* block) { return static_cast<BlockHeader*>(block) - 1; }
+BlockHeader* header_of(void* block)
+{
+    return static_cast<BlockHeader*>(block) - 1;
+}
 
-[[noreturn]] void out_of_memory() { runtime::quit(runtime::status_out_of_memory, runtime::here()); }
+[[noreturn]] void out_of_memory()
+{
+    runtime::quit(runtime::status_out_of_memory, runtime::here());
+}
 
 std::size_t with_header(std::size_t bytes)
 {
@@ -107,7 +113,13 @@ void free_all()
     }
 }
 
-std::size_t block_count() { return state.count; }
-std::size_t live_bytes() { return state.bytes; }
+std::size_t block_count()
+{
+    return state.count;
+}
+std::size_t live_bytes()
+{
+    return state.bytes;
+}
 
 }

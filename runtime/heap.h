@@ -7,10 +7,10 @@
 
 namespace xol::heap {
 
-void* allocate(std::size_t bytes);        // 16-byte aligned
+void* allocate(std::size_t bytes); // 16-byte aligned
 void* allocate_zeroed(std::size_t bytes);
 void* reallocate(void* block, std::size_t bytes); // a null block allocates
-void free(void* block);                    // a null block does nothing
+void free(void* block); // a null block does nothing
 void free_all();
 std::size_t block_count();
 std::size_t live_bytes(); // the sizes asked for by the live blocks, headers excluded

@@ -52,8 +52,7 @@ void init()
     state.largest_frame_size = largest_series_frame_size;
     state.node_slots = static_cast<std::uintptr_t*>(platform::reserve(node_region_frames * node_frame_bytes));
     if (!state.node_slots) fire_error(err::internal::no_memory);
-    state.frame_at_position
-        = static_cast<NodeFrame**>(heap::allocate_zeroed(node_region_frames * sizeof(NodeFrame*)));
+    state.frame_at_position = static_cast<NodeFrame**>(heap::allocate_zeroed(node_region_frames * sizeof(NodeFrame*)));
 }
 
 void release_all()
@@ -155,7 +154,10 @@ NodeId alloc()
     return id;
 }
 
-memory::NodeFrame* frame_of(NodeId id) { return state.frame_at_position[id / memory::node_frame_stride]; }
+memory::NodeFrame* frame_of(NodeId id)
+{
+    return state.frame_at_position[id / memory::node_frame_stride];
+}
 
 void free(NodeId id)
 {

@@ -34,14 +34,14 @@ inline constexpr std::uint64_t max_capacity = 0x7FFF'FFF0;
 struct NodeFrame {
     NodeFrame* next;
     NodeFrame* previous;
-    std::uint32_t position;   // frame k of the node region
+    std::uint32_t position; // frame k of the node region
     std::uint32_t slot_count; // node_frame_slots
-    NodeId free_head;         // no_node when full
+    NodeId free_head; // no_node when full
     std::uint32_t used;
     std::uint32_t collection_count; // the collector's count when the frame was made
     std::uint32_t used_at_previous_collection;
     std::uint32_t history; // one bit a collection, newest lowest: 1 when the used count did not change
-    bool retired;          // being emptied by the collector: gives no new slots, released after the collection
+    bool retired; // being emptied by the collector: gives no new slots, released after the collection
 
     NodeId first_id() const { return position * node_frame_stride + 1; }
 };
@@ -50,8 +50,8 @@ struct SeriesFrame {
     SeriesFrame* next;
     SeriesFrame* previous;
     std::uint64_t size; // the whole OS block
-    std::byte* fill;    // where the next buffer goes
-    std::byte* end;     // end of the data area
+    std::byte* fill; // where the next buffer goes
+    std::byte* end; // end of the data area
 
     std::byte* start();
 };
@@ -70,7 +70,10 @@ inline constexpr std::size_t frame_data_offset = 44;
 static_assert(sizeof(SeriesFrame) <= frame_data_offset && sizeof(BigBuffer) <= frame_data_offset);
 static_assert((frame_data_offset + buffer_header_size) % 16 == 0);
 
-inline std::byte* SeriesFrame::start() { return reinterpret_cast<std::byte*>(this) + frame_data_offset; }
+inline std::byte* SeriesFrame::start()
+{
+    return reinterpret_cast<std::byte*>(this) + frame_data_offset;
+}
 inline SeriesBuffer* BigBuffer::buffer()
 {
     return reinterpret_cast<SeriesBuffer*>(reinterpret_cast<std::byte*>(this) + frame_data_offset);
@@ -100,7 +103,10 @@ void init();
 void release_all();
 
 // The allocation epoch: a raw address into a series is valid only while the epoch is unchanged.
-inline std::uint64_t epoch() { return state.epoch; }
+inline std::uint64_t epoch()
+{
+    return state.epoch;
+}
 
 }
 
@@ -117,7 +123,10 @@ inline void set_buffer(NodeId id, SeriesBuffer* buffer)
 {
     memory::state.node_slots[id] = reinterpret_cast<std::uintptr_t>(buffer);
 }
-inline bool is_free(NodeId id) { return (memory::state.node_slots[id] & 1) != 0; }
+inline bool is_free(NodeId id)
+{
+    return (memory::state.node_slots[id] & 1) != 0;
+}
 
 memory::NodeFrame* frame_of(NodeId);
 
@@ -157,10 +166,10 @@ SeriesBuffer* alloc_buffer(std::uint64_t count, std::uint32_t unit); // its node
 NodeId alloc_with_node(std::uint64_t count, std::uint32_t unit);
 NodeId alloc_cells(std::uint64_t count);
 NodeId alloc_cells_unset(std::uint64_t count); // every cell of the capacity unset; the tail stays at the head
-NodeId alloc_bytes(std::uint64_t count);       // 0 gives 16 bytes
+NodeId alloc_bytes(std::uint64_t count); // 0 gives 16 bytes
 NodeId alloc_units(std::uint64_t count, std::uint32_t unit); // 0 gives 16 bytes' worth
 NodeId alloc_bytes_filled(std::uint64_t count, std::byte fill); // the tail stays at the head
-NodeId alloc_zeroed(std::uint64_t count);              // the tail at the end of the capacity
+NodeId alloc_zeroed(std::uint64_t count); // the tail at the end of the capacity
 NodeId alloc_filled(std::uint64_t count, std::byte fill); // the tail at the end of the capacity
 // A buffer on the tracked heap: never moved or freed by the collector.
 NodeId alloc_on_heap(std::uint64_t count, std::uint32_t unit);

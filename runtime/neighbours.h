@@ -20,8 +20,7 @@ struct EvaluatorServices {
     // Runs a function! whose arguments the caller pushed after pushing its function call frame; the result
     // is left in the frame's result cell. `callback_bit` names the kind of callback for tracing (8 for
     // on-change*, 16 for on-deep-change*). The object change handlers are called through it.
-    void (*call_function)(Cell const& function, NodeId context, Cell const& word, std::uint32_t callback_bit)
-        = nullptr;
+    void (*call_function)(Cell const& function, NodeId context, Cell const& word, std::uint32_t callback_bit) = nullptr;
     // Hears of every error raised, once its error! value is made and before the unwinding starts: the
     // tracer reports it. It may run code, but leaves the error in flight as it found it.
     void (*error_raised)(Cell const& error) = nullptr;

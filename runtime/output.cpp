@@ -79,7 +79,10 @@ void init()
     state.terminal = platform::stdout_is_terminal();
 }
 
-bool is_terminal() { return state.terminal; }
+bool is_terminal()
+{
+    return state.terminal;
+}
 
 void flush()
 {
@@ -237,8 +240,7 @@ void run_value_printers(Cell const& string, bool newline)
 
 void run_text_listeners(char const* text, std::size_t length, int flag)
 {
-    for (std::uint32_t i = 0; i < hooks.text_listeners.count; ++i)
-        hooks.text_listeners.entries[i](text, length, flag);
+    for (std::uint32_t i = 0; i < hooks.text_listeners.count; ++i) hooks.text_listeners.entries[i](text, length, flag);
 }
 
 void print_string(Cell const& string, bool newline)
@@ -249,8 +251,8 @@ void print_string(Cell const& string, bool newline)
     if (unit == 1 || unit == 2 || unit == 4) {
         std::uint64_t const start = buffer->head + std::uint64_t { string.word1 } * unit;
         std::size_t const bytes = start < buffer->tail ? buffer->tail - start : 0;
-        conout::write(buffer->data() + (start < buffer->tail ? start : buffer->tail), bytes, static_cast<int>(unit),
-            newline);
+        conout::write(
+            buffer->data() + (start < buffer->tail ? start : buffer->tail), bytes, static_cast<int>(unit), newline);
     } else {
         print::cstr("Error: unknown string encoding: ");
         print::integer(unit);

@@ -22,12 +22,30 @@ bool is_terminal();
 // `bytes` of text in units of `unit` (1, 2 or 4) bytes; a code point above 0x10FFFF raises
 // script invalid-char. Surrogates in 2-byte text are not paired: each is encoded alone.
 void write(void const* text, std::size_t bytes, int unit, bool newline);
-inline void write_latin1(void const* text, std::size_t bytes) { write(text, bytes, 1, false); }
-inline void write_latin1_line(void const* text, std::size_t bytes) { write(text, bytes, 1, true); }
-inline void write_ucs2(void const* text, std::size_t bytes) { write(text, bytes, 2, false); }
-inline void write_ucs2_line(void const* text, std::size_t bytes) { write(text, bytes, 2, true); }
-inline void write_ucs4(void const* text, std::size_t bytes) { write(text, bytes, 4, false); }
-inline void write_ucs4_line(void const* text, std::size_t bytes) { write(text, bytes, 4, true); }
+inline void write_latin1(void const* text, std::size_t bytes)
+{
+    write(text, bytes, 1, false);
+}
+inline void write_latin1_line(void const* text, std::size_t bytes)
+{
+    write(text, bytes, 1, true);
+}
+inline void write_ucs2(void const* text, std::size_t bytes)
+{
+    write(text, bytes, 2, false);
+}
+inline void write_ucs2_line(void const* text, std::size_t bytes)
+{
+    write(text, bytes, 2, true);
+}
+inline void write_ucs4(void const* text, std::size_t bytes)
+{
+    write(text, bytes, 4, false);
+}
+inline void write_ucs4_line(void const* text, std::size_t bytes)
+{
+    write(text, bytes, 4, true);
+}
 
 void flush();
 

@@ -47,7 +47,10 @@ void set_owned(Cell& value, bool owned)
     buffer->flags = owned ? buffer->flags | owned_flag : buffer->flags & ~owned_flag;
 }
 
-Cell& context_cell(NodeId context) { return node::buffer(context)->cells()[0]; }
+Cell& context_cell(NodeId context)
+{
+    return node::buffer(context)->cells()[0];
+}
 
 // An object's values: a series, or none when they live on the value stack.
 NodeId value_series(Cell const& object)
@@ -181,9 +184,8 @@ void mark()
 void sweep()
 {
     if (state.table == no_node) return;
-    hashtable::sweep_node_keys(state.table, [](NodeId key, Cell const* values) {
-        return gc::is_marked(key) && gc::is_marked(values[1].word1);
-    });
+    hashtable::sweep_node_keys(state.table,
+        [](NodeId key, Cell const* values) { return gc::is_marked(key) && gc::is_marked(values[1].word1); });
 }
 
 }

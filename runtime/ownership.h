@@ -13,14 +13,14 @@ namespace xol::ownership {
 
 using SymbolId = std::uint32_t;
 
-inline constexpr std::uint32_t owned_flag = 0x20000;       // series buffer flags: the series is owned
+inline constexpr std::uint32_t owned_flag = 0x20000; // series buffer flags: the series is owned
 inline constexpr std::uint32_t image_owned_flag = 0x10000; // an image! value's header: the image is owned
-inline constexpr std::uint32_t owner_flag = 0x10000;       // an owner's context cell header: it owns series
+inline constexpr std::uint32_t owner_flag = 0x10000; // an owner's context cell header: it owns series
 
 // The owner's deep-change handler, set by object!: (owner, word, series, action, new value or null,
 // index, part).
-using Notify = void (*)(Cell const& owner, Cell const& word, Cell const& series, SymbolId action,
-                        Cell const* new_value, std::int32_t index, std::int32_t part);
+using Notify = void (*)(Cell const& owner, Cell const& word, Cell const& series, SymbolId action, Cell const* new_value,
+    std::int32_t index, std::int32_t part);
 
 struct OwnershipState {
     NodeId table = no_node;

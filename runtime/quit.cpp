@@ -57,19 +57,30 @@ constexpr std::array<std::string_view, 35> low_messages {
 
 std::string_view error_message(int status)
 {
-    if (status >= 1 && status < static_cast<int>(low_messages.size())) return low_messages[static_cast<std::size_t>(status)];
+    if (status >= 1 && status < static_cast<int>(low_messages.size()))
+        return low_messages[static_cast<std::size_t>(status)];
     switch (status) {
-    case status_out_of_memory: return "out of memory";
-    case status_no_catch_for_throw: return "no CATCH for THROW";
-    case status_assertion_failed: return "assertion failed";
-    case 99: return "unknown error";
-    case status_no_case_matched: return "no value matched in CASE";
-    case status_no_switch_matched: return "no value matched in SWITCH";
-    default: return "unknown error code!";
+    case status_out_of_memory:
+        return "out of memory";
+    case status_no_catch_for_throw:
+        return "no CATCH for THROW";
+    case status_assertion_failed:
+        return "assertion failed";
+    case 99:
+        return "unknown error";
+    case status_no_case_matched:
+        return "no value matched in CASE";
+    case status_no_switch_matched:
+        return "no value matched in SWITCH";
+    default:
+        return "unknown error code!";
     }
 }
 
-std::uintptr_t here() { return reinterpret_cast<std::uintptr_t>(__builtin_return_address(0)); }
+std::uintptr_t here()
+{
+    return reinterpret_cast<std::uintptr_t>(__builtin_return_address(0));
+}
 
 std::string_view report(int status, std::uintptr_t address, char (&buffer)[report_buffer_size])
 {

@@ -2,8 +2,8 @@
 //   "\n*** Runtime Error <status>: <message>\n*** at: <address as 16 upper-case hex digits>h\n"
 #pragma once
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 namespace xol::runtime {

@@ -22,7 +22,10 @@ Cell* append_cell_raw(NodeId id)
     return cell;
 }
 
-Cell* append_cell(Cell const& block) { return append_cell_raw(block.word2); }
+Cell* append_cell(Cell const& block)
+{
+    return append_cell_raw(block.word2);
+}
 
 std::byte* append_bytes(NodeId id, std::uint32_t count)
 {
@@ -43,7 +46,8 @@ NodeId copy_part(NodeId id, std::uint32_t offset, std::uint32_t count)
     NodeId const copy = alloc_with_node(count, unit);
     SeriesBuffer const* from = node::buffer(*source);
     SeriesBuffer* to = node::buffer(copy);
-    std::uint32_t const kept_flags = series_flags::owned | series_flags::big | series_flags::on_heap | series_flags::marked;
+    std::uint32_t const kept_flags
+        = series_flags::owned | series_flags::big | series_flags::on_heap | series_flags::marked;
     to->flags = (from->flags & ~kept_flags) | (to->flags & series_flags::big);
     std::uint32_t const bytes = count * unit;
     std::memcpy(to->data(), from->data() + from->head + std::uint64_t { offset } * unit, bytes);
@@ -78,7 +82,10 @@ NodeId make(std::uint32_t count, std::uint32_t unit)
     return id;
 }
 
-std::uint32_t length(NodeId id) { return node::buffer(id)->length(); }
+std::uint32_t length(NodeId id)
+{
+    return node::buffer(id)->length();
+}
 
 void clear(NodeId id)
 {
@@ -92,11 +99,20 @@ void set_tail_at(NodeId id, std::uint32_t index)
     buffer->tail = buffer->head + (index - 1) * buffer->unit();
 }
 
-NodeId copy(NodeId id) { return series::copy_buffer(id); }
+NodeId copy(NodeId id)
+{
+    return series::copy_buffer(id);
+}
 
-std::uint32_t flags(NodeId id) { return node::buffer(id)->flags; }
+std::uint32_t flags(NodeId id)
+{
+    return node::buffer(id)->flags;
+}
 
-void append_byte(NodeId id, std::uint8_t value) { *series::append_bytes(id, 1) = std::byte { value }; }
+void append_byte(NodeId id, std::uint8_t value)
+{
+    *series::append_bytes(id, 1) = std::byte { value };
+}
 
 std::byte* append_bytes(NodeId id, void const* source, std::uint32_t count)
 {
@@ -105,7 +121,10 @@ std::byte* append_bytes(NodeId id, void const* source, std::uint32_t count)
     return place;
 }
 
-void append_int32(NodeId id, std::uint32_t value) { std::memcpy(series::append_bytes(id, 4), &value, 4); }
+void append_int32(NodeId id, std::uint32_t value)
+{
+    std::memcpy(series::append_bytes(id, 4), &value, 4);
+}
 
 std::uint8_t pick_byte(NodeId id, std::uint32_t index)
 {

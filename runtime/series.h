@@ -32,13 +32,13 @@ NodeId make(std::uint32_t count, std::uint32_t unit); // 16 bytes when count x u
 std::uint32_t length(NodeId);
 void clear(NodeId);
 void set_tail_at(NodeId, std::uint32_t index); // 1-based
-NodeId copy(NodeId);                           // May allocate.
+NodeId copy(NodeId); // May allocate.
 std::uint32_t flags(NodeId);
-void append_byte(NodeId, std::uint8_t);                                 // May allocate.
+void append_byte(NodeId, std::uint8_t); // May allocate.
 std::byte* append_bytes(NodeId, void const* source, std::uint32_t count); // May allocate.
-void append_int32(NodeId, std::uint32_t);                               // May allocate.
-std::uint8_t pick_byte(NodeId, std::uint32_t index);   // 1-based
-std::uint32_t pick(NodeId, std::uint32_t index);       // the index-th 32-bit word, 1-based
+void append_int32(NodeId, std::uint32_t); // May allocate.
+std::uint8_t pick_byte(NodeId, std::uint32_t index); // 1-based
+std::uint32_t pick(NodeId, std::uint32_t index); // the index-th 32-bit word, 1-based
 void poke(NodeId, std::uint32_t index, std::uint32_t value);
 std::int64_t find_ptr(NodeId, std::uint32_t value); // byte offset from the head, -1 when absent
 void insert_int32(NodeId, std::uint32_t value, std::uint32_t element); // 0-based. May allocate.

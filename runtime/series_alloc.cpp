@@ -79,9 +79,15 @@ SeriesBuffer* alloc_buffer(std::uint64_t count, std::uint32_t unit)
     return buffer;
 }
 
-NodeId alloc_with_node(std::uint64_t count, std::uint32_t unit) { return attach(alloc_buffer(count, unit))->node; }
+NodeId alloc_with_node(std::uint64_t count, std::uint32_t unit)
+{
+    return attach(alloc_buffer(count, unit))->node;
+}
 
-NodeId alloc_cells(std::uint64_t count) { return alloc_with_node(count, sizeof(Cell)); }
+NodeId alloc_cells(std::uint64_t count)
+{
+    return alloc_with_node(count, sizeof(Cell));
+}
 
 NodeId alloc_cells_unset(std::uint64_t count)
 {
@@ -92,7 +98,10 @@ NodeId alloc_cells_unset(std::uint64_t count)
     return id;
 }
 
-NodeId alloc_bytes(std::uint64_t count) { return alloc_with_node(count == 0 ? 16 : count, 1); }
+NodeId alloc_bytes(std::uint64_t count)
+{
+    return alloc_with_node(count == 0 ? 16 : count, 1);
+}
 
 NodeId alloc_units(std::uint64_t count, std::uint32_t unit)
 {
@@ -106,7 +115,10 @@ NodeId alloc_bytes_filled(std::uint64_t count, std::byte fill)
     return id;
 }
 
-NodeId alloc_zeroed(std::uint64_t count) { return alloc_filled(count, std::byte { 0 }); }
+NodeId alloc_zeroed(std::uint64_t count)
+{
+    return alloc_filled(count, std::byte { 0 });
+}
 
 NodeId alloc_filled(std::uint64_t count, std::byte fill)
 {
@@ -128,7 +140,10 @@ NodeId alloc_on_heap(std::uint64_t count, std::uint32_t unit)
     return attach(buffer)->node;
 }
 
-void set_flags(NodeId id, std::uint32_t bits) { node::buffer(id)->flags |= bits; }
+void set_flags(NodeId id, std::uint32_t bits)
+{
+    node::buffer(id)->flags |= bits;
+}
 
 namespace {
 

@@ -17,9 +17,9 @@ namespace xol {
 namespace series_flags {
 
 inline constexpr std::uint32_t unit_mask = 0x1F; // unit size in bytes: 1, 2, 4 or 16
-inline constexpr std::uint32_t owned = 0x20000;  // owned by an object, which hears of every change
+inline constexpr std::uint32_t owned = 0x20000; // owned by an object, which hears of every change
 inline constexpr std::uint32_t on_heap = 0x100000; // on the tracked heap: never moved or freed by the collector
-inline constexpr std::uint32_t big = 0x1000000;    // a big buffer, outside the series frames
+inline constexpr std::uint32_t big = 0x1000000; // a big buffer, outside the series frames
 inline constexpr std::uint32_t marked = 0x8000000; // the collector's mark
 inline constexpr std::uint32_t managed = 0x20000000; // made by the memory manager
 inline constexpr std::uint32_t in_use = 0x80000000; // cleared when growth retires the buffer
@@ -30,8 +30,8 @@ struct SeriesBuffer {
     std::uint32_t flags;
     NodeId node; // no_node once retired
     std::uint32_t capacity; // bytes in the data area
-    std::uint32_t head;     // byte offset of the first element
-    std::uint32_t tail;     // byte offset just past the last element
+    std::uint32_t head; // byte offset of the first element
+    std::uint32_t tail; // byte offset just past the last element
 
     std::byte* data() { return reinterpret_cast<std::byte*>(this + 1); }
     std::byte const* data() const { return reinterpret_cast<std::byte const*>(this + 1); }
@@ -51,7 +51,8 @@ struct SeriesBuffer {
 
 static_assert(sizeof(SeriesBuffer) == 20);
 static_assert(offsetof(SeriesBuffer, flags) == 0 && offsetof(SeriesBuffer, node) == 4
-    && offsetof(SeriesBuffer, capacity) == 8 && offsetof(SeriesBuffer, head) == 12 && offsetof(SeriesBuffer, tail) == 16);
+    && offsetof(SeriesBuffer, capacity) == 8 && offsetof(SeriesBuffer, head) == 12
+    && offsetof(SeriesBuffer, tail) == 16);
 
 inline constexpr std::uint32_t buffer_header_size = sizeof(SeriesBuffer);
 inline constexpr std::uint32_t buffer_slack = 4;

@@ -131,7 +131,7 @@ std::uint32_t node_power(std::uint64_t s1, std::uint64_t s2, std::uint64_t e2, s
 struct PendingRecords {
     Records const& records;
     std::byte const* source; // the first waiting record in the scratch buffer
-    std::byte* gap;          // where they go
+    std::byte* gap; // where they go
     std::uint64_t count;
 
     ~PendingRecords() { records.copy(gap, source, count); }
@@ -147,7 +147,7 @@ void merge_runs(Records const& records, std::byte* scratch, std::uint64_t s1, st
         // From the right end backwards; a left record goes first only when it is greater, so equal
         // records keep their order.
         records.copy(scratch, records.at(s2), right_length);
-        std::uint64_t left = s2;          // one past the next left record
+        std::uint64_t left = s2; // one past the next left record
         std::uint64_t waiting = right_length; // scratch records not yet placed
         PendingRecords pending { records, scratch, records.at(s2), waiting };
         std::uint64_t target = e2;

@@ -27,8 +27,7 @@ void merge(void* base, std::uint32_t count, std::uint32_t width, void* user1, vo
 void quick(void* base, std::uint32_t count, std::uint32_t width, void* user1, void* user2, Comparator);
 
 // The same over any callable `compare(void const* a, void const* b) -> int`.
-template <typename Compare>
-void merge(void* base, std::uint32_t count, std::uint32_t width, Compare&& compare)
+template <typename Compare> void merge(void* base, std::uint32_t count, std::uint32_t width, Compare&& compare)
 {
     using Callable = std::remove_reference_t<Compare>;
     merge(base, count, width, const_cast<void*>(static_cast<void const*>(&compare)), nullptr,
@@ -37,8 +36,7 @@ void merge(void* base, std::uint32_t count, std::uint32_t width, Compare&& compa
         });
 }
 
-template <typename Compare>
-void quick(void* base, std::uint32_t count, std::uint32_t width, Compare&& compare)
+template <typename Compare> void quick(void* base, std::uint32_t count, std::uint32_t width, Compare&& compare)
 {
     using Callable = std::remove_reference_t<Compare>;
     quick(base, count, width, const_cast<void*>(static_cast<void const*>(&compare)), nullptr,

@@ -17,7 +17,10 @@ StackState state;
 
 namespace {
 
-std::uint32_t frame_position(CallFrame const* frame) { return static_cast<std::uint32_t>(frame - state.frame_bottom); }
+std::uint32_t frame_position(CallFrame const* frame)
+{
+    return static_cast<std::uint32_t>(frame - state.frame_bottom);
+}
 
 [[noreturn]] void overflow()
 {
@@ -58,7 +61,10 @@ CallFrame* push_frame_record(Cell const& word, std::uint32_t header, NodeId func
     return frame;
 }
 
-constexpr std::uint32_t kind_bits(FrameKind kind) { return static_cast<std::uint32_t>(kind) << 24; }
+constexpr std::uint32_t kind_bits(FrameKind kind)
+{
+    return static_cast<std::uint32_t>(kind) << 24;
+}
 
 void pop_frame(bool restore)
 {
@@ -113,7 +119,10 @@ void init()
     state = fresh;
 }
 
-CallFrame* push_frame(Cell const& word, std::uint32_t header) { return push_frame_record(word, header, no_node); }
+CallFrame* push_frame(Cell const& word, std::uint32_t header)
+{
+    return push_frame_record(word, header, no_node);
+}
 
 CallFrame* push_call_frame(Cell const& word, NodeId function_context)
 {
@@ -125,7 +134,10 @@ CallFrame* push_call_frame_eval(Cell const& word, NodeId function_context)
     return push_frame_record(word, kind_bits(FrameKind::FunctionCall) | CallFrame::evaluator_flag, function_context);
 }
 
-CallFrame* push_native_frame(Cell const& word) { return push_frame(word, kind_bits(FrameKind::NativeCall)); }
+CallFrame* push_native_frame(Cell const& word)
+{
+    return push_frame(word, kind_bits(FrameKind::NativeCall));
+}
 
 CallFrame* push_native_frame_eval(Cell const& word)
 {
@@ -139,16 +151,28 @@ CallFrame* push_compiled_frame(Cell const& word, NodeId function_context)
     return push_frame(word, kind_bits(FrameKind::NativeCall) | CallFrame::function_flag);
 }
 
-CallFrame* push_try_frame(Cell const& word) { return push_frame(word, kind_bits(FrameKind::Try)); }
-CallFrame* push_barrier_frame(Cell const& word) { return push_frame(word, kind_bits(FrameKind::Barrier)); }
-CallFrame* push_catch_frame(Cell const& word) { return push_frame(word, kind_bits(FrameKind::Catch)); }
+CallFrame* push_try_frame(Cell const& word)
+{
+    return push_frame(word, kind_bits(FrameKind::Try));
+}
+CallFrame* push_barrier_frame(Cell const& word)
+{
+    return push_frame(word, kind_bits(FrameKind::Barrier));
+}
+CallFrame* push_catch_frame(Cell const& word)
+{
+    return push_frame(word, kind_bits(FrameKind::Catch));
+}
 
 CallFrame* push_block_frame(Cell const& word)
 {
     return push_frame(word, kind_bits(FrameKind::Block) | CallFrame::evaluator_flag);
 }
 
-CallFrame* push_loop_frame(Cell const& word) { return push_frame(word, kind_bits(FrameKind::Loop)); }
+CallFrame* push_loop_frame(Cell const& word)
+{
+    return push_frame(word, kind_bits(FrameKind::Loop));
+}
 
 void set_top_frame_bit28(bool on)
 {
@@ -156,7 +180,10 @@ void set_top_frame_bit28(bool on)
     frame->header = on ? frame->header | CallFrame::function_flag : frame->header & ~CallFrame::function_flag;
 }
 
-void flag_top_frame() { top_frame()->header |= CallFrame::evaluator_flag; }
+void flag_top_frame()
+{
+    top_frame()->header |= CallFrame::evaluator_flag;
+}
 
 bool flag_caller_frame()
 {
@@ -167,7 +194,10 @@ bool flag_caller_frame()
     return true;
 }
 
-void clear_frame_bit28(CallFrame* frame) { frame->header &= ~CallFrame::function_flag; }
+void clear_frame_bit28(CallFrame* frame)
+{
+    frame->header &= ~CallFrame::function_flag;
+}
 
 bool has_flagged_frame(CallFrame* from, bool only_one)
 {
@@ -189,9 +219,15 @@ void pop(std::uint32_t count)
     state.top = static_cast<std::uint32_t>(state.top - state.bottom) > count ? state.top - count : state.bottom;
 }
 
-Cell* top() { return state.top > state.bottom ? state.top - 1 : state.bottom; }
+Cell* top()
+{
+    return state.top > state.bottom ? state.top - 1 : state.bottom;
+}
 
-void set_last(Cell const& value) { *state.base = value; }
+void set_last(Cell const& value)
+{
+    *state.base = value;
+}
 
 void set_only_result(Cell const& value)
 {
@@ -200,8 +236,14 @@ void set_only_result(Cell const& value)
     *state.base = copy;
 }
 
-void drop_arguments() { state.top = state.base; }
-void keep_first() { state.top = state.base + 1; }
+void drop_arguments()
+{
+    state.top = state.base;
+}
+void keep_first()
+{
+    state.top = state.base + 1;
+}
 
 void reset_to_last()
 {
@@ -367,13 +409,25 @@ UnwindCode land_exit(bool with_value)
 
 }
 
-void unroll_break(bool with_value, bool is_continue) { unwind(land_break(with_value, is_continue)); }
+void unroll_break(bool with_value, bool is_continue)
+{
+    unwind(land_break(with_value, is_continue));
+}
 
-void unroll_exit(bool with_value) { unwind(land_exit(with_value)); }
+void unroll_exit(bool with_value)
+{
+    unwind(land_exit(with_value));
+}
 
-void defer_break(bool with_value, bool is_continue) { state.pending = land_break(with_value, is_continue); }
+void defer_break(bool with_value, bool is_continue)
+{
+    state.pending = land_break(with_value, is_continue);
+}
 
-void defer_exit(bool with_value) { state.pending = land_exit(with_value); }
+void defer_exit(bool with_value)
+{
+    state.pending = land_exit(with_value);
+}
 
 void rethrow_pending()
 {
@@ -453,9 +507,18 @@ struct ErrorsState {
 
 }
 
-Cell& current() { return state.current; }
-void set_uncaught_status(int status) { state.uncaught_status = status; }
-int uncaught_status() { return state.uncaught_status; }
+Cell& current()
+{
+    return state.current;
+}
+void set_uncaught_status(int status)
+{
+    state.uncaught_status = status;
+}
+int uncaught_status()
+{
+    return state.uncaught_status;
+}
 
 }
 

@@ -17,12 +17,12 @@ using SymbolId = std::uint32_t;
 
 enum class FrameKind : std::uint32_t {
     FunctionCall = 1, // a function value's call: the frame restores its context's value pointer
-    NativeCall = 2,   // a native, action or word call; a compiled function's body (with function_flag)
-    Try = 4,          // try, attempt: a raised error stops here
-    Barrier = 5,      // try/all and the catch-all regions: no break, continue, return, exit or throw crosses it
-    Catch = 6,        // catch: the target of throw
-    Block = 7,        // a block evaluated by the evaluator
-    Loop = 8,         // the loop natives: the target of break and continue
+    NativeCall = 2, // a native, action or word call; a compiled function's body (with function_flag)
+    Try = 4, // try, attempt: a raised error stops here
+    Barrier = 5, // try/all and the catch-all regions: no break, continue, return, exit or throw crosses it
+    Catch = 6, // catch: the target of throw
+    Block = 7, // a block evaluated by the evaluator
+    Loop = 8, // the loop natives: the target of break and continue
 };
 
 struct CallFrame {
@@ -30,11 +30,11 @@ struct CallFrame {
     std::uint32_t header;
     SymbolId symbol; // the called word's symbol: the word itself for calls, "<body>" for internal regions
     std::uint32_t saved_base; // the caller's arguments base, as a value-stack index
-    std::uint32_t own_base;   // this call's arguments base, as a value-stack index
-    NodeId word_context;      // the called word's context; no_node when none
-    NodeId function_context;  // function calls only: the function's context
+    std::uint32_t own_base; // this call's arguments base, as a value-stack index
+    NodeId word_context; // the called word's context; no_node when none
+    NodeId function_context; // function calls only: the function's context
     std::uint32_t function_values; // function calls only: that context's value word when the frame was pushed
-    std::uint32_t cycle_depth;     // the cycle guard's depth at the push, put back when an unwinding lands here
+    std::uint32_t cycle_depth; // the cycle guard's depth at the push, put back when an unwinding lands here
 
     FrameKind kind() const { return static_cast<FrameKind>((header >> 24) & 0xF); }
     bool is_function() const { return (header & function_flag) != 0; }
@@ -51,9 +51,9 @@ inline constexpr std::uint32_t frame_capacity = 12'000;
 
 struct StackState {
     Cell* bottom = nullptr;
-    Cell* top = nullptr;   // the next free cell
+    Cell* top = nullptr; // the next free cell
     Cell* limit = nullptr; // a push whose new top reaches it overflows
-    Cell* base = nullptr;  // the current call's first argument and result
+    Cell* base = nullptr; // the current call's first argument and result
     CallFrame* frame_bottom = nullptr;
     CallFrame* frame_top = nullptr; // the next free frame
     CallFrame* frame_limit = nullptr;
@@ -74,10 +74,22 @@ extern StackState state;
 
 void init();
 
-inline std::uint32_t index_of(Cell const* cell) { return static_cast<std::uint32_t>(cell - state.bottom); }
-inline Cell* cell_at(std::uint32_t index) { return state.bottom + index; }
-inline bool has_frames() { return state.frame_top != state.frame_bottom; }
-inline CallFrame* top_frame() { return state.frame_top - 1; }
+inline std::uint32_t index_of(Cell const* cell)
+{
+    return static_cast<std::uint32_t>(cell - state.bottom);
+}
+inline Cell* cell_at(std::uint32_t index)
+{
+    return state.bottom + index;
+}
+inline bool has_frames()
+{
+    return state.frame_top != state.frame_bottom;
+}
+inline CallFrame* top_frame()
+{
+    return state.frame_top - 1;
+}
 
 // Frame pushes: each takes the called word (its symbol and context go into the frame) and makes the
 // arguments base the value top, so that cells pushed afterwards are the new call's arguments. A push
@@ -134,7 +146,10 @@ void pop_frame_empty_restore();
 void pop_one_frame();
 void unroll_to_kind(FrameKind, bool keep);
 void unroll_last(FrameKind);
-inline void unroll_loop(bool keep) { unroll_to_kind(FrameKind::Loop, keep); }
+inline void unroll_loop(bool keep)
+{
+    unroll_to_kind(FrameKind::Loop, keep);
+}
 
 // Non-local exits. None returns: each cuts the stacks back to its target and unwinds with its code,
 // or raises the throw-category error when no target can be reached.
@@ -152,7 +167,10 @@ void defer_break(bool with_value, bool is_continue);
 void defer_exit(bool with_value);
 // Turns a pending transfer into the C++ exception that carries it on. The pending code must be set.
 [[noreturn]] void rethrow_pending();
-inline bool has_pending() { return state.pending != UnwindCode::None; }
+inline bool has_pending()
+{
+    return state.pending != UnwindCode::None;
+}
 
 // Receivers: a C++ catch that stops an unwinding calls this once it has taken it. It puts the cycle guard
 // back where it was when `frame` was pushed.

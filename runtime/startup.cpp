@@ -5,11 +5,11 @@
 
 #include <new>
 
-#include "datatypes/registry.h"
 #include "datatypes/context.h"
 #include "datatypes/error.h"
 #include "datatypes/native.h"
 #include "datatypes/object.h"
+#include "datatypes/registry.h"
 #include "datatypes/runtime_words.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
@@ -40,12 +40,21 @@ RuntimeRecord record;
 namespace {
 
 // Fatal signals end the run at once: what was printed so far, then the report, then the status.
-[[noreturn]] void on_fault(int status, std::uintptr_t address) { quit(status, address); }
+[[noreturn]] void on_fault(int status, std::uintptr_t address)
+{
+    quit(status, address);
+}
 
 // Control-C outside the line editor ends the console quietly with status 0.
-[[noreturn]] void on_interrupt() { quit(0, 0); }
+[[noreturn]] void on_interrupt()
+{
+    quit(0, 0);
+}
 
-void before_termination() { conout::flush(); }
+void before_termination()
+{
+    conout::flush();
+}
 
 // The interpreter thread's whole life. Its outermost catch takes whatever no receiver took.
 int run_interpreter(void*)

@@ -9,7 +9,7 @@ namespace xol::runtime {
 
 struct RuntimeRecord {
     std::vector<std::string> arguments; // argv as the OS gave it, byte for byte; the program's path first
-    void (*launch)() = nullptr;         // what runs once the runtime is ready: the console
+    void (*launch)() = nullptr; // what runs once the runtime is ready: the console
 };
 
 extern RuntimeRecord record;

@@ -10,14 +10,23 @@ namespace xol::lexer {
 
 namespace {
 
-constexpr char const* month_names[] = { "january", "february", "march",     "april",   "may",      "june",
-                                        "july",    "august",   "september", "october", "november", "december" };
+constexpr char const* month_names[] = { "january", "february", "march", "april", "may", "june", "july", "august",
+    "september", "october", "november", "december" };
 constexpr std::int32_t month_lengths[] = { 31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31 };
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
-bool is_letter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+bool is_letter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
 
-bool leap_year(std::int32_t year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+bool leap_year(std::int32_t year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
 
 struct Cursor {
     char const* position;
@@ -179,7 +188,8 @@ bool read_date(char const* start, char const* end, makers::DateParts& date)
         date.year = first;
         if (!text.fixed(2, true, date.week) || date.week < 1 || date.week > 53) return false;
         date.weekday = 1;
-        if (text.take('-') && (!text.fixed(1, true, date.weekday) || date.weekday < 1 || date.weekday > 7)) return false;
+        if (text.take('-') && (!text.fixed(1, true, date.weekday) || date.weekday < 1 || date.weekday > 7))
+            return false;
         return text.optional_time(date);
     }
     if (text.peek() == '-' && is_digit(text.peek(1)) && is_digit(text.peek(2)) && is_digit(text.peek(3))

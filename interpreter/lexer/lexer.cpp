@@ -43,8 +43,8 @@ constexpr std::size_t event_count = std::size(event_names);
 // The lexer's process-wide state.
 struct LexerGlobals {
     LexerState* first = nullptr; // the outermost running lexer
-    LexerState* last = nullptr;  // the innermost
-    std::vector<Cell> output;    // shared by every running lexer; grows by doubling
+    LexerState* last = nullptr; // the innermost
+    std::vector<Cell> output; // shared by every running lexer; grows by doubling
     // Text converted to UTF-8 for a scan. A nested scan converts after its parent's text and gives its
     // room back when it ends; text larger than the room left goes to a temporary buffer.
     std::vector<std::uint8_t> conversion;
@@ -55,7 +55,10 @@ struct LexerGlobals {
 
 LexerGlobals globals;
 
-bool is_path_type(std::int32_t type) { return type >= type_ids::path && type <= type_ids::get_path; }
+bool is_path_type(std::int32_t type)
+{
+    return type >= type_ids::path && type <= type_ids::get_path;
+}
 
 // Links a lexer state at the end of the chain for the length of its scan; an error or a throw passing
 // through unlinks it, which drops its output (the parent's tail never covered it).
@@ -162,7 +165,10 @@ std::uint32_t event_mask(Cell const& callback)
     return mask;
 }
 
-std::size_t event_index(Event event) { return static_cast<std::size_t>(std::countr_zero(static_cast<std::uint32_t>(event))); }
+std::size_t event_index(Event event)
+{
+    return static_cast<std::size_t>(std::countr_zero(static_cast<std::uint32_t>(event)));
+}
 
 // A position of the text as an index of the input value: characters for text, else bytes.
 std::uint32_t index_at(LexerState& state, std::uint8_t const* position)
@@ -186,7 +192,8 @@ std::uint8_t const* position_of_index(LexerState const& state, std::uint32_t ind
     std::uint64_t const offset = index - state.input_base;
     if (state.counts_characters)
         return unicode::utf8_skip(state.input_start, state.input_end, static_cast<std::uint32_t>(offset));
-    return state.input_start + std::min<std::uint64_t>(offset, static_cast<std::uint64_t>(state.input_end - state.input_start));
+    return state.input_start
+        + std::min<std::uint64_t>(offset, static_cast<std::uint64_t>(state.input_end - state.input_start));
 }
 
 bool is_delimiter(TokenKind kind)
@@ -199,8 +206,10 @@ bool is_delimiter(TokenKind kind)
     case TokenKind::StringOpen:
     case TokenKind::StringClose:
     case TokenKind::MapOpen:
-    case TokenKind::Comma: return true;
-    default: return false;
+    case TokenKind::Comma:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -232,7 +241,10 @@ Cell shown_text(LexerState const& state, std::uint8_t const* start)
 
 }
 
-Cell* output() { return globals.output.data(); }
+Cell* output()
+{
+    return globals.output.data();
+}
 
 std::uint32_t store_value(LexerState& state, Cell const& value, bool new_line)
 {
@@ -274,8 +286,10 @@ bool is_unicode_blank(std::uint32_t code_point)
     case 0x2029:
     case 0x202F:
     case 0x205F:
-    case 0x3000: return true;
-    default: return code_point >= 0x2000 && code_point <= 0x200B;
+    case 0x3000:
+        return true;
+    default:
+        return code_point >= 0x2000 && code_point <= 0x200B;
     }
 }
 
@@ -288,7 +302,8 @@ void syntax_error(LexerState& state, std::uint8_t const* start, std::uint8_t con
     }
     if (!start) {
         std::int64_t const marker = innermost_marker(state);
-        start = marker >= 0 ? state.input_start + output_at(static_cast<std::uint32_t>(marker)).word3 : state.input_start;
+        start
+            = marker >= 0 ? state.input_start + output_at(static_cast<std::uint32_t>(marker)).word3 : state.input_start;
     }
     if (!end || end < start) end = start;
     if (state.has_callback) {
@@ -305,11 +320,13 @@ void syntax_error(LexerState& state, std::uint8_t const* start, std::uint8_t con
         }
     }
     // An open path names no missing character: what broke it is the character found.
-    if (is_path_type(state.open_type) && (code == codes::missing || code == codes::missing_at_end)) code = codes::bad_char;
+    if (is_path_type(state.open_type) && (code == codes::missing || code == codes::missing_at_end))
+        code = codes::bad_char;
     Rooted line(string::from_utf8("(line " + std::to_string(state.line) + ")"));
     Rooted text(shown_text(state, start));
     switch (code) {
-    case codes::malconstruct: fire_error(err::syntax::malconstruct, &*line, &*text);
+    case codes::malconstruct:
+        fire_error(err::syntax::malconstruct, &*line, &*text);
     case codes::missing:
     case codes::missing_at_end: {
         std::int32_t const open = state.open_type;
@@ -332,7 +349,7 @@ void syntax_error(LexerState& state, std::uint8_t const* start, std::uint8_t con
 }
 
 bool fire(LexerState& state, Event event, std::int32_t type, Cell const* value, std::uint8_t const* start,
-          std::uint8_t const* end)
+    std::uint8_t const* end)
 {
     if (!wants(state, event) || !callback_services.call) return true;
     // An error token's scan event is its error event.
@@ -357,7 +374,7 @@ bool fire(LexerState& state, Event event, std::int32_t type, Cell const* value, 
     for (int i = 1; i < 5; ++i) stack::push(none_value);
     arguments[4] = value ? *value
                          : cell::make(type_ids::pair, 0, index_at(state, start) - state.input_base + 1,
-                                      index_at(state, end) - state.input_base + 1);
+                             index_at(state, end) - state.input_base + 1);
     arguments[1] = state.input_value;
     arguments[1].word1 = index;
     arguments[2] = type_argument(type);
@@ -371,7 +388,7 @@ bool fire(LexerState& state, Event event, std::int32_t type, Cell const* value, 
 }
 
 std::int32_t scan(Cell& destination, std::uint8_t const* text, std::uint32_t length, ScanOptions const& options,
-                  std::uint32_t* consumed, Cell const& callback, Cell const& input_value, Cell const* into)
+    std::uint32_t* consumed, Cell const& callback, Cell const& input_value, Cell const* into)
 {
     LexerState state;
     state.input_start = text;
@@ -403,7 +420,7 @@ std::int32_t scan(Cell& destination, std::uint8_t const* text, std::uint32_t len
         }
         state.open_type = open;
         syntax_error(state, state.input_start + output_at(static_cast<std::uint32_t>(marker)).word3, state.input_end,
-                     codes::missing_at_end);
+            codes::missing_at_end);
         destination = none_value;
         return finish();
     }
@@ -427,7 +444,7 @@ std::int32_t scan(Cell& destination, std::uint8_t const* text, std::uint32_t len
 }
 
 std::int32_t load_string(Cell& destination, Cell const& string, std::int32_t length, ScanOptions const& options,
-                         std::uint32_t* consumed, Cell const& callback, Cell const* into)
+    std::uint32_t* consumed, Cell const& callback, Cell const* into)
 {
     Rooted text(string);
     std::uint32_t const available = string::rs_length_q(*text);
@@ -436,13 +453,13 @@ std::int32_t load_string(Cell& destination, Cell const& string, std::int32_t len
     std::uint64_t const bytes = std::uint64_t { units } * (unit < 4 ? unit + 1 : 4);
     ConversionSpace space(bytes);
     text->word1 = string::clamped_index(*text);
-    std::uint32_t const written = string::encode_utf8_into(*text, reinterpret_cast<char*>(space.data()),
-                                                           static_cast<std::int32_t>(units), string::Terminate::No);
+    std::uint32_t const written = string::encode_utf8_into(
+        *text, reinterpret_cast<char*>(space.data()), static_cast<std::int32_t>(units), string::Terminate::No);
     return scan(destination, space.data(), written, options, consumed, callback, *text, into);
 }
 
 std::int32_t scan_bytes(Cell& destination, Cell const& binary, std::uint32_t length, ScanOptions const& options,
-                        std::uint32_t* consumed, Cell const& callback, Cell const* into)
+    std::uint32_t* consumed, Cell const& callback, Cell const* into)
 {
     Rooted source(binary);
     ConversionSpace space(length);
@@ -480,13 +497,16 @@ TypeId scan_type(std::string_view utf8)
 {
     std::string const text(utf8); // the view may lie in a series buffer
     Cell destination = none_value;
-    std::int32_t const type = scan(destination, reinterpret_cast<std::uint8_t const*>(text.data()),
-                                   static_cast<std::uint32_t>(text.size()), { .one_value = true, .make_result = false },
-                                   nullptr, none_value, none_value, nullptr);
+    std::int32_t const type
+        = scan(destination, reinterpret_cast<std::uint8_t const*>(text.data()), static_cast<std::uint32_t>(text.size()),
+            { .one_value = true, .make_result = false }, nullptr, none_value, none_value, nullptr);
     return type < 0 ? type_ids::error : static_cast<TypeId>(type);
 }
 
-void set_exit_states(Cell const& block) { globals.exit_states = block; }
+void set_exit_states(Cell const& block)
+{
+    globals.exit_states = block;
+}
 
 void init()
 {

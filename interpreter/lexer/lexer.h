@@ -23,9 +23,9 @@ enum class Event : std::uint32_t {
 inline constexpr std::uint32_t all_events = 63;
 
 struct ScanOptions {
-    bool one_value = false;     // stop after the first complete top-level value
-    bool load = true;           // false: a pre-scan, which only follows the structure and makes no values
-    bool make_result = true;    // false: tokens are checked but no values are made (the scan mode)
+    bool one_value = false; // stop after the first complete top-level value
+    bool load = true; // false: a pre-scan, which only follows the structure and makes no values
+    bool make_result = true; // false: tokens are checked but no values are made (the scan mode)
     bool block_for_one = false; // in one-value mode, answer a block of the value rather than the value
 };
 
@@ -57,17 +57,17 @@ void init();
 // input and decides how `consumed` counts: characters for a string!, else bytes, from the text's start
 // to where the scan stopped. `destination` must not lie in a series buffer. May allocate, may raise.
 std::int32_t scan(Cell& destination, std::uint8_t const* text, std::uint32_t length, ScanOptions const&,
-                  std::uint32_t* consumed, Cell const& callback, Cell const& input_value, Cell const* into);
+    std::uint32_t* consumed, Cell const& callback, Cell const& input_value, Cell const* into);
 
 // Converts `length` characters of the string from its index (-1: all of them) to UTF-8 and scans them
 // with the string as the input value. May allocate, may raise.
 std::int32_t load_string(Cell& destination, Cell const& string, std::int32_t length, ScanOptions const&,
-                         std::uint32_t* consumed, Cell const& callback, Cell const* into);
+    std::uint32_t* consumed, Cell const& callback, Cell const* into);
 
 // The same over `length` bytes of a binary! from its index, which are copied out first (collections move
 // series). May allocate, may raise.
 std::int32_t scan_bytes(Cell& destination, Cell const& binary, std::uint32_t length, ScanOptions const&,
-                        std::uint32_t* consumed, Cell const& callback, Cell const* into);
+    std::uint32_t* consumed, Cell const& callback, Cell const* into);
 
 // The values of a text (from its index) as a block. May allocate, may raise.
 Cell load_all(Cell const& text);

@@ -17,9 +17,18 @@ namespace xol::lexer {
 // cells back to the enclosing series' first cell; word 2: the series' datatype in the low 16 bits and,
 // for a point, its count of commas above them; word 3: the byte offset of the opening in the input.
 inline constexpr TypeId marker_type = 0xFE;
-inline bool is_marker(Cell const& cell) { return cell::type_of(cell) == marker_type; }
-inline TypeId marker_series_type(Cell const& marker) { return static_cast<TypeId>(marker.word2 & 0xFFFF); }
-inline std::uint32_t marker_commas(Cell const& marker) { return marker.word2 >> 16; }
+inline bool is_marker(Cell const& cell)
+{
+    return cell::type_of(cell) == marker_type;
+}
+inline TypeId marker_series_type(Cell const& marker)
+{
+    return static_cast<TypeId>(marker.word2 & 0xFFFF);
+}
+inline std::uint32_t marker_commas(Cell const& marker)
+{
+    return marker.word2 >> 16;
+}
 
 // Syntax error codes that are not datatypes.
 namespace codes {
@@ -36,19 +45,19 @@ struct Token {
 };
 
 struct LexerState {
-    LexerState* next = nullptr;   // the lexer nested inside this one
+    LexerState* next = nullptr; // the lexer nested inside this one
     LexerState* parent = nullptr; // the lexer this one is nested in
-    std::uint32_t head = 0;       // this lexer's first output cell
-    std::uint32_t begin = 0;      // first cell of the innermost series being built
-    std::uint32_t tail = 0;       // next free output cell
+    std::uint32_t head = 0; // this lexer's first output cell
+    std::uint32_t begin = 0; // first cell of the innermost series being built
+    std::uint32_t tail = 0; // next free output cell
     std::uint8_t const* input_start = nullptr;
     std::uint8_t const* input_end = nullptr;
     std::uint8_t const* position = nullptr; // next byte to scan
     std::uint8_t const* token_end = nullptr;
     std::int32_t line = 1;
     std::int32_t lines_consumed = 0; // by the last token, blanks before it included
-    std::int32_t loader_type = -1;   // the type a loader is to give its value; -1: its own
-    std::int32_t type = 0;           // of the last token; error! after a syntax error that was not raised
+    std::int32_t loader_type = -1; // the type a loader is to give its value; -1: its own
+    std::int32_t type = 0; // of the last token; error! after a syntax error that was not raised
     int start_state = states::between_tokens;
     int token_start_state = states::between_tokens; // the state the current token was scanned from
     int previous_state = 0; // the last working state before the final one
@@ -60,15 +69,15 @@ struct LexerState {
     std::int32_t brace_depth = 0;
     std::uint32_t brace_flags = 0;
     std::int32_t point_lines = 0; // lines consumed before a point literal's opening paren
-    bool load_mode = false;       // values are made
-    bool stopped = false;         // a handler or a refused event ended the scan
+    bool load_mode = false; // values are made
+    bool stopped = false; // a handler or a refused event ended the scan
     bool has_callback = false;
     std::uint32_t event_mask = 0;
     // Where a callback moved the input: the scan goes on from there once the current token is done.
     std::uint8_t const* moved_position = nullptr;
-    Cell callback {};    // function! or routine!, or none!
+    Cell callback {}; // function! or routine!, or none!
     Cell input_value {}; // string!, binary! or none!: what callbacks receive
-    Cell into {};        // the block the result goes into, or none!
+    Cell into {}; // the block the result goes into, or none!
     std::uint32_t input_base = 0; // the input value's index at the text's start
     bool counts_characters = false; // positions reported in characters (string input), else in bytes
     // The last byte position converted into a character offset, and that offset.
@@ -78,7 +87,10 @@ struct LexerState {
 
 // The shared output buffer. The address is valid until the next store (here or in a nested lexer).
 Cell* output();
-inline Cell& output_at(std::uint32_t index) { return output()[index]; }
+inline Cell& output_at(std::uint32_t index)
+{
+    return output()[index];
+}
 
 // A new output cell at the tail holding `value`, with the new-line marker when `new_line`; grows the
 // buffer. Answers its index.
@@ -100,8 +112,7 @@ void syntax_error(LexerState&, std::uint8_t const* start, std::uint8_t const* en
 
 // Hands an event to the callback; answers its truth, or true when there is no callback or the event is
 // not in its mask. `type`: a datatype id, 0, or -(kind + 1) for a token kind without a datatype.
-bool fire(LexerState&, Event, std::int32_t type, Cell const* value, std::uint8_t const* start,
-          std::uint8_t const* end);
+bool fire(LexerState&, Event, std::int32_t type, Cell const* value, std::uint8_t const* start, std::uint8_t const* end);
 inline bool wants(LexerState const& state, Event event)
 {
     return state.has_callback && (state.event_mask & static_cast<std::uint32_t>(event)) != 0;

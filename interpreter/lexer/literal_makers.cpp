@@ -88,7 +88,10 @@ Cell binary(std::vector<std::uint8_t> const& bytes)
 }
 
 // TODO: date/make-at and the week and day-of-the-year setters of the calendar arithmetic.
-Cell date(DateParts const&) { not_done(type_ids::date); }
+Cell date(DateParts const&)
+{
+    not_done(type_ids::date);
+}
 
 // TODO: money/make-from-parts, which also knows the currencies.
 Cell money(MoneyText const&, bool& known_currency)
@@ -98,6 +101,9 @@ Cell money(MoneyText const&, bool& known_currency)
 }
 
 // TODO: map/make-at over a block of the cells.
-Cell map(Cell const*, std::uint32_t) { not_done(type_ids::map); }
+Cell map(Cell const*, std::uint32_t)
+{
+    not_done(type_ids::map);
+}
 
 }

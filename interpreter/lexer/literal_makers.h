@@ -36,8 +36,8 @@ struct DateParts {
     std::int32_t zone_minutes = 0;
     bool has_time = false;
     bool has_zone = false;
-    std::int32_t week = 0;     // an ISO week date when not 0
-    std::int32_t weekday = 0;  // 1 to 7 in a week date
+    std::int32_t week = 0; // an ISO week date when not 0
+    std::int32_t weekday = 0; // 1 to 7 in a week date
     std::int32_t year_day = 0; // a day-of-the-year date when not 0
 };
 Cell date(DateParts const&);

@@ -16,9 +16,15 @@ namespace xol::lexer {
 
 namespace {
 
-char const* chars(std::uint8_t const* position) { return reinterpret_cast<char const*>(position); }
+char const* chars(std::uint8_t const* position)
+{
+    return reinterpret_cast<char const*>(position);
+}
 
-bool is_digit(std::uint8_t c) { return c >= '0' && c <= '9'; }
+bool is_digit(std::uint8_t c)
+{
+    return c >= '0' && c <= '9';
+}
 
 enum class IntegerRead { Ok, Empty, DoubleQuote, Malformed, TooLarge };
 
@@ -65,7 +71,10 @@ bool float_value(std::uint8_t const* start, std::uint8_t const* end, int extra_e
     return rest == 0;
 }
 
-char lower(std::uint8_t c) { return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c); }
+char lower(std::uint8_t c)
+{
+    return static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+}
 
 // An optional sign, "1.#", then "NaN" or "INF" in any case.
 bool special_float(std::uint8_t const* start, std::uint8_t const* end, double& value)
@@ -94,12 +103,15 @@ void load_integer(LexerState& state, Token& token, bool load)
 {
     std::int32_t value = 0;
     switch (read_integer(token.start, token.end, value)) {
-    case IntegerRead::Ok: break;
+    case IntegerRead::Ok:
+        break;
     case IntegerRead::TooLarge:
         state.loader_type = type_ids::float_;
         return load_float(state, token, load);
-    case IntegerRead::Empty: return syntax_error(state, token.start, token.end, type_ids::pair);
-    default: return syntax_error(state, token.start, token.end, type_ids::integer);
+    case IntegerRead::Empty:
+        return syntax_error(state, token.start, token.end, type_ids::pair);
+    default:
+        return syntax_error(state, token.start, token.end, type_ids::integer);
     }
     if (load) store_value(state, integer::make(value));
 }
@@ -123,10 +135,12 @@ void load_hex(LexerState& state, Token& token, bool load)
 
 void load_float(LexerState& state, Token& token, bool load)
 {
-    if (!float_syntax_q(chars(token.start), chars(token.end))) return syntax_error(state, token.start, token.end, type_ids::float_);
+    if (!float_syntax_q(chars(token.start), chars(token.end)))
+        return syntax_error(state, token.start, token.end, type_ids::float_);
     if (!load) return;
     double value;
-    if (!float_value(token.start, token.end, 0, value)) return syntax_error(state, token.start, token.end, type_ids::float_);
+    if (!float_value(token.start, token.end, 0, value))
+        return syntax_error(state, token.start, token.end, type_ids::float_);
     store_value(state, float_::make(value));
 }
 
@@ -138,14 +152,16 @@ void load_percent(LexerState& state, Token& token, bool load)
         return syntax_error(state, token.start, token.end, type_ids::percent);
     if (!load) return;
     double value;
-    if (!float_value(token.start, token.end, -2, value)) return syntax_error(state, token.start, token.end, type_ids::percent);
+    if (!float_value(token.start, token.end, -2, value))
+        return syntax_error(state, token.start, token.end, type_ids::percent);
     store_value(state, makers::percent(value));
 }
 
 void load_float_special(LexerState& state, Token& token, bool load)
 {
     double value;
-    if (!special_float(token.start, token.end, value)) return syntax_error(state, token.start, token.end, type_ids::float_);
+    if (!special_float(token.start, token.end, value))
+        return syntax_error(state, token.start, token.end, type_ids::float_);
     if (load) store_value(state, float_::make(value));
 }
 
@@ -205,7 +221,8 @@ void load_point(LexerState& state, Token& token, bool load)
         TypeId const open = marker_series_type(output_at(static_cast<std::uint32_t>(marker)));
         if (open >= type_ids::path && open <= type_ids::get_path) state.start_state = states::path_element;
     }
-    if (token.end >= state.input_end || *token.end != ')') return syntax_error(state, opening, token.end, type_ids::point2d);
+    if (token.end >= state.input_end || *token.end != ')')
+        return syntax_error(state, opening, token.end, type_ids::point2d);
     double coordinates[3] = {};
     int count = 0;
     std::uint8_t const* position = token.start;
@@ -222,8 +239,10 @@ void load_point(LexerState& state, Token& token, bool load)
         for (std::uint8_t const* p = number; p < number_end; ++p) special = special || *p == '#';
         double value = 0;
         if (special) {
-            if (!special_float(number, number_end, value)) return syntax_error(state, opening, token.end, type_ids::float_);
-        } else if (!float_syntax_q(chars(number), chars(number_end)) || (load && !float_value(number, number_end, 0, value))) {
+            if (!special_float(number, number_end, value))
+                return syntax_error(state, opening, token.end, type_ids::float_);
+        } else if (!float_syntax_q(chars(number), chars(number_end))
+            || (load && !float_value(number, number_end, 0, value))) {
             return syntax_error(state, opening, token.end, type_ids::float_);
         }
         coordinates[count++] = value;

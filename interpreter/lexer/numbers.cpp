@@ -18,16 +18,16 @@ constexpr std::uint8_t float_reject = 10;
 
 constexpr std::uint8_t float_transitions[11][6] = {
     // other sign digit e point quote
-    { 10, 0, 1, 10, 4, 10 },   // 0 start
-    { 10, 10, 1, 6, 5, 2 },    // 1 integral digits
+    { 10, 0, 1, 10, 4, 10 }, // 0 start
+    { 10, 10, 1, 6, 5, 2 }, // 1 integral digits
     { 10, 10, 1, 10, 10, 10 }, // 2 after a quote
-    { 10, 10, 3, 6, 10, 4 },   // 3 fraction digits
+    { 10, 10, 3, 6, 10, 4 }, // 3 fraction digits
     { 10, 10, 3, 10, 10, 10 }, // 4 after a leading point, or a quote in the fraction
     { 10, 10, 3, 10, 10, 10 }, // 5 after integral digits and a point
-    { 10, 7, 8, 10, 10, 10 },  // 6 after the exponent letter
+    { 10, 7, 8, 10, 10, 10 }, // 6 after the exponent letter
     { 10, 10, 8, 10, 10, 10 }, // 7 after the exponent's sign
     { 10, 10, 8, 10, 10, 10 }, // 8 exponent digits
-    { 9, 9, 9, 9, 9, 9 },      // 9
+    { 9, 9, 9, 9, 9, 9 }, // 9
     { 10, 10, 10, 10, 10, 10 } // 10 error
 };
 constexpr bool float_accepts_at_end[11] = { false, true, true, true, true, true, false, false, true, true, false };
@@ -36,16 +36,24 @@ FloatClass float_class(char c)
 {
     switch (c) {
     case '+':
-    case '-': return Sign;
+    case '-':
+        return Sign;
     case 'e':
-    case 'E': return Exponent;
-    case '.': return Point;
-    case '\'': return Quote;
-    default: return c >= '0' && c <= '9' ? Digit : Other;
+    case 'E':
+        return Exponent;
+    case '.':
+        return Point;
+    case '\'':
+        return Quote;
+    default:
+        return c >= '0' && c <= '9' ? Digit : Other;
     }
 }
 
-bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_digit(char c)
+{
+    return c >= '0' && c <= '9';
+}
 
 // The characters of a text in string units as ASCII bytes; false when one is beyond ASCII.
 bool to_ascii(std::byte const* characters, std::uint32_t count, std::uint32_t unit, std::string& bytes)
@@ -202,8 +210,8 @@ char const* read_signed(char const* position, char const* end, std::int32_t& val
     return position;
 }
 
-char const* read_fixed(char const* position, char const* end, int width, bool exact, std::int32_t& value,
-                       std::int32_t& error)
+char const* read_fixed(
+    char const* position, char const* end, int width, bool exact, std::int32_t& value, std::int32_t& error)
 {
     error = 0;
     value = 0;

@@ -21,7 +21,7 @@ bool float_syntax_q(char const* start, char const* end);
 
 // Error codes of the scanners.
 inline constexpr std::int32_t scan_ok = 0;
-inline constexpr std::int32_t scan_bad = -1;      // not a number
+inline constexpr std::int32_t scan_bad = -1; // not a number
 inline constexpr std::int32_t scan_overflow = -2; // a number too large
 
 // An optional sign, then digits with single quotes skipped. Another character sets scan_bad and ends the
@@ -55,8 +55,8 @@ inline constexpr std::int32_t reader_overflow = -5;
 char const* read_signed(char const* position, char const* end, std::int32_t& value, std::int32_t& error);
 // At most `width` digits (exactly `width` with `exact`): reader_at_end when the text ends first,
 // reader_no_digit for no digit or a wrong count. Answers the position after the digits.
-char const* read_fixed(char const* position, char const* end, int width, bool exact, std::int32_t& value,
-                       std::int32_t& error);
+char const* read_fixed(
+    char const* position, char const* end, int width, bool exact, std::int32_t& value, std::int32_t& error);
 // Digits and points (a "," read as a point) as a double through the decimal conversion; reader_no_digit
 // when no digit starts the number.
 char const* read_decimal(char const* position, char const* end, double& value, std::int32_t& error);

@@ -113,8 +113,8 @@ void scan_tokens(LexerState& state, bool one_value, bool prescan)
                 bool load = true;
                 // A string's loader checks all that its scan-time check does: the check runs only when
                 // nothing is loaded or the callback wants to hear of the token before it is.
-                bool const check = !state.load_mode || (scan_time && kind != TokenKind::String)
-                    || wants(state, Event::Scan);
+                bool const check
+                    = !state.load_mode || (scan_time && kind != TokenKind::String) || wants(state, Event::Scan);
                 if (check) {
                     if (scan_time)
                         scan_time(state, token, false);

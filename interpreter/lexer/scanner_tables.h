@@ -94,8 +94,14 @@ enum class TokenKind : std::uint8_t {
     Ref,
 };
 
-inline constexpr TokenKind kind_of_state(int final_state) { return static_cast<TokenKind>(final_state - first_final_state); }
-inline constexpr int final_state_of(TokenKind kind) { return static_cast<int>(kind) + first_final_state; }
+inline constexpr TokenKind kind_of_state(int final_state)
+{
+    return static_cast<TokenKind>(final_state - first_final_state);
+}
+inline constexpr int final_state_of(TokenKind kind)
+{
+    return static_cast<int>(kind) + first_final_state;
+}
 
 namespace tables {
 
@@ -108,6 +114,9 @@ extern bool const path_terminators[class_count];
 
 }
 
-inline std::uint8_t class_of(std::uint8_t byte) { return static_cast<std::uint8_t>(tables::character_classes[byte] & class_mask); }
+inline std::uint8_t class_of(std::uint8_t byte)
+{
+    return static_cast<std::uint8_t>(tables::character_classes[byte] & class_mask);
+}
 
 }

@@ -16,7 +16,10 @@ namespace xol::lexer {
 
 namespace {
 
-bool is_path_type(std::int32_t type) { return type >= type_ids::path && type <= type_ids::get_path; }
+bool is_path_type(std::int32_t type)
+{
+    return type >= type_ids::path && type <= type_ids::get_path;
+}
 
 std::uint32_t offset_of(LexerState const& state, std::uint8_t const* position)
 {
@@ -64,8 +67,10 @@ bool map_key_type_q(TypeId type)
     case type_ids::point2d:
     case type_ids::point3d:
     case type_ids::refinement:
-    case type_ids::issue: return true;
-    default: return false;
+    case type_ids::issue:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -206,7 +211,8 @@ bool point_follows(LexerState const& state, std::uint8_t const* after_paren)
     if (state.input_end - after_paren < 3) return false;
     for (std::uint8_t const* position = after_paren; position < state.input_end; ++position) {
         switch (*position) {
-        case ',': return true;
+        case ',':
+            return true;
         case '\t':
         case ' ':
         case '#':
@@ -222,7 +228,8 @@ bool point_follows(LexerState const& state, std::uint8_t const* after_paren)
         case 'e':
         case 'f':
         case 'i':
-        case 'n': break;
+        case 'n':
+            break;
         default:
             if (*position < '0' || *position > '9') return false;
         }
@@ -236,7 +243,9 @@ void skip_token(LexerState& state, Token const& token)
     std::uint8_t const* position = token.end;
     bool delimited = false;
     switch (state.kind) {
-    case TokenKind::Eof: position = state.input_end; break;
+    case TokenKind::Eof:
+        position = state.input_end;
+        break;
     case TokenKind::BlockOpen:
     case TokenKind::BlockClose:
     case TokenKind::ParenOpen:
@@ -251,9 +260,14 @@ void skip_token(LexerState& state, Token const& token)
     case TokenKind::Binary:
     case TokenKind::Percent:
     case TokenKind::Point:
-    case TokenKind::Tag: delimited = true; break;
-    case TokenKind::File: delimited = token.end - token.start > 1 && token.start[1] == '"'; break;
-    default: break;
+    case TokenKind::Tag:
+        delimited = true;
+        break;
+    case TokenKind::File:
+        delimited = token.end - token.start > 1 && token.start[1] == '"';
+        break;
+    default:
+        break;
     }
     // An empty token would be read again forever.
     if ((delimited || position == token.start) && position < state.input_end) ++position;
@@ -264,7 +278,10 @@ void skip_token(LexerState& state, Token const& token)
 
 namespace {
 
-void on_eof(LexerState& state, Token&, bool) { state.position = state.input_end; }
+void on_eof(LexerState& state, Token&, bool)
+{
+    state.position = state.input_end;
+}
 
 // The type of the working state the automaton failed in names the error; a state without one (between
 // tokens, in a comment...) makes it a bad character.
@@ -378,8 +395,8 @@ bool equal_folded(std::string_view text, std::string_view name)
 // "#(" keyword-or-datatype ")": the keywords true, false, none and unset, or a datatype's name.
 void on_construct(LexerState& state, Token& token, bool load)
 {
-    std::string_view const text(reinterpret_cast<char const*>(token.start) + 2,
-                                static_cast<std::size_t>(token.end - token.start - 2));
+    std::string_view const text(
+        reinterpret_cast<char const*>(token.start) + 2, static_cast<std::size_t>(token.end - token.start - 2));
     state.position = token.end < state.input_end ? token.end + 1 : token.end;
     Cell value = none_value;
     bool found = true;
@@ -408,8 +425,8 @@ void on_construct(LexerState& state, Token& token, bool load)
 void on_comment(LexerState& state, Token& token, bool)
 {
     state.position = token.end;
-    if (state.has_callback) fire(state, Event::Scan, -(static_cast<std::int32_t>(TokenKind::Comment) + 1), nullptr,
-                                 token.start, token.end);
+    if (state.has_callback)
+        fire(state, Event::Scan, -(static_cast<std::int32_t>(TokenKind::Comment) + 1), nullptr, token.start, token.end);
 }
 
 // A comma turns the paren it stands in into a point, or adds a coordinate to one.
@@ -447,7 +464,8 @@ void path_end(LexerState& state)
         }
         return close_series(state, closing, position);
     }
-    if (position + 1 >= state.input_end || *position == ':') return syntax_error(state, nullptr, position, type_ids::path);
+    if (position + 1 >= state.input_end || *position == ':')
+        return syntax_error(state, nullptr, position, type_ids::path);
     state.position = position + 1;
 }
 

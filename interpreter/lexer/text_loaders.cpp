@@ -43,7 +43,13 @@ struct NamedEscape {
     std::uint32_t code_point;
 };
 constexpr NamedEscape named_escapes[] = {
-    { "null", 0 }, { "back", 8 }, { "tab", 9 }, { "line", 10 }, { "page", 12 }, { "esc", 27 }, { "del", 127 },
+    { "null", 0 },
+    { "back", 8 },
+    { "tab", 9 },
+    { "line", 10 },
+    { "page", 12 },
+    { "esc", 27 },
+    { "del", 127 },
 };
 
 // The longest "^(...)" body: six hex digits.
@@ -84,15 +90,26 @@ std::uint8_t const* decode_escape(std::uint8_t const* position, std::uint8_t con
         return nullptr;
     }
     switch (c) {
-    case '-': code_point = '\t'; return position + 1;
-    case '/': code_point = '\n'; return position + 1;
-    case '@': code_point = 0; return position + 1;
-    case '~': code_point = 127; return position + 1;
+    case '-':
+        code_point = '\t';
+        return position + 1;
+    case '/':
+        code_point = '\n';
+        return position + 1;
+    case '@':
+        code_point = 0;
+        return position + 1;
+    case '~':
+        code_point = 127;
+        return position + 1;
     case '"':
     case '^':
     case '{':
-    case '}': code_point = c; return position + 1;
-    default: break;
+    case '}':
+        code_point = c;
+        return position + 1;
+    default:
+        break;
     }
     if (c >= 'a' && c <= 'z') {
         code_point = c - 'a' + 1u;
@@ -153,12 +170,15 @@ template <typename Sink> bool decode_text(std::uint8_t const* start, std::uint8_
     return true;
 }
 
-std::uint32_t unit_limit(std::uint32_t width) { return width == 1 ? 0xFF : width == 2 ? 0xFFFF : unicode::max_code_point; }
+std::uint32_t unit_limit(std::uint32_t width)
+{
+    return width == 1 ? 0xFF : width == 2 ? 0xFFFF : unicode::max_code_point;
+}
 
 // A text value of `type` from [start, end): the units are `width` bytes (escapes may widen them). False
 // when the text is malformed. May allocate.
-bool make_text(Cell& result, std::uint8_t const* start, std::uint8_t const* end, std::uint32_t width, bool escapes,
-               TypeId type)
+bool make_text(
+    Cell& result, std::uint8_t const* start, std::uint8_t const* end, std::uint32_t width, bool escapes, TypeId type)
 {
     if (escapes && width < 4) width = widen_for_escapes(start, end, width);
     auto const capacity = static_cast<std::uint32_t>(end - start);
@@ -222,7 +242,7 @@ std::uint32_t width_of(std::uint8_t const* start, std::uint8_t const* end)
 
 // Loads an unescaped text of `type`, decoding percent escapes when the token had a "%".
 void load_plain_text(LexerState& state, std::uint8_t const* start, std::uint8_t const* end, std::uint32_t flags,
-                     TypeId type, bool load, std::uint8_t const* error_start)
+    TypeId type, bool load, std::uint8_t const* error_start)
 {
     bool const decode_percent = (flags & token_flags::percent) != 0;
     std::vector<std::uint8_t> decoded;
@@ -241,7 +261,10 @@ void load_plain_text(LexerState& state, std::uint8_t const* start, std::uint8_t 
 
 // ---- Binary ---------------------------------------------------------------------------------------------
 
-bool is_binary_blank(std::uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+bool is_binary_blank(std::uint8_t c)
+{
+    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
 
 int base64_value(std::uint8_t c)
 {
@@ -363,7 +386,8 @@ void check_string(LexerState& state, Token& token, bool)
 {
     state.position = token.end + 1;
     bool const escapes = (token.flags & token_flags::caret) != 0;
-    if (!text_valid(token.start + 1, token.end, escapes)) return syntax_error(state, token.start, token.end, type_ids::string);
+    if (!text_valid(token.start + 1, token.end, escapes))
+        return syntax_error(state, token.start, token.end, type_ids::string);
 }
 
 void load_string(LexerState& state, Token& token, bool load)
@@ -448,7 +472,8 @@ void load_char(LexerState& state, Token& token, bool load)
 {
     state.position = token.end < state.input_end ? token.end + 1 : token.end;
     std::uint8_t const* start = token.start;
-    if (token.end - start < 3 || start[0] != '#' || start[1] != '"' || token.end >= state.input_end || *token.end != '"')
+    if (token.end - start < 3 || start[0] != '#' || start[1] != '"' || token.end >= state.input_end
+        || *token.end != '"')
         return syntax_error(state, token.start, token.end, type_ids::char_);
     std::uint32_t code_point = 0;
     std::uint8_t const* after;
@@ -491,8 +516,8 @@ void load_tag(LexerState& state, Token& token, bool load)
     if (*token.start != '<' || token.end >= state.input_end || *token.end != '>')
         return syntax_error(state, token.start, token.end, type_ids::tag);
     state.position = token.end + 1;
-    load_plain_text(state, token.start + 1, token.end, token.flags & ~token_flags::percent, type_ids::tag, load,
-                    token.start);
+    load_plain_text(
+        state, token.start + 1, token.end, token.flags & ~token_flags::percent, type_ids::tag, load, token.start);
 }
 
 void load_url(LexerState& state, Token& token, bool load)
@@ -506,15 +531,15 @@ void load_url(LexerState& state, Token& token, bool load)
 void load_email(LexerState& state, Token& token, bool load)
 {
     state.position = token.end;
-    load_plain_text(state, token.start, token.end, token.flags & ~token_flags::percent, type_ids::email, load,
-                    token.start);
+    load_plain_text(
+        state, token.start, token.end, token.flags & ~token_flags::percent, type_ids::email, load, token.start);
 }
 
 void load_ref(LexerState& state, Token& token, bool load)
 {
     state.position = token.end;
-    load_plain_text(state, token.start + 1, token.end, token.flags & ~token_flags::percent, type_ids::ref, load,
-                    token.start);
+    load_plain_text(
+        state, token.start + 1, token.end, token.flags & ~token_flags::percent, type_ids::ref, load, token.start);
 }
 
 // [base] "#{" digits "}": base 2, 16 (the default) or 64; blanks and comments between the digits.
@@ -596,7 +621,8 @@ void decide_word(LexerState& state, Token& token, bool)
 
 void check_issue(LexerState& state, Token& token, bool)
 {
-    if (token.end - token.start < 2 || *token.start != '#') return syntax_error(state, token.start, token.end, type_ids::issue);
+    if (token.end - token.start < 2 || *token.start != '#')
+        return syntax_error(state, token.start, token.end, type_ids::issue);
 }
 
 void load_word(LexerState& state, Token& token, bool load)

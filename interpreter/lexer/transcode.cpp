@@ -104,12 +104,13 @@ Cell transcode(Cell const& source, TranscodeOptions const& options)
         .make_result = !type_only,
     };
     std::uint32_t consumed = 0;
-    std::int32_t const type = binary ? scan_bytes(*scanned, *input, length, scan_options, &consumed, *trace, into)
-                                     : load_string(*scanned, *input, static_cast<std::int32_t>(length), scan_options,
-                                                   &consumed, *trace, into);
-    if (type_only) *scanned = type > 0 ? datatype::make(static_cast<TypeId>(type))
-                        : type == 0    ? none_value
-                                       : datatype::make(type_ids::error);
+    std::int32_t const type = binary
+        ? scan_bytes(*scanned, *input, length, scan_options, &consumed, *trace, into)
+        : load_string(*scanned, *input, static_cast<std::int32_t>(length), scan_options, &consumed, *trace, into);
+    if (type_only)
+        *scanned = type > 0 ? datatype::make(static_cast<TypeId>(type))
+            : type == 0     ? none_value
+                            : datatype::make(type_ids::error);
     if (two_cells) {
         Cell* value = cells.push(*scanned);
         Cell* rest = cells.push(*input);

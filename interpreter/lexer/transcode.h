@@ -8,13 +8,13 @@
 namespace xol::lexer {
 
 struct TranscodeOptions {
-    bool next = false;            // the first value and the rest of the source, in a block of two
-    bool one = false;             // the first value alone
-    bool prescan = false;         // only the type of the next value, from the structure of the text
-    bool scan = false;            // only the type of the next value, its syntax checked
-    Cell const* part = nullptr;   // an integer! length, or a position in the source (binary! or string!)
-    Cell const* into = nullptr;   // a block! the values are appended to, which becomes the result
-    Cell const* trace = nullptr;  // a function! or routine! that hears the lexer's events
+    bool next = false; // the first value and the rest of the source, in a block of two
+    bool one = false; // the first value alone
+    bool prescan = false; // only the type of the next value, from the structure of the text
+    bool scan = false; // only the type of the next value, its syntax checked
+    Cell const* part = nullptr; // an integer! length, or a position in the source (binary! or string!)
+    Cell const* into = nullptr; // a block! the values are appended to, which becomes the result
+    Cell const* trace = nullptr; // a function! or routine! that hears the lexer's events
 };
 
 // The values of `source` (binary! or string!) from its index. A /part position of another kind raises

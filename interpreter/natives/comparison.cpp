@@ -11,7 +11,10 @@ namespace xol::natives {
 namespace {
 
 // A tuple! keeps its component count in header bits 19-22.
-std::uint32_t tuple_length(Cell const& value) { return (value.header >> 19) & 0xF; }
+std::uint32_t tuple_length(Cell const& value)
+{
+    return (value.header >> 19) & 0xF;
+}
 
 // Identity rather than equality: the same series at the same index, the same object, the same bits. Two
 // equal texts in different buffers are not the same, nor are 0.0 and -0.0.
@@ -72,13 +75,34 @@ bool same_value_q(Cell const& value1, Cell const& value2)
 
 }
 
-void equal_q(bool, std::int32_t const*) { actions::compare_op(CompareOp::Equal); }
-void not_equal_q(bool, std::int32_t const*) { actions::compare_op(CompareOp::NotEqual); }
-void strict_equal_q(bool, std::int32_t const*) { actions::compare_op(CompareOp::StrictEqual); }
-void lesser_q(bool, std::int32_t const*) { actions::compare_op(CompareOp::Lesser); }
-void greater_q(bool, std::int32_t const*) { actions::compare_op(CompareOp::Greater); }
-void lesser_or_equal_q(bool, std::int32_t const*) { actions::compare_op(CompareOp::LesserOrEqual); }
-void greater_or_equal_q(bool, std::int32_t const*) { actions::compare_op(CompareOp::GreaterOrEqual); }
+void equal_q(bool, std::int32_t const*)
+{
+    actions::compare_op(CompareOp::Equal);
+}
+void not_equal_q(bool, std::int32_t const*)
+{
+    actions::compare_op(CompareOp::NotEqual);
+}
+void strict_equal_q(bool, std::int32_t const*)
+{
+    actions::compare_op(CompareOp::StrictEqual);
+}
+void lesser_q(bool, std::int32_t const*)
+{
+    actions::compare_op(CompareOp::Lesser);
+}
+void greater_q(bool, std::int32_t const*)
+{
+    actions::compare_op(CompareOp::Greater);
+}
+void lesser_or_equal_q(bool, std::int32_t const*)
+{
+    actions::compare_op(CompareOp::LesserOrEqual);
+}
+void greater_or_equal_q(bool, std::int32_t const*)
+{
+    actions::compare_op(CompareOp::GreaterOrEqual);
+}
 
 void same_q(bool, std::int32_t const*)
 {
@@ -86,6 +110,9 @@ void same_q(bool, std::int32_t const*)
 }
 
 // An unset! argument counts as true here: not tests leniently.
-void not_(bool, std::int32_t const*) { *stack::state.base = logic::make(!logic::true_q(*argument(0))); }
+void not_(bool, std::int32_t const*)
+{
+    *stack::state.base = logic::make(!logic::true_q(*argument(0)));
+}
 
 }

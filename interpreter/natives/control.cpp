@@ -89,9 +89,15 @@ void break_(bool check, std::int32_t const* refinements)
     stack::defer_break(value != nullptr, false);
 }
 
-void continue_(bool, std::int32_t const*) { stack::defer_break(false, true); }
+void continue_(bool, std::int32_t const*)
+{
+    stack::defer_break(false, true);
+}
 
-void exit_(bool, std::int32_t const*) { stack::defer_exit(false); }
+void exit_(bool, std::int32_t const*)
+{
+    stack::defer_exit(false);
+}
 
 void return_(bool check, std::int32_t const* refinements)
 {

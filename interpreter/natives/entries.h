@@ -16,7 +16,7 @@ void until(bool check, std::int32_t const* refinements); // 7
 void loop(bool check, std::int32_t const* refinements); // 8
 void repeat(bool check, std::int32_t const* refinements); // 9
 void forever(bool check, std::int32_t const* refinements); // 10
-void foreach(bool check, std::int32_t const* refinements); // 11
+void foreach (bool check, std::int32_t const* refinements); // 11
 void forall(bool check, std::int32_t const* refinements); // 12
 void remove_each(bool check, std::int32_t const* refinements); // 13
 void func(bool check, std::int32_t const* refinements); // 14

@@ -44,8 +44,8 @@ void set_result(Cell const& value)
 
 bool is_function_type(TypeId type)
 {
-    return type == type_ids::native || type == type_ids::action || type == type_ids::op
-        || type == type_ids::function || type == type_ids::routine;
+    return type == type_ids::native || type == type_ids::action || type == type_ids::op || type == type_ids::function
+        || type == type_ids::routine;
 }
 
 // A value that is not a block, evaluated as one expression: it becomes the only cell of a block of its

@@ -32,7 +32,10 @@ namespace {
 // beyond its frame; the loop returns at once and touches nothing.
 enum class Ending { Done, Continued, Broken, Pending };
 
-constexpr bool ended(Ending ending) { return ending == Ending::Broken || ending == Ending::Pending; }
+constexpr bool ended(Ending ending)
+{
+    return ending == Ending::Broken || ending == Ending::Pending;
+}
 
 // The frame a loop runs in, with its result cell (unset! until a body gives a value).
 class LoopFrame {
@@ -204,7 +207,7 @@ void forever(bool check, std::int32_t const* refinements)
     loop.finish();
 }
 
-void foreach(bool check, std::int32_t const* refinements)
+void foreach (bool check, std::int32_t const* refinements)
 {
     if (check) check_arguments(11, refinements);
     Cell const* const body = argument(2);

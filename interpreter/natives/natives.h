@@ -47,7 +47,10 @@ void fill_table();
 void check_arguments(std::int32_t index, std::int32_t const* refinements);
 
 // Argument access inside an entry.
-inline Cell* argument(std::uint32_t index) { return stack::state.base + index; }
+inline Cell* argument(std::uint32_t index)
+{
+    return stack::state.base + index;
+}
 inline Cell* refinement_argument(std::int32_t position)
 {
     return position < 0 ? nullptr : stack::state.base + position;

@@ -1,6 +1,7 @@
 // print and prin: a value's text handed to the output layer's value printers. The natives never write to
 // the console themselves, so whoever registers a printer (the console, a GUI) sees every printed line.
 
+#include "runtime/output.h"
 #include "datatypes/block.h"
 #include "datatypes/series.h"
 #include "datatypes/string.h"
@@ -8,7 +9,6 @@
 #include "datatypes/unset.h"
 #include "interpreter/natives/entries.h"
 #include "interpreter/natives/natives.h"
-#include "runtime/output.h"
 
 namespace xol::natives {
 
@@ -80,7 +80,10 @@ void print_value(bool newline)
 
 }
 
-void print(bool, std::int32_t const*) { print_value(true); }
+void print(bool, std::int32_t const*)
+{
+    print_value(true);
+}
 
 void prin(bool check, std::int32_t const* refinements)
 {

@@ -43,7 +43,7 @@ struct Figures {
     std::vector<SeriesFrameFigures> series_frames;
     std::vector<std::uint64_t> big_buffers; // bytes
     double in_use = 0; // the bytes the values use
-    double total = 0;  // the bytes the memory manager holds, the tracked heap included
+    double total = 0; // the bytes the memory manager holds, the tracked heap included
     double heap_total = 0;
 };
 

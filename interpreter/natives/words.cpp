@@ -33,7 +33,10 @@ void set_result(Cell const& value)
     stack::state.top = stack::state.base + 1;
 }
 
-bool is_path_type(TypeId type) { return type >= type_ids::path && type <= type_ids::get_path; }
+bool is_path_type(TypeId type)
+{
+    return type >= type_ids::path && type <= type_ids::get_path;
+}
 
 bool is_object_type(TypeId type)
 {

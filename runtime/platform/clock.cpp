@@ -57,8 +57,7 @@ void sleep_milliseconds(std::int64_t milliseconds)
         .tv_sec = static_cast<time_t>(milliseconds / 1000),
         .tv_nsec = static_cast<long>(milliseconds % 1000 * 1000000),
     };
-    while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
-    }
+    while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) { }
 }
 
 double now_seconds(bool precise)

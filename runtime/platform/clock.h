@@ -6,15 +6,15 @@
 namespace xol::platform {
 
 struct WallTime {
-    std::int64_t seconds;     // since 1970-01-01 UTC
+    std::int64_t seconds; // since 1970-01-01 UTC
     std::int32_t nanoseconds; // 0 to 999,999,999
 };
 
 struct CalendarTime {
     std::int32_t year;
-    std::int32_t month;  // 1 to 12
-    std::int32_t day;    // 1 to 31
-    std::int32_t hour;   // 0 to 23
+    std::int32_t month; // 1 to 12
+    std::int32_t day; // 1 to 31
+    std::int32_t hour; // 0 to 23
     std::int32_t minute;
     std::int32_t second; // 0 to 60 (a leap second)
     std::int32_t offset_minutes; // east of UTC; 0 in UTC

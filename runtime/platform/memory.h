@@ -14,8 +14,8 @@ bool os_free(void* block, std::size_t bytes);
 
 // Address space only: no access until committed. nullptr when the OS refuses.
 void* reserve(std::size_t bytes);
-bool commit(void* address, std::size_t bytes);   // page-aligned range inside a reservation; zero-filled
+bool commit(void* address, std::size_t bytes); // page-aligned range inside a reservation; zero-filled
 bool decommit(void* address, std::size_t bytes); // gives the pages back; the range stays reserved
-bool release(void* address, std::size_t bytes);  // a whole reservation
+bool release(void* address, std::size_t bytes); // a whole reservation
 
 }

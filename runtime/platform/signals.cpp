@@ -39,17 +39,20 @@ std::uintptr_t instruction_address(void* context)
 
 void on_fault(int signal, siginfo_t* info, void* context)
 {
-    bool const in_guard = (signal == SIGSEGV || signal == SIGBUS)
-        && is_in_stack_guard(reinterpret_cast<std::uintptr_t>(info->si_addr));
+    bool const in_guard
+        = (signal == SIGSEGV || signal == SIGBUS) && is_in_stack_guard(reinterpret_cast<std::uintptr_t>(info->si_addr));
     handlers.fault(fault_status(signal, info->si_code, in_guard), instruction_address(context));
 }
 
-void on_interrupt(int) { handlers.interrupt(); }
+void on_interrupt(int)
+{
+    handlers.interrupt();
+}
 
 void on_termination(int signal)
 {
     if (handlers.before_termination) handlers.before_termination();
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = SIG_DFL;
     sigaction(signal, &action, nullptr);
     raise(signal);
@@ -60,24 +63,39 @@ void on_termination(int signal)
 int fault_status(int signal, int code, bool in_stack_guard)
 {
     switch (signal) {
-    case SIGSEGV: return in_stack_guard ? 19 : 1;
-    case SIGBUS: return in_stack_guard ? 19 : 34;
-    case SIGILL: return 17;
-    case SIGABRT: return 98;
-    case SIGTRAP: return code == TRAP_TRACE ? 4 : 3;
+    case SIGSEGV:
+        return in_stack_guard ? 19 : 1;
+    case SIGBUS:
+        return in_stack_guard ? 19 : 34;
+    case SIGILL:
+        return 17;
+    case SIGABRT:
+        return 98;
+    case SIGTRAP:
+        return code == TRAP_TRACE ? 4 : 3;
     case SIGFPE:
         switch (code) {
-        case FPE_INTDIV: return 13;
-        case FPE_INTOVF: return 14;
-        case FPE_FLTDIV: return 7;
-        case FPE_FLTOVF: return 10;
-        case FPE_FLTUND: return 12;
-        case FPE_FLTRES: return 8;
-        case FPE_FLTINV: return 9;
-        case FPE_FLTSUB: return 5;
-        default: return 33;
+        case FPE_INTDIV:
+            return 13;
+        case FPE_INTOVF:
+            return 14;
+        case FPE_FLTDIV:
+            return 7;
+        case FPE_FLTOVF:
+            return 10;
+        case FPE_FLTUND:
+            return 12;
+        case FPE_FLTRES:
+            return 8;
+        case FPE_FLTINV:
+            return 9;
+        case FPE_FLTSUB:
+            return 5;
+        default:
+            return 33;
         }
-    default: return 99;
+    default:
+        return 99;
     }
 }
 
@@ -98,13 +116,13 @@ void install_signal_handlers(SignalHandlers const& given)
     stack.ss_size = sizeof alternate_stack;
     sigaltstack(&stack, nullptr);
 
-    struct sigaction action {};
+    struct sigaction action { };
     sigemptyset(&action.sa_mask);
     action.sa_sigaction = on_fault;
     action.sa_flags = SA_SIGINFO | SA_ONSTACK;
     for (int signal : fault_signals) sigaction(signal, &action, nullptr);
 
-    struct sigaction simple {};
+    struct sigaction simple { };
     sigemptyset(&simple.sa_mask);
     simple.sa_flags = SA_ONSTACK;
     simple.sa_handler = on_interrupt;
@@ -121,7 +139,7 @@ void install_signal_handlers(SignalHandlers const& given)
 
 void end_by_broken_pipe()
 {
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = SIG_DFL;
     sigaction(SIGPIPE, &action, nullptr);
     sigset_t set;

@@ -8,7 +8,7 @@ namespace xol::platform {
 enum class WriteResult {
     Written,
     BrokenPipe, // the reader has gone (SIGPIPE is ignored, so the write reports it)
-    Failed,     // refused otherwise (a closed descriptor, a full disk); the bytes are lost
+    Failed, // refused otherwise (a closed descriptor, a full disk); the bytes are lost
 };
 
 // Writes all bytes, resuming after interrupted and short writes.

@@ -34,8 +34,8 @@ void* run(void* start_record)
 int run_on_large_stack(int (*body)(void*), void* argument, std::size_t stack_size)
 {
     std::size_t const total = stack_size + guard_size;
-    void* region = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK,
-        -1, 0);
+    void* region
+        = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
     if (region == MAP_FAILED) return -1;
     auto* base = static_cast<unsigned char*>(region);
     // The stack grows down: the guard sits below its lowest address.
@@ -57,7 +57,10 @@ int run_on_large_stack(int (*body)(void*), void* argument, std::size_t stack_siz
 
 #if defined(__SANITIZE_ADDRESS__)
 // Failed allocations answer null, as they do without the sanitizer: the runtime reports them itself.
-extern "C" char const* __asan_default_options() { return "allocator_may_return_null=1"; }
+extern "C" char const* __asan_default_options()
+{
+    return "allocator_may_return_null=1";
+}
 #endif
 
 bool is_in_stack_guard(std::uintptr_t address)

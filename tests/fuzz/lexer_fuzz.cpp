@@ -62,21 +62,31 @@ Cell answer_event(Cell const&, Cell* arguments, std::uint32_t)
     std::uint8_t const choice = answers.draw();
     if ((choice & 0xF0) == 0xA0 && answers.moves_left > 0) {
         --answers.moves_left;
-        arguments[1].word1 = static_cast<std::uint32_t>(static_cast<std::int32_t>(arguments[1].word1) + (choice & 7) - 3);
+        arguments[1].word1
+            = static_cast<std::uint32_t>(static_cast<std::int32_t>(arguments[1].word1) + (choice & 7) - 3);
     }
     return cell::make(type_ids::logic, (choice & 3) != 0);
 }
 
-Cell no_body(Cell const&) { return none_value; }
+Cell no_body(Cell const&)
+{
+    return none_value;
+}
 
 // Values of the types whose modules are elsewhere are made in their cell layouts once registered.
 DatatypeRecord const stand_ins[] = {
-    { type_ids::file, type_ids::string, "file!", {} },   { type_ids::url, type_ids::string, "url!", {} },
-    { type_ids::tag, type_ids::string, "tag!", {} },     { type_ids::email, type_ids::string, "email!", {} },
-    { type_ids::ref, type_ids::string, "ref!", {} },     { type_ids::binary, no_parent, "binary!", {} },
-    { type_ids::pair, no_parent, "pair!", {} },          { type_ids::tuple, no_parent, "tuple!", {} },
-    { type_ids::time, type_ids::float_, "time!", {} },   { type_ids::percent, type_ids::float_, "percent!", {} },
-    { type_ids::point2d, no_parent, "point2D!", {} },    { type_ids::point3d, no_parent, "point3D!", {} },
+    { type_ids::file, type_ids::string, "file!", {} },
+    { type_ids::url, type_ids::string, "url!", {} },
+    { type_ids::tag, type_ids::string, "tag!", {} },
+    { type_ids::email, type_ids::string, "email!", {} },
+    { type_ids::ref, type_ids::string, "ref!", {} },
+    { type_ids::binary, no_parent, "binary!", {} },
+    { type_ids::pair, no_parent, "pair!", {} },
+    { type_ids::tuple, no_parent, "tuple!", {} },
+    { type_ids::time, type_ids::float_, "time!", {} },
+    { type_ids::percent, type_ids::float_, "percent!", {} },
+    { type_ids::point2d, no_parent, "point2D!", {} },
+    { type_ids::point3d, no_parent, "point3D!", {} },
 };
 
 bool start()

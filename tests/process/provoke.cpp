@@ -58,4 +58,7 @@ void provoke()
 
 }
 
-int main(int argc, char** argv) { return xol::runtime::start(argc, argv, provoke); }
+int main(int argc, char** argv)
+{
+    return xol::runtime::start(argc, argv, provoke);
+}

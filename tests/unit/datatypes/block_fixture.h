@@ -25,9 +25,9 @@ struct BlockTest : ScalarTest {
         // The error record outlives a runtime: arguments that an earlier test raised name nodes of a
         // runtime that is gone, and the collector marks them.
         for (xol::Cell& argument : xol::errors::last_raised_for_marking().arguments) argument = xol::unset_value;
-        for (xol::DatatypeRecord const* record : { &xol::series::record, &xol::string::record, &xol::char_::record,
-                 &xol::block::record, &xol::paren::record, &xol::path::record, &xol::lit_path::record,
-                 &xol::set_path::record, &xol::get_path::record })
+        for (xol::DatatypeRecord const* record :
+            { &xol::series::record, &xol::string::record, &xol::char_::record, &xol::block::record, &xol::paren::record,
+                &xol::path::record, &xol::lit_path::record, &xol::set_path::record, &xol::get_path::record })
             xol::datatype::register_(*record);
     }
 };
@@ -50,7 +50,10 @@ inline xol::Cell ints(std::initializer_list<std::int32_t> numbers, xol::TypeId t
     return made;
 }
 
-inline xol::Cell int_cell(std::int32_t number) { return xol::integer::make(number); }
+inline xol::Cell int_cell(std::int32_t number)
+{
+    return xol::integer::make(number);
+}
 
 // The cell with its new-line marker set.
 inline xol::Cell on_new_line(xol::Cell value)
@@ -79,15 +82,15 @@ struct MoldFlags {
 
 // The molded text of a value; with `part` the /part limit applies from `limit`.
 inline std::string mold_text(xol::Cell const& value, MoldFlags flags = {}, bool part = false, std::int32_t limit = 1000,
-                             std::int32_t* left = nullptr)
+    std::int32_t* left = nullptr)
 {
     using namespace xol;
     Rooted kept(value);
     Rooted buffer(string::make(16));
     Cell const part_cell = integer::make(limit);
-    std::int32_t const answer = datatype::actions(cell::type_of(value))
-                                    .mold(*kept, *buffer, flags.only, flags.all, flags.flat, part ? &part_cell : nullptr,
-                                        limit, 0);
+    std::int32_t const answer
+        = datatype::actions(cell::type_of(value))
+              .mold(*kept, *buffer, flags.only, flags.all, flags.flat, part ? &part_cell : nullptr, limit, 0);
     if (left) *left = answer;
     return string::to_utf8(*buffer);
 }
@@ -102,4 +105,7 @@ inline std::string form_text(xol::Cell const& value)
 }
 
 // The molded text of a series from its head.
-inline std::string whole(xol::Cell const& value) { return mold_text(at_index(value, 0)); }
+inline std::string whole(xol::Cell const& value)
+{
+    return mold_text(at_index(value, 0));
+}

@@ -35,32 +35,19 @@ TEST_F(BlockTest, FindWithRefinements)
         std::int64_t expected;
     };
     Case const cases[] = {
-        { *block, int_cell(3), {}, 2 },
-        { at_index(*block, 3), int_cell(3), {}, 5 },
-        { *block, int_cell(9), {}, -1 },
-        { at_index(*block, 7), int_cell(4), {}, -1 },
-        { *block, *run, {}, 1 },
-        { *block, *run, { .tail = true }, 3 },
-        { *block, int_cell(3), { .tail = true }, 3 },
-        { *block, *run, { .last = true }, 4 },
-        { *block, *run, { .last = true, .tail = true }, 6 },
-        { *block, int_cell(1), { .last = true, .tail = true }, 4 },
+        { *block, int_cell(3), {}, 2 }, { at_index(*block, 3), int_cell(3), {}, 5 }, { *block, int_cell(9), {}, -1 },
+        { at_index(*block, 7), int_cell(4), {}, -1 }, { *block, *run, {}, 1 }, { *block, *run, { .tail = true }, 3 },
+        { *block, int_cell(3), { .tail = true }, 3 }, { *block, *run, { .last = true }, 4 },
+        { *block, *run, { .last = true, .tail = true }, 6 }, { *block, int_cell(1), { .last = true, .tail = true }, 4 },
         { at_index(*block, 4), int_cell(1), { .reverse = true }, 3 },
         { at_index(*block, 4), int_cell(1), { .reverse = true, .tail = true }, 4 },
-        { at_index(*block, 3), *run, { .reverse = true }, 1 },
-        { at_index(*block, 1), *run, { .reverse = true }, -1 },
-        { *block, int_cell(3), { .part = &two }, -1 },
-        { *block, int_cell(2), { .part = &two }, 1 },
-        { *block, int_cell(1), { .part = &zero }, -1 },
-        { *block, int_cell(2), { .part = &at_four }, 1 },
-        { *block, int_cell(1), { .match = true }, 0 },
-        { *block, int_cell(2), { .match = true }, -1 },
-        { *block, int_cell(4), { .skip = &three }, 6 },
-        { *block, int_cell(2), { .skip = &three }, -1 },
+        { at_index(*block, 3), *run, { .reverse = true }, 1 }, { at_index(*block, 1), *run, { .reverse = true }, -1 },
+        { *block, int_cell(3), { .part = &two }, -1 }, { *block, int_cell(2), { .part = &two }, 1 },
+        { *block, int_cell(1), { .part = &zero }, -1 }, { *block, int_cell(2), { .part = &at_four }, 1 },
+        { *block, int_cell(1), { .match = true }, 0 }, { *block, int_cell(2), { .match = true }, -1 },
+        { *block, int_cell(4), { .skip = &three }, 6 }, { *block, int_cell(2), { .skip = &three }, -1 },
         { *block, int_cell(1), { .skip = &three, .tail = true }, 3 }, // one record further
-        { *nested_run, *run, {}, 2 },
-        { *nested_run, *run, { .only = true }, 1 },
-        { *block, integer_type, {}, 0 },
+        { *nested_run, *run, {}, 2 }, { *nested_run, *run, { .only = true }, 1 }, { *block, integer_type, {}, 0 },
         { *block, *empty, {}, -1 }, // an empty run has nothing to match
     };
     for (Case const& c : cases)
@@ -69,10 +56,11 @@ TEST_F(BlockTest, FindWithRefinements)
 
     Cell const bad_skip = int_cell(0);
     EXPECT_EQ(raised_by([&] { block::find(*block, int_cell(1), { .skip = &bad_skip }); }), err::script::out_of_range);
-    EXPECT_EQ(raised_by([&] { block::find(*block, int_cell(1), { .skip = &none_value }); }),
-        err::script::invalid_refine_arg);
+    EXPECT_EQ(
+        raised_by([&] { block::find(*block, int_cell(1), { .skip = &none_value }); }), err::script::invalid_refine_arg);
     Rooted other(ints({ 1 }));
-    EXPECT_EQ(raised_by([&] { block::find(*block, int_cell(1), { .part = &*other }); }), err::script::invalid_refine_arg);
+    EXPECT_EQ(
+        raised_by([&] { block::find(*block, int_cell(1), { .part = &*other }); }), err::script::invalid_refine_arg);
 }
 
 TEST_F(BlockTest, FindComparesWithCaseAndSameness)
@@ -230,7 +218,8 @@ TEST_F(BlockTest, AppendAnswersTheHeadAndInsertThePlaceAfter)
     };
     for (SelfCase const& c : self_cases) {
         Rooted three(ints({ 1, 2, 3 }));
-        block::insert(at_index(*three, c.target_index), at_index(*three, c.value_index), c.part, false, c.dup, c.append);
+        block::insert(
+            at_index(*three, c.target_index), at_index(*three, c.value_index), c.part, false, c.dup, c.append);
         EXPECT_EQ(whole(*three), c.expected) << "at " << c.target_index << " from " << c.value_index;
     }
 }

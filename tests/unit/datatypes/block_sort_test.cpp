@@ -19,7 +19,8 @@ namespace {
 std::vector<std::int32_t> numbers_of(Cell const& block)
 {
     std::vector<std::int32_t> numbers;
-    for (std::uint32_t i = 0; i < block::rs_length_q(block); ++i) numbers.push_back(integer::get(block::rs_head(block)[i]));
+    for (std::uint32_t i = 0; i < block::rs_length_q(block); ++i)
+        numbers.push_back(integer::get(block::rs_head(block)[i]));
     return numbers;
 }
 
@@ -49,9 +50,8 @@ TEST_F(BlockTest, SortByConsistentComparatorSorts)
         for (bool stable : { false, true }) {
             Rooted block(random_block(generator, count));
             std::vector<std::int32_t> const before = numbers_of(*block);
-            block::sort_by(*block, 0, count, 1, stable, [](Cell const* a, Cell const* b, std::uint32_t) {
-                return integer::get(*a) - integer::get(*b);
-            });
+            block::sort_by(*block, 0, count, 1, stable,
+                [](Cell const* a, Cell const* b, std::uint32_t) { return integer::get(*a) - integer::get(*b); });
             EXPECT_EQ(numbers_of(*block), sorted_copy(before)) << count << (stable ? " stable" : " quick");
         }
     }
@@ -73,8 +73,9 @@ TEST_F(BlockTest, SortByInconsistentComparatorKeepsEveryRecord)
         Rooted block(random_block(generator, count));
         std::vector<std::int32_t> const before = numbers_of(*block);
         std::uniform_int_distribution<std::int32_t> answer(-3, 3);
-        block::sort_by(*block, 0, count, 1, round % 2 == 0,
-            [&](Cell const*, Cell const*, std::uint32_t) { return answer(generator) * (round % 3 == 0 ? 1000000 : 1); });
+        block::sort_by(*block, 0, count, 1, round % 2 == 0, [&](Cell const*, Cell const*, std::uint32_t) {
+            return answer(generator) * (round % 3 == 0 ? 1000000 : 1);
+        });
         EXPECT_EQ(sorted_copy(numbers_of(*block)), sorted_copy(before)) << "round " << round;
     }
 }
@@ -166,5 +167,6 @@ TEST_F(BlockTest, FunctionAnswersMapToOrders)
         { none_value, -1 },
         { unset_value, 1 },
     };
-    for (Case const& c : cases) EXPECT_EQ(block::function_order(c.answer), c.order) << "answer type " << int { cell::type_of(c.answer) };
+    for (Case const& c : cases)
+        EXPECT_EQ(block::function_order(c.answer), c.order) << "answer type " << int { cell::type_of(c.answer) };
 }

@@ -7,7 +7,10 @@ using namespace xol;
 
 namespace {
 
-TypeActions const& block_actions() { return datatype::actions(type_ids::block); }
+TypeActions const& block_actions()
+{
+    return datatype::actions(type_ids::block);
+}
 
 // `depth` blocks, each holding the next; the innermost holds 1. May allocate.
 Cell nested_blocks(std::uint32_t depth)
@@ -121,27 +124,26 @@ TEST_F(BlockTest, CompareBlocks)
         std::int32_t expected;
     };
     Case const cases[] = {
-        { *one_two, *other_one_two, CompareOp::Equal, 0 },
-        { *one_two, *one_three, CompareOp::Equal, unequal },
+        { *one_two, *other_one_two, CompareOp::Equal, 0 }, { *one_two, *one_three, CompareOp::Equal, unequal },
         { *one_two, *one, CompareOp::Equal, 1 }, // lengths differ
         { *one_two, *one_three, CompareOp::Lesser, -1 },
         { *two, *one_two, CompareOp::Lesser, 1 }, // the elements decide before the lengths
-        { *one, *one_two, CompareOp::Lesser, -1 },
-        { *empty, *one, CompareOp::Sort, -1 },
+        { *one, *one_two, CompareOp::Lesser, -1 }, { *empty, *one, CompareOp::Sort, -1 },
         { *one, *text_block, CompareOp::Sort, 1 }, // integer! sorts after string! by type id
         { *one_two, as_type(*one_two, type_ids::paren), CompareOp::Equal, compare_incomparable },
         { as_type(*one_two, type_ids::path), as_type(*one_two, type_ids::lit_path), CompareOp::FindPathEqual, 0 },
         { as_type(*one_two, type_ids::path), as_type(*one_two, type_ids::lit_path), CompareOp::Equal,
             compare_incomparable },
-        { *one_two, *one_two, CompareOp::Same, 0 },
-        { *one_two, *other_one_two, CompareOp::Same, 1 },
+        { *one_two, *one_two, CompareOp::Same, 0 }, { *one_two, *other_one_two, CompareOp::Same, 1 },
         { *one_two, at_index(*one_two, 1), CompareOp::Same, 1 },
         { at_index(*one_two, 1), *two, CompareOp::Equal, 0 }, // from the positions
     };
     for (Case const& c : cases) {
         std::int32_t const answer = block::compare(c.a, c.b, c.op);
-        if (c.expected == unequal) EXPECT_TRUE(answer != 0 && answer != compare_incomparable);
-        else EXPECT_EQ(answer, c.expected) << mold_text(c.a) << " op " << int(c.op) << " " << mold_text(c.b);
+        if (c.expected == unequal)
+            EXPECT_TRUE(answer != 0 && answer != compare_incomparable);
+        else
+            EXPECT_EQ(answer, c.expected) << mold_text(c.a) << " op " << int(c.op) << " " << mold_text(c.b);
     }
 
     Rooted self(ints({ 1 }));
@@ -184,9 +186,17 @@ TEST_F(BlockTest, EvalPathPicksSelectsAndSets)
     Cell const two = int_cell(2);
     Cell const seven = int_cell(7);
     auto step = [&](Cell const& element, Cell const* new_value) {
-        return PathStep { .value = *block, .element = element, .new_value = new_value, .path = nullptr,
-            .parent = nullptr, .previous_element = nullptr, .position = -1, .case_sensitive = false, .get = false,
-            .last_element = true, .signal_owner = false };
+        return PathStep { .value = *block,
+            .element = element,
+            .new_value = new_value,
+            .path = nullptr,
+            .parent = nullptr,
+            .previous_element = nullptr,
+            .position = -1,
+            .case_sensitive = false,
+            .get = false,
+            .last_element = true,
+            .signal_owner = false };
     };
     EXPECT_EQ(string::to_utf8(block::eval_path(step(two, nullptr))), "k");
     EXPECT_EQ(block::eval_path(step(*other_key, nullptr)), int_cell(30));

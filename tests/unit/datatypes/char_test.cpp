@@ -10,7 +10,10 @@ namespace {
 
 using CharTest = TextTest;
 
-Cell to_char(Cell const& spec) { return char_::make(cell::make(type_ids::char_), spec, type_ids::char_); }
+Cell to_char(Cell const& spec)
+{
+    return char_::make(cell::make(type_ids::char_), spec, type_ids::char_);
+}
 
 TEST_F(CharTest, MakeAndTo)
 {

@@ -23,7 +23,10 @@ std::int32_t stand_in_compare(Cell const& value1, Cell const& value2, CompareOp 
     return (a > b) - (a < b);
 }
 
-Cell stand_in(std::int32_t n) { return cell::make(type_ids::money, 0, static_cast<std::uint32_t>(n)); }
+Cell stand_in(std::int32_t n)
+{
+    return cell::make(type_ids::money, 0, static_cast<std::uint32_t>(n));
+}
 
 }
 
@@ -112,8 +115,8 @@ TEST_F(CompareTest, Incomparable)
 // integer! and float! hand a money! right operand to its own type, swapped, and read the answer back.
 TEST_F(CompareTest, SwappedToTheOtherType)
 {
-    datatype::register_({ .id = type_ids::money, .parent = no_parent, .name = "money!",
-        .actions = { .compare = stand_in_compare } });
+    datatype::register_(
+        { .id = type_ids::money, .parent = no_parent, .name = "money!", .actions = { .compare = stand_in_compare } });
     EXPECT_EQ(actions::compare_swapped(integer::make(3), stand_in(5), CompareOp::Sort), -1);
     EXPECT_TRUE(actions::compare(integer::make(3), stand_in(5), CompareOp::Lesser));
     EXPECT_FALSE(actions::compare(integer::make(3), stand_in(5), CompareOp::GreaterOrEqual));

@@ -13,9 +13,15 @@ namespace {
 
 using ConstantsTest = ScalarTest;
 
-Cell integer_cell(std::int32_t n) { return integer::make(n); }
+Cell integer_cell(std::int32_t n)
+{
+    return integer::make(n);
+}
 
-Cell any_string() { return cell::make(type_ids::string); } // only its type matters to the callers below
+Cell any_string()
+{
+    return cell::make(type_ids::string);
+} // only its type matters to the callers below
 
 }
 

@@ -337,16 +337,20 @@ TEST_F(FloatTest, Round)
         { 7.3, integer::make(2), Nearest, integer::make(8) },
         { 7.3, integer::make(-2), Down, integer::make(6) },
         { 1234.5, float_::make(100.0), Nearest, float_::make(1200.0) },
-        { 1e300, one, Nearest, float_::make(1e300) },   // finer than the value's precision: unchanged
+        { 1e300, one, Nearest, float_::make(1e300) }, // finer than the value's precision: unchanged
         { 1.5, float_::make(0.0), Nearest, float_::make(1.5) }, // a zero unit: unchanged
         { 3e-310, float_::make(1e-310), Nearest, float_::make(3e-310) },
     };
     TypeActions const& actions = datatype::actions(type_ids::float_);
     for (Case const& c : cases) {
         bool const has_scale = cell::type_of(c.scale) != type_ids::none;
-        RoundOptions const options { .to = has_scale ? &c.scale : nullptr, .even = c.mode == Even,
-            .down = c.mode == Down, .half_down = c.mode == HalfDown, .floor = c.mode == Floor,
-            .ceiling = c.mode == Ceiling, .half_ceiling = c.mode == HalfCeiling };
+        RoundOptions const options { .to = has_scale ? &c.scale : nullptr,
+            .even = c.mode == Even,
+            .down = c.mode == Down,
+            .half_down = c.mode == HalfDown,
+            .floor = c.mode == Floor,
+            .ceiling = c.mode == Ceiling,
+            .half_ceiling = c.mode == HalfCeiling };
         Cell const result = actions.round(float_::make(c.value), options);
         EXPECT_EQ(cell::type_of(result), cell::type_of(c.expected)) << c.value;
         if (cell::type_of(c.expected) == type_ids::integer)
@@ -361,13 +365,15 @@ TEST_F(FloatTest, Round)
     // A percent rounds to whole percents; its scale counts in percents.
     EXPECT_EQ(actions.round(typed(type_ids::percent, 0.125), RoundOptions {}), typed(type_ids::percent, 0.13));
     Cell const big = float_::make(1e308);
-    EXPECT_EQ(raised_by([&] { actions.round(float_::make(1.7e308), RoundOptions { .to = &big }); }),
-        err::math::overflow);
+    EXPECT_EQ(
+        raised_by([&] { actions.round(float_::make(1.7e308), RoundOptions { .to = &big }); }), err::math::overflow);
     Cell const large_integer = integer::make(1);
     for (double const out_of_range : { 1e10, -2147483649.0, not_a_number, HUGE_VAL, -HUGE_VAL })
         EXPECT_EQ(raised_by([&] { actions.round(float_::make(out_of_range), RoundOptions { .to = &large_integer }); }),
-            err::math::overflow) << out_of_range;
-    EXPECT_EQ(actions.round(float_::make(-2147483648.4), RoundOptions { .to = &large_integer }), integer::make(INT32_MIN));
+            err::math::overflow)
+            << out_of_range;
+    EXPECT_EQ(
+        actions.round(float_::make(-2147483648.4), RoundOptions { .to = &large_integer }), integer::make(INT32_MIN));
 }
 
 TEST_F(FloatTest, MakeAndTo)
@@ -405,7 +411,8 @@ TEST_F(FloatTest, MakeAndTo)
     Rooted binary(cell::make(type_ids::binary, 0, node));
     EXPECT_EQ(actions.to(prototype, *binary, type_ids::float_), float_::make(1.5));
     binary->word1 = 7; // two bytes: 0x0099
-    EXPECT_EQ(actions.to(prototype, *binary, type_ids::float_), float_::make(std::bit_cast<double>(std::uint64_t { 0x99 })));
+    EXPECT_EQ(
+        actions.to(prototype, *binary, type_ids::float_), float_::make(std::bit_cast<double>(std::uint64_t { 0x99 })));
 }
 
 TEST_F(FloatTest, UnaryActions)

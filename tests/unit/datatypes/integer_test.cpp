@@ -15,17 +15,29 @@ namespace {
 
 using IntegerTest = ScalarTest;
 
-Cell integer_cell(std::int32_t n) { return integer::make(n); }
+Cell integer_cell(std::int32_t n)
+{
+    return integer::make(n);
+}
 
-action_types::FromFrame slot_for(MathOp op) { return integer::arithmetic_slot(type_ids::integer, op); }
+action_types::FromFrame slot_for(MathOp op)
+{
+    return integer::arithmetic_slot(type_ids::integer, op);
+}
 
 // An expected result: an integer! or a float! with its value.
 struct Number {
     bool is_float;
     double value;
 };
-Number int_result(std::int64_t n) { return { false, static_cast<double>(n) }; }
-Number float_result(double d) { return { true, d }; }
+Number int_result(std::int64_t n)
+{
+    return { false, static_cast<double>(n) };
+}
+Number float_result(double d)
+{
+    return { true, d };
+}
 
 void expect_number(Cell const& result, Number expected, std::string const& label)
 {
@@ -131,15 +143,14 @@ TEST_F(IntegerTest, MixedWithFloats)
     TypeActions const& actions = datatype::actions(type_ids::integer);
     expect_number(run_frame(actions.add, integer_cell(3), float_::make(1.5)), float_result(4.5), "3 + 1.5");
     expect_number(run_frame(actions.subtract, integer_cell(3), float_::make(1.5)), float_result(1.5), "3 - 1.5");
-    expect_number(run_frame(actions.divide, integer_cell(3), float_::make(0.0)), float_result(float_::infinity),
-        "3 / 0.0");
+    expect_number(
+        run_frame(actions.divide, integer_cell(3), float_::make(0.0)), float_result(float_::infinity), "3 / 0.0");
     Cell seconds = float_::make(10.0);
     cell::set_type(seconds, type_ids::time);
     Cell const result = run_frame(actions.multiply, integer_cell(3), seconds);
     EXPECT_EQ(cell::type_of(result), type_ids::time);
     EXPECT_EQ(float_::get(result), 30.0);
-    EXPECT_EQ(raised_by([&] { run_frame(actions.and_, integer_cell(3), float_::make(1.0)); }),
-        err::script::cannot_use);
+    EXPECT_EQ(raised_by([&] { run_frame(actions.and_, integer_cell(3), float_::make(1.0)); }), err::script::cannot_use);
 }
 
 TEST_F(IntegerTest, Power)
@@ -163,8 +174,8 @@ TEST_F(IntegerTest, Power)
     };
     TypeActions const& actions = datatype::actions(type_ids::integer);
     for (Case const& c : cases)
-        expect_number(run_frame(actions.power, integer_cell(c.base), c.exponent), c.expected,
-            std::to_string(c.base) + " ** ...");
+        expect_number(
+            run_frame(actions.power, integer_cell(c.base), c.exponent), c.expected, std::to_string(c.base) + " ** ...");
     EXPECT_EQ(raised_by([&] { run_frame(actions.power, integer_cell(2), none_value); }), err::script::expect_arg);
     EXPECT_EQ(integer::int_power(46341, 2), std::nullopt);
     EXPECT_EQ(integer::int_power(3, 19), 1162261467);
@@ -215,21 +226,26 @@ TEST_F(IntegerTest, Round)
     TypeActions const& actions = datatype::actions(type_ids::integer);
     for (Case const& c : cases) {
         Cell const scale = integer_cell(c.scale);
-        RoundOptions const options { .to = c.scale != 0 ? &scale : nullptr, .even = c.mode == Even,
-            .down = c.mode == Down, .half_down = c.mode == HalfDown, .floor = c.mode == Floor,
-            .ceiling = c.mode == Ceiling, .half_ceiling = c.mode == HalfCeiling };
+        RoundOptions const options { .to = c.scale != 0 ? &scale : nullptr,
+            .even = c.mode == Even,
+            .down = c.mode == Down,
+            .half_down = c.mode == HalfDown,
+            .floor = c.mode == Floor,
+            .ceiling = c.mode == Ceiling,
+            .half_ceiling = c.mode == HalfCeiling };
         Cell const result = actions.round(integer_cell(c.value), options);
         EXPECT_EQ(result, integer_cell(c.expected)) << c.value << " to " << c.scale << " mode " << c.mode;
     }
 
     Cell const ten = integer_cell(10);
-    EXPECT_EQ(raised_by([&] { actions.round(integer_cell(INT32_MAX), RoundOptions { .to = &ten }); }),
-        err::math::overflow);
+    EXPECT_EQ(
+        raised_by([&] { actions.round(integer_cell(INT32_MAX), RoundOptions { .to = &ten }); }), err::math::overflow);
     Cell const two = integer_cell(2);
     EXPECT_EQ(raised_by([&] { actions.round(integer_cell(INT32_MAX), RoundOptions { .to = &two, .ceiling = true }); }),
         err::math::overflow);
-    EXPECT_EQ(raised_by([&] { actions.round(integer_cell(INT32_MIN), RoundOptions { .to = &ten }); }),
-        err::math::overflow) << "-2147483650 leaves the 32-bit range";
+    EXPECT_EQ(
+        raised_by([&] { actions.round(integer_cell(INT32_MIN), RoundOptions { .to = &ten }); }), err::math::overflow)
+        << "-2147483650 leaves the 32-bit range";
     Cell const lowest = integer_cell(INT32_MIN);
     EXPECT_EQ(raised_by([&] { actions.round(integer_cell(2000000000), RoundOptions { .to = &lowest }); }),
         err::math::overflow);

@@ -8,11 +8,26 @@ using namespace xol;
 
 namespace {
 
-std::int32_t form_a(Cell const&, Cell&, Refinement, std::int32_t limit) { return limit - 1; }
-std::int32_t form_b(Cell const&, Cell&, Refinement, std::int32_t limit) { return limit - 2; }
-std::int32_t mold_a(Cell const&, Cell&, bool, bool, bool, Refinement, std::int32_t limit, std::int32_t) { return limit; }
-std::int32_t length_a(Cell const&) { return 7; }
-Cell clear_a(Cell const& value) { return value; }
+std::int32_t form_a(Cell const&, Cell&, Refinement, std::int32_t limit)
+{
+    return limit - 1;
+}
+std::int32_t form_b(Cell const&, Cell&, Refinement, std::int32_t limit)
+{
+    return limit - 2;
+}
+std::int32_t mold_a(Cell const&, Cell&, bool, bool, bool, Refinement, std::int32_t limit, std::int32_t)
+{
+    return limit;
+}
+std::int32_t length_a(Cell const&)
+{
+    return 7;
+}
+Cell clear_a(Cell const& value)
+{
+    return value;
+}
 
 }
 
@@ -21,13 +36,21 @@ Cell clear_a(Cell const& value) { return value; }
 TEST(Registry, InheritanceResolvesThroughParents)
 {
     datatype::reset();
-    datatype::register_({ .id = 42, .parent = no_parent, .name = "series!",
+    datatype::register_({ .id = 42,
+        .parent = no_parent,
+        .name = "series!",
         .actions = { .form = form_a, .mold = mold_a, .length_q = length_a } });
-    datatype::register_({ .id = 5, .parent = 42, .name = "block!",
+    datatype::register_({ .id = 5,
+        .parent = 42,
+        .name = "block!",
         .actions = { .form = inherit, .mold = inherit, .clear = clear_a, .length_q = inherit, .sort = inherit } });
-    datatype::register_({ .id = 25, .parent = 5, .name = "path!",
+    datatype::register_({ .id = 25,
+        .parent = 5,
+        .name = "path!",
         .actions = { .form = form_b, .mold = inherit, .clear = inherit, .length_q = inherit } });
-    datatype::register_({ .id = 26, .parent = 25, .name = "lit-path!",
+    datatype::register_({ .id = 26,
+        .parent = 25,
+        .name = "lit-path!",
         .actions = { .form = inherit, .mold = mold_a, .clear = inherit, .length_q = inherit, .sort = inherit } });
 
     TypeActions const& lit_path = datatype::actions(26);

@@ -27,8 +27,8 @@ inline bool operator==(Cell const& a, Cell const& b)
 
 inline void PrintTo(Cell const& value, std::ostream* out)
 {
-    *out << "{type " << int(cell::type_of(value)) << ", " << value.word1 << ", " << value.word2 << ", "
-         << value.word3 << "}";
+    *out << "{type " << int(cell::type_of(value)) << ", " << value.word1 << ", " << value.word2 << ", " << value.word3
+         << "}";
 }
 
 }

@@ -7,9 +7,15 @@ using namespace xol;
 
 namespace {
 
-TypeActions const& block_actions() { return datatype::actions(type_ids::block); }
+TypeActions const& block_actions()
+{
+    return datatype::actions(type_ids::block);
+}
 
-Cell const* part_of(Cell const& value) { return &value; }
+Cell const* part_of(Cell const& value)
+{
+    return &value;
+}
 
 }
 
@@ -69,8 +75,13 @@ TEST_F(BlockTest, PickAndPokeAddressFromThePosition)
         Cell expected;
     };
     Case const cases[] = {
-        { 1, int_cell(30) }, { 3, int_cell(50) }, { 4, none_value }, { 0, none_value },
-        { -1, int_cell(20) }, { -2, int_cell(10) }, { -3, none_value },
+        { 1, int_cell(30) },
+        { 3, int_cell(50) },
+        { 4, none_value },
+        { 0, none_value },
+        { -1, int_cell(20) },
+        { -2, int_cell(10) },
+        { -3, none_value },
     };
     for (Case const& c : cases)
         EXPECT_EQ(block_actions().pick(middle, c.n, int_cell(c.n)), c.expected) << "pick " << c.n;
@@ -78,8 +89,8 @@ TEST_F(BlockTest, PickAndPokeAddressFromThePosition)
     EXPECT_EQ(block_actions().poke(middle, -1, int_cell(-1), int_cell(7)), int_cell(7));
     EXPECT_EQ(whole(*five), "[10 7 30 40 50]");
     for (std::int32_t n : { 0, 4, -3 })
-        EXPECT_EQ(raised_by([&] { block_actions().poke(middle, n, int_cell(n), int_cell(1)); }),
-            err::script::out_of_range)
+        EXPECT_EQ(
+            raised_by([&] { block_actions().poke(middle, n, int_cell(n), int_cell(1)); }), err::script::out_of_range)
             << "poke " << n;
 }
 
@@ -233,13 +244,15 @@ TEST_F(BlockTest, CopyWithPart)
         { cell::make(type_ids::pair, 0, 2, 4), "[4 5]" },
         { cell::make(type_ids::pair, 0, 3, 1), "[]" },
     };
-    for (Case const& c : cases) EXPECT_EQ(mold_text(block_actions().copy(source, part_of(c.part), false, nullptr)), c.expected);
+    for (Case const& c : cases)
+        EXPECT_EQ(mold_text(block_actions().copy(source, part_of(c.part), false, nullptr)), c.expected);
     Rooted copied(block_actions().copy(source, nullptr, false, nullptr));
     EXPECT_EQ(mold_text(*copied), "[3 4 5]");
     EXPECT_EQ(copied->word1, 0u);
     EXPECT_NE(copied->word2, five->word2);
     Rooted other(ints({ 1 }));
-    EXPECT_EQ(raised_by([&] { block_actions().copy(*five, &*other, false, nullptr); }), err::script::invalid_refine_arg);
+    EXPECT_EQ(
+        raised_by([&] { block_actions().copy(*five, &*other, false, nullptr); }), err::script::invalid_refine_arg);
 }
 
 TEST_F(BlockTest, MoveWithinOneSeries)
@@ -251,10 +264,7 @@ TEST_F(BlockTest, MoveWithinOneSeries)
         char const* expected;
     };
     Case const cases[] = {
-        { 0, 2, 1, "[2 3 1 4 5]" },
-        { 3, 1, 2, "[1 4 5 2 3]" },
-        { 0, 5, 2, "[3 4 5 1 2]" },
-        { 1, 1, 1, "[1 2 3 4 5]" },
+        { 0, 2, 1, "[2 3 1 4 5]" }, { 3, 1, 2, "[1 4 5 2 3]" }, { 0, 5, 2, "[3 4 5 1 2]" }, { 1, 1, 1, "[1 2 3 4 5]" },
         { 0, 4, 2, "[1 2 3 4 5]" }, // fewer than the count after the destination
         { 0, 1, 3, "[1 2 3 4 5]" }, // the destination inside the moved run
     };

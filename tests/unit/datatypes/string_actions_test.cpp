@@ -161,7 +161,9 @@ TEST_F(StringActions, To)
     Rooted bad_bytes(binary_of({ 'a', 0xFF }));
     EXPECT_EQ(raised_by([&] { string::to(proto, *bad_bytes, type_ids::string); }), err::access::invalid_utf8);
 
-    datatype::register_({ .id = type_ids::refinement, .parent = no_parent, .name = "refinement!",
+    datatype::register_({ .id = type_ids::refinement,
+        .parent = no_parent,
+        .name = "refinement!",
         .actions = { .form = form_ref, .mold = mold_ref } });
     Cell const refinement = cell::make(type_ids::refinement);
     Rooted ref_text(string::to(proto, refinement, type_ids::string));
@@ -199,34 +201,66 @@ TEST_F(StringActions, PathAccess)
 {
     Rooted value(text("abc"));
     Cell const two = integer::make(2);
-    Cell const picked = string::eval_path({ .value = *value, .element = two, .new_value = nullptr, .path = nullptr,
-        .parent = nullptr, .previous_element = nullptr, .position = -1 });
+    Cell const picked = string::eval_path({ .value = *value,
+        .element = two,
+        .new_value = nullptr,
+        .path = nullptr,
+        .parent = nullptr,
+        .previous_element = nullptr,
+        .position = -1 });
     EXPECT_EQ(cell::type_of(picked), type_ids::char_);
     EXPECT_EQ(picked.word2, static_cast<std::uint32_t>('b'));
 
     Cell const key = char_::make('a');
-    Cell const selected = string::eval_path({ .value = *value, .element = key, .new_value = nullptr, .path = nullptr,
-        .parent = nullptr, .previous_element = nullptr, .position = -1 });
+    Cell const selected = string::eval_path({ .value = *value,
+        .element = key,
+        .new_value = nullptr,
+        .path = nullptr,
+        .parent = nullptr,
+        .previous_element = nullptr,
+        .position = -1 });
     EXPECT_EQ(selected.word2, static_cast<std::uint32_t>('b'));
 
     Cell const new_value = char_::make('X');
-    string::eval_path({ .value = *value, .element = key, .new_value = &new_value, .path = nullptr, .parent = nullptr,
-        .previous_element = nullptr, .position = -1 });
+    string::eval_path({ .value = *value,
+        .element = key,
+        .new_value = &new_value,
+        .path = nullptr,
+        .parent = nullptr,
+        .previous_element = nullptr,
+        .position = -1 });
     EXPECT_EQ(utf8(*value), "aXc");
-    string::eval_path({ .value = *value, .element = two, .new_value = &key, .path = nullptr, .parent = nullptr,
-        .previous_element = nullptr, .position = -1 });
+    string::eval_path({ .value = *value,
+        .element = two,
+        .new_value = &key,
+        .path = nullptr,
+        .parent = nullptr,
+        .previous_element = nullptr,
+        .position = -1 });
     EXPECT_EQ(utf8(*value), "aac");
 
     Cell const missing = char_::make('z');
     EXPECT_EQ(raised_by([&] {
-        string::eval_path({ .value = *value, .element = missing, .new_value = &new_value, .path = nullptr,
-            .parent = nullptr, .previous_element = nullptr, .position = -1 });
-    }), err::script::bad_path_set);
+        string::eval_path({ .value = *value,
+            .element = missing,
+            .new_value = &new_value,
+            .path = nullptr,
+            .parent = nullptr,
+            .previous_element = nullptr,
+            .position = -1 });
+    }),
+        err::script::bad_path_set);
     Cell const word = cell::make(type_ids::word);
     EXPECT_EQ(raised_by([&] {
-        string::eval_path({ .value = *value, .element = word, .new_value = nullptr, .path = nullptr,
-            .parent = nullptr, .previous_element = nullptr, .position = -1 });
-    }), err::script::invalid_path);
+        string::eval_path({ .value = *value,
+            .element = word,
+            .new_value = nullptr,
+            .path = nullptr,
+            .parent = nullptr,
+            .previous_element = nullptr,
+            .position = -1 });
+    }),
+        err::script::invalid_path);
 }
 
 TEST_F(StringActions, RecordInheritsTheSeriesActions)

@@ -419,8 +419,11 @@ TEST_F(StringBuffer, EditsSurviveNodeRelocation)
             "a\u4E2Dbcdefghijklmnop" },
         { "put_char", [](Cell const& value, Cell const&) { string::put_char(value.word2, 1, 0x4E2D); },
             "a\u4E2Dcdefghijklmnop" },
-        { "splice", [](Cell const& value, Cell const& other) {
-            string::splice(value, other, -1, 1, false, string::SpliceMode::Insert); }, "a\u4E2D!bcdefghijklmnop" },
+        { "splice",
+            [](Cell const& value, Cell const& other) {
+                string::splice(value, other, -1, 1, false, string::SpliceMode::Insert);
+            },
+            "a\u4E2D!bcdefghijklmnop" },
         { "concatenate_literal", [](Cell const& value, Cell const&) { string::concatenate_literal(value, "\xE9\xEA"); },
             "abcdefghijklmnop\u00E9\u00EA" },
     };

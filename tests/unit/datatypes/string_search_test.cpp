@@ -82,7 +82,8 @@ TEST_F(StringSearch, FindWithRefinements)
         Rooted series(at(text(c.series), c.index));
         Rooted value(cell::type_of(c.value) == type_ids::none ? text(c.pattern) : c.value);
         EXPECT_EQ(found_index(string::find(*series, *value, c.options)), c.expected)
-            << c.series << " at " << c.index << " for " << (cell::type_of(c.value) == type_ids::none ? c.pattern : "char");
+            << c.series << " at " << c.index << " for "
+            << (cell::type_of(c.value) == type_ids::none ? c.pattern : "char");
     }
 }
 
@@ -99,14 +100,15 @@ TEST_F(StringSearch, FindWithSkipAndPart)
     Cell const zero = integer::make(0);
     EXPECT_EQ(found_index(string::find(*series, char_::make('a'), { .part = &zero })), -1);
 
-    EXPECT_EQ(raised_by([&] { string::find(*series, char_::make('a'), { .skip = &zero }); }), err::script::out_of_range);
+    EXPECT_EQ(
+        raised_by([&] { string::find(*series, char_::make('a'), { .skip = &zero }); }), err::script::out_of_range);
     EXPECT_EQ(raised_by([&] { string::find(*series, char_::make('a'), { .any = true }); }), err::internal::not_done);
     Cell const wild = char_::make('*');
     EXPECT_EQ(raised_by([&] { string::find(*series, char_::make('a'), { .with = &wild }); }), err::internal::not_done);
     Rooted other(text("abcd"));
     Cell const foreign = *other;
     EXPECT_EQ(raised_by([&] { string::find(*series, char_::make('a'), { .part = &foreign }); }),
-              err::script::invalid_refine_arg);
+        err::script::invalid_refine_arg);
     EXPECT_EQ(refinement_named(), "/part");
     Rooted bytes(binary_of({ 'a' }));
     EXPECT_EQ(raised_by([&] { string::find(*series, *bytes, {}); }), err::script::invalid_arg);
@@ -410,7 +412,7 @@ TEST_F(StringSearch, SetOperations)
     EXPECT_EQ(cell::type_of(*as_file), type_ids::file);
     Cell const zero = integer::make(0);
     EXPECT_EQ(raised_by([&] { string::do_set_op(*records, nullptr, false, &zero, MathOp::Unique); }),
-              err::script::invalid_refine_arg);
+        err::script::invalid_refine_arg);
     EXPECT_EQ(refinement_named(), "/skip");
 }
 

@@ -25,11 +25,20 @@ struct TextTest : ScalarTest {
 };
 
 // A new string! holding the UTF-8 text. The caller roots it before the next allocation.
-inline xol::Cell text(std::string_view utf8) { return xol::string::from_utf8(utf8); }
+inline xol::Cell text(std::string_view utf8)
+{
+    return xol::string::from_utf8(utf8);
+}
 
-inline std::string utf8(xol::Cell const& value) { return xol::string::to_utf8(value); }
+inline std::string utf8(xol::Cell const& value)
+{
+    return xol::string::to_utf8(value);
+}
 
-inline std::uint32_t unit_of(xol::Cell const& value) { return xol::string::unit_of(value); }
+inline std::uint32_t unit_of(xol::Cell const& value)
+{
+    return xol::string::unit_of(value);
+}
 
 inline xol::Cell at(xol::Cell value, std::uint32_t index)
 {

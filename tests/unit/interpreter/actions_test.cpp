@@ -197,12 +197,12 @@ TEST_F(ActionsTest, AppendAndInsertTurnPartIntoACount)
     };
     Case const cases[] = {
         { append_index, 0, false, 2, "[a 1 2]" },
-        { append_index, 0, true, 2, "[a 1 2]" },          // a position in the value
-        { append_index, 2, true, 0, "[a 1 2]" },          // a limit before the value moves it back
-        { append_index, 2, false, -1, "[a 2]" },          // likewise a negative count
+        { append_index, 0, true, 2, "[a 1 2]" }, // a position in the value
+        { append_index, 2, true, 0, "[a 1 2]" }, // a limit before the value moves it back
+        { append_index, 2, false, -1, "[a 2]" }, // likewise a negative count
         { append_index, 0, false, 99, "[a 1 2 3 4]" },
-        { append_index, 0, true, 9, "[a 1 2 3 4]" },      // the limit's index stops at the tail
-        { append_index, 9, false, 2, "[a]" },             // a value past its tail has nothing to give
+        { append_index, 0, true, 9, "[a 1 2 3 4]" }, // the limit's index stops at the tail
+        { append_index, 9, false, 2, "[a]" }, // a value past its tail has nothing to give
         { insert_index, 0, false, 3, "[1 2 3 a]" },
     };
     for (Case const& c : cases) {
@@ -274,17 +274,22 @@ TEST_F(ActionsTest, BadPartLimitsOfAppendAndChange)
     Rooted value(value_of("[1 2 3]"));
     Rooted other(value_of("[1 2 3]"));
 
-    EXPECT_EQ(raised_by([&] { call(append_index, *append_word, { *target, *value, *other }, { 2, unused, unused }); }),
+    EXPECT_EQ(raised_by([&] {
+        call(append_index, *append_word, { *target, *value, *other }, { 2, unused, unused });
+    }),
         err::script::invalid_refine_arg);
     EXPECT_EQ(error_arguments(), (std::vector<std::string> { "/part", "[1 2 3]" }));
 
-    EXPECT_EQ(raised_by([&] { call(append_index, *append_word, { *target, integer::make(5), integer::make(1) },
-                            { 2, unused, unused }); }),
+    EXPECT_EQ(raised_by([&] {
+        call(append_index, *append_word, { *target, integer::make(5), integer::make(1) }, { 2, unused, unused });
+    }),
         err::script::invalid_part);
     EXPECT_EQ(error_arguments(), (std::vector<std::string> { "1" }));
 
     // change's limit must lie in the changed series.
-    EXPECT_EQ(raised_by([&] { call(change_index, *change_word, { *target, *value, *other }, { 2, unused, unused }); }),
+    EXPECT_EQ(raised_by([&] {
+        call(change_index, *change_word, { *target, *value, *other }, { 2, unused, unused });
+    }),
         err::script::invalid_refine_arg);
     EXPECT_EQ(molded(*target), "[a]");
     Rooted series(value_of("[a b c d]"));
@@ -306,10 +311,7 @@ TEST_F(ActionsTest, PickAndPokeIndexes)
         char const* picked;
     };
     Case const cases[] = {
-        { "3", "c" },
-        { "true", "a" },
-        { "false", "b" },
-        { "#\"^B\"", "b" },
+        { "3", "c" }, { "true", "a" }, { "false", "b" }, { "#\"^B\"", "b" },
         { "\"x\"", "none" }, // any other type hands 0
     };
     for (Case const& c : cases) {
@@ -339,11 +341,15 @@ TEST_F(ActionsTest, EmptySlotRaisesExpectArg)
     Rooted append_word(action_word("append", append_index, "[series value /part length /only /dup count]"));
     Rooted add_word(action_word("add", add_index, "[value1 value2]"));
     Rooted make_word(action_word("make", make_index, "[type spec]"));
-    EXPECT_EQ(raised_by([&] { call(append_index, *append_word, { integer::make(1), integer::make(2) }); }),
+    EXPECT_EQ(raised_by([&] {
+        call(append_index, *append_word, { integer::make(1), integer::make(2) });
+    }),
         err::script::expect_arg);
     EXPECT_EQ(error_arguments(), (std::vector<std::string> { "append", "integer!", "series" }));
 
-    EXPECT_EQ(raised_by([&] { call(add_index, *add_word, { value_of("[a]"), integer::make(2) }); }),
+    EXPECT_EQ(raised_by([&] {
+        call(add_index, *add_word, { value_of("[a]"), integer::make(2) });
+    }),
         err::script::expect_arg);
     EXPECT_EQ(error_arguments(), (std::vector<std::string> { "add", "block!", "value1" }));
 
@@ -352,7 +358,9 @@ TEST_F(ActionsTest, EmptySlotRaisesExpectArg)
     for (TypeId type = 1; type <= datatype::registry.highest && !unmade; ++type)
         if (datatype::is_registered(type) && !datatype::actions(type).make) unmade = type;
     ASSERT_NE(unmade, 0) << "some registered type makes nothing";
-    EXPECT_EQ(raised_by([&] { call(make_index, *make_word, { datatype::make(unmade), integer::make(2) }); }),
+    EXPECT_EQ(raised_by([&] {
+        call(make_index, *make_word, { datatype::make(unmade), integer::make(2) });
+    }),
         err::script::expect_arg);
     EXPECT_EQ(error_arguments(), (std::vector<std::string> { "make", std::string(datatype::name(unmade)), "type" }));
 }
@@ -361,7 +369,9 @@ TEST_F(ActionsTest, CopyTypesMustNameTypes)
 {
     Rooted copy_word(action_word("copy", copy_index, "[value /part length /deep /types kind]"));
     Rooted block(value_of("[a [b]]"));
-    EXPECT_EQ(raised_by([&] { call(copy_index, *copy_word, { *block, integer::make(1) }, { unused, unused, 1 }); }),
+    EXPECT_EQ(raised_by([&] {
+        call(copy_index, *copy_word, { *block, integer::make(1) }, { unused, unused, 1 });
+    }),
         err::script::expect_arg);
     EXPECT_EQ(error_arguments(), (std::vector<std::string> { "copy", "integer!", "kind" }));
     Cell const copied
@@ -382,34 +392,58 @@ TEST_F(ActionsTest, CompareEntryTakesTheOperationCode)
     EXPECT_EQ(compare(integer::make(1), integer::make(2), CompareOp::Lesser), "true");
     EXPECT_EQ(compare(integer::make(1), *text, CompareOp::Equal), "false");
     EXPECT_EQ(raised_by([&] { compare(integer::make(1), *text, CompareOp::Lesser); }), err::script::invalid_compare);
-    EXPECT_EQ(raised_by([&] { compare(integer::make(1), integer::make(1), CompareOp::Sort); }),
-        err::script::invalid_arg);
+    EXPECT_EQ(
+        raised_by([&] { compare(integer::make(1), integer::make(1), CompareOp::Sort); }), err::script::invalid_arg);
 }
 
 TEST_F(ActionsTest, PathStepThroughTheValuesType)
 {
     Rooted block(value_of("[a b c]"));
     Cell const second = integer::make(2);
-    PathStep const step { .value = *block, .element = second, .new_value = nullptr, .path = nullptr, .parent = nullptr,
-        .previous_element = nullptr, .position = -1, .case_sensitive = false, .get = false, .last_element = true,
+    PathStep const step { .value = *block,
+        .element = second,
+        .new_value = nullptr,
+        .path = nullptr,
+        .parent = nullptr,
+        .previous_element = nullptr,
+        .position = -1,
+        .case_sensitive = false,
+        .get = false,
+        .last_element = true,
         .signal_owner = false };
     EXPECT_EQ(molded(actions::eval_path_typed(step)), "b");
 
     // With no path known: the element and the datatype.
     Cell const number = integer::make(5);
     Rooted element(value_of("c"));
-    PathStep const alone { .value = number, .element = *element, .new_value = nullptr, .path = nullptr,
-        .parent = nullptr, .previous_element = nullptr, .position = -1, .case_sensitive = false, .get = false,
-        .last_element = true, .signal_owner = false };
+    PathStep const alone { .value = number,
+        .element = *element,
+        .new_value = nullptr,
+        .path = nullptr,
+        .parent = nullptr,
+        .previous_element = nullptr,
+        .position = -1,
+        .case_sensitive = false,
+        .get = false,
+        .last_element = true,
+        .signal_owner = false };
     EXPECT_EQ(raised_by([&] { actions::eval_path_typed(alone); }), err::script::bad_path_type2);
     EXPECT_EQ(error_arguments(), (std::vector<std::string> { "c", "integer!" }));
 
     // In a path: the path, the datatype, and the part of the path that gave the value.
     Rooted path(value_of("a/b/c/d"));
     for (auto const& [position, reached] : { std::pair { 2, "a/b" }, std::pair { -1, "a/b/c/d" } }) {
-        PathStep const in_path { .value = number, .element = *element, .new_value = nullptr, .path = &*path,
-            .parent = nullptr, .previous_element = nullptr, .position = position, .case_sensitive = false,
-            .get = false, .last_element = false, .signal_owner = false };
+        PathStep const in_path { .value = number,
+            .element = *element,
+            .new_value = nullptr,
+            .path = &*path,
+            .parent = nullptr,
+            .previous_element = nullptr,
+            .position = position,
+            .case_sensitive = false,
+            .get = false,
+            .last_element = false,
+            .signal_owner = false };
         EXPECT_EQ(raised_by([&] { actions::eval_path_typed(in_path); }), err::script::bad_path_type);
         EXPECT_EQ(error_arguments(), (std::vector<std::string> { "a/b/c/d", "integer!", reached }));
     }

@@ -78,8 +78,7 @@ TEST_F(EvaluatorTest, EntriesThatCannotBeCalledRaiseNotDone)
         series::append_cell(*call)[0] = *value;
         series::append_cell(*call)[0] = cell::make(type_ids::integer, 0, 1);
         series::append_cell(*call)[0] = cell::make(type_ids::integer, 0, 2);
-        EXPECT_EQ(raised_by([&] { interp::eval_block(*call, false); }), err::internal::not_done)
-            << "index " << c.index;
+        EXPECT_EQ(raised_by([&] { interp::eval_block(*call, false); }), err::internal::not_done) << "index " << c.index;
     }
 }
 
@@ -155,7 +154,7 @@ TEST_F(EvaluatorTest, ApplyModesReadArgumentsAndRefinementsFromValues)
     Case const cases[] = {
         { "1 equal? 1 1 2", interp::call_apply_all, "[1 true 2]" },
         { "1 equal? 1 0 2", interp::call_apply_all, "[1 false none]" }, // an off refinement's argument is dropped
-        { "1", interp::call_apply_all, "[1 false none]" },              // past the values: none! and false
+        { "1", interp::call_apply_all, "[1 false none]" }, // past the values: none! and false
         { "1 /r equal? 1 1 2", interp::call_apply_named, "[1 true 2]" },
         { "1 /r equal? 1 0 2", interp::call_apply_named, "[1 false none]" },
         { "1", interp::call_apply_named, "[1 false none]" },

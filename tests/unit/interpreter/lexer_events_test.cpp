@@ -49,7 +49,10 @@ Cell call_listener(Cell const&, Cell* arguments, std::uint32_t count)
     return logic::make(answer);
 }
 
-Cell body_of_listener(Cell const&) { return listener->body; }
+Cell body_of_listener(Cell const&)
+{
+    return listener->body;
+}
 
 struct EventTest : LexerTest {
     Listener heard_events;
@@ -104,15 +107,27 @@ TEST_F(EventTest, EventsInOrder)
     Rooted loaded_value(load_heard("a [b] ; c\n\"s\""));
     EXPECT_EQ(mold_text(*loaded_value, { .only = true, .flat = true }), "a [b] \"s\"");
     std::vector<std::string> const expected = {
-        "prescan word! 1:2",  "scan word! 1:2",   "load word! a",       "prescan none 3:3",  "open block! 3:4",
-        "prescan word! 4:5",  "scan word! 4:5",   "load word! b",       "prescan none 5:5",  "close block! 3:5",
-        "prescan none 7:10",  "scan none 7:10",   "prescan string! 11:13", "scan string! 11:13", "load string! \"s\"",
+        "prescan word! 1:2",
+        "scan word! 1:2",
+        "load word! a",
+        "prescan none 3:3",
+        "open block! 3:4",
+        "prescan word! 4:5",
+        "scan word! 4:5",
+        "load word! b",
+        "prescan none 5:5",
+        "close block! 3:5",
+        "prescan none 7:10",
+        "scan none 7:10",
+        "prescan string! 11:13",
+        "scan string! 11:13",
+        "load string! \"s\"",
     };
     EXPECT_EQ(sequence(), expected);
     EXPECT_EQ(heard_events.heard.back().line, 2);
-    EXPECT_EQ(heard_events.heard[0].index, 1u);  // after the word
-    EXPECT_EQ(heard_events.heard[3].index, 2u);  // a delimiter's prescan: before it
-    EXPECT_EQ(heard_events.heard[4].index, 2u);  // open: at the opening
+    EXPECT_EQ(heard_events.heard[0].index, 1u); // after the word
+    EXPECT_EQ(heard_events.heard[3].index, 2u); // a delimiter's prescan: before it
+    EXPECT_EQ(heard_events.heard[4].index, 2u); // open: at the opening
 }
 
 // The words of the block that leads the body choose the events; the others are not heard.
@@ -125,8 +140,8 @@ TEST_F(EventTest, EventMask)
     heard_events.heard.clear();
     heard_events.body = body_with_events({ "open", "close", "error" });
     Rooted again(load_heard("x (y) {z}"));
-    EXPECT_EQ(sequence(), (std::vector<std::string> { "open paren! 3:4", "close paren! 3:5", "open string! 7:8",
-                                                      "close string! 7:10" }));
+    EXPECT_EQ(sequence(),
+        (std::vector<std::string> { "open paren! 3:4", "close paren! 3:5", "open string! 7:8", "close string! 7:10" }));
 }
 
 TEST_F(EventTest, RefusedLoadDropsTheValue)
@@ -138,7 +153,8 @@ TEST_F(EventTest, RefusedLoadDropsTheValue)
 
 TEST_F(EventTest, RefusedPrescanSkipsTheToken)
 {
-    heard_events.answer = [](Heard const& heard, Cell*) { return !(heard.event == "prescan" && heard.type == "string!"); };
+    heard_events.answer
+        = [](Heard const& heard, Cell*) { return !(heard.event == "prescan" && heard.type == "string!"); };
     Rooted loaded_value(load_heard("a \"skipped\" b [\"x\" c]"));
     EXPECT_EQ(mold_text(*loaded_value, { .only = true, .flat = true }), "a b [c]");
 
@@ -231,13 +247,14 @@ TEST_F(EventTest, NestedLoading)
 TEST_F(EventTest, ExitStates)
 {
     Rooted states(cell::make(type_ids::block, 0, series::alloc_cells(40), 0));
-    for (int kind = 0; kind < 36; ++kind) *series::append_cell(*states) = word::make_global("kind" + std::to_string(kind));
+    for (int kind = 0; kind < 36; ++kind)
+        *series::append_cell(*states) = word::make_global("kind" + std::to_string(kind));
     lexer::set_exit_states(*states);
     heard_events.body = body_with_events({ "prescan", "scan" });
     Rooted loaded_value(load_heard("; note\n[]"));
     EXPECT_EQ(heard_events.heard.at(0).type, "kind11"); // the comment's prescan
     EXPECT_EQ(heard_events.heard.at(1).type, "kind11"); // and its scan
-    EXPECT_EQ(heard_events.heard.at(2).type, "kind2");  // the bracket
+    EXPECT_EQ(heard_events.heard.at(2).type, "kind2"); // the bracket
     lexer::set_exit_states(none_value);
 }
 
@@ -245,8 +262,9 @@ TEST_F(EventTest, ExitStates)
 TEST_F(EventTest, PrescanEvents)
 {
     Rooted result(load_heard("[a \"b\"] c", { .load = false }));
-    EXPECT_EQ(sequence(), (std::vector<std::string> { "prescan none 1:1", "open block! 1:2", "prescan word! 2:3",
-                                                      "prescan string! 4:6", "prescan none 7:7", "close block! 1:7" }));
+    EXPECT_EQ(sequence(),
+        (std::vector<std::string> { "prescan none 1:1", "open block! 1:2", "prescan word! 2:3", "prescan string! 4:6",
+            "prescan none 7:7", "close block! 1:7" }));
     heard_events.heard.clear();
     // Outside load mode an error is no event: the scan's answer, error!, tells of it.
     Rooted unfinished(load_heard("(a", { .load = false }));

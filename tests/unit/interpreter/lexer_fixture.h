@@ -28,8 +28,8 @@ inline xol::Cell load_text(std::string_view source)
 {
     using namespace xol;
     Cell* result = stack::push(none_value);
-    lexer::scan(*result, reinterpret_cast<std::uint8_t const*>(source.data()), static_cast<std::uint32_t>(source.size()),
-                {}, nullptr, none_value, none_value, nullptr);
+    lexer::scan(*result, reinterpret_cast<std::uint8_t const*>(source.data()),
+        static_cast<std::uint32_t>(source.size()), {}, nullptr, none_value, none_value, nullptr);
     Cell const value = *result;
     stack::pop(1);
     return value;
@@ -41,9 +41,9 @@ inline std::string type_name(xol::TypeId type)
     static char const* const names[] = { "", "datatype!", "unset!", "none!", "logic!", "block!", "paren!", "string!",
         "file!", "url!", "char!", "integer!", "float!", "symbol!", "context!", "word!", "set-word!", "lit-word!",
         "get-word!", "refinement!", "issue!", "native!", "action!", "op!", "function!", "path!", "lit-path!",
-        "set-path!", "get-path!", "routine!", "bitset!", "triple!", "object!", "typeset!", "error!", "vector!",
-        "hash!", "pair!", "percent!", "tuple!", "map!", "binary!", "series!", "time!", "tag!", "email!", "handle!",
-        "date!", "port!", "money!", "ref!", "point2D!", "point3D!", "image!", "event!" };
+        "set-path!", "get-path!", "routine!", "bitset!", "triple!", "object!", "typeset!", "error!", "vector!", "hash!",
+        "pair!", "percent!", "tuple!", "map!", "binary!", "series!", "time!", "tag!", "email!", "handle!", "date!",
+        "port!", "money!", "ref!", "point2D!", "point3D!", "image!", "event!" };
     return type < std::size(names) ? names[type] : "?";
 }
 
@@ -75,7 +75,10 @@ inline std::string describe(RaisedSyntax const& raised)
     return text;
 }
 
-inline std::ostream& operator<<(std::ostream& out, RaisedSyntax const& raised) { return out << describe(raised); }
+inline std::ostream& operator<<(std::ostream& out, RaisedSyntax const& raised)
+{
+    return out << describe(raised);
+}
 
 inline std::string syntax_id_name(xol::ErrorId id)
 {
@@ -95,7 +98,8 @@ inline RaisedSyntax raised_loading(std::string_view source)
     if (!id) return {};
     RaisedSyntax raised { syntax_id_name(*id), {} };
     RaisedError const& error = errors::last_raised();
-    for (std::uint8_t i = 0; i < error.argument_count; ++i) raised.arguments.push_back(argument_text(error.arguments[i]));
+    for (std::uint8_t i = 0; i < error.argument_count; ++i)
+        raised.arguments.push_back(argument_text(error.arguments[i]));
     return raised;
 }
 

@@ -32,13 +32,21 @@ TEST_F(LexerTest, WordsAndTheirForms)
         { "- + -a +b", "- + -a +b" },
         { "'+ :- +:", "'+ :- +:" },
         { "FFh- Gh abcdef", "FFh- Gh abcdef" }, // not hexadecimal integers
-        { "a;comment\nb", "a b" },              // a semicolon ends a word
+        { "a;comment\nb", "a b" }, // a semicolon ends a word
         { "a ; comment\n b ;last", "a b" },
-        { "\xC2\xA0" "a\xC2\xA0" "b\xE3\x80\x80", "a b" }, // Unicode blanks between words
-        { "a\xE2\x80\x83" "b", "a b" },                    // and inside a word: they end it
+        { "\xC2\xA0"
+          "a\xC2\xA0"
+          "b\xE3\x80\x80",
+            "a b" }, // Unicode blanks between words
+        { "a\xE2\x80\x83"
+          "b",
+            "a b" }, // and inside a word: they end it
         { "\xE2\x80\x8B", "" },
-        { "a\x01" "b\x1F" "c", "a b c" }, // control characters are blanks
-        { "a\0b", "a" },                  // NUL ends the text
+        { "a\x01"
+          "b\x1F"
+          "c",
+            "a b c" }, // control characters are blanks
+        { "a\0b", "a" }, // NUL ends the text
         { "/a /a/b", "/a /a /b" },
         { "#a #1 #a.b", "#a #1 #a.b" },
     };
@@ -53,7 +61,8 @@ TEST_F(LexerTest, Numbers)
         { "2147483647 -2147483648", "2147483647 -2147483648" },
         // More than 10 digits, leading zeros counted, or beyond 32 bits: a float!.
         { "2147483648 -2147483649 00000000001 99999999999", "2147483648.0 -2147483649.0 1.0 99999999999.0" },
-        { "1.5 .5 -.5 +.5 1. 1e3 1E3 1.5E-3 1.5e+3 1'000.5", "1.5 0.5 -0.5 0.5 1.0 1000.0 1000.0 0.0015 1500.0 1000.5" },
+        { "1.5 .5 -.5 +.5 1. 1e3 1E3 1.5E-3 1.5e+3 1'000.5",
+            "1.5 0.5 -0.5 0.5 1.0 1000.0 1000.0 0.0015 1500.0 1000.5" },
         { "0.1 1e308 1e-320", "0.1 1.0e308 1.0e-320" },
         { "1.#INF -1.#INF +1.#inf 1.#NaN 1.#nan", "1.#INF -1.#INF 1.#INF 1.#NaN 1.#NaN" },
         { "FFh 0FFh 12345678h FFFFFFFFh 7FFFFFFFh 1Eh 00h", "255 255 305419896 -1 2147483647 30 0" },
@@ -68,10 +77,14 @@ TEST_F(LexerTest, NumberTypes)
         TypeId type;
     };
     Case const cases[] = {
-        { "2147483647", type_ids::integer },   { "-2147483648", type_ids::integer },
-        { "2147483648", type_ids::float_ },    { "-2147483649", type_ids::float_ },
-        { "0000000001", type_ids::integer },   { "00000000001", type_ids::float_ },
-        { "2'147'483'647", type_ids::integer }, { "1'0000000000", type_ids::float_ },
+        { "2147483647", type_ids::integer },
+        { "-2147483648", type_ids::integer },
+        { "2147483648", type_ids::float_ },
+        { "-2147483649", type_ids::float_ },
+        { "0000000001", type_ids::integer },
+        { "00000000001", type_ids::float_ },
+        { "2'147'483'647", type_ids::integer },
+        { "1'0000000000", type_ids::float_ },
     };
     for (Case const& each : cases) {
         Rooted block(load_text(each.source));
@@ -94,7 +107,8 @@ TEST_F(LexerTest, StringsAndChars)
         { "{a{b}c} {a^}b} {} {^{}", R"x("a{b}c" "a}b" "" "{")x" },
         { "{a\nb}", R"x("a^/b")x" },
         { R"x({a"b})x", R"x({a"b})x" },
-        { R"x(#"a" #"^/" #"^(41)" #"^(tab)" #"^-" #"é" #"^"" #"^^")x", R"x(#"a" #"^/" #"A" #"^-" #"^-" #"é" #"^"" #"^^")x" },
+        { R"x(#"a" #"^/" #"^(41)" #"^(tab)" #"^-" #"é" #"^"" #"^^")x",
+            R"x(#"a" #"^/" #"A" #"^-" #"^-" #"é" #"^"" #"^^")x" },
         { R"x(#"😀" #"^(1F600)" #"^(10FFFF)")x", "#\"😀\" #\"😀\" #\"\xF4\x8F\xBF\xBF\"" },
         { "%{raw ^/ \"x}% %%{a}% b}%% %{}% %{{}}%", R"x({raw ^^/ "x} "a}% b" "" "{}")x" },
     };
@@ -109,8 +123,14 @@ TEST_F(LexerTest, StringUnitWidths)
         std::uint32_t unit;
     };
     Case const cases[] = {
-        { R"x("abc")x", 1 },       { R"x("^(E9)")x", 1 },   { R"x("été")x", 2 },     { R"x("^(00E9)")x", 2 },
-        { R"x("^(000E9)")x", 4 },  { R"x("😀")x", 4 },      { R"x("^(tab)")x", 1 },  { "{a^(0041)}", 2 },
+        { R"x("abc")x", 1 },
+        { R"x("^(E9)")x", 1 },
+        { R"x("été")x", 2 },
+        { R"x("^(00E9)")x", 2 },
+        { R"x("^(000E9)")x", 4 },
+        { R"x("😀")x", 4 },
+        { R"x("^(tab)")x", 1 },
+        { "{a^(0041)}", 2 },
         { "%{été}%", 2 },
     };
     for (Case const& each : cases) {
@@ -195,12 +215,18 @@ TEST_F(LexerTest, LargeInputs)
 namespace {
 
 DatatypeRecord const stand_ins[] = {
-    { type_ids::file, type_ids::string, "file!", {} },   { type_ids::url, type_ids::string, "url!", {} },
-    { type_ids::tag, type_ids::string, "tag!", {} },     { type_ids::email, type_ids::string, "email!", {} },
-    { type_ids::ref, type_ids::string, "ref!", {} },     { type_ids::binary, no_parent, "binary!", {} },
-    { type_ids::pair, no_parent, "pair!", {} },          { type_ids::tuple, no_parent, "tuple!", {} },
-    { type_ids::time, type_ids::float_, "time!", {} },   { type_ids::percent, type_ids::float_, "percent!", {} },
-    { type_ids::point2d, no_parent, "point2D!", {} },    { type_ids::point3d, no_parent, "point3D!", {} },
+    { type_ids::file, type_ids::string, "file!", {} },
+    { type_ids::url, type_ids::string, "url!", {} },
+    { type_ids::tag, type_ids::string, "tag!", {} },
+    { type_ids::email, type_ids::string, "email!", {} },
+    { type_ids::ref, type_ids::string, "ref!", {} },
+    { type_ids::binary, no_parent, "binary!", {} },
+    { type_ids::pair, no_parent, "pair!", {} },
+    { type_ids::tuple, no_parent, "tuple!", {} },
+    { type_ids::time, type_ids::float_, "time!", {} },
+    { type_ids::percent, type_ids::float_, "percent!", {} },
+    { type_ids::point2d, no_parent, "point2D!", {} },
+    { type_ids::point3d, no_parent, "point3D!", {} },
 };
 
 struct StandInTest : LexerTest {
@@ -312,9 +338,16 @@ TEST_F(StandInTest, ScalarLiterals)
         double seconds;
     };
     TimeCase const times[] = {
-        { "10:30", 37800 },       { "10:30:15", 37815 },    { "10:30:15.5", 37815.5 }, { "-1:00", -3600 },
-        { "+1:00", 3600 },        { "-0:30", -1800 },       { "1:30.5", 90.5 },       { "-1:30.5", -90.5 },
-        { "100:00", 360000 },     { "0:0:0", 0 },
+        { "10:30", 37800 },
+        { "10:30:15", 37815 },
+        { "10:30:15.5", 37815.5 },
+        { "-1:00", -3600 },
+        { "+1:00", 3600 },
+        { "-0:30", -1800 },
+        { "1:30.5", 90.5 },
+        { "-1:30.5", -90.5 },
+        { "100:00", 360000 },
+        { "0:0:0", 0 },
     };
     for (TimeCase const& each : times) {
         Cell const value = first_value(each.source);
@@ -341,8 +374,8 @@ TEST_F(StandInTest, ScalarLiterals)
 // Until their datatypes are registered, such literals raise internal not-done, having been checked.
 TEST_F(LexerTest, UnregisteredLiterals)
 {
-    for (char const* source : { "%a", "<a>", "http://a", "a@b", "@r", "#{00}", "1x2", "1.2.3", "10:00", "50%",
-             "(1, 2)", "1-Jan-2000", "2000-01-01T10:00Z", "$1.50", "USD$1", "#[a 1]" }) {
+    for (char const* source : { "%a", "<a>", "http://a", "a@b", "@r", "#{00}", "1x2", "1.2.3", "10:00", "50%", "(1, 2)",
+             "1-Jan-2000", "2000-01-01T10:00Z", "$1.50", "USD$1", "#[a 1]" }) {
         std::optional<ErrorId> const id = raised_by([&] { load_text(source); });
         EXPECT_EQ(id, err::internal::not_done) << source;
     }

@@ -26,7 +26,10 @@ std::vector<std::byte> units(std::string_view text, std::uint32_t unit)
     return stored;
 }
 
-bool float_text(std::string_view text) { return float_syntax_q(text.data(), text.data() + text.size()); }
+bool float_text(std::string_view text)
+{
+    return float_syntax_q(text.data(), text.data() + text.size());
+}
 
 }
 
@@ -37,11 +40,31 @@ TEST(FloatSyntax, Cases)
         bool accepted;
     };
     Case const cases[] = {
-        { "1", true },      { "1.", true },       { ".5", true },     { "1.5", true },     { "+1.5", true },
-        { "-.5", true },    { "1e5", true },      { "1E-5", true },   { "1.5e+3", true },  { "1'000.5", true },
-        { "1'", true },     { "1.5'5", true },    { "1e", false },    { "e5", false },     { "1e+", false },
-        { "1.e5", false },  { ".", false },       { "-", false },     { "", false },       { "--1", false },
-        { "1-", false },    { "1e5'0", false },   { "1x", false },    { "1..5", false },   { "'1", false },
+        { "1", true },
+        { "1.", true },
+        { ".5", true },
+        { "1.5", true },
+        { "+1.5", true },
+        { "-.5", true },
+        { "1e5", true },
+        { "1E-5", true },
+        { "1.5e+3", true },
+        { "1'000.5", true },
+        { "1'", true },
+        { "1.5'5", true },
+        { "1e", false },
+        { "e5", false },
+        { "1e+", false },
+        { "1.e5", false },
+        { ".", false },
+        { "-", false },
+        { "", false },
+        { "--1", false },
+        { "1-", false },
+        { "1e5'0", false },
+        { "1x", false },
+        { "1..5", false },
+        { "'1", false },
     };
     for (Case const& each : cases) EXPECT_EQ(float_text(each.text), each.accepted) << each.text;
     EXPECT_TRUE(float_text(std::string(312, '1')));
@@ -75,7 +98,8 @@ TEST(ScanInteger, Cases)
         for (Case const& each : cases) {
             std::vector<std::byte> const text = units(each.text, unit);
             std::int32_t error = 99;
-            std::int32_t const value = scan_integer(text.data(), static_cast<std::uint32_t>(std::strlen(each.text)), unit, error);
+            std::int32_t const value
+                = scan_integer(text.data(), static_cast<std::uint32_t>(std::strlen(each.text)), unit, error);
             EXPECT_EQ(value, each.value) << each.text << " unit " << unit;
             EXPECT_EQ(error, each.error) << each.text << " unit " << unit;
         }
@@ -90,15 +114,24 @@ TEST(ScanFloat, Cases)
     };
     double const nan = std::nan("");
     Case const cases[] = {
-        { "1.5", 1.5 },    { "1,5", 1.5 },      { "1'000,25", 1000.25 }, { "-.5", -0.5 }, { "1.", 1.0 },
-        { "2e3", 2000.0 }, { "1e", nan },       { "e1", nan },           { "1.5.5", nan }, { "--1", nan },
+        { "1.5", 1.5 },
+        { "1,5", 1.5 },
+        { "1'000,25", 1000.25 },
+        { "-.5", -0.5 },
+        { "1.", 1.0 },
+        { "2e3", 2000.0 },
+        { "1e", nan },
+        { "e1", nan },
+        { "1.5.5", nan },
+        { "--1", nan },
         { "1 ", nan },
     };
     for (std::uint32_t unit : { 1u, 2u, 4u }) {
         for (Case const& each : cases) {
             std::vector<std::byte> const text = units(each.text, unit);
             std::int32_t error = 99;
-            double const value = scan_float(text.data(), static_cast<std::uint32_t>(std::strlen(each.text)), unit, error);
+            double const value
+                = scan_float(text.data(), static_cast<std::uint32_t>(std::strlen(each.text)), unit, error);
             if (std::isnan(each.value)) {
                 EXPECT_TRUE(std::isnan(value)) << each.text;
                 EXPECT_EQ(error, scan_bad) << each.text;
@@ -143,7 +176,8 @@ TEST(ScanMoney, Cases)
     };
     for (Case const& each : cases) {
         std::vector<std::byte> const text = units(each.text, 2);
-        std::optional<MoneyText> const money = scan_money(text.data(), static_cast<std::uint32_t>(std::strlen(each.text)), 2);
+        std::optional<MoneyText> const money
+            = scan_money(text.data(), static_cast<std::uint32_t>(std::strlen(each.text)), 2);
         ASSERT_EQ(money.has_value(), each.accepted) << each.text;
         if (!money) continue;
         EXPECT_EQ(money->currency, each.currency) << each.text;

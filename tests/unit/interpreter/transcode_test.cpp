@@ -114,7 +114,9 @@ TEST_F(LexerTest, TranscodeInto)
 TEST_F(LexerTest, TranscodeBinary)
 {
     EXPECT_EQ(transcoded(binary_of("a b")), "[a b]");
-    EXPECT_EQ(transcoded(binary_of("\xEF\xBB\xBF" "a \"\xC3\xA9\"")), "[a \"é\"]");
+    EXPECT_EQ(transcoded(binary_of("\xEF\xBB\xBF"
+                                   "a \"\xC3\xA9\"")),
+        "[a \"é\"]");
     Rooted source(binary_of("12 abc"));
     Rooted next(lexer::transcode(*source, { .next = true }));
     Cell const rest = block::rs_head(*next)[1];

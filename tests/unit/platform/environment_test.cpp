@@ -21,11 +21,11 @@ TEST(Environment, SetGetUnsetRoundTrip)
         std::string_view value;
     };
     Case const cases[] = {
-        {"XOL_TEST_PLAIN", "value"},
-        {"XOL_TEST_EMPTY", ""},
-        {"XOL_TEST_UTF8", "h\u00e9llo w\u00f6rld \u2603"},
-        {"XOL_TEST_EQUALS", "a=b=c"},
-        {"XOL_TEST_SPACES", "  with spaces  "},
+        { "XOL_TEST_PLAIN", "value" },
+        { "XOL_TEST_EMPTY", "" },
+        { "XOL_TEST_UTF8", "h\u00e9llo w\u00f6rld \u2603" },
+        { "XOL_TEST_EQUALS", "a=b=c" },
+        { "XOL_TEST_SPACES", "  with spaces  " },
     };
     for (Case const& c : cases) {
         unset_env(c.name);
@@ -49,7 +49,7 @@ TEST(Environment, SetOverwrites)
 TEST(Environment, RefusesInvalidNames)
 {
     ASSERT_TRUE(set_env("XOL_TEST_PREFIX", "B=C"));
-    std::string_view const names[] = {"", "=", "XOL_TEST_PREFIX=B", "XOL_TEST\0PREFIX"sv, "XOL_TEST_PREFIX\0"sv};
+    std::string_view const names[] = { "", "=", "XOL_TEST_PREFIX=B", "XOL_TEST\0PREFIX"sv, "XOL_TEST_PREFIX\0"sv };
     for (std::string_view name : names) {
         EXPECT_EQ(get_env(name), std::nullopt) << name;
         EXPECT_FALSE(set_env(name, "x")) << name;
@@ -102,7 +102,7 @@ TEST_F(CurrentDirTest, StartsAbsoluteWithoutTrailingSlash)
 
 TEST_F(CurrentDirTest, SetAndReadBack)
 {
-    std::filesystem::path const targets[] = {scratch_, "/", scratch_ / "nested" / "deeper"};
+    std::filesystem::path const targets[] = { scratch_, "/", scratch_ / "nested" / "deeper" };
     std::filesystem::create_directories(scratch_ / "nested" / "deeper");
     for (std::filesystem::path const& target : targets) {
         ASSERT_TRUE(set_current_dir(target.string())) << target;
@@ -133,7 +133,7 @@ TEST_F(CurrentDirTest, RefusesMissingAndInvalidPaths)
 {
     ASSERT_TRUE(set_current_dir(scratch_.string()));
     std::string const missing = (scratch_ / "missing").string();
-    std::string_view const paths[] = {missing, "", "/\0tmp"sv};
+    std::string_view const paths[] = { missing, "", "/\0tmp"sv };
     for (std::string_view path : paths) EXPECT_FALSE(set_current_dir(path)) << path;
     EXPECT_EQ(current_dir(), scratch_.string());
 }

@@ -29,12 +29,12 @@ TEST(OsAlloc, RoundsUpToWholeZeroedPages)
         std::size_t rounded;
     };
     Case const cases[] = {
-        {1, page_size},
-        {page_size - 1, page_size},
-        {page_size, page_size},
-        {page_size + 1, 2 * page_size},
-        {3 * page_size + 1, 4 * page_size},
-        {1 << 20, 1 << 20},
+        { 1, page_size },
+        { page_size - 1, page_size },
+        { page_size, page_size },
+        { page_size + 1, 2 * page_size },
+        { 3 * page_size + 1, 4 * page_size },
+        { 1 << 20, 1 << 20 },
     };
     for (Case const& c : cases) {
         auto* block = static_cast<unsigned char*>(os_alloc(c.bytes));
@@ -50,7 +50,7 @@ TEST(OsAlloc, RoundsUpToWholeZeroedPages)
 
 TEST(OsAlloc, RefusesImpossibleSizes)
 {
-    std::size_t const sizes[] = {0, SIZE_MAX, SIZE_MAX - page_size + 2, std::size_t {1} << 62};
+    std::size_t const sizes[] = { 0, SIZE_MAX, SIZE_MAX - page_size + 2, std::size_t { 1 } << 62 };
     for (std::size_t bytes : sizes) EXPECT_EQ(os_alloc(bytes), nullptr) << bytes;
 }
 
@@ -88,7 +88,7 @@ TEST(Reserve, CommitsZeroedPagesAndZeroesThemAgainAfterDecommit)
 
 TEST(Reserve, TakesLargeAddressRangesCheaply)
 {
-    constexpr std::size_t bytes = std::size_t {64} << 30;
+    constexpr std::size_t bytes = std::size_t { 64 } << 30;
     auto* base = static_cast<unsigned char*>(reserve(bytes));
     ASSERT_NE(base, nullptr);
     unsigned char* last_page = base + bytes - page_size;

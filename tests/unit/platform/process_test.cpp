@@ -23,7 +23,7 @@ TEST_F(ProcessDeathTest, ExitsWithTheStatusModulo256)
         int status;
         int seen;
     };
-    Case const cases[] = {{0, 0}, {1, 1}, {3, 3}, {255, 255}, {256 + 7, 7}};
+    Case const cases[] = { { 0, 0 }, { 1, 1 }, { 3, 3 }, { 255, 255 }, { 256 + 7, 7 } };
     for (Case const& c : cases) EXPECT_EXIT(exit_process(c.status), testing::ExitedWithCode(c.seen), "") << c.status;
 }
 

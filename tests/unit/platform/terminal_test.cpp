@@ -22,7 +22,9 @@ namespace {
 // Points a standard descriptor elsewhere for one scope; the original comes back at the end.
 class Redirect {
 public:
-    Redirect(int target, int replacement) : target_(target), saved_(dup(target))
+    Redirect(int target, int replacement)
+        : target_(target)
+        , saved_(dup(target))
     {
         std::fflush(nullptr);
         dup2(replacement, target_);
@@ -47,8 +49,8 @@ struct Stream {
 };
 
 Stream const streams[] = {
-    {"stdout", STDOUT_FILENO, write_stdout},
-    {"stderr", STDERR_FILENO, write_stderr},
+    { "stdout", STDOUT_FILENO, write_stdout },
+    { "stderr", STDERR_FILENO, write_stderr },
 };
 
 // Reads to the end in small pieces with pauses, so that a large write keeps blocking on a full pipe.
@@ -65,27 +67,25 @@ std::string read_slowly(int descriptor)
     }
 }
 
-void ignore_signal(int)
-{
-}
+void ignore_signal(int) { }
 
 TEST(Terminal, WritesEverythingDespiteSignalsAndShortWrites)
 {
     // A signal that lands in a blocked pipe write ends it early: short when some bytes went, EINTR when none did.
-    struct sigaction action {};
+    struct sigaction action { };
     action.sa_handler = ignore_signal;
     sigemptyset(&action.sa_mask);
-    struct sigaction previous {};
+    struct sigaction previous { };
     ASSERT_EQ(sigaction(SIGUSR1, &action, &previous), 0);
 
     std::string payload;
-    for (int i = 0; payload.size() < (std::size_t {1} << 21); ++i) payload += std::to_string(i) + ',';
+    for (int i = 0; payload.size() < (std::size_t { 1 } << 21); ++i) payload += std::to_string(i) + ',';
     for (Stream const& stream : streams) {
         int ends[2];
         ASSERT_EQ(pipe(ends), 0);
         std::string received;
         std::thread reader([&] { received = read_slowly(ends[0]); });
-        std::atomic<bool> writing {true};
+        std::atomic<bool> writing { true };
         pthread_t writer = pthread_self();
         std::thread interrupter([&] {
             while (writing) {
@@ -115,9 +115,9 @@ TEST(Terminal, WritesEverythingDespiteSignalsAndShortWrites)
 
 TEST(Terminal, ReportsAClosedReader)
 {
-    struct sigaction ignore {};
+    struct sigaction ignore { };
     ignore.sa_handler = SIG_IGN;
-    struct sigaction previous {};
+    struct sigaction previous { };
     ASSERT_EQ(sigaction(SIGPIPE, &ignore, &previous), 0);
     for (Stream const& stream : streams) {
         int ends[2];

@@ -27,9 +27,15 @@ struct CollectorTest : RuntimeTest {
     }
 };
 
-Cell integer(std::uint32_t value) { return cell::make(type_ids::integer, 0, value); }
+Cell integer(std::uint32_t value)
+{
+    return cell::make(type_ids::integer, 0, value);
+}
 
-Cell make_block(std::uint32_t capacity) { return cell::make(type_ids::block, 0, series::alloc_cells(capacity)); }
+Cell make_block(std::uint32_t capacity)
+{
+    return cell::make(type_ids::block, 0, series::alloc_cells(capacity));
+}
 
 void append(Cell const& block, Cell const& value)
 {
@@ -227,7 +233,8 @@ TEST_F(CollectorTest, SoakAgainstAShadowCopy)
         std::uint32_t const choice = random() % 10;
         if (choice < 3 || shadows.empty()) {
             bool const is_block = random() % 2;
-            Rooted value(is_block ? make_block(random() % 8) : cell::make(type_ids::binary, 0, series::alloc_bytes(random() % 64)));
+            Rooted value(is_block ? make_block(random() % 8)
+                                  : cell::make(type_ids::binary, 0, series::alloc_bytes(random() % 64)));
             append(*table, *value);
             shadows.push_back({ is_block, {} });
         } else if (choice < 8) {

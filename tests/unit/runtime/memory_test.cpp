@@ -113,8 +113,8 @@ TEST_F(MemoryTest, OversizedRequestsRaiseNoMemory)
     Case const cases[] = {
         { std::numeric_limits<std::uint64_t>::max(), 16 },
         { std::uint64_t { 1 } << 60, 16 }, // count x unit wraps to 0 in 64 bits
-        { 0x1'0000'0000, 1 },              // wraps to 0 in 32 bits
-        { 0x1000'0001, 16 },               // wraps to 16 in 32 bits
+        { 0x1'0000'0000, 1 }, // wraps to 0 in 32 bits
+        { 0x1000'0001, 16 }, // wraps to 16 in 32 bits
         { memory::max_capacity + 1, 1 },
     };
     for (auto const& c : cases)

@@ -40,10 +40,19 @@ template <typename Unit> Cell make_string(std::vector<Unit> const& units, std::u
 }
 
 std::vector<std::string> heard;
-void listener(char const* text, std::size_t length, int) { heard.emplace_back(text, length); }
-void other_listener(char const*, std::size_t, int) { heard.emplace_back("other"); }
+void listener(char const* text, std::size_t length, int)
+{
+    heard.emplace_back(text, length);
+}
+void other_listener(char const*, std::size_t, int)
+{
+    heard.emplace_back("other");
+}
 std::vector<std::string> printed;
-void printer(Cell const&, bool newline) { printed.push_back(newline ? "printer line" : "printer"); }
+void printer(Cell const&, bool newline)
+{
+    printed.push_back(newline ? "printer line" : "printer");
+}
 
 }
 
@@ -59,8 +68,12 @@ TEST_F(OutputTest, RedirectedBytes)
     };
     Case const cases[] = {
         { "ascii line", { 'o', 'k' }, 1, true, "ok\n" },
-        { "latin-1 above 0x7F", { 0xE9, 0x41 }, 1, false, "\xC3\xA9" "A" },
-        { "ucs-2", { 0xAC, 0x20, 0x41, 0x00 }, 2, false, "\xE2\x82\xAC" "A" },
+        { "latin-1 above 0x7F", { 0xE9, 0x41 }, 1, false,
+            "\xC3\xA9"
+            "A" },
+        { "ucs-2", { 0xAC, 0x20, 0x41, 0x00 }, 2, false,
+            "\xE2\x82\xAC"
+            "A" },
         { "ucs-2 lone surrogate", { 0x00, 0xD8 }, 2, false, "\xED\xA0\x80" },
         { "ucs-4 astral line", { 0x00, 0xF6, 0x01, 0x00 }, 4, true, "\xF0\x9F\x98\x80\n" },
         { "escape sequence", { 0x1B, '[', '3', '1', 'm', 'x', 0x1B, '[', '0', 'm' }, 1, false, "\x1B[31mx\x1B[0m" },
@@ -108,7 +121,7 @@ TEST_F(OutputTest, HookListsKeepOrderAndGrow)
     printed.clear();
     for (int i = 0; i < 6; ++i) output_hooks::register_(nullptr, i % 2 ? other_listener : listener);
     output_hooks::unregister(nullptr, other_listener); // the first occurrence only
-    output_hooks::unregister(printer, nullptr);          // absent: nothing changes
+    output_hooks::unregister(printer, nullptr); // absent: nothing changes
     output_hooks::run_text_listeners("x", 1, 0);
     EXPECT_EQ(heard, (std::vector<std::string> { "x", "x", "other", "x", "other" }));
 

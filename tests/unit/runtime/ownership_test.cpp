@@ -42,7 +42,10 @@ struct OwnershipTest : RuntimeTest {
     static inline std::vector<Notice> notified;
 };
 
-Cell make_block() { return cell::make(type_ids::block, 0, series::alloc_cells(4)); }
+Cell make_block()
+{
+    return cell::make(type_ids::block, 0, series::alloc_cells(4));
+}
 
 void append(Cell const& block, Cell const& value)
 {
@@ -71,7 +74,10 @@ Cell make_object(std::vector<Cell> const& fields, bool with_events)
     return cell::make(type_ids::object, context, 0, events);
 }
 
-Cell field_word() { return cell::make(type_ids::word, 0, 777, 0); }
+Cell field_word()
+{
+    return cell::make(type_ids::word, 0, 777, 0);
+}
 
 }
 

@@ -44,20 +44,37 @@ std::vector<Record> make_records(Shape shape, std::uint32_t count, std::mt19937&
         std::int32_t key = 0;
         std::int32_t const index = static_cast<std::int32_t>(i);
         switch (shape) {
-        case Shape::Random: key = any(generator); break;
-        case Shape::FewKeys: key = few(generator); break;
-        case Shape::Sorted: key = index / 3; break; // runs of equal keys
-        case Shape::Reversed: key = -index; break;
-        case Shape::OrganPipe: key = index < static_cast<std::int32_t>(count / 2) ? index : static_cast<std::int32_t>(count) - index; break;
-        case Shape::Sawtooth: key = index % 97; break;
-        case Shape::NearlySorted: key = index; break;
-        case Shape::AllEqual: key = 5; break;
+        case Shape::Random:
+            key = any(generator);
+            break;
+        case Shape::FewKeys:
+            key = few(generator);
+            break;
+        case Shape::Sorted:
+            key = index / 3;
+            break; // runs of equal keys
+        case Shape::Reversed:
+            key = -index;
+            break;
+        case Shape::OrganPipe:
+            key = index < static_cast<std::int32_t>(count / 2) ? index : static_cast<std::int32_t>(count) - index;
+            break;
+        case Shape::Sawtooth:
+            key = index % 97;
+            break;
+        case Shape::NearlySorted:
+            key = index;
+            break;
+        case Shape::AllEqual:
+            key = 5;
+            break;
         }
         records[i] = Record { key, i, { 0, 0 } };
     }
     if (shape == Shape::NearlySorted) {
         std::uniform_int_distribution<std::uint32_t> where(0, count - 1);
-        for (std::uint32_t swaps = 0; swaps < count / 100 + 1; ++swaps) std::swap(records[where(generator)], records[where(generator)]);
+        for (std::uint32_t swaps = 0; swaps < count / 100 + 1; ++swaps)
+            std::swap(records[where(generator)], records[where(generator)]);
     }
     return records;
 }
@@ -67,9 +84,9 @@ constexpr Shape all_shapes[] = { Shape::Random, Shape::FewKeys, Shape::Sorted, S
 
 bool same_records(std::vector<Record> const& a, std::vector<Record> const& b)
 {
-    return a.size() == b.size()
-        && std::equal(a.begin(), a.end(), b.begin(),
-            [](Record const& x, Record const& y) { return x.key == y.key && x.position == y.position; });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](Record const& x, Record const& y) {
+        return x.key == y.key && x.position == y.position;
+    });
 }
 
 std::vector<std::int32_t> keys_of(std::vector<Record> const& records)
@@ -89,11 +106,10 @@ TEST(SortMerge, MatchesStableSortOnEveryShape)
         for (Shape const shape : all_shapes) {
             std::vector<Record> records = make_records(shape, count, generator);
             std::vector<Record> expected = records;
-            std::stable_sort(expected.begin(), expected.end(),
-                [](Record const& a, Record const& b) { return a.key < b.key; });
+            std::stable_sort(
+                expected.begin(), expected.end(), [](Record const& a, Record const& b) { return a.key < b.key; });
             sort::merge(records.data(), count, sizeof(Record), nullptr, nullptr, by_key);
-            EXPECT_TRUE(same_records(records, expected))
-                << "count " << count << ", shape " << static_cast<int>(shape);
+            EXPECT_TRUE(same_records(records, expected)) << "count " << count << ", shape " << static_cast<int>(shape);
         }
     }
 }
@@ -108,7 +124,8 @@ TEST(SortQuick, MatchesSortOnEveryShape)
             std::vector<Record> expected = records;
             std::sort(expected.begin(), expected.end(), [](Record const& a, Record const& b) { return a.key < b.key; });
             sort::quick(records.data(), count, sizeof(Record), nullptr, nullptr, by_key);
-            EXPECT_EQ(keys_of(records), keys_of(expected)) << "count " << count << ", shape " << static_cast<int>(shape);
+            EXPECT_EQ(keys_of(records), keys_of(expected))
+                << "count " << count << ", shape " << static_cast<int>(shape);
             std::vector<std::uint32_t> positions;
             for (Record const& record : records) positions.push_back(record.position);
             std::sort(positions.begin(), positions.end());
@@ -174,8 +191,8 @@ TEST(Sort, OddWidths)
         triples[i] = { static_cast<std::uint8_t>(letter(generator)), static_cast<std::uint8_t>(i >> 8),
             static_cast<std::uint8_t>(i & 0xFF) };
     auto expected_triples = triples;
-    std::stable_sort(expected_triples.begin(), expected_triples.end(),
-        [](auto const& a, auto const& b) { return a[0] < b[0]; });
+    std::stable_sort(
+        expected_triples.begin(), expected_triples.end(), [](auto const& a, auto const& b) { return a[0] < b[0]; });
     sort::merge(triples.data(), static_cast<std::uint32_t>(triples.size()), 3, by_byte);
     EXPECT_EQ(triples, expected_triples);
 }
@@ -183,7 +200,7 @@ TEST(Sort, OddWidths)
 // A comparator that raises part-way leaves every record in place exactly once, whichever merge it stopped.
 TEST(SortMerge, RaisingComparatorLosesNoRecord)
 {
-    struct Stop {};
+    struct Stop { };
     std::mt19937 generator(7);
     for (std::uint64_t const stop_after : { 10U, 500U, 5'000U, 20'000U, 40'000U }) {
         std::vector<Record> records = make_records(Shape::Random, 5'000, generator);
@@ -202,7 +219,8 @@ TEST(SortMerge, RaisingComparatorLosesNoRecord)
         std::vector<std::uint32_t> positions;
         for (Record const& record : records) positions.push_back(record.position);
         std::sort(positions.begin(), positions.end());
-        for (std::uint32_t i = 0; i < positions.size(); ++i) ASSERT_EQ(positions[i], i) << "stopped after " << stop_after;
+        for (std::uint32_t i = 0; i < positions.size(); ++i)
+            ASSERT_EQ(positions[i], i) << "stopped after " << stop_after;
     }
 }
 

@@ -15,9 +15,18 @@ namespace {
 
 using StackTest = RuntimeTest;
 
-Cell word(SymbolId symbol) { return cell::make(type_ids::word, no_node, symbol, 0); }
-Cell integer(std::int32_t value) { return cell::make(type_ids::integer, 0, static_cast<std::uint32_t>(value)); }
-std::int32_t integer_at(Cell const* cell) { return cell::integer_payload(*cell); }
+Cell word(SymbolId symbol)
+{
+    return cell::make(type_ids::word, no_node, symbol, 0);
+}
+Cell integer(std::int32_t value)
+{
+    return cell::make(type_ids::integer, 0, static_cast<std::uint32_t>(value));
+}
+std::int32_t integer_at(Cell const* cell)
+{
+    return cell::integer_payload(*cell);
+}
 
 constexpr SymbolId loop_word = 101;
 constexpr SymbolId function_word = 102;
