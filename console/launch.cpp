@@ -13,6 +13,7 @@
 #include "datatypes/string.h"
 #include "interpreter/boot.h"
 #include "interpreter/lexer/lexer.h"
+#include "runtime/error_ids.h"
 #include "runtime/errors.h"
 #include "runtime/output.h"
 #include "runtime/platform/environment.h"
@@ -104,9 +105,10 @@ void run_script(std::string const& path)
     Rooted code(lexer::load_all(*source));
     std::int32_t const start = boot::after_header(*code);
     if (start < 0) {
-        bool const is_system = text->find("Xol/System") != std::string::npos;
-        fail(is_system ? "*** Error: contains Xol/System code which requires compilation!"
-                       : "*** Error: not a Xol program!");
+        // Code for Xol/System is reported in the words of the error that evaluating its system code raises.
+        if (text->find("Xol/System") != std::string::npos)
+            fail("*** Error: " + std::string(error_catalog::string_template_text(err::internal::xol_system)) + "!");
+        fail("*** Error: not a Xol program!");
     }
     // TODO: the preprocessor's expand-directives over the loaded code, and system/options/script,
     // system/options/args and system/script/args, once they exist.

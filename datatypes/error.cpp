@@ -8,7 +8,6 @@
 #include "datatypes/block.h"
 #include "datatypes/context.h"
 #include "datatypes/datatype.h"
-#include "datatypes/error_catalog.h"
 #include "datatypes/error_trace.h"
 #include "datatypes/function.h"
 #include "datatypes/integer.h"
@@ -20,6 +19,7 @@
 #include "datatypes/unset.h"
 #include "datatypes/word.h"
 #include "runtime/collector.h"
+#include "runtime/error_catalog.h"
 #include "runtime/neighbours.h"
 #include "runtime/output.h"
 #include "runtime/roots.h"
@@ -43,7 +43,7 @@ SymbolId canonical(SymbolId symbol)
 // ---- The catalogue's templates, read from their source text ---------------------------------------------
 
 // Reads the values of a template: strings in double quotes, get-words, words and one level of brackets.
-// The catalogue is ours, so its text is trusted; a malformed entry is a bug the catalogue test catches.
+// The catalogue is ours, so its text is trusted: the build checks that every template is well formed.
 class TemplateReader {
 public:
     explicit TemplateReader(std::string_view text)
@@ -135,7 +135,7 @@ void build_catalogue()
 {
     Rooted errors(make_catalogue_object(error_catalog::category_count, errors_class_id));
     std::uint32_t position = 0;
-    for (error_catalog::Category const& category : error_catalog::categories()) {
+    for (error_catalog::Category const& category : error_catalog::categories) {
         Rooted made(make_catalogue_object(
             static_cast<std::uint32_t>(category.ids.size()) + 2, first_category_class_id + position));
         add_field(*made, "code", integer::make(static_cast<std::int32_t>(position * 100)));
@@ -339,15 +339,15 @@ Cell create(ErrorId id, Cell const* arg1, Cell const* arg2, Cell const* arg3)
     Cell const* given[3] = { arg1, arg2, arg3 };
     Rooted arguments[3]
         = { Rooted(arg1 ? *arg1 : none_value), Rooted(arg2 ? *arg2 : none_value), Rooted(arg3 ? *arg3 : none_value) };
-    bool const known = error_catalog::find(id) && category_context(id.category) != no_node
-        && id.id < context::word_count(category_context(id.category));
+    bool const known = error_catalog::find(id) && category_context(id.category()) != no_node
+        && id.position() < context::word_count(category_context(id.category()));
     Rooted error(new_error());
     if (!known) {
-        set_identity(*error, err::internal::invalid_error.category, err::internal::invalid_error.id);
+        set_identity(*error, err::internal::invalid_error.category(), err::internal::invalid_error.position());
         set_field(*error, Field::arg1, integer::make(id.code()));
         return *error;
     }
-    set_identity(*error, id.category, id.id);
+    set_identity(*error, id.category(), id.position());
     for (std::uint32_t i = 0; i < 3; ++i)
         if (given[i]) set_field(*error, static_cast<Field>(static_cast<std::uint32_t>(Field::arg1) + i), *arguments[i]);
     return *error;

@@ -1,5 +1,5 @@
 // error!: the value every raised error carries, an object of ten fixed fields made from the error
-// catalogue (datatypes/error_catalog.h), and its formed text, which is what users see when something fails:
+// catalogue (runtime/error_catalog.h), and its formed text, which is what users see when something fails:
 //   *** Script Error: foo has no value
 //   *** Where: bar
 //   *** Near : [foo + 1]

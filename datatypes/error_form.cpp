@@ -102,9 +102,9 @@ Shown resolve(Cell const& given)
     Cell const internal = create(err::internal::invalid_error);
     for (Field which : { Field::code, Field::type, Field::id }) *field(*copy, which) = *field(internal, which);
     *field(*copy, Field::arg1) = *kept_unknown;
-    NodeId const category = category_context(err::internal::invalid_error.category);
+    NodeId const category = category_context(err::internal::invalid_error.category());
     return Shown { *copy, category,
-        *context::values_at(category, static_cast<std::uint32_t>(err::internal::invalid_error.id)) };
+        *context::values_at(category, static_cast<std::uint32_t>(err::internal::invalid_error.position())) };
 }
 
 }

@@ -1,200 +1,273 @@
-// The error catalogue's categories and ids by position: a raise names its error by these constants.
-// Positions count as the catalogue does: categories from 0, ids from 2 within their category (0 and 1
-// are the category's `code` and `type` fields). An error's code is category x 100 + id position - 2.
+// The error ids a raise names, each looked up by its spelling in the catalogue (runtime/error_catalog.h)
+// when the program is compiled: a misspelt id, or one the catalogue lacks, does not compile, and nothing
+// but that look-up makes an ErrorId. To add an error, add its entry to the catalogue and its constant
+// here, named by the mapping the rest of the code uses: category, then id, `-` read as `_`, a C++ keyword
+// with a trailing `_` (script `out-of-range` is err::script::out_of_range).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "runtime/error_catalog.h"
 
 namespace xol {
 
-struct ErrorId {
-    std::uint8_t category;
-    std::uint8_t id;
+class ErrorId;
+consteval ErrorId id_of(std::string_view category, std::string_view id);
 
-    constexpr std::int32_t code() const { return category * 100 + id - 2; }
+// A catalogue position: the category's index and the id's position in it (from 2), read-only. A default
+// ErrorId names no entry: it is the record of no error raised yet.
+class ErrorId {
+public:
+    constexpr ErrorId() = default;
+    constexpr std::uint8_t category() const { return m_category; }
+    constexpr std::uint8_t position() const { return m_position; }
+    constexpr std::int32_t code() const { return m_category * 100 + m_position - 2; }
     friend constexpr bool operator==(ErrorId, ErrorId) = default;
+
+private:
+    constexpr ErrorId(std::uint8_t category, std::uint8_t position)
+        : m_category(category)
+        , m_position(position)
+    {
+    }
+    friend consteval ErrorId id_of(std::string_view, std::string_view);
+
+    std::uint8_t m_category = 0;
+    std::uint8_t m_position = 0;
 };
+
+namespace error_catalog {
+
+// Called only when a compile-time look-up fails, so that the compiler names the fault in its error.
+inline void no_such_entry_in_the_catalogue() { }
+inline void template_is_not_one_string() { }
+
+}
+
+// The index of a category, by its spelling.
+consteval std::uint8_t category_of(std::string_view name)
+{
+    for (std::uint32_t i = 0; i < error_catalog::category_count; ++i)
+        if (error_catalog::categories[i].name == name) return static_cast<std::uint8_t>(i);
+    error_catalog::no_such_entry_in_the_catalogue();
+    return 0;
+}
+
+// The position of an id, by the spellings of its category and of the id.
+consteval ErrorId id_of(std::string_view category, std::string_view id)
+{
+    std::uint8_t const category_position = category_of(category);
+    std::span<error_catalog::Entry const> const ids = error_catalog::categories[category_position].ids;
+    for (std::size_t i = 0; i < ids.size(); ++i)
+        if (ids[i].id == id) return ErrorId(category_position, static_cast<std::uint8_t>(i + 2));
+    error_catalog::no_such_entry_in_the_catalogue();
+    return ErrorId();
+}
+
+namespace error_catalog {
+
+// The entry of an id; nullptr for a default ErrorId.
+constexpr Entry const* find(ErrorId error)
+{
+    if (error.category() >= category_count) return nullptr;
+    std::span<Entry const> const ids = categories[error.category()].ids;
+    if (error.position() < 2 || error.position() - 2u >= ids.size()) return nullptr;
+    return &ids[error.position() - 2u];
+}
+
+// The text of a template written as one string, without its quotes; only such a template has one.
+consteval std::string_view string_template_text(ErrorId error)
+{
+    std::string_view const source = find(error)->template_;
+    if (source.size() < 2 || source.front() != '"' || source.back() != '"') template_is_not_one_string();
+    return source.substr(1, source.size() - 2);
+}
+
+}
 
 namespace err {
 
 namespace throw_ {
-inline constexpr std::uint8_t category = 0;
-inline constexpr ErrorId break_ { 0, 2 };
-inline constexpr ErrorId return_ { 0, 3 };
-inline constexpr ErrorId throw_ { 0, 4 };
-inline constexpr ErrorId continue_ { 0, 5 };
-inline constexpr ErrorId while_cond { 0, 6 };
+inline constexpr std::uint8_t category = category_of("throw");
+inline constexpr ErrorId break_ = id_of("throw", "break");
+inline constexpr ErrorId return_ = id_of("throw", "return");
+inline constexpr ErrorId throw_ = id_of("throw", "throw");
+inline constexpr ErrorId continue_ = id_of("throw", "continue");
+inline constexpr ErrorId while_cond = id_of("throw", "while-cond");
 }
 
 namespace note {
-inline constexpr std::uint8_t category = 1;
-inline constexpr ErrorId no_load { 1, 2 };
+inline constexpr std::uint8_t category = category_of("note");
+inline constexpr ErrorId no_load = id_of("note", "no-load");
 }
 
 namespace syntax {
-inline constexpr std::uint8_t category = 2;
-inline constexpr ErrorId invalid { 2, 2 };
-inline constexpr ErrorId missing { 2, 3 };
-inline constexpr ErrorId no_header { 2, 4 };
-inline constexpr ErrorId no_rs_header { 2, 5 };
-inline constexpr ErrorId bad_header { 2, 6 };
-inline constexpr ErrorId malconstruct { 2, 7 };
-inline constexpr ErrorId bad_char { 2, 8 };
+inline constexpr std::uint8_t category = category_of("syntax");
+inline constexpr ErrorId invalid = id_of("syntax", "invalid");
+inline constexpr ErrorId missing = id_of("syntax", "missing");
+inline constexpr ErrorId no_header = id_of("syntax", "no-header");
+inline constexpr ErrorId no_rs_header = id_of("syntax", "no-rs-header");
+inline constexpr ErrorId bad_header = id_of("syntax", "bad-header");
+inline constexpr ErrorId malconstruct = id_of("syntax", "malconstruct");
+inline constexpr ErrorId bad_char = id_of("syntax", "bad-char");
 }
 
 namespace script {
-inline constexpr std::uint8_t category = 3;
-inline constexpr ErrorId no_value { 3, 2 };
-inline constexpr ErrorId need_value { 3, 3 };
-inline constexpr ErrorId not_defined { 3, 4 };
-inline constexpr ErrorId not_in_context { 3, 5 };
-inline constexpr ErrorId no_arg { 3, 6 };
-inline constexpr ErrorId expect_arg { 3, 7 };
-inline constexpr ErrorId expect_val { 3, 8 };
-inline constexpr ErrorId expect_type { 3, 9 };
-inline constexpr ErrorId cannot_use { 3, 10 };
-inline constexpr ErrorId invalid_arg { 3, 11 };
-inline constexpr ErrorId invalid_type { 3, 12 };
-inline constexpr ErrorId invalid_type_spec { 3, 13 };
-inline constexpr ErrorId invalid_key_type { 3, 14 };
-inline constexpr ErrorId invalid_op { 3, 15 };
-inline constexpr ErrorId no_op_arg { 3, 16 };
-inline constexpr ErrorId bad_op_spec { 3, 17 };
-inline constexpr ErrorId invalid_data { 3, 18 };
-inline constexpr ErrorId invalid_part { 3, 19 };
-inline constexpr ErrorId not_same_type { 3, 20 };
-inline constexpr ErrorId not_same_class { 3, 21 };
-inline constexpr ErrorId not_related { 3, 22 };
-inline constexpr ErrorId bad_func_def { 3, 23 };
-inline constexpr ErrorId bad_func_arg { 3, 24 };
-inline constexpr ErrorId bad_func_extern { 3, 25 };
-inline constexpr ErrorId no_refine { 3, 26 };
-inline constexpr ErrorId bad_refines { 3, 27 };
-inline constexpr ErrorId bad_refine { 3, 28 };
-inline constexpr ErrorId dup_refine { 3, 29 };
-inline constexpr ErrorId word_first { 3, 30 };
-inline constexpr ErrorId empty_path { 3, 31 };
-inline constexpr ErrorId unset_path { 3, 32 };
-inline constexpr ErrorId invalid_path { 3, 33 };
-inline constexpr ErrorId invalid_path_set { 3, 34 };
-inline constexpr ErrorId invalid_path_get { 3, 35 };
-inline constexpr ErrorId bad_path_type { 3, 36 };
-inline constexpr ErrorId bad_path_type2 { 3, 37 };
-inline constexpr ErrorId bad_path_set { 3, 38 };
-inline constexpr ErrorId bad_field_set { 3, 39 };
-inline constexpr ErrorId dup_vars { 3, 40 };
-inline constexpr ErrorId past_end { 3, 41 };
-inline constexpr ErrorId missing_arg { 3, 42 };
-inline constexpr ErrorId out_of_range { 3, 43 };
-inline constexpr ErrorId invalid_chars { 3, 44 };
-inline constexpr ErrorId invalid_compare { 3, 45 };
-inline constexpr ErrorId wrong_type { 3, 46 };
-inline constexpr ErrorId invalid_refine_arg { 3, 47 };
-inline constexpr ErrorId type_limit { 3, 48 };
-inline constexpr ErrorId size_limit { 3, 49 };
-inline constexpr ErrorId no_return { 3, 50 };
-inline constexpr ErrorId throw_usage { 3, 51 };
-inline constexpr ErrorId locked_word { 3, 52 };
-inline constexpr ErrorId protected_ { 3, 53 };
-inline constexpr ErrorId bad_bad { 3, 54 };
-inline constexpr ErrorId bad_make_arg { 3, 55 };
-inline constexpr ErrorId bad_to_arg { 3, 56 };
-inline constexpr ErrorId invalid_months { 3, 57 };
-inline constexpr ErrorId invalid_spec_field { 3, 58 };
-inline constexpr ErrorId missing_spec_field { 3, 59 };
-inline constexpr ErrorId move_bad { 3, 60 };
-inline constexpr ErrorId too_long { 3, 61 };
-inline constexpr ErrorId invalid_char { 3, 62 };
-inline constexpr ErrorId bad_loop_series { 3, 63 };
-inline constexpr ErrorId wrong_denom { 3, 64 };
-inline constexpr ErrorId bad_denom { 3, 65 };
-inline constexpr ErrorId invalid_obj_evt { 3, 66 };
-inline constexpr ErrorId parse_rule { 3, 67 };
-inline constexpr ErrorId parse_end { 3, 68 };
-inline constexpr ErrorId parse_invalid_ref { 3, 69 };
-inline constexpr ErrorId parse_block { 3, 70 };
-inline constexpr ErrorId parse_unsupported { 3, 71 };
-inline constexpr ErrorId parse_infinite { 3, 72 };
-inline constexpr ErrorId parse_stack { 3, 73 };
-inline constexpr ErrorId parse_keep { 3, 74 };
-inline constexpr ErrorId parse_into_bad { 3, 75 };
-inline constexpr ErrorId parse_into_type { 3, 76 };
-inline constexpr ErrorId draw_invalid { 3, 77 };
-inline constexpr ErrorId draw_infinite { 3, 78 };
-inline constexpr ErrorId invalid_data_facet { 3, 79 };
-inline constexpr ErrorId face_type { 3, 80 };
-inline constexpr ErrorId not_window { 3, 81 };
-inline constexpr ErrorId bad_window { 3, 82 };
-inline constexpr ErrorId not_linked { 3, 83 };
-inline constexpr ErrorId not_event_type { 3, 84 };
-inline constexpr ErrorId invalid_facet_type { 3, 85 };
-inline constexpr ErrorId vid_invalid_syntax { 3, 86 };
-inline constexpr ErrorId rtd_invalid_syntax { 3, 87 };
-inline constexpr ErrorId rtd_no_match { 3, 88 };
-inline constexpr ErrorId react_bad_func { 3, 89 };
-inline constexpr ErrorId react_not_enough { 3, 90 };
-inline constexpr ErrorId react_no_match { 3, 91 };
-inline constexpr ErrorId react_bad_obj { 3, 92 };
-inline constexpr ErrorId react_gctx { 3, 93 };
-inline constexpr ErrorId lib_invalid_arg { 3, 94 };
-inline constexpr ErrorId xb_invalid_record { 3, 95 };
+inline constexpr std::uint8_t category = category_of("script");
+inline constexpr ErrorId no_value = id_of("script", "no-value");
+inline constexpr ErrorId need_value = id_of("script", "need-value");
+inline constexpr ErrorId not_defined = id_of("script", "not-defined");
+inline constexpr ErrorId not_in_context = id_of("script", "not-in-context");
+inline constexpr ErrorId no_arg = id_of("script", "no-arg");
+inline constexpr ErrorId expect_arg = id_of("script", "expect-arg");
+inline constexpr ErrorId expect_val = id_of("script", "expect-val");
+inline constexpr ErrorId expect_type = id_of("script", "expect-type");
+inline constexpr ErrorId cannot_use = id_of("script", "cannot-use");
+inline constexpr ErrorId invalid_arg = id_of("script", "invalid-arg");
+inline constexpr ErrorId invalid_type = id_of("script", "invalid-type");
+inline constexpr ErrorId invalid_type_spec = id_of("script", "invalid-type-spec");
+inline constexpr ErrorId invalid_key_type = id_of("script", "invalid-key-type");
+inline constexpr ErrorId invalid_op = id_of("script", "invalid-op");
+inline constexpr ErrorId no_op_arg = id_of("script", "no-op-arg");
+inline constexpr ErrorId bad_op_spec = id_of("script", "bad-op-spec");
+inline constexpr ErrorId invalid_data = id_of("script", "invalid-data");
+inline constexpr ErrorId invalid_part = id_of("script", "invalid-part");
+inline constexpr ErrorId not_same_type = id_of("script", "not-same-type");
+inline constexpr ErrorId not_same_class = id_of("script", "not-same-class");
+inline constexpr ErrorId not_related = id_of("script", "not-related");
+inline constexpr ErrorId bad_func_def = id_of("script", "bad-func-def");
+inline constexpr ErrorId bad_func_arg = id_of("script", "bad-func-arg");
+inline constexpr ErrorId bad_func_extern = id_of("script", "bad-func-extern");
+inline constexpr ErrorId no_refine = id_of("script", "no-refine");
+inline constexpr ErrorId bad_refines = id_of("script", "bad-refines");
+inline constexpr ErrorId bad_refine = id_of("script", "bad-refine");
+inline constexpr ErrorId dup_refine = id_of("script", "dup-refine");
+inline constexpr ErrorId word_first = id_of("script", "word-first");
+inline constexpr ErrorId empty_path = id_of("script", "empty-path");
+inline constexpr ErrorId unset_path = id_of("script", "unset-path");
+inline constexpr ErrorId invalid_path = id_of("script", "invalid-path");
+inline constexpr ErrorId invalid_path_set = id_of("script", "invalid-path-set");
+inline constexpr ErrorId invalid_path_get = id_of("script", "invalid-path-get");
+inline constexpr ErrorId bad_path_type = id_of("script", "bad-path-type");
+inline constexpr ErrorId bad_path_type2 = id_of("script", "bad-path-type2");
+inline constexpr ErrorId bad_path_set = id_of("script", "bad-path-set");
+inline constexpr ErrorId bad_field_set = id_of("script", "bad-field-set");
+inline constexpr ErrorId dup_vars = id_of("script", "dup-vars");
+inline constexpr ErrorId past_end = id_of("script", "past-end");
+inline constexpr ErrorId missing_arg = id_of("script", "missing-arg");
+inline constexpr ErrorId out_of_range = id_of("script", "out-of-range");
+inline constexpr ErrorId invalid_chars = id_of("script", "invalid-chars");
+inline constexpr ErrorId invalid_compare = id_of("script", "invalid-compare");
+inline constexpr ErrorId wrong_type = id_of("script", "wrong-type");
+inline constexpr ErrorId invalid_refine_arg = id_of("script", "invalid-refine-arg");
+inline constexpr ErrorId type_limit = id_of("script", "type-limit");
+inline constexpr ErrorId size_limit = id_of("script", "size-limit");
+inline constexpr ErrorId no_return = id_of("script", "no-return");
+inline constexpr ErrorId throw_usage = id_of("script", "throw-usage");
+inline constexpr ErrorId locked_word = id_of("script", "locked-word");
+inline constexpr ErrorId protected_ = id_of("script", "protected");
+inline constexpr ErrorId bad_bad = id_of("script", "bad-bad");
+inline constexpr ErrorId bad_make_arg = id_of("script", "bad-make-arg");
+inline constexpr ErrorId bad_to_arg = id_of("script", "bad-to-arg");
+inline constexpr ErrorId invalid_months = id_of("script", "invalid-months");
+inline constexpr ErrorId invalid_spec_field = id_of("script", "invalid-spec-field");
+inline constexpr ErrorId missing_spec_field = id_of("script", "missing-spec-field");
+inline constexpr ErrorId move_bad = id_of("script", "move-bad");
+inline constexpr ErrorId too_long = id_of("script", "too-long");
+inline constexpr ErrorId invalid_char = id_of("script", "invalid-char");
+inline constexpr ErrorId bad_loop_series = id_of("script", "bad-loop-series");
+inline constexpr ErrorId wrong_denom = id_of("script", "wrong-denom");
+inline constexpr ErrorId bad_denom = id_of("script", "bad-denom");
+inline constexpr ErrorId invalid_obj_evt = id_of("script", "invalid-obj-evt");
+inline constexpr ErrorId parse_rule = id_of("script", "parse-rule");
+inline constexpr ErrorId parse_end = id_of("script", "parse-end");
+inline constexpr ErrorId parse_invalid_ref = id_of("script", "parse-invalid-ref");
+inline constexpr ErrorId parse_block = id_of("script", "parse-block");
+inline constexpr ErrorId parse_unsupported = id_of("script", "parse-unsupported");
+inline constexpr ErrorId parse_infinite = id_of("script", "parse-infinite");
+inline constexpr ErrorId parse_stack = id_of("script", "parse-stack");
+inline constexpr ErrorId parse_keep = id_of("script", "parse-keep");
+inline constexpr ErrorId parse_into_bad = id_of("script", "parse-into-bad");
+inline constexpr ErrorId parse_into_type = id_of("script", "parse-into-type");
+inline constexpr ErrorId draw_invalid = id_of("script", "draw-invalid");
+inline constexpr ErrorId draw_infinite = id_of("script", "draw-infinite");
+inline constexpr ErrorId invalid_data_facet = id_of("script", "invalid-data-facet");
+inline constexpr ErrorId face_type = id_of("script", "face-type");
+inline constexpr ErrorId not_window = id_of("script", "not-window");
+inline constexpr ErrorId bad_window = id_of("script", "bad-window");
+inline constexpr ErrorId not_linked = id_of("script", "not-linked");
+inline constexpr ErrorId not_event_type = id_of("script", "not-event-type");
+inline constexpr ErrorId invalid_facet_type = id_of("script", "invalid-facet-type");
+inline constexpr ErrorId vid_invalid_syntax = id_of("script", "vid-invalid-syntax");
+inline constexpr ErrorId rtd_invalid_syntax = id_of("script", "rtd-invalid-syntax");
+inline constexpr ErrorId rtd_no_match = id_of("script", "rtd-no-match");
+inline constexpr ErrorId react_bad_func = id_of("script", "react-bad-func");
+inline constexpr ErrorId react_not_enough = id_of("script", "react-not-enough");
+inline constexpr ErrorId react_no_match = id_of("script", "react-no-match");
+inline constexpr ErrorId react_bad_obj = id_of("script", "react-bad-obj");
+inline constexpr ErrorId react_gctx = id_of("script", "react-gctx");
+inline constexpr ErrorId lib_invalid_arg = id_of("script", "lib-invalid-arg");
+inline constexpr ErrorId xb_invalid_record = id_of("script", "xb-invalid-record");
 }
 
 namespace math {
-inline constexpr std::uint8_t category = 4;
-inline constexpr ErrorId zero_divide { 4, 2 };
-inline constexpr ErrorId overflow { 4, 3 };
-inline constexpr ErrorId positive { 4, 4 };
+inline constexpr std::uint8_t category = category_of("math");
+inline constexpr ErrorId zero_divide = id_of("math", "zero-divide");
+inline constexpr ErrorId overflow = id_of("math", "overflow");
+inline constexpr ErrorId positive = id_of("math", "positive");
 }
 
 namespace access {
-inline constexpr std::uint8_t category = 5;
-inline constexpr ErrorId cannot_open { 5, 2 };
-inline constexpr ErrorId cannot_close { 5, 3 };
-inline constexpr ErrorId invalid_utf8 { 5, 4 };
-inline constexpr ErrorId not_open { 5, 5 };
-inline constexpr ErrorId no_connect { 5, 6 };
-inline constexpr ErrorId no_scheme { 5, 7 };
-inline constexpr ErrorId unknown_scheme { 5, 8 };
-inline constexpr ErrorId invalid_spec { 5, 9 };
-inline constexpr ErrorId invalid_port { 5, 10 };
-inline constexpr ErrorId invalid_actor { 5, 11 };
-inline constexpr ErrorId no_port_action { 5, 12 };
-inline constexpr ErrorId no_create { 5, 13 };
-inline constexpr ErrorId no_codec { 5, 14 };
-inline constexpr ErrorId bad_media { 5, 15 };
-inline constexpr ErrorId invalid_cmd { 5, 16 };
+inline constexpr std::uint8_t category = category_of("access");
+inline constexpr ErrorId cannot_open = id_of("access", "cannot-open");
+inline constexpr ErrorId cannot_close = id_of("access", "cannot-close");
+inline constexpr ErrorId invalid_utf8 = id_of("access", "invalid-utf8");
+inline constexpr ErrorId not_open = id_of("access", "not-open");
+inline constexpr ErrorId no_connect = id_of("access", "no-connect");
+inline constexpr ErrorId no_scheme = id_of("access", "no-scheme");
+inline constexpr ErrorId unknown_scheme = id_of("access", "unknown-scheme");
+inline constexpr ErrorId invalid_spec = id_of("access", "invalid-spec");
+inline constexpr ErrorId invalid_port = id_of("access", "invalid-port");
+inline constexpr ErrorId invalid_actor = id_of("access", "invalid-actor");
+inline constexpr ErrorId no_port_action = id_of("access", "no-port-action");
+inline constexpr ErrorId no_create = id_of("access", "no-create");
+inline constexpr ErrorId no_codec = id_of("access", "no-codec");
+inline constexpr ErrorId bad_media = id_of("access", "bad-media");
+inline constexpr ErrorId invalid_cmd = id_of("access", "invalid-cmd");
 }
 
 namespace reserved1 {
-inline constexpr std::uint8_t category = 6;
+inline constexpr std::uint8_t category = category_of("reserved1");
 }
 
 namespace reserved2 {
-inline constexpr std::uint8_t category = 7;
+inline constexpr std::uint8_t category = category_of("reserved2");
 }
 
 namespace user {
-inline constexpr std::uint8_t category = 8;
-inline constexpr ErrorId message { 8, 2 };
+inline constexpr std::uint8_t category = category_of("user");
+inline constexpr ErrorId message = id_of("user", "message");
 }
 
 namespace internal {
-inline constexpr std::uint8_t category = 9;
-inline constexpr ErrorId bad_path { 9, 2 };
-inline constexpr ErrorId not_here { 9, 3 };
-inline constexpr ErrorId no_memory { 9, 4 };
-inline constexpr ErrorId wrong_mem { 9, 5 };
-inline constexpr ErrorId stack_overflow { 9, 6 };
-inline constexpr ErrorId limit_hit { 9, 7 };
-inline constexpr ErrorId too_deep { 9, 8 };
-inline constexpr ErrorId no_cycle { 9, 9 };
-inline constexpr ErrorId feature_na { 9, 10 };
-inline constexpr ErrorId not_done { 9, 11 };
-inline constexpr ErrorId invalid_error { 9, 12 };
-inline constexpr ErrorId routines { 9, 13 };
-inline constexpr ErrorId xol_system { 9, 14 };
-inline constexpr ErrorId deprecated { 9, 15 };
+inline constexpr std::uint8_t category = category_of("internal");
+inline constexpr ErrorId bad_path = id_of("internal", "bad-path");
+inline constexpr ErrorId not_here = id_of("internal", "not-here");
+inline constexpr ErrorId no_memory = id_of("internal", "no-memory");
+inline constexpr ErrorId wrong_mem = id_of("internal", "wrong-mem");
+inline constexpr ErrorId stack_overflow = id_of("internal", "stack-overflow");
+inline constexpr ErrorId limit_hit = id_of("internal", "limit-hit");
+inline constexpr ErrorId too_deep = id_of("internal", "too-deep");
+inline constexpr ErrorId no_cycle = id_of("internal", "no-cycle");
+inline constexpr ErrorId feature_na = id_of("internal", "feature-na");
+inline constexpr ErrorId not_done = id_of("internal", "not-done");
+inline constexpr ErrorId invalid_error = id_of("internal", "invalid-error");
+inline constexpr ErrorId routines = id_of("internal", "routines");
+inline constexpr ErrorId xol_system = id_of("internal", "xol-system");
+inline constexpr ErrorId deprecated = id_of("internal", "deprecated");
 }
 
 }

@@ -87,7 +87,7 @@ inline std::string syntax_id_name(xol::ErrorId id)
     if (id == err::syntax::missing) return "missing";
     if (id == err::syntax::malconstruct) return "malconstruct";
     if (id == err::syntax::bad_char) return "bad-char";
-    return "category " + std::to_string(id.category) + " id " + std::to_string(id.id);
+    return "category " + std::to_string(id.category()) + " id " + std::to_string(id.position());
 }
 
 // What loading the text raises.
