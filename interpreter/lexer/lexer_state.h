@@ -129,4 +129,14 @@ void scan_tokens(LexerState&, bool one_value, bool prescan);
 // U+205F, U+3000 and U+180E.
 bool is_unicode_blank(std::uint32_t code_point);
 
+// The value of a hexadecimal digit of either case, -1 for any other byte: for caret escapes, percent
+// escapes and binary literals.
+inline int hex_value(std::uint8_t c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
 }

@@ -1,5 +1,5 @@
 // The loaders of text literals: strings with their caret escapes, raw strings, chars, files, tags, URLs,
-// emails, refs and binaries, and the word family.
+// emails and refs.
 
 #include <cstring>
 #include <string>
@@ -7,8 +7,6 @@
 
 #include "datatypes/char.h"
 #include "datatypes/string.h"
-#include "datatypes/symbol.h"
-#include "datatypes/word.h"
 #include "interpreter/lexer/literal_makers.h"
 #include "interpreter/lexer/tokens.h"
 #include "runtime/unicode.h"
@@ -18,14 +16,6 @@ namespace xol::lexer {
 namespace {
 
 // ---- Caret escapes ---------------------------------------------------------------------------------------
-
-int hex_value(std::uint8_t c)
-{
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
 
 bool equal_folded(std::uint8_t const* text, std::size_t length, char const* name)
 {
@@ -259,125 +249,6 @@ void load_plain_text(LexerState& state, std::uint8_t const* start, std::uint8_t 
     store_value(state, value);
 }
 
-// ---- Binary ---------------------------------------------------------------------------------------------
-
-bool is_binary_blank(std::uint8_t c)
-{
-    return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-int base64_value(std::uint8_t c)
-{
-    if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= 'a' && c <= 'z') return c - 'a' + 26;
-    if (c >= '0' && c <= '9') return c - '0' + 52;
-    if (c == '+') return 62;
-    if (c == '/') return 63;
-    return -1;
-}
-
-// The characters of a binary's body without blanks and comments.
-std::vector<std::uint8_t> binary_digits(std::uint8_t const* start, std::uint8_t const* end)
-{
-    std::vector<std::uint8_t> digits;
-    digits.reserve(static_cast<std::size_t>(end - start));
-    for (std::uint8_t const* p = start; p < end; ++p) {
-        if (is_binary_blank(*p)) continue;
-        if (*p == ';') {
-            while (p < end && *p != '\n') ++p;
-            continue;
-        }
-        digits.push_back(*p);
-    }
-    return digits;
-}
-
-bool decode_base2(std::vector<std::uint8_t> const& digits, std::vector<std::uint8_t>& bytes)
-{
-    if (digits.size() % 8 != 0) return false;
-    for (std::size_t i = 0; i < digits.size(); i += 8) {
-        std::uint32_t byte = 0;
-        for (std::size_t k = 0; k < 8; ++k) {
-            std::uint8_t const c = digits[i + k];
-            if (c != '0' && c != '1') return false;
-            byte = byte << 1 | static_cast<std::uint32_t>(c - '0');
-        }
-        bytes.push_back(static_cast<std::uint8_t>(byte));
-    }
-    return true;
-}
-
-bool decode_base16(std::vector<std::uint8_t> const& digits, std::vector<std::uint8_t>& bytes)
-{
-    if (digits.size() % 2 != 0) return false;
-    for (std::size_t i = 0; i < digits.size(); i += 2) {
-        int const high = hex_value(digits[i]);
-        int const low = hex_value(digits[i + 1]);
-        if (high < 0 || low < 0) return false;
-        bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
-    }
-    return true;
-}
-
-bool decode_base64(std::vector<std::uint8_t> const& digits, std::vector<std::uint8_t>& bytes)
-{
-    if (digits.size() % 4 != 0) return false;
-    for (std::size_t i = 0; i < digits.size(); i += 4) {
-        bool const last = i + 4 == digits.size();
-        std::uint32_t group = 0;
-        int padding = 0;
-        for (std::size_t k = 0; k < 4; ++k) {
-            std::uint8_t const c = digits[i + k];
-            if (c == '=') {
-                // Padding only ends the last group, and only its last one or two characters.
-                if (!last || k < 2) return false;
-                ++padding;
-                group <<= 6;
-                continue;
-            }
-            int const value = base64_value(c);
-            if (value < 0 || padding > 0) return false;
-            group = group << 6 | static_cast<std::uint32_t>(value);
-        }
-        bytes.push_back(static_cast<std::uint8_t>(group >> 16));
-        if (padding < 2) bytes.push_back(static_cast<std::uint8_t>(group >> 8));
-        if (padding < 1) bytes.push_back(static_cast<std::uint8_t>(group));
-    }
-    return true;
-}
-
-// ---- Words ----------------------------------------------------------------------------------------------
-
-// A word's name must be UTF-8: symbols are interned from the bytes as they are.
-bool name_valid(std::uint8_t const* start, std::uint8_t const* end)
-{
-    for (std::uint8_t const* p = start; p < end;) {
-        if (*p < 0x80) {
-            ++p;
-            continue;
-        }
-        std::int32_t decoded;
-        p = unicode::utf8_decode(p, end, decoded);
-        if (decoded < 0) return false;
-    }
-    return true;
-}
-
-// Stores a word of `type` named by [start, end). May allocate.
-std::uint32_t store_word(LexerState& state, std::uint8_t const* start, std::uint8_t const* end, TypeId type)
-{
-    makers::require(type);
-    std::string_view const name(reinterpret_cast<char const*>(start), static_cast<std::size_t>(end - start));
-    Cell value;
-    if (type == type_ids::issue) {
-        value = issue::make(name);
-    } else {
-        value = word::make(symbol::make(name));
-        cell::set_type(value, type);
-    }
-    return store_value(state, value);
-}
-
 }
 
 // ---- Strings --------------------------------------------------------------------------------------------
@@ -540,151 +411,6 @@ void load_ref(LexerState& state, Token& token, bool load)
     state.position = token.end;
     load_plain_text(
         state, token.start + 1, token.end, token.flags & ~token_flags::percent, type_ids::ref, load, token.start);
-}
-
-// [base] "#{" digits "}": base 2, 16 (the default) or 64; blanks and comments between the digits.
-void load_binary(LexerState& state, Token& token, bool load)
-{
-    state.position = token.end < state.input_end ? token.end + 1 : token.end;
-    std::uint8_t const* position = token.start;
-    int base = 0;
-    bool has_base = false;
-    while (position < token.end && *position >= '0' && *position <= '9' && base < 100) {
-        base = base * 10 + (*position - '0');
-        has_base = true;
-        ++position;
-    }
-    if (!has_base) base = 16;
-    if (token.end - position < 2 || position[0] != '#' || position[1] != '{' || (base != 2 && base != 16 && base != 64)
-        || token.end >= state.input_end || *token.end != '}')
-        return syntax_error(state, token.start, token.end, type_ids::binary);
-    std::vector<std::uint8_t> const digits = binary_digits(position + 2, token.end);
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(base == 64 ? (digits.size() + 1) * 3 / 4 : base == 16 ? digits.size() / 2 : digits.size() / 8);
-    bool const decoded = base == 2 ? decode_base2(digits, bytes)
-        : base == 16               ? decode_base16(digits, bytes)
-                                   : decode_base64(digits, bytes);
-    if (!decoded) return syntax_error(state, token.start, token.end, type_ids::binary);
-    if (load) store_value(state, makers::binary(bytes));
-}
-
-// ---- The word family ------------------------------------------------------------------------------------
-
-// The form of a word token: a leading colon makes a get-word!, a trailing one a set-word!, a leading
-// single quote a lit-word!. Inside a path a colon right after the word is the path's own (a set-path!).
-// The word ends at the first Unicode blank in it.
-void decide_word(LexerState& state, Token& token, bool)
-{
-    for (std::uint8_t const* p = token.start; p < token.end;) {
-        if (*p < 0x80) {
-            ++p;
-            continue;
-        }
-        std::int32_t decoded;
-        std::uint8_t const* next = unicode::utf8_decode(p, token.end, decoded);
-        if (decoded < 0) return syntax_error(state, token.start, token.end, type_ids::word);
-        if (is_unicode_blank(static_cast<std::uint32_t>(decoded))) {
-            token.end = p;
-            state.position = p;
-            state.token_end = p;
-            break;
-        }
-        p = next;
-    }
-    std::uint8_t const* start = token.start;
-    std::uint8_t const* end = token.end;
-    bool const leading_colon = *start == ':';
-    bool const leading_quote = *start == '\'';
-    bool const trailing_colon = end - start >= 2 && end[-1] == ':';
-    for (std::uint8_t const* p = start + 1; p < end - 1; ++p)
-        if (*p == ':') return syntax_error(state, start, end, type_ids::word);
-    if (leading_quote) {
-        if (trailing_colon) return syntax_error(state, start, end, type_ids::lit_word);
-        state.type = type_ids::lit_word;
-    } else if (leading_colon && trailing_colon) {
-        return syntax_error(state, start, end, type_ids::word);
-    } else if (leading_colon) {
-        state.type = type_ids::get_word;
-    } else if (trailing_colon) {
-        state.type = type_ids::set_word;
-    } else {
-        state.type = type_ids::word;
-        if (end < state.input_end && *end == ':') {
-            // The path's own colon: the path's end checks what follows it (a slash there breaks the path).
-            bool const in_path = state.token_start_state == states::path_element;
-            bool const ends_element
-                = end + 1 >= state.input_end || end[1] == '/' || tables::path_terminators[class_of(end[1])];
-            if (!in_path || !ends_element) return syntax_error(state, start, end, type_ids::word);
-        }
-    }
-}
-
-void check_issue(LexerState& state, Token& token, bool)
-{
-    if (token.end - token.start < 2 || *token.start != '#')
-        return syntax_error(state, token.start, token.end, type_ids::issue);
-}
-
-void load_word(LexerState& state, Token& token, bool load)
-{
-    auto const type = static_cast<TypeId>(state.loader_type > 0 ? state.loader_type : state.type);
-    std::uint8_t const* start = token.start;
-    std::uint8_t const* end = token.end;
-    if (type == type_ids::issue) {
-        if (start < end && *start == '#') ++start;
-    } else {
-        if (start < end && (*start == ':' || *start == '\'')) ++start;
-        if (end > start && end[-1] == ':') --end;
-    }
-    if (start == end || !name_valid(start, end)) return syntax_error(state, token.start, token.end, type);
-    if (load) store_word(state, start, end, type);
-}
-
-void load_path_head(LexerState& state, Token const& token)
-{
-    if (!fire(state, Event::Scan, type_ids::word, nullptr, token.start, token.end)) return;
-    std::uint8_t const* start = token.start;
-    if (*start == ':' || *start == '\'') ++start;
-    if (start == token.end || !name_valid(start, token.end))
-        return syntax_error(state, token.start, token.end, type_ids::word);
-    std::uint32_t const stored = store_word(state, start, token.end, type_ids::word);
-    if (state.has_callback) {
-        Cell const made = output_at(stored);
-        if (!fire(state, Event::Load, type_ids::word, &made, token.start, token.end)) state.tail = stored;
-    }
-}
-
-// "/name" is a refinement!; the slash alone, with a quote, a colon before or a colon after it, is the
-// word / of that form.
-void load_refinement(LexerState& state, Token& token, bool load)
-{
-    std::uint8_t const* start = token.start;
-    std::ptrdiff_t const length = token.end - start;
-    static std::uint8_t const slash[] = { '/' };
-    TypeId type = type_ids::refinement;
-    std::uint8_t const* name = start + 1;
-    std::uint8_t const* name_end = token.end;
-    if (length <= 2) {
-        name = slash;
-        name_end = slash + 1;
-        if (length == 1)
-            type = type_ids::word;
-        else if (start[0] == '\'')
-            type = type_ids::lit_word;
-        else if (start[0] == ':')
-            type = type_ids::get_word;
-        else if (start[1] == ':')
-            type = type_ids::set_word;
-        else {
-            name = start + 1;
-            name_end = token.end;
-        }
-    } else if (start[0] != '/') {
-        return syntax_error(state, start, token.end, type_ids::refinement);
-    }
-    if (!name_valid(name, name_end)) return syntax_error(state, start, token.end, type_ids::refinement);
-    state.type = type;
-    if (load) store_word(state, name, name_end, type);
 }
 
 }

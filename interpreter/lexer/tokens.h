@@ -34,7 +34,7 @@ void skip_token(LexerState&, Token const&);
 
 // ---- Loaders, by the files that hold them -------------------------------------------------------------
 
-// Text: strings, raw strings, chars, files, tags, URLs, emails, refs, binaries, and the word family.
+// Text (text_loaders.cpp): strings, raw strings, chars, files, tags, URLs, emails, refs.
 void check_string(LexerState&, Token&, bool load);
 void load_string(LexerState&, Token&, bool load);
 void load_raw_string(LexerState&, Token&, bool load);
@@ -44,13 +44,17 @@ void load_tag(LexerState&, Token&, bool load);
 void load_url(LexerState&, Token&, bool load);
 void load_email(LexerState&, Token&, bool load);
 void load_ref(LexerState&, Token&, bool load);
+// The text of a brace string, from its opening to `end`, with the flags collected over its parts.
+void load_brace_string(LexerState&, std::uint8_t const* end, bool load);
+
+// Binaries (binary_loader.cpp).
 void load_binary(LexerState&, Token&, bool load);
+
+// The word family (word_loaders.cpp).
 void decide_word(LexerState&, Token&, bool load);
 void check_issue(LexerState&, Token&, bool load);
 void load_word(LexerState&, Token&, bool load);
 void load_refinement(LexerState&, Token&, bool load);
-// The text of a brace string, from its opening to `end`, with the flags collected over its parts.
-void load_brace_string(LexerState&, std::uint8_t const* end, bool load);
 // The word loader on a path's first element (its prefix dropped).
 void load_path_head(LexerState&, Token const&);
 
