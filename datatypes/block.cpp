@@ -18,6 +18,7 @@
 #include "runtime/errors.h"
 #include "runtime/neighbours.h"
 #include "runtime/stack.h"
+#include "runtime/type_families.h"
 
 namespace xol::block {
 
@@ -90,16 +91,6 @@ Cell make_value(TypeId type, NodeId node)
     return Cell { type, 0, node, 0 };
 }
 
-bool is_any_word(TypeId type)
-{
-    return type >= type_ids::word && type <= type_ids::issue;
-}
-
-bool is_number(TypeId type)
-{
-    return type == type_ids::integer || type == type_ids::float_ || type == type_ids::percent;
-}
-
 // Two blocks pushed on the cycle stack, dropped however the walk ends.
 struct CyclePair {
     CyclePair(NodeId first, NodeId second)
@@ -132,7 +123,8 @@ std::int32_t compare_each(Cell const& value1, Cell const& value2, CompareOp op)
         Cell const cell2 = cell_at(value2, start2 + i);
         TypeId const type1 = cell::type_of(cell1);
         TypeId const type2 = cell::type_of(cell2);
-        if (type1 == type2 || (is_any_word(type1) && is_any_word(type2)) || (is_number(type1) && is_number(type2)))
+        if (type1 == type2 || (type_ids::is_all_word(type1) && type_ids::is_all_word(type2))
+            || (type_ids::is_number(type1) && type_ids::is_number(type2)))
             answer = actions::compare_typed(cell1, cell2, op);
         else
             return type1 < type2 ? -1 : 1;
@@ -229,7 +221,7 @@ Cell select_word(Cell const& block, Cell const& word, bool)
     for (std::uint32_t i = position_of(block); i < total; ++i) {
         Cell const& cell = cell_at(block, i);
         TypeId const type = cell::type_of(cell);
-        if (type >= type_ids::word && type <= type_ids::get_word && cell.word2 == word.word2)
+        if (type_ids::is_plain_word(type) && cell.word2 == word.word2)
             return i + 1 < total ? cell_at(block, i + 1) : none_value;
     }
     return none_value;

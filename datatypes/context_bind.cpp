@@ -7,6 +7,7 @@
 #include "runtime/cycles.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
+#include "runtime/type_families.h"
 
 namespace xol::context {
 
@@ -15,18 +16,7 @@ namespace {
 // The containers whose words a deep bind reaches.
 bool is_bound_deeply(TypeId type)
 {
-    switch (type) {
-    case type_ids::block:
-    case type_ids::paren:
-    case type_ids::path:
-    case type_ids::lit_path:
-    case type_ids::set_path:
-    case type_ids::get_path:
-    case type_ids::hash:
-        return true;
-    default:
-        return false;
-    }
+    return type_ids::is_any_block(type);
 }
 
 // Binding allocates nothing, so the cells are addressed directly; the cycle guard keeps a block that

@@ -17,6 +17,7 @@
 #include "runtime/roots.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
+#include "runtime/type_families.h"
 
 namespace xol::native {
 
@@ -165,8 +166,7 @@ Cell reflect(Cell const& value, SymbolId field)
     if (name != symbol::resolve(words::symbol_of(words::Symbol::body))) fire_error(err::internal::not_done);
     if (cell::type_of(value) == type_ids::op) {
         TypeId const wrapped = static_cast<TypeId>((value.header >> 16) & 0xFF);
-        if (wrapped == type_ids::function || wrapped == type_ids::routine)
-            return function::record_cell(value, function::body_cell);
+        if (type_ids::is_context_function(wrapped)) return function::record_cell(value, function::body_cell);
     }
     return integer::make(index_of(value));
 }

@@ -23,6 +23,7 @@
 #include "runtime/roots.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
+#include "runtime/type_families.h"
 
 namespace xol::object {
 
@@ -42,50 +43,20 @@ bool is_symbol(SymbolId symbol, words::Symbol entry)
 // The types whose values a make from an object gives a fresh deep copy of their own.
 bool is_copied_by_make(TypeId type)
 {
-    switch (type) {
-    case type_ids::path:
-    case type_ids::lit_path:
-    case type_ids::set_path:
-    case type_ids::get_path:
-    case type_ids::block:
-    case type_ids::paren:
-    case type_ids::hash:
-    case type_ids::string:
-    case type_ids::file:
-    case type_ids::url:
-    case type_ids::tag:
-    case type_ids::email:
-    case type_ids::ref:
-    case type_ids::vector:
-    case type_ids::binary:
-    case type_ids::image:
-        return true;
-    default:
-        return false;
-    }
+    return type_ids::is_series(type);
 }
 
 // The copies that are bound to the new object: code and data that name its fields.
 bool is_bound_on_make(TypeId type)
 {
-    return type == type_ids::block || type == type_ids::paren || type == type_ids::hash
-        || (type >= type_ids::path && type <= type_ids::get_path);
-}
-
-bool is_word_type(TypeId type)
-{
-    return type >= type_ids::word && type <= type_ids::issue;
-}
-
-bool is_number(TypeId type)
-{
-    return type == type_ids::integer || type == type_ids::float_ || type == type_ids::percent;
+    return type_ids::is_any_block(type);
 }
 
 // Values whose order the compare action decides; others are ordered by their type ids.
 bool are_compatible(TypeId type1, TypeId type2)
 {
-    return type1 == type2 || (is_word_type(type1) && is_word_type(type2)) || (is_number(type1) && is_number(type2));
+    return type1 == type2 || (type_ids::is_all_word(type1) && type_ids::is_all_word(type2))
+        || (type_ids::is_number(type1) && type_ids::is_number(type2));
 }
 
 // Gives every value of the made object that the make copies a deep copy of its own, binds the copied code

@@ -16,6 +16,7 @@
 #include "runtime/roots.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
+#include "runtime/type_families.h"
 
 namespace xol::object {
 
@@ -24,23 +25,7 @@ namespace {
 // The series a deep copy gives a copy of their own.
 bool is_copied_deep(TypeId type)
 {
-    switch (type) {
-    case type_ids::block:
-    case type_ids::paren:
-    case type_ids::string:
-    case type_ids::file:
-    case type_ids::url:
-    case type_ids::path:
-    case type_ids::lit_path:
-    case type_ids::set_path:
-    case type_ids::get_path:
-    case type_ids::tag:
-    case type_ids::email:
-    case type_ids::ref:
-        return true;
-    default:
-        return false;
-    }
+    return (type_ids::is_any_block(type) && type != type_ids::hash) || type_ids::is_text(type);
 }
 
 SymbolId canonical(SymbolId symbol)

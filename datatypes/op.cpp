@@ -10,15 +10,16 @@
 #include "datatypes/symbol.h"
 #include "runtime/errors.h"
 #include "runtime/roots.h"
+#include "runtime/type_families.h"
 
 namespace xol::op {
 
 namespace {
 
+// Every function but an op! itself.
 bool is_wrappable(TypeId type)
 {
-    return type == type_ids::action || type == type_ids::native || type == type_ids::function
-        || type == type_ids::routine;
+    return type_ids::is_function(type) && type != type_ids::op;
 }
 
 bool is_refinement_named(Cell const& value, words::RefinementWord name)
@@ -68,8 +69,7 @@ Cell make(Cell const&, Cell const& given, TypeId)
     }
     // Every wrappable value keeps its spec node in word 2; the spec starts at its buffer's head.
     if (!valid_spec_q(cell::make(type_ids::block, 0, given.word2, 0))) fire_error(err::script::bad_op_spec);
-    if (type == type_ids::function || type == type_ids::routine)
-        function::record_cell(given, function::op_value_cell) = given;
+    if (type_ids::is_context_function(type)) function::record_cell(given, function::op_value_cell) = given;
     return Cell { (static_cast<std::uint32_t>(type) << 16) + type_id, given.word1, given.word2, given.word3 };
 }
 

@@ -15,6 +15,7 @@
 #include "runtime/cycles.h"
 #include "runtime/errors.h"
 #include "runtime/roots.h"
+#include "runtime/type_families.h"
 
 namespace xol::path {
 
@@ -56,11 +57,6 @@ std::int32_t mold_with(Cell const& value, Cell& buffer, bool only, bool all, boo
     return limit;
 }
 
-bool is_number(TypeId type)
-{
-    return type == type_ids::integer || type == type_ids::float_ || type == type_ids::percent;
-}
-
 }
 
 Cell* push(Cell& cell)
@@ -77,7 +73,7 @@ Cell make(Cell const& prototype, Cell const& spec, TypeId type)
 {
     TypeId const spec_type = cell::type_of(spec);
     if (block::is_any_block(spec_type)) return block::to(prototype, spec, type);
-    if (is_number(spec_type)) {
+    if (type_ids::is_number(spec_type)) {
         Cell made;
         block::make_at(made, number::to_int_checked(spec));
         cell::set_type(made, type);

@@ -21,6 +21,7 @@
 #include "runtime/ownership.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
+#include "runtime/type_families.h"
 
 namespace xol::series {
 
@@ -35,11 +36,6 @@ std::byte* unit_address(Cell const& value, std::uint32_t place)
 {
     SeriesBuffer* buffer = buffer_of(value);
     return buffer->head_address() + (std::uint64_t { place } << buffer->unit_shift());
-}
-
-bool is_text(TypeId type)
-{
-    return string::is_text_type(type);
 }
 
 // The absolute place that pick and poke address: n counts from 1 at the position, -1 is the unit before it.
@@ -182,12 +178,6 @@ void move_within(Cell const& value, std::uint32_t from, std::uint32_t to, std::u
     }
 }
 
-}
-
-bool is_series_type(TypeId type)
-{
-    return is_cell_series(type) || is_text(type) || type == type_ids::binary || type == type_ids::vector
-        || type == type_ids::image;
 }
 
 bool rs_skip(Cell& value, std::int32_t count)
@@ -487,7 +477,7 @@ Cell move(Cell const& origin, Cell const& target, Refinement part)
         std::uint32_t const source_unit = buffer_of(origin)->unit();
         std::uint32_t const destination_unit = buffer_of(target)->unit();
         if (source_unit != destination_unit) {
-            if (!is_text(source_type) || !is_text(destination_type))
+            if (!type_ids::is_text(source_type) || !type_ids::is_text(destination_type))
                 fire_error(err::script::move_bad, &destination_datatype, &source_datatype);
             string::move_units(*source, *destination, moved << buffer_of(origin)->unit_shift());
             return *destination;

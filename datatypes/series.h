@@ -9,6 +9,7 @@
 #include "datatypes/action_table.h"
 #include "runtime/memory.h"
 #include "runtime/series.h"
+#include "runtime/type_families.h"
 
 namespace xol::series {
 
@@ -61,11 +62,13 @@ inline std::uint32_t length_of(Cell const& value)
 // The types whose buffers hold cells: the block family (block!, paren!, hash!) and the path family.
 inline bool is_cell_series(TypeId type)
 {
-    return type == type_ids::block || type == type_ids::paren || type == type_ids::hash
-        || (type >= type_ids::path && type <= type_ids::get_path);
+    return type_ids::is_any_block(type);
 }
 // Every type with a series buffer: cells, text, binary!, vector!, image!.
-bool is_series_type(TypeId);
+inline bool is_series_type(TypeId type)
+{
+    return type_ids::is_series(type);
+}
 
 // How many units a /part argument covers from the series' position: an integer! as it is, or a
 // position on the same node and of the same type as the distance to it (negative when before).

@@ -62,12 +62,6 @@ NodeId widened(NodeId id, std::uint32_t needed)
 
 }
 
-bool is_text_type(TypeId type)
-{
-    return type == type_ids::string || type == type_ids::file || type == type_ids::url || type == type_ids::tag
-        || type == type_ids::email || type == type_ids::ref;
-}
-
 // ---- Makers -------------------------------------------------------------------------------------------
 
 Cell make(std::uint32_t capacity_units)

@@ -19,6 +19,7 @@
 #include "datatypes/action_table.h"
 #include "runtime/memory.h"
 #include "runtime/text_encoding.h" // the codecs and widening of text buffers, in this namespace too
+#include "runtime/type_families.h"
 
 namespace xol::string {
 
@@ -34,7 +35,10 @@ inline std::uint32_t unit_for(std::uint32_t code_point)
 }
 
 // True for the types that share the text layout: string!, file!, url!, tag!, email!, ref!.
-bool is_text_type(TypeId);
+inline bool is_text_type(TypeId type)
+{
+    return type_ids::is_text(type);
+}
 
 // ---- Makers -------------------------------------------------------------------------------------------
 

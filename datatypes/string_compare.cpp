@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "datatypes/string_private.h"
+#include "runtime/type_families.h"
 #include "runtime/unicode.h"
 
 namespace xol::string {
@@ -86,29 +87,22 @@ bool tag_delimited_q(Cell const& input, Cell const& tag)
 std::int32_t match_arg(Cell const& input, Cell const& pattern, std::int32_t case_code)
 {
     auto const op = static_cast<CompareOp>(case_code);
-    switch (cell::type_of(pattern)) {
-    case type_ids::string:
-    case type_ids::file:
-    case type_ids::url:
-    case type_ids::email:
-    case type_ids::ref:
-        return equal_q(input, pattern, op, true) == 0 ? 1 : 0;
-    case type_ids::char_: {
-        if (rs_tail_q(input)) return 0;
-        std::uint32_t const code_point = char_at(input, 0);
-        bool const exact = case_code == static_cast<std::int32_t>(CompareOp::StrictEqual);
-        return detail::fold_unless(exact, code_point) == detail::fold_unless(exact, pattern.word2) ? 1 : 0;
-    }
-    case type_ids::tag: {
+    TypeId const type = cell::type_of(pattern);
+    if (type == type_ids::tag) {
         if (!tag_delimited_q(input, pattern)) return 0;
         // The tag's text against the text between the brackets.
         Cell inside = input;
         inside.word1 = clamped_index(input) + 1;
         return equal_q(inside, pattern, op, true) == 0 ? 1 : 0;
     }
-    default:
-        return 0;
+    if (type_ids::is_text(type)) return equal_q(input, pattern, op, true) == 0 ? 1 : 0;
+    if (type == type_ids::char_) {
+        if (rs_tail_q(input)) return 0;
+        std::uint32_t const code_point = char_at(input, 0);
+        bool const exact = case_code == static_cast<std::int32_t>(CompareOp::StrictEqual);
+        return detail::fold_unless(exact, code_point) == detail::fold_unless(exact, pattern.word2) ? 1 : 0;
     }
+    return 0;
 }
 
 bool char_in_bitset_q(Cell const& value, Cell const& bitset)

@@ -9,15 +9,11 @@
 #include "datatypes/string_private.h"
 #include "runtime/errors.h"
 #include "runtime/roots.h"
+#include "runtime/type_families.h"
 
 namespace xol::string {
 
 namespace {
-
-bool is_block_like(TypeId type)
-{
-    return type == type_ids::block || type == type_ids::paren || type == type_ids::hash;
-}
 
 // A text added as it is: its units from its index. A tag! is added with its angle brackets, as formed text.
 bool is_plain_text(TypeId type)
@@ -51,7 +47,7 @@ std::uint32_t append_formed(Cell const& target, Cell const& value, std::int32_t 
         }
         if (left > 0) left = form(*added, *output, &part, left);
         if (left > 0) append_char(*output, '>');
-    } else if (is_block_like(type)) {
+    } else if (type_ids::is_list(type)) {
         std::uint32_t const count = rs_length_q(*added);
         std::int32_t left = limit;
         for (std::uint32_t i = 0; i < count && left > 0; ++i) {

@@ -11,6 +11,7 @@
 #include "datatypes/string_private.h"
 #include "runtime/errors.h"
 #include "runtime/roots.h"
+#include "runtime/type_families.h"
 
 namespace xol::string {
 
@@ -34,8 +35,7 @@ struct Match {
 
 bool is_text_pattern_type(TypeId type)
 {
-    return type == type_ids::string || type == type_ids::file || type == type_ids::url || type == type_ids::email
-        || type == type_ids::ref || type == type_ids::binary;
+    return (type_ids::is_text(type) && type != type_ids::tag) || type == type_ids::binary;
 }
 
 bool unit_matches(SeriesBuffer* buffer, std::uint32_t place, Pattern const& pattern, bool case_sensitive)

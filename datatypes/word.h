@@ -14,6 +14,7 @@
 
 #include "datatypes/action_table.h"
 #include "datatypes/context.h"
+#include "runtime/type_families.h"
 
 namespace xol::word {
 
@@ -23,12 +24,12 @@ inline constexpr std::uint32_t unresolved = 0xFFFFFFFF;
 // word!, set-word!, lit-word!, get-word!, refinement!, issue!.
 inline bool is_any_word(TypeId type)
 {
-    return type >= type_ids::word && type <= type_ids::issue;
+    return type_ids::is_all_word(type);
 }
 // The types a context binds: the family without issue!.
 inline bool is_bindable(TypeId type)
 {
-    return type >= type_ids::word && type <= type_ids::refinement;
+    return type_ids::is_bindable(type);
 }
 
 inline SymbolId symbol_of(Cell const& word)

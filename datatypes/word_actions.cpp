@@ -13,6 +13,7 @@
 #include "runtime/errors.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
+#include "runtime/type_families.h"
 
 namespace xol::word {
 
@@ -22,11 +23,6 @@ namespace {
 {
     Cell const target = datatype::make(type);
     fire_error(err::script::bad_to_arg, &target, &spec);
-}
-
-bool is_plain_word(TypeId type)
-{
-    return type >= type_ids::word && type <= type_ids::get_word;
 }
 
 // A new one-character string! on the value stack. May allocate.
@@ -168,7 +164,7 @@ Cell make_action(Cell const&, Cell const& spec, TypeId type)
         break;
     case type_ids::refinement:
     case type_ids::issue: {
-        if (!is_plain_word(scan_type(spec))) bad_to(spec, type);
+        if (!type_ids::is_plain_word(scan_type(spec))) bad_to(spec, type);
         result = spec;
         context::bind_word(context::global(), result);
         break;

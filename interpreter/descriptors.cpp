@@ -14,6 +14,7 @@
 #include "runtime/memory.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
+#include "runtime/type_families.h"
 
 namespace xol::interp {
 
@@ -99,9 +100,7 @@ Cell build_descriptors(Cell const& function)
 Cell descriptors(Cell const& function)
 {
     TypeId const type = cell::type_of(function);
-    XOL_ASSERT(
-        type == type_ids::native || type == type_ids::action || type == type_ids::function || type == type_ids::routine,
-        "descriptors of a value that is not a function");
+    XOL_ASSERT(type_ids::is_function(type) && type != type_ids::op, "descriptors of a value that is not a function");
     (void)type;
     Cell const cached = function::record_cell(function, 1);
     if (cell::type_of(cached) == type_ids::block) return cached;

@@ -20,6 +20,7 @@
 #include "runtime/neighbours.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
+#include "runtime/type_families.h"
 
 namespace xol::interp {
 
@@ -109,8 +110,7 @@ Cell const* peek_value(Cell const& word)
 Cell unwrap_op(Cell const& op_value)
 {
     TypeId const wrapped = op::wrapped_type(op_value);
-    if (wrapped == type_ids::function || wrapped == type_ids::routine)
-        return function::record_cell(op_value, function::op_value_cell);
+    if (type_ids::is_context_function(wrapped)) return function::record_cell(op_value, function::op_value_cell);
     return Cell { wrapped, op_value.word1, op_value.word2, op_value.word3 };
 }
 

@@ -12,21 +12,16 @@
 #include "runtime/memory.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
+#include "runtime/type_families.h"
 
 namespace xol::interp {
 
 namespace {
 
+// The functions a path may call: an op! is called only as an infix operator.
 bool is_function_type(TypeId type)
 {
-    return type == type_ids::native || type == type_ids::action || type == type_ids::function
-        || type == type_ids::routine;
-}
-
-bool is_block_like(TypeId type)
-{
-    return type == type_ids::block || type == type_ids::paren || type == type_ids::hash
-        || (type >= type_ids::path && type <= type_ids::get_path);
+    return type_ids::is_function(type) && type != type_ids::op;
 }
 
 Cell const& path_cell(Cell const& path, std::uint32_t index)
@@ -116,7 +111,7 @@ std::uint32_t eval_path(
             TypeId const parent_type = cell::type_of(*parent);
             signal_owner = (parent_type == type_ids::object && object::events_of(*parent) != no_node
                                && cell::type_of(*previous) == type_ids::word)
-                || is_block_like(parent_type);
+                || type_ids::is_any_block(parent_type);
         }
         PathStep const step {
             .value = *current,

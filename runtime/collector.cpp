@@ -19,6 +19,7 @@
 #include "runtime/platform/environment.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
+#include "runtime/type_families.h"
 
 namespace xol::gc {
 
@@ -47,16 +48,17 @@ enum class Payload : std::uint8_t {
 constexpr auto payload_table = [] {
     std::array<Payload, 256> table {};
     using namespace type_ids;
-    for (TypeId id : { block, paren, path, lit_path, set_path, get_path }) table[id] = Payload::Block;
-    for (TypeId id : { string, file, url, tag, email, ref }) table[id] = Payload::Text;
+    for (TypeId id = 1; id <= last; ++id) {
+        if (is_any_block(id)) table[id] = Payload::Block;
+        if (is_text(id)) table[id] = Payload::Text;
+        if (is_bindable(id)) table[id] = Payload::Word;
+        if (is_function(id)) table[id] = is_context_function(id) ? Payload::Function : Payload::Native;
+        if (is_object(id)) table[id] = Payload::Object;
+    }
     table[symbol] = Payload::Symbol;
     table[context] = Payload::Context;
-    for (TypeId id : { word, set_word, lit_word, get_word, refinement }) table[id] = Payload::Word;
-    for (TypeId id : { native, action, op }) table[id] = Payload::Native;
-    for (TypeId id : { function, routine }) table[id] = Payload::Function;
     for (TypeId id : { bitset, vector, binary }) table[id] = Payload::Bytes;
-    for (TypeId id : { object, error, port }) table[id] = Payload::Object;
-    for (TypeId id : { type_ids::hash, map }) table[id] = Payload::HashedBlock;
+    for (TypeId id : { type_ids::hash, map }) table[id] = Payload::HashedBlock; // hash! is a list with a table
     table[handle] = Payload::Handle;
     table[image] = Payload::Image;
     table[event] = Payload::Event;
@@ -320,8 +322,8 @@ void mark_cell(Cell& cell)
         mark_series(cell.word2);
         mark_series(cell.word3);
         if (cell::type_of(cell) == type_ids::op) {
-            std::uint32_t const wrapped = (cell.header >> 16) & 0xFF;
-            if (wrapped == type_ids::function || wrapped == type_ids::routine) mark_context(cell.word1);
+            auto const wrapped = static_cast<TypeId>((cell.header >> 16) & 0xFF);
+            if (type_ids::is_context_function(wrapped)) mark_context(cell.word1);
         }
         break;
     case Payload::Function:

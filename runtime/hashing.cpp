@@ -10,6 +10,7 @@
 #include "runtime/hashtable.h"
 #include "runtime/int_map.h"
 #include "runtime/memory.h"
+#include "runtime/type_families.h"
 
 namespace xol {
 
@@ -194,12 +195,14 @@ constexpr auto key_hash_table = [] {
     for (TypeId id : { datatype, logic, object, error, port }) table[id] = KeyHash::Word1;
     for (TypeId id : { char_, integer, map, handle, event }) table[id] = KeyHash::Word2;
     for (TypeId id : { native, action }) table[id] = KeyHash::Word3;
-    for (TypeId id : { word, set_word, lit_word, get_word, refinement, issue }) table[id] = KeyHash::Symbol;
     table[symbol] = KeyHash::Name;
-    for (TypeId id : { string, file, url, tag, email, ref }) table[id] = KeyHash::Text;
-    // Series hash by index and node: a table finds only the same series, never an equal copy.
-    for (TypeId id : { block, paren, path, lit_path, set_path, get_path, type_ids::hash, image, point2d })
-        table[id] = KeyHash::Words12;
+    for (TypeId id = 1; id <= last; ++id) {
+        if (is_all_word(id)) table[id] = KeyHash::Symbol;
+        if (is_text(id)) table[id] = KeyHash::Text;
+        // Series hash by index and node: a table finds only the same series, never an equal copy.
+        if (is_any_block(id)) table[id] = KeyHash::Words12;
+    }
+    for (TypeId id : { image, point2d }) table[id] = KeyHash::Words12;
     table[pair] = KeyHash::Words23;
     for (TypeId id : { op, function, triple, typeset, date, point3d }) table[id] = KeyHash::Words123;
     for (TypeId id : { float_, percent, time }) table[id] = KeyHash::Double;
@@ -213,9 +216,9 @@ constexpr auto key_hash_table = [] {
 constexpr auto identity_table = [] {
     std::array<bool, 256> table {};
     using namespace type_ids;
-    for (TypeId id : { block, paren, native, action, op, function, path, lit_path, set_path, get_path, object, error,
-             type_ids::hash, map, port, image, event })
-        table[id] = true;
+    for (TypeId id = 1; id <= last; ++id)
+        if (is_any_block(id) || is_object(id)) table[id] = true;
+    for (TypeId id : { native, action, op, function, map, image, event }) table[id] = true;
     return table;
 }();
 

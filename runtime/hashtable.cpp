@@ -22,6 +22,7 @@
 #include "runtime/output.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
+#include "runtime/type_families.h"
 
 namespace xol {
 
@@ -46,26 +47,16 @@ namespace {
 
 // ---- Services, with the defaults that let the runtime stand alone.
 
-bool is_word_kind(TypeId type)
-{
-    return type >= type_ids::word && type <= type_ids::issue;
-}
-
 std::int32_t compare_keys(Cell const& stored, Cell const& probe, CompareOp op)
 {
     if (state.compare) return state.compare(stored, probe, op);
-    if (is_word_kind(cell::type_of(stored))) {
+    if (type_ids::is_all_word(cell::type_of(stored))) {
         bool const exact = op == CompareOp::StrictEqual || op == CompareOp::Same;
         return (exact ? stored.word2 == probe.word2 : canonical_symbol(stored.word2) == canonical_symbol(probe.word2))
             ? 0
             : 1;
     }
     return stored.word1 == probe.word1 && stored.word2 == probe.word2 && stored.word3 == probe.word3 ? 0 : 1;
-}
-
-bool is_map_word(TypeId type)
-{
-    return type >= type_ids::word && type <= type_ids::get_word;
 }
 
 void normalize_map_key(NodeId block, std::uint32_t position)
@@ -75,7 +66,7 @@ void normalize_map_key(NodeId block, std::uint32_t position)
         return;
     }
     Cell& key = node::buffer(block)->head_cell()[position];
-    if (is_map_word(cell::type_of(key))) key.header = type_ids::set_word;
+    if (type_ids::is_plain_word(cell::type_of(key))) key.header = type_ids::set_word;
 }
 
 // `count` units of `unit` bytes, each byte `fill`. May allocate.
@@ -199,7 +190,8 @@ void place_new_key(TableRecord& record, std::uint32_t position)
 Cell prepared_probe(TableRecord const& record, Cell const& key)
 {
     Cell probe = key;
-    if (record.kind == Kind::Map && is_map_word(cell::type_of(probe))) cell::set_type(probe, type_ids::set_word);
+    if (record.kind == Kind::Map && type_ids::is_plain_word(cell::type_of(probe)))
+        cell::set_type(probe, type_ids::set_word);
     return probe;
 }
 

@@ -7,6 +7,7 @@
 #include "runtime/hashtable.h"
 #include "runtime/memory.h"
 #include "runtime/roots.h"
+#include "runtime/type_families.h"
 
 namespace xol::ownership {
 
@@ -17,17 +18,9 @@ namespace {
 constexpr std::uint32_t value_cells = 3; // the owned value, the owner, the word
 constexpr std::uint32_t values_on_stack = 0x400000;
 
-bool is_block_like(TypeId type)
-{
-    using namespace type_ids;
-    return type == block || type == paren || type == type_ids::hash || (type >= path && type <= get_path);
-}
-
 bool is_ownable_series(TypeId type)
 {
-    using namespace type_ids;
-    return is_block_like(type) || type == string || type == file || type == url || type == tag || type == email
-        || type == ref || type == binary || type == vector || type == image || type == bitset;
+    return type_ids::is_series(type) || type == type_ids::bitset;
 }
 
 bool is_owned(Cell const& value)
@@ -103,7 +96,7 @@ void bind_series(Cell const& given_value, Cell const& given_owner, Cell const& g
         record[1] = *owner;
         record[2] = *word;
     }
-    if (!is_block_like(type) || cycles::find(value->word2)) return;
+    if (!type_ids::is_any_block(type) || cycles::find(value->word2)) return;
     cycles::push(value->word2);
     for_each_cell_from_index(*value, [&](Cell const& item) { bind_series(item, *owner, *word); });
     cycles::pop();
@@ -135,7 +128,7 @@ void unbind(Cell const& given_value)
         for (std::uint32_t i = 0; i < value_cells; ++i) record[i].header = type_ids::unset;
         hashtable::delete_node_key(state.table, value->word2);
     }
-    if (!is_block_like(type) || cycles::find(value->word2)) return;
+    if (!type_ids::is_any_block(type) || cycles::find(value->word2)) return;
     cycles::push(value->word2);
     for_each_cell_from_index(*value, [](Cell const& item) { unbind(item); });
     cycles::pop();

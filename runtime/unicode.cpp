@@ -11,6 +11,7 @@
 #include "runtime/roots.h"
 #include "runtime/series.h"
 #include "runtime/text_encoding.h"
+#include "runtime/type_families.h"
 #include "runtime/unicode_tables.h"
 
 namespace xol::unicode {
@@ -286,12 +287,6 @@ void write_over(NodeId const& node, std::uint32_t offset, std::uint32_t code_poi
         buffer->head_address() + (std::uint64_t { offset } << buffer->unit_shift()), buffer->unit(), code_point);
 }
 
-[[maybe_unused]] bool is_text(TypeId type) // for the assertions
-{
-    using type_ids::email, type_ids::file, type_ids::ref, type_ids::tag, type_ids::url;
-    return type == type_ids::string || type == file || type == url || type == tag || type == email || type == ref;
-}
-
 }
 
 void init_case_tables()
@@ -315,7 +310,7 @@ void change_case_value(Cell& value, std::int32_t count, Case which)
         value.word2 = change_case(value.word2, which);
         return;
     }
-    XOL_ASSERT(is_text(cell::type_of(value)), "change_case_value takes a char! or a text value");
+    XOL_ASSERT(type_ids::is_text(cell::type_of(value)), "change_case_value takes a char! or a text value");
     RootedNode node(value.word2);
     std::uint32_t const length = node::buffer(*node)->length();
     std::uint32_t const index = std::min(value.word1, length);

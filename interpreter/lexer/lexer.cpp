@@ -25,6 +25,7 @@
 #include "runtime/neighbours.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
+#include "runtime/type_families.h"
 #include "runtime/unicode.h"
 
 namespace xol::lexer {
@@ -57,7 +58,7 @@ LexerGlobals globals;
 
 bool is_path_type(std::int32_t type)
 {
-    return type >= type_ids::path && type <= type_ids::get_path;
+    return type > 0 && type <= type_ids::last && type_ids::is_path(static_cast<TypeId>(type));
 }
 
 // Links a lexer state at the end of the chain for the length of its scan; an error or a throw passing
@@ -141,8 +142,7 @@ void mark_states()
 
 bool is_function_value(Cell const& value)
 {
-    TypeId const type = cell::type_of(value);
-    return type == type_ids::function || type == type_ids::routine;
+    return type_ids::is_context_function(cell::type_of(value));
 }
 
 // The events a callback hears: the words of the block that leads its body, else all of them.

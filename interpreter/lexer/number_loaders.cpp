@@ -11,6 +11,7 @@
 #include "interpreter/lexer/numbers.h"
 #include "interpreter/lexer/tokens.h"
 #include "runtime/float_text.h"
+#include "runtime/type_families.h"
 
 namespace xol::lexer {
 
@@ -219,7 +220,7 @@ void load_point(LexerState& state, Token& token, bool load)
     std::int64_t const marker = innermost_marker(state);
     if (marker >= 0) {
         TypeId const open = marker_series_type(output_at(static_cast<std::uint32_t>(marker)));
-        if (open >= type_ids::path && open <= type_ids::get_path) state.start_state = states::path_element;
+        if (type_ids::is_path(open)) state.start_state = states::path_element;
     }
     if (token.end >= state.input_end || *token.end != ')')
         return syntax_error(state, opening, token.end, type_ids::point2d);

@@ -11,6 +11,7 @@
 #include "datatypes/unset.h"
 #include "interpreter/lexer/literal_makers.h"
 #include "interpreter/lexer/tokens.h"
+#include "runtime/type_families.h"
 
 namespace xol::lexer {
 
@@ -18,7 +19,7 @@ namespace {
 
 bool is_path_type(std::int32_t type)
 {
-    return type >= type_ids::path && type <= type_ids::get_path;
+    return type > 0 && type <= type_ids::last && type_ids::is_path(static_cast<TypeId>(type));
 }
 
 std::uint32_t offset_of(LexerState const& state, std::uint8_t const* position)
@@ -43,35 +44,8 @@ int resume_state(LexerState const& state)
 // The map! key types.
 bool map_key_type_q(TypeId type)
 {
-    switch (type) {
-    case type_ids::word:
-    case type_ids::set_word:
-    case type_ids::lit_word:
-    case type_ids::get_word:
-    case type_ids::string:
-    case type_ids::file:
-    case type_ids::url:
-    case type_ids::tag:
-    case type_ids::email:
-    case type_ids::ref:
-    case type_ids::binary:
-    case type_ids::integer:
-    case type_ids::float_:
-    case type_ids::char_:
-    case type_ids::percent:
-    case type_ids::pair:
-    case type_ids::tuple:
-    case type_ids::time:
-    case type_ids::date:
-    case type_ids::money:
-    case type_ids::point2d:
-    case type_ids::point3d:
-    case type_ids::refinement:
-    case type_ids::issue:
-        return true;
-    default:
-        return false;
-    }
+    return type_ids::is_all_word(type) || type_ids::is_text(type) || type == type_ids::binary
+        || type_ids::is_scalar(type);
 }
 
 bool is_number(Cell const& value)

@@ -5,6 +5,7 @@
 #include "datatypes/logic.h"
 #include "interpreter/natives/entries.h"
 #include "interpreter/natives/natives.h"
+#include "runtime/type_families.h"
 
 namespace xol::natives {
 
@@ -22,6 +23,9 @@ bool same_value_q(Cell const& value1, Cell const& value2)
 {
     TypeId const type = cell::type_of(value1);
     if (type != cell::type_of(value2)) return false;
+    // Series: the index in word 1, the node in word 2. Built-in functions and 2D points use the same two.
+    if (type_ids::is_series(type) || type == type_ids::native || type == type_ids::action || type == type_ids::point2d)
+        return value1.word1 == value2.word1 && value1.word2 == value2.word2;
     switch (type) {
     case type_ids::unset:
     case type_ids::none:
@@ -34,27 +38,6 @@ bool same_value_q(Cell const& value1, Cell const& value2)
     case type_ids::integer:
     case type_ids::bitset:
         return value1.word2 == value2.word2;
-    // Series: the index in word 1, the node in word 2. Built-in functions and 2D points use the same two.
-    case type_ids::block:
-    case type_ids::paren:
-    case type_ids::hash:
-    case type_ids::path:
-    case type_ids::lit_path:
-    case type_ids::set_path:
-    case type_ids::get_path:
-    case type_ids::string:
-    case type_ids::file:
-    case type_ids::url:
-    case type_ids::tag:
-    case type_ids::email:
-    case type_ids::ref:
-    case type_ids::binary:
-    case type_ids::vector:
-    case type_ids::image:
-    case type_ids::native:
-    case type_ids::action:
-    case type_ids::point2d:
-        return value1.word1 == value2.word1 && value1.word2 == value2.word2;
     // Doubles in words 2 and 3, compared bit for bit; pair! keeps x and y there, op! its wrapped entry.
     case type_ids::float_:
     case type_ids::percent:

@@ -20,6 +20,7 @@
 #include "runtime/errors.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
+#include "runtime/type_families.h"
 
 namespace xol::natives {
 
@@ -40,12 +41,6 @@ void set_result(Cell const& value)
 {
     *stack::state.base = value;
     stack::state.top = stack::state.base + 1;
-}
-
-bool is_function_type(TypeId type)
-{
-    return type == type_ids::native || type == type_ids::action || type == type_ids::op || type == type_ids::function
-        || type == type_ids::routine;
 }
 
 // A value that is not a block, evaluated as one expression: it becomes the only cell of a block of its
@@ -321,7 +316,7 @@ void reduce(bool check, std::int32_t const* refinements)
     Cell* const base = stack::state.base;
     Cell const* into = refinement_argument(refinements[0]);
     if (cell::type_of(base[0]) != type_ids::block) {
-        if (!is_function_type(cell::type_of(base[0]))) evaluate_one(base[0]);
+        if (!type_ids::is_function(cell::type_of(base[0]))) evaluate_one(base[0]);
         if (!into) {
             stack::state.top = base + 1;
             return;

@@ -19,6 +19,7 @@
 #include "runtime/errors.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
+#include "runtime/type_families.h"
 
 namespace xol::natives {
 
@@ -41,28 +42,10 @@ Cell* word_count()
     return work_cell(3);
 }
 
-bool is_loop_word(TypeId type)
-{
-    return type == type_ids::word || type == type_ids::set_word || type == type_ids::get_word
-        || type == type_ids::lit_word;
-}
-
 // The series whose elements foreach reads one by one through pick.
 bool is_picked_series(TypeId type)
 {
-    switch (type) {
-    case type_ids::string:
-    case type_ids::file:
-    case type_ids::url:
-    case type_ids::tag:
-    case type_ids::email:
-    case type_ids::ref:
-    case type_ids::binary:
-    case type_ids::vector:
-        return true;
-    default:
-        return false;
-    }
+    return type_ids::is_text(type) || type == type_ids::binary || type == type_ids::vector;
 }
 
 bool is_block_source(TypeId type)
@@ -75,7 +58,7 @@ bool is_block_source(TypeId type)
 Cell settable_word(Cell const& words, std::uint32_t i)
 {
     Cell const word = i < block::rs_length_q(words) ? block::rs_head(words)[i] : none_value;
-    if (!is_loop_word(cell::type_of(word))) fire_error(err::script::invalid_arg, &word);
+    if (!type_ids::is_plain_word(cell::type_of(word))) fire_error(err::script::invalid_arg, &word);
     return word;
 }
 

@@ -23,6 +23,7 @@
 #include "runtime/assert.h"
 #include "runtime/errors.h"
 #include "runtime/stack.h"
+#include "runtime/type_families.h"
 
 namespace xol::natives {
 
@@ -118,9 +119,7 @@ bool take_values(std::int32_t count)
 // The types forall walks.
 bool is_forall_series(TypeId type)
 {
-    return series::is_cell_series(type) || type == type_ids::string || type == type_ids::file || type == type_ids::url
-        || type == type_ids::tag || type == type_ids::email || type == type_ids::ref || type == type_ids::binary
-        || type == type_ids::vector || type == type_ids::image;
+    return type_ids::is_series(type);
 }
 
 }

@@ -16,6 +16,7 @@
 #include "runtime/errors.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
+#include "runtime/type_families.h"
 
 namespace xol::natives {
 
@@ -33,23 +34,13 @@ void set_result(Cell const& value)
     stack::state.top = stack::state.base + 1;
 }
 
-bool is_path_type(TypeId type)
-{
-    return type >= type_ids::path && type <= type_ids::get_path;
-}
-
-bool is_object_type(TypeId type)
-{
-    return type == type_ids::object || type == type_ids::error || type == type_ids::port;
-}
-
 // The context a value stands for: a word's own, an object's, a function's. no_node for any other value.
 NodeId context_of(Cell const& holder)
 {
     TypeId const type = cell::type_of(holder);
     if (word::is_any_word(type)) return word::context_of(holder);
-    if (is_object_type(type)) return object::context_of(holder);
-    if (type == type_ids::function || type == type_ids::routine) return function::context_of(holder);
+    if (type_ids::is_object(type)) return object::context_of(holder);
+    if (type_ids::is_context_function(type)) return function::context_of(holder);
     return no_node;
 }
 
@@ -62,7 +53,7 @@ void get(bool check, std::int32_t const* refinements)
     bool const case_sensitive = refinements[1] >= 0;
     Cell* const base = stack::state.base;
     TypeId const type = cell::type_of(base[0]);
-    if (is_path_type(type)) {
+    if (type_ids::is_path(type)) {
         interp::eval_path_alone(base[0], interp::PathMode::Get, case_sensitive);
         set_result(stack::state.top[-1]);
         return;
@@ -86,7 +77,7 @@ void set(bool check, std::int32_t const* refinements)
     Cell* const base = stack::state.base;
     if (!any && cell::type_of(base[1]) == type_ids::unset) fire_error(err::script::need_value, &base[0]);
     TypeId const type = cell::type_of(base[0]);
-    if (is_path_type(type)) {
+    if (type_ids::is_path(type)) {
         // A path write takes its new value from the arguments base.
         Rooted path(base[0]);
         base[0] = base[1];
