@@ -13,6 +13,7 @@
 #include "datatypes/integer.h"
 #include "datatypes/none.h"
 #include "datatypes/registry.h"
+#include "datatypes/symbol.h"
 #include "datatypes/unset.h"
 #include "runtime/cycles.h"
 #include "runtime/errors.h"
@@ -214,14 +215,16 @@ Cell select_value(Cell const& block, Cell const& value)
     return none_value;
 }
 
-Cell select_word(Cell const& block, Cell const& word, bool)
+Cell select_word(Cell const& block, Cell const& word, bool case_sensitive)
 {
-    // TODO: without case, both symbols resolve to their case-folded alias once the symbol table exists.
+    // Case variants of a spelling share its canonical symbol.
+    auto const key = [case_sensitive](SymbolId symbol) { return case_sensitive ? symbol : symbol::resolve(symbol); };
+    SymbolId const wanted = key(word.word2);
     std::uint32_t const total = total_of(block);
     for (std::uint32_t i = position_of(block); i < total; ++i) {
         Cell const& cell = cell_at(block, i);
         TypeId const type = cell::type_of(cell);
-        if (type_ids::is_plain_word(type) && cell.word2 == word.word2)
+        if (type_ids::is_plain_word(type) && key(cell.word2) == wanted)
             return i + 1 < total ? cell_at(block, i + 1) : none_value;
     }
     return none_value;
