@@ -11,11 +11,15 @@
 #include "datatypes/block_private.h"
 #include "datatypes/compare.h"
 #include "datatypes/float.h"
+#include "datatypes/function.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
+#include "datatypes/unset.h"
+#include "runtime/collector.h"
 #include "runtime/cycles.h"
 #include "runtime/errors.h"
 #include "runtime/sorting.h"
+#include "runtime/stack.h"
 
 namespace xol::block {
 
@@ -73,6 +77,27 @@ std::int32_t sort_compare(Cell const* a, Cell const* b, SortOrder const& order)
         if (answer != 0) return answer;
     }
     return 0;
+}
+
+// The order a user /compare function gives two records: it is called with b then a (a then b under
+// /reverse), each the record's first cell, or with /all a new block of the whole record.
+std::int32_t call_sort_function(
+    Cell const& function, Cell const* a, Cell const* b, std::uint32_t size, std::uint32_t flags)
+{
+    bool const reverse = (flags & 1) != 0;
+    Cell const* first = reverse ? a : b;
+    Cell const* second = reverse ? b : a;
+    if ((flags & 2) == 0) return function_order(function::call_comparator(function, *first, *second));
+    // The records stand on the value stack while their blocks are made: there a collection sees them.
+    for (Cell const* record : { first, second })
+        for (std::uint32_t i = 0; i < size; ++i) stack::push(record[i]);
+    Cell* const records = stack::top() + 1 - 2 * size;
+    Rooted first_block(unset_value);
+    Rooted second_block(unset_value);
+    make_from_run(*first_block, records, size, type_ids::block);
+    make_from_run(*second_block, records + size, size, type_ids::block);
+    stack::pop(2 * size);
+    return function_order(function::call_comparator(function, *first_block, *second_block));
 }
 
 [[noreturn]] void bad_refinement(char const* name, Cell const& value)
@@ -262,12 +287,10 @@ Cell sort(Cell const& series, SortOptions const& options)
             auto const first = static_cast<std::uint32_t>(start);
             series::tell_owner(
                 *kept, "sort", nullptr, static_cast<std::int32_t>(first), static_cast<std::int32_t>(count));
+            Rooted const comparator(*options.compare);
             sort_by(*kept, first, static_cast<std::uint32_t>(count / size), record_size, options.stable,
-                [&order](Cell const*, Cell const*, std::uint32_t) -> std::int32_t {
-                    // TODO: call the function once the evaluator can (a call frame, the records b then a,
-                    // a then b under bit 0, blocks of the records with bit 1) and answer function_order.
-                    static_cast<void>(order);
-                    fire_error(err::internal::not_done);
+                [&order, &comparator](Cell const* a, Cell const* b, std::uint32_t cells) {
+                    return call_sort_function(*comparator, a, b, cells, order.flags);
                 });
             series::tell_owner(
                 *kept, "sorted", nullptr, static_cast<std::int32_t>(first), static_cast<std::int32_t>(count));
@@ -284,19 +307,23 @@ Cell sort(Cell const& series, SortOptions const& options)
 
     auto const first = static_cast<std::uint32_t>(start);
     series::tell_owner(*kept, "sort", nullptr, static_cast<std::int32_t>(first), static_cast<std::int32_t>(count));
-    // The comparisons allocate nothing, so the records stay where they are while the sort runs.
-    Cell* base = buffer_of(*kept)->head_cell() + first;
-    auto const records = static_cast<std::uint32_t>(count / size);
-    auto const width = static_cast<std::uint32_t>(record_size * sizeof(Cell));
-    auto const compare_records = [&order](void const* a, void const* b) {
-        return sort_compare(static_cast<Cell const*>(a), static_cast<Cell const*>(b), order);
-    };
-    [[maybe_unused]] std::uint64_t const epoch = memory::epoch();
-    if (options.stable)
-        sort::merge(base, records, width, compare_records);
-    else
-        sort::quick(base, records, width, compare_records);
-    XOL_ASSERT(memory::epoch() == epoch, "a sort comparison allocated while the records were in place");
+    {
+        // The records are sorted where they lie, through their addresses: compare actions never allocate, and
+        // the hold keeps the buffer in place should one do so all the same (debug builds stop on it below).
+        gc::CollectionHold const hold;
+        Cell* base = buffer_of(*kept)->head_cell() + first;
+        auto const records = static_cast<std::uint32_t>(count / size);
+        auto const width = static_cast<std::uint32_t>(record_size * sizeof(Cell));
+        auto const compare_records = [&order](void const* a, void const* b) {
+            return sort_compare(static_cast<Cell const*>(a), static_cast<Cell const*>(b), order);
+        };
+        [[maybe_unused]] std::uint64_t const epoch = memory::epoch();
+        if (options.stable)
+            sort::merge(base, records, width, compare_records);
+        else
+            sort::quick(base, records, width, compare_records);
+        XOL_ASSERT(memory::epoch() == epoch, "a sort comparison allocated while the records were in place");
+    }
     series::tell_owner(*kept, "sorted", nullptr, static_cast<std::int32_t>(first), static_cast<std::int32_t>(count));
     return *kept;
 }

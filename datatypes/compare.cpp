@@ -4,6 +4,8 @@
 
 #include "datatypes/logic.h"
 #include "datatypes/registry.h"
+#include "runtime/assert.h"
+#include "runtime/memory.h"
 #include "runtime/stack.h"
 
 namespace xol::actions {
@@ -38,7 +40,11 @@ std::int32_t compare_typed(Cell const& value1, Cell const& value2, CompareOp op)
         }
     }
     action_types::Compare const slot = datatype::is_registered(type) ? datatype::actions(type).compare : nullptr;
-    return slot ? slot(value1, value2, op) : compare_incomparable;
+    if (!slot) return compare_incomparable;
+    [[maybe_unused]] std::uint64_t const epoch = memory::epoch();
+    std::int32_t const answer = slot(value1, value2, op);
+    XOL_ASSERT(memory::epoch() == epoch, "a compare action allocated");
+    return answer;
 }
 
 std::int32_t compare_swapped(Cell const& value1, Cell const& value2, CompareOp op)

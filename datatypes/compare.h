@@ -38,6 +38,9 @@ constexpr bool is_ordering(CompareOp op)
 // orderings, compare_incomparable when the two cannot be compared. logic! values and the function types
 // (op!, action!, native!, function!, routine!) are answered here without a slot. A type without a compare
 // slot answers compare_incomparable.
+// Never allocates (debug builds check every slot's answer), so its callers may hold buffer addresses across
+// it: the in-place sorts, find and select, the set operations. A compare slot keeps it so; it may raise (a
+// walk too deep), which unwinds past those addresses.
 std::int32_t compare_typed(Cell const& value1, Cell const& value2, CompareOp);
 
 // value 1 against value 2 as value 2's type sees it: its compare slot runs with the operands swapped (and

@@ -90,6 +90,12 @@ std::int32_t count_locals(NodeId spec, std::uint32_t index, bool require_local);
 // For a refinement a call does not use: false, then n - 1 none! cells, pushed.
 void push_unused_refinement(std::int32_t n);
 
+// Calls a function! as the sort comparators do: in a call frame named <compare-callback>, with `first` and
+// `second` as its two arguments (its other slots filled as for unused refinements); answers its result.
+// Errors and throws of the function propagate. Without an evaluator to run it (the core alone, in unit
+// tests) raises internal not-done. May allocate.
+Cell call_comparator(Cell const& function, Cell const& first, Cell const& second);
+
 // The compare answer of the callable types, which are equal only when they are the same built-in entry or
 // share one record: the equality and sort codes order the two identities as signed numbers; the
 // orderings (lesser? and the like) answer compare_incomparable.

@@ -3,7 +3,12 @@
 #include "datatypes/string.h"
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
+#include <vector>
 
+#include "datatypes/function.h"
+#include "datatypes/logic.h"
 #include "datatypes/series.h"
 #include "datatypes/string_private.h"
 #include "runtime/errors.h"
@@ -45,6 +50,71 @@ std::int32_t compare_records(void const* a, void const* b, SortPlan const& plan)
     }
     std::int32_t const order = (difference > 0) - (difference < 0);
     return plan.reverse ? -order : order;
+}
+
+// The order a user /compare function's answer gives: true, or a negative number, places a after b.
+std::int32_t function_order(Cell const& answer)
+{
+    switch (cell::type_of(answer)) {
+    case type_ids::logic:
+        return logic::get(answer) ? 1 : -1;
+    case type_ids::integer: {
+        std::int32_t const number = cell::integer_payload(answer);
+        return number == std::numeric_limits<std::int32_t>::min() ? std::numeric_limits<std::int32_t>::max() : -number;
+    }
+    case type_ids::float_: {
+        double const number = cell::float_payload(answer);
+        return number > 0 ? -1 : number < 0 ? 1 : 0;
+    }
+    case type_ids::none:
+        return -1;
+    default:
+        return 1;
+    }
+}
+
+// A record as the function sees it: the compared unit as a char!, or with /all a new series of the series'
+// type holding the whole record. May allocate.
+Cell record_value(std::byte const* record, SortPlan const& plan, TypeId type)
+{
+    if (!plan.all) return cell::make(type_ids::char_, 0, get_char(record + plan.compared_unit * plan.unit, plan.unit));
+    Rooted made(make(plan.record_units));
+    for (std::uint32_t i = 0; i < plan.record_units; ++i)
+        append_char(*made, get_char(record + i * plan.unit, plan.unit));
+    cell::set_type(*made, type);
+    return *made;
+}
+
+// Sorts with a user /compare function. The records are sorted in a copy outside the series heap, where
+// nothing the function does can move them, and written back only when the series still has its node, its
+// unit and its length; an error leaves the series as it was. May allocate.
+void sort_by_function(Cell const& series_value, Cell const& function, std::uint32_t index, std::uint32_t records,
+    SortPlan const& plan, bool stable)
+{
+    Rooted series(series_value);
+    Rooted comparator(function);
+    RootedNode const node(series->word2);
+    std::uint32_t const length = node::buffer(*node)->length();
+    std::uint32_t const width = plan.record_units * plan.unit;
+    std::size_t const offset = std::size_t { index } * plan.unit;
+    std::vector<std::byte> copy(std::size_t { records } * width);
+    std::memcpy(copy.data(), node::buffer(*node)->head_address() + offset, copy.size());
+    TypeId const type = cell::type_of(*series);
+    // The function gets b then a (a then b under /reverse).
+    auto const order = [&](void const* a, void const* b) {
+        auto const* first = static_cast<std::byte const*>(plan.reverse ? a : b);
+        auto const* second = static_cast<std::byte const*>(plan.reverse ? b : a);
+        Rooted first_value(record_value(first, plan, type));
+        Rooted second_value(record_value(second, plan, type));
+        return function_order(function::call_comparator(*comparator, *first_value, *second_value));
+    };
+    if (stable)
+        xol::sort::merge(copy.data(), records, width, order);
+    else
+        xol::sort::quick(copy.data(), records, width, order);
+    SeriesBuffer* buffer = node::buffer(*node);
+    if (series->word2 != *node || buffer->unit() != plan.unit || buffer->length() != length) return;
+    std::memcpy(buffer->head_address() + offset, copy.data(), copy.size());
 }
 
 }
@@ -97,8 +167,7 @@ Cell sort(Cell const& series_value, SortOptions const& options)
             break;
         }
         case type_ids::function:
-            // TODO: order by calling the comparison function once the interpreter can call functions.
-            fire_error(err::internal::not_done);
+            break;
         default:
             detail::fire_bad_refinement("compare", comparator);
         }
@@ -108,9 +177,15 @@ Cell sort(Cell const& series_value, SortOptions const& options)
     SeriesBuffer* buffer = node::buffer(series->word2);
     SortPlan const plan { buffer->unit(), record_units, compared_unit, options.all, options.case_sensitive,
         options.reverse };
+    std::uint32_t const records = count / record_units;
+    if (options.compare && cell::type_of(*options.compare) == type_ids::function) {
+        sort_by_function(*series, *options.compare, index, records, plan, options.stable);
+        series::tell_owner(
+            *series, "sorted", nullptr, static_cast<std::int32_t>(index), static_cast<std::int32_t>(count));
+        return *series;
+    }
     // Nothing below allocates: the records stay where they are while they are sorted.
     void* base = buffer->head_address() + (std::uint64_t { index } << buffer->unit_shift());
-    std::uint32_t const records = count / record_units;
     std::uint32_t const width = record_units * plan.unit;
     auto order = [&plan](void const* a, void const* b) { return compare_records(a, b, plan); };
     if (options.stable)

@@ -2,6 +2,7 @@
 
 #include "datatypes/symbol.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -10,6 +11,7 @@
 #include "runtime/hashtable.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
+#include "runtime/unicode.h"
 
 namespace xol::symbol {
 
@@ -127,24 +129,64 @@ std::uint32_t count()
 
 namespace {
 
-// A symbol cell as a string! from its start: the cached string when there is one, else a new one.
-Cell as_string(Cell const& symbol)
+// The next code point of a spelling: ASCII directly, the rest through the decoder. A byte the decoder
+// rejects counts as one code point of its own value, as nothing interned is malformed.
+std::uint32_t next_code_point(std::uint8_t const*& position, std::uint8_t const* end)
 {
-    if (symbol.word2 != no_node) return cell::make(type_ids::string, 0, symbol.word2, 0);
-    SeriesBuffer* name = node::buffer(symbol.word3);
-    std::string const text(reinterpret_cast<char const*>(name->head_address()), name->tail - name->head);
-    return string::from_utf8(text);
+    if (*position < 0x80) return *position++;
+    std::int32_t code_point = 0;
+    std::uint8_t const* const start = position;
+    position = unicode::utf8_decode(position, end, code_point);
+    if (position == start) ++position;
+    return code_point < 0 ? *start : static_cast<std::uint32_t>(code_point);
 }
 
+std::string_view name_of(NodeId name)
+{
+    SeriesBuffer* buffer = node::buffer(name);
+    return { reinterpret_cast<char const*>(buffer->head_address()), buffer->tail - buffer->head };
+}
+
+// Two spellings compared as the strings they form would be (string equality under `op`), straight from
+// their UTF-8 names. `same` tells that both are one name.
+std::int32_t compare_names(std::string_view text1, std::string_view text2, bool same, CompareOp op)
+{
+    if (op == CompareOp::Same) return same ? 0 : -1;
+    bool const equality = op == CompareOp::Equal || op == CompareOp::NotEqual || op == CompareOp::StrictEqual
+        || op == CompareOp::FindEqual;
+    if (same && equality) return 0;
+    auto const* position1 = reinterpret_cast<std::uint8_t const*>(text1.data());
+    auto const* position2 = reinterpret_cast<std::uint8_t const*>(text2.data());
+    auto const* const end1 = position1 + text1.size();
+    auto const* const end2 = position2 + text2.size();
+    std::uint32_t const length1 = unicode::utf8_count(position1, end1);
+    std::uint32_t const length2 = unicode::utf8_count(position2, end2);
+    if (length1 != length2 && (equality || length2 == 0)) return 1;
+    bool const fold = op != CompareOp::StrictEqual && op != CompareOp::CaseSort;
+    std::uint32_t const compared = std::min(length1, length2);
+    for (std::uint32_t i = 0; i < compared; ++i) {
+        std::uint32_t c1 = next_code_point(position1, end1);
+        std::uint32_t c2 = next_code_point(position2, end2);
+        if (fold) {
+            c1 = unicode::change_case(c1, unicode::Case::Upper);
+            c2 = unicode::change_case(c2, unicode::Case::Upper);
+        }
+        if (c1 != c2) return c1 > c2 ? 1 : -1;
+    }
+    return length1 > length2 ? 1 : length1 == length2 ? 0 : -1;
+}
+
+}
+
+std::int32_t compare_spellings(SymbolId symbol1, SymbolId symbol2, CompareOp op)
+{
+    return compare_names(spelling(symbol1), spelling(symbol2), symbol1 == symbol2, op);
 }
 
 std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op)
 {
     if (cell::type_of(value2) != type_id) return compare_incomparable;
-    Rooted second(value2);
-    Rooted first(as_string(value1));
-    Rooted other(as_string(*second));
-    return string::equal_q(*first, *other, op, false);
+    return compare_names(name_of(value1.word3), name_of(value2.word3), value1.word3 == value2.word3, op);
 }
 
 constexpr DatatypeRecord record {

@@ -80,7 +80,11 @@ std::string_view spelling(SymbolId id);
 // Number of symbols interned; ids run from 1 to it.
 std::uint32_t count();
 
-// The compare action: the two spellings compared as strings under the code.
+// Two spellings compared as the strings they form would be, under the code (case folds but for the strict
+// and case-sorting codes). Reads the names themselves and never allocates: sorts and searches hold buffer
+// addresses across comparisons.
+std::int32_t compare_spellings(SymbolId symbol1, SymbolId symbol2, CompareOp op);
+// The compare action: the two spellings compared as above. Never allocates.
 std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op);
 
 extern DatatypeRecord const record; // no parent

@@ -102,16 +102,6 @@ bool is_word_against_lit_word(TypeId type1, TypeId type2)
         || (type1 == type_ids::lit_word && type2 == type_ids::word);
 }
 
-// The orderings compare the spellings as texts. May allocate.
-std::int32_t compare_spellings(SymbolId symbol1, SymbolId symbol2, CompareOp op)
-{
-    symbol::cache_string(symbol1);
-    symbol::cache_string(symbol2);
-    Cell const text1 = cell::make(type_ids::string, 0, symbol::cell_of(symbol1).word2, 0);
-    Cell const text2 = cell::make(type_ids::string, 0, symbol::cell_of(symbol2).word2, 0);
-    return string::equal_q(text1, text2, op, false);
-}
-
 void index_q()
 {
     Cell& value = stack::state.base[0];
@@ -148,7 +138,7 @@ std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op)
     case CompareOp::FindStrictPathEqual:
         return answer(same_canonical && (type1 == type2 || is_word_against_lit_word(type1, type2)));
     default:
-        return compare_spellings(symbol1, symbol2, op);
+        return symbol::compare_spellings(symbol1, symbol2, op);
     }
 }
 

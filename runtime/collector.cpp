@@ -370,7 +370,7 @@ void init()
 
 void collect_if_enabled()
 {
-    if (state.enabled && !state.collecting) collect();
+    if (state.enabled && !state.collecting && state.holds == 0) collect();
 }
 
 void collect()

@@ -23,6 +23,7 @@ struct CollectorState {
     bool stress = false;
     std::uint32_t collections = 0;
     std::uint32_t node_relocations = 0;
+    std::uint32_t holds = 0; // live CollectionHold guards: while above 0, allocation never collects
 };
 
 extern CollectorState state;
@@ -32,7 +33,7 @@ inline constexpr std::uint32_t max_callbacks = 100;
 
 void init(); // reads the stress switch; counters to 0
 
-// Collects when enabled and not already collecting.
+// Collects when enabled, not already collecting and not held.
 void collect_if_enabled();
 void collect();
 
@@ -56,6 +57,17 @@ void mark_cell(Cell& cell);
 // Whether the buffer of a node (moved or not) was marked in this collection: for the sweeps of tables
 // whose entries hold nothing alive.
 bool is_marked(NodeId node);
+
+// While one lives, no allocation collects, so no node and no buffer moves. For code that keeps buffer
+// addresses across calls that never allocate by design (the comparisons of an in-place sort): should one
+// allocate all the same, the addresses stay valid. What is allocated meanwhile waits for the next collection.
+class CollectionHold {
+public:
+    CollectionHold() { ++state.holds; }
+    ~CollectionHold() { --state.holds; }
+    CollectionHold(CollectionHold const&) = delete;
+    CollectionHold& operator=(CollectionHold const&) = delete;
+};
 
 // The root block: values made during start-up that must live for the whole run.
 Cell& root_block();

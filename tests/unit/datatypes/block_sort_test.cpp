@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "block_fixture.h"
+#include "runtime/neighbours.h"
 
 using namespace xol;
 
@@ -137,10 +138,15 @@ TEST_F(BlockTest, SortByMeddlingComparatorIsMemorySafe)
     EXPECT_EQ(whole(*rewriting), "[1 2 3 4 5]") << "same node and length: the sorted copy is written back";
 }
 
-// A function! comparator goes through the same sort; until functions can be called it raises not-done, and
-// the block is left as it was.
+// A function! comparator goes through the same sort; the core alone, with no evaluator to call it, raises
+// not-done at the first comparison, and the block is left as it was. (Scripts test the calls themselves.)
 TEST_F(BlockTest, SortWithFunctionComparatorLeavesTheBlockOnError)
 {
+    struct WithoutEvaluator {
+        decltype(neighbours::evaluator.call_function) saved = neighbours::evaluator.call_function;
+        WithoutEvaluator() { neighbours::evaluator.call_function = nullptr; }
+        ~WithoutEvaluator() { neighbours::evaluator.call_function = saved; }
+    } const without_evaluator;
     Rooted block(ints({ 3, 1, 2 }));
     Cell const function = cell::make(type_ids::function, no_node, 0, 0);
     EXPECT_EQ(raised_by([&] { block::sort(*block, { .compare = &function }); }), err::internal::not_done);

@@ -124,6 +124,34 @@ TEST_F(SymbolTest, CompareActionComparesSpellings)
     EXPECT_EQ(symbol::compare(a, integer::make(1), CompareOp::Equal), compare_incomparable);
 }
 
+// Sorts and searches hold buffer addresses across comparisons, so spellings are compared from the names
+// themselves, without making their strings: the answers are those of the strings, and nothing is allocated.
+TEST_F(SymbolTest, SpellingsCompareAsTheirStringsWithoutAllocating)
+{
+    char const* const spellings[] = { "a", "A", "ab", "abc", "b", "B", "zeta", "\xC3\xA9p\xC3\xA9\x65",
+        "\xC3\x89P\xC3\x89\x45", "\xF0\x9D\x90\x80", "x\xC3\xBF", "X\xC5\xB8" };
+    CompareOp const codes[] = { CompareOp::Equal, CompareOp::NotEqual, CompareOp::StrictEqual, CompareOp::Lesser,
+        CompareOp::Sort, CompareOp::CaseSort, CompareOp::Same, CompareOp::FindEqual };
+    std::vector<SymbolId> symbols;
+    for (char const* spelling : spellings) symbols.push_back(symbol::make(spelling));
+    for (SymbolId const first : symbols) {
+        for (SymbolId const second : symbols) {
+            for (CompareOp const op : codes) {
+                Rooted text1(string::from_utf8(symbol::spelling(first)));
+                Rooted text2(string::from_utf8(symbol::spelling(second)));
+                std::int32_t expected = string::equal_q(*text1, *text2, op, false);
+                if (op == CompareOp::Same) expected = first == second ? 0 : -1;
+                std::uint64_t const epoch = memory::epoch();
+                EXPECT_EQ(symbol::compare_spellings(first, second, op), expected)
+                    << symbol::spelling(first) << " vs " << symbol::spelling(second) << " op " << int(op);
+                EXPECT_EQ(symbol::compare(symbol::cell_of(first), symbol::cell_of(second), op), expected);
+                EXPECT_EQ(memory::epoch(), epoch) << "a comparison allocated";
+            }
+        }
+    }
+    for (SymbolId const made : symbols) EXPECT_EQ(symbol::cell_of(made).word2, no_node) << "no string was cached";
+}
+
 // Growth rehashes the name index many times over. Under the stress switch the bulk is interned without
 // a collection at each allocation (the rooting of interning is the other tests' business); everything is
 // then checked across collections.
