@@ -288,7 +288,7 @@ void do_math_op(MathOp op)
         return;
     case type_ids::tuple:
         // The tuple's arithmetic takes the tuple on the left: only the operations that commute may swap.
-        if (op != MathOp::Add && op != MathOp::Multiply) not_related(right_type);
+        if (op != MathOp::Add && op != MathOp::Multiply) not_related(op, right_type);
         swap_operands();
         run_slot_of(stack::state.base[0], op);
         return;
@@ -296,7 +296,7 @@ void do_math_op(MathOp op)
     case type_ids::point2d:
     case type_ids::point3d:
         if (left_type == type_ids::time) invalid_type(right);
-        if (op == MathOp::Subtract || op == MathOp::Divide || op == MathOp::Remainder) not_related(right_type);
+        if (op == MathOp::Subtract || op == MathOp::Divide || op == MathOp::Remainder) not_related(op, right_type);
         swap_operands();
         run_slot_of(stack::state.base[0], op);
         return;
@@ -486,7 +486,7 @@ std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op)
 Cell round(Cell const& value, RoundOptions const& options)
 {
     Cell const* scale = options.to;
-    if (scale && cell::type_of(*scale) == type_ids::money) not_related(type_ids::money);
+    if (scale && cell::type_of(*scale) == type_ids::money) number::not_related_to_caller(type_ids::money);
     bool const percent = cell::type_of(value) == type_ids::percent;
     double const d = get(value);
     double s = percent ? 0.01 : 1.0;

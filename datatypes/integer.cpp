@@ -180,7 +180,7 @@ void do_math(MathOp op)
     case type_ids::point3d: {
         TypeId const type = cell::type_of(right);
         // The operands trade places: a remainder would come out of the wrong division.
-        if (op == MathOp::Divide || op == MathOp::Remainder) not_related(type_id);
+        if (op == MathOp::Divide || op == MathOp::Remainder) not_related(op, type_id);
         swap_operands();
         if (op == MathOp::Subtract) {
             // n - compound is -compound + n.
@@ -193,12 +193,13 @@ void do_math(MathOp op)
         return;
     }
     case type_ids::tuple:
-        if (op == MathOp::Subtract || op == MathOp::Divide || op == MathOp::Remainder) not_related(type_id);
+        if (op == MathOp::Subtract || op == MathOp::Divide || op == MathOp::Remainder) not_related(op, type_id);
         swap_operands();
         run_slot_of(stack::state.base[0], op);
         return;
     case type_ids::date:
-        if (op != MathOp::Add) not_related(type_id);
+        // A date's arithmetic with an integer on its left is only an addition: anything else is a subtraction.
+        if (op != MathOp::Add) not_related(MathOp::Subtract, type_id);
         swap_operands();
         run_slot_of(stack::state.base[0], op);
         return;
@@ -363,7 +364,7 @@ void power()
 // the 32-bit range raises math overflow.
 Cell round(Cell const& value, RoundOptions const& options)
 {
-    if (options.to && cell::type_of(*options.to) == type_ids::money) not_related(type_ids::money);
+    if (options.to && cell::type_of(*options.to) == type_ids::money) number::not_related_to_caller(type_ids::money);
     std::int32_t const n = get(value);
     std::int64_t s = 1;
     if (options.to) {

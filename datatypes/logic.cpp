@@ -3,6 +3,7 @@
 #include "datatypes/logic.h"
 
 #include "datatypes/compare.h"
+#include "datatypes/error.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
 #include "runtime/series.h"
@@ -119,8 +120,8 @@ template <typename Operation> void bitwise(Operation operation)
     if (cell::type_of(right) != type_id) {
         Cell const word = stack::caller_word();
         Cell const type = datatype::make(cell::type_of(right));
-        // TODO: the word of the action's second argument as the third argument, once words can be made.
-        fire_error(err::script::expect_arg, &word, &type);
+        Cell const argument = error::function_arg_word(1);
+        fire_error(err::script::expect_arg, &word, &type, &argument);
     }
     left = make(operation(get(left), get(right)));
 }

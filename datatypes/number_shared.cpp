@@ -2,8 +2,11 @@
 
 #include "datatypes/number_shared.h"
 
+#include "datatypes/error.h"
 #include "datatypes/integer.h"
 #include "datatypes/registry.h"
+#include "datatypes/runtime_words.h"
+#include "datatypes/word.h"
 #include "runtime/errors.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
@@ -16,9 +19,35 @@ void invalid_type(Cell const& value)
     fire_error(err::script::invalid_type, &type);
 }
 
-// TODO: the word of the operation itself (subtract, divide) once words can be made; the caller's word
-// names it in the meantime.
-void not_related(TypeId type)
+namespace {
+
+// An operator (-, /) calls the action, whose own word names the operation.
+Cell operation_word(MathOp op)
+{
+    switch (op) {
+    case MathOp::Add:
+        return words::word_of(words::Word::add);
+    case MathOp::Subtract:
+        return words::word_of(words::Word::subtract);
+    case MathOp::Multiply:
+        return words::word_of(words::Word::multiply);
+    case MathOp::Divide:
+        return words::word_of(words::Word::divide);
+    default:
+        return word::make_global("remainder");
+    }
+}
+
+}
+
+void not_related(MathOp op, TypeId type)
+{
+    Cell const word = operation_word(op);
+    Cell const datatype = datatype::make(type);
+    fire_error(err::script::not_related, &word, &datatype);
+}
+
+void not_related_to_caller(TypeId type)
 {
     Cell const word = stack::caller_word();
     Cell const datatype = datatype::make(type);
@@ -45,8 +74,8 @@ void check_exponent(Cell const& exponent)
     if (exponent_type == type_ids::integer || exponent_type == type_ids::float_) return;
     Cell const word = stack::caller_word();
     Cell const type = datatype::make(exponent_type);
-    // TODO: the name of the exponent argument as the third argument, once words can be made.
-    fire_error(err::script::expect_arg, &word, &type);
+    Cell const argument = error::function_arg_word(1);
+    fire_error(err::script::expect_arg, &word, &type, &argument);
 }
 
 std::uint64_t leading_bytes(Cell const& binary, std::uint32_t most)

@@ -12,8 +12,11 @@ namespace xol::number {
 // script invalid-type, naming the value's type.
 [[noreturn]] void invalid_type(Cell const& value);
 
-// script not-related, naming the operation by the caller's word and `type`.
-[[noreturn]] void not_related(TypeId type);
+// script not-related, naming the operation by its word (add, subtract, multiply, divide, remainder) and
+// `type`. May allocate.
+[[noreturn]] void not_related(MathOp op, TypeId type);
+// script not-related, naming the operation by the caller's word and `type`: for a refinement's argument.
+[[noreturn]] void not_related_to_caller(TypeId type);
 
 // Runs the frame slot of the value's type for `op` on the call's two frame cells; a type without that slot
 // raises script invalid-type with the value.
@@ -23,7 +26,8 @@ void run_slot_of(Cell const& value, MathOp op);
 // arithmetic expects.
 void swap_operands();
 
-// power's exponent must be an integer! or a float!; anything else raises script expect-arg.
+// power's exponent must be an integer! or a float!; anything else raises script expect-arg naming the
+// exponent argument.
 void check_exponent(Cell const& exponent);
 
 // Up to `most` bytes (8 at the most) from the binary!'s index, big-endian: fewer bytes give a smaller number.

@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "datatypes/compare.h"
+#include "datatypes/symbol.h"
 #include "runtime/series.h"
 #include "scalar_fixture.h"
 
@@ -125,16 +126,32 @@ TEST_F(IntegerTest, ArithmeticErrors)
     EXPECT_EQ(raised_by([&] { run_frame(actions.add, integer_cell(1), cell::make(type_ids::pair)); }),
         err::script::invalid_type)
         << "a compound type whose module is not registered";
-    for (TypeId const compound : { type_ids::pair, type_ids::point3d, type_ids::tuple }) {
-        EXPECT_EQ(raised_by([&] { run_frame(actions.divide, integer_cell(1), cell::make(compound)); }),
-            err::script::not_related);
-        EXPECT_EQ(raised_by([&] { run_frame(actions.remainder, integer_cell(1), cell::make(compound)); }),
-            err::script::not_related);
+    // The error names the operation by its own word, whichever operator called it; an integer's operation
+    // with a date is only ever an addition, so anything else is named a subtraction.
+    struct Related {
+        action_types::FromFrame action;
+        TypeId compound;
+        char const* word;
+    };
+    Related const related[] = {
+        { actions.divide, type_ids::pair, "divide" },
+        { actions.remainder, type_ids::pair, "remainder" },
+        { actions.divide, type_ids::point3d, "divide" },
+        { actions.remainder, type_ids::point3d, "remainder" },
+        { actions.divide, type_ids::tuple, "divide" },
+        { actions.remainder, type_ids::tuple, "remainder" },
+        { actions.subtract, type_ids::tuple, "subtract" },
+        { actions.multiply, type_ids::date, "subtract" },
+    };
+    for (Related const& c : related) {
+        EXPECT_EQ(
+            raised_by([&] { run_frame(c.action, integer_cell(1), cell::make(c.compound)); }), err::script::not_related)
+            << c.word;
+        Cell const word = errors::last_raised().arguments[0];
+        EXPECT_EQ(cell::type_of(word), type_ids::word) << c.word;
+        EXPECT_EQ(symbol::spelling(word.word2), c.word);
+        EXPECT_EQ(errors::last_raised().arguments[1], datatype::make(type_ids::integer)) << c.word;
     }
-    EXPECT_EQ(raised_by([&] { run_frame(actions.subtract, integer_cell(1), cell::make(type_ids::tuple)); }),
-        err::script::not_related);
-    EXPECT_EQ(raised_by([&] { run_frame(actions.multiply, integer_cell(1), cell::make(type_ids::date)); }),
-        err::script::not_related);
 }
 
 // A float!, percent! or time! on the right takes the float arithmetic.
@@ -177,6 +194,8 @@ TEST_F(IntegerTest, Power)
         expect_number(
             run_frame(actions.power, integer_cell(c.base), c.exponent), c.expected, std::to_string(c.base) + " ** ...");
     EXPECT_EQ(raised_by([&] { run_frame(actions.power, integer_cell(2), none_value); }), err::script::expect_arg);
+    EXPECT_EQ(cell::type_of(errors::last_raised().arguments[2]), type_ids::word)
+        << "the exponent argument's word (<anon> without a calling function)";
     EXPECT_EQ(integer::int_power(46341, 2), std::nullopt);
     EXPECT_EQ(integer::int_power(3, 19), 1162261467);
 }
