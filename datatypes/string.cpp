@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "datatypes/symbol.h"
 #include "runtime/errors.h"
 #include "runtime/quit.h"
 #include "runtime/roots.h"
@@ -358,9 +359,11 @@ void rotate_runs(NodeId id, std::uint32_t offset, std::uint32_t length1, std::ui
 void splice(Cell const& target_value, Cell const& source_value, std::int32_t part, std::uint32_t offset,
     bool keep_source, SpliceMode mode)
 {
-    // TODO: symbol! operands read their cached text once symbol! provides it.
     Rooted target(target_value);
     Rooted source(source_value);
+    // A symbol! on either side stands for its spelling's string.
+    if (cell::type_of(*source) == type_ids::symbol) *source = symbol::text_of(*source);
+    if (cell::type_of(*target) == type_ids::symbol) *target = symbol::text_of(*target);
     // Node ids are read from the rooted cells after every call that may allocate: a collection can move
     // nodes as well as buffers.
     std::uint32_t target_unit = checked_unit(node::buffer(target->word2));

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "datatypes/string_private.h"
+#include "runtime/assert.h"
 #include "runtime/type_families.h"
 #include "runtime/unicode.h"
 
@@ -35,16 +36,26 @@ std::uint32_t operand_count(Cell const& value)
     return remaining;
 }
 
+// A symbol! operand stands for its cached string, which whoever holds the symbol cell made (symbol::get):
+// comparing never allocates.
+Cell text_in_place(Cell const& value)
+{
+    if (cell::type_of(value) != type_ids::symbol) return value;
+    XOL_ASSERT(value.word2 != no_node, "a symbol compared as text has its cached string");
+    return cell::make(type_ids::string, 0, value.word2, 0);
 }
 
-std::int32_t equal_q(Cell const& value1, Cell const& value2, CompareOp op, bool match)
+}
+
+std::int32_t equal_q(Cell const& given1, Cell const& given2, CompareOp op, bool match)
 {
+    Cell const value1 = text_in_place(given1);
+    Cell const value2 = text_in_place(given2);
     bool const same_place = value1.word2 == value2.word2 && value1.word1 == value2.word1;
     if (op == CompareOp::Same) return same_place ? 0 : -1;
     bool const equality = op == CompareOp::Equal || op == CompareOp::NotEqual || op == CompareOp::StrictEqual
         || op == CompareOp::FindEqual;
     if (same_place && equality) return 0;
-    // TODO: symbol! operands compare through their cached text once symbol! exists.
 
     std::uint32_t const length1 = rs_length_q(value1);
     std::uint32_t const count2 = operand_count(value2);

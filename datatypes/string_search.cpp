@@ -9,6 +9,8 @@
 #include <string_view>
 
 #include "datatypes/string_private.h"
+#include "datatypes/symbol.h"
+#include "datatypes/word.h"
 #include "runtime/errors.h"
 #include "runtime/roots.h"
 #include "runtime/type_families.h"
@@ -247,9 +249,14 @@ bool prepare(Cell& series, Cell const& value, FindOptions const& options, Prepar
     } else {
         if (value_type == type_ids::binary && series_type != type_ids::binary)
             fire_error(err::script::invalid_arg, &value);
-        // A word! searches as its text, which is what its form writes.
-        // TODO: read the word's text from its symbol once symbol! exists, without forming it.
-        *pattern_text = is_text_pattern_type(value_type) ? value : detail::formed(value);
+        // A word of any kind searches as its spelling, which is what its form writes: the symbol's cached
+        // string, read and never changed.
+        if (is_text_pattern_type(value_type))
+            *pattern_text = value;
+        else if (word::is_any_word(value_type))
+            *pattern_text = cell::make(type_ids::string, 0, symbol::cache_string(value.word2), 0);
+        else
+            *pattern_text = detail::formed(value);
         pattern = { PatternKind::Text, 0, 0, *pattern_text, rs_length_q(*pattern_text) };
         // Nothing is found of an empty pattern.
         if (pattern.length == 0) return false;

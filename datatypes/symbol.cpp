@@ -122,6 +122,15 @@ std::string_view spelling(SymbolId id)
     return { reinterpret_cast<char const*>(name->head_address()), name->tail - name->head };
 }
 
+Cell text_of(Cell const& symbol)
+{
+    if (symbol.word2 != no_node) return cell::make(type_ids::string, 0, symbol.word2, 0);
+    SeriesBuffer* name = node::buffer(symbol.word3);
+    // Copied: the name's buffer may move while the string is made.
+    std::string const text(reinterpret_cast<char const*>(name->head_address()), name->tail - name->head);
+    return string::from_utf8(text);
+}
+
 std::uint32_t count()
 {
     return node::buffer(state.block)->length();

@@ -61,6 +61,9 @@ inline Cell* of_word(Cell const& word)
 }
 // Makes the cached string! of the spelling when there is none yet; answers its node. May allocate.
 NodeId cache_string(SymbolId id);
+// A symbol cell's spelling as a string! from its head: its cached string, or a new one when it has none.
+// May allocate.
+Cell text_of(Cell const& symbol);
 
 // The canonical id: the alias when there is one, else the id itself. One step: every alias names a
 // canonical spelling.

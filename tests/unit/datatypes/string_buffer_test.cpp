@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "datatypes/symbol.h"
 #include "runtime/collector.h"
 #include "text_fixture.h"
 
@@ -94,6 +95,30 @@ TEST_F(StringBuffer, SpliceWidensTheNarrowerSide)
     string::splice(*narrow, *target, 2, 0, true, string::SpliceMode::Append);
     EXPECT_EQ(unit_of(*narrow), 4u) << "the target takes the source's wider unit";
     EXPECT_EQ(utf8(*narrow), "abc\U0001F600a");
+}
+
+// A symbol! operand stands for its spelling: spliced from a new string when it has cached none, compared
+// through the cached string its holder made.
+TEST_F(StringBuffer, SymbolOperandsReadTheirSpelling)
+{
+    SymbolId const word = symbol::make("h\u00E9llo-splice");
+    Rooted target(text("x"));
+    Rooted uncached(symbol::cell_of(word));
+    string::splice(*target, *uncached, -1, 0, true, string::SpliceMode::Append);
+    EXPECT_EQ(utf8(*target), "xh\u00E9llo-splice");
+    EXPECT_EQ(symbol::cell_of(word).word2, no_node) << "the splice made a string of its own";
+
+    Rooted cached(*symbol::get(word));
+    string::splice(*target, *cached, 3, 0, true, string::SpliceMode::Insert);
+    EXPECT_EQ(utf8(*target), "h\u00E9lxh\u00E9llo-splice");
+    Rooted upper(text("H\u00C9LLO-SPLICE"));
+    Rooted later(text("z"));
+    std::uint64_t const epoch = memory::epoch();
+    EXPECT_EQ(string::equal_q(*cached, *upper, CompareOp::Equal, false), 0);
+    EXPECT_NE(string::equal_q(*cached, *upper, CompareOp::StrictEqual, false), 0);
+    EXPECT_EQ(string::equal_q(*cached, *later, CompareOp::Lesser, false), -1);
+    EXPECT_EQ(string::equal_q(*later, *cached, CompareOp::Lesser, false), 1);
+    EXPECT_EQ(memory::epoch(), epoch) << "comparing allocated";
 }
 
 TEST_F(StringBuffer, SpliceModes)
