@@ -7,11 +7,13 @@
 #include <cstring>
 #include <vector>
 
+#include "datatypes/block.h"
 #include "datatypes/char.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
 #include "datatypes/none.h"
 #include "datatypes/registry.h"
+#include "datatypes/runtime_words.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
 #include "datatypes/unset.h"
@@ -129,17 +131,38 @@ void skip()
     do_at_skip(false);
 }
 
-// Only `owned` is a field of series; ownership answers it once objects can own series.
-Cell reflect(Cell const&, SymbolId)
+namespace {
+
+bool is_owned_field(SymbolId field)
 {
-    // TODO: the field `owned` (the owner object, or none!) once series ownership exists.
-    fire_error(err::internal::not_done);
+    return symbol::resolve(field) == symbol::resolve(words::symbol_of(words::Symbol::owned));
 }
 
-Cell modify(Cell const&, Cell const&, Cell const& value, bool)
+}
+
+// Only `owned` is a field of series: the object that owns the series, or none!.
+Cell reflect(Cell const& value, SymbolId field)
 {
-    // TODO: the field `owned` (none! releases the series, a block binds it) once series ownership exists.
-    return value;
+    if (!is_owned_field(field)) fire_error(err::internal::not_done);
+    Cell const* owner = ownership::find(value.word2);
+    return owner ? *owner : none_value;
+}
+
+// The field `owned`: none! releases the series from its owner; a block of an object and a word binds the
+// series to that object under that word. Anything else changes nothing.
+Cell modify(Cell const& series, Cell const& field, Cell const& value, bool)
+{
+    if (!word::is_any_word(cell::type_of(field)) || !is_owned_field(field.word2)) return value;
+    Rooted kept(series);
+    Rooted kept_value(value);
+    if (cell::type_of(*kept_value) == type_ids::none) {
+        ownership::unbind(*kept);
+    } else if (cell::type_of(*kept_value) == type_ids::block && block::rs_length_q(*kept_value) >= 2) {
+        Rooted owner(block::rs_head(*kept_value)[0]);
+        Rooted word(block::rs_head(*kept_value)[1]);
+        if (cell::type_of(*owner) == type_ids::object) ownership::bind(*kept, *owner, *word);
+    }
+    return *kept_value;
 }
 
 // Swaps two runs of `width` bytes.
