@@ -61,7 +61,7 @@ std::int32_t append_indent(Cell& buffer, std::int32_t indent, std::int32_t limit
 
 std::int32_t form(Cell const& value, Cell& buffer, Refinement part, std::int32_t limit)
 {
-    if (cycles::mold_marker(value, buffer, limit, false)) return limit;
+    if (string::append_cycle_marker(value, buffer, limit, false)) return limit;
     Rooted kept(value);
     CycleEntry const guard(value.word2);
     for (std::uint32_t i = position_of(*kept); i < total_of(*kept); ++i) {
@@ -79,7 +79,7 @@ std::int32_t form(Cell const& value, Cell& buffer, Refinement part, std::int32_t
 std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
     std::int32_t indent)
 {
-    if (cycles::mold_marker(value, buffer, limit, true)) return limit;
+    if (string::append_cycle_marker(value, buffer, limit, true)) return limit;
     Rooted kept(value);
     if (!only) limit = string::append_ascii(buffer, "[", limit);
     limit = mold_each(*kept, buffer, only, all, flat, part, limit, indent);

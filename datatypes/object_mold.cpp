@@ -73,14 +73,14 @@ std::int32_t serialize(Cell const& given, Cell& buffer, bool only, bool all, boo
 
 std::int32_t form(Cell const& value, Cell& buffer, Refinement part, std::int32_t limit)
 {
-    if (cycles::mold_marker(value, buffer, limit, false)) return limit;
+    if (string::append_cycle_marker(value, buffer, limit, false)) return limit;
     return serialize(value, buffer, false, false, false, part, limit, false, 0, false);
 }
 
 std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
     std::int32_t indent)
 {
-    if (cycles::mold_marker(value, buffer, limit, true)) return limit;
+    if (string::append_cycle_marker(value, buffer, limit, true)) return limit;
     Rooted kept(value);
     if (!only) limit = string::append_ascii(buffer, "make object! [", limit);
     limit = serialize(*kept, buffer, only, all, flat, part, limit, true, indent + 1, true);

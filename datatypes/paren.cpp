@@ -17,7 +17,7 @@ namespace {
 std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
     std::int32_t indent)
 {
-    if (cycles::mold_marker(value, buffer, limit, true)) return limit;
+    if (string::append_cycle_marker(value, buffer, limit, true)) return limit;
     Rooted kept(value);
     if (!only) limit = string::append_ascii(buffer, "(", limit);
     limit = block::mold_each(*kept, buffer, only, all, flat, part, limit, indent);

@@ -27,7 +27,7 @@ using block::detail::CycleEntry;
 std::int32_t write_elements(
     Cell const& value, Cell& buffer, bool mold, bool only, bool all, bool flat, Refinement part, std::int32_t limit)
 {
-    if (cycles::mold_marker(value, buffer, limit, mold)) return limit;
+    if (string::append_cycle_marker(value, buffer, limit, mold)) return limit;
     Rooted kept(value);
     CycleEntry const guard(value.word2);
     for (std::uint32_t i = std::min(kept->word1, series::rs_total_length(*kept)); i < series::rs_total_length(*kept);

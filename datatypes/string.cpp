@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "datatypes/symbol.h"
+#include "runtime/cycles.h"
 #include "runtime/errors.h"
 #include "runtime/quit.h"
 #include "runtime/roots.h"
@@ -460,6 +461,13 @@ std::int32_t append_ascii(Cell const& string, std::string_view text, std::int32_
 {
     concatenate_literal(string, text);
     return limit - static_cast<std::int32_t>(text.size());
+}
+
+bool append_cycle_marker(Cell const& value, Cell const& output, std::int32_t& remaining, bool mold)
+{
+    if (!cycles::find(cycles::node_of(value))) return false;
+    remaining = append_ascii(output, cycles::marker_text(cell::type_of(value), mold), remaining);
+    return true;
 }
 
 bool with_c_string(Cell const& value, std::string_view bytes)

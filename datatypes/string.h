@@ -135,6 +135,10 @@ std::int32_t append_ascii(Cell const& string, std::string_view text, std::int32_
 // Appends UTF-8 text, decoded; invalid bytes raise access invalid-utf8. The text must not lie in a series
 // buffer. May allocate.
 void append_utf8(Cell const& string, std::string_view utf8);
+// When the value's node is on the cycle stack (a value already being molded or formed), appends its cycle
+// marker (cycles::marker_text) to `output`, subtracts the marker's length from `remaining` and answers
+// true; else answers false and does nothing. May allocate.
+bool append_cycle_marker(Cell const& value, Cell const& output, std::int32_t& remaining, bool mold);
 // True when the text at the index starts with these bytes (exact; a code point above 255 never matches).
 bool with_c_string(Cell const& value, std::string_view bytes);
 

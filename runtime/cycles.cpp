@@ -3,13 +3,8 @@
 
 #include "runtime/cycles.h"
 
-#include <cstring>
-#include <string_view>
-
-#include "runtime/assert.h"
 #include "runtime/errors.h"
 #include "runtime/heap.h"
-#include "runtime/series.h"
 
 namespace xol::cycles {
 
@@ -93,33 +88,6 @@ char const* marker_text(TypeId type, bool mold)
     default:
         return "...";
     }
-}
-
-bool mold_marker(Cell const& value, Cell& output, std::int32_t& remaining, bool mold)
-{
-    if (!find(node_of(value))) return false;
-    std::string_view const marker = marker_text(cell::type_of(value), mold);
-    auto const length = static_cast<std::uint32_t>(marker.size());
-    // TODO: string appends move to the string module once string! exists.
-    NodeId const node = output.word2;
-    std::uint32_t const unit = node::buffer(node)->unit();
-    std::byte* place = series::append_bytes(node, length * unit);
-    for (char const character : marker) {
-        // Markers are ASCII: each byte widens to one unit of the string's own width.
-        auto const code = static_cast<unsigned char>(character);
-        if (unit == 1) {
-            *place = std::byte { code };
-        } else if (unit == 2) {
-            auto const wide = static_cast<std::uint16_t>(code);
-            std::memcpy(place, &wide, sizeof wide);
-        } else {
-            auto const wide = static_cast<std::uint32_t>(code);
-            std::memcpy(place, &wide, sizeof wide);
-        }
-        place += unit;
-    }
-    remaining -= static_cast<std::int32_t>(length);
-    return true;
 }
 
 }

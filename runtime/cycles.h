@@ -30,12 +30,10 @@ void restore(std::uint32_t saved);
 // series' node (word 2).
 NodeId node_of(Cell const& value);
 
-// When the value's node is on the stack, appends its cycle marker to `output` (a string!), subtracts the
-// marker's length from `remaining` and answers true; else answers false and does nothing.
-// Markers, molded / formed: block! and hash! "[...]" / "...", paren! "(...)" / "...", map! "#[...]" / "...",
-// object! "make object! [...]" / "...", the path family "..." either way.
-bool mold_marker(Cell const& value, Cell& output, std::int32_t& remaining, bool mold);
-char const* marker_text(TypeId type, bool mold); // the marker alone
+// The marker that molding (or forming) writes in place of a value already being walked (string's
+// append_cycle_marker writes it). Molded / formed: block! and hash! "[...]" / "...", paren! "(...)" / "...",
+// map! "#[...]" / "...", object! "make object! [...]" / "...", the path family "..." either way.
+char const* marker_text(TypeId type, bool mold);
 
 // The collector rewrites moved nodes.
 template <typename Visit> void for_each_entry(Visit&& visit);

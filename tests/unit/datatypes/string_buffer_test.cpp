@@ -5,6 +5,7 @@
 
 #include "datatypes/symbol.h"
 #include "runtime/collector.h"
+#include "runtime/cycles.h"
 #include "text_fixture.h"
 
 using namespace xol;
@@ -119,6 +120,47 @@ TEST_F(StringBuffer, SymbolOperandsReadTheirSpelling)
     EXPECT_EQ(string::equal_q(*cached, *later, CompareOp::Lesser, false), -1);
     EXPECT_EQ(string::equal_q(*later, *cached, CompareOp::Lesser, false), 1);
     EXPECT_EQ(memory::epoch(), epoch) << "comparing allocated";
+}
+
+// A value already being walked molds as its cycle marker. The marker goes to the output in the output's own unit width,
+// and its length leaves the budget.
+TEST_F(StringBuffer, CycleMarkerAppendsOnlyForValuesOnTheStack)
+{
+    struct Case {
+        TypeId type;
+        bool mold;
+        std::uint32_t unit;
+        char const* expected;
+    };
+    Case const cases[] = {
+        { type_ids::block, true, 1, "ab[...]" },
+        { type_ids::object, true, 2, "abmake object! [...]" },
+        { type_ids::map, true, 4, "ab#[...]" },
+        { type_ids::paren, false, 1, "ab..." },
+        { type_ids::object, false, 4, "ab..." },
+    };
+    for (auto const& c : cases) {
+        Rooted output(cell::make(type_ids::string, 0, series::alloc_units(4, c.unit), 0));
+        for (char const character : std::string("ab")) {
+            std::uint32_t const code = static_cast<unsigned char>(character);
+            SeriesBuffer* buffer = node::buffer(output->word2);
+            std::memcpy(buffer->tail_address(), &code, c.unit);
+            buffer->tail += c.unit;
+        }
+        Cell const value = cell::make(c.type, 77, 77, 0);
+        std::int32_t remaining = 100;
+
+        EXPECT_FALSE(string::append_cycle_marker(value, *output, remaining, c.mold));
+        EXPECT_EQ(remaining, 100);
+        EXPECT_EQ(utf8(*output), "ab");
+
+        cycles::push(77);
+        EXPECT_TRUE(string::append_cycle_marker(value, *output, remaining, c.mold));
+        cycles::pop();
+        EXPECT_EQ(utf8(*output), c.expected) << int { c.type } << " unit " << c.unit;
+        EXPECT_EQ(unit_of(*output), c.unit) << "the marker is written in the output's own unit";
+        EXPECT_EQ(remaining, static_cast<std::int32_t>(102 - std::strlen(c.expected)));
+    }
 }
 
 TEST_F(StringBuffer, SpliceModes)

@@ -1,8 +1,5 @@
 // The cycle guard: the stack of walked nodes, its depth limit, save and restore, and the cycle markers.
 
-#include <cstring>
-#include <string>
-
 #include "runtime/cycles.h"
 #include "runtime/errors.h"
 #include "runtime/memory.h"
@@ -13,19 +10,6 @@ using namespace xol;
 namespace {
 
 using CyclesTest = RuntimeTest;
-
-// The units of a string series read back as ASCII text.
-std::string text_of(NodeId node)
-{
-    SeriesBuffer* buffer = node::buffer(node);
-    std::string text;
-    for (std::uint32_t offset = buffer->head; offset < buffer->tail; offset += buffer->unit()) {
-        std::uint32_t code = 0;
-        std::memcpy(&code, buffer->data() + offset, buffer->unit()); // little-endian units
-        text += static_cast<char>(code);
-    }
-    return text;
-}
 
 }
 
@@ -129,45 +113,5 @@ TEST_F(CyclesTest, MarkerTexts)
     for (auto const& c : cases) {
         EXPECT_STREQ(cycles::marker_text(c.type, true), c.molded) << int { c.type };
         EXPECT_STREQ(cycles::marker_text(c.type, false), c.formed) << int { c.type };
-    }
-}
-
-// The marker goes to the output in the output's own unit width, and its length leaves the budget.
-TEST_F(CyclesTest, MoldMarkerAppendsOnlyForValuesOnTheStack)
-{
-    struct Case {
-        TypeId type;
-        bool mold;
-        std::uint32_t unit;
-        char const* expected;
-    };
-    Case const cases[] = {
-        { type_ids::block, true, 1, "ab[...]" },
-        { type_ids::object, true, 2, "abmake object! [...]" },
-        { type_ids::map, true, 4, "ab#[...]" },
-        { type_ids::paren, false, 1, "ab..." },
-        { type_ids::object, false, 4, "ab..." },
-    };
-    for (auto const& c : cases) {
-        NodeId const text = series::alloc_units(4, c.unit);
-        Cell output = cell::make(type_ids::string, 0, text, 0);
-        for (char const character : std::string("ab")) {
-            std::uint32_t const code = static_cast<unsigned char>(character);
-            SeriesBuffer* buffer = node::buffer(text);
-            std::memcpy(buffer->tail_address(), &code, c.unit);
-            buffer->tail += c.unit;
-        }
-        Cell const value = cell::make(c.type, 77, 77, 0);
-        std::int32_t remaining = 100;
-
-        EXPECT_FALSE(cycles::mold_marker(value, output, remaining, c.mold));
-        EXPECT_EQ(remaining, 100);
-        EXPECT_EQ(text_of(text), "ab");
-
-        cycles::push(77);
-        EXPECT_TRUE(cycles::mold_marker(value, output, remaining, c.mold));
-        cycles::pop();
-        EXPECT_EQ(text_of(output.word2), c.expected) << int { c.type } << " unit " << c.unit;
-        EXPECT_EQ(remaining, static_cast<std::int32_t>(102 - std::strlen(c.expected)));
     }
 }
