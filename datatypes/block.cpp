@@ -12,8 +12,11 @@
 #include "datatypes/datatype.h"
 #include "datatypes/integer.h"
 #include "datatypes/none.h"
+#include "datatypes/object.h"
 #include "datatypes/registry.h"
+#include "datatypes/runtime_words.h"
 #include "datatypes/symbol.h"
+#include "datatypes/typeset.h"
 #include "datatypes/unset.h"
 #include "runtime/cycles.h"
 #include "runtime/errors.h"
@@ -411,6 +414,18 @@ Cell* push_new(std::int32_t n)
 
 // ---- Actions -------------------------------------------------------------------------------------------
 
+namespace {
+
+// An object's body (set-words and values, as reflect answers it) as a value of `type`. May allocate.
+Cell object_body(Cell const& object, TypeId type)
+{
+    Cell body = object::reflect(object, words::symbol_of(words::Symbol::body));
+    cell::set_type(body, type);
+    return body;
+}
+
+}
+
 Cell make(Cell const&, Cell const& spec, TypeId type)
 {
     TypeId const spec_type = cell::type_of(spec);
@@ -421,8 +436,10 @@ Cell make(Cell const&, Cell const& spec, TypeId type)
         cell::set_type(made, type);
         return made;
     }
-    if (spec_type == type_ids::object || spec_type == type_ids::map || spec_type == type_ids::vector) {
-        // TODO: the object's or map's body, the vector's elements, once those datatypes exist.
+    if (spec_type == type_ids::object) return object_body(spec, type);
+    if (spec_type == type_ids::map || spec_type == type_ids::vector) {
+        // TODO(map!): the map's body.
+        // TODO(vector!): a block of the vector's elements as values.
         fire_error(err::internal::not_done);
     }
     Cell const made_type = datatype::make(type);
@@ -440,9 +457,16 @@ Cell to(Cell const&, Cell const& spec, TypeId type)
         cell::set_type(*loaded, type);
         return *loaded;
     }
-    if (spec_type == type_ids::object || spec_type == type_ids::map || spec_type == type_ids::vector
-        || spec_type == type_ids::typeset) {
-        // TODO: the object's or map's body, the vector's elements, the typeset's datatypes.
+    if (spec_type == type_ids::object) return object_body(spec, type);
+    if (spec_type == type_ids::typeset) {
+        Rooted names(unset_value);
+        typeset::to_block(spec, *names);
+        cell::set_type(*names, type);
+        return *names;
+    }
+    if (spec_type == type_ids::map || spec_type == type_ids::vector) {
+        // TODO(map!): the map's body.
+        // TODO(vector!): the vector's elements.
         fire_error(err::internal::not_done);
     }
     Rooted value(spec);

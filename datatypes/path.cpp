@@ -9,6 +9,7 @@
 #include "datatypes/block.h"
 #include "datatypes/block_private.h"
 #include "datatypes/datatype.h"
+#include "datatypes/object.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
 #include "datatypes/unset.h"
@@ -88,10 +89,11 @@ Cell to(Cell const& prototype, Cell const& spec, TypeId type)
     TypeId const spec_type = cell::type_of(spec);
     if (spec_type != type_ids::object && spec_type != type_ids::typeset && spec_type != type_ids::map)
         return block::to(prototype, spec, type);
-    Rooted value(spec);
+    // An object is held as its copy, so the path does not change with the object.
+    // TODO(map!): a map is held as its copy too.
+    Rooted value(spec_type == type_ids::object ? object::copy(spec, nullptr, false, nullptr) : spec);
     Rooted result(unset_value);
     block::make_at(*result, 1);
-    // TODO: an object! or map! is held as its copy once those datatypes exist.
     block::rs_append(*result, *value);
     cell::set_type(*result, type);
     return *result;
