@@ -376,8 +376,9 @@ Cell to(Cell const&, Cell const& spec, TypeId type)
         cell::set_float_payload(result, from_block(spec));
         return result;
     }
-    // TODO: money! (its value as a double) and the text types (the lexer's float scanner for float!, one
-    // loaded number for percent!) once those modules exist.
+    // TODO(money!): money!, its value as a double.
+    // TODO(services): the text types, through the lexer's decimal-float scanner for float! and one loaded
+    // number for percent!, once the services record offers them to the datatypes.
     default:
         bad_to_arg(type, spec);
     }

@@ -14,9 +14,11 @@
 #include "datatypes/number_shared.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
+#include "datatypes/symbol.h"
 #include "runtime/quit.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
+#include "runtime/unicode.h"
 
 namespace xol::integer {
 
@@ -239,6 +241,30 @@ std::int32_t from_binary(Cell const& binary)
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(number::leading_bytes(binary, 4)));
 }
 
+// An issue's spelling read as hexadecimal: up to 8 digits, each the low 7 bits of a code point, so 8 digits
+// may give a negative number. An empty spelling, a longer one, or anything but a digit raises invalid-data.
+std::int32_t from_issue(Cell const& issue)
+{
+    std::string_view const spelling = symbol::spelling(issue.word2);
+    auto const* position = reinterpret_cast<std::uint8_t const*>(spelling.data());
+    auto const* const end = position + spelling.size();
+    std::uint32_t number = 0;
+    std::uint32_t digits = 0;
+    while (position < end) {
+        std::int32_t code_point = 0;
+        position = unicode::utf8_decode(position, end, code_point);
+        auto const low = static_cast<char>(static_cast<std::uint32_t>(code_point) & 0x7F);
+        std::uint32_t digit = 16;
+        if (low >= '0' && low <= '9') digit = static_cast<std::uint32_t>(low - '0');
+        if (low >= 'A' && low <= 'F') digit = static_cast<std::uint32_t>(low - 'A' + 10);
+        if (low >= 'a' && low <= 'f') digit = static_cast<std::uint32_t>(low - 'a' + 10);
+        if (code_point < 32 || digit == 16 || ++digits > 8) fire_error(err::script::invalid_data, &issue);
+        number = (number << 4) | digit;
+    }
+    if (digits == 0) fire_error(err::script::invalid_data, &issue);
+    return static_cast<std::int32_t>(number);
+}
+
 Cell to(Cell const&, Cell const& spec, TypeId)
 {
     switch (cell::type_of(spec)) {
@@ -265,8 +291,12 @@ Cell to(Cell const&, Cell const& spec, TypeId)
     }
     case type_ids::binary:
         return make(from_binary(spec));
-    // TODO: money! (its integer conversion), issue! (its spelling as hexadecimal), date! (seconds since
-    // 1970) and the text types (the lexer's integer scanner) once those modules exist.
+    case type_ids::issue:
+        return make(from_issue(spec));
+    // TODO(money!): money!, its integer conversion.
+    // TODO(date!): date!, its seconds since 1970.
+    // TODO(services): the text types, through the lexer's decimal-integer scanner once the services record
+    // offers it to the datatypes.
     default:
         bad_to_arg(spec);
     }
