@@ -110,8 +110,8 @@ void run_script(std::string const& path)
             fail("*** Error: " + std::string(error_catalog::string_template_text(err::internal::xol_system)) + "!");
         fail("*** Error: not a Xol program!");
     }
-    // TODO: the preprocessor's expand-directives over the loaded code, and system/options/script,
-    // system/options/args and system/script/args, once they exist.
+    // TODO(preprocessor): the preprocessor's expand-directives over the loaded code.
+    // TODO(system object): system/options/script, system/options/args and system/script/args.
     boot::evaluate_from(*code, static_cast<std::uint32_t>(start));
 }
 

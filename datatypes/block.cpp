@@ -250,7 +250,7 @@ void insert_value(Cell& block, Cell const& value, bool advance, bool at_head)
     Rooted kept_value(value);
     Rooted kept_block(block);
     std::uint32_t const place = at_head ? 0 : position_of(block);
-    // TODO: a hash! re-indexes the moved cells and enters the new one once hash! exists.
+    // TODO(hash!): a hash! re-indexes the moved cells and enters the new one.
     open_gap(kept_block->word2, place, 1, true);
     cell_at(*kept_block, place) = *kept_value;
     if (advance) block.word1 = (at_head ? block.word1 : place) + 1;
@@ -281,7 +281,7 @@ void insert_result()
 
 void append_second_arg()
 {
-    // TODO: a hash! target enters the new cell in its table once hash! exists.
+    // TODO(hash!): a hash! target enters the new cell in its table.
     rs_append(stack::state.base[0], stack::state.base[1]);
 }
 

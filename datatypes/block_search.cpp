@@ -168,7 +168,7 @@ Cell put(Cell const& series, Cell const& key, Cell const& value, bool case_sensi
     auto const index = static_cast<std::int32_t>(position_of(series));
     series::tell_owner(*kept, "put", &*kept_value, index, 1);
     if (found.place < 0) {
-        // TODO: a hash! enters the key and the value in its table once hash! exists.
+        // TODO(hash!): a hash! enters the key and the value in its table.
         rs_append(*kept, *kept_key);
         rs_append(*kept, *kept_value);
         return *kept_value;
@@ -203,7 +203,8 @@ Cell do_set_op(Cell const& first, Cell const* second, bool case_sensitive, Refin
     make_at(*result, static_cast<std::int32_t>(std::clamp<std::uint64_t>(room, 1, 0x7FFF'FFFF)));
     CompareOp const compare_op = case_sensitive ? CompareOp::StrictEqual : CompareOp::FindEqual;
 
-    // TODO: hash tables for the membership tests once they exist; these scans are quadratic.
+    // TODO(set natives): membership through a runtime hash table once the set natives call this; these
+    // scans are quadratic.
     auto is_member = [&](Cell const& cell, Cell const& other) {
         for (std::uint32_t i = position_of(other); i < total_of(other); ++i)
             if (search_equal(cell_at(other, i), cell, compare_op)) return true;
@@ -253,7 +254,7 @@ Cell do_set_op(Cell const& first, Cell const* second, bool case_sensitive, Refin
     }
     // The answer has the first argument's type, whatever the second's (a block! with a hash! answers a block!,
     // a hash! with a block! a hash!).
-    // TODO: a hash! answer gets the table built while collecting once hash! exists.
+    // TODO(hash!): a hash! answer gets the table built while collecting.
     cell::set_type(*result, cell::type_of(*kept_first));
     return *result;
 }

@@ -132,7 +132,7 @@ void do_math(MathOp op)
         operand = float_operand(right);
         break;
     case type_ids::vector:
-        // TODO: hand the operation to vector!'s scalar arithmetic once vector! exists.
+        // TODO(vector!): hand the operation to vector!'s scalar arithmetic.
         fire_error(err::internal::not_done);
     default:
         number::invalid_type(right);

@@ -309,7 +309,7 @@ void do_math_op(MathOp op)
     case type_ids::time:
         break;
     default:
-        // TODO: vector! right operands, through the vector's element-by-element arithmetic with a scalar.
+        // TODO(vector!): vector! right operands, through the vector's element-by-element arithmetic with a scalar.
         invalid_type(right);
     }
     // time! on either side makes a time!; otherwise the left operand's type stays (an integer! left
@@ -426,7 +426,7 @@ void power()
     cell::set_float_payload(base, std::pow(get(base), number_of(exponent)));
 }
 
-// TODO: random (seeding with the halves' XOR, or a scaled draw) once the random generator exists.
+// TODO(random): random, seeding with the halves' XOR or a scaled draw.
 
 }
 

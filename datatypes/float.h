@@ -72,7 +72,7 @@ void do_math_op(MathOp);
 std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp);
 Cell round(Cell const& value, RoundOptions const&);
 
-// TODO: random_value (scale, secure) once the random generator exists.
+// TODO(random): random_value (scale, secure).
 double from_binary(Cell const& binary); // up to 8 bytes from the index, big-endian; fewer act as leading zeros
 double from_block(Cell const& block); // [mantissa exponent]: m x 10^e
 

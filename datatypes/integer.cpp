@@ -206,7 +206,7 @@ void do_math(MathOp op)
         run_slot_of(stack::state.base[0], op);
         return;
     default:
-        // TODO: vector! right operands, through the vector's element-by-element arithmetic with a scalar.
+        // TODO(vector!): vector! right operands, through the vector's element-by-element arithmetic with a scalar.
         invalid_type(right);
     }
 }
@@ -437,7 +437,7 @@ Cell round(Cell const& value, RoundOptions const& options)
     return rounded;
 }
 
-// TODO: random (seeding, or a uniform draw in 1..n) once the random generator exists.
+// TODO(random): random, seeding or a uniform draw in 1..n.
 
 }
 

@@ -139,7 +139,7 @@ void xor_()
     bitwise([](bool a, bool b) { return a != b; });
 }
 
-// TODO: random (seeding with the flag, or a draw above 0x3FFFFFFF) once the random generator exists.
+// TODO(random): random, seeding with the flag or a draw above 0x3FFFFFFF.
 
 }
 

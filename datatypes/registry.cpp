@@ -65,10 +65,9 @@ void reset()
     registry = RegistryState {};
 }
 
-// The fixed order of start-up: parents before their children. TODO: the datatypes still to come take
-// their places in this order (binary!, url!, file!, bitset!, triple!, vector!, map!,
-// hash!, pair!, percent!, tuple!, time!, tag!, email!, handle!, date!, port!, money!, ref!, point2D!,
-// point3D!, image!).
+// The fixed order of start-up: parents before their children. The datatypes still to come take their places
+// in this order: binary!, url!, file!, bitset!, triple!, vector!, map!, hash!, pair!, percent!, tuple!,
+// time!, tag!, email!, handle!, date!, port!, money!, ref!, point2D!, point3D!, image!.
 void register_all()
 {
     reset();

@@ -71,7 +71,7 @@ RandomState random_state;
 // 1..limit, uniform.
 std::uint32_t random_int(std::uint32_t limit)
 {
-    // TODO: the interpreter's random generator and its secure source.
+    // TODO(random): the interpreter's random generator and its secure source.
     random_state.state = random_state.state * 6364136223846793005ULL + 1442695040888963407ULL;
     auto const bits = static_cast<std::uint32_t>(random_state.state >> 33);
     return 1 + static_cast<std::uint32_t>((std::uint64_t { bits } * limit) >> 31);
@@ -274,7 +274,7 @@ Cell pick(Cell const& series, std::int32_t index, Cell const&)
     if (type == type_ids::binary)
         return integer::make(std::to_integer<std::int32_t>(*unit_address(series, unit_place)));
     if (type == type_ids::vector) {
-        // TODO: a value of the vector's element type once vector! exists.
+        // TODO(vector!): a value of the vector's element type.
         fire_error(err::internal::not_done);
     }
     return char_::make(string::get_char(unit_address(series, unit_place), buffer_of(series)->unit()));
@@ -293,7 +293,7 @@ Cell poke(Cell const& series, std::int32_t index, Cell const& index_value, Cell 
     Rooted kept_value(value);
     tell_owner(*kept_series, "poke", &*kept_value, static_cast<std::int32_t>(unit_place), 1);
     if (is_cell_series(type)) {
-        // TODO: a hash! re-enters the cell in its table once hash! exists.
+        // TODO(hash!): a hash! re-enters the cell in its table.
         buffer_of(*kept_series)->head_cell()[unit_place] = *kept_value;
     } else if (type == type_ids::binary) {
         TypeId const value_type = cell::type_of(*kept_value);
@@ -303,7 +303,7 @@ Cell poke(Cell const& series, std::int32_t index, Cell const& index_value, Cell 
         if (byte < 0 || byte > 255) fire_error(err::script::out_of_range, &*kept_value);
         *unit_address(*kept_series, unit_place) = static_cast<std::byte>(byte);
     } else if (type == type_ids::vector) {
-        // TODO: a value of the vector's element type once vector! exists.
+        // TODO(vector!): a value of the vector's element type.
         fire_error(err::internal::not_done);
     } else {
         string::put_char(node_of(*kept_series), unit_place, kept_value->word2);
@@ -319,7 +319,7 @@ Cell clear(Cell const& series)
     if (length >= 1) {
         auto const index = static_cast<std::int32_t>(index_of(series));
         tell_owner(*kept, "clear", nullptr, index, static_cast<std::int32_t>(length));
-        // TODO: a hash! takes the removed cells out of its table once hash! exists.
+        // TODO(hash!): a hash! takes the removed cells out of its table.
         SeriesBuffer* buffer = buffer_of(*kept);
         buffer->tail = buffer->head + (index_of(*kept) << buffer->unit_shift());
         tell_owner(*kept, "cleared", nullptr, index, 0);
@@ -358,7 +358,7 @@ Cell remove(Cell const& series, Refinement part, Refinement key)
             std::memmove(start, start + bytes, static_cast<std::size_t>(buffer->tail_address() - start) - bytes);
             buffer->tail -= static_cast<std::uint32_t>(bytes);
         }
-        // TODO: a hash! re-indexes the moved range once hash! exists.
+        // TODO(hash!): a hash! re-indexes the moved range.
         tell_owner(*kept, "removed", nullptr, static_cast<std::int32_t>(place), static_cast<std::int32_t>(count));
     }
     return *kept;
@@ -387,7 +387,7 @@ Cell reverse(Cell const& series, Refinement part, Refinement skip)
     Rooted kept(series);
     auto const index = static_cast<std::int32_t>(index_of(series));
     tell_owner(*kept, "reverse", nullptr, index, static_cast<std::int32_t>(count));
-    // TODO: a hash! takes every swapped cell out of its table and back once hash! exists.
+    // TODO(hash!): a hash! takes every swapped cell out of its table and back.
     SeriesBuffer* buffer = buffer_of(*kept);
     std::uint32_t const shift = buffer->unit_shift();
     auto const width = static_cast<std::uint32_t>(size << shift);
@@ -461,7 +461,7 @@ Cell take(Cell const& series, Refinement part, bool, bool last)
     target->tail = target->head + static_cast<std::uint32_t>(bytes);
     std::memmove(from, from + bytes, static_cast<std::size_t>(buffer->tail_address() - from) - bytes);
     buffer->tail -= static_cast<std::uint32_t>(bytes);
-    // TODO: a hash! re-indexes the rest and gives the answer a table of its own once hash! exists.
+    // TODO(hash!): a hash! re-indexes the rest and gives the answer a table of its own.
     tell_owner(*source, "taken", nullptr, static_cast<std::int32_t>(start), static_cast<std::int32_t>(taken_count));
     return result;
 }
@@ -523,7 +523,7 @@ Cell move(Cell const& origin, Cell const& target, Refinement part)
         into->tail += static_cast<std::uint32_t>(bytes);
         std::memmove(taken, taken + bytes, static_cast<std::size_t>(out->tail_address() - taken) - bytes);
         out->tail -= static_cast<std::uint32_t>(bytes);
-        // TODO: hash! sides re-index once hash! exists.
+        // TODO(hash!): hash! sides re-index.
         tell_owner(*source, "moved", nullptr, static_cast<std::int32_t>(from), static_cast<std::int32_t>(moved));
         tell_owner(*destination, "moved", nullptr, static_cast<std::int32_t>(to), static_cast<std::int32_t>(moved));
         return *destination;

@@ -121,7 +121,7 @@ bool char_in_bitset_q(Cell const& value, Cell const& bitset)
     if (rs_tail_q(value)) return false;
     std::uint32_t const code_point = char_at(value, 0);
     SeriesBuffer* bits = node::buffer(bitset.word2);
-    // TODO: name the complement flag through bitset! once it exists.
+    // TODO(bitset!): name the complement flag through bitset!.
     constexpr std::uint32_t complement_flag = 0x80000;
     if ((code_point >> 3) >= bits->tail - bits->head) return (bits->flags & complement_flag) != 0;
     auto const byte = std::to_integer<std::uint32_t>(bits->head_address()[code_point >> 3]);

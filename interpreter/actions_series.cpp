@@ -20,7 +20,7 @@ namespace {
 using namespace detail;
 
 // The values /part can cut before they go in: those with a buffer of units.
-// TODO: map! counts its cells once it exists; it goes through as any other buffer until then.
+// TODO(map!): map! counts its cells; it goes through as any other buffer until then.
 bool has_buffer(TypeId type)
 {
     return series::is_series_type(type) || type == type_ids::map;

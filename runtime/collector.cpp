@@ -347,7 +347,7 @@ void mark_cell(Cell& cell)
         break;
     case Payload::Image:
         mark_node(cell.word2);
-        break; // TODO: the image's own marking, with image!
+        break; // TODO(image!): the image's own marking.
     case Payload::Event:
         if (cell.word3 & event_series_present) mark_series(cell.word2);
         break;

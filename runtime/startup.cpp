@@ -97,12 +97,14 @@ void init()
     context::init_global();
     datatype::make_type_words();
     words::init();
-    // TODO: the parse stacks.
+    // TODO(parse): the parse stacks.
     ownership::init();
     native::init();
     object::init();
     error::init(); // from here on a raised error is an error! value
-    // TODO: the checksum and compression method words, the process-output buffer.
+    // TODO(checksum): the checksum method words.
+    // TODO(compression): the compression method words.
+    // TODO(call): the process-output buffer.
     lexer::init();
     actions::register_actions();
     natives::register_natives();

@@ -369,7 +369,7 @@ bool fire(LexerState& state, Event event, std::int32_t type, Cell const* value, 
 
     // The arguments go on the value stack before anything allocates: `value` may be a copy that only
     // stays current until then. The token without a value is a pair! of its 1-based character offsets.
-    // TODO: pair::make once pair! exists.
+    // TODO(pair!): pair::make.
     Cell* arguments = stack::push(none_value);
     for (int i = 1; i < 5; ++i) stack::push(none_value);
     arguments[4] = value ? *value

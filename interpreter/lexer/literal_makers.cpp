@@ -31,6 +31,7 @@ void require(TypeId type)
     if (!datatype::is_registered(type)) not_done(type);
 }
 
+// TODO(percent!): hand over to percent!'s own maker.
 Cell percent(double fraction)
 {
     require(type_ids::percent);
@@ -39,6 +40,7 @@ Cell percent(double fraction)
     return value;
 }
 
+// TODO(time!): hand over to time!'s own maker.
 Cell time(double seconds)
 {
     require(type_ids::time);
@@ -47,12 +49,14 @@ Cell time(double seconds)
     return value;
 }
 
+// TODO(pair!): hand over to pair::make.
 Cell pair(std::int32_t x, std::int32_t y)
 {
     require(type_ids::pair);
     return cell::make(type_ids::pair, 0, static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
 }
 
+// TODO(tuple!): hand over to tuple!'s own maker.
 Cell tuple(std::uint8_t const* bytes, std::uint32_t count)
 {
     require(type_ids::tuple);
@@ -65,18 +69,21 @@ Cell tuple(std::uint8_t const* bytes, std::uint32_t count)
     return value;
 }
 
+// TODO(point2D!): hand over to point2D!'s own maker.
 Cell point2d(float x, float y)
 {
     require(type_ids::point2d);
     return cell::make(type_ids::point2d, float_bits(x), float_bits(y), 0);
 }
 
+// TODO(point3D!): hand over to point3D!'s own maker.
 Cell point3d(float x, float y, float z)
 {
     require(type_ids::point3d);
     return cell::make(type_ids::point3d, float_bits(x), float_bits(y), float_bits(z));
 }
 
+// TODO(binary!): hand over to binary!'s own maker.
 Cell binary(std::vector<std::uint8_t> const& bytes)
 {
     require(type_ids::binary);
@@ -87,20 +94,20 @@ Cell binary(std::vector<std::uint8_t> const& bytes)
     return cell::make(type_ids::binary, 0, node, 0);
 }
 
-// TODO: date/make-at and the week and day-of-the-year setters of the calendar arithmetic.
+// TODO(date!): date/make-at and the week and day-of-the-year setters of the calendar arithmetic.
 Cell date(DateParts const&)
 {
     not_done(type_ids::date);
 }
 
-// TODO: money/make-from-parts, which also knows the currencies.
+// TODO(money!): money/make-from-parts, which also knows the currencies.
 Cell money(MoneyText const&, bool& known_currency)
 {
     known_currency = true;
     not_done(type_ids::money);
 }
 
-// TODO: map/make-at over a block of the cells.
+// TODO(map!): map/make-at over a block of the cells.
 Cell map(Cell const*, std::uint32_t)
 {
     not_done(type_ids::map);

@@ -107,8 +107,8 @@ void do_block(std::int32_t const* refinements)
     Cell* const base = stack::state.base;
     std::uint32_t const length = series::rs_total_length(base[0]);
     if (base[0].word1 > length) base[0].word1 = length;
-    // TODO: /expand runs the preprocessor over the block first; until the preprocessor exists the block
-    // runs as written, which is what expansion gives for code without directives.
+    // TODO(preprocessor): /expand runs the preprocessor over the block first; until then the block runs as
+    // written, which is what expansion gives for code without directives.
     if (refinements[2] < 0) {
         interp::eval_block(base[0], true);
         stack::state.top = stack::state.base + 1;
@@ -145,8 +145,8 @@ void do_value(std::int32_t const* refinements)
     }
     case type_ids::file:
     case type_ids::url:
-        // TODO: scripts from files and URLs run through the library's do-file, called with the value and
-        // the /args argument; until the library has it they cannot be run.
+        // TODO(do-file): scripts from files and URLs run through the library's do-file, called with the
+        // value and the /args argument; until the library has it they cannot be run.
         fire_error(err::internal::not_done);
     case type_ids::error:
         errors::current() = base[0];

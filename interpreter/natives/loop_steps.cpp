@@ -66,7 +66,7 @@ Cell settable_word(Cell const& words, std::uint32_t i)
 Cell source_element(Cell const& source, std::uint32_t i)
 {
     if (cell::type_of(source) == type_ids::map) {
-        // TODO: the i-th value of a map! once that datatype exists.
+        // TODO(map!): the i-th value of a map!.
         fire_error(err::internal::not_done);
     }
     return i < block::rs_length_q(source) ? block::rs_head(source)[i] : none_value;
@@ -87,7 +87,8 @@ bool series_more_q(Cell const& series)
 {
     TypeId const type = cell::type_of(series);
     if (type == type_ids::image || type == type_ids::map) {
-        // TODO: an image! runs to width x height pixels, a map! to its last cell, once those datatypes exist.
+        // TODO(image!): an image! runs to width x height pixels.
+        // TODO(map!): a map! runs to its last cell.
         fire_error(err::internal::not_done);
     }
     if (!series::is_series_type(type)) fire_error(err::script::invalid_arg, &series);
@@ -112,10 +113,10 @@ bool foreach_next_block(std::int32_t count)
         foreach_set_picked(*loop_word(), *cursor(), count);
     } else if (type == type_ids::map) {
         if (count != 2) fire_error(err::script::invalid_arg, loop_word());
-        // TODO: the key and value words of each entry once map! exists.
+        // TODO(map!): the key and value words of each entry.
         fire_error(err::internal::not_done);
     } else if (type == type_ids::image) {
-        // TODO: the words from consecutive pixels once image! exists.
+        // TODO(image!): the words from consecutive pixels.
         fire_error(err::internal::not_done);
     } else {
         set_many(*loop_word(), *cursor(), count, true, false, false);
