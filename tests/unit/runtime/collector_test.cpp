@@ -117,6 +117,30 @@ TEST_F(CollectorTest, DisabledCollectorMakesANewFrameInstead)
     gc::state.enabled = true;
 }
 
+// While a hold lives no allocation collects, even under stress, so a buffer stays where it is; holds nest,
+// and allocation collects again once the last is gone.
+TEST_F(CollectorTest, AHoldKeepsBuffersInPlace)
+{
+    gc::state.stress = true;
+    make_block(100); // dead, before the live one: a collection may slide the live block down
+    Rooted live(make_block(8));
+    SeriesBuffer* const before = node::buffer(live->word2);
+    std::uint32_t const collections = gc::state.collections;
+    {
+        gc::CollectionHold const outer;
+        {
+            gc::CollectionHold const inner;
+            series::alloc_bytes(100);
+        }
+        for (int i = 0; i < 40; ++i) series::alloc_bytes(100'000);
+        EXPECT_EQ(gc::state.collections, collections);
+        EXPECT_EQ(node::buffer(live->word2), before);
+    }
+    series::alloc_bytes(100);
+    gc::state.stress = false;
+    EXPECT_EQ(gc::state.collections, collections + 1) << "the first allocation after the hold collects";
+}
+
 // Marking follows references with its own work stack: a chain far deeper than any C++ stack would allow.
 TEST_F(CollectorTest, MarksAMillionNestedBlocks)
 {
