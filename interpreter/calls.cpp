@@ -56,7 +56,7 @@ struct Fetch {
     Cell const& function; // rooted by the caller
     Cell const& name; // the word the call is reported under; rooted by the caller
     CallSite const& site;
-    NodeId descriptors;
+    NodeId const& descriptors; // rooted by the caller: evaluating an argument may move the node
     bool function_like; // function! or routine!: every slot gets a cell
     std::uint32_t count = 0; // argument cells pushed
     std::int32_t locals = 0;
