@@ -2,7 +2,6 @@
 
 #include "datatypes/symbol.h"
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -156,33 +155,39 @@ std::string_view name_of(NodeId name)
     return { reinterpret_cast<char const*>(buffer->head_address()), buffer->tail - buffer->head };
 }
 
+// The upper-case fold of string comparison, with ASCII on the fast path.
+std::uint32_t folded(std::uint32_t code_point)
+{
+    if (code_point < 0x80) return code_point >= 'a' && code_point <= 'z' ? code_point - 32 : code_point;
+    return unicode::change_case(code_point, unicode::Case::Upper);
+}
+
 // Two spellings compared as the strings they form would be (string equality under `op`), straight from
 // their UTF-8 names. `same` tells that both are one name.
 std::int32_t compare_names(std::string_view text1, std::string_view text2, bool same, CompareOp op)
 {
     if (op == CompareOp::Same) return same ? 0 : -1;
-    bool const equality = op == CompareOp::Equal || op == CompareOp::NotEqual || op == CompareOp::StrictEqual
-        || op == CompareOp::FindEqual;
-    if (same && equality) return 0;
     auto const* position1 = reinterpret_cast<std::uint8_t const*>(text1.data());
     auto const* position2 = reinterpret_cast<std::uint8_t const*>(text2.data());
     auto const* const end1 = position1 + text1.size();
     auto const* const end2 = position2 + text2.size();
-    std::uint32_t const length1 = unicode::utf8_count(position1, end1);
-    std::uint32_t const length2 = unicode::utf8_count(position2, end2);
-    if (length1 != length2 && (equality || length2 == 0)) return 1;
+    bool const equality = op == CompareOp::Equal || op == CompareOp::NotEqual || op == CompareOp::StrictEqual
+        || op == CompareOp::FindEqual;
+    // The equalities answer 1 for texts of different lengths, whichever is longer.
+    if (equality && (same || unicode::utf8_count(position1, end1) != unicode::utf8_count(position2, end2)))
+        return same ? 0 : 1;
     bool const fold = op != CompareOp::StrictEqual && op != CompareOp::CaseSort;
-    std::uint32_t const compared = std::min(length1, length2);
-    for (std::uint32_t i = 0; i < compared; ++i) {
+    while (position1 < end1 && position2 < end2) {
         std::uint32_t c1 = next_code_point(position1, end1);
         std::uint32_t c2 = next_code_point(position2, end2);
         if (fold) {
-            c1 = unicode::change_case(c1, unicode::Case::Upper);
-            c2 = unicode::change_case(c2, unicode::Case::Upper);
+            c1 = folded(c1);
+            c2 = folded(c2);
         }
         if (c1 != c2) return c1 > c2 ? 1 : -1;
     }
-    return length1 > length2 ? 1 : length1 == length2 ? 0 : -1;
+    // A text that the other one begins orders first.
+    return position1 < end1 ? 1 : position2 < end2 ? -1 : 0;
 }
 
 }
