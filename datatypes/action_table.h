@@ -10,6 +10,8 @@
 #pragma once
 
 #include <cstdint>
+#include <tuple>
+#include <utility>
 
 #include "runtime/cell.h"
 #include "runtime/operations.h"
@@ -134,8 +136,9 @@ template <typename Function> struct ActionSlot {
     }
 };
 
-// The members in action order; `Slot` is ActionSlot in a module's record and a bare function pointer in
-// the resolved table.
+// The one declaration of the actions: their C++ names, their slots' types and their order, which is the
+// action table's index order (make is action 1). `Slot` is ActionSlot in a module's record and a bare
+// function pointer in the resolved table.
 template <template <typename> class Slot> struct ActionsOf {
     Slot<action_types::Make> make;
     Slot<action_types::Random> random;
@@ -206,75 +209,37 @@ template <typename Function> using ResolvedSlot = Function;
 using ActionTable = ActionsOf<ActionSlot>; // as a module declares it
 using TypeActions = ActionsOf<ResolvedSlot>; // as dispatch reads it, parents resolved
 
-inline constexpr int action_count = 62;
+// The members of an action table as a tuple of references, in action order: the one way code walks every
+// action without naming each. The binding takes one placeholder per member, so a member added to
+// ActionsOf or taken from it stops the build here until the count agrees; ActionsOf alone names them.
+template <typename Table> constexpr auto members_of(Table& table)
+{
+    auto& [a01, a02, a03, a04, a05, a06, a07, a08, a09, a10, a11, a12, a13, a14, a15, a16, a17, a18, a19, a20, a21, a22,
+        a23, a24, a25, a26, a27, a28, a29, a30, a31, a32, a33, a34, a35, a36, a37, a38, a39, a40, a41, a42, a43, a44,
+        a45, a46, a47, a48, a49, a50, a51, a52, a53, a54, a55, a56, a57, a58, a59, a60, a61, a62]
+        = table;
+    return std::tie(a01, a02, a03, a04, a05, a06, a07, a08, a09, a10, a11, a12, a13, a14, a15, a16, a17, a18, a19, a20,
+        a21, a22, a23, a24, a25, a26, a27, a28, a29, a30, a31, a32, a33, a34, a35, a36, a37, a38, a39, a40, a41, a42,
+        a43, a44, a45, a46, a47, a48, a49, a50, a51, a52, a53, a54, a55, a56, a57, a58, a59, a60, a61, a62);
+}
 
-// Calls visit(declared slot, parent's entry, resolved entry) for every action, in action order: the one
-// list of the actions' members, for the code that treats them all alike.
+inline constexpr int action_count
+    = static_cast<int>(std::tuple_size_v<decltype(members_of(std::declval<TypeActions&>()))>);
+
+// Calls visit(declared slot, parent's entry, resolved entry) for every action, in action order, for the
+// code that treats them all alike.
 template <typename Visit>
 void for_each_action(ActionTable const& declared, TypeActions const& parent, TypeActions& resolved, Visit&& visit)
 {
-    visit(declared.make, parent.make, resolved.make);
-    visit(declared.random, parent.random, resolved.random);
-    visit(declared.reflect, parent.reflect, resolved.reflect);
-    visit(declared.to, parent.to, resolved.to);
-    visit(declared.form, parent.form, resolved.form);
-    visit(declared.mold, parent.mold, resolved.mold);
-    visit(declared.eval_path, parent.eval_path, resolved.eval_path);
-    visit(declared.set_path, parent.set_path, resolved.set_path);
-    visit(declared.compare, parent.compare, resolved.compare);
-    visit(declared.absolute, parent.absolute, resolved.absolute);
-    visit(declared.add, parent.add, resolved.add);
-    visit(declared.divide, parent.divide, resolved.divide);
-    visit(declared.multiply, parent.multiply, resolved.multiply);
-    visit(declared.negate, parent.negate, resolved.negate);
-    visit(declared.power, parent.power, resolved.power);
-    visit(declared.remainder, parent.remainder, resolved.remainder);
-    visit(declared.round, parent.round, resolved.round);
-    visit(declared.subtract, parent.subtract, resolved.subtract);
-    visit(declared.even_q, parent.even_q, resolved.even_q);
-    visit(declared.odd_q, parent.odd_q, resolved.odd_q);
-    visit(declared.and_, parent.and_, resolved.and_);
-    visit(declared.complement, parent.complement, resolved.complement);
-    visit(declared.or_, parent.or_, resolved.or_);
-    visit(declared.xor_, parent.xor_, resolved.xor_);
-    visit(declared.append, parent.append, resolved.append);
-    visit(declared.at, parent.at, resolved.at);
-    visit(declared.back, parent.back, resolved.back);
-    visit(declared.change, parent.change, resolved.change);
-    visit(declared.clear, parent.clear, resolved.clear);
-    visit(declared.copy, parent.copy, resolved.copy);
-    visit(declared.find, parent.find, resolved.find);
-    visit(declared.head, parent.head, resolved.head);
-    visit(declared.head_q, parent.head_q, resolved.head_q);
-    visit(declared.index_q, parent.index_q, resolved.index_q);
-    visit(declared.insert, parent.insert, resolved.insert);
-    visit(declared.length_q, parent.length_q, resolved.length_q);
-    visit(declared.move, parent.move, resolved.move);
-    visit(declared.next, parent.next, resolved.next);
-    visit(declared.pick, parent.pick, resolved.pick);
-    visit(declared.poke, parent.poke, resolved.poke);
-    visit(declared.put, parent.put, resolved.put);
-    visit(declared.remove, parent.remove, resolved.remove);
-    visit(declared.reverse, parent.reverse, resolved.reverse);
-    visit(declared.select, parent.select, resolved.select);
-    visit(declared.sort, parent.sort, resolved.sort);
-    visit(declared.skip, parent.skip, resolved.skip);
-    visit(declared.swap, parent.swap, resolved.swap);
-    visit(declared.tail, parent.tail, resolved.tail);
-    visit(declared.tail_q, parent.tail_q, resolved.tail_q);
-    visit(declared.take, parent.take, resolved.take);
-    visit(declared.trim, parent.trim, resolved.trim);
-    visit(declared.create, parent.create, resolved.create);
-    visit(declared.close, parent.close, resolved.close);
-    visit(declared.delete_, parent.delete_, resolved.delete_);
-    visit(declared.modify, parent.modify, resolved.modify);
-    visit(declared.open, parent.open, resolved.open);
-    visit(declared.open_q, parent.open_q, resolved.open_q);
-    visit(declared.query, parent.query, resolved.query);
-    visit(declared.read, parent.read, resolved.read);
-    visit(declared.rename, parent.rename, resolved.rename);
-    visit(declared.update, parent.update, resolved.update);
-    visit(declared.write, parent.write, resolved.write);
+    auto const declared_members = members_of(declared);
+    auto const parent_members = members_of(parent);
+    auto const resolved_members = members_of(resolved);
+    [&]<std::size_t... Index>(std::index_sequence<Index...>)
+    {
+        (visit(std::get<Index>(declared_members), std::get<Index>(parent_members), std::get<Index>(resolved_members)),
+            ...);
+    }
+    (std::make_index_sequence<action_count> {});
 }
 
 inline constexpr TypeId no_parent = 0;
@@ -282,68 +247,23 @@ inline constexpr TypeId no_parent = 0;
 // Calls visit(slot) for every slot of a declared table, in action order.
 template <typename Visit> constexpr void for_each_slot(ActionTable& table, Visit&& visit)
 {
-    visit(table.make);
-    visit(table.random);
-    visit(table.reflect);
-    visit(table.to);
-    visit(table.form);
-    visit(table.mold);
-    visit(table.eval_path);
-    visit(table.set_path);
-    visit(table.compare);
-    visit(table.absolute);
-    visit(table.add);
-    visit(table.divide);
-    visit(table.multiply);
-    visit(table.negate);
-    visit(table.power);
-    visit(table.remainder);
-    visit(table.round);
-    visit(table.subtract);
-    visit(table.even_q);
-    visit(table.odd_q);
-    visit(table.and_);
-    visit(table.complement);
-    visit(table.or_);
-    visit(table.xor_);
-    visit(table.append);
-    visit(table.at);
-    visit(table.back);
-    visit(table.change);
-    visit(table.clear);
-    visit(table.copy);
-    visit(table.find);
-    visit(table.head);
-    visit(table.head_q);
-    visit(table.index_q);
-    visit(table.insert);
-    visit(table.length_q);
-    visit(table.move);
-    visit(table.next);
-    visit(table.pick);
-    visit(table.poke);
-    visit(table.put);
-    visit(table.remove);
-    visit(table.reverse);
-    visit(table.select);
-    visit(table.sort);
-    visit(table.skip);
-    visit(table.swap);
-    visit(table.tail);
-    visit(table.tail_q);
-    visit(table.take);
-    visit(table.trim);
-    visit(table.create);
-    visit(table.close);
-    visit(table.delete_);
-    visit(table.modify);
-    visit(table.open);
-    visit(table.open_q);
-    visit(table.query);
-    visit(table.read);
-    visit(table.rename);
-    visit(table.update);
-    visit(table.write);
+    std::apply([&](auto&... slot) { (visit(slot), ...); }, members_of(table));
+}
+
+// The 1-based index of the action whose slot `member` is, read from the members' order: code that is made
+// for one slot checks at compile time that it stands at that slot's index.
+template <typename Function> consteval std::int32_t action_index_of(Function TypeActions::*member)
+{
+    TypeActions table {};
+    void const* const wanted = &(table.*member);
+    std::int32_t index = 0;
+    std::int32_t found = 0;
+    auto const look = [&](void const* slot) {
+        ++index;
+        if (slot == wanted) found = index;
+    };
+    std::apply([&](auto const&... slot) { (look(&slot), ...); }, members_of(table));
+    return found;
 }
 
 // Every slot taken from the parent: a child then names only the actions it does its own way.

@@ -1,5 +1,5 @@
 // native! and action!: the values through which the language reaches built-in code, one entry of the
-// natives table (120 slots, 107 used) or of the action table (62 actions). op! (datatypes/op.h) wraps
+// natives table (120 slots, the first ones built in) or of the action table. op! (datatypes/op.h) wraps
 // them and user functions.
 //
 // Cell: header type 21 or 22; word 1 the entry's index in its table, 0-based; word 2 the node of the spec
@@ -20,7 +20,7 @@ namespace xol::native {
 
 inline constexpr TypeId type_id = type_ids::native;
 inline constexpr std::int32_t table_size = 120; // slots of the natives table
-inline constexpr std::int32_t action_table_size = 62;
+inline constexpr std::int32_t action_table_size = action_count;
 
 // The 1-based index of the entry in its table.
 inline std::int32_t index_of(Cell const& value)

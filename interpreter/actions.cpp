@@ -1,5 +1,5 @@
-// The action table: the entries in index order, the look-up of a type's slot and its error, the built-in
-// action! values, and the path step through a value's type.
+// The action table's state, filled from its rows at start-up; the slot look-up's error; the entries with no
+// word (eval-path, compare); the built-in action! values; and the path step through a value's type.
 
 #include "interpreter/actions.h"
 
@@ -12,6 +12,7 @@
 #include "datatypes/logic.h"
 #include "datatypes/series.h"
 #include "interpreter/actions_private.h"
+#include "interpreter/actions_table.h"
 #include "runtime/assert.h"
 #include "runtime/collector.h"
 #include "runtime/roots.h"
@@ -29,12 +30,6 @@ void fire_not_allowed(TypeId type)
     Cell const type_value = datatype::make(type);
     Cell const argument_word = error::function_arg_word(0);
     fire_error(err::script::expect_arg, &caller, &type_value, &argument_word);
-}
-
-// The arithmetic and the index moves: the slot reads the frame and writes the result itself.
-template <action_types::FromFrame TypeActions::*Slot> void from_frame(std::int32_t const*)
-{
-    lookup_of(argument(0), Slot)();
 }
 
 // eval-path for compiled code: one step, with no path around it, as the last element.
@@ -74,72 +69,6 @@ namespace {
 
 using namespace detail;
 
-constexpr Entry table[count] = {
-    make,
-    random,
-    reflect,
-    to,
-    form,
-    mold,
-    eval_path,
-    nullptr, // set-path: paths are set through eval-path
-    compare,
-    from_frame<&TypeActions::absolute>,
-    from_frame<&TypeActions::add>,
-    from_frame<&TypeActions::divide>,
-    from_frame<&TypeActions::multiply>,
-    negate,
-    from_frame<&TypeActions::power>,
-    from_frame<&TypeActions::remainder>,
-    round,
-    from_frame<&TypeActions::subtract>,
-    even_q,
-    odd_q,
-    from_frame<&TypeActions::and_>,
-    complement,
-    from_frame<&TypeActions::or_>,
-    from_frame<&TypeActions::xor_>,
-    append,
-    from_frame<&TypeActions::at>,
-    from_frame<&TypeActions::back>,
-    change,
-    clear,
-    copy,
-    find,
-    from_frame<&TypeActions::head>,
-    from_frame<&TypeActions::head_q>,
-    from_frame<&TypeActions::index_q>,
-    insert,
-    length_q,
-    move,
-    from_frame<&TypeActions::next>,
-    pick,
-    poke,
-    put,
-    remove,
-    reverse,
-    select,
-    sort,
-    from_frame<&TypeActions::skip>,
-    swap,
-    from_frame<&TypeActions::tail>,
-    from_frame<&TypeActions::tail_q>,
-    take,
-    trim,
-    create,
-    close,
-    delete_,
-    modify,
-    open,
-    open_q,
-    query,
-    read,
-    rename,
-    update,
-    write,
-};
-static_assert(std::size(table) == action_count);
-
 // The part of the path that gave the value without a path action: its elements before the step's
 // element, counted from the path's index (the whole path when the position is unknown). May allocate.
 Cell path_before(Cell const& path_value, std::int32_t position)
@@ -159,16 +88,14 @@ Cell path_before(Cell const& path_value, std::int32_t position)
 
 }
 
-Entry entry(std::int32_t index)
-{
-    if (index < 1 || index > count) return nullptr;
-    return state.entries[index];
-}
-
 void register_actions()
 {
     state = ActionsState {};
-    std::copy(std::begin(table), std::end(table), state.entries + 1);
+    for (std::int32_t index = 1; index <= count; ++index) {
+        Row const& row = rows[index - 1];
+        state.entries[index] = row.entry;
+        state.word_entries[index] = row.reach == Reach::Word ? row.entry : nullptr;
+    }
     gc::add_root(&state.values);
     block::make_at(state.values, count);
 }

@@ -14,23 +14,32 @@ namespace xol::actions {
 // arguments base) of the cell where its arguments begin (where they would begin, for one without any).
 using Entry = void (*)(std::int32_t const* refinements);
 
-inline constexpr std::int32_t count = 62;
-inline constexpr std::int32_t eval_path_index = 7;
-inline constexpr std::int32_t set_path_index = 8; // no entry
-inline constexpr std::int32_t compare_index = 9;
-
-// The entry of action `index` (1..62); nullptr for set-path and for an index outside 1..62.
-// Two entries have no word and serve compiled code: eval-path reads the value in cell 0 and the selector
-// in cell 1 and, when its one refinement position is not -1, sets cell 2 as the new value; compare
-// compares cells 0 and 1 under the CompareOp code held by the integer! in cell 2 and stores a logic!.
-Entry entry(std::int32_t index);
+inline constexpr std::int32_t count = action_count;
 
 struct ActionsState {
     Entry entries[count + 1] {}; // by index; 0 and set-path empty
+    Entry word_entries[count + 1] {}; // the same, less those no word reaches: what an action! value calls
     Cell values = cell::make(type_ids::none); // block!: the built-in action! values, index i in cell i - 1; rooted
 };
 
 extern ActionsState state;
+
+// The entry of action `index` (1..count), from the rows of actions_table.h; nullptr for set-path and for
+// an index outside 1..count. Two entries have no word and serve compiled code: eval-path reads the value in
+// cell 0 and the selector in cell 1 and, when its one refinement position is not -1, sets cell 2 as the
+// new value; compare compares cells 0 and 1 under the CompareOp code held by the integer! in cell 2 and
+// stores a logic!.
+inline Entry entry(std::int32_t index)
+{
+    return index < 1 || index > count ? nullptr : state.entries[index];
+}
+
+// The entry an action! value of `index` reaches when it is called: nullptr also for eval-path and compare,
+// whose machine arguments no call from a script can give.
+inline Entry word_entry(std::int32_t index)
+{
+    return index < 1 || index > count ? nullptr : state.word_entries[index];
+}
 
 // Stores the built-in action! value of `index`, as start-up makes it from its spec. May allocate.
 void add_builtin(std::int32_t index, Cell const& action);

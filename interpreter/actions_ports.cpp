@@ -1,46 +1,11 @@
-// The entries of the port actions (create, close, delete, modify, open, open?, query, read, rename,
-// update, write): files, URLs and ports answer them through their types' slots.
+// The entries of the port actions with options or several arguments (modify, open, read, rename, write):
+// files, URLs and ports answer them through their types' slots. The one-argument ones (create, close,
+// delete, open?, query, update) are actions_private.h's `unary`.
 
 #include "interpreter/actions.h"
 #include "interpreter/actions_private.h"
 
 namespace xol::actions::detail {
-
-namespace {
-
-// The one-argument port actions: the slot's answer is the result.
-template <action_types::Unary TypeActions::*Slot> void unary()
-{
-    Cell const& value = argument(0);
-    set_result(lookup_of(value, Slot)(value));
-}
-
-}
-
-void create(std::int32_t const*)
-{
-    unary<&TypeActions::create>();
-}
-void close(std::int32_t const*)
-{
-    unary<&TypeActions::close>();
-}
-void delete_(std::int32_t const*)
-{
-    unary<&TypeActions::delete_>();
-}
-void open_q(std::int32_t const*)
-{
-    unary<&TypeActions::open_q>();
-}
-void query(std::int32_t const*)
-{
-    unary<&TypeActions::query>();
-}
-void update(std::int32_t const*)
-{
-    unary<&TypeActions::update>();
-}
 
 // Refinement: /case.
 void modify(std::int32_t const* refinements)

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "datatypes/logic.h"
 #include "datatypes/registry.h"
 #include "runtime/stack.h"
 
@@ -52,7 +53,30 @@ inline void set_result(Cell const& result)
     *stack::state.base = result;
 }
 
-// The entries, by action; each reads the frame and writes the base cell.
+// The entries made for one slot, by the slot's type. The action table checks at compile time that each
+// stands at its slot's own index.
+
+// The arithmetic and the index moves: the slot reads the frame and writes the result itself.
+template <action_types::FromFrame TypeActions::*Slot> void from_frame(std::int32_t const*)
+{
+    lookup_of(argument(0), Slot)();
+}
+
+// One argument, and the slot's answer is the result.
+template <action_types::Unary TypeActions::*Slot> void unary(std::int32_t const*)
+{
+    Cell const& value = argument(0);
+    set_result(lookup_of(value, Slot)(value));
+}
+
+// One argument, and the slot's answer as a logic! is the result.
+template <action_types::Predicate TypeActions::*Slot> void predicate(std::int32_t const*)
+{
+    Cell const& value = argument(0);
+    set_result(logic::make(lookup_of(value, Slot)(value)));
+}
+
+// The other entries; each reads the frame and writes the base cell.
 void make(std::int32_t const*);
 void random(std::int32_t const*);
 void reflect(std::int32_t const*);
@@ -61,14 +85,9 @@ void form(std::int32_t const*);
 void mold(std::int32_t const*);
 void eval_path(std::int32_t const*);
 void compare(std::int32_t const*);
-void negate(std::int32_t const*);
 void round(std::int32_t const*);
-void even_q(std::int32_t const*);
-void odd_q(std::int32_t const*);
-void complement(std::int32_t const*);
 void append(std::int32_t const*);
 void change(std::int32_t const*);
-void clear(std::int32_t const*);
 void copy(std::int32_t const*);
 void find(std::int32_t const*);
 void insert(std::int32_t const*);
@@ -84,16 +103,10 @@ void sort(std::int32_t const*);
 void swap(std::int32_t const*);
 void take(std::int32_t const*);
 void trim(std::int32_t const*);
-void create(std::int32_t const*);
-void close(std::int32_t const*);
-void delete_(std::int32_t const*);
 void modify(std::int32_t const*);
 void open(std::int32_t const*);
-void open_q(std::int32_t const*);
-void query(std::int32_t const*);
 void read(std::int32_t const*);
 void rename(std::int32_t const*);
-void update(std::int32_t const*);
 void write(std::int32_t const*);
 
 }

@@ -203,12 +203,6 @@ void change(std::int32_t const* refinements)
     set_result(slot(series, argument(1), part, used(refinements[1]), times));
 }
 
-void clear(std::int32_t const*)
-{
-    Cell const& series = argument(0);
-    set_result(lookup_of(series, &TypeActions::clear)(series));
-}
-
 // Refinements: /part /deep /types.
 void copy(std::int32_t const* refinements)
 {

@@ -1,11 +1,11 @@
-// The entries of the actions on values as a whole: make and to, random, reflect, form and mold, and the
-// scalar operations whose slots answer their result (negate, round, even?, odd?, complement).
+// The entries of the actions on values as a whole: make and to, random, reflect, form and mold, and round.
+// The scalar operations whose slots answer their result alone (negate, even?, odd?, complement) are
+// actions_private.h's `unary` and `predicate`.
 
 #include <limits>
 
 #include "datatypes/datatype.h"
 #include "datatypes/integer.h"
-#include "datatypes/logic.h"
 #include "datatypes/string.h"
 #include "datatypes/word.h"
 #include "interpreter/actions.h"
@@ -120,12 +120,6 @@ void mold(std::int32_t const* refinements)
     });
 }
 
-void negate(std::int32_t const*)
-{
-    Cell const& value = argument(0);
-    set_result(lookup_of(value, &TypeActions::negate)(value));
-}
-
 // Refinements: /to /even /down /half-down /floor /ceiling /half-ceiling.
 void round(std::int32_t const* refinements)
 {
@@ -140,24 +134,6 @@ void round(std::int32_t const* refinements)
     };
     Cell const& value = argument(0);
     set_result(lookup_of(value, &TypeActions::round)(value, options));
-}
-
-void even_q(std::int32_t const*)
-{
-    Cell const& value = argument(0);
-    set_result(logic::make(lookup_of(value, &TypeActions::even_q)(value)));
-}
-
-void odd_q(std::int32_t const*)
-{
-    Cell const& value = argument(0);
-    set_result(logic::make(lookup_of(value, &TypeActions::odd_q)(value)));
-}
-
-void complement(std::int32_t const*)
-{
-    Cell const& value = argument(0);
-    set_result(lookup_of(value, &TypeActions::complement)(value));
 }
 
 }

@@ -22,9 +22,11 @@
 #include "datatypes/typeset.h"
 #include "datatypes/word.h"
 #include "interpreter/actions.h"
+#include "interpreter/actions_table.h"
 #include "interpreter/evaluator.h"
 #include "interpreter/lexer/lexer.h"
 #include "interpreter/natives/natives.h"
+#include "interpreter/natives/table.h"
 #include "runtime/assert.h"
 #include "runtime/collector.h"
 #include "runtime/roots.h"
@@ -186,6 +188,9 @@ void make_builtin(BuiltIn kind, Cell const& name, Cell const& index_value, Cell 
     normalize_spec(*spec);
     if (kind == BuiltIn::Native) {
         require(index == counts.last_native + 1, "boot: natives come in index order, each once");
+        require(
+            index <= natives::builtin_count && is_word_spelled(name, type_ids::set_word, natives::rows[index - 1].name),
+            "boot: a native's spec has the name of its row in the natives table");
         counts.last_native = index;
         ++counts.natives;
         native::set_builtin_shape(native::type_id, index, *spec);
@@ -194,9 +199,10 @@ void make_builtin(BuiltIn kind, Cell const& name, Cell const& index_value, Cell 
         set_global(name, *value);
     } else {
         require(index > counts.last_action && index <= actions::count, "boot: actions come in index order, each once");
-        require(
-            index != actions::eval_path_index && index != actions::set_path_index && index != actions::compare_index,
+        require(actions::rows[index - 1].reach == actions::Reach::Word,
             "boot: eval-path, set-path and compare have no action value");
+        require(is_word_spelled(name, type_ids::set_word, actions::rows[index - 1].name),
+            "boot: an action's spec has the name of its row in the action table");
         counts.last_action = index;
         ++counts.actions;
         native::set_builtin_shape(action::type_id, index, *spec);
@@ -221,10 +227,15 @@ std::int32_t after_header(Cell const& block)
 
 void read_specs()
 {
-    state = BootState {};
     std::span<SourceFile const> const sources = library_sources();
     require(!sources.empty(), "boot: the descriptions are embedded");
-    Rooted entries(load_source(sources[0]));
+    read_specs(sources[0]);
+}
+
+void read_specs(SourceFile const& descriptions)
+{
+    state = BootState {};
+    Rooted entries(load_source(descriptions));
     std::int32_t const start = after_header(*entries);
     require(start >= 0, "boot: the descriptions start with a header");
     std::uint32_t position = static_cast<std::uint32_t>(start);
@@ -261,7 +272,7 @@ void read_specs()
         position += 4;
     }
     require(counts.natives == natives::builtin_count, "boot: every native is described");
-    require(counts.actions == actions::count - 3, "boot: every action with a word is described");
+    require(counts.actions == actions::word_count, "boot: every action with a word is described");
     // What was loaded only to be read (the entries, their typeset blocks, the text) goes at once, so that
     // the run starts with live values only.
     gc::collect();

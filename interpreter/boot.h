@@ -25,6 +25,8 @@ std::span<SourceFile const> library_sources();
 // before it returns. A malformed description is a start-up bug: it stops the process through an
 // assertion, in every build. May allocate.
 void read_specs();
+// The same, from the descriptions `descriptions` holds.
+void read_specs(SourceFile const& descriptions);
 
 // The index just after the header of loaded code: the first word Xol (spelled exactly so, from the
 // block's index) and the block after it. -1 when there is no such word or the first one has no block.

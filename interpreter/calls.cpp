@@ -322,9 +322,8 @@ std::uint32_t fetch_arguments(Fetch& fetch, std::uint32_t position)
 // set-path has no entry: a made action! of those indexes has nothing it can be called with.
 actions::Entry action_entry(std::int32_t index)
 {
-    actions::Entry const entry = actions::entry(index);
-    if (!entry || index == actions::eval_path_index || index == actions::compare_index)
-        fire_error(err::internal::not_done);
+    actions::Entry const entry = actions::word_entry(index);
+    if (!entry) fire_error(err::internal::not_done);
     return entry;
 }
 
@@ -409,7 +408,7 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
         if (type == type_ids::native) {
             natives::Entry const entry = natives::entry(index);
             if (!entry) fire_error(err::internal::not_done);
-            entry(false, fetch.refinements);
+            entry(fetch.refinements);
         } else {
             action_entry(index)(fetch.refinements);
         }
@@ -487,7 +486,7 @@ void call_pushed(Cell const& given, Cell const& given_name)
     if (cell::type_of(*function) == type_ids::native) {
         natives::Entry const entry = natives::entry(index);
         if (!entry) fire_error(err::internal::not_done);
-        entry(false, fetch.refinements);
+        entry(fetch.refinements);
     } else {
         action_entry(index)(fetch.refinements);
     }

@@ -58,42 +58,42 @@ bool same_value_q(Cell const& value1, Cell const& value2)
 
 }
 
-void equal_q(bool, std::int32_t const*)
+void equal_q(std::int32_t const*)
 {
     actions::compare_op(CompareOp::Equal);
 }
-void not_equal_q(bool, std::int32_t const*)
+void not_equal_q(std::int32_t const*)
 {
     actions::compare_op(CompareOp::NotEqual);
 }
-void strict_equal_q(bool, std::int32_t const*)
+void strict_equal_q(std::int32_t const*)
 {
     actions::compare_op(CompareOp::StrictEqual);
 }
-void lesser_q(bool, std::int32_t const*)
+void lesser_q(std::int32_t const*)
 {
     actions::compare_op(CompareOp::Lesser);
 }
-void greater_q(bool, std::int32_t const*)
+void greater_q(std::int32_t const*)
 {
     actions::compare_op(CompareOp::Greater);
 }
-void lesser_or_equal_q(bool, std::int32_t const*)
+void lesser_or_equal_q(std::int32_t const*)
 {
     actions::compare_op(CompareOp::LesserOrEqual);
 }
-void greater_or_equal_q(bool, std::int32_t const*)
+void greater_or_equal_q(std::int32_t const*)
 {
     actions::compare_op(CompareOp::GreaterOrEqual);
 }
 
-void same_q(bool, std::int32_t const*)
+void same_q(std::int32_t const*)
 {
     *stack::state.base = logic::make(same_value_q(argument(0)[0], argument(1)[0]));
 }
 
 // An unset! argument counts as true here: not tests leniently.
-void not_(bool, std::int32_t const*)
+void not_(std::int32_t const*)
 {
     *stack::state.base = logic::make(!logic::true_q(*argument(0)));
 }

@@ -46,33 +46,28 @@ void walk_conditions(bool stop_when)
 
 }
 
-void if_(bool check, std::int32_t const* refinements)
+void if_(std::int32_t const*)
 {
-    if (check) check_arguments(1, refinements);
     run_if(true);
 }
 
-void unless(bool check, std::int32_t const* refinements)
+void unless(std::int32_t const*)
 {
-    if (check) check_arguments(2, refinements);
     run_if(false);
 }
 
-void either(bool check, std::int32_t const* refinements)
+void either(std::int32_t const*)
 {
-    if (check) check_arguments(3, refinements);
     interp::eval_block_deferred(*argument(logic::result_true_q() ? 1 : 2), true);
 }
 
-void any(bool check, std::int32_t const* refinements)
+void any(std::int32_t const*)
 {
-    if (check) check_arguments(4, refinements);
     walk_conditions(true);
 }
 
-void all(bool check, std::int32_t const* refinements)
+void all(std::int32_t const*)
 {
-    if (check) check_arguments(5, refinements);
     walk_conditions(false);
 }
 

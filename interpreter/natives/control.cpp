@@ -22,12 +22,6 @@ namespace xol::natives {
 
 namespace {
 
-constexpr std::int32_t try_index = 70;
-constexpr std::int32_t break_index = 77;
-constexpr std::int32_t return_index = 80;
-constexpr std::int32_t throw_index = 81;
-constexpr std::int32_t catch_index = 82;
-
 bool same_name(Cell const& word1, Cell const& word2)
 {
     return symbol::resolve(word::symbol_of(word1)) == symbol::resolve(word::symbol_of(word2));
@@ -60,9 +54,8 @@ bool catches(Cell const& names, Cell const& thrown)
 // The block runs in a try frame, or with /all in a barrier frame, which break, continue, exit, return and
 // throw cannot cross: they arrive as throw-category errors. Without /all they pass on to their targets,
 // which lie outside.
-void try_(bool check, std::int32_t const* refinements)
+void try_(std::int32_t const* refinements)
 {
-    if (check) check_arguments(try_index, refinements);
     bool const all = refinements[0] >= 0;
     bool const keep = refinements[1] >= 0;
     Cell* const result = stack::state.base;
@@ -81,34 +74,31 @@ void try_(bool check, std::int32_t const* refinements)
     if (keep) error::capture_stack(*result);
 }
 
-void break_(bool check, std::int32_t const* refinements)
+void break_(std::int32_t const* refinements)
 {
-    if (check) check_arguments(break_index, refinements);
     Cell const* const value = refinement_argument(refinements[0]);
     if (value) *stack::state.base = *value;
     stack::defer_break(value != nullptr, false);
 }
 
-void continue_(bool, std::int32_t const*)
+void continue_(std::int32_t const*)
 {
     stack::defer_break(false, true);
 }
 
-void exit_(bool, std::int32_t const*)
+void exit_(std::int32_t const*)
 {
     stack::defer_exit(false);
 }
 
-void return_(bool check, std::int32_t const* refinements)
+void return_(std::int32_t const*)
 {
-    if (check) check_arguments(return_index, refinements);
     stack::defer_exit(true);
 }
 
 // The value travels in the base cell and its name (unset! when none) in the next one.
-void throw_(bool check, std::int32_t const* refinements)
+void throw_(std::int32_t const* refinements)
 {
-    if (check) check_arguments(throw_index, refinements);
     if (trace::state.on) trace::event(trace::throw_, nullptr, -1, nullptr, stack::state.base);
     Cell const* const name = refinement_argument(refinements[0]);
     Cell const name_cell = name ? *name : unset_value;
@@ -117,9 +107,8 @@ void throw_(bool check, std::int32_t const* refinements)
     stack::unroll_throw(UnwindCode::Throw);
 }
 
-void catch_(bool check, std::int32_t const* refinements)
+void catch_(std::int32_t const* refinements)
 {
-    if (check) check_arguments(catch_index, refinements);
     Cell* const result = stack::state.base;
     Cell const* const names = refinement_argument(refinements[0]);
     CallFrame* const frame = stack::push_catch_frame(words::word_of(words::Word::body));

@@ -26,12 +26,6 @@ namespace xol::natives {
 
 namespace {
 
-constexpr std::int32_t switch_index = 18;
-constexpr std::int32_t case_index = 19;
-constexpr std::int32_t do_index = 20;
-constexpr std::int32_t reduce_index = 35;
-constexpr std::int32_t compose_index = 36;
-
 Cell const& cell_at(Cell const& series, std::uint32_t index)
 {
     return series::buffer_of(series)->head_cell()[index];
@@ -200,9 +194,8 @@ void compose_into(Cell const& source, Output const& output, bool deep, bool only
 
 }
 
-void switch_(bool check, std::int32_t const* refinements)
+void switch_(std::int32_t const* refinements)
 {
-    if (check) check_arguments(switch_index, refinements);
     Cell* const base = stack::state.base;
     TypeId const type = cell::type_of(base[0]);
     Cell const& cases = base[1];
@@ -237,9 +230,8 @@ void switch_(bool check, std::int32_t const* refinements)
     set_result(none_value);
 }
 
-void case_(bool check, std::int32_t const* refinements)
+void case_(std::int32_t const* refinements)
 {
-    if (check) check_arguments(case_index, refinements);
     bool const all = refinements[0] >= 0;
     Cell* const base = stack::state.base;
     if (series::length_of(base[0]) == 0) {
@@ -282,9 +274,8 @@ void case_(bool check, std::int32_t const* refinements)
     set_result(*outcome);
 }
 
-void do_(bool check, std::int32_t const* refinements)
+void do_(std::int32_t const* refinements)
 {
-    if (check) check_arguments(do_index, refinements);
     Cell const* tracer = refinement_argument(refinements[3]);
     // A do/trace inside a traced evaluation runs untraced by its own tracer: the first tracer stays.
     bool const tracing = tracer && trace::start(*tracer);
@@ -310,9 +301,8 @@ void do_(bool check, std::int32_t const* refinements)
     trace::finish();
 }
 
-void reduce(bool check, std::int32_t const* refinements)
+void reduce(std::int32_t const* refinements)
 {
-    if (check) check_arguments(reduce_index, refinements);
     Cell* const base = stack::state.base;
     Cell const* into = refinement_argument(refinements[0]);
     if (cell::type_of(base[0]) != type_ids::block) {
@@ -342,9 +332,8 @@ void reduce(bool check, std::int32_t const* refinements)
     set_result(output_result(output, into));
 }
 
-void compose(bool check, std::int32_t const* refinements)
+void compose(std::int32_t const* refinements)
 {
-    if (check) check_arguments(compose_index, refinements);
     Cell* const base = stack::state.base;
     if (cell::type_of(base[0]) != type_ids::block) {
         Cell const expected = datatype::make(type_ids::block);

@@ -31,9 +31,8 @@ void copy_in_place(Cell& block)
 
 }
 
-void func(bool check, std::int32_t const* refinements)
+void func(std::int32_t const*)
 {
-    if (check) check_arguments(14, refinements);
     Cell* const spec = argument(0);
     Cell* const body = argument(1);
     clamp_to_tail(*spec);
@@ -43,29 +42,26 @@ void func(bool check, std::int32_t const* refinements)
     stack::set_only_result(*stack::top());
 }
 
-void function(bool check, std::int32_t const* refinements)
+void function(std::int32_t const*)
 {
-    if (check) check_arguments(15, refinements);
     copy_in_place(*argument(0));
     (void)function::collect_locals(*argument(0), *argument(1));
-    func(check, nullptr);
+    func(nullptr);
 }
 
-void does(bool check, std::int32_t const* refinements)
+void does(std::int32_t const*)
 {
-    if (check) check_arguments(16, refinements);
     stack::state.top = stack::state.base + 1;
     stack::push(*argument(0));
     block::make_at(*argument(0), 1);
-    func(check, nullptr);
+    func(nullptr);
 }
 
-void has(bool check, std::int32_t const* refinements)
+void has(std::int32_t const*)
 {
-    if (check) check_arguments(17, refinements);
     copy_in_place(*argument(0));
     block::insert_value(*argument(0), words::refinement_of(words::RefinementWord::local), false, true);
-    func(check, nullptr);
+    func(nullptr);
 }
 
 }

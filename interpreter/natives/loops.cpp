@@ -124,9 +124,8 @@ bool is_forall_series(TypeId type)
 
 }
 
-void while_(bool check, std::int32_t const* refinements)
+void while_(std::int32_t const*)
 {
-    if (check) check_arguments(6, refinements);
     Cell const* const condition = argument(0);
     Cell const* const body = argument(1);
     LoopFrame loop;
@@ -142,9 +141,8 @@ void while_(bool check, std::int32_t const* refinements)
     loop.finish();
 }
 
-void until(bool check, std::int32_t const* refinements)
+void until(std::int32_t const*)
 {
-    if (check) check_arguments(7, refinements);
     Cell const* const body = argument(0);
     LoopFrame loop;
     for (;;) {
@@ -156,9 +154,8 @@ void until(bool check, std::int32_t const* refinements)
     loop.finish();
 }
 
-void loop(bool check, std::int32_t const* refinements)
+void loop(std::int32_t const*)
 {
-    if (check) check_arguments(8, refinements);
     Cell const* const body = argument(1);
     std::int32_t const count = checked_count(*argument(0));
     if (count < 1) {
@@ -173,9 +170,8 @@ void loop(bool check, std::int32_t const* refinements)
 
 // The counter is the count's own argument cell: the body may set the word to anything without changing
 // the next value or the number of iterations.
-void repeat(bool check, std::int32_t const* refinements)
+void repeat(std::int32_t const*)
 {
-    if (check) check_arguments(9, refinements);
     Cell* const word = argument(0);
     Cell* const counter = argument(1);
     Cell const* const body = argument(2);
@@ -197,18 +193,16 @@ void repeat(bool check, std::int32_t const* refinements)
     loop.finish();
 }
 
-void forever(bool check, std::int32_t const* refinements)
+void forever(std::int32_t const*)
 {
-    if (check) check_arguments(10, refinements);
     Cell const* const body = argument(0);
     LoopFrame loop;
     while (!ended(loop.run([&] { interp::eval_block_deferred(*body, true); }))) { }
     loop.finish();
 }
 
-void foreach (bool check, std::int32_t const* refinements)
+void foreach (std::int32_t const*)
 {
-    if (check) check_arguments(11, refinements);
     Cell const* const body = argument(2);
     std::int32_t const count = words_of(*argument(0), *argument(1));
     stack::push(*argument(1)); // the cursor
@@ -225,9 +219,8 @@ void foreach (bool check, std::int32_t const* refinements)
     loop.finish();
 }
 
-void forall(bool check, std::int32_t const* refinements)
+void forall(std::int32_t const*)
 {
-    if (check) check_arguments(12, refinements);
     Cell const* const word = argument(0);
     Cell const* const body = argument(1);
     if (!word::is_bindable(cell::type_of(*word)) || cell::type_of(*word) == type_ids::refinement)
@@ -255,9 +248,8 @@ void forall(bool check, std::int32_t const* refinements)
     loop.finish();
 }
 
-void remove_each(bool check, std::int32_t const* refinements)
+void remove_each(std::int32_t const*)
 {
-    if (check) check_arguments(13, refinements);
     Cell const* const body = argument(2);
     std::int32_t const count = words_of(*argument(0), *argument(1));
     integer::push(count);

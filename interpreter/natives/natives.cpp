@@ -1,5 +1,5 @@
-// The natives table's state, its filling at start-up, and the argument test of natives called with the
-// check flag.
+// The natives table's state, its filling from the rows at start-up, the calls that test arguments first,
+// and the entry of the natives still to come.
 
 #include "interpreter/natives/natives.h"
 
@@ -8,6 +8,8 @@
 #include "datatypes/function.h"
 #include "datatypes/typeset.h"
 #include "interpreter/calls.h"
+#include "interpreter/natives/entries.h"
+#include "interpreter/natives/table.h"
 #include "runtime/collector.h"
 #include "runtime/errors.h"
 #include "runtime/memory.h"
@@ -33,38 +35,7 @@ Cell* values_cell(std::int32_t index)
     fire_error(err::script::expect_arg, &caller, &datatype, &argument);
 }
 
-}
-
-void register_natives()
-{
-    state = NativesState {};
-    gc::add_root(&state.print_buffer);
-    gc::add_root(&state.values);
-    block::make_at(state.print_buffer, 32);
-    block::make_at(state.values, table_size);
-    fill_table();
-}
-
-Entry entry(std::int32_t index)
-{
-    if (index < 1 || index > table_size) return nullptr;
-    return state.entries[index - 1];
-}
-
-void add_builtin(std::int32_t index, Cell const& native)
-{
-    Rooted kept(native);
-    while (node::buffer(state.values.word2)->length() < static_cast<std::uint32_t>(index))
-        series::append_cell(state.values)[0] = cell::make(type_ids::unset);
-    *values_cell(index) = *kept;
-}
-
-Cell builtin(std::int32_t index)
-{
-    Cell const* cell = values_cell(index);
-    return cell ? *cell : cell::make(type_ids::unset);
-}
-
+// Tests the argument cells of the running native `index` against the typesets of its spec. May allocate.
 void check_arguments(std::int32_t index, std::int32_t const* refinements)
 {
     Cell const native = builtin(index);
@@ -96,6 +67,45 @@ void check_arguments(std::int32_t index, std::int32_t const* refinements)
             ++word_index;
         }
     }
+}
+
+}
+
+void register_natives()
+{
+    state = NativesState {};
+    gc::add_root(&state.print_buffer);
+    gc::add_root(&state.values);
+    block::make_at(state.print_buffer, 32);
+    block::make_at(state.values, table_size);
+    for (Row const& row : rows) state.entries[state.next_index++ - 1] = row.entry;
+}
+
+void add_builtin(std::int32_t index, Cell const& native)
+{
+    Rooted kept(native);
+    while (node::buffer(state.values.word2)->length() < static_cast<std::uint32_t>(index))
+        series::append_cell(state.values)[0] = cell::make(type_ids::unset);
+    *values_cell(index) = *kept;
+}
+
+void not_yet_built(std::int32_t const*)
+{
+    fire_error(err::internal::not_done);
+}
+
+void call_checked(std::int32_t index, std::int32_t const* refinements)
+{
+    Entry const found = entry(index);
+    if (!found) fire_error(err::internal::not_done);
+    if (index <= builtin_count && rows[index - 1].check == ArgumentCheck::Spec) check_arguments(index, refinements);
+    found(refinements);
+}
+
+Cell builtin(std::int32_t index)
+{
+    Cell const* cell = values_cell(index);
+    return cell ? *cell : cell::make(type_ids::unset);
 }
 
 }

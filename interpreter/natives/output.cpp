@@ -14,8 +14,6 @@ namespace xol::natives {
 
 namespace {
 
-constexpr std::int32_t prin_index = 24;
-
 // The stretch of the print buffer one print of a block reduces into: from the buffer's tail at entry. The
 // buffer is shared by nested prints (a function called from a printed block may print), so each claims
 // the part after the values of the prints around it, and gives it back however it ends: an error, break
@@ -67,7 +65,7 @@ void print_value(bool newline)
         stack::keep_first();
         stack::push(state.print_buffer); // reduce's /into target: the buffer at this call's start
         std::int32_t const into[] = { 1 };
-        reduce(false, into);
+        reduce(into);
         base[0] = state.print_buffer; // its index still marks this call's start: nested prints restored it
         stack::keep_first();
         print_text(base, newline);
@@ -80,14 +78,13 @@ void print_value(bool newline)
 
 }
 
-void print(bool, std::int32_t const*)
+void print(std::int32_t const*)
 {
     print_value(true);
 }
 
-void prin(bool check, std::int32_t const* refinements)
+void prin(std::int32_t const*)
 {
-    if (check) check_arguments(prin_index, refinements);
     print_value(false);
 }
 

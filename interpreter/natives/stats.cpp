@@ -25,7 +25,6 @@ namespace xol::natives {
 
 namespace {
 
-constexpr std::int32_t stats_index = 37;
 constexpr std::uint32_t sub_block_room = 8;
 
 struct NodeFrameFigures {
@@ -142,9 +141,8 @@ void show(Cell const& details)
 
 }
 
-void stats(bool check, std::int32_t const* refinements)
+void stats(std::int32_t const* refinements)
 {
-    if (check) check_arguments(stats_index, refinements);
     bool const show_them = refinements[0] >= 0;
     bool const info = refinements[1] >= 0;
     Figures const figures = take_figures();

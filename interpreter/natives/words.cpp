@@ -22,12 +22,6 @@ namespace xol::natives {
 
 namespace {
 
-constexpr std::int32_t get_index = 21;
-constexpr std::int32_t set_index = 22;
-constexpr std::int32_t type_q_index = 34;
-constexpr std::int32_t bind_index = 38;
-constexpr std::int32_t in_index = 39;
-
 void set_result(Cell const& value)
 {
     *stack::state.base = value;
@@ -46,9 +40,8 @@ NodeId context_of(Cell const& holder)
 
 }
 
-void get(bool check, std::int32_t const* refinements)
+void get(std::int32_t const* refinements)
 {
-    if (check) check_arguments(get_index, refinements);
     bool const any = refinements[0] >= 0;
     bool const case_sensitive = refinements[1] >= 0;
     Cell* const base = stack::state.base;
@@ -67,9 +60,8 @@ void get(bool check, std::int32_t const* refinements)
     set_result(value);
 }
 
-void set(bool check, std::int32_t const* refinements)
+void set(std::int32_t const* refinements)
 {
-    if (check) check_arguments(set_index, refinements);
     bool const any = refinements[0] >= 0;
     bool const case_sensitive = refinements[1] >= 0;
     bool const only = refinements[2] >= 0;
@@ -94,9 +86,8 @@ void set(bool check, std::int32_t const* refinements)
     set_result(base[1]);
 }
 
-void type_q(bool check, std::int32_t const* refinements)
+void type_q(std::int32_t const* refinements)
 {
-    if (check) check_arguments(type_q_index, refinements);
     TypeId const type = cell::type_of(*stack::state.base);
     if (refinements[0] < 0) {
         set_result(datatype::make(type));
@@ -105,9 +96,8 @@ void type_q(bool check, std::int32_t const* refinements)
     set_result(word::make(datatype::registry.types[type].word));
 }
 
-void bind(bool check, std::int32_t const* refinements)
+void bind(std::int32_t const* refinements)
 {
-    if (check) check_arguments(bind_index, refinements);
     bool const copy = refinements[0] >= 0;
     Cell* const base = stack::state.base;
     if (context_of(base[1]) == no_node) fire_error(err::script::not_in_context, &base[1]);
@@ -124,9 +114,8 @@ void bind(bool check, std::int32_t const* refinements)
     set_result(*target);
 }
 
-void in(bool check, std::int32_t const* refinements)
+void in(std::int32_t const*)
 {
-    if (check) check_arguments(in_index, refinements);
     Cell* const base = stack::state.base;
     TypeId const type = cell::type_of(base[1]);
     if (type == type_ids::block || type == type_ids::paren) {

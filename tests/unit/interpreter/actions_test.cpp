@@ -16,6 +16,7 @@
 #include "datatypes/symbol.h"
 #include "datatypes/word.h"
 #include "interpreter/actions.h"
+#include "interpreter/actions_table.h"
 #include "interpreter/lexer/lexer.h"
 #include "runtime/roots.h"
 
@@ -25,20 +26,20 @@ namespace {
 
 constexpr std::int32_t unused = -1;
 
-// Action indexes.
-constexpr std::int32_t make_index = 1;
-constexpr std::int32_t to_index = 4;
-constexpr std::int32_t form_index = 5;
-constexpr std::int32_t mold_index = 6;
-constexpr std::int32_t add_index = 11;
-constexpr std::int32_t even_q_index = 19;
-constexpr std::int32_t append_index = 25;
-constexpr std::int32_t change_index = 28;
-constexpr std::int32_t copy_index = 30;
-constexpr std::int32_t insert_index = 35;
-constexpr std::int32_t length_q_index = 36;
-constexpr std::int32_t pick_index = 39;
-constexpr std::int32_t poke_index = 40;
+// Action indexes, from the action table.
+constexpr std::int32_t make_index = actions::index_of("make");
+constexpr std::int32_t to_index = actions::index_of("to");
+constexpr std::int32_t form_index = actions::index_of("form");
+constexpr std::int32_t mold_index = actions::index_of("mold");
+constexpr std::int32_t add_index = actions::index_of("add");
+constexpr std::int32_t even_q_index = actions::index_of("even?");
+constexpr std::int32_t append_index = actions::index_of("append");
+constexpr std::int32_t change_index = actions::index_of("change");
+constexpr std::int32_t copy_index = actions::index_of("copy");
+constexpr std::int32_t insert_index = actions::index_of("insert");
+constexpr std::int32_t length_q_index = actions::index_of("length?");
+constexpr std::int32_t pick_index = actions::index_of("pick");
+constexpr std::int32_t poke_index = actions::index_of("poke");
 
 // Start-up registers the action table.
 struct ActionsTest : RuntimeTest { };
@@ -103,10 +104,35 @@ std::vector<std::string> error_arguments()
 
 TEST_F(ActionsTest, TableHasAnEntryForEveryActionButSetPath)
 {
+    EXPECT_EQ(actions::count, 62);
     for (std::int32_t index = 1; index <= actions::count; ++index)
-        EXPECT_EQ(actions::entry(index) == nullptr, index == actions::set_path_index) << index;
+        EXPECT_EQ(actions::entry(index) == nullptr, index == actions::index_of("set-path")) << index;
     EXPECT_EQ(actions::entry(0), nullptr);
     EXPECT_EQ(actions::entry(actions::count + 1), nullptr);
+}
+
+// A row a word reaches: start-up gives the word the action! of the row's index, and a call of that value
+// reaches the row's entry. The three others have no value, and a made action! of theirs reaches nothing.
+TEST_F(ActionsTest, EveryRowsWordHoldsItsAction)
+{
+    std::int32_t words = 0;
+    for (std::int32_t index = 1; index <= actions::count; ++index) {
+        actions::Row const& row = actions::rows[index - 1];
+        if (row.reach == actions::Reach::CodeOnly) {
+            EXPECT_EQ(cell::type_of(actions::builtin(index)), type_ids::unset) << row.name;
+            EXPECT_EQ(actions::word_entry(index), nullptr) << row.name;
+            continue;
+        }
+        ++words;
+        Rooted word(word::make_global(row.name));
+        Cell const value = *word::get_value(*word);
+        EXPECT_EQ(cell::type_of(value), type_ids::action) << row.name;
+        EXPECT_EQ(native::index_of(value), index) << row.name;
+        EXPECT_NE(row.entry, nullptr) << row.name;
+        EXPECT_EQ(actions::word_entry(index), row.entry) << row.name;
+    }
+    EXPECT_EQ(words, actions::word_count);
+    EXPECT_EQ(words, actions::count - 3);
 }
 
 TEST_F(ActionsTest, BuiltinValuesByIndex)
@@ -387,7 +413,8 @@ TEST_F(ActionsTest, CompareEntryTakesTheOperationCode)
     Rooted word(word::make_global("compare"));
     Rooted text(value_of("\"a\""));
     auto const compare = [&](Cell const& a, Cell const& b, CompareOp op) {
-        return molded(call(actions::compare_index, *word, { a, b, integer::make(static_cast<std::int32_t>(op)) }));
+        return molded(
+            call(actions::index_of("compare"), *word, { a, b, integer::make(static_cast<std::int32_t>(op)) }));
     };
     EXPECT_EQ(compare(integer::make(1), integer::make(2), CompareOp::Lesser), "true");
     EXPECT_EQ(compare(integer::make(1), *text, CompareOp::Equal), "false");
@@ -454,7 +481,7 @@ TEST_F(ActionsTest, EvalPathEntryReadsAndSets)
 {
     Rooted word(word::make_global("eval-path"));
     Rooted block(value_of("[a b c]"));
-    EXPECT_EQ(molded(call(actions::eval_path_index, *word, { *block, integer::make(3) })), "c");
-    call(actions::eval_path_index, *word, { *block, integer::make(1), integer::make(9) }, { 2 });
+    EXPECT_EQ(molded(call(actions::index_of("eval-path"), *word, { *block, integer::make(3) })), "c");
+    call(actions::index_of("eval-path"), *word, { *block, integer::make(1), integer::make(9) }, { 2 });
     EXPECT_EQ(molded(*block), "[9 b c]");
 }

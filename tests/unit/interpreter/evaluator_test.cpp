@@ -9,10 +9,12 @@
 #include "datatypes/native.h"
 #include "datatypes/string.h"
 #include "datatypes/typed_actions.h"
+#include "datatypes/word.h"
 #include "interpreter/calls.h"
 #include "interpreter/evaluator.h"
 #include "interpreter/lexer/lexer.h"
 #include "interpreter/natives/natives.h"
+#include "interpreter/natives/table.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
 
@@ -49,11 +51,26 @@ struct EvaluatorTest : RuntimeTest {
 
 TEST_F(EvaluatorTest, TheTableHoldsEveryBuiltInNative)
 {
-    EXPECT_EQ(natives::state.next_index, 108);
+    EXPECT_EQ(natives::builtin_count, 107);
+    EXPECT_EQ(natives::state.next_index, natives::builtin_count + 1);
     for (std::int32_t index = 1; index <= natives::builtin_count; ++index)
-        EXPECT_NE(natives::entry(index), nullptr) << "native " << index;
-    EXPECT_EQ(natives::entry(108), nullptr);
-    EXPECT_EQ(natives::entry(121), nullptr);
+        EXPECT_EQ(natives::entry(index), natives::rows[index - 1].entry) << "native " << index;
+    EXPECT_EQ(natives::entry(natives::builtin_count + 1), nullptr);
+    EXPECT_EQ(natives::entry(natives::table_size + 1), nullptr);
+}
+
+// Start-up gives each row's word the native! of the row's index, made from the spec of that name.
+TEST_F(EvaluatorTest, EveryRowsWordHoldsItsNative)
+{
+    for (std::int32_t index = 1; index <= natives::builtin_count; ++index) {
+        std::string_view const name = natives::rows[index - 1].name;
+        Rooted word(word::make_global(name));
+        Cell const value = *word::get_value(*word);
+        Cell const builtin = natives::builtin(index);
+        EXPECT_EQ(cell::type_of(value), type_ids::native) << name;
+        EXPECT_EQ(native::index_of(value), index) << name;
+        EXPECT_EQ(value.word2, builtin.word2) << name << ": the built-in value's spec";
+    }
 }
 
 // Values of indexes without an entry, or whose entry takes machine arguments, cannot be called.
@@ -100,17 +117,21 @@ TEST_F(EvaluatorTest, CallFunctionFillsTheSlotsNotPushed)
     EXPECT_EQ(molded(*result), "[7 false none none]");
 }
 
-// With the check flag a native tests its arguments against its spec; the evaluator passes false.
-TEST_F(EvaluatorTest, TheCheckFlagTestsArguments)
+// call_checked tests a native's arguments against its spec when its row asks for it; the evaluator has
+// tested them already and calls the entry alone.
+TEST_F(EvaluatorTest, CallCheckedTestsArguments)
 {
     Rooted word(load("either"));
-    std::int32_t const either = 3;
+    constexpr std::int32_t either = natives::index_of("either");
     auto call = [&](bool check, Cell const& branch) {
         stack::push_native_frame(node::buffer(word->word2)->head_cell()[0]);
         stack::push(cell::make(type_ids::logic, 1));
         stack::push(branch);
         stack::push(branch);
-        natives::entry(either)(check, nullptr);
+        if (check)
+            natives::call_checked(either, nullptr);
+        else
+            natives::entry(either)(nullptr);
         stack::pop_frame_keep();
         stack::pop(1);
     };

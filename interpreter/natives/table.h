@@ -1,0 +1,156 @@
+// The natives table: one row per built-in native, in index order (row i is native i + 1), each the
+// native's language name, its entry and whether it tests its arguments for a caller that has not. The one
+// list of the natives: start-up refuses a spec of library/boot.xol whose name is not its row's, and code
+// that needs a native's index asks index_of at compile time.
+#pragma once
+
+#include <cstdint>
+#include <iterator>
+#include <string_view>
+
+#include "interpreter/natives/entries.h"
+#include "interpreter/natives/natives.h"
+
+namespace xol::natives {
+
+// Whether call_checked tests the argument cells against the native's spec before the entry runs. A native
+// whose spec takes any value or no argument needs no test, nor one still to come (entry not_yet_built).
+enum class ArgumentCheck { None, Spec };
+
+struct Row {
+    std::string_view name; // the language name, as the native's spec names it
+    Entry entry;
+    ArgumentCheck check;
+};
+
+inline constexpr Row rows[] = {
+    { "if", if_, ArgumentCheck::Spec },
+    { "unless", unless, ArgumentCheck::Spec },
+    { "either", either, ArgumentCheck::Spec },
+    { "any", any, ArgumentCheck::Spec },
+    { "all", all, ArgumentCheck::Spec },
+    { "while", while_, ArgumentCheck::Spec },
+    { "until", until, ArgumentCheck::Spec },
+    { "loop", loop, ArgumentCheck::Spec },
+    { "repeat", repeat, ArgumentCheck::Spec },
+    { "forever", forever, ArgumentCheck::Spec },
+    { "foreach", foreach, ArgumentCheck::Spec },
+    { "forall", forall, ArgumentCheck::Spec },
+    { "remove-each", remove_each, ArgumentCheck::Spec },
+    { "func", func, ArgumentCheck::Spec },
+    { "function", function, ArgumentCheck::Spec },
+    { "does", does, ArgumentCheck::Spec },
+    { "has", has, ArgumentCheck::Spec },
+    { "switch", switch_, ArgumentCheck::Spec },
+    { "case", case_, ArgumentCheck::Spec },
+    { "do", do_, ArgumentCheck::Spec },
+    { "get", get, ArgumentCheck::Spec },
+    { "set", set, ArgumentCheck::Spec },
+    { "print", print, ArgumentCheck::None },
+    { "prin", prin, ArgumentCheck::Spec },
+    { "equal?", equal_q, ArgumentCheck::None },
+    { "not-equal?", not_equal_q, ArgumentCheck::None },
+    { "strict-equal?", strict_equal_q, ArgumentCheck::None },
+    { "lesser?", lesser_q, ArgumentCheck::None },
+    { "greater?", greater_q, ArgumentCheck::None },
+    { "lesser-or-equal?", lesser_or_equal_q, ArgumentCheck::None },
+    { "greater-or-equal?", greater_or_equal_q, ArgumentCheck::None },
+    { "same?", same_q, ArgumentCheck::None },
+    { "not", not_, ArgumentCheck::None },
+    { "type?", type_q, ArgumentCheck::Spec },
+    { "reduce", reduce, ArgumentCheck::Spec },
+    { "compose", compose, ArgumentCheck::Spec },
+    { "stats", stats, ArgumentCheck::Spec },
+    { "bind", bind, ArgumentCheck::Spec },
+    { "in", in, ArgumentCheck::Spec },
+    { "parse", not_yet_built, ArgumentCheck::None },
+    { "union", not_yet_built, ArgumentCheck::None },
+    { "intersect", not_yet_built, ArgumentCheck::None },
+    { "unique", not_yet_built, ArgumentCheck::None },
+    { "difference", not_yet_built, ArgumentCheck::None },
+    { "exclude", not_yet_built, ArgumentCheck::None },
+    { "complement?", not_yet_built, ArgumentCheck::None },
+    { "dehex", not_yet_built, ArgumentCheck::None },
+    { "enhex", not_yet_built, ArgumentCheck::None },
+    { "negative?", not_yet_built, ArgumentCheck::None },
+    { "positive?", not_yet_built, ArgumentCheck::None },
+    { "max", not_yet_built, ArgumentCheck::None },
+    { "min", not_yet_built, ArgumentCheck::None },
+    { "shift", not_yet_built, ArgumentCheck::None },
+    { "to-hex", not_yet_built, ArgumentCheck::None },
+    { "sine", not_yet_built, ArgumentCheck::None },
+    { "cosine", not_yet_built, ArgumentCheck::None },
+    { "tangent", not_yet_built, ArgumentCheck::None },
+    { "arcsine", not_yet_built, ArgumentCheck::None },
+    { "arccosine", not_yet_built, ArgumentCheck::None },
+    { "arctangent", not_yet_built, ArgumentCheck::None },
+    { "arctangent2", not_yet_built, ArgumentCheck::None },
+    { "NaN?", not_yet_built, ArgumentCheck::None },
+    { "log-2", not_yet_built, ArgumentCheck::None },
+    { "log-10", not_yet_built, ArgumentCheck::None },
+    { "log-e", not_yet_built, ArgumentCheck::None },
+    { "exp", not_yet_built, ArgumentCheck::None },
+    { "square-root", not_yet_built, ArgumentCheck::None },
+    { "construct", not_yet_built, ArgumentCheck::None },
+    { "value?", not_yet_built, ArgumentCheck::None },
+    { "try", try_, ArgumentCheck::Spec },
+    { "uppercase", not_yet_built, ArgumentCheck::None },
+    { "lowercase", not_yet_built, ArgumentCheck::None },
+    { "as-pair", not_yet_built, ArgumentCheck::None },
+    { "as-point2D", not_yet_built, ArgumentCheck::None },
+    { "as-point3D", not_yet_built, ArgumentCheck::None },
+    { "as-money", not_yet_built, ArgumentCheck::None },
+    { "break", break_, ArgumentCheck::Spec },
+    { "continue", continue_, ArgumentCheck::None },
+    { "exit", exit_, ArgumentCheck::None },
+    { "return", return_, ArgumentCheck::Spec },
+    { "throw", throw_, ArgumentCheck::Spec },
+    { "catch", catch_, ArgumentCheck::Spec },
+    { "extend", not_yet_built, ArgumentCheck::None },
+    { "debase", not_yet_built, ArgumentCheck::None },
+    { "to-local-file", not_yet_built, ArgumentCheck::None },
+    { "wait", not_yet_built, ArgumentCheck::None },
+    { "checksum", not_yet_built, ArgumentCheck::None },
+    { "unset", not_yet_built, ArgumentCheck::None },
+    { "new-line", not_yet_built, ArgumentCheck::None },
+    { "new-line?", not_yet_built, ArgumentCheck::None },
+    { "enbase", not_yet_built, ArgumentCheck::None },
+    { "context?", not_yet_built, ArgumentCheck::None },
+    { "set-env", not_yet_built, ArgumentCheck::None },
+    { "get-env", not_yet_built, ArgumentCheck::None },
+    { "list-env", not_yet_built, ArgumentCheck::None },
+    { "now", not_yet_built, ArgumentCheck::None },
+    { "sign?", not_yet_built, ArgumentCheck::None },
+    { "as", not_yet_built, ArgumentCheck::None },
+    { "call", not_yet_built, ArgumentCheck::None },
+    { "zero?", not_yet_built, ArgumentCheck::None },
+    { "size?", not_yet_built, ArgumentCheck::None },
+    { "browse", not_yet_built, ArgumentCheck::None },
+    { "compress", not_yet_built, ArgumentCheck::None },
+    { "decompress", not_yet_built, ArgumentCheck::None },
+    { "recycle", not_yet_built, ArgumentCheck::None },
+    { "transcode", not_yet_built, ArgumentCheck::None },
+    { "apply", not_yet_built, ArgumentCheck::None },
+};
+
+inline constexpr std::int32_t builtin_count = static_cast<std::int32_t>(std::size(rows));
+static_assert(builtin_count <= table_size, "the natives table has a slot for every built-in native");
+
+// The index of the native named `name`, at compile time: a name without a row stops the build.
+consteval std::int32_t index_of(std::string_view name)
+{
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+        if (rows[i].name == name) return static_cast<std::int32_t>(i + 1);
+    throw "no native has that name";
+}
+
+consteval bool names_are_distinct()
+{
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (rows[j].name == rows[i].name) return false;
+    return true;
+}
+static_assert(names_are_distinct(), "every row has a name of its own");
+
+}
