@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/startup.h"
 #include "datatypes/block.h"
 #include "datatypes/none.h"
 #include "interpreter/lexer/lexer.h"
@@ -14,7 +15,6 @@
 #include "runtime/memory.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
-#include "runtime/startup.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ double milliseconds_since(Clock::time_point start)
 int main()
 {
     using namespace xol;
-    runtime::init();
+    app::init();
     lexer::init();
     gc::state.enabled = true;
 

@@ -6,11 +6,11 @@
 #include <string>
 #include <string_view>
 
+#include "app/startup.h"
 #include "datatypes/action_table.h"
 #include "datatypes/string.h"
 #include "runtime/memory.h"
 #include "runtime/roots.h"
-#include "runtime/startup.h"
 
 namespace {
 
@@ -40,7 +40,7 @@ double milliseconds_since(Clock::time_point start)
 int main()
 {
     using namespace xol;
-    runtime::init();
+    app::init();
 
     // Text with near misses: the pattern's first letters recur all along, so a scan must keep checking.
     std::string haystack;

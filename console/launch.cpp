@@ -20,8 +20,8 @@
 #include "runtime/platform/files.h"
 #include "runtime/quit.h"
 #include "runtime/roots.h"
+#include "runtime/runtime_record.h"
 #include "runtime/stack.h"
-#include "runtime/startup.h"
 
 namespace xol::console {
 

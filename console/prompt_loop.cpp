@@ -5,6 +5,7 @@
 #include <iostream>
 #include <string>
 
+#include "datatypes/error.h"
 #include "datatypes/runtime_words.h"
 #include "datatypes/string.h"
 #include "datatypes/typed_actions.h"
@@ -58,7 +59,7 @@ void do_command(std::string const& line)
     stack::state.base = saved_base;
     stack::state.top = saved_top;
     if (failed) {
-        if (errors::services.print) errors::services.print(*result);
+        error::print_uncaught(*result);
         return;
     }
     print_result(*result);

@@ -20,7 +20,7 @@
 #include "datatypes/unset.h"
 #include "runtime/cycles.h"
 #include "runtime/errors.h"
-#include "runtime/neighbours.h"
+#include "runtime/services.h"
 #include "runtime/stack.h"
 #include "runtime/type_families.h"
 
@@ -451,9 +451,7 @@ Cell to(Cell const&, Cell const& spec, TypeId type)
     TypeId const spec_type = cell::type_of(spec);
     if (is_any_block(spec_type)) return shallow_copy(spec, type);
     if (spec_type == type_ids::string) {
-        if (!neighbours::evaluator.load_string) fire_error(err::internal::not_done);
-        Rooted loaded(unset_value);
-        neighbours::evaluator.load_string(spec, *loaded);
+        Rooted loaded(services.load_all(spec));
         cell::set_type(*loaded, type);
         return *loaded;
     }

@@ -12,7 +12,6 @@
 namespace xol::context {
 
 ContextState state;
-ContextServices services;
 
 namespace {
 

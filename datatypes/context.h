@@ -45,14 +45,6 @@ extern ContextState state;
 
 inline constexpr std::uint32_t global_slots = 4000;
 
-// What contexts take from modules built above them. The object module sets it when it registers.
-struct ContextServices {
-    // Calls the owner object's on-change* handler with (word, old, new). May allocate, may raise.
-    void (*fire_on_change)(Cell const& owner, Cell const& word, Cell const& old_value, Cell const& new_value) = nullptr;
-};
-
-extern ContextServices services;
-
 // Makes the global context (4,000 slots, values in a series, no self) and roots it. Start-up calls it
 // once, after symbol::init. May allocate.
 void init_global();

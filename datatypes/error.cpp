@@ -1,4 +1,4 @@
-// error!: the catalogue objects, the makers, the services of the raising machinery, the path step and
+// error!: the catalogue objects, the makers, what the raising machinery needs of error!, the path step and
 // compare.
 
 #include "datatypes/error.h"
@@ -20,10 +20,10 @@
 #include "datatypes/word.h"
 #include "runtime/collector.h"
 #include "runtime/error_catalog.h"
-#include "runtime/neighbours.h"
 #include "runtime/output.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
+#include "runtime/services.h"
 #include "runtime/stack.h"
 
 namespace xol::error {
@@ -247,7 +247,7 @@ Cell make_from_set_words(Cell const& given_error, Cell const& spec)
 {
     Rooted error(given_error);
     context::bind_block(spec, object::context_of(*error), false);
-    if (neighbours::evaluator.eval_block) neighbours::evaluator.eval_block(spec);
+    services.eval_block(spec);
     Cell const type = *field(*error, Field::type);
     std::int32_t const category = category_of(type);
     if (category < 0) invalid_spec_field(words::Word::type);
@@ -260,7 +260,9 @@ Cell make_from_set_words(Cell const& given_error, Cell const& spec)
     return *error;
 }
 
-// ---- The raising machinery's services ----------------------------------------------------------------
+}
+
+// ---- What a raise needs of error! ----------------------------------------------------------------------
 
 Cell make_raised(RaisedError const& raised)
 {
@@ -268,19 +270,14 @@ Cell make_raised(RaisedError const& raised)
     for (std::uint32_t i = 0; i < raised.argument_count && i < 3; ++i) arguments[i] = &raised.arguments[i];
     Rooted error(create(raised.id, arguments[0], arguments[1], arguments[2]));
     // The code being evaluated when the error was raised, from the expression that raised it.
-    Cell const* position = neighbours::evaluator.current_position;
-    if (position && series::is_cell_series(cell::type_of(*position))) set_field(*error, Field::near, *position);
+    Cell const* position = services.current_position;
+    if (series::is_cell_series(cell::type_of(*position))) set_field(*error, Field::near, *position);
     return *error;
 }
 
 bool has_where(Cell const& error)
 {
     return cell::type_of(*field(error, Field::where)) != type_ids::none;
-}
-
-void store_where(Cell& error, Cell const& word)
-{
-    set_where(error, word);
 }
 
 bool has_stack_block(Cell const& error)
@@ -293,15 +290,12 @@ void set_stack_position(Cell& error, std::uint32_t frame_position)
     set_field(error, Field::stack, integer::make(static_cast<std::int32_t>(frame_position)));
 }
 
-// Nothing caught the error: its formed text ends the run.
 void print_uncaught(Cell const& error)
 {
     Rooted kept(error);
     Rooted text(string::make(256));
     form(*kept, *text, nullptr, 0x7FFFFFFF);
     output_hooks::run_value_printers(*text, true);
-}
-
 }
 
 // ---- Set-up and fields ---------------------------------------------------------------------------------
@@ -313,14 +307,6 @@ void init()
     gc::add_root(&state.prototype);
     build_catalogue();
     build_prototype();
-    errors::services = ErrorServices {
-        .make = make_raised,
-        .has_where = has_where,
-        .set_where = store_where,
-        .has_stack_block = has_stack_block,
-        .set_stack_position = set_stack_position,
-        .print = print_uncaught,
-    };
 }
 
 Cell* field(Cell const& error, Field which)
@@ -393,7 +379,7 @@ void capture_stack(Cell const& value)
 {
     if (cell::type_of(value) != type_id || cell::type_of(*field(value, Field::stack)) != type_ids::integer) return;
     Rooted error(value);
-    Cell const depth_setting = state.settings.stack_trace ? state.settings.stack_trace() : integer::make(1);
+    Cell const depth_setting = services.stack_trace_setting();
     std::int32_t const depth = cell::type_of(depth_setting) == type_ids::integer && integer::get(depth_setting) > 0
         ? integer::get(depth_setting)
         : 1;
@@ -402,7 +388,7 @@ void capture_stack(Cell const& value)
     stack::pop(1);
     stack::trace_words(depth, *trace, position);
     set_field(*error, Field::stack, *trace);
-    Rooted files(state.settings.source_files ? state.settings.source_files() : none_value);
+    Rooted files(services.source_files());
     if (cell::type_of(*files) == type_ids::block) {
         Cell const copied = block::copy(*files, nullptr, false, nullptr);
         set_field(*error, Field::files, copied);

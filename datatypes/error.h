@@ -28,23 +28,14 @@ inline constexpr std::uint32_t class_id = 1;
 enum class Field : std::uint32_t { code, type, id, arg1, arg2, arg3, near, where, stack, files, count_ };
 inline constexpr std::uint32_t field_count = static_cast<std::uint32_t>(Field::count_);
 
-// What forming reads of the system object's `state`: its stack-trace depth and its list of source files.
-// Until the system object exists the depth is 1 and there are no source files.
-struct SystemSettings {
-    Cell (*stack_trace)() = nullptr;
-    Cell (*source_files)() = nullptr;
-};
-
 struct ErrorState {
     Cell errors = cell::make(type_ids::none); // the catalogue's `errors` object
     Cell prototype = cell::make(type_ids::none); // the standard error object, all fields none
-    SystemSettings settings;
 };
 extern ErrorState state;
 
-// Builds the catalogue objects and the standard error object, and gives the raising machinery its error
-// services, so that every raise from then on carries an error! value. Start-up calls it once, after the
-// object! module is initialised. May allocate.
+// Builds the catalogue objects and the standard error object, so that every raise from then on can carry
+// an error! value. Start-up calls it once, after the object! module is initialised. May allocate.
 void init();
 
 // The field's cell: valid until the next call that may allocate.
@@ -75,6 +66,18 @@ void capture_stack(Cell const& value);
 // (molded flat, formed for syntax errors; each cut at 80 characters), one space between items. Answers
 // the limit left. May allocate.
 std::int32_t form_message(Cell const& template_, Cell const& error, Cell& buffer, std::int32_t limit);
+
+// ---- What a raise needs of error! (entries of the services record) ----
+
+// The error! value of a raise, its "near" field taken from the code being evaluated. The catalogue must
+// exist: a raise before error::init is a start-up fault. May allocate.
+Cell make_raised(RaisedError const&);
+bool has_where(Cell const& error);
+bool has_stack_block(Cell const& error);
+// `stack` holds the position of the raising frame until a catch turns it into the call trace.
+void set_stack_position(Cell& error, std::uint32_t frame_position);
+// Nothing caught the error: its formed text ends the run. May allocate.
+void print_uncaught(Cell const& error);
 
 // Actions. form writes the lines users see; forming never changes the error.
 Cell make(Cell const& prototype, Cell const& spec, TypeId type);

@@ -18,6 +18,7 @@
 #include "datatypes/unset.h"
 #include "datatypes/word.h"
 #include "runtime/roots.h"
+#include "runtime/services.h"
 #include "runtime/stack.h"
 
 namespace xol::error {
@@ -67,7 +68,7 @@ std::int32_t append_formed(Cell const& value, Cell& buffer, std::int32_t limit)
 
 std::int32_t stack_trace_depth()
 {
-    Cell const setting = state.settings.stack_trace ? state.settings.stack_trace() : integer::make(1);
+    Cell const setting = services.stack_trace_setting();
     return cell::type_of(setting) == type_ids::integer ? integer::get(setting) : 0;
 }
 

@@ -12,9 +12,9 @@
 #include "datatypes/symbol.h"
 #include "datatypes/unset.h"
 #include "runtime/errors.h"
-#include "runtime/neighbours.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
+#include "runtime/services.h"
 #include "runtime/stack.h"
 
 namespace xol::function {
@@ -107,13 +107,12 @@ void push_unused_refinement(std::int32_t n)
 
 Cell call_comparator(Cell const& given, Cell const& first, Cell const& second)
 {
-    if (!neighbours::evaluator.call_function) fire_error(err::internal::not_done);
     Rooted function(given);
     Cell const arguments[] = { first, second }; // copied before anything may move what they refer to
     Cell const& name = words::word_of(words::Word::compare_callback);
     stack::push_call_frame(name, context_of(*function));
     for (Cell const& argument : arguments) stack::push(argument);
-    neighbours::evaluator.call_function(*function, context::global(), name, 0);
+    services.call_function(*function, context::global(), name, 0);
     // The frame's base cell, where the result is, becomes the top cell.
     stack::pop_frame_keep_restore();
     Cell const result = *stack::top();

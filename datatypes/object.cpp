@@ -18,10 +18,10 @@
 #include "datatypes/word.h"
 #include "runtime/cycles.h"
 #include "runtime/errors.h"
-#include "runtime/neighbours.h"
 #include "runtime/ownership.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
+#include "runtime/services.h"
 #include "runtime/stack.h"
 #include "runtime/type_families.h"
 
@@ -100,18 +100,6 @@ void renew_values(Cell const& object, bool already_copied)
 void init()
 {
     state = ObjectState {};
-    context::services.fire_on_change
-        = [](Cell const& owner, Cell const& word, Cell const& old_value, Cell const& new_value) {
-              fire_on_change(owner, word, old_value, new_value);
-          };
-    ownership::state.notify = [](Cell const& owner, Cell const& word, Cell const& series, SymbolId action,
-                                  Cell const* new_value, std::int32_t index, std::int32_t part) {
-        Rooted kept_owner(owner), kept_word(word), kept_series(series);
-        Rooted kept_value(new_value ? *new_value : none_value);
-        Rooted action_word(word::make(action));
-        fire_on_deep_change(
-            *kept_owner, *kept_word, *kept_series, *action_word, new_value ? &*kept_value : nullptr, index, part);
-    };
 }
 
 std::uint32_t class_id()
@@ -225,7 +213,7 @@ Cell make(Cell const& prototype, Cell const& given_spec, TypeId)
         added = context::collect_set_words(context, *spec);
         context::bind_block(*spec, context_of(*result), true);
         if (from_object) renew_values(*result, true);
-        if (neighbours::evaluator.eval_block) neighbours::evaluator.eval_block(*spec);
+        services.eval_block(*spec);
         clear_changed(context_of(*result));
         block::clear_cells_bit30(context::cell_of(context_of(*result)).word2);
     }

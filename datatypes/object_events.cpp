@@ -12,10 +12,10 @@
 #include "datatypes/symbol.h"
 #include "datatypes/word.h"
 #include "runtime/errors.h"
-#include "runtime/neighbours.h"
 #include "runtime/ownership.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
+#include "runtime/services.h"
 #include "runtime/stack.h"
 
 namespace xol::object {
@@ -62,8 +62,7 @@ std::int32_t refresh_count(NodeId record, std::uint32_t which, Cell const& handl
 // context and keeping its result.
 void run_handler(Cell const& handler, NodeId object_context, Cell const& frame_word, std::uint32_t callback)
 {
-    if (neighbours::evaluator.call_function)
-        neighbours::evaluator.call_function(handler, object_context, frame_word, callback);
+    services.call_function(handler, object_context, frame_word, callback);
     stack::pop_frame_keep_restore();
 }
 
@@ -206,6 +205,16 @@ void fire_on_deep_change(Cell const& given_owner, Cell const& word, Cell const& 
     if (locals > 0) function::push_unused_refinement(locals);
     run_handler(
         *handler, context_of(*owner), words::word_of(words::Word::on_deep_change_star), on_deep_change_callback);
+}
+
+void tell_owner(Cell const& owner, Cell const& word, Cell const& series, SymbolId action, Cell const* new_value,
+    std::int32_t index, std::int32_t part)
+{
+    Rooted kept_owner(owner), kept_word(word), kept_series(series);
+    Rooted kept_value(new_value ? *new_value : none_value);
+    Rooted action_word(word::make(action));
+    fire_on_deep_change(
+        *kept_owner, *kept_word, *kept_series, *action_word, new_value ? &*kept_value : nullptr, index, part);
 }
 
 }

@@ -18,6 +18,8 @@
 
 namespace xol::object {
 
+using SymbolId = std::uint32_t;
+
 inline constexpr std::int32_t no_handler = -1;
 
 // The handlers' slots (the last of duplicates) and local counts; 0 when the object has neither. A handler
@@ -45,6 +47,10 @@ void fire_on_change_word(Cell const& object_word, Cell const& field);
 // when there is none), the index and the part. An owner without a record raises script invalid-obj-evt; a
 // handler replaced by no function! is skipped. May allocate, may raise.
 void fire_on_deep_change(Cell const& owner, Cell const& word, Cell const& target, Cell const& action, Cell const* value,
+    std::int32_t index, std::int32_t part);
+// The same with the action given by its symbol, as the ownership table tells an owner of a change (its entry
+// of the services record). The arguments may lie in series buffers. May allocate, may raise.
+void tell_owner(Cell const& owner, Cell const& word, Cell const& series, SymbolId action, Cell const* new_value,
     std::int32_t index, std::int32_t part);
 
 }

@@ -75,7 +75,6 @@ void init()
     state.block = series::alloc_cells(initial_capacity);
     Cell const block = cell::make(type_ids::block, 0, state.block, 0);
     state.table = hashtable::init(initial_capacity, &block, hashtable::Kind::Symbols);
-    hashtable::state.resolve_symbol = resolve;
 }
 
 SymbolId make(std::string_view utf8)

@@ -7,15 +7,13 @@
 #include "datatypes/runtime_words.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
-#include "runtime/assert.h"
 #include "runtime/errors.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
+#include "runtime/services.h"
 #include "runtime/stack.h"
 
 namespace xol::word {
-
-WordServices services;
 
 // ---- Makers ---------------------------------------------------------------------------------------
 
@@ -82,7 +80,6 @@ Cell* to_string(Cell const& word)
 
 TypeId scan_type(Cell const& word)
 {
-    XOL_ASSERT(services.scan_type != nullptr, "words scanned before the lexer set its service");
     std::string const text(symbol::spelling(word.word2));
     return services.scan_type(text);
 }
@@ -118,7 +115,7 @@ Cell* store(Cell const& word, Cell const& value, NodeId context, std::uint32_t s
     }
     context::word_at(context, slot)->header |= context::changed_flag;
     Cell const& owner = context::owner_of(context);
-    if (!notify || owner.word3 == 0 || !context::services.fire_on_change) {
+    if (!notify || owner.word3 == 0) {
         *context::value_cell(context, slot) = value;
         return context::value_cell(context, slot);
     }
@@ -131,7 +128,7 @@ Cell* store(Cell const& word, Cell const& value, NodeId context, std::uint32_t s
     Cell* owner_copy = stack::push(owner);
     Cell* word_copy = stack::push(word);
     *context::value_cell(context, slot) = *new_value;
-    context::services.fire_on_change(*owner_copy, *word_copy, *old_value, *new_value);
+    services.fire_on_change(*owner_copy, *word_copy, *old_value, *new_value);
     stack::state.top = saved_top;
     return context::value_cell(*kept_context, slot);
 }

@@ -45,17 +45,6 @@ inline std::int32_t index_of(Cell const& word)
     return static_cast<std::int32_t>(word.word3);
 }
 
-// What words take from the lexer, which sets it at start-up.
-struct WordServices {
-    // The datatype id the UTF-8 text would load as, scanned as one value.
-    TypeId (*scan_type)(std::string_view utf8) = nullptr;
-    // The value a text! loads as (from its index): the one value alone, or a block! of the values when
-    // the text holds none or several. May allocate, may raise.
-    Cell (*load_single)(Cell const& text) = nullptr;
-};
-
-extern WordServices services;
-
 // ---- Makers ---------------------------------------------------------------------------------------
 
 // The global word! of the symbol, found case-blind or added with an unset value. May allocate.

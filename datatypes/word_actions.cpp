@@ -9,9 +9,9 @@
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
 #include "datatypes/word.h"
-#include "runtime/assert.h"
 #include "runtime/errors.h"
 #include "runtime/roots.h"
+#include "runtime/services.h"
 #include "runtime/stack.h"
 #include "runtime/type_families.h"
 
@@ -36,7 +36,6 @@ Cell* push_char_string(std::uint32_t code_point)
 // The one value a text loads as; anything but a word of the family raises script invalid-chars.
 Cell load_word(Cell const& text)
 {
-    XOL_ASSERT(services.load_single != nullptr, "words loaded before the lexer set its service");
     Cell const loaded = services.load_single(text);
     if (!is_any_word(cell::type_of(loaded))) fire_error(err::script::invalid_chars);
     return loaded;

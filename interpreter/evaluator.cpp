@@ -7,18 +7,16 @@
 #include "datatypes/op.h"
 #include "datatypes/runtime_words.h"
 #include "datatypes/symbol.h"
-#include "datatypes/typed_actions.h"
 #include "datatypes/word.h"
 #include "interpreter/actions.h"
 #include "interpreter/calls.h"
 #include "interpreter/fast_paths.h"
-#include "interpreter/lexer/lexer.h"
 #include "interpreter/trace.h"
 #include "runtime/collector.h"
 #include "runtime/errors.h"
 #include "runtime/memory.h"
-#include "runtime/neighbours.h"
 #include "runtime/roots.h"
+#include "runtime/services.h"
 #include "runtime/stack.h"
 #include "runtime/type_families.h"
 
@@ -232,6 +230,27 @@ std::uint32_t eval_word(Code const& code, std::uint32_t position, Cell const& wo
     }
 }
 
+bool is_system_issue(Cell const& issue)
+{
+    SymbolId const symbol = symbol::resolve(issue.word2);
+    return symbol == symbol::resolve(words::symbol_of(words::Symbol::system))
+        || symbol == symbol::resolve(words::symbol_of(words::Symbol::system_global));
+}
+
+}
+
+void init()
+{
+    state = EvaluatorState {};
+    gc::add_root(&state.current_position);
+}
+
+void eval_block_dropped(Cell const& block)
+{
+    eval_block(block, false);
+    stack::pop(1);
+}
+
 // The lexer's callbacks run as the word <lexer-callback>; the input argument goes back as the callback
 // left it (it may move the input's index).
 Cell call_lexer_callback(Cell const& given, Cell* arguments, std::uint32_t count)
@@ -250,37 +269,11 @@ Cell call_lexer_callback(Cell const& given, Cell* arguments, std::uint32_t count
     return result;
 }
 
-bool is_system_issue(Cell const& issue)
+Cell callback_body(Cell const& callback)
 {
-    SymbolId const symbol = symbol::resolve(issue.word2);
-    return symbol == symbol::resolve(words::symbol_of(words::Symbol::system))
-        || symbol == symbol::resolve(words::symbol_of(words::Symbol::system_global));
-}
-
-}
-
-void init()
-{
-    state = EvaluatorState {};
-    gc::add_root(&state.current_position);
-    neighbours::evaluator.current_position = &state.current_position;
-    neighbours::evaluator.eval_block = [](Cell const& block) {
-        eval_block(block, false);
-        stack::pop(1);
-    };
-    neighbours::evaluator.form = [](Cell const& value, Cell& buffer, std::int32_t limit) {
-        return actions::form_typed(value, buffer, nullptr, limit);
-    };
-    neighbours::evaluator.call_function
-        = [](Cell const& function, NodeId context, Cell const& word, std::uint32_t callback_bit) {
-              call_function(function, context, word, callback_bit);
-          };
-    lexer::callback_services.call = call_lexer_callback;
-    lexer::callback_services.body_of = [](Cell const& callback) {
-        TypeId const type = cell::type_of(callback);
-        if (type != type_ids::function && type != type_ids::routine) return cell::make(type_ids::none);
-        return function::record_cell(callback, function::body_cell);
-    };
+    TypeId const type = cell::type_of(callback);
+    if (type != type_ids::function && type != type_ids::routine) return cell::make(type_ids::none);
+    return function::record_cell(callback, function::body_cell);
 }
 
 namespace {

@@ -46,9 +46,20 @@ struct EvaluatorState {
 
 extern EvaluatorState state;
 
-// Starts the evaluator: roots its cells and fills the runtime's evaluation seams. Start-up calls it once,
-// after the natives and actions are registered.
+// Starts the evaluator: roots its cells. Start-up calls it once, after the natives and actions are
+// registered.
 void init();
+
+// ---- What the layers below call in the evaluator (entries of the services record) ----
+
+// Evaluates the block as eval_block does and drops its value: the datatypes run spec blocks so. May allocate.
+void eval_block_dropped(Cell const& block);
+// Calls a lexer callback as the word <lexer-callback> with the `count` argument cells at `arguments` (on the
+// value stack) and answers its result; the arguments go back as the callback left them (it may move the
+// input's index). May allocate, may raise.
+Cell call_lexer_callback(Cell const& callback, Cell* arguments, std::uint32_t count);
+// The body block of a function! or routine!, none! for anything else.
+Cell callback_body(Cell const& callback);
 
 // Evaluates every expression of the block or paren from its index to its tail in a block frame named
 // <body>. With `return_result` the value lands in the caller's arguments base (the top is cut to base + 1);

@@ -14,7 +14,6 @@
 #include "interpreter/calls.h"
 #include "interpreter/evaluator.h"
 #include "runtime/collector.h"
-#include "runtime/neighbours.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
 
@@ -139,18 +138,17 @@ void send(Event event, Cell const* code, std::int32_t position, Cell const* refe
     stack::state.thrown_code = pending;
 }
 
-void report_error(Cell const& error)
-{
-    if (state.on) event(trace::error, nullptr, -1, nullptr, &error);
-}
-
 }
 
 void root_tracer()
 {
     reset();
     gc::add_root(&state.tracer);
-    neighbours::evaluator.error_raised = report_error;
+}
+
+void report_error(Cell const& error)
+{
+    if (state.on) event(trace::error, nullptr, -1, nullptr, &error);
 }
 
 void event(Event event, Cell const* code, std::int32_t position, Cell const* reference, Cell const* value)

@@ -41,8 +41,12 @@ struct TraceState {
 
 extern TraceState state;
 
-// Roots the tracer cell and has every raised error reported to the tracer. Start-up calls it once.
+// Roots the tracer cell. Start-up calls it once.
 void root_tracer();
+
+// Reports a raised error to the tracer while a trace runs (the services record's entry for every raise).
+// May allocate.
+void report_error(Cell const& error);
 
 // Sends one event, when a tracer is set and its mask has the event. `code` is the series being evaluated
 // (nullptr when none) and `position` a cell index in it (-1 when none); `reference` and `value` may be

@@ -2,7 +2,7 @@
 
 #include "runtime/errors.h"
 
-#include "runtime/neighbours.h"
+#include "runtime/services.h"
 #include "runtime/stack.h"
 
 namespace xol {
@@ -22,10 +22,8 @@ void fire_error(ErrorId id, Cell const* arg1, Cell const* arg2, Cell const* arg3
         if (given[i]) error.argument_count = static_cast<std::uint8_t>(i + 1);
     }
     raised = error;
-    errors::current() = errors::services.make
-        ? errors::services.make(raised)
-        : cell::make(type_ids::error, no_node, static_cast<std::uint32_t>(id.code()));
-    if (neighbours::evaluator.error_raised) neighbours::evaluator.error_raised(errors::current());
+    errors::current() = services.make_error(raised);
+    services.error_raised(errors::current());
     stack::throw_error();
 }
 

@@ -22,49 +22,39 @@
 #include "runtime/output.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
+#include "runtime/services.h"
 #include "runtime/type_families.h"
+#include "runtime/unicode.h"
 
 namespace xol {
 
 namespace hashtable {
 
-HashtableState state;
-
 SymbolId canonical_symbol(SymbolId symbol)
 {
-    return state.resolve_symbol ? state.resolve_symbol(symbol) : symbol;
+    return services.canonical_symbol(symbol);
 }
 
 std::uint32_t folded(std::uint32_t code_point)
 {
-    if (state.fold_case) return state.fold_case(code_point);
-    return code_point >= 'a' && code_point <= 'z' ? code_point - 0x20 : code_point;
+    return unicode::change_case(code_point, unicode::Case::Upper);
 }
 
 using namespace detail;
 
 namespace {
 
-// ---- Services, with the defaults that let the runtime stand alone.
+// ---- Keys.
 
 std::int32_t compare_keys(Cell const& stored, Cell const& probe, CompareOp op)
 {
-    if (state.compare) return state.compare(stored, probe, op);
-    if (type_ids::is_all_word(cell::type_of(stored))) {
-        bool const exact = op == CompareOp::StrictEqual || op == CompareOp::Same;
-        return (exact ? stored.word2 == probe.word2 : canonical_symbol(stored.word2) == canonical_symbol(probe.word2))
-            ? 0
-            : 1;
-    }
-    return stored.word1 == probe.word1 && stored.word2 == probe.word2 && stored.word3 == probe.word3 ? 0 : 1;
+    return services.compare_keys(stored, probe, op);
 }
 
+// A map stores its word keys as set-words.
+// TODO: text keys copied, once map! exists.
 void normalize_map_key(NodeId block, std::uint32_t position)
 {
-    if (state.normalize_map_key) {
-        state.normalize_map_key(block, position);
-        return;
-    }
     Cell& key = node::buffer(block)->head_cell()[position];
     if (type_ids::is_plain_word(cell::type_of(key))) key.header = type_ids::set_word;
 }

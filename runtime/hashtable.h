@@ -77,25 +77,9 @@ inline NodeId key_series(NodeId table)
     return record(table).key_series;
 }
 
-// What the tables take from modules built above the runtime. Start-up sets each entry; the defaults let
-// the runtime be built and tested alone.
-struct HashtableState {
-    // The canonical (case-folded) id of a symbol. Default: the id itself, as if no spelling had a case variant.
-    SymbolId (*resolve_symbol)(SymbolId) = nullptr;
-    // The compare action of the first value's type for two keys of one type: 0 when they are equal under
-    // the code. Must answer non-zero for a type without a compare action. Default: equal words 1-3.
-    std::int32_t (*compare)(Cell const& stored, Cell const& probe, CompareOp) = nullptr;
-    // The fold that case-blind text equality applies to each code point: text keys hash through it, so
-    // equal texts share a chain. Default: ASCII a-z to A-Z.
-    std::uint32_t (*fold_case)(std::uint32_t code_point) = nullptr;
-    // Puts the new map key at `position` of `block` into the form a map stores (text copied, words made
-    // set-words); may raise or allocate. Default: word kinds become set-word!, nothing else changes.
-    void (*normalize_map_key)(NodeId block, std::uint32_t position) = nullptr;
-};
-
-extern HashtableState state;
-
-// The services, with their defaults where start-up has set none.
+// Keys compare through the services record: symbols by their canonical (case-folded) id, other keys by
+// their type's compare action. Text keys hash through the fold that case-blind text equality applies to
+// each code point (to upper case), so equal texts share a chain.
 SymbolId canonical_symbol(SymbolId);
 std::uint32_t folded(std::uint32_t code_point);
 

@@ -9,9 +9,9 @@
 
 #include "runtime/heap.h"
 #include "runtime/memory.h"
-#include "runtime/neighbours.h"
 #include "runtime/platform/signals.h"
 #include "runtime/platform/terminal.h"
+#include "runtime/services.h"
 #include "runtime/unicode.h"
 
 namespace xol {
@@ -245,7 +245,7 @@ void run_text_listeners(char const* text, std::size_t length, int flag)
 
 void print_string(Cell const& string, bool newline)
 {
-    if (neighbours::view.pause_for_print) neighbours::view.pause_for_print();
+    services.pause_for_print();
     SeriesBuffer* buffer = node::buffer(string.word2);
     std::uint32_t const unit = buffer->unit();
     if (unit == 1 || unit == 2 || unit == 4) {
@@ -259,7 +259,7 @@ void print_string(Cell const& string, bool newline)
         print::cstr("\n");
     }
     std::fflush(nullptr);
-    if (neighbours::view.resume_after_print) neighbours::view.resume_after_print();
+    services.resume_after_print();
 }
 
 }

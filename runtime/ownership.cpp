@@ -7,6 +7,7 @@
 #include "runtime/hashtable.h"
 #include "runtime/memory.h"
 #include "runtime/roots.h"
+#include "runtime/services.h"
 #include "runtime/type_families.h"
 
 namespace xol::ownership {
@@ -162,9 +163,9 @@ bool check(Cell const& series, SymbolId action, Cell const* new_value, std::int3
     else
         return false;
     Cell const* record = hashtable::get_node_key(state.table, key);
-    if (!record || record[1].word3 == no_node || !state.notify) return false;
+    if (!record || record[1].word3 == no_node) return false;
     Rooted owner(record[1]), word(record[2]), value(series);
-    state.notify(*owner, *word, *value, action, new_value, index, part);
+    services.tell_owner(*owner, *word, *value, action, new_value, index, part);
     return true;
 }
 

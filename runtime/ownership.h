@@ -17,14 +17,8 @@ inline constexpr std::uint32_t owned_flag = 0x20000; // series buffer flags: the
 inline constexpr std::uint32_t image_owned_flag = 0x10000; // an image! value's header: the image is owned
 inline constexpr std::uint32_t owner_flag = 0x10000; // an owner's context cell header: it owns series
 
-// The owner's deep-change handler, set by object!: (owner, word, series, action, new value or null,
-// index, part).
-using Notify = void (*)(Cell const& owner, Cell const& word, Cell const& series, SymbolId action, Cell const* new_value,
-    std::int32_t index, std::int32_t part);
-
 struct OwnershipState {
     NodeId table = no_node;
-    Notify notify = nullptr;
 };
 extern OwnershipState state;
 
@@ -40,7 +34,8 @@ void unbind_range(Cell const& block, std::uint32_t index, std::uint32_t count);
 // The owner cell of the series of `node`, nullptr when it is not owned. Valid until the next allocation.
 Cell const* find(NodeId node);
 
-// Tells the owner of `series` (when it has one with an event record) of a change; true when told.
+// Tells the owner of `series` (when it has one with an event record) of a change, through object!'s
+// on-deep-change* service; true when told. May allocate, may raise.
 bool check(Cell const& series, SymbolId action, Cell const* new_value, std::int32_t index, std::int32_t part);
 
 // The collector's parts: the table and its records as a root, and after marking the removal of any

@@ -6,8 +6,8 @@
 #include "runtime/hashtable.h"
 #include "runtime/heap.h"
 #include "runtime/memory.h"
-#include "runtime/output.h"
 #include "runtime/quit.h"
+#include "runtime/services.h"
 
 namespace xol {
 
@@ -343,10 +343,9 @@ void throw_error()
     Cell& error = errors::current();
     bool const had_frames = has_frames();
     if (had_frames) {
-        if (errors::services.has_where && !errors::services.has_where(error))
-            errors::services.set_where(error, caller_word());
-        if (errors::services.has_stack_block && !errors::services.has_stack_block(error))
-            errors::services.set_stack_position(error, frame_position(state.frame_top));
+        if (!services.error_has_where(error)) services.set_error_where(error, caller_word());
+        if (!services.error_has_stack_block(error))
+            services.set_error_stack_position(error, frame_position(state.frame_top));
     }
     bool caught = false;
     for (CallFrame* frame = state.frame_top - 1; frame >= state.frame_bottom && !caught; --frame)
@@ -354,13 +353,7 @@ void throw_error()
     if (!caught) {
         // Printed while the frames still stand, so that the report can name the calls that led here.
         *push_cell() = error;
-        if (errors::services.print) {
-            errors::services.print(error);
-        } else {
-            print::cstr("*** Error: code ");
-            print::integer(static_cast<std::int32_t>(error.word2));
-            print::cstr("\n");
-        }
+        services.print_error(error);
         runtime::end(errors::uncaught_status());
     }
     Cell* const remembered_top = state.top;
@@ -495,8 +488,6 @@ Cell caller_word()
 }
 
 namespace errors {
-
-ErrorServices services;
 
 namespace {
 

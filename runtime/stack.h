@@ -187,23 +187,9 @@ template <typename Visit> void for_each_frame(Visit&& visit)
 
 }
 
-// What a raise needs of the error! datatype, filled in when it registers: making the value from the
-// catalogue, its place fields, and printing it when nothing catches it.
-struct ErrorServices {
-    Cell (*make)(RaisedError const&) = nullptr;
-    bool (*has_where)(Cell const& error) = nullptr;
-    void (*set_where)(Cell& error, Cell const& word) = nullptr;
-    bool (*has_stack_block)(Cell const& error) = nullptr;
-    void (*set_stack_position)(Cell& error, std::uint32_t frame_position) = nullptr;
-    void (*print)(Cell const& error) = nullptr;
-};
-
 namespace errors {
 
-extern ErrorServices services;
-
-// The error value in flight: the error! value once that datatype exists, else an error! cell whose
-// word 2 holds the code. Rooted.
+// The error value in flight, as the error! datatype made it. Rooted.
 Cell& current();
 
 // How the process ends when nothing catches an error: 254 (-2), or 1 while a script named on the

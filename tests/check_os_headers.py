@@ -1,8 +1,12 @@
 #!/usr/bin/env python3
-"""Fails when an OS or third-party header is included outside runtime/platform/ (and the test oracles).
+"""Fails when a header is included across the layering.
 
-Calls go down: only the platform layer talks to the OS and third-party libraries. The C++ standard
-library is fine anywhere; so is the project's own code, included by its path from the repository root.
+Calls go down: only the platform layer talks to the OS and third-party libraries (the C++ standard library
+is fine anywhere, and tests may include an oracle). The project's own headers, included by their path from
+the repository root, follow the floors: the platform layer includes nothing of the rest, the runtime
+nothing above it, the datatypes nothing of the interpreter, the console or start-up, the interpreter
+nothing of the console or start-up. Start-up (app/) sits on top and may include everything; the calls
+that go up run through the services record (runtime/services.h), which start-up fills.
 """
 import re
 import sys
@@ -21,6 +25,28 @@ unordered_set utility valarray variant vector version
 ALLOWED_PREFIXES = ("gtest/", "gmock/")  # the unit-test framework
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^>"]+)[>"]')
 
+# For a file under each folder (the first that matches): the only project folders it may include from, or
+# None for any; then the project folders it may never include from.
+LAYERS = (
+    ("runtime/platform/", ("runtime/platform/",), ()),
+    ("runtime/", ("runtime/",), ()),
+    ("datatypes/", None, ("interpreter/", "console/", "app/")),
+    ("interpreter/", None, ("console/", "app/")),
+)
+
+
+def layering_offence(relative, name):
+    """Why the file may not include the project header `name`, or None when it may."""
+    for folder, only, never in LAYERS:
+        if not relative.startswith(folder):
+            continue
+        if only is not None and not name.startswith(only):
+            return f"{folder} includes only from {', '.join(only)}"
+        if name.startswith(never):
+            return f"{folder} includes nothing of {', '.join(never)}"
+        return None
+    return None
+
 
 def main(root):
     root = Path(root)
@@ -29,14 +55,18 @@ def main(root):
         if path.suffix not in (".h", ".cpp") or "build" in path.relative_to(root).parts[:1]:
             continue
         relative = path.relative_to(root).as_posix()
-        if relative.startswith("runtime/platform/") or relative.startswith("tests/unit/platform/"):
-            continue
+        may_use_os = relative.startswith("runtime/platform/") or relative.startswith("tests/unit/platform/")
         for number, line in enumerate(path.read_text(errors="replace").splitlines(), 1):
             match = INCLUDE.match(line)
             if not match:
                 continue
             bracket, name = match.groups()
-            if bracket == '"' or name in STANDARD or name.startswith(ALLOWED_PREFIXES):
+            if bracket == '"':
+                why = layering_offence(relative, name)
+                if why:
+                    offences.append(f'{relative}:{number}: "{name}": {why}')
+                continue
+            if may_use_os or name in STANDARD or name.startswith(ALLOWED_PREFIXES):
                 continue
             offences.append(f"{relative}:{number}: <{name}> belongs in runtime/platform/")
     for offence in offences:

@@ -22,15 +22,13 @@
 #include "interpreter/lexer/tokens.h"
 #include "runtime/collector.h"
 #include "runtime/errors.h"
-#include "runtime/neighbours.h"
 #include "runtime/roots.h"
+#include "runtime/services.h"
 #include "runtime/stack.h"
 #include "runtime/type_families.h"
 #include "runtime/unicode.h"
 
 namespace xol::lexer {
-
-CallbackServices callback_services;
 
 namespace {
 
@@ -148,8 +146,7 @@ bool is_function_value(Cell const& value)
 // The events a callback hears: the words of the block that leads its body, else all of them.
 std::uint32_t event_mask(Cell const& callback)
 {
-    if (!callback_services.body_of) return all_events;
-    Rooted body(callback_services.body_of(callback));
+    Rooted body(services.callback_body(callback));
     if (cell::type_of(*body) != type_ids::block || block::rs_length_q(*body) == 0) return all_events;
     Cell const first = *block::rs_head(*body);
     if (cell::type_of(first) != type_ids::block) return all_events;
@@ -351,7 +348,7 @@ void syntax_error(LexerState& state, std::uint8_t const* start, std::uint8_t con
 bool fire(LexerState& state, Event event, std::int32_t type, Cell const* value, std::uint8_t const* start,
     std::uint8_t const* end)
 {
-    if (!wants(state, event) || !callback_services.call) return true;
+    if (!wants(state, event)) return true;
     // An error token's scan event is its error event.
     if (event == Event::Scan && type == -(static_cast<std::int32_t>(TokenKind::Error) + 1)) {
         event = Event::Error;
@@ -380,7 +377,7 @@ bool fire(LexerState& state, Event event, std::int32_t type, Cell const* value, 
     arguments[2] = type_argument(type);
     arguments[3] = cell::make(type_ids::integer, 0, static_cast<std::uint32_t>(state.line), 0);
     arguments[0] = word::make(globals.event_symbols[event_index(event)]);
-    Cell const result = callback_services.call(state.callback, arguments, 5);
+    Cell const result = services.call_lexer_callback(state.callback, arguments, 5);
     if (cell::type_of(state.input_value) != type_ids::none && arguments[1].word1 != index)
         state.moved_position = position_of_index(state, arguments[1].word1);
     stack::pop(5);
@@ -401,7 +398,7 @@ std::int32_t scan(Cell& destination, std::uint8_t const* text, std::uint32_t len
     TypeId const input_type = cell::type_of(input_value);
     state.counts_characters = string::is_text_type(input_type);
     state.input_base = input_type == type_ids::none ? 0 : input_value.word1;
-    state.has_callback = is_function_value(callback) && callback_services.call;
+    state.has_callback = is_function_value(callback);
     ChainLink link(state);
     if (state.has_callback) state.event_mask = event_mask(state.callback);
 
@@ -520,17 +517,6 @@ void init()
     gc::add_root(&globals.exit_states);
     for (std::size_t event = 0; event < event_count; ++event)
         globals.event_symbols[event] = symbol::make(event_names[event]);
-
-    neighbours::evaluator.load_string = [](Cell const& string, Cell& target) -> std::uint32_t {
-        Cell* result = stack::push(none_value);
-        std::uint32_t consumed = 0;
-        load_string(*result, string, -1, {}, &consumed, none_value, nullptr);
-        target = *result;
-        stack::pop(1);
-        return consumed;
-    };
-    word::services.scan_type = scan_type;
-    word::services.load_single = load_single;
 }
 
 }

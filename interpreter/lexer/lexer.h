@@ -29,24 +29,9 @@ struct ScanOptions {
     bool block_for_one = false; // in one-value mode, answer a block of the value rather than the value
 };
 
-// What the lexer needs of the evaluator to call a user callback. Filled by the layer that calls functions;
-// until then a callback given to the lexer is ignored.
-struct CallbackServices {
-    // Calls `callback` (a function! or routine!) as the word <lexer-callback> with the `count` argument
-    // cells at `arguments` (they lie on the value stack) and answers its result. The callback may change
-    // its input argument's index: the call leaves the argument cell as the callback left it.
-    // May allocate, may raise.
-    Cell (*call)(Cell const& callback, Cell* arguments, std::uint32_t count) = nullptr;
-    // The callback's body block, whose leading block of event words selects the events it hears; none!
-    // when it has none.
-    Cell (*body_of)(Cell const& callback) = nullptr;
-};
-
-extern CallbackServices callback_services;
-
-// Allocates the output and conversion buffers, registers the collector hook, interns the event words and
-// fills the services that the runtime and the word datatypes take from the lexer. Start-up calls it once
-// the datatypes (symbols and words included) are registered; a later call starts afresh. May allocate.
+// Allocates the output and conversion buffers, registers the collector hook and interns the event words.
+// Start-up calls it once the datatypes (symbols and words included) are registered; a later call starts
+// afresh. May allocate.
 void init();
 
 // Scans `length` bytes of UTF-8 at `text` and answers the type of the last token: a datatype id, 0 for

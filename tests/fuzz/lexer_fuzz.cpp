@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "app/startup.h"
 #include "datatypes/none.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
@@ -14,8 +15,8 @@
 #include "runtime/errors.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
+#include "runtime/services.h"
 #include "runtime/stack.h"
-#include "runtime/startup.h"
 
 namespace {
 
@@ -91,10 +92,11 @@ DatatypeRecord const stand_ins[] = {
 
 bool start()
 {
-    runtime::init();
+    app::init();
     for (DatatypeRecord const& record : stand_ins) datatype::register_(record);
     lexer::init();
-    lexer::callback_services = { answer_event, no_body };
+    services.call_lexer_callback = answer_event;
+    services.callback_body = no_body;
     gc::state.enabled = true;
     return true;
 }

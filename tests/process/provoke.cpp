@@ -7,12 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "app/startup.h"
 #include "runtime/errors.h"
 #include "runtime/heap.h"
 #include "runtime/output.h"
 #include "runtime/quit.h"
+#include "runtime/runtime_record.h"
 #include "runtime/stack.h"
-#include "runtime/startup.h"
 
 namespace {
 
@@ -60,5 +61,5 @@ void provoke()
 
 int main(int argc, char** argv)
 {
-    return xol::runtime::start(argc, argv, provoke);
+    return xol::app::start(argc, argv, provoke);
 }

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "block_fixture.h"
-#include "runtime/neighbours.h"
+#include "runtime/services.h"
 
 using namespace xol;
 
@@ -138,14 +138,18 @@ TEST_F(BlockTest, SortByMeddlingComparatorIsMemorySafe)
     EXPECT_EQ(whole(*rewriting), "[1 2 3 4 5]") << "same node and length: the sorted copy is written back";
 }
 
-// A function! comparator goes through the same sort; the core alone, with no evaluator to call it, raises
-// not-done at the first comparison, and the block is left as it was. (Scripts test the calls themselves.)
+// A function! comparator goes through the same sort; with a stand-in evaluator that cannot call functions
+// the first comparison raises not-done, and the block is left as it was. (Scripts test the calls themselves.)
 TEST_F(BlockTest, SortWithFunctionComparatorLeavesTheBlockOnError)
 {
     struct WithoutEvaluator {
-        decltype(neighbours::evaluator.call_function) saved = neighbours::evaluator.call_function;
-        WithoutEvaluator() { neighbours::evaluator.call_function = nullptr; }
-        ~WithoutEvaluator() { neighbours::evaluator.call_function = saved; }
+        decltype(services.call_function) saved = services.call_function;
+        WithoutEvaluator()
+        {
+            services.call_function
+                = [](Cell const&, NodeId, Cell const&, std::uint32_t) { fire_error(err::internal::not_done); };
+        }
+        ~WithoutEvaluator() { services.call_function = saved; }
     } const without_evaluator;
     Rooted block(ints({ 3, 1, 2 }));
     Cell const function = cell::make(type_ids::function, no_node, 0, 0);

@@ -120,7 +120,8 @@ TEST_F(ContextTest, ObjectContextsFlagEntriesAndTellTheirOwner)
     static int heard = 0;
     static Cell heard_old, heard_new;
     heard = 0;
-    context::services.fire_on_change = [](Cell const&, Cell const& word, Cell const& old_value, Cell const& new_value) {
+    auto const saved = services.fire_on_change;
+    services.fire_on_change = [](Cell const&, Cell const& word, Cell const& old_value, Cell const& new_value) {
         ++heard;
         heard_old = old_value;
         heard_new = new_value;
@@ -141,7 +142,7 @@ TEST_F(ContextTest, ObjectContextsFlagEntriesAndTellTheirOwner)
     word::set_notify(word, integer::make(3), *context, false);
     EXPECT_EQ(heard, 1);
     EXPECT_EQ(*word::get_value(word), integer::make(3));
-    context::services.fire_on_change = nullptr;
+    services.fire_on_change = saved;
 }
 
 TEST_F(ContextTest, BindingABlockWalksNestedSeriesOnceAndLeavesIssuesAlone)

@@ -255,10 +255,10 @@ TEST_F(ErrorTest, WhereNearStackAndFilesLines)
             + "\n*** Files: \"a.xol\"");
 
     // A stack-trace setting of 0 hides the Stack line.
-    error::state.settings.stack_trace = [] { return integer::make(0); };
+    services.stack_trace_setting = [] { return integer::make(0); };
     EXPECT_EQ(formed_error(*made),
         "*** Script Error: foo has no value" + trailer("console", "foo + 1") + "\n*** Files: \"a.xol\"");
-    error::state.settings.stack_trace = nullptr;
+    app::fill_services();
 }
 
 TEST_F(ErrorTest, MoldWritesTheFields)
@@ -395,7 +395,7 @@ TEST_F(ErrorTest, UncaughtErrorsPrintTheirFormedText)
     Rooted foo(word_of("foo"));
     Rooted made(error::create(err::script::no_value, &*foo));
     conout::capture_for_tests(true);
-    errors::services.print(*made);
+    services.print_error(*made);
     std::string const printed(conout::captured_for_tests());
     conout::capture_for_tests(false);
     EXPECT_EQ(printed, "*** Script Error: foo has no value" + trailer() + "\n");
@@ -434,9 +434,9 @@ TEST_F(ErrorTest, CaptureStackReplacesThePositionByTheTrace)
     stack::push_call_frame(word_of("user-fn"), no_node);
     Rooted made(error::create(err::script::no_value));
     *error::field(*made, Field::stack) = integer::make(1);
-    error::state.settings.source_files = [] { return (Built() << text("main.xol")).cell(); };
+    services.source_files = [] { return (Built() << text("main.xol")).cell(); };
     error::capture_stack(*made);
-    error::state.settings.source_files = nullptr;
+    app::fill_services();
     EXPECT_EQ(mold_text(error_field(*made, Field::stack)), "[user-fn]");
     EXPECT_EQ(mold_text(error_field(*made, Field::files)), "[\"main.xol\"]");
     stack::pop_frame_empty();

@@ -61,7 +61,8 @@ struct NamesTest : BlockTest {
         xol::context::init_global();
         xol::datatype::make_type_words();
         xol::words::init();
-        xol::word::services = { names_test::scan_type, names_test::load_single };
+        xol::services.scan_type = names_test::scan_type;
+        xol::services.load_single = names_test::load_single;
     }
 };
 

@@ -17,8 +17,8 @@
 #include "datatypes/op.h"
 #include "datatypes/routine.h"
 #include "names_fixture.h"
-#include "runtime/neighbours.h"
 #include "runtime/ownership.h"
+#include "runtime/services.h"
 
 namespace objects_test {
 
@@ -83,19 +83,15 @@ struct ObjectsTest : NamesTest {
         native::init();
         object::init();
         error::init();
-        neighbours::evaluator.eval_block = objects_test::eval_block;
-        neighbours::evaluator.call_function = objects_test::call_function;
+        services.eval_block = objects_test::eval_block;
+        services.call_function = objects_test::call_function;
         objects_test::calls.clear();
     }
     void TearDown() override
     {
         using namespace xol;
         objects_test::calls.clear();
-        neighbours::evaluator.eval_block = nullptr;
-        neighbours::evaluator.call_function = nullptr;
-        errors::services = ErrorServices {};
-        context::services = context::ContextServices {};
-        ownership::state.notify = nullptr;
+        app::fill_services();
         NamesTest::TearDown();
     }
 };

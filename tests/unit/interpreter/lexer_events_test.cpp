@@ -62,7 +62,8 @@ struct EventTest : LexerTest {
         LexerTest::SetUp();
         listener = &heard_events;
         gc::add_root(&heard_events.body);
-        lexer::callback_services = { call_listener, body_of_listener };
+        services.call_lexer_callback = call_listener;
+        services.callback_body = body_of_listener;
     }
     void TearDown() override
     {
@@ -229,10 +230,7 @@ TEST_F(EventTest, NestedLoading)
         if (heard.event == "load" && heard.token == "b") {
             Listener* outer = listener;
             listener = nullptr;
-            lexer::CallbackServices const saved = lexer::callback_services;
-            lexer::callback_services = {};
-            *inner_result = load_text(inner_source);
-            lexer::callback_services = saved;
+            *inner_result = load_text(inner_source); // without a callback
             listener = outer;
         }
         return true;

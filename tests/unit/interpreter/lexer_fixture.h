@@ -19,7 +19,6 @@ struct LexerTest : NamesTest {
     {
         NamesTest::SetUp();
         xol::lexer::init();
-        xol::lexer::callback_services = {};
     }
 };
 

@@ -3,7 +3,7 @@
 
 #include "interpreter/lexer/transcode.h"
 #include "lexer_fixture.h"
-#include "runtime/neighbours.h"
+#include "runtime/services.h"
 
 namespace {
 
@@ -138,8 +138,10 @@ TEST_F(LexerTest, LoadServices)
     EXPECT_EQ(lexer::scan_type("a:"), type_ids::set_word);
     EXPECT_EQ(lexer::scan_type("\"a"), type_ids::error);
     EXPECT_EQ(lexer::scan_type(""), 0);
-    Rooted target(none_value);
-    std::uint32_t const consumed = neighbours::evaluator.load_string(string::from_utf8("x [y]"), *target);
+    Rooted target(services.load_all(string::from_utf8("x [y]")));
     EXPECT_EQ(molded_flat(*target), "[x [y]]");
+    std::uint32_t consumed = 0;
+    Rooted whole(string::from_utf8("x [y]"));
+    lexer::load_string(*target, *whole, -1, {}, &consumed, none_value, nullptr);
     EXPECT_EQ(consumed, 5u);
 }

@@ -93,14 +93,13 @@ struct HashtableTest : RuntimeTest {
     void SetUp() override
     {
         RuntimeTest::SetUp();
-        hashtable::state.resolve_symbol = test_resolve;
-        hashtable::state.compare = test_compare;
-        hashtable::state.fold_case = upper_ascii;
+        services.canonical_symbol = test_resolve;
+        services.compare_keys = test_compare;
         ASSERT_TRUE(collector_marks_tables()) << "the collector must mark a table through hashtable::mark";
     }
     void TearDown() override
     {
-        hashtable::state = {};
+        app::fill_services();
         RuntimeTest::TearDown();
     }
 };

@@ -6,10 +6,10 @@
 #include <vector>
 
 #include "runtime/errors.h"
-#include "runtime/neighbours.h"
 #include "runtime/output.h"
 #include "runtime/quit.h"
 #include "runtime/series.h"
+#include "runtime/services.h"
 #include "runtime_fixture.h"
 
 using namespace xol;
@@ -136,8 +136,9 @@ TEST_F(OutputTest, DefaultPrinterWritesFromTheIndex)
 {
     static int pauses, resumes;
     pauses = resumes = 0;
-    neighbours::view.pause_for_print = [] { ++pauses; };
-    neighbours::view.resume_after_print = [] { ++resumes; };
+    Services const saved = services;
+    services.pause_for_print = [] { ++pauses; };
+    services.resume_after_print = [] { ++resumes; };
 
     output_hooks::print_string(make_string<std::uint8_t>({ 'a', 'b', 'c' }, 1), false);
     output_hooks::print_string(make_string<std::uint16_t>({ 0x3B1, 0x3B2 }), true);
@@ -146,7 +147,7 @@ TEST_F(OutputTest, DefaultPrinterWritesFromTheIndex)
     EXPECT_EQ(output(), "bc\xCE\xB1\xCE\xB2\n\xF0\x9F\x98\x80\n\n");
     EXPECT_EQ(pauses, 4);
     EXPECT_EQ(resumes, 4);
-    neighbours::view = {};
+    services = saved;
 
     Cell const odd = make_string<std::uint8_t>({ 'a' });
     node::buffer(odd.word2)->flags = (node::buffer(odd.word2)->flags & ~series_flags::unit_mask) | 16;

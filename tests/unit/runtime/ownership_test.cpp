@@ -22,14 +22,14 @@ struct OwnershipTest : RuntimeTest {
         RuntimeTest::SetUp();
         gc::state.stress = false; // the tests choose when to collect
         notified.clear();
-        ownership::state.notify = [](Cell const&, Cell const&, Cell const& series, SymbolId action, Cell const*,
-                                      std::int32_t index, std::int32_t part) {
+        services.tell_owner = [](Cell const&, Cell const&, Cell const& series, SymbolId action, Cell const*,
+                                  std::int32_t index, std::int32_t part) {
             notified.push_back({ series.word2, action, index, part });
         };
     }
     void TearDown() override
     {
-        ownership::state.notify = nullptr;
+        app::fill_services();
         RuntimeTest::TearDown();
     }
     struct Notice {

@@ -5,17 +5,19 @@
 
 #include <optional>
 
+#include "app/services.h"
+#include "app/startup.h"
 #include "runtime/collector.h"
 #include "runtime/errors.h"
 #include "runtime/memory.h"
+#include "runtime/services.h"
 #include "runtime/stack.h"
-#include "runtime/startup.h"
 
 // Collection is enabled as in a running program, so that XOL_GC_STRESS=1 collects at every allocation.
 struct RuntimeTest : ::testing::Test {
     void SetUp() override
     {
-        xol::runtime::init();
+        xol::app::init();
         xol::gc::state.enabled = true;
     }
     void TearDown() override { xol::memory::release_all(); }

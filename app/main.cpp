@@ -1,9 +1,9 @@
 // The program's entry point: start-up builds the runtime and the library, then hands over to the console.
 
+#include "app/startup.h"
 #include "console/launch.h"
-#include "runtime/startup.h"
 
 int main(int argc, char** argv)
 {
-    return xol::runtime::start(argc, argv, xol::console::launch);
+    return xol::app::start(argc, argv, xol::console::launch);
 }

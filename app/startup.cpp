@@ -1,10 +1,11 @@
-// Start-up: the platform set up, the runtime's modules in their fixed order, the interpreter's thread and
-// the outermost catch.
+// Start-up: the platform set up, the services record filled, the modules of every layer in their fixed
+// order, the interpreter's thread and the outermost catch.
 
-#include "runtime/startup.h"
+#include "app/startup.h"
 
 #include <new>
 
+#include "app/services.h"
 #include "datatypes/context.h"
 #include "datatypes/error.h"
 #include "datatypes/native.h"
@@ -30,25 +31,24 @@
 #include "runtime/platform/signals.h"
 #include "runtime/platform/thread.h"
 #include "runtime/quit.h"
+#include "runtime/runtime_record.h"
 #include "runtime/stack.h"
 #include "runtime/unicode.h"
 
-namespace xol::runtime {
-
-RuntimeRecord record;
+namespace xol::app {
 
 namespace {
 
 // Fatal signals end the run at once: what was printed so far, then the report, then the status.
 [[noreturn]] void on_fault(int status, std::uintptr_t address)
 {
-    quit(status, address);
+    runtime::quit(status, address);
 }
 
 // Control-C outside the line editor ends the console quietly with status 0.
 [[noreturn]] void on_interrupt()
 {
-    quit(0, 0);
+    runtime::quit(0, 0);
 }
 
 void before_termination()
@@ -64,14 +64,14 @@ int run_interpreter(void*)
         init();
         gc::state.enabled = true;
         boot::run_library();
-        if (record.launch) record.launch();
-        quit(0, 0);
-    } catch (QuitRequest const& request) {
-        end(request.status);
+        if (runtime::record.launch) runtime::record.launch();
+        runtime::quit(0, 0);
+    } catch (runtime::QuitRequest const& request) {
+        runtime::end(request.status);
     } catch (std::bad_alloc const&) {
-        quit(status_out_of_memory, here());
+        runtime::quit(runtime::status_out_of_memory, runtime::here());
     } catch (...) {
-        quit(status_no_catch_for_throw, here());
+        runtime::quit(runtime::status_no_catch_for_throw, runtime::here());
     }
 }
 
@@ -79,6 +79,8 @@ int run_interpreter(void*)
 
 void init()
 {
+    // The services first: every call a lower layer makes upward is set before any module runs.
+    fill_services();
     // The collector's switches and root lists come first so that every module can register its roots;
     // collection itself stays disabled until start-up is complete.
     gc::init();
@@ -117,8 +119,8 @@ void init()
 
 int start(int argc, char** argv, void (*launch)())
 {
-    record.arguments.assign(argv, argv + argc);
-    record.launch = launch;
+    runtime::record.arguments.assign(argv, argv + argc);
+    runtime::record.launch = launch;
     // Asynchronous signals reach the interpreter's thread, which handles them; main only waits for it.
     platform::block_async_signals();
     int const status = platform::run_on_large_stack(run_interpreter, nullptr, platform::interpreter_stack_size);
