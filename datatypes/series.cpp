@@ -238,9 +238,9 @@ Cell refinement_word(char const* name)
     return refinement::make(name);
 }
 
-void tell_owner(Cell const& series, char const* action, Cell const* new_value, std::int32_t index, std::int32_t part)
+void tell_owned_series_owner(
+    Cell const& series, char const* action, Cell const* new_value, std::int32_t index, std::int32_t part)
 {
-    if ((buffer_of(series)->flags & series_flags::owned) == 0) return;
     // Interning may allocate: the series and the new value are rooted first.
     Rooted kept_series(series);
     Rooted kept_value(new_value ? *new_value : cell::make(type_ids::unset));

@@ -78,9 +78,17 @@ std::int32_t part_length(Cell const& series, Cell const& part);
 // A refinement! cell for the error arguments that name a refinement ("/part", "/skip", "/compare"). May allocate.
 Cell refinement_word(char const* name);
 
-// Tells the owner of an owned series (an object that hears of deep changes) about a change: `before`
-// with the action word, then after it with the past-tense word. Nothing for series that have no owner.
-void tell_owner(Cell const& series, char const* action, Cell const* new_value, std::int32_t index, std::int32_t part);
+// Tells the owner of an owned series (an object that hears of deep changes) about a change: modifiers call
+// it before the change with the action word, then after it with the past-tense word, with the position and
+// the count of units. A series that has no owner, the common case, costs one flag test. May allocate, may
+// raise (the owner's on-deep-change* handler runs).
+void tell_owned_series_owner(
+    Cell const& series, char const* action, Cell const* new_value, std::int32_t index, std::int32_t part);
+inline void tell_owner(
+    Cell const& series, char const* action, Cell const* new_value, std::int32_t index, std::int32_t part)
+{
+    if (buffer_of(series)->flags & series_flags::owned) tell_owned_series_owner(series, action, new_value, index, part);
+}
 
 // The shared body of at and skip on the call frame: the series in the result cell, the offset in the
 // next argument.

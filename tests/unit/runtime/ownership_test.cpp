@@ -181,3 +181,49 @@ TEST_F(OwnershipTest, SeriesActionsTellTheOwner)
     EXPECT_EQ(notified[1].action, symbol::make("appended"));
     EXPECT_EQ(notified[0].series, block->word2);
 }
+
+// Every modifier of a block tells an owned block's owner once before and once after, with the action's
+// word and its past tense; the same actions on a block nobody owns tell nothing.
+TEST_F(OwnershipTest, EveryModifierTellsOnlyAnOwner)
+{
+    using Modify = void (*)(Cell const& block);
+    struct Case {
+        char const* before;
+        char const* after;
+        Modify run;
+    };
+    static Cell const five = cell::make(type_ids::integer, 0, 5);
+    Case const cases[] = {
+        { "append", "appended",
+            [](Cell const& block) { datatype::actions(type_ids::block).append(block, five, -1, false, 1, true); } },
+        { "change", "changed",
+            [](Cell const& block) { datatype::actions(type_ids::block).change(block, five, -1, false, 1); } },
+        { "poke", "poked", [](Cell const& block) { datatype::actions(type_ids::block).poke(block, 1, five, five); } },
+        { "remove", "removed",
+            [](Cell const& block) { datatype::actions(type_ids::block).remove(block, nullptr, nullptr); } },
+        { "reverse", "reversed",
+            [](Cell const& block) { datatype::actions(type_ids::block).reverse(block, nullptr, nullptr); } },
+        { "sort", "sorted", [](Cell const& block) { datatype::actions(type_ids::block).sort(block, {}); } },
+        { "take", "taken",
+            [](Cell const& block) { datatype::actions(type_ids::block).take(block, nullptr, false, false); } },
+        { "clear", "cleared", [](Cell const& block) { datatype::actions(type_ids::block).clear(block); } },
+    };
+    for (Case const& c : cases) {
+        Rooted owned(make_block());
+        Rooted free(make_block());
+        for (std::uint32_t i = 1; i <= 3; ++i) {
+            append(*owned, cell::make(type_ids::integer, 0, i));
+            append(*free, cell::make(type_ids::integer, 0, i));
+        }
+        Rooted owner(make_object({}, true));
+        ownership::bind(*owned, *owner, field_word());
+        notified.clear();
+        c.run(*free);
+        EXPECT_TRUE(notified.empty()) << c.before;
+        c.run(*owned);
+        ASSERT_EQ(notified.size(), 2u) << c.before;
+        EXPECT_EQ(notified[0].action, symbol::make(c.before));
+        EXPECT_EQ(notified[1].action, symbol::make(c.after));
+        EXPECT_EQ(notified[0].series, owned->word2) << c.before;
+    }
+}
