@@ -40,8 +40,7 @@ struct ObjectState {
 };
 extern ObjectState state;
 
-// Resets the class counter and installs the change notifications of words and owned series. Start-up
-// calls it once, after the contexts and the ownership table exist.
+// Resets the class counter. Start-up calls it once, after the contexts and the ownership table exist.
 void init();
 
 // The next run-time class id.

@@ -32,8 +32,7 @@ extern SymbolTableState state;
 
 inline constexpr std::uint32_t initial_capacity = 4000;
 
-// Makes the table (empty) and gives the hash tables their canonical-symbol service. Start-up calls it
-// once, before anything is interned. May allocate.
+// Makes the table (empty). Start-up calls it once, before anything is interned. May allocate.
 void init();
 
 // Interning. Each answers the id of the spelling, creating its symbol when it is new. May allocate.
