@@ -209,7 +209,10 @@ def main():
         xol_mean = geometric_mean(xol_ratios)
         python_mean = geometric_mean(python_ratios)
         verdict = f"over {len(xol_ratios)} of {len(names)} benchmarks"
-        if xol_mean > GEOMETRIC_MEAN_TARGET:
+        if sorted(names) != sorted(available):
+            # The target is for the whole set: the mean of a few benchmarks says nothing of it.
+            verdict += ", target not judged on a subset"
+        elif xol_mean > GEOMETRIC_MEAN_TARGET:
             verdict += f", target missed: above {GEOMETRIC_MEAN_TARGET:.1f}x lua"
             missed = True
         print(f"{'geomean':<8} {'':>8} {'':>8} {'':>8} {xol_mean:>8.2f} {python_mean:>7.2f} "
