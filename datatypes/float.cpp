@@ -14,8 +14,11 @@
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
 #include "runtime/float_text.h"
+#include "runtime/roots.h"
 #include "runtime/series.h"
+#include "runtime/services.h"
 #include "runtime/stack.h"
+#include "runtime/type_families.h"
 
 namespace xol::float_ {
 
@@ -351,6 +354,22 @@ namespace {
     fire_error(err::script::bad_to_arg, &datatype, &spec);
 }
 
+// A percent's text loads as one number: "50%" is 50%, and "50" is 5000% as the integer 50 is.
+double percent_from_text(Cell const& text)
+{
+    Rooted kept(text);
+    Cell const loaded = services.load_single(*kept);
+    switch (cell::type_of(loaded)) {
+    case type_ids::integer:
+        return integer::get(loaded);
+    case type_ids::float_:
+    case type_ids::percent:
+        return get(loaded);
+    default:
+        bad_to_arg(type_ids::percent, *kept);
+    }
+}
+
 Cell to(Cell const&, Cell const& spec, TypeId type)
 {
     Cell result { type, 0, 0, 0 };
@@ -377,9 +396,13 @@ Cell to(Cell const&, Cell const& spec, TypeId type)
         return result;
     }
     // TODO(money!): money!, its value as a double.
-    // TODO(services): the text types, through the lexer's decimal-float scanner for float! and one loaded
-    // number for percent!, once the services record offers them to the datatypes.
+    // TODO(services): the text types for float!, through the lexer's decimal-float scanner once the services
+    // record offers it to the datatypes.
     default:
+        if (type == type_ids::percent && type_ids::is_text(cell::type_of(spec))) {
+            cell::set_float_payload(result, percent_from_text(spec));
+            return result;
+        }
         bad_to_arg(type, spec);
     }
 }
@@ -492,8 +515,9 @@ Cell round(Cell const& value, RoundOptions const& options)
     double const d = get(value);
     double s = percent ? 0.01 : 1.0;
     if (scale) {
+        // A number scale on a percent counts in percents; a percent scale is a fraction already.
         s = std::fabs(number_of(*scale));
-        if (percent) s /= 100.0;
+        if (percent && cell::type_of(*scale) != type_ids::percent) s /= 100.0;
     }
     bool const integer_scale = scale && cell::type_of(*scale) == type_ids::integer;
     // A zero unit has no multiples: the value stays as it is, like one too small to round. An integer! unit

@@ -20,6 +20,7 @@
 #include "datatypes/op.h"
 #include "datatypes/paren.h"
 #include "datatypes/path.h"
+#include "datatypes/percent.h"
 #include "datatypes/routine.h"
 #include "datatypes/series.h"
 #include "datatypes/string.h"
@@ -66,7 +67,7 @@ void reset()
 }
 
 // The fixed order of start-up: parents before their children. The datatypes still to come take their places
-// in this order: binary!, url!, file!, bitset!, triple!, vector!, map!, hash!, pair!, percent!, tuple!,
+// in this order: binary!, url!, file!, bitset!, triple!, vector!, map!, hash!, pair!, tuple!,
 // time!, tag!, email!, handle!, date!, port!, money!, ref!, point2D!, point3D!, image!.
 void register_all()
 {
@@ -103,6 +104,7 @@ void register_all()
              &float_::record,
              &typeset::record,
              &error::record,
+             &percent::record,
          })
         register_(*each);
 }

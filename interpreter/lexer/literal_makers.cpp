@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "datatypes/percent.h"
 #include "datatypes/registry.h"
 #include "interpreter/lexer/lexer_state.h"
 #include "runtime/errors.h"
@@ -31,13 +32,10 @@ void require(TypeId type)
     if (!datatype::is_registered(type)) not_done(type);
 }
 
-// TODO(percent!): hand over to percent!'s own maker.
 Cell percent(double fraction)
 {
     require(type_ids::percent);
-    Cell value = cell::make(type_ids::percent);
-    cell::set_float_payload(value, fraction);
-    return value;
+    return percent::make(fraction);
 }
 
 // TODO(time!): hand over to time!'s own maker.
