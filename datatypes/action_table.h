@@ -21,7 +21,9 @@ namespace xol {
 using SymbolId = std::uint32_t;
 using Refinement = Cell const*; // the refinement's first argument cell; nullptr when it is not used
 
-// One step of a path: `value/element`, reading or (with `new_value`) setting.
+// One step of a path: `value/element`, reading or (with `new_value`) setting. A value held in its cell (a
+// scalar!) cannot change where it is kept: its set step answers the whole changed value, and the evaluator
+// stores that back into the value's holder.
 struct PathStep {
     Cell const& value;
     Cell const& element;

@@ -25,6 +25,7 @@
 #include "datatypes/series.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
+#include "datatypes/time.h"
 #include "datatypes/typeset.h"
 #include "datatypes/unset.h"
 #include "datatypes/word.h"
@@ -68,7 +69,7 @@ void reset()
 
 // The fixed order of start-up: parents before their children. The datatypes still to come take their places
 // in this order: binary!, url!, file!, bitset!, triple!, vector!, map!, hash!, pair!, tuple!,
-// time!, tag!, email!, handle!, date!, port!, money!, ref!, point2D!, point3D!, image!.
+// tag!, email!, handle!, date!, port!, money!, ref!, point2D!, point3D!, image!.
 void register_all()
 {
     reset();
@@ -105,6 +106,7 @@ void register_all()
              &typeset::record,
              &error::record,
              &percent::record,
+             &time::record,
          })
         register_(*each);
 }

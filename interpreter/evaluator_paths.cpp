@@ -54,6 +54,58 @@ void place_call_result(Cell* result, bool pushed)
     stack::state.top = stack::state.base + 1;
 }
 
+// The owner of a value set by a path's last step hears of the change when the value's parent is an object
+// with change handlers, reached through a word, or a block or path.
+bool owner_hears(Cell const& parent, Cell const& previous)
+{
+    TypeId const parent_type = cell::type_of(parent);
+    return (parent_type == type_ids::object && object::events_of(parent) != no_node
+               && cell::type_of(previous) == type_ids::word)
+        || type_ids::is_any_block(parent_type);
+}
+
+// A set-path keeps each level it passes on the value stack: the value stepped into, the selector, that
+// value's parent and the element before.
+constexpr std::uint32_t level_size = 4;
+
+void push_level(Cell const& value, Cell const& selector, Cell const& parent, Cell const& previous)
+{
+    stack::push(value);
+    stack::push(selector);
+    stack::push(parent);
+    stack::push(previous);
+}
+
+// A value held in its cell (a scalar!) changes as a copy: a set step answers the changed value, which
+// goes back where the value was taken from, by a set step on its holder or by setting the head word.
+// A holder that is itself held in its cell changes in turn, up to the first that is not (a block,
+// an object) or to the head word. `levels` counts the levels kept at `chain`.
+void store_back(
+    Cell& changed, Cell const& path, Cell& head, Cell const* chain, std::uint32_t levels, bool case_sensitive)
+{
+    while (levels > 0) {
+        --levels;
+        Cell const* level = chain + levels * level_size;
+        PathStep const step {
+            .value = level[0],
+            .element = level[1],
+            .new_value = &changed,
+            .path = &path,
+            .parent = &level[2],
+            .previous_element = &level[3],
+            .position = static_cast<std::int32_t>(levels + 1),
+            .case_sensitive = case_sensitive,
+            .get = false,
+            .last_element = true,
+            .signal_owner = levels + 2 >= 3 && owner_hears(level[2], level[3]),
+        };
+        Cell const answer = actions::eval_path_typed(step);
+        if (!type_ids::is_scalar(cell::type_of(level[0]))) return;
+        changed = answer;
+    }
+    word::set(head, changed);
+}
+
 }
 
 std::uint32_t eval_path(
@@ -106,13 +158,9 @@ std::uint32_t eval_path(
         if (trace::state.on) trace::event(trace::push, &*path, static_cast<std::int32_t>(index), nullptr, &*selector);
         if (cell::type_of(*selector) == type_ids::unset) fire_error(err::script::invalid_path, &*path, &*element);
         bool const last = index + 1 == length;
-        bool signal_owner = false;
-        if (mode == PathMode::Set && last && element_count >= 3) {
-            TypeId const parent_type = cell::type_of(*parent);
-            signal_owner = (parent_type == type_ids::object && object::events_of(*parent) != no_node
-                               && cell::type_of(*previous) == type_ids::word)
-                || type_ids::is_any_block(parent_type);
-        }
+        bool const signal_owner
+            = mode == PathMode::Set && last && element_count >= 3 && owner_hears(*parent, *previous);
+        if (mode == PathMode::Set && !last) push_level(*current, *selector, *parent, *previous);
         PathStep const step {
             .value = *current,
             .element = *selector,
@@ -141,6 +189,10 @@ std::uint32_t eval_path(
         *parent = *current;
         *current = next;
         *previous = *element;
+    }
+    if (mode == PathMode::Set && type_ids::is_scalar(cell::type_of(*parent))) {
+        Rooted changed(*current);
+        store_back(*changed, *path, *head, entry_top, element_count - 2, case_sensitive);
     }
     if (trace::state.on) trace::event(trace::exit, &*path, static_cast<std::int32_t>(length), nullptr, &*current);
     stack::state.top = entry_top;

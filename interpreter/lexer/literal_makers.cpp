@@ -7,6 +7,7 @@
 
 #include "datatypes/percent.h"
 #include "datatypes/registry.h"
+#include "datatypes/time.h"
 #include "interpreter/lexer/lexer_state.h"
 #include "runtime/errors.h"
 #include "runtime/memory.h"
@@ -38,13 +39,10 @@ Cell percent(double fraction)
     return percent::make(fraction);
 }
 
-// TODO(time!): hand over to time!'s own maker.
 Cell time(double seconds)
 {
     require(type_ids::time);
-    Cell value = cell::make(type_ids::time);
-    cell::set_float_payload(value, seconds);
-    return value;
+    return xol::time::make(seconds);
 }
 
 // TODO(pair!): hand over to pair::make.

@@ -84,7 +84,6 @@ DatatypeRecord const stand_ins[] = {
     { type_ids::binary, no_parent, "binary!", {} },
     { type_ids::pair, no_parent, "pair!", {} },
     { type_ids::tuple, no_parent, "tuple!", {} },
-    { type_ids::time, type_ids::float_, "time!", {} },
     { type_ids::point2d, no_parent, "point2D!", {} },
     { type_ids::point3d, no_parent, "point3D!", {} },
 };
