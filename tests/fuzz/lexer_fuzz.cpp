@@ -1,14 +1,17 @@
 // Fuzz target for the lexer: arbitrary bytes through every scan mode, without and with a callback that
-// refuses events and moves the input, and as a string! through transcode. A syntax error is an answer; a
-// crash, a sanitizer report, an assertion or a hang is a fault.
+// refuses events and moves the input, as a string! through transcode, and as the text that `to` makes
+// values of the literal types from (percent!, time!), whose values are then formed. A syntax error is an
+// answer; a crash, a sanitizer report, an assertion or a hang is a fault. Seeds: tests/fuzz/lexer_seeds/.
 
 #include <cstddef>
 #include <cstdint>
 
 #include "app/startup.h"
 #include "datatypes/none.h"
+#include "datatypes/percent.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
+#include "datatypes/time.h"
 #include "interpreter/lexer/lexer.h"
 #include "interpreter/lexer/transcode.h"
 #include "runtime/collector.h"
@@ -138,5 +141,16 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
         Cell const part = cell::make(type_ids::integer, 0, length + 7, 0);
         Rooted loaded(lexer::transcode(*text, { .next = true, .part = &part }));
     });
+    // The text made into a value of each literal type by `to`, then formed and molded.
+    for (TypeId const type : { percent::type_id, time::type_id }) {
+        guarded([&] {
+            Rooted text(string::from_utf8({ reinterpret_cast<char const*>(data), size }));
+            TypeActions const& actions = datatype::actions(type);
+            Rooted made(actions.to(none_value, *text, type));
+            Rooted formed(string::make(16));
+            actions.form(*made, *formed, nullptr, 1'000);
+            actions.mold(*made, *formed, false, false, false, nullptr, 1'000, 0);
+        });
+    }
     return 0;
 }
