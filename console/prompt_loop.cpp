@@ -37,8 +37,7 @@ void print_result(Cell const& value)
 // throw that finds no target, lands here and is printed. The stacks are left as they were found.
 void do_command(std::string const& line)
 {
-    Cell* const saved_base = stack::state.base;
-    Cell* const saved_top = stack::state.top;
+    stack::StackMark const saved = stack::mark();
     Rooted result(cell::make(type_ids::unset));
     bool failed = false;
     {
@@ -56,8 +55,7 @@ void do_command(std::string const& line)
             failed = true;
         }
     }
-    stack::state.base = saved_base;
-    stack::state.top = saved_top;
+    stack::return_to(saved);
     if (failed) {
         error::print_uncaught(*result);
         return;

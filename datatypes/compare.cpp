@@ -97,7 +97,7 @@ bool compare(Cell const& value1, Cell const& value2, CompareOp op)
 void compare_op(CompareOp op)
 {
     bool const result = compare(stack::state.base[0], stack::state.base[1], op);
-    *stack::state.base = logic::make(result);
+    stack::set_last(logic::make(result));
 }
 
 }

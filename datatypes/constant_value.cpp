@@ -22,7 +22,7 @@ Cell* make_in(Cell const& block, Cell const& value)
 
 Cell* set_result(Cell const& value)
 {
-    *stack::state.base = value;
+    stack::set_last(value);
     return stack::state.base;
 }
 

@@ -130,7 +130,7 @@ std::int32_t form_message(Cell const& given_template, Cell const& given_error, C
             stack::push_native_frame(words::word_of(words::Word::body));
             limit = append_cut(*argument, buffer, limit, argument_width, syntax ? Text::Form : Text::MoldFlat);
             stack::pop_frame_empty();
-            stack::state.top = saved_top;
+            stack::cut_to(saved_top);
         }
         if (i + 1 < total) limit = string::append_ascii(buffer, " ", limit);
     }

@@ -49,7 +49,7 @@ Cell* make_in(Cell const& block, double number)
 
 void set_result(double number)
 {
-    *stack::state.base = make(number);
+    stack::set_last(make(number));
 }
 
 namespace {

@@ -51,7 +51,7 @@ std::int32_t result_or_zero()
 
 void set_result(std::int32_t number)
 {
-    *stack::state.base = make(number);
+    stack::set_last(make(number));
 }
 
 std::int32_t abs(std::int32_t number)

@@ -30,7 +30,7 @@ Cell* make_in(Cell const& block, bool flag)
 
 Cell* set_result(bool flag)
 {
-    *stack::state.base = make(flag);
+    stack::set_last(make(flag));
     return stack::state.base;
 }
 

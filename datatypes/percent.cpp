@@ -40,7 +40,7 @@ Cell* push(std::uint32_t high, std::uint32_t low)
 
 void set_result(double fraction)
 {
-    *stack::state.base = make(fraction);
+    stack::set_last(make(fraction));
 }
 
 namespace {

@@ -96,9 +96,7 @@ void init()
     }
     for (std::size_t i = 0; i < refinement_count; ++i) state.refinements[i] = refinement::make(refinement_texts[i]);
 
-    stack::state.body_symbol = word_of(Word::body).word2;
-    stack::state.anonymous_symbol = word_of(Word::anon).word2;
-    stack::state.not_found_symbol = word_of(Word::not_found).word2;
+    stack::set_internal_symbols(word_of(Word::body).word2, word_of(Word::anon).word2, word_of(Word::not_found).word2);
 }
 
 }

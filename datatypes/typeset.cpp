@@ -24,7 +24,7 @@ Cell value_of_word(Cell const& word)
 {
     Cell* const saved_top = stack::state.top;
     Cell const value = *word::get(word);
-    stack::state.top = saved_top;
+    stack::cut_to(saved_top);
     return value;
 }
 

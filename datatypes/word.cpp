@@ -129,7 +129,7 @@ Cell* store(Cell const& word, Cell const& value, NodeId context, std::uint32_t s
     Cell* word_copy = stack::push(word);
     *context::value_cell(context, slot) = *new_value;
     services.fire_on_change(*owner_copy, *word_copy, *old_value, *new_value);
-    stack::state.top = saved_top;
+    stack::cut_to(saved_top);
     return context::value_cell(*kept_context, slot);
 }
 
@@ -208,7 +208,7 @@ void set_arg()
     if (cell::type_of(base[1]) == type_ids::unset) fire_error(err::script::need_value, &base[0]);
     Cell const value = base[1];
     set(base[0], value);
-    *stack::state.base = value;
+    stack::set_last(value);
 }
 
 }

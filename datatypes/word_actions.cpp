@@ -164,7 +164,7 @@ Cell make_action(Cell const&, Cell const& spec, TypeId type)
     case type_ids::char_: {
         Cell* const saved_top = stack::state.top;
         result = load_word(*push_char_string(spec.word2));
-        stack::state.top = saved_top;
+        stack::cut_to(saved_top);
         break;
     }
     case type_ids::datatype: {
@@ -214,7 +214,7 @@ Cell make_action(Cell const& prototype, Cell const& spec, TypeId type)
     case type_ids::char_: {
         Cell* const saved_top = stack::state.top;
         SymbolId const symbol = symbol::make_from_string(*word::push_char_string(spec.word2));
-        stack::state.top = saved_top;
+        stack::cut_to(saved_top);
         return cell::make(type, context::global(), symbol, word::unresolved);
     }
     default:

@@ -50,7 +50,7 @@ inline Refinement refinement_argument(std::int32_t position)
 
 inline void set_result(Cell const& result)
 {
-    *stack::state.base = result;
+    stack::set_last(result);
 }
 
 // The entries made for one slot, by the slot's type. The action table checks at compile time that each

@@ -55,7 +55,7 @@ template <typename Write> void write_text(Refinement part, Write&& write)
     if (part && string::rs_length_q(*buffer) > static_cast<std::uint32_t>(limit))
         string::truncate_at(string::node_of(*buffer), static_cast<std::uint32_t>(limit));
     set_result(*buffer);
-    stack::state.top = top;
+    stack::cut_to(top);
 }
 
 }

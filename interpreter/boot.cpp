@@ -286,7 +286,7 @@ void evaluate_from(Cell const& given_code, std::uint32_t start)
     stack::push_native_frame(word::make_global("do"));
     interp::eval_block(*code, true);
     stack::pop_frame_empty();
-    stack::state.top = saved_top;
+    stack::cut_to(saved_top);
 }
 
 void run_library()

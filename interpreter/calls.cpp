@@ -349,9 +349,9 @@ void run_body(Cell const& function, Cell const& given_body)
                 trace::state.on = saved_trace;
                 return;
             }
-            stack::state.pending = UnwindCode::None;
+            stack::clear_pending();
             stack::land(frame);
-            stack::state.top = stack::state.base + 1;
+            stack::keep_first();
         }
     } catch (Unwind const& unwind) {
         if (unwind.code != UnwindCode::Return && unwind.code != UnwindCode::Exit) {
@@ -359,7 +359,7 @@ void run_body(Cell const& function, Cell const& given_body)
             throw;
         }
         stack::land(frame);
-        stack::state.top = stack::state.base + 1;
+        stack::keep_first();
     }
     if (trace::state.on) trace::event(trace::epilog, &*body, 0, &function, nullptr);
     trace::state.on = saved_trace;
@@ -374,9 +374,9 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
     Rooted name_cell(name_or_anonymous(site.name));
     Cell const& name = *name_cell;
     if (trace::state.on) {
-        if (site.infix) ++stack::state.top;
+        if (site.infix) stack::take_back(1);
         trace::event(trace::open, &site.code.series, static_cast<std::int32_t>(site.position), nullptr, &name);
-        if (site.infix) --stack::state.top;
+        if (site.infix) stack::pop(1);
     }
     Cell* const slot = site.infix ? stack::state.top - 1 : stack::state.top;
     if (!site.infix) stack::push(*function);
@@ -395,11 +395,11 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
     std::uint32_t position = site.position;
     if (site.infix) {
         // The left operand becomes the new frame's first argument.
-        stack::state.top = slot;
+        stack::cut_to(slot);
     }
     if (is_native_like(type)) {
         stack::push_native_frame_eval(name);
-        if (site.infix) stack::state.top = stack::state.base + 1;
+        if (site.infix) stack::take_back(1);
         position = fetch_arguments(fetch, position);
         if (stack::has_pending()) return position;
         if (trace::state.on)
@@ -414,7 +414,7 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
         }
     } else if (type == type_ids::function) {
         stack::push_call_frame_eval(name, function::context_of(*function));
-        if (site.infix) stack::state.top = stack::state.base + 1;
+        if (site.infix) stack::take_back(1);
         position = fetch_arguments(fetch, position);
         if (stack::has_pending()) return position;
         if (trace::state.on)
@@ -427,12 +427,11 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
         if (cell::type_of(body) == type_ids::block) {
             run_body(*function, body);
         } else {
-            *stack::state.base = unset_value;
-            stack::state.top = stack::state.base + 1;
+            stack::set_only_result(unset_value);
         }
     } else {
         stack::push_native_frame_eval(name);
-        if (site.infix) stack::state.top = stack::state.base + 1;
+        if (site.infix) stack::take_back(1);
         position = fetch_arguments(fetch, position);
         if (stack::has_pending()) return position;
         if (trace::state.on)
@@ -451,10 +450,9 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
         stack::pop_frame_keep();
     *slot = *result;
     if (site.pushed) {
-        stack::state.top = slot + 1;
+        stack::cut_to(slot + 1);
     } else {
-        *stack::state.base = *slot;
-        stack::state.top = stack::state.base + 1;
+        stack::set_only_result(*slot);
     }
     if (trace::state.on)
         trace::event(
@@ -468,9 +466,9 @@ void call_pushed(Cell const& given, Cell const& given_name)
     Rooted name(given_name);
     RootedNode descriptor_node(descriptors(*function).word2);
     Cell* const slot = stack::state.top - 2;
-    stack::state.top = slot;
+    stack::cut_to(slot);
     stack::push_native_frame_eval(*name);
-    stack::state.top = stack::state.base + 2;
+    stack::take_back(2);
     Code const no_code { *function, 0 };
     CallSite const site { no_code, 0, nullptr, 0, &*name, nullptr, call_evaluate, true, true };
     Fetch fetch { *function, *name, site, *descriptor_node, false };
@@ -494,7 +492,7 @@ void call_pushed(Cell const& given, Cell const& given_name)
     Cell* const result = stack::state.base;
     stack::pop_frame_keep();
     *slot = *result;
-    stack::state.top = slot + 1;
+    stack::cut_to(slot + 1);
 }
 
 void call_function(Cell const& given, NodeId, Cell const&, std::uint32_t event_mask)
@@ -531,8 +529,7 @@ void call_function(Cell const& given, NodeId, Cell const&, std::uint32_t event_m
     if (cell::type_of(body) == type_ids::block) {
         run_body(*function, body);
     } else {
-        *stack::state.base = unset_value;
-        stack::state.top = stack::state.base + 1;
+        stack::set_only_result(unset_value);
     }
     trace::state.on = saved_trace;
     if (stack::has_pending()) stack::rethrow_pending();

@@ -57,7 +57,7 @@ private:
 void pop_frame_into_base()
 {
     stack::pop_frame_return();
-    stack::state.top = stack::state.base + 1;
+    stack::keep_first();
 }
 
 // Pops the top frame keeping its result as the caller's new top cell, or storing it in the caller's base.
@@ -85,8 +85,7 @@ void produce(Cell const& value, bool pushed)
     if (pushed) {
         stack::push(value);
     } else {
-        *stack::state.base = value;
-        stack::state.top = stack::state.base + 1;
+        stack::set_only_result(value);
     }
 }
 
@@ -140,7 +139,7 @@ std::uint32_t eval_set_word(Code const& code, std::uint32_t position, bool pushe
     if (cell::type_of(base[1]) == type_ids::unset) fire_error(err::script::need_value, base);
     assign(base[0], base[1]);
     base[0] = base[1];
-    stack::state.top = base + 1;
+    stack::keep_first();
     pop_frame_for(pushed);
     return position;
 }
@@ -157,7 +156,7 @@ std::uint32_t eval_set_path(Code const& code, std::uint32_t position, bool pushe
     if (trace::state.on) send(trace::set, code, position, &*kept, stack::state.base);
     eval_path(*kept, code, code.end, PathMode::Set, false, false);
     if (stack::has_pending()) return position;
-    stack::state.top = stack::state.base + 1;
+    stack::keep_first();
     pop_frame_for(pushed);
     return position;
 }
@@ -187,7 +186,7 @@ std::uint32_t apply_operator(Code const& code, std::uint32_t position, Cell* ope
         if (again && cell::type_of(*again) == type_ids::op) op_value = *again;
     }
     Cell const word = cell_at(code, position);
-    stack::state.top = operand + 1;
+    stack::cut_to(operand + 1);
     ++position;
     if (!trace::state.on) {
         std::uint32_t const after = fast::try_infix(op_value, word, code, position, operand);
@@ -265,7 +264,7 @@ Cell call_lexer_callback(Cell const& given, Cell* arguments, std::uint32_t count
     // The first cell now holds the result; the others are the arguments as the callback left them.
     for (std::uint32_t i = 1; i < count; ++i) arguments[i] = base[i];
     stack::pop_frame_keep_restore();
-    stack::state.top = saved_top;
+    stack::cut_to(saved_top);
     return result;
 }
 
@@ -288,15 +287,14 @@ void run_block(Cell const& block, bool return_result)
     stack::push_block_frame(body_word());
     if (trace::state.on) send(trace::enter, code, position, nullptr, nullptr);
     if (at_end(code, position)) {
-        *stack::state.base = cell::make(type_ids::unset);
-        stack::state.top = stack::state.base + 1;
+        stack::set_only_result(cell::make(type_ids::unset));
     } else {
         while (true) {
             state.current_position = Cell { series->header, position, series->word2, series->word3 };
             position = expression(code, position, false, false, false);
             if (stack::has_pending()) return;
             if (at_end(code, position)) break;
-            stack::state.top = stack::state.base;
+            stack::drop_arguments();
         }
     }
     if (trace::state.on) send(trace::exit, code, code.end, nullptr, stack::state.base);
@@ -431,8 +429,7 @@ std::uint32_t eval_next_at(Cell const& given)
     Rooted series(given);
     std::uint32_t const length = node::buffer(series->word2)->length();
     if (series->word1 >= length) {
-        *stack::state.base = cell::make(type_ids::unset);
-        stack::state.top = stack::state.base + 1;
+        stack::set_only_result(cell::make(type_ids::unset));
         return series->word1;
     }
     Code const code { *series, length };

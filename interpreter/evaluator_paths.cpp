@@ -50,8 +50,7 @@ Cell selector_of(Cell const& element)
 void place_call_result(Cell* result, bool pushed)
 {
     if (pushed) return;
-    *stack::state.base = *result;
-    stack::state.top = stack::state.base + 1;
+    stack::set_only_result(*result);
 }
 
 // The owner of a value set by a path's last step hears of the change when the value's parent is an object
@@ -177,7 +176,7 @@ std::uint32_t eval_path(
         Cell const next = actions::eval_path_typed(step);
         if (mode == PathMode::Evaluate && is_function_type(cell::type_of(next))) {
             // A method call: the value the function was found in is its object.
-            stack::state.top = entry_top;
+            stack::cut_to(entry_top);
             CallSite const site { code, position, &*path, index + 1, &*element, &*current, call_evaluate, false, true };
             position = call_by_type(next, site);
             if (stack::has_pending()) return position;
@@ -195,13 +194,12 @@ std::uint32_t eval_path(
         store_back(*changed, *path, *head, entry_top, element_count - 2, case_sensitive);
     }
     if (trace::state.on) trace::event(trace::exit, &*path, static_cast<std::int32_t>(length), nullptr, &*current);
-    stack::state.top = entry_top;
+    stack::cut_to(entry_top);
     if (mode != PathMode::Set) {
         if (pushed) {
             stack::push(*current);
         } else {
-            *stack::state.base = *current;
-            stack::state.top = stack::state.base + 1;
+            stack::set_only_result(*current);
         }
     }
     return position;

@@ -148,7 +148,7 @@ std::uint32_t try_infix(Cell const& op_value, Cell const& word, Code const& code
             *operand = integer_math(operation.math, left_number, right_number);
         else
             *operand = logic::make(compare_numbers(operation.compare, left_number, right_number));
-        stack::state.top = operand + 1;
+        stack::cut_to(operand + 1);
         return after;
     }
     // Both operands are on the stack: the operator's own call takes them from there.

@@ -97,9 +97,7 @@ void send(Event event, Cell const* code, std::int32_t position, Cell const* refe
     Cell const value_copy = value && cell::type_of(*value) != 0 ? *value : none_value;
     Cell const reference_copy = reference ? *reference : none_value;
 
-    Cell* const saved_base = stack::state.base;
-    Cell* const saved_top = stack::state.top;
-    CallFrame* const saved_frame_top = stack::state.frame_top;
+    stack::StackMark const saved = stack::mark();
     Rooted tracer(state.tracer);
     Rooted position_cell(interp::state.current_position);
     Rooted error_cell(errors::current());
@@ -117,7 +115,7 @@ void send(Event event, Cell const* code, std::int32_t position, Cell const* refe
         stack::push(integer::make(offset));
         stack::push(value_copy);
         stack::push(reference_copy);
-        stack::push(Cell { type_ids::pair, 0, stack::index_of(saved_base), stack::index_of(saved_top) });
+        stack::push(Cell { type_ids::pair, 0, stack::index_of(saved.base), stack::index_of(saved.top) });
         if (state.extra_cells > 0) {
             stack::push(false_value);
             for (std::int32_t i = 1; i < state.extra_cells; ++i) stack::push(none_value);
@@ -129,13 +127,11 @@ void send(Event event, Cell const* code, std::int32_t position, Cell const* refe
     }
 
     state.on = was_on;
-    if (stack::state.frame_top > saved_frame_top) stack::pop_frame_empty_restore();
-    stack::state.frame_top = saved_frame_top;
-    stack::state.base = saved_base;
-    stack::state.top = saved_top;
+    if (stack::state.frame_top > saved.frame_top) stack::pop_frame_empty_restore();
+    stack::return_to(saved);
     interp::state.current_position = *position_cell;
     errors::current() = *error_cell;
-    stack::state.thrown_code = pending;
+    stack::restore_thrown_code(pending);
 }
 
 }
@@ -201,7 +197,7 @@ void finish()
     } const clear;
     UnwindCode const pending = stack::state.thrown_code;
     event(end, nullptr, -1, nullptr, nullptr);
-    stack::state.thrown_code = pending;
+    stack::restore_thrown_code(pending);
 }
 
 }

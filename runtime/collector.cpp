@@ -148,8 +148,7 @@ void mark_roots()
     for (NodeId* node : marking.root_nodes) mark_series(*node);
 
     // The stacks: their series (nodes only), the live cells, the frames' contexts.
-    mark_node(stack::state.value_node);
-    mark_node(stack::state.frame_node);
+    stack::for_each_node([](NodeId& node) { mark_node(node); });
     for (Cell* cell = stack::state.bottom; cell && cell < stack::state.top; ++cell) mark_cell(*cell);
     stack::for_each_frame([](CallFrame& frame) {
         if (frame.word_context != no_node) mark_context(frame.word_context);

@@ -13,9 +13,16 @@ namespace xol {
 
 namespace stack {
 
-StackState state;
+StackState StateStore::s_state;
+
+// This file's own access to the state, for the operations it keeps out of line.
+struct StateWriter {
+    static constexpr StackState& state = StateStore::s_state;
+};
 
 namespace {
+
+constexpr StackState& writable = StateWriter::state;
 
 std::uint32_t frame_position(CallFrame const* frame)
 {
@@ -43,10 +50,10 @@ std::uint32_t context_values(NodeId context)
 CallFrame* push_frame_record(Cell const& word, std::uint32_t header, NodeId function_context)
 {
     if (state.frame_top >= state.frame_limit) {
-        state.top = state.top - state.bottom >= 5 ? state.top - 5 : state.bottom;
+        writable.top = state.top - state.bottom >= 5 ? state.top - 5 : state.bottom;
         overflow();
     }
-    CallFrame* frame = state.frame_top++;
+    CallFrame* frame = writable.frame_top++;
     *frame = CallFrame {
         .header = header,
         .symbol = word.word2,
@@ -57,7 +64,7 @@ CallFrame* push_frame_record(Cell const& word, std::uint32_t header, NodeId func
         .function_values = context_values(function_context),
         .cycle_depth = cycles::depth(),
     };
-    state.base = state.top;
+    writable.base = state.top;
     return frame;
 }
 
@@ -68,39 +75,30 @@ constexpr std::uint32_t kind_bits(FrameKind kind)
 
 void pop_frame(bool restore)
 {
-    CallFrame const& frame = *--state.frame_top;
+    CallFrame const& frame = *--writable.frame_top;
     if (restore) restore_context(frame);
-    state.base = cell_at(frame.saved_base);
+    writable.base = cell_at(frame.saved_base);
 }
 
 // Puts the stacks back as they were before a walk that found no target, and raises.
-struct Snapshot {
-    Cell* base;
-    Cell* top;
-    CallFrame* frame_top;
-
-    static Snapshot take() { return { state.base, state.top, state.frame_top }; }
-    [[noreturn]] void raise(ErrorId id, Cell const* argument = nullptr) const
-    {
-        state.base = base;
-        state.top = top;
-        state.frame_top = frame_top;
-        fire_error(id, argument);
-    }
-};
+[[noreturn]] void raise_from(StackMark const& where, ErrorId id, Cell const* argument = nullptr)
+{
+    return_to(where);
+    fire_error(id, argument);
+}
 
 // Leaves `target` as the top frame with its own base as the arguments base and an empty argument list.
 void land_on(CallFrame* target)
 {
     for (CallFrame* frame = state.frame_top - 1; frame > target; --frame) restore_context(*frame);
-    state.frame_top = target + 1;
-    state.base = cell_at(target->own_base);
-    state.top = state.base;
+    writable.frame_top = target + 1;
+    writable.base = cell_at(target->own_base);
+    writable.top = state.base;
 }
 
 [[noreturn]] void unwind(UnwindCode code)
 {
-    state.thrown_code = code;
+    writable.thrown_code = code;
     throw Unwind { code };
 }
 
@@ -116,7 +114,14 @@ void init()
     fresh.limit = fresh.bottom + value_capacity;
     fresh.frame_bottom = fresh.frame_top = reinterpret_cast<CallFrame*>(node::buffer(fresh.frame_node)->data());
     fresh.frame_limit = fresh.frame_bottom + frame_capacity;
-    state = fresh;
+    writable = fresh;
+}
+
+void set_internal_symbols(SymbolId body, SymbolId anonymous, SymbolId not_found)
+{
+    writable.body_symbol = body;
+    writable.anonymous_symbol = anonymous;
+    writable.not_found_symbol = not_found;
 }
 
 CallFrame* push_frame(Cell const& word, std::uint32_t header)
@@ -210,13 +215,13 @@ bool has_flagged_frame(CallFrame* from, bool only_one)
 
 void overflow_on_push()
 {
-    state.top -= 5;
+    writable.top -= 5;
     overflow();
 }
 
 void pop(std::uint32_t count)
 {
-    state.top = static_cast<std::uint32_t>(state.top - state.bottom) > count ? state.top - count : state.bottom;
+    writable.top = static_cast<std::uint32_t>(state.top - state.bottom) > count ? state.top - count : state.bottom;
 }
 
 Cell* top()
@@ -224,38 +229,17 @@ Cell* top()
     return state.top > state.bottom ? state.top - 1 : state.bottom;
 }
 
-void set_last(Cell const& value)
-{
-    *state.base = value;
-}
-
-void set_only_result(Cell const& value)
-{
-    Cell const copy = value;
-    state.top = state.base + 1;
-    *state.base = copy;
-}
-
-void drop_arguments()
-{
-    state.top = state.base;
-}
-void keep_first()
-{
-    state.top = state.base + 1;
-}
-
 void reset_to_last()
 {
     if (state.top > state.bottom && cell::type_of(state.top[-1]) == type_ids::error) *state.base = state.top[-1];
-    state.top = state.base + 1;
+    writable.top = state.base + 1;
 }
 
 void pop_frame_keep()
 {
     Cell* result = state.base;
     pop_frame(false);
-    state.top = result + 1;
+    writable.top = result + 1;
 }
 
 void pop_frame_return()
@@ -263,20 +247,20 @@ void pop_frame_return()
     Cell* result = state.base;
     pop_frame(false);
     *state.base = *result;
-    state.top = result + 1;
+    writable.top = result + 1;
 }
 
 void pop_frame_empty()
 {
     pop_frame(false);
-    state.top = state.base;
+    writable.top = state.base;
 }
 
 void pop_frame_keep_restore()
 {
     Cell* result = state.base;
     pop_frame(true);
-    state.top = result + 1;
+    writable.top = result + 1;
 }
 
 void pop_frame_return_restore()
@@ -284,24 +268,24 @@ void pop_frame_return_restore()
     Cell* result = state.base;
     pop_frame(true);
     *state.base = *result;
-    state.top = result + 1;
+    writable.top = result + 1;
 }
 
 void pop_frame_empty_restore()
 {
     pop_frame(true);
-    state.top = state.base;
+    writable.top = state.base;
 }
 
 void pop_one_frame()
 {
-    CallFrame const& frame = *--state.frame_top;
+    CallFrame const& frame = *--writable.frame_top;
     if (frame.kind() == FrameKind::FunctionCall) restore_context(frame);
     if (!has_frames()) {
-        state.base = state.top = state.bottom;
+        writable.base = writable.top = state.bottom;
     } else {
-        state.top = state.base;
-        state.base = cell_at(frame.saved_base);
+        writable.top = state.base;
+        writable.base = cell_at(frame.saved_base);
     }
 }
 
@@ -310,20 +294,20 @@ void unroll_to_kind(FrameKind kind, bool keep)
     CallFrame* const start = state.frame_top;
     CallFrame* reached;
     do {
-        reached = --state.frame_top;
+        reached = --writable.frame_top;
         if (reached->kind() == FrameKind::FunctionCall) restore_context(*reached);
     } while (reached != state.frame_bottom && reached->kind() != kind && reached->kind() != FrameKind::Barrier);
-    if (keep) ++state.frame_top;
+    if (keep) ++writable.frame_top;
 
     if (state.frame_top == start) {
-        state.top = state.base + 1;
+        writable.top = state.base + 1;
     } else if (state.frame_top == state.frame_bottom) {
-        state.base = state.top = state.bottom;
+        writable.base = writable.top = state.bottom;
     } else {
-        state.top = state.base + 1;
-        state.base = cell_at(keep ? reached->own_base : reached->saved_base);
+        writable.top = state.base + 1;
+        writable.base = cell_at(keep ? reached->own_base : reached->saved_base);
     }
-    if (!keep) ++state.frame_top;
+    if (!keep) ++writable.frame_top;
 }
 
 void unroll_last(FrameKind kind)
@@ -333,13 +317,13 @@ void unroll_last(FrameKind kind)
     CallFrame* found = top_frame();
     Cell* own = cell_at(found->own_base);
     *own = result;
-    state.base = own;
-    state.top = own;
+    writable.base = own;
+    writable.top = own;
 }
 
 void throw_error()
 {
-    state.pending = UnwindCode::None; // an error supersedes any transfer still on its way
+    writable.pending = UnwindCode::None; // an error supersedes any transfer still on its way
     Cell& error = errors::current();
     bool const had_frames = has_frames();
     if (had_frames) {
@@ -359,7 +343,7 @@ void throw_error()
     Cell* const remembered_top = state.top;
     unroll_to_kind(FrameKind::Try, false);
     pop_frame(false);
-    state.top = remembered_top;
+    writable.top = remembered_top;
     *push_cell() = error;
     unwind(UnwindCode::Error);
 }
@@ -370,10 +354,10 @@ namespace {
 // its base cell, and answers the code; raises the throw error when there is no such loop.
 UnwindCode land_break(bool with_value, bool is_continue)
 {
-    Snapshot const snapshot = Snapshot::take();
+    StackMark const snapshot = mark();
     ErrorId const error = is_continue ? err::throw_::continue_ : err::throw_::break_;
     for (CallFrame* frame = state.frame_top - 1; frame >= state.frame_bottom; --frame) {
-        if (frame->kind() == FrameKind::Barrier) snapshot.raise(error);
+        if (frame->kind() == FrameKind::Barrier) raise_from(snapshot, error);
         if (frame->kind() == FrameKind::Loop) {
             Cell const result = with_value && !is_continue ? *snapshot.base : cell::make(type_ids::unset);
             land_on(frame);
@@ -381,15 +365,15 @@ UnwindCode land_break(bool with_value, bool is_continue)
             return is_continue ? UnwindCode::Continue : UnwindCode::Break;
         }
     }
-    snapshot.raise(error);
+    raise_from(snapshot, error);
 }
 
 // The same for exit and return: the nearest function frame, its result the value or unset!.
 UnwindCode land_exit(bool with_value)
 {
-    Snapshot const snapshot = Snapshot::take();
+    StackMark const snapshot = mark();
     for (CallFrame* frame = state.frame_top - 2; frame >= state.frame_bottom; --frame) {
-        if (frame->kind() == FrameKind::Barrier) snapshot.raise(err::throw_::return_);
+        if (frame->kind() == FrameKind::Barrier) raise_from(snapshot, err::throw_::return_);
         if (frame->is_function()) {
             Cell const result = with_value ? *snapshot.base : cell::make(type_ids::unset);
             land_on(frame);
@@ -397,7 +381,7 @@ UnwindCode land_exit(bool with_value)
             return with_value ? UnwindCode::Return : UnwindCode::Exit;
         }
     }
-    snapshot.raise(err::throw_::return_);
+    raise_from(snapshot, err::throw_::return_);
 }
 
 }
@@ -414,29 +398,29 @@ void unroll_exit(bool with_value)
 
 void defer_break(bool with_value, bool is_continue)
 {
-    state.pending = land_break(with_value, is_continue);
+    writable.pending = land_break(with_value, is_continue);
 }
 
 void defer_exit(bool with_value)
 {
-    state.pending = land_exit(with_value);
+    writable.pending = land_exit(with_value);
 }
 
 void rethrow_pending()
 {
     UnwindCode const code = state.pending;
-    state.pending = UnwindCode::None;
+    writable.pending = UnwindCode::None;
     unwind(code);
 }
 
 void unroll_throw(UnwindCode code)
 {
-    Snapshot const snapshot = Snapshot::take();
+    StackMark const snapshot = mark();
     Cell const value = snapshot.base[0];
     Cell const name = snapshot.top > snapshot.base + 1 ? snapshot.base[1] : cell::make(type_ids::unset);
-    if (!state.throw_mark) state.throw_mark = state.frame_top - 1;
+    if (!state.throw_mark) writable.throw_mark = state.frame_top - 1;
     for (CallFrame* frame = state.frame_top - 2; frame >= state.frame_bottom; --frame) {
-        if (frame->kind() == FrameKind::Barrier) snapshot.raise(err::throw_::throw_, &value);
+        if (frame->kind() == FrameKind::Barrier) raise_from(snapshot, err::throw_::throw_, &value);
         if (frame->kind() == FrameKind::Catch) {
             land_on(frame);
             *push_cell() = value;
@@ -444,12 +428,28 @@ void unroll_throw(UnwindCode code)
             unwind(code);
         }
     }
-    snapshot.raise(err::throw_::throw_, &value);
+    raise_from(snapshot, err::throw_::throw_, &value);
+}
+
+void for_each_node(void (*visit)(NodeId&))
+{
+    visit(writable.value_node);
+    visit(writable.frame_node);
 }
 
 void land(CallFrame const* frame)
 {
     if (frame->cycle_depth < cycles::depth()) cycles::restore(frame->cycle_depth);
+}
+
+void clear_throw_mark()
+{
+    writable.throw_mark = nullptr;
+}
+
+void restore_thrown_code(UnwindCode code)
+{
+    writable.thrown_code = code;
 }
 
 namespace {
@@ -474,7 +474,7 @@ std::uint32_t slot_in(NodeId context, SymbolId symbol)
 Cell caller_word()
 {
     CallFrame* from = state.throw_mark ? state.throw_mark : state.frame_top;
-    state.throw_mark = nullptr;
+    writable.throw_mark = nullptr;
     for (CallFrame* frame = from - 1; frame >= state.frame_bottom; --frame) {
         // Internal frames, and frames pushed for no word at all, name nothing.
         if (frame->symbol == 0 || frame->symbol == state.body_symbol || frame->symbol == state.anonymous_symbol)

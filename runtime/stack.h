@@ -70,9 +70,36 @@ struct StackState {
     NodeId frame_node = no_node;
 };
 
-extern StackState state;
+// Where the stacks stand: taken before work whose frames and cells are all given up afterwards.
+struct StackMark {
+    Cell* base;
+    Cell* top;
+    CallFrame* frame_top;
+};
+
+// The one stack state. Every layer reads it through `state`; it changes only in runtime/stack.cpp and in the
+// operations below that this class names its friends, so each way the stacks move has one name and one body.
+class StateStore {
+    static StackState s_state;
+    friend struct StateWriter; // runtime/stack.cpp
+    friend Cell* push_cell();
+    friend void keep_first();
+    friend void drop_arguments();
+    friend void cut_to(Cell*);
+    friend void take_back(std::uint32_t);
+    friend void return_to(StackMark const&);
+    friend void clear_pending();
+
+public:
+    // A reference fixed at compile time: a read is one load from the object itself, as the evaluator needs.
+    static constexpr StackState const& readable = s_state;
+};
+
+inline constexpr StackState const& state = StateStore::readable;
 
 void init();
+// The symbols of the internal frames (see StackState), known once the runtime words exist.
+void set_internal_symbols(SymbolId body, SymbolId anonymous, SymbolId not_found);
 
 inline std::uint32_t index_of(Cell const* cell)
 {
@@ -116,7 +143,7 @@ bool has_flagged_frame(CallFrame* from, bool only_one);
 [[noreturn]] void overflow_on_push();
 inline Cell* push_cell()
 {
-    Cell* cell = state.top++;
+    Cell* cell = StateStore::s_state.top++;
     if (state.top >= state.limit) [[unlikely]]
         overflow_on_push();
     return cell;
@@ -128,13 +155,58 @@ inline Cell* push(Cell const& value)
     *cell = copy;
     return cell;
 }
-void pop(std::uint32_t count);
+void pop(std::uint32_t count); // never below the bottom
 Cell* top();
-void set_last(Cell const& value);
-void set_only_result(Cell const& value);
-void drop_arguments();
-void keep_first();
+
+// The current call's result is its base cell. These write it, or cut the cells above it.
+// The result becomes `value`; the cells above it stay.
+inline void set_last(Cell const& value)
+{
+    *state.base = value;
+}
+// The result cell alone stays: the arguments and whatever was pushed above them go.
+inline void keep_first()
+{
+    StateStore::s_state.top = state.base + 1;
+}
+// The result becomes `value`, and it alone stays.
+inline void set_only_result(Cell const& value)
+{
+    *state.base = value;
+    keep_first();
+}
+// Nothing of the current call stays, the base cell included: the next push lands there.
+inline void drop_arguments()
+{
+    StateStore::s_state.top = state.base;
+}
+// The top goes back to `mark`, a top taken earlier (or a cell of the current call's own): every cell from
+// `mark` up is given up.
+inline void cut_to(Cell* mark)
+{
+    StateStore::s_state.top = mark;
+}
+// The `count` cells just above the top count again, as they are: cells set aside a moment ago (a
+// left operand that the next frame takes as its first argument), never fresh ones, which `push` makes.
+inline void take_back(std::uint32_t count)
+{
+    StateStore::s_state.top += count;
+}
+// The error a try lands on becomes its result: from the top cell when it holds one; the result alone stays.
 void reset_to_last();
+
+inline StackMark mark()
+{
+    return { state.base, state.top, state.frame_top };
+}
+// The stacks as `where` found them: the frames pushed since are given up as they are (no context is put
+// back), the caller's arguments base and top restored.
+inline void return_to(StackMark const& where)
+{
+    StateStore::s_state.base = where.base;
+    StateStore::s_state.top = where.top;
+    StateStore::s_state.frame_top = where.frame_top;
+}
 
 // Frame pops: the restore variants first put a function frame's context value word back.
 void pop_frame_keep();
@@ -171,14 +243,27 @@ inline bool has_pending()
 {
     return state.pending != UnwindCode::None;
 }
+// The pending transfer has reached its target, which takes it.
+inline void clear_pending()
+{
+    StateStore::s_state.pending = UnwindCode::None;
+}
 
 // Receivers: a C++ catch that stops an unwinding calls this once it has taken it. It puts the cycle guard
 // back where it was when `frame` was pushed.
 void land(CallFrame const* frame);
+// A catch that takes a throw: the mark it left for naming the throw's place is stale from then on.
+void clear_throw_mark();
+// Code that runs while an unwinding travels (a tracer hearing of it) puts its code back afterwards.
+void restore_thrown_code(UnwindCode);
 
 // The word of the nearest frame that is not internal (a word! cell bound in that frame's context), or the
 // word "<not-found>". Starts at the throw mark when one is set, and clears it.
 Cell caller_word();
+
+// The collector's visit of the nodes that hold the stacks: it may give either of them a new node id (the buffers,
+// and so every address into them, stay where they are).
+void for_each_node(void (*visit)(NodeId&));
 
 template <typename Visit> void for_each_frame(Visit&& visit)
 {

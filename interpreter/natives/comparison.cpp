@@ -89,13 +89,13 @@ void greater_or_equal_q(std::int32_t const*)
 
 void same_q(std::int32_t const*)
 {
-    *stack::state.base = logic::make(same_value_q(argument(0)[0], argument(1)[0]));
+    stack::set_last(logic::make(same_value_q(argument(0)[0], argument(1)[0])));
 }
 
 // An unset! argument counts as true here: not tests leniently.
 void not_(std::int32_t const*)
 {
-    *stack::state.base = logic::make(!logic::true_q(*argument(0)));
+    stack::set_last(logic::make(!logic::true_q(*argument(0))));
 }
 
 }

@@ -77,7 +77,7 @@ void try_(std::int32_t const* refinements)
 void break_(std::int32_t const* refinements)
 {
     Cell const* const value = refinement_argument(refinements[0]);
-    if (value) *stack::state.base = *value;
+    if (value) stack::set_last(*value);
     stack::defer_break(value != nullptr, false);
 }
 
@@ -124,7 +124,7 @@ void catch_(std::int32_t const* refinements)
         stack::land(frame);
     }
     // The mark names the place of a throw still travelling; once one is caught or thrown anew it is stale.
-    stack::state.throw_mark = nullptr;
+    stack::clear_throw_mark();
     if (names) {
         if (!valid_names(*names)) {
             stack::pop_frame_empty(); // raised from the native's own frame, not from the catch frame

@@ -31,12 +31,6 @@ Cell const& cell_at(Cell const& series, std::uint32_t index)
     return series::buffer_of(series)->head_cell()[index];
 }
 
-void set_result(Cell const& value)
-{
-    *stack::state.base = value;
-    stack::state.top = stack::state.base + 1;
-}
-
 // A value that is not a block, evaluated as one expression: it becomes the only cell of a block of its
 // own so that the evaluator reads it as code. The value lands in the current arguments base. May allocate.
 void evaluate_one(Cell const& value)
@@ -105,13 +99,13 @@ void do_block(std::int32_t const* refinements)
     // written, which is what expansion gives for code without directives.
     if (refinements[2] < 0) {
         interp::eval_block(base[0], true);
-        stack::state.top = stack::state.base + 1;
+        stack::keep_first();
         return;
     }
     Rooted code(base[0]);
     Rooted word(*refinement_argument(refinements[2]));
     std::uint32_t const after = interp::eval_next_at(*code);
-    stack::state.top = stack::state.base + 1;
+    stack::keep_first();
     Rooted position(*code);
     position->word1 = after;
     word::set(*word, *position);
@@ -129,7 +123,7 @@ void do_value(std::int32_t const* refinements)
         return;
     case type_ids::path:
         interp::eval_path_alone(base[0], interp::PathMode::Evaluate, false);
-        set_result(stack::state.top[-1]);
+        stack::set_only_result(stack::state.top[-1]);
         return;
     case type_ids::string: {
         Cell const loaded = lexer::load_all(base[0]);
@@ -147,7 +141,7 @@ void do_value(std::int32_t const* refinements)
         stack::throw_error();
     default:
         evaluate_one(base[0]);
-        stack::state.top = base + 1;
+        stack::keep_first();
         return;
     }
 }
@@ -215,19 +209,19 @@ void switch_(std::int32_t const* refinements)
             Cell const body = cell_at(cases, i);
             if (cell::type_of(body) != type_ids::block) continue;
             interp::eval_block(body, true);
-            stack::state.top = stack::state.base + 1;
+            stack::keep_first();
             return;
         }
-        set_result(none_value);
+        stack::set_only_result(none_value);
         return;
     }
     if (Cell const* fallback = refinement_argument(refinements[0])) {
         Cell const body = *fallback;
         interp::eval_block(body, true);
-        stack::state.top = stack::state.base + 1;
+        stack::keep_first();
         return;
     }
-    set_result(none_value);
+    stack::set_only_result(none_value);
 }
 
 void case_(std::int32_t const* refinements)
@@ -235,7 +229,7 @@ void case_(std::int32_t const* refinements)
     bool const all = refinements[0] >= 0;
     Cell* const base = stack::state.base;
     if (series::length_of(base[0]) == 0) {
-        set_result(none_value);
+        stack::set_only_result(none_value);
         return;
     }
     // The conditions and values are evaluated into the frame's base, above the block's own cell.
@@ -249,7 +243,7 @@ void case_(std::int32_t const* refinements)
     std::uint32_t position = series::index_of(*code_cell);
     while (!at_end(position)) {
         position = interp::eval_next(code, position, false);
-        stack::state.top = stack::state.base + 1;
+        stack::keep_first();
         if (at_end(position)) fire_error(err::script::need_value, &words::word_of(words::Word::case_));
         Cell const condition = *stack::state.base;
         if (cell::type_of(condition) == type_ids::unset) fire_error(err::script::no_return);
@@ -266,12 +260,12 @@ void case_(std::int32_t const* refinements)
         } else {
             position = interp::eval_next(code, position, false);
         }
-        stack::state.top = stack::state.base + 1;
+        stack::keep_first();
         *outcome = *stack::state.base;
         if (!all) break;
     }
     stack::pop_frame_empty();
-    set_result(*outcome);
+    stack::set_only_result(*outcome);
 }
 
 void do_(std::int32_t const* refinements)
@@ -293,9 +287,9 @@ void do_(std::int32_t const* refinements)
         bool const landed = unwind.code == UnwindCode::Break || unwind.code == UnwindCode::Continue
             || unwind.code == UnwindCode::Return || unwind.code == UnwindCode::Exit;
         Cell* const top = stack::state.top;
-        if (landed && top == stack::state.base) stack::state.top = top + 1;
+        if (landed && top == stack::state.base) stack::take_back(1);
         trace::finish();
-        stack::state.top = top;
+        stack::cut_to(top);
         throw;
     }
     trace::finish();
@@ -308,13 +302,13 @@ void reduce(std::int32_t const* refinements)
     if (cell::type_of(base[0]) != type_ids::block) {
         if (!type_ids::is_function(cell::type_of(base[0]))) evaluate_one(base[0]);
         if (!into) {
-            stack::state.top = base + 1;
+            stack::keep_first();
             return;
         }
         Output const output = make_output(into, 1);
         cell::clear_new_line(base[0]);
         output.add(base[0], true);
-        set_result(output_result(output, into));
+        stack::set_only_result(output_result(output, into));
         return;
     }
     Output const output = make_output(into, series::length_of(base[0]));
@@ -326,10 +320,10 @@ void reduce(std::int32_t const* refinements)
         Cell* const value = stack::state.top - 1;
         cell::clear_new_line(*value);
         output.add(*value, true);
-        stack::state.top = stack::state.base;
+        stack::drop_arguments();
     }
     stack::pop_frame_empty();
-    set_result(output_result(output, into));
+    stack::set_only_result(output_result(output, into));
 }
 
 void compose(std::int32_t const* refinements)
@@ -347,7 +341,7 @@ void compose(std::int32_t const* refinements)
     cycles::push(base[0].word2);
     compose_into(base[0], output, deep, only);
     cycles::pop();
-    set_result(into ? *into : *output.series);
+    stack::set_only_result(into ? *into : *output.series);
 }
 
 }

@@ -51,7 +51,7 @@ void function(std::int32_t const*)
 
 void does(std::int32_t const*)
 {
-    stack::state.top = stack::state.base + 1;
+    stack::keep_first();
     stack::push(*argument(0));
     block::make_at(*argument(0), 1);
     func(nullptr);

@@ -56,7 +56,7 @@ public:
             if (stack::has_pending()) {
                 UnwindCode const code = stack::state.pending;
                 if (code != UnwindCode::Break && code != UnwindCode::Continue) return Ending::Pending;
-                stack::state.pending = UnwindCode::None;
+                stack::clear_pending();
                 XOL_ASSERT(stack::top_frame() == m_frame, "break or continue landed past its loop");
                 stack::land(m_frame);
                 stack::keep_first();

@@ -147,18 +147,15 @@ void stats(std::int32_t const* refinements)
     bool const info = refinements[1] >= 0;
     Figures const figures = take_figures();
     // No arguments: the result cell is the top one, taken before anything is pushed above it.
-    Cell* const base = stack::state.base;
-    *base = count_value(figures.in_use);
-    stack::state.top = base + 1;
+    stack::set_only_result(count_value(figures.in_use));
     if (!show_them && !info) return;
     Cell* const details = push_details(figures);
     if (show_them) {
         show(*details);
-        *base = unset_value;
+        stack::set_only_result(unset_value);
     } else {
-        *base = *details;
+        stack::set_only_result(*details);
     }
-    stack::state.top = base + 1;
 }
 
 }

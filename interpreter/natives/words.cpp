@@ -22,12 +22,6 @@ namespace xol::natives {
 
 namespace {
 
-void set_result(Cell const& value)
-{
-    *stack::state.base = value;
-    stack::state.top = stack::state.base + 1;
-}
-
 // The context a value stands for: a word's own, an object's, a function's. no_node for any other value.
 NodeId context_of(Cell const& holder)
 {
@@ -48,16 +42,16 @@ void get(std::int32_t const* refinements)
     TypeId const type = cell::type_of(base[0]);
     if (type_ids::is_path(type)) {
         interp::eval_path_alone(base[0], interp::PathMode::Get, case_sensitive);
-        set_result(stack::state.top[-1]);
+        stack::set_only_result(stack::state.top[-1]);
         return;
     }
     if (type == type_ids::object) {
-        set_result(object::reflect(base[0], words::symbol_of(words::Symbol::values)));
+        stack::set_only_result(object::reflect(base[0], words::symbol_of(words::Symbol::values)));
         return;
     }
     Cell const value = *word::get_value(base[0]);
     if (!any && cell::type_of(value) == type_ids::unset) fire_error(err::script::no_value, &base[0]);
-    set_result(value);
+    stack::set_only_result(value);
 }
 
 void set(std::int32_t const* refinements)
@@ -83,17 +77,17 @@ void set(std::int32_t const* refinements)
     } else {
         word::set(base[0], base[1]);
     }
-    set_result(base[1]);
+    stack::set_only_result(base[1]);
 }
 
 void type_q(std::int32_t const* refinements)
 {
     TypeId const type = cell::type_of(*stack::state.base);
     if (refinements[0] < 0) {
-        set_result(datatype::make(type));
+        stack::set_only_result(datatype::make(type));
         return;
     }
-    set_result(word::make(datatype::registry.types[type].word));
+    stack::set_only_result(word::make(datatype::registry.types[type].word));
 }
 
 void bind(std::int32_t const* refinements)
@@ -104,14 +98,14 @@ void bind(std::int32_t const* refinements)
     if (cell::type_of(base[0]) != type_ids::block) {
         // A word the context lacks comes back as it was.
         context::bind_word(context_of(base[1]), base[0]);
-        stack::state.top = base + 1;
+        stack::keep_first();
         return;
     }
     // The copy is made first: making it may move the context's node.
     Cell* const target = copy ? block::clone(base[0], true, true) : &base[0];
     NodeId const context = context_of(base[1]);
     context::bind_block(*target, context, context::kind_of(context) == context::Kind::Object);
-    set_result(*target);
+    stack::set_only_result(*target);
 }
 
 void in(std::int32_t const*)
@@ -119,16 +113,16 @@ void in(std::int32_t const*)
     Cell* const base = stack::state.base;
     TypeId const type = cell::type_of(base[1]);
     if (type == type_ids::block || type == type_ids::paren) {
-        stack::state.top = base + 1;
+        stack::keep_first();
         return;
     }
     NodeId const context = context_of(base[0]);
     if (!word::is_bindable(type) || context == no_node || context::bind_word(context, base[1]) < 0) {
-        set_result(none_value);
+        stack::set_only_result(none_value);
         return;
     }
     if (type == type_ids::refinement) cell::set_type(base[1], type_ids::word);
-    set_result(base[1]);
+    stack::set_only_result(base[1]);
 }
 
 }

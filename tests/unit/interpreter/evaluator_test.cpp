@@ -113,7 +113,7 @@ TEST_F(EvaluatorTest, CallFunctionFillsTheSlotsNotPushed)
     interp::call_function(*function, no_node, cell::make(type_ids::word), 0);
     Rooted result(*stack::state.base);
     stack::pop_frame_keep_restore();
-    stack::state.top = saved_top;
+    stack::cut_to(saved_top);
     EXPECT_EQ(molded(*result), "[7 false none none]");
 }
 

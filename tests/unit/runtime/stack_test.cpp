@@ -3,6 +3,7 @@
 // receivers that catch what their frame accepts.
 
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "runtime/cycles.h"
@@ -107,6 +108,9 @@ template <typename Body> std::optional<ErrorId> try_all(Body&& body)
 }
 
 }
+
+// Only the operations of runtime/stack.h move the stacks: the state every other file sees is read-only.
+static_assert(std::is_const_v<std::remove_reference_t<decltype(stack::state)>>);
 
 TEST_F(StackTest, CallsPassTheirResultToTheCallersBase)
 {
@@ -272,8 +276,7 @@ TEST_F(StackTest, ErrorsStopAtTheNearestTryAndRestoreTheCycleGuard)
 
 TEST_F(StackTest, CallerWordSkipsInternalFrames)
 {
-    stack::state.body_symbol = 900;
-    stack::state.not_found_symbol = 901;
+    stack::set_internal_symbols(900, stack::state.anonymous_symbol, 901);
     EXPECT_EQ(stack::caller_word().word2, 901u) << "no frames";
     stack::push_native_frame(word(function_word));
     stack::push_loop_frame(word(900));
