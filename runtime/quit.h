@@ -8,6 +8,7 @@
 
 namespace xol::runtime {
 
+inline constexpr int status_stack_overflow = 19;
 inline constexpr int status_out_of_memory = 94;
 inline constexpr int status_no_catch_for_throw = 95;
 inline constexpr int status_assertion_failed = 98;

@@ -2,6 +2,8 @@
 
 #include "runtime/stack.h"
 
+#include <algorithm>
+
 #include "runtime/cycles.h"
 #include "runtime/hashtable.h"
 #include "runtime/heap.h"
@@ -29,10 +31,52 @@ std::uint32_t frame_position(CallFrame const* frame)
     return static_cast<std::uint32_t>(frame - state.frame_bottom);
 }
 
-[[noreturn]] void overflow()
+Cell* value_limit()
 {
+    return state.bottom + value_capacity;
+}
+CallFrame* frame_limit()
+{
+    return state.frame_bottom + frame_capacity;
+}
+
+// The first cell an overflow may give up: the own base of the innermost frame that stops errors, where
+// the error lands. The cells below belong to the frames that outlive the unwinding (their arguments,
+// results and locals). With no such frame the error ends the run, and every cell is the unwinding's.
+Cell* first_unwound_cell()
+{
+    for (CallFrame const* frame = state.frame_top - 1; frame >= state.frame_bottom; --frame)
+        if (frame->kind() == FrameKind::Try || frame->kind() == FrameKind::Barrier) return cell_at(frame->own_base);
+    return state.bottom;
+}
+
+// `from` is the top as the failed push left it. Making the error and pushing it takes room on both
+// stacks, even when the frames it unwinds own no cell at all (parens push frames only): up to five of
+// the unwound cells are given up, and the reserves past both limits open until the error is made. An
+// overflow inside the reserve (a tracer that hears of the first one and recurses) starts again from
+// below the limit, so that the whole reserve is there for its error; one that keeps overflowing while its
+// error is made ends the run.
+[[noreturn]] void overflow(Cell* from)
+{
+    if (++writable.overflows_raising > 8) runtime::quit(runtime::status_stack_overflow, runtime::here());
+    Cell* const floor = std::min(from, first_unwound_cell());
+    Cell* top = from - floor > 5 ? from - 5 : floor;
+    if (top >= value_limit()) top = std::max(value_limit() - 1, floor);
+    writable.top = top;
+    writable.limit = value_limit() + value_reserve;
+    writable.frame_limit = frame_limit() + frame_reserve;
     cycles::reset();
     fire_error(err::internal::stack_overflow);
+}
+
+// Once an error is made and the stacks are back within their limits, the reserves close again.
+void close_reserves()
+{
+    writable.overflows_raising = 0;
+    if (state.top <= value_limit() && state.frame_top <= frame_limit()) {
+        writable.limit = value_limit();
+        writable.frame_limit = frame_limit();
+    }
 }
 
 // A function frame's context gets back the value word it had before the call.
@@ -49,10 +93,8 @@ std::uint32_t context_values(NodeId context)
 
 CallFrame* push_frame_record(Cell const& word, std::uint32_t header, NodeId function_context)
 {
-    if (state.frame_top >= state.frame_limit) {
-        writable.top = state.top - state.bottom >= 5 ? state.top - 5 : state.bottom;
-        overflow();
-    }
+    if (state.frame_top >= state.frame_limit) [[unlikely]]
+        overflow(state.top);
     CallFrame* frame = writable.frame_top++;
     *frame = CallFrame {
         .header = header,
@@ -108,8 +150,8 @@ void init()
 {
     StackState fresh;
     // Tracked-heap series: the collector neither moves nor frees them, so frames may keep addresses.
-    fresh.value_node = series::alloc_on_heap(value_capacity, sizeof(Cell));
-    fresh.frame_node = series::alloc_on_heap(std::uint64_t { frame_capacity } * sizeof(CallFrame), 1);
+    fresh.value_node = series::alloc_on_heap(value_capacity + value_reserve, sizeof(Cell));
+    fresh.frame_node = series::alloc_on_heap(std::uint64_t { frame_capacity + frame_reserve } * sizeof(CallFrame), 1);
     fresh.bottom = fresh.top = fresh.base = node::buffer(fresh.value_node)->cells();
     fresh.limit = fresh.bottom + value_capacity;
     fresh.frame_bottom = fresh.frame_top = reinterpret_cast<CallFrame*>(node::buffer(fresh.frame_node)->data());
@@ -215,8 +257,7 @@ bool has_flagged_frame(CallFrame* from, bool only_one)
 
 void overflow_on_push()
 {
-    writable.top -= 5;
-    overflow();
+    overflow(state.top);
 }
 
 void pop(std::uint32_t count)
@@ -340,11 +381,14 @@ void throw_error()
         services.print_error(error);
         runtime::end(errors::uncaught_status());
     }
+    // The error lands above every cell that stood, all of them the unwound frames' own, and the catcher
+    // takes it from there.
     Cell* const remembered_top = state.top;
     unroll_to_kind(FrameKind::Try, false);
     pop_frame(false);
     writable.top = remembered_top;
     *push_cell() = error;
+    close_reserves();
     unwind(UnwindCode::Error);
 }
 

@@ -48,15 +48,18 @@ namespace stack {
 
 inline constexpr std::uint32_t value_capacity = 20'000;
 inline constexpr std::uint32_t frame_capacity = 12'000;
+// Room beyond each limit that only the raise of an overflow opens, for making and pushing its error.
+inline constexpr std::uint32_t value_reserve = 256;
+inline constexpr std::uint32_t frame_reserve = 64;
 
 struct StackState {
     Cell* bottom = nullptr;
     Cell* top = nullptr; // the next free cell
-    Cell* limit = nullptr; // a push whose new top reaches it overflows
+    Cell* limit = nullptr; // a push whose new top reaches it overflows; past the reserve while one is open
     Cell* base = nullptr; // the current call's first argument and result
     CallFrame* frame_bottom = nullptr;
     CallFrame* frame_top = nullptr; // the next free frame
-    CallFrame* frame_limit = nullptr;
+    CallFrame* frame_limit = nullptr; // past the reserve while one is open
     CallFrame* throw_mark = nullptr; // set by the first unwinding of a throw, cleared by caller_word
     UnwindCode thrown_code = UnwindCode::Error; // the code of the last unwinding
     // A break, continue, return or exit whose stacks are already cut to its target and which travels back
@@ -68,6 +71,7 @@ struct StackState {
     SymbolId not_found_symbol = 0;
     NodeId value_node = no_node; // the series that hold the stacks, kept through the root block
     NodeId frame_node = no_node;
+    std::uint32_t overflows_raising = 0; // overflows raised since an error last landed
 };
 
 // Where the stacks stand: taken before work whose frames and cells are all given up afterwards.

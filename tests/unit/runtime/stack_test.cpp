@@ -2,6 +2,7 @@
 // break, continue, return, exit and throw. The natives that will use them are played here by small C++
 // receivers that catch what their frame accepts.
 
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <vector>
@@ -162,6 +163,55 @@ TEST_F(StackTest, FrameStackOverflowAndRecovery)
     EXPECT_EQ(cycles::depth(), 0u) << "an overflow empties the cycle guard";
     EXPECT_FALSE(stack::has_frames());
     EXPECT_EQ(raised_by([] { stack::push_native_frame(word(function_word)); }), std::nullopt);
+}
+
+// An overflow gives up cells only of the frames it unwinds, however few they hold, even none (parens push
+// frames alone): the cells below the catching frame's own base stay as they were, the error lands at or
+// above it, and both stacks are back at their limits afterwards.
+TEST_F(StackTest, OverflowKeepsTheCellsOfTheFramesThatOutliveIt)
+{
+    struct Case {
+        std::uint32_t free_cells; // between the try frame's base and the value limit
+        bool frames_overflow; // else the value stack does
+    };
+    Case const cases[] = {
+        { 1, false },
+        { 2, false },
+        { 4, false },
+        { 5, false },
+        { 6, false },
+        { 9, false },
+        { 1, true },
+        { 3, true },
+        { 10'000, true },
+    };
+    for (Case const& c : cases) {
+        std::uint32_t const try_base = stack::value_capacity - c.free_cells;
+        while (stack::index_of(stack::state.top) < try_base)
+            stack::push(integer(static_cast<std::int32_t>(stack::index_of(stack::state.top))));
+        CallFrame* frame = stack::push_try_frame(word(loop_word));
+        std::optional<ErrorId> raised;
+        try {
+            if (c.frames_overflow)
+                while (true) stack::push_block_frame(word(0));
+            else
+                while (true) stack::push_cell();
+        } catch (Unwind const&) {
+            raised = errors::last_raised().id;
+            stack::land(frame);
+        }
+        EXPECT_EQ(raised, err::internal::stack_overflow) << c.free_cells;
+        EXPECT_EQ(stack::state.frame_top, frame) << "the try frame is gone";
+        EXPECT_GE(stack::index_of(stack::state.top - 1), try_base) << c.free_cells << " cells free";
+        EXPECT_EQ(cell::type_of(stack::state.top[-1]), type_ids::error);
+        std::uint32_t damaged = 0;
+        for (std::uint32_t i = 0; i < try_base; ++i)
+            if (integer_at(stack::cell_at(i)) != static_cast<std::int32_t>(i)) ++damaged;
+        EXPECT_EQ(damaged, 0u) << c.free_cells << " cells free, " << (c.frames_overflow ? "frames" : "cells");
+        EXPECT_EQ(stack::state.limit, stack::cell_at(stack::value_capacity)) << "the reserve is closed again";
+        EXPECT_EQ(stack::state.frame_limit, stack::state.frame_bottom + stack::frame_capacity);
+        stack::cut_to(stack::state.bottom);
+    }
 }
 
 // Function frames do not stop break: it ends the loop that called the function.
