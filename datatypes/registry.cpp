@@ -5,6 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "datatypes/bitset.h"
 #include "datatypes/block.h"
 #include "datatypes/char.h"
 #include "datatypes/context.h"
@@ -68,7 +69,7 @@ void reset()
 }
 
 // The fixed order of start-up: parents before their children. The datatypes still to come take their places
-// in this order: binary!, url!, file!, bitset!, triple!, vector!, map!, hash!, pair!, tuple!,
+// in this order: binary!, url!, file!, triple!, vector!, map!, hash!, pair!, tuple!,
 // tag!, email!, handle!, date!, port!, money!, ref!, point2D!, point3D!, image!.
 void register_all()
 {
@@ -102,6 +103,7 @@ void register_all()
              &paren::record,
              &issue::record,
              &object::record,
+             &bitset::record,
              &float_::record,
              &typeset::record,
              &error::record,

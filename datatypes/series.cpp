@@ -131,6 +131,8 @@ void skip()
     do_at_skip(false);
 }
 
+}
+
 namespace {
 
 bool is_owned_field(SymbolId field)
@@ -164,6 +166,8 @@ Cell modify(Cell const& series, Cell const& field, Cell const& value, bool)
     }
     return *kept_value;
 }
+
+namespace {
 
 // Swaps two runs of `width` bytes.
 void swap_units(std::byte* a, std::byte* b, std::uint32_t width)

@@ -105,6 +105,11 @@ Cell take(Cell const& series, Refinement part, bool deep, bool last); // May all
 Cell move(Cell const& origin, Cell const& target, Refinement part); // May allocate.
 Cell random(Cell const& series, bool seed, bool secure, bool only);
 std::int32_t length_q(Cell const& series);
+// The field `owned`, for every value whose node sits in word 2 (bitset! too): reflect answers the owner
+// object or none!; modify with none! releases the value, with a block of an object and a word binds it to
+// that object under that word, and answers the value given. May allocate.
+Cell reflect(Cell const& value, SymbolId field);
+Cell modify(Cell const& series, Cell const& field, Cell const& value, bool case_sensitive);
 
 extern DatatypeRecord const record; // registered before every series type
 

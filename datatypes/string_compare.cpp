@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "datatypes/bitset.h"
 #include "datatypes/string_private.h"
 #include "runtime/assert.h"
 #include "runtime/type_families.h"
@@ -119,13 +120,7 @@ std::int32_t match_arg(Cell const& input, Cell const& pattern, std::int32_t case
 bool char_in_bitset_q(Cell const& value, Cell const& bitset)
 {
     if (rs_tail_q(value)) return false;
-    std::uint32_t const code_point = char_at(value, 0);
-    SeriesBuffer* bits = node::buffer(bitset.word2);
-    // TODO(bitset!): name the complement flag through bitset!.
-    constexpr std::uint32_t complement_flag = 0x80000;
-    if ((code_point >> 3) >= bits->tail - bits->head) return (bits->flags & complement_flag) != 0;
-    auto const byte = std::to_integer<std::uint32_t>(bits->head_address()[code_point >> 3]);
-    return (byte & (0x80u >> (code_point & 7))) != 0;
+    return bitset::member_q(bitset, char_at(value, 0));
 }
 
 bool char_in_run_q(Cell const& value, std::uint32_t code_point, std::uint32_t step, bool case_sensitive)
