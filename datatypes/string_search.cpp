@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 
+#include "datatypes/bitset.h"
 #include "datatypes/string_private.h"
 #include "datatypes/symbol.h"
 #include "datatypes/word.h"
@@ -154,6 +155,67 @@ std::optional<Match> search_bytes(SeriesBuffer* buffer, std::uint32_t low, std::
     return Match { false, 0, 0 };
 }
 
+// ---- Sets of characters -------------------------------------------------------------------------------
+// A bitset! pattern becomes a table of its membership for every code point up to 0xFFFF, built once per
+// search, so that the scan tests one entry per unit; a wider code point asks the set itself.
+
+inline constexpr std::uint32_t table_code_points = 0x10000;
+
+struct SetTable {
+    std::array<std::uint8_t, 256> narrow; // one byte per code point below 256: 1 for a member
+    std::array<std::uint8_t, table_code_points / 8> bits; // the set's bits up to 0xFFFF, the flag past them
+
+    explicit SetTable(Cell const& set)
+    {
+        std::uint64_t const stored = std::min<std::uint64_t>(bitset::byte_length(set), bits.size());
+        std::fill(bits.begin(), bits.end(), bitset::complemented_q(set) ? 0xFF : 0);
+        std::copy_n(
+            reinterpret_cast<std::uint8_t const*>(node::buffer(set.word2)->head_address()), stored, bits.begin());
+        for (std::uint32_t code_point = 0; code_point < narrow.size(); ++code_point)
+            narrow[code_point] = has(code_point) ? 1 : 0;
+    }
+    bool has(std::uint32_t code_point) const { return (bits[code_point >> 3] & (0x80u >> (code_point & 7))) != 0; }
+};
+
+template <typename Unit>
+std::optional<std::uint32_t> scan_set(
+    Unit const* units, std::uint32_t low, std::uint32_t count, SetTable const& table, Cell const& set, bool backward)
+{
+    auto const member = [&](std::uint32_t code_point) {
+        if constexpr (sizeof(Unit) == 1)
+            return table.narrow[code_point] != 0;
+        else
+            return code_point < table_code_points ? table.has(code_point) : bitset::member_q(set, code_point);
+    };
+    if (backward) {
+        for (std::uint32_t at = low + count; at-- > low;)
+            if (member(units[at])) return at;
+    } else {
+        for (std::uint32_t at = low, end = low + count; at < end; ++at)
+            if (member(units[at])) return at;
+    }
+    return std::nullopt;
+}
+
+Match search_set(SeriesBuffer* buffer, std::uint32_t low, std::uint32_t count, Cell const& set, bool backward)
+{
+    SetTable const table(set);
+    std::byte const* head = buffer->head_address();
+    std::optional<std::uint32_t> found;
+    switch (buffer->unit()) {
+    case 1:
+        found = scan_set(reinterpret_cast<std::uint8_t const*>(head), low, count, table, set, backward);
+        break;
+    case 2:
+        found = scan_set(reinterpret_cast<std::uint16_t const*>(head), low, count, table, set, backward);
+        break;
+    default:
+        found = scan_set(reinterpret_cast<std::uint32_t const*>(head), low, count, table, set, backward);
+        break;
+    }
+    return found ? Match { true, *found, 1 } : Match { false, 0, 0 };
+}
+
 // The search core of find and select; answers where the match starts. Pattern texts are read in place:
 // nothing here allocates once the pattern is made.
 Match search(
@@ -176,6 +238,8 @@ Match search(
         std::uint32_t const low = options.reverse ? index - count : index;
         std::uint32_t const high = options.reverse ? index : index + count;
         if (high == low || (text && high - low < length)) return { false, 0, 0 };
+        if (library_scan && pattern.kind == PatternKind::Bitset)
+            return search_set(buffer, low, high - low, pattern.text, true);
         if (library_scan) {
             if (auto const match = search_bytes(buffer, low, high - low, pattern, case_sensitive, true)) return *match;
         }
@@ -189,6 +253,8 @@ Match search(
         }
         return { false, 0, 0 };
     }
+    if (library_scan && pattern.kind == PatternKind::Bitset)
+        return search_set(buffer, index, count, pattern.text, false);
     if (library_scan) {
         if (auto const match = search_bytes(buffer, index, count, pattern, case_sensitive, false)) return *match;
     }
