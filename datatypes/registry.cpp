@@ -27,6 +27,7 @@
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
 #include "datatypes/time.h"
+#include "datatypes/triple.h"
 #include "datatypes/typeset.h"
 #include "datatypes/unset.h"
 #include "datatypes/word.h"
@@ -69,7 +70,7 @@ void reset()
 }
 
 // The fixed order of start-up: parents before their children. The datatypes still to come take their places
-// in this order: binary!, url!, file!, triple!, vector!, map!, hash!, pair!, tuple!,
+// in this order: binary!, url!, file!, vector!, map!, hash!, pair!, tuple!,
 // tag!, email!, handle!, date!, port!, money!, ref!, point2D!, point3D!, image!.
 void register_all()
 {
@@ -104,6 +105,7 @@ void register_all()
              &issue::record,
              &object::record,
              &bitset::record,
+             &triple::record,
              &float_::record,
              &typeset::record,
              &error::record,
