@@ -19,6 +19,7 @@
 #include "datatypes/none.h"
 #include "datatypes/object.h"
 #include "datatypes/op.h"
+#include "datatypes/pair.h"
 #include "datatypes/paren.h"
 #include "datatypes/path.h"
 #include "datatypes/percent.h"
@@ -70,7 +71,7 @@ void reset()
 }
 
 // The fixed order of start-up: parents before their children. The datatypes still to come take their places
-// in this order: binary!, url!, file!, vector!, map!, hash!, pair!, tuple!,
+// in this order: binary!, url!, file!, vector!, map!, hash!, tuple!,
 // tag!, email!, handle!, date!, port!, money!, ref!, point2D!, point3D!, image!.
 void register_all()
 {
@@ -109,6 +110,7 @@ void register_all()
              &float_::record,
              &typeset::record,
              &error::record,
+             &pair::record,
              &percent::record,
              &time::record,
          })

@@ -8,6 +8,7 @@
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
 #include "datatypes/none.h"
+#include "datatypes/pair.h"
 #include "datatypes/runtime_words.h"
 #include "datatypes/series.h"
 #include "datatypes/symbol.h"
@@ -115,7 +116,8 @@ void send(Event event, Cell const* code, std::int32_t position, Cell const* refe
         stack::push(integer::make(offset));
         stack::push(value_copy);
         stack::push(reference_copy);
-        stack::push(Cell { type_ids::pair, 0, stack::index_of(saved.base), stack::index_of(saved.top) });
+        stack::push(pair::make(static_cast<std::int32_t>(stack::index_of(saved.base)),
+            static_cast<std::int32_t>(stack::index_of(saved.top))));
         if (state.extra_cells > 0) {
             stack::push(false_value);
             for (std::int32_t i = 1; i < state.extra_cells; ++i) stack::push(none_value);

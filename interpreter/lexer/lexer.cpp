@@ -15,6 +15,7 @@
 #include "datatypes/datatype.h"
 #include "datatypes/logic.h"
 #include "datatypes/none.h"
+#include "datatypes/pair.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
 #include "datatypes/word.h"
@@ -366,12 +367,11 @@ bool fire(LexerState& state, Event event, std::int32_t type, Cell const* value, 
 
     // The arguments go on the value stack before anything allocates: `value` may be a copy that only
     // stays current until then. The token without a value is a pair! of its 1-based character offsets.
-    // TODO(pair!): pair::make.
     Cell* arguments = stack::push(none_value);
     for (int i = 1; i < 5; ++i) stack::push(none_value);
     arguments[4] = value ? *value
-                         : cell::make(type_ids::pair, 0, index_at(state, start) - state.input_base + 1,
-                             index_at(state, end) - state.input_base + 1);
+                         : pair::make(static_cast<std::int32_t>(index_at(state, start) - state.input_base + 1),
+                             static_cast<std::int32_t>(index_at(state, end) - state.input_base + 1));
     arguments[1] = state.input_value;
     arguments[1].word1 = index;
     arguments[2] = type_argument(type);

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "datatypes/pair.h"
 #include "datatypes/percent.h"
 #include "datatypes/registry.h"
 #include "datatypes/time.h"
@@ -45,11 +46,10 @@ Cell time(double seconds)
     return xol::time::make(seconds);
 }
 
-// TODO(pair!): hand over to pair::make.
 Cell pair(std::int32_t x, std::int32_t y)
 {
     require(type_ids::pair);
-    return cell::make(type_ids::pair, 0, static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
+    return pair::make(x, y);
 }
 
 // TODO(tuple!): hand over to tuple!'s own maker.
