@@ -367,24 +367,6 @@ std::uint8_t apply(MathOp op, std::uint8_t a, std::uint8_t b)
 
 }
 
-bool complemented_q(Cell const& bitset)
-{
-    return (buffer_of(bitset)->flags & complement_flag) != 0;
-}
-
-std::uint64_t byte_length(Cell const& bitset)
-{
-    SeriesBuffer const* buffer = buffer_of(bitset);
-    return buffer->tail - buffer->head;
-}
-
-bool member_q(Cell const& bitset, std::int64_t n)
-{
-    if (n < 0 || static_cast<std::uint64_t>(n) >= bit_length(bitset)) return complemented_q(bitset);
-    auto const bit = static_cast<std::uint64_t>(n);
-    return (bytes_of(bitset)[bit >> 3] & bit_mask(bit)) != 0;
-}
-
 Cell make(std::uint64_t bytes, bool complemented)
 {
     if (bytes > memory::max_capacity) fire_error(err::internal::no_memory);

@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "datatypes/action_table.h"
+#include "runtime/memory.h"
 
 namespace xol::bitset {
 
@@ -30,11 +31,29 @@ enum class SpecMode : std::int32_t {
 // Which error a value the spec language does not know raises: bad-make-arg, bad-to-arg or invalid-arg.
 enum class SpecError : std::int32_t { Make = 0, To = 1, Action = 2 };
 
-bool complemented_q(Cell const& bitset);
-std::uint64_t byte_length(Cell const& bitset); // the stored bytes
+inline bool complemented_q(Cell const& bitset)
+{
+    return (node::buffer(bitset.word2)->flags & complement_flag) != 0;
+}
 
-// The membership of bit n: the stored bit, or past the stored bytes (and for a negative n) the flag.
-bool member_q(Cell const& bitset, std::int64_t n);
+// The stored bytes.
+inline std::uint64_t byte_length(Cell const& bitset)
+{
+    SeriesBuffer const* buffer = node::buffer(bitset.word2);
+    return buffer->tail - buffer->head;
+}
+
+// The membership of bit n: the stored bit, or past the stored bytes (and for a negative n) the flag. Inline:
+// searches and parse ask it once per character.
+inline bool member_q(Cell const& bitset, std::int64_t n)
+{
+    SeriesBuffer* buffer = node::buffer(bitset.word2);
+    if (n < 0 || static_cast<std::uint64_t>(n) >= std::uint64_t { buffer->tail - buffer->head } * 8)
+        return (buffer->flags & complement_flag) != 0;
+    auto const bit = static_cast<std::uint64_t>(n);
+    auto const byte = std::to_integer<std::uint32_t>(buffer->head_address()[bit >> 3]);
+    return (byte & (0x80u >> (bit & 7))) != 0;
+}
 
 // A new set of `bytes` bytes, all 0xFF and complemented or all 0 and plain. Raises internal no-memory
 // when that many bytes cannot be had. May allocate.
