@@ -1,13 +1,16 @@
 // Fuzz target for the lexer: arbitrary bytes through every scan mode, without and with a callback that
 // refuses events and moves the input, as a string! through transcode, and as the text that `to` makes
-// values of the literal types from (percent!, time!), whose values are then formed. A syntax error is an
-// answer; a crash, a sanitizer report, an assertion or a hang is a fault. Seeds: tests/fuzz/lexer_seeds/.
+// values of the literal types from (percent!, time!, pair!), whose values are then formed; the loaded values
+// (and the text) go in as bitset! specs. A syntax error is an answer; a crash, a sanitizer report, an
+// assertion or a hang is a fault. Seeds: tests/fuzz/lexer_seeds/.
 
 #include <cstddef>
 #include <cstdint>
 
 #include "app/startup.h"
+#include "datatypes/bitset.h"
 #include "datatypes/none.h"
+#include "datatypes/pair.h"
 #include "datatypes/percent.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
@@ -85,7 +88,6 @@ DatatypeRecord const stand_ins[] = {
     { type_ids::email, type_ids::string, "email!", {} },
     { type_ids::ref, type_ids::string, "ref!", {} },
     { type_ids::binary, no_parent, "binary!", {} },
-    { type_ids::pair, no_parent, "pair!", {} },
     { type_ids::tuple, no_parent, "tuple!", {} },
     { type_ids::point2d, no_parent, "point2D!", {} },
     { type_ids::point3d, no_parent, "point3D!", {} },
@@ -142,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
         Rooted loaded(lexer::transcode(*text, { .next = true, .part = &part }));
     });
     // The text made into a value of each literal type by `to`, then formed and molded.
-    for (TypeId const type : { percent::type_id, time::type_id }) {
+    for (TypeId const type : { percent::type_id, time::type_id, pair::type_id }) {
         guarded([&] {
             Rooted text(string::from_utf8({ reinterpret_cast<char const*>(data), size }));
             TypeActions const& actions = datatype::actions(type);
@@ -152,5 +154,22 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
             actions.mold(*made, *formed, false, false, false, nullptr, 1'000, 0);
         });
     }
+    // The loaded values, and the text itself, as bitset! specs: made, complemented, tested and printed. A
+    // spec that names bits past a million is left alone, to keep each run small.
+    guarded([&] {
+        Rooted text(string::from_utf8({ reinterpret_cast<char const*>(data), size }));
+        Rooted loaded(lexer::transcode(*text, {}));
+        for (Cell const* spec : { &*loaded, &*text }) {
+            if (bitset::process_spec(*spec, none_value, bitset::SpecMode::Size, bitset::SpecError::Make) > 125'000)
+                continue;
+            Rooted set(bitset::make_from_spec(*spec, false));
+            TypeActions const& actions = datatype::actions(bitset::type_id);
+            Rooted other(actions.complement(*set));
+            bitset::process_spec(*spec, *other, bitset::SpecMode::Test, bitset::SpecError::Action);
+            Rooted both(bitset::bitwise(*set, *other, MathOp::Xor));
+            Rooted formed(string::make(16));
+            actions.mold(*both, *formed, false, false, false, nullptr, 1'000, 0);
+        }
+    });
     return 0;
 }
