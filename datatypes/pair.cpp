@@ -5,7 +5,6 @@
 
 #include <charconv>
 #include <cmath>
-#include <iterator>
 
 #include "datatypes/datatype.h"
 #include "datatypes/float.h"
@@ -113,10 +112,11 @@ Cell make_action(Cell const&, Cell const& spec, TypeId)
 // The same text for form and mold, so a molded pair loads back as itself: 10x-20.
 std::int32_t form(Cell const& value, Cell& buffer, Refinement, std::int32_t limit)
 {
-    char text[24]; // two 11-character numbers and the "x"
-    char* end = std::to_chars(text, std::end(text), x(value)).ptr;
+    constexpr std::ptrdiff_t widest = 11; // "-2147483648"
+    char text[2 * widest + 1];
+    char* end = std::to_chars(text, text + widest, x(value)).ptr;
     *end++ = 'x';
-    end = std::to_chars(end, std::end(text), y(value)).ptr;
+    end = std::to_chars(end, end + widest, y(value)).ptr;
     return string::append_ascii(buffer, { text, end }, limit);
 }
 

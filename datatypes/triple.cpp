@@ -2,8 +2,9 @@
 
 #include "datatypes/triple.h"
 
+#include <algorithm>
 #include <charconv>
-#include <iterator>
+#include <string_view>
 
 #include "datatypes/string.h"
 
@@ -21,15 +22,15 @@ namespace {
 // /only, /all and /flat change nothing.
 std::int32_t form(Cell const& value, Cell& buffer, Refinement, std::int32_t limit)
 {
-    char text[64]; // "make triple! [", three 11-character numbers, two spaces and "]"
-    char* end = std::end(text);
-    char* position = text;
-    for (char const* piece = "make triple! ["; *piece != '\0'; ++piece) *position++ = *piece;
-    position = std::to_chars(position, end, a(value)).ptr;
+    constexpr std::string_view opening = "make triple! [";
+    constexpr std::ptrdiff_t widest = 11; // "-2147483648"
+    char text[opening.size() + 3 * widest + 3];
+    char* position = std::copy(opening.begin(), opening.end(), text);
+    position = std::to_chars(position, position + widest, a(value)).ptr;
     *position++ = ' ';
-    position = std::to_chars(position, end, b(value)).ptr;
+    position = std::to_chars(position, position + widest, b(value)).ptr;
     *position++ = ' ';
-    position = std::to_chars(position, end, c(value)).ptr;
+    position = std::to_chars(position, position + widest, c(value)).ptr;
     *position++ = ']';
     return string::append_ascii(buffer, { text, position }, limit);
 }
