@@ -19,6 +19,7 @@
 #include "interpreter/evaluator.h"
 #include "interpreter/lexer/lexer.h"
 #include "interpreter/natives/natives.h"
+#include "interpreter/parse/parse.h"
 #include "interpreter/trace.h"
 #include "runtime/collector.h"
 #include "runtime/cycles.h"
@@ -99,7 +100,7 @@ void init()
     context::init_global();
     datatype::make_type_words();
     words::init();
-    // TODO(parse): the parse stacks.
+    parse::init_stacks();
     ownership::init();
     native::init();
     object::init();

@@ -58,6 +58,9 @@ void greater_or_equal_q(std::int32_t const* refinements);
 void same_q(std::int32_t const* refinements);
 void not_(std::int32_t const* refinements);
 
+// parsing.cpp
+void parse(std::int32_t const* refinements);
+
 // stats.cpp
 void stats(std::int32_t const* refinements);
 

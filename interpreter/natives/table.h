@@ -63,7 +63,7 @@ inline constexpr Row rows[] = {
     { "stats", stats, ArgumentCheck::Spec },
     { "bind", bind, ArgumentCheck::Spec },
     { "in", in, ArgumentCheck::Spec },
-    { "parse", not_yet_built, ArgumentCheck::None },
+    { "parse", parse, ArgumentCheck::Spec },
     { "union", not_yet_built, ArgumentCheck::None },
     { "intersect", not_yet_built, ArgumentCheck::None },
     { "unique", not_yet_built, ArgumentCheck::None },

@@ -1,0 +1,712 @@
+// The parse engine's loop: the run's registers, its steps, the keywords and the callback.
+
+#include "interpreter/parse/engine.h"
+
+#include <algorithm>
+#include <iterator>
+#include <string_view>
+
+#include "datatypes/block.h"
+#include "datatypes/context.h"
+#include "datatypes/function.h"
+#include "datatypes/integer.h"
+#include "datatypes/logic.h"
+#include "datatypes/none.h"
+#include "datatypes/registry.h"
+#include "datatypes/series.h"
+#include "datatypes/string.h"
+#include "datatypes/symbol.h"
+#include "datatypes/typeset.h"
+#include "datatypes/unset.h"
+#include "datatypes/word.h"
+#include "interpreter/calls.h"
+#include "runtime/collector.h"
+#include "runtime/errors.h"
+#include "runtime/stack.h"
+#include "runtime/type_families.h"
+
+namespace xol::parse {
+
+StacksState stacks;
+
+namespace {
+
+using words::Symbol;
+using words::Word;
+
+struct KeywordName {
+    std::string_view spelling;
+    Keyword keyword;
+};
+
+// `|` is not here: it is compared by its exact symbol.
+constexpr KeywordName keyword_names[] = {
+    { "skip", Keyword::Skip },
+    { "any", Keyword::Any },
+    { "some", Keyword::Some },
+    { "opt", Keyword::Opt },
+    { "while", Keyword::While },
+    { "copy", Keyword::Copy },
+    { "set", Keyword::Set },
+    { "to", Keyword::To },
+    { "thru", Keyword::Thru },
+    { "remove", Keyword::Remove },
+    { "break", Keyword::Break },
+    { "reject", Keyword::Reject },
+    { "fail", Keyword::Fail },
+    { "keep", Keyword::Keep },
+    { "ahead", Keyword::Ahead },
+    { "not", Keyword::Not },
+    { "into", Keyword::Into },
+    { "collect", Keyword::Collect },
+    { "insert", Keyword::Insert },
+    { "change", Keyword::Change },
+    { "end", Keyword::End },
+    { "if", Keyword::If },
+    { "quote", Keyword::Quote },
+    { "case", Keyword::Case },
+    { "none", Keyword::NoneWord },
+};
+
+// The keywords by canonical symbol id: a symbol past the table's end names none.
+struct KeywordTable {
+    std::vector<Keyword> by_symbol;
+    SymbolId bar = 0;
+};
+
+KeywordTable keywords;
+
+void mark_stacks()
+{
+    for (Entry& entry : stacks.rules) gc::mark_cell(entry.cell);
+    for (Cell& input : stacks.inputs) gc::mark_cell(input);
+    for (CollectFrame& frame : stacks.collects) {
+        gc::mark_cell(frame.block);
+        gc::mark_cell(frame.target);
+    }
+}
+
+// The arguments of a callback before its first refinement, at most the five the engine passes. May allocate.
+std::uint32_t leading_arguments(Cell const& function)
+{
+    Cell const descriptors = interp::descriptors(function);
+    SeriesBuffer* entries = node::buffer(descriptors.word2);
+    std::uint32_t count = 0;
+    for (std::uint32_t i = 0; i < entries->length(); ++i) {
+        Cell const& entry = entries->head_cell()[i];
+        TypeId const type = cell::type_of(entry);
+        if (type == type_ids::typeset) {
+            if (interp::argument_kind(entry) != interp::ArgumentKind::NotFetched) ++count;
+        } else if (type == type_ids::refinement || type == type_ids::integer) {
+            break;
+        }
+    }
+    return std::min<std::uint32_t>(count, 5);
+}
+
+// The position cells of a rules entry as the callback sees them.
+// TODO(triple!): a triple! of the three numbers (a block entry's rule position, input index and input
+// length; a command's minimum, maximum and iteration).
+Cell position_triple(std::int32_t, std::int32_t, std::int32_t)
+{
+    return none_value;
+}
+
+// TODO(pair!): a pair! of the command's code and its pick flag.
+Cell command_pair(Command, bool)
+{
+    return none_value;
+}
+
+}
+
+// ---- Start-up and the shared names ----------------------------------------------------------------------
+
+void init_stacks()
+{
+    stacks = StacksState {};
+    keywords = KeywordTable {};
+    for (KeywordName const& name : keyword_names) {
+        SymbolId const canonical = symbol::resolve(symbol::make(name.spelling));
+        if (canonical >= keywords.by_symbol.size()) keywords.by_symbol.resize(canonical + 1, Keyword::None);
+        keywords.by_symbol[canonical] = name.keyword;
+    }
+    keywords.bar = symbol::make("|");
+    gc::remove_callback(mark_stacks);
+    gc::add_callback(mark_stacks);
+    init_matching();
+}
+
+bool stacks_empty()
+{
+    return stacks.rules.empty() && stacks.inputs.empty() && stacks.collects.empty();
+}
+
+void set_step_budget(std::uint64_t steps)
+{
+    stacks.budgeted = steps != 0;
+    stacks.steps_left = steps;
+}
+
+Keyword keyword_of(Cell const& rule)
+{
+    if (cell::type_of(rule) != type_ids::word) return Keyword::None;
+    if (rule.word2 == keywords.bar) return Keyword::Bar;
+    SymbolId const canonical = symbol::resolve(rule.word2);
+    return canonical < keywords.by_symbol.size() ? keywords.by_symbol[canonical] : Keyword::None;
+}
+
+bool is_word(Cell const& rule, Symbol name)
+{
+    return cell::type_of(rule) == type_ids::word
+        && symbol::resolve(rule.word2) == symbol::resolve(words::symbol_of(name));
+}
+
+void fire_with(ErrorId id, Cell const& argument)
+{
+    Cell const copy = argument;
+    fire_error(id, &copy);
+}
+
+Cell value_of(Cell const& word)
+{
+    if (word.word3 == word::unresolved || word.word1 == no_node || !context::has_values(word.word1)) return unset_value;
+    return *word::get_value(word);
+}
+
+Cell run(Cell const& input, Cell const& rules, CompareOp mode, std::uint32_t limit, Cell const& callback)
+{
+    Engine engine(input, rules, mode, limit, callback);
+    return engine.run();
+}
+
+// ---- The run's registers ----------------------------------------------------------------------------
+
+Engine::Engine(Cell const& input, Cell const& rules, CompareOp mode, std::uint32_t limit, Cell const& callback)
+    : m_rules(rules)
+    , m_input(input)
+    , m_element(none_value)
+    , m_entering(rules)
+    , m_paren_value(unset_value)
+    , m_callback(callback)
+    , m_result(none_value)
+    , m_rules_head(stacks.rules.size())
+    , m_inputs_head(stacks.inputs.size())
+    , m_collects_head(stacks.collects.size())
+    , m_limit(limit)
+    , m_mode(mode)
+    , m_kind(kind_of(cell::type_of(input)))
+    , m_has_callback(cell::type_of(callback) == type_ids::function)
+{
+    clamp_index();
+    stacks.inputs.push_back(*m_input);
+    if (m_has_callback) m_callback_arguments = leading_arguments(*m_callback);
+}
+
+// However the run ends (its finish, a stop of the callback, an error or a transfer leaving a paren), the
+// stacks go back to what they held when it began: a run nested in another leaves the outer run's entries.
+Engine::~Engine()
+{
+    stacks.rules.erase(stacks.rules.begin() + static_cast<std::ptrdiff_t>(m_rules_head), stacks.rules.end());
+    stacks.inputs.erase(stacks.inputs.begin() + static_cast<std::ptrdiff_t>(m_inputs_head), stacks.inputs.end());
+    stacks.collects.erase(
+        stacks.collects.begin() + static_cast<std::ptrdiff_t>(m_collects_head), stacks.collects.end());
+}
+
+std::uint32_t Engine::total() const
+{
+    return series::buffer_of(*m_input)->length();
+}
+
+// The /part limit is an index of the outermost input: the series `into` enters end at their tails.
+bool Engine::limited() const
+{
+    return m_limit != no_limit && stacks.inputs.size() - m_inputs_head == 1;
+}
+
+std::uint32_t Engine::end_index() const
+{
+    std::uint32_t const tail = total();
+    return limited() && m_limit < tail ? m_limit : tail;
+}
+
+std::uint32_t Engine::remaining() const
+{
+    std::uint32_t const tail = total();
+    return index() < tail ? tail - index() : 0;
+}
+
+// Every move of the index and every change of the input (a paren's, the callback's, an edit of the rules)
+// ends here or in clamp_index: the index never lies past the tail, and the end is always computed afresh.
+void Engine::set_index(std::uint64_t place)
+{
+    std::uint32_t const tail = total();
+    (*m_input).word1 = place < tail ? static_cast<std::uint32_t>(place) : tail;
+}
+
+Cell Engine::input_at(std::uint32_t place) const
+{
+    Cell at = *m_input;
+    at.word1 = std::min(place, total());
+    return at;
+}
+
+Cell Engine::element_at(std::uint32_t place) const
+{
+    SeriesBuffer* buffer = series::buffer_of(*m_input);
+    switch (m_kind) {
+    case InputKind::Text:
+        return Cell { type_ids::char_, 0,
+            string::get_char(buffer->head_address() + (std::size_t { place } << buffer->unit_shift()), buffer->unit()),
+            0 };
+    case InputKind::Binary:
+        return integer::make(std::to_integer<std::int32_t>(buffer->head_address()[place]));
+    default:
+        return buffer->head_cell()[place];
+    }
+}
+
+bool Engine::is_input_series(Cell const& value) const
+{
+    return cell::type_of(value) == cell::type_of(*m_input) && value.word2 == (*m_input).word2;
+}
+
+bool Engine::is_any_input(NodeId node) const
+{
+    if (node == (*m_input).word2) return true;
+    for (std::size_t i = m_inputs_head; i < stacks.inputs.size(); ++i)
+        if (stacks.inputs[i].word2 == node) return true;
+    return false;
+}
+
+std::uint32_t Engine::rule_length() const
+{
+    return series::buffer_of(*m_rules)->length();
+}
+
+Cell Engine::rule_at(std::int32_t position) const
+{
+    return has_rule(position) ? series::buffer_of(*m_rules)->head_cell()[position] : unset_value;
+}
+
+bool Engine::top_is_command() const
+{
+    return stacks.rules.size() > m_rules_head && stacks.rules.back().command != Command::Block;
+}
+
+void Engine::check_rules_room()
+{
+    if ((entry_count() + 1) * cells_per_entry > stack_cells) fire_error(err::script::parse_stack);
+}
+
+void Engine::push_entry(Entry const& entry)
+{
+    check_rules_room();
+    stacks.rules.push_back(entry);
+}
+
+void Engine::push_command(Command command, std::int32_t minimum, std::int32_t maximum, Cell const& word, bool pick)
+{
+    push_entry(Entry { command, Command::Block, pick, minimum, maximum, 1, m_cursor, index(), remaining(), word });
+    if (m_cursor < static_cast<std::int32_t>(rule_length())) ++m_cursor;
+    event(Word::push);
+}
+
+State Engine::drop_command()
+{
+    event(Word::pop);
+    Entry const finished = stacks.rules.back();
+    stacks.rules.pop_back();
+    if (stacks.rules.size() > m_rules_head) {
+        Entry& under = stacks.rules.back();
+        under.finished = finished.command;
+        // keep copy word rule keeps the word's value.
+        if (finished.command == Command::Copy
+            && (under.command == Command::Keep || under.command == Command::KeepParen))
+            under.cell = finished.cell;
+    }
+    return State::AfterMatch;
+}
+
+void Engine::take_step()
+{
+    if (stacks.steps_left == 0) fire_with(err::internal::limit_hit, words::word_of(Word::iterate));
+    --stacks.steps_left;
+}
+
+// ---- The loop -----------------------------------------------------------------------------------------
+
+Cell Engine::run()
+{
+    *m_entering = *m_rules;
+    State state = State::EnterBlock;
+    for (;;) {
+        if (m_stopped) [[unlikely]]
+            return logic::make(m_match);
+        if (stacks.budgeted) [[unlikely]]
+            take_step();
+        switch (state) {
+        case State::EnterBlock:
+            state = enter_block();
+            break;
+        case State::NextElement:
+            state = next_element();
+            break;
+        case State::Dispatch:
+            state = dispatch();
+            break;
+        case State::CommandRule:
+            state = command_rule();
+            break;
+        case State::AfterMatch:
+            state = after_match();
+            break;
+        case State::FindAlternative:
+            state = find_alternative();
+            break;
+        case State::LeaveBlock:
+            state = leave_block();
+            break;
+        case State::CheckCommand:
+            state = check_command();
+            break;
+        case State::Finish:
+            return finish();
+        }
+    }
+}
+
+State Engine::enter_block()
+{
+    push_entry(Entry { Command::Block, Command::Block, false, 0, -1, 1, m_cursor, index(), remaining(), *m_rules });
+    *m_rules = *m_entering;
+    m_cursor = static_cast<std::int32_t>(std::min(series::index_of(*m_rules), rule_length())) - 1;
+    m_match = true;
+    event(Word::push);
+    return State::NextElement;
+}
+
+State Engine::next_element()
+{
+    auto const length = static_cast<std::int32_t>(rule_length());
+    if (m_cursor < length) ++m_cursor;
+    if (m_cursor >= length) return top_is_command() ? State::CheckCommand : State::LeaveBlock;
+    event(Word::fetch);
+    if (!has_rule(m_cursor)) return top_is_command() ? State::CheckCommand : State::LeaveBlock;
+    *m_element = rule_at(m_cursor);
+    return State::Dispatch;
+}
+
+State Engine::dispatch()
+{
+    for (;;) {
+        Cell const element = *m_element;
+        switch (cell::type_of(element)) {
+        case type_ids::word: {
+            Keyword const named = keyword_of(element);
+            if (named != Keyword::None) return keyword(named, element);
+            Cell const value = value_of(element);
+            TypeId const type = cell::type_of(value);
+            if (type == type_ids::unset || type == type_ids::word) fire_with(err::script::parse_rule, element);
+            *m_element = value; // dispatched in turn
+            continue;
+        }
+        case type_ids::block:
+            *m_entering = element;
+            return State::EnterBlock;
+        case type_ids::datatype:
+        case type_ids::typeset:
+            return match_type(element);
+        case type_ids::set_word: {
+            Rooted word(element);
+            Rooted position(*m_input);
+            word::set(*word, *position);
+            return State::NextElement;
+        }
+        case type_ids::get_word:
+            return get_word_position();
+        case type_ids::integer:
+            return integer_repetition();
+        case type_ids::paren:
+            return evaluated_paren();
+        case type_ids::path:
+            fire_with(err::script::parse_rule, element);
+        default:
+            return match_value(element);
+        }
+    }
+}
+
+State Engine::command_rule()
+{
+    if (!has_rule(m_cursor)) fire_with(err::script::parse_end, rule_at(top().position));
+    Cell const rule = rule_at(m_cursor);
+    *m_element = rule;
+    Cell value = rule;
+    if (cell::type_of(rule) == type_ids::word) {
+        Command const command = top().command;
+        bool const collecting
+            = command == Command::Collect || command == Command::Keep || command == Command::KeepParen;
+        if (collecting || keyword_of(rule) != Keyword::None) return State::Dispatch;
+        // A word after a command stands for its value; a word held there is matched as it is.
+        value = value_of(rule);
+        TypeId const type = cell::type_of(value);
+        if (type == type_ids::unset) fire_with(err::script::parse_rule, rule);
+        if (type == type_ids::word) return command_literal(value, true);
+        *m_element = value;
+    }
+    switch (cell::type_of(value)) {
+    case type_ids::block:
+        *m_entering = value;
+        return State::EnterBlock;
+    case type_ids::integer:
+    case type_ids::paren:
+    case type_ids::typeset:
+    case type_ids::datatype:
+    case type_ids::path:
+        return State::Dispatch;
+    default:
+        return command_literal(value, false);
+    }
+}
+
+// A literal right after a command: a repetition or a search is done at once, in one loop over the input.
+State Engine::command_literal(Cell const& given, bool literal_word)
+{
+    Rooted value(given);
+    Entry const entry = top();
+    if (entry.command == Command::Repeat || entry.command == Command::While) {
+        bool matched = false;
+        if (m_kind != InputKind::Cells && is_empty_literal(*value)) {
+            // An empty literal matches without moving: its first iteration ends the repetition, as an
+            // iteration of a rule block that does not move the input ends it.
+            TypeId const type = cell::type_of(*value);
+            matched = !at_end()
+                || (m_kind == InputKind::Text
+                    && (type == type_ids::string || type == type_ids::file || type == type_ids::url));
+        } else if (!at_end() && end_index() - index() >= static_cast<std::uint32_t>(entry.minimum)) {
+            Repeated const repeated = repeat_literal(*m_input, m_kind, *value, m_mode, end_index(), entry.maximum);
+            matched = repeated.count >= static_cast<std::uint32_t>(entry.minimum);
+            if (matched) set_index(std::uint64_t { index() } + repeated.length);
+        }
+        m_match = matched || entry.minimum == 0;
+        event(Word::match);
+        return drop_command();
+    }
+    if (entry.command == Command::To || entry.command == Command::Thru) {
+        Found const found = search_literal(*m_input, m_kind, *value, m_mode, end_index());
+        if (found.unsupported) fire_with(err::script::parse_rule, *value);
+        m_match = found.found;
+        if (found.found)
+            set_index(entry.command == Command::To ? found.start : std::uint64_t { found.start } + found.length);
+        event(Word::match);
+        return drop_command();
+    }
+    if (literal_word) return match_value(*value);
+    *m_element = *value;
+    return State::Dispatch;
+}
+
+State Engine::after_match()
+{
+    if (top_is_command()) return State::CheckCommand;
+    return m_match ? State::NextElement : State::FindAlternative;
+}
+
+State Engine::find_alternative()
+{
+    set_index(top().input_index);
+    SeriesBuffer* buffer = series::buffer_of(*m_rules);
+    std::uint32_t const length = buffer->length();
+    for (std::uint32_t place = static_cast<std::uint32_t>(std::max(m_cursor, 0)); place < length; ++place) {
+        Cell const& cell = buffer->head_cell()[place];
+        if (cell::type_of(cell) == type_ids::word && cell.word2 == keywords.bar) {
+            m_cursor = static_cast<std::int32_t>(place);
+            m_match = true;
+            return State::NextElement;
+        }
+    }
+    return State::LeaveBlock;
+}
+
+State Engine::leave_block()
+{
+    event(Word::pop);
+    if (entry_count() == 1) return State::Finish;
+    m_left_at_tail = m_cursor >= static_cast<std::int32_t>(rule_length());
+    Entry const entry = stacks.rules.back();
+    stacks.rules.pop_back();
+    *m_rules = entry.cell;
+    m_cursor = entry.position;
+    if (top_is_command()) return State::CheckCommand;
+    return m_match ? State::NextElement : State::FindAlternative;
+}
+
+State Engine::check_command()
+{
+    if (top_is_command()) return complete_command();
+    if (m_pending_pop) {
+        m_pending_pop = false;
+        return State::LeaveBlock;
+    }
+    return State::NextElement;
+}
+
+Cell Engine::finish()
+{
+    bool matched = m_match && m_cursor >= static_cast<std::int32_t>(rule_length());
+    // The outermost input must be consumed up to its end, or up to the limit.
+    if (end_index() > index()) matched = false;
+    m_match = matched;
+    event(Word::end);
+    if (m_collected && !m_stopped) return *m_result;
+    return logic::make(m_match);
+}
+
+// ---- Matching one element -------------------------------------------------------------------------------
+
+State Engine::match_value(Cell const& given)
+{
+    Rooted value(given);
+    if (at_end()) {
+        TypeId const type = cell::type_of(*value);
+        m_match = m_kind == InputKind::Text
+            && (type == type_ids::string || type == type_ids::file || type == type_ids::url)
+            && series::length_of(*value) == 0;
+    } else {
+        std::int64_t const units = match_literal(*m_input, m_kind, *value, m_mode, end_index());
+        m_match = units >= 0;
+        if (m_match) set_index(std::uint64_t { index() } + static_cast<std::uint64_t>(units));
+    }
+    event(Word::match);
+    return State::AfterMatch;
+}
+
+State Engine::match_type(Cell const& given)
+{
+    if (m_kind == InputKind::Text) fire_error(err::script::parse_unsupported);
+    Rooted types(given);
+    if (at_end()) {
+        m_match = false;
+    } else if (m_kind == InputKind::Binary) {
+        std::uint32_t const scanned = scan_binary_type(*m_input, end_index(), *types);
+        m_match = scanned > 0;
+        if (m_match) set_index(std::uint64_t { index() } + scanned);
+    } else {
+        TypeId const type = cell::type_of(series::buffer_of(*m_input)->head_cell()[index()]);
+        m_match = cell::type_of(*types) == type_ids::typeset ? typeset::has(*types, type) : type == types->word1;
+        if (m_match) set_index(index() + 1);
+    }
+    event(Word::match);
+    return State::AfterMatch;
+}
+
+// n rule, or n m rule: a word after the count is looked up for the second count.
+State Engine::integer_repetition()
+{
+    Cell const count = *m_element;
+    std::int32_t const minimum = integer::get(count);
+    if (minimum < 0) fire_with(err::script::out_of_range, count);
+    std::int32_t const next = m_cursor + 1;
+    if (!has_rule(next)) fire_with(err::script::parse_rule, count);
+    Cell second = rule_at(next);
+    if (cell::type_of(second) == type_ids::word && keyword_of(second) == Keyword::None) second = value_of(second);
+    std::int32_t maximum = minimum;
+    if (cell::type_of(second) == type_ids::integer) {
+        maximum = integer::get(second);
+        if (!has_rule(next + 1) || maximum < minimum) fire_with(err::script::parse_rule, count);
+        m_cursor = next;
+    }
+    if (maximum == 0) {
+        // Nothing to repeat: the rule is passed over.
+        ++m_cursor;
+        m_match = true;
+        return State::AfterMatch;
+    }
+    push_command(Command::Repeat, minimum, maximum, none_value, false);
+    return State::CommandRule;
+}
+
+State Engine::get_word_position()
+{
+    Cell const word = *m_element;
+    Cell const value = value_of(word);
+    if (!is_input_series(value)) fire_with(err::script::parse_invalid_ref, word);
+    set_index(series::index_of(value));
+    m_match = true;
+    return State::AfterMatch;
+}
+
+State Engine::evaluated_paren()
+{
+    evaluate_paren(*m_element);
+    event(Word::paren);
+    return State::AfterMatch;
+}
+
+// A paren may change the rules and the input as it likes: the cursor stays within the rules, clamped to
+// their last cell, and the index within the input.
+void Engine::evaluate_paren(Cell const& paren)
+{
+    Rooted code(paren);
+    interp::eval_block(*code, false);
+    *m_paren_value = stack::state.top[-1];
+    stack::pop(1);
+    auto const last = static_cast<std::int32_t>(rule_length()) - 1;
+    if (m_cursor > last) m_cursor = last;
+    clamp_index();
+}
+
+// ---- The callback -------------------------------------------------------------------------------------
+
+// Calls the callback with the event, the match flag, the rules at the cursor, the input at its position
+// and the rules stack. It may change the rules and the input: both positions are clamped afterwards. An
+// answer of none! or false stops the run with the current match flag. May allocate.
+void Engine::call_back(Word which)
+{
+    Rooted stack_block(rules_stack_block());
+    Rooted rules(*m_rules);
+    rules->word1 = static_cast<std::uint32_t>(std::max(m_cursor, 0));
+    Cell const arguments[] = { words::word_of(which), logic::make(m_match), *rules, *m_input, *stack_block };
+    Cell const& name = words::word_of(Word::parse_callback);
+    Cell* const saved_top = stack::state.top;
+    stack::push_call_frame(name, function::context_of(*m_callback));
+    Cell* const base = stack::state.base;
+    for (std::uint32_t i = 0; i < m_callback_arguments; ++i) stack::push(arguments[i]);
+    interp::call_function(*m_callback, context::global(), name, 0);
+    Cell const answer = *base;
+    stack::pop_frame_keep_restore();
+    stack::state.top = saved_top;
+    if (!logic::true_q(answer)) m_stopped = true;
+    auto const last = static_cast<std::int32_t>(rule_length());
+    if (m_cursor > last) m_cursor = last;
+    clamp_index();
+}
+
+// The run's rules entries, three cells each: a block entry is none!, its positions and the enclosing rule
+// block; a command entry is its target word (copy, set) or its counts, its positions and its code.
+// May allocate.
+Cell Engine::rules_stack_block() const
+{
+    std::size_t const count = entry_count();
+    Rooted block(none_value);
+    block::make_at(*block, static_cast<std::int32_t>(std::min<std::size_t>(count * cells_per_entry, 0x7FFF'FFFF)));
+    // The block has room for every cell: the appends below never allocate.
+    for (std::size_t i = m_rules_head; i < stacks.rules.size(); ++i) {
+        Entry const& entry = stacks.rules[i];
+        Cell const positions = position_triple(entry.position, static_cast<std::int32_t>(entry.input_index),
+            static_cast<std::int32_t>(entry.input_length));
+        if (entry.command == Command::Block) {
+            Cell const cells[] = { none_value, positions, entry.cell };
+            block::append_run(*block, cells, 3);
+        } else {
+            bool const targeted = entry.command == Command::Copy || entry.command == Command::Set;
+            Cell const counts = targeted ? entry.cell : position_triple(entry.minimum, entry.maximum, entry.count);
+            Cell const cells[] = { counts, positions, command_pair(entry.command, entry.pick) };
+            block::append_run(*block, cells, 3);
+        }
+    }
+    return *block;
+}
+
+}
