@@ -546,7 +546,9 @@ State Engine::check_command()
 {
     if (top_is_command()) return complete_command();
     if (m_pending_pop) {
+        // break, reject, fail: the block is done; one that fails gives its input back.
         m_pending_pop = false;
+        if (!m_match) set_index(top().input_index);
         return State::LeaveBlock;
     }
     return State::NextElement;
