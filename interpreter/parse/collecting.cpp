@@ -99,6 +99,7 @@ void Engine::complete_keep(Entry const& entry)
         }
         return;
     }
+    charge(to - from);
     if (copy_units_into(frame, from, to)) return;
     Rooted stretch(copy_part(input_at(from), to - from));
     keep_value(frame, *stretch);

@@ -130,6 +130,7 @@ void Engine::complete_copy(Entry const& entry)
     std::uint32_t const saved = std::min(entry.input_index, total());
     std::uint32_t const from = std::min(saved, index());
     Rooted word(entry.cell);
+    charge(std::max(saved, index()) - from);
     Rooted copied(copy_part(input_at(from), std::max(saved, index()) - from));
     word::set(*word, *copied);
 }
@@ -169,8 +170,10 @@ void Engine::complete_change(Entry const& entry)
     TypeId const type = cell::type_of(*at);
     auto const change = datatype::is_registered(type) ? datatype::actions(type).change : nullptr;
     if (!change) fire_error(err::internal::not_done);
+    std::uint32_t const before = total();
     Cell const after
         = change(*at, *value, static_cast<std::int32_t>(to - from), entry.command == Command::ChangeOnly, 1);
+    charge(total() > before ? total() - before : 0);
     set_index(series::index_of(after));
 }
 

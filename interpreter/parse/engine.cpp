@@ -28,6 +28,7 @@
 namespace xol::parse {
 
 StacksState stacks;
+KeywordTable keywords;
 
 namespace {
 
@@ -67,14 +68,6 @@ constexpr KeywordName keyword_names[] = {
     { "case", Keyword::Case },
     { "none", Keyword::NoneWord },
 };
-
-// The keywords by canonical symbol id: a symbol past the table's end names none.
-struct KeywordTable {
-    std::vector<Keyword> by_symbol;
-    SymbolId bar = 0;
-};
-
-KeywordTable keywords;
 
 void mark_stacks()
 {
@@ -148,14 +141,6 @@ void set_step_budget(std::uint64_t steps)
     stacks.steps_left = steps;
 }
 
-Keyword keyword_of(Cell const& rule)
-{
-    if (cell::type_of(rule) != type_ids::word) return Keyword::None;
-    if (rule.word2 == keywords.bar) return Keyword::Bar;
-    SymbolId const canonical = symbol::resolve(rule.word2);
-    return canonical < keywords.by_symbol.size() ? keywords.by_symbol[canonical] : Keyword::None;
-}
-
 bool is_word(Cell const& rule, Symbol name)
 {
     return cell::type_of(rule) == type_ids::word
@@ -166,12 +151,6 @@ void fire_with(ErrorId id, Cell const& argument)
 {
     Cell const copy = argument;
     fire_error(id, &copy);
-}
-
-Cell value_of(Cell const& word)
-{
-    if (word.word3 == word::unresolved || word.word1 == no_node || !context::has_values(word.word1)) return unset_value;
-    return *word::get_value(word);
 }
 
 Cell run(Cell const& input, Cell const& rules, CompareOp mode, std::uint32_t limit, Cell const& callback)
@@ -185,7 +164,6 @@ Cell run(Cell const& input, Cell const& rules, CompareOp mode, std::uint32_t lim
 Engine::Engine(Cell const& input, Cell const& rules, CompareOp mode, std::uint32_t limit, Cell const& callback)
     : m_rules(rules)
     , m_input(input)
-    , m_element(none_value)
     , m_entering(rules)
     , m_paren_value(unset_value)
     , m_callback(callback)
@@ -279,21 +257,6 @@ bool Engine::is_any_input(NodeId node) const
     return false;
 }
 
-std::uint32_t Engine::rule_length() const
-{
-    return series::buffer_of(*m_rules)->length();
-}
-
-Cell Engine::rule_at(std::int32_t position) const
-{
-    return has_rule(position) ? series::buffer_of(*m_rules)->head_cell()[position] : unset_value;
-}
-
-bool Engine::top_is_command() const
-{
-    return stacks.rules.size() > m_rules_head && stacks.rules.back().command != Command::Block;
-}
-
 void Engine::check_rules_room()
 {
     if ((entry_count() + 1) * cells_per_entry > stack_cells) fire_error(err::script::parse_stack);
@@ -328,6 +291,15 @@ State Engine::drop_command()
     return State::AfterMatch;
 }
 
+void Engine::charge(std::uint64_t units)
+{
+    if (!stacks.budgeted) return;
+    // Work that grows with the data (an insert of the input into itself doubles it) costs steps too.
+    std::uint64_t const cost = units / 64;
+    if (cost >= stacks.steps_left) fire_with(err::internal::limit_hit, words::word_of(Word::iterate));
+    stacks.steps_left -= cost;
+}
+
 void Engine::take_step()
 {
     if (stacks.steps_left == 0) fire_with(err::internal::limit_hit, words::word_of(Word::iterate));
@@ -351,9 +323,6 @@ Cell Engine::run()
             break;
         case State::NextElement:
             state = next_element();
-            break;
-        case State::Dispatch:
-            state = dispatch();
             break;
         case State::CommandRule:
             state = command_rule();
@@ -388,35 +357,37 @@ State Engine::enter_block()
 
 State Engine::next_element()
 {
-    auto const length = static_cast<std::int32_t>(rule_length());
+    SeriesBuffer* rules = series::buffer_of(*m_rules);
+    auto const length = static_cast<std::int32_t>(rules->length());
     if (m_cursor < length) ++m_cursor;
     if (m_cursor >= length) return top_is_command() ? State::CheckCommand : State::LeaveBlock;
-    event(Word::fetch);
-    if (!has_rule(m_cursor)) return top_is_command() ? State::CheckCommand : State::LeaveBlock;
-    *m_element = rule_at(m_cursor);
-    return State::Dispatch;
+    if (m_has_callback) [[unlikely]] {
+        call_back(Word::fetch);
+        if (!has_rule(m_cursor)) return top_is_command() ? State::CheckCommand : State::LeaveBlock;
+        rules = series::buffer_of(*m_rules);
+    }
+    return dispatch(rules->head_cell()[m_cursor]);
 }
 
-State Engine::dispatch()
+State Engine::dispatch(Cell element)
 {
     for (;;) {
-        Cell const element = *m_element;
-        switch (cell::type_of(element)) {
-        case type_ids::word: {
+        TypeId const type = cell::type_of(element);
+        // The commonest rules first, with plain branches: a word, and the datatype it holds.
+        if (type == type_ids::word) {
             Keyword const named = keyword_of(element);
             if (named != Keyword::None) return keyword(named, element);
             Cell const value = value_of(element);
-            TypeId const type = cell::type_of(value);
-            if (type == type_ids::unset || type == type_ids::word) fire_with(err::script::parse_rule, element);
-            *m_element = value; // dispatched in turn
+            TypeId const held = cell::type_of(value);
+            if (held == type_ids::unset || held == type_ids::word) fire_with(err::script::parse_rule, element);
+            element = value; // dispatched in turn
             continue;
         }
+        if (type == type_ids::datatype || type == type_ids::typeset) return match_type(element);
+        switch (type) {
         case type_ids::block:
             *m_entering = element;
             return State::EnterBlock;
-        case type_ids::datatype:
-        case type_ids::typeset:
-            return match_type(element);
         case type_ids::set_word: {
             Rooted word(element);
             Rooted position(*m_input);
@@ -424,11 +395,11 @@ State Engine::dispatch()
             return State::NextElement;
         }
         case type_ids::get_word:
-            return get_word_position();
+            return get_word_position(element);
         case type_ids::integer:
-            return integer_repetition();
+            return integer_repetition(element);
         case type_ids::paren:
-            return evaluated_paren();
+            return evaluated_paren(element);
         case type_ids::path:
             fire_with(err::script::parse_rule, element);
         default:
@@ -441,19 +412,17 @@ State Engine::command_rule()
 {
     if (!has_rule(m_cursor)) fire_with(err::script::parse_end, rule_at(top().position));
     Cell const rule = rule_at(m_cursor);
-    *m_element = rule;
     Cell value = rule;
     if (cell::type_of(rule) == type_ids::word) {
         Command const command = top().command;
         bool const collecting
             = command == Command::Collect || command == Command::Keep || command == Command::KeepParen;
-        if (collecting || keyword_of(rule) != Keyword::None) return State::Dispatch;
+        if (collecting || keyword_of(rule) != Keyword::None) return dispatch(rule);
         // A word after a command stands for its value; a word held there is matched as it is.
         value = value_of(rule);
         TypeId const type = cell::type_of(value);
         if (type == type_ids::unset) fire_with(err::script::parse_rule, rule);
         if (type == type_ids::word) return command_literal(value, true);
-        *m_element = value;
     }
     switch (cell::type_of(value)) {
     case type_ids::block:
@@ -464,7 +433,7 @@ State Engine::command_rule()
     case type_ids::typeset:
     case type_ids::datatype:
     case type_ids::path:
-        return State::Dispatch;
+        return dispatch(value);
     default:
         return command_literal(value, false);
     }
@@ -503,8 +472,7 @@ State Engine::command_literal(Cell const& given, bool literal_word)
         return drop_command();
     }
     if (literal_word) return match_value(*value);
-    *m_element = *value;
-    return State::Dispatch;
+    return dispatch(*value);
 }
 
 State Engine::after_match()
@@ -567,16 +535,16 @@ Cell Engine::finish()
 
 // ---- Matching one element -------------------------------------------------------------------------------
 
-State Engine::match_value(Cell const& given)
+// Matching a literal allocates nothing: the value needs no root.
+State Engine::match_value(Cell const value)
 {
-    Rooted value(given);
     if (at_end()) {
-        TypeId const type = cell::type_of(*value);
+        TypeId const type = cell::type_of(value);
         m_match = m_kind == InputKind::Text
             && (type == type_ids::string || type == type_ids::file || type == type_ids::url)
-            && series::length_of(*value) == 0;
+            && series::length_of(value) == 0;
     } else {
-        std::int64_t const units = match_literal(*m_input, m_kind, *value, m_mode, end_index());
+        std::int64_t const units = match_literal(*m_input, m_kind, value, m_mode, end_index());
         m_match = units >= 0;
         if (m_match) set_index(std::uint64_t { index() } + static_cast<std::uint64_t>(units));
     }
@@ -584,29 +552,27 @@ State Engine::match_value(Cell const& given)
     return State::AfterMatch;
 }
 
-State Engine::match_type(Cell const& given)
+State Engine::match_type(Cell const types)
 {
     if (m_kind == InputKind::Text) fire_error(err::script::parse_unsupported);
-    Rooted types(given);
     if (at_end()) {
         m_match = false;
     } else if (m_kind == InputKind::Binary) {
-        std::uint32_t const scanned = scan_binary_type(*m_input, end_index(), *types);
+        std::uint32_t const scanned = scan_binary_type(*m_input, end_index(), types);
         m_match = scanned > 0;
         if (m_match) set_index(std::uint64_t { index() } + scanned);
     } else {
         TypeId const type = cell::type_of(series::buffer_of(*m_input)->head_cell()[index()]);
-        m_match = cell::type_of(*types) == type_ids::typeset ? typeset::has(*types, type) : type == types->word1;
-        if (m_match) set_index(index() + 1);
+        m_match = cell::type_of(types) == type_ids::typeset ? typeset::has(types, type) : type == types.word1;
+        if (m_match) (*m_input).word1 = index() + 1;
     }
     event(Word::match);
-    return State::AfterMatch;
+    return after_match();
 }
 
 // n rule, or n m rule: a word after the count is looked up for the second count.
-State Engine::integer_repetition()
+State Engine::integer_repetition(Cell const count)
 {
-    Cell const count = *m_element;
     std::int32_t const minimum = integer::get(count);
     if (minimum < 0) fire_with(err::script::out_of_range, count);
     std::int32_t const next = m_cursor + 1;
@@ -629,9 +595,8 @@ State Engine::integer_repetition()
     return State::CommandRule;
 }
 
-State Engine::get_word_position()
+State Engine::get_word_position(Cell const word)
 {
-    Cell const word = *m_element;
     Cell const value = value_of(word);
     if (!is_input_series(value)) fire_with(err::script::parse_invalid_ref, word);
     set_index(series::index_of(value));
@@ -639,9 +604,9 @@ State Engine::get_word_position()
     return State::AfterMatch;
 }
 
-State Engine::evaluated_paren()
+State Engine::evaluated_paren(Cell const& paren)
 {
-    evaluate_paren(*m_element);
+    evaluate_paren(paren);
     event(Word::paren);
     return State::AfterMatch;
 }

@@ -15,7 +15,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "datatypes/context.h"
 #include "datatypes/runtime_words.h"
+#include "datatypes/series.h"
+#include "datatypes/symbol.h"
+#include "datatypes/unset.h"
+#include "datatypes/word.h"
 #include "interpreter/parse/matching.h"
 #include "interpreter/parse/parse.h"
 #include "runtime/cell.h"
@@ -88,7 +93,6 @@ inline constexpr std::size_t cells_per_entry = 3;
 enum class State : std::uint8_t {
     EnterBlock, // push a block entry for `m_entering` and start at its head
     NextElement, // advance the cursor and fetch
-    Dispatch, // act on `m_element` by its type
     CommandRule, // the sub-rule of the command on top
     AfterMatch, // a rule finished: complete the command on top, or go on in the block
     FindAlternative, // the block's current alternative failed: the next `|`
@@ -128,13 +132,32 @@ enum class Keyword : std::uint8_t {
     NoneWord, // none
 };
 
+// The keywords by canonical symbol id: a symbol past the table's end names none.
+struct KeywordTable {
+    std::vector<Keyword> by_symbol;
+    SymbolId bar = 0;
+};
+
+extern KeywordTable keywords;
+
 // The keyword a rule cell names; Keyword::None for any other cell.
-Keyword keyword_of(Cell const& rule);
+inline Keyword keyword_of(Cell const& rule)
+{
+    if (cell::type_of(rule) != type_ids::word) return Keyword::None;
+    if (rule.word2 == keywords.bar) return Keyword::Bar;
+    SymbolId const canonical = symbol::resolve(rule.word2);
+    return canonical < keywords.by_symbol.size() ? keywords.by_symbol[canonical] : Keyword::None;
+}
+
 // Whether the rule cell is a word! spelled, case-blind, as the runtime symbol.
 bool is_word(Cell const& rule, words::Symbol);
 
 // The value of a word, or unset! when it has none: an unbound word, a local of a function not running.
-Cell value_of(Cell const& word);
+inline Cell value_of(Cell const& word)
+{
+    if (word.word3 == word::unresolved || word.word1 == no_node || !context::has_values(word.word1)) return unset_value;
+    return *word::get_value(word);
+}
 
 // Raises the error with one argument, which may lie anywhere (it is copied first).
 [[noreturn]] void fire_with(ErrorId, Cell const& argument);
@@ -168,15 +191,22 @@ private:
     bool is_any_input(NodeId node) const; // a series some level of the input stack matches
 
     // ---- The rules ----
-    std::uint32_t rule_length() const;
-    Cell rule_at(std::int32_t position) const; // unset! past the tail
+    std::uint32_t rule_length() const { return series::buffer_of(*m_rules)->length(); }
+    // unset! past the tail.
+    Cell rule_at(std::int32_t position) const
+    {
+        return has_rule(position) ? series::buffer_of(*m_rules)->head_cell()[position] : unset_value;
+    }
     bool has_rule(std::int32_t position) const
     {
         return position >= 0 && static_cast<std::uint32_t>(position) < rule_length();
     }
     std::size_t entry_count() const { return stacks.rules.size() - m_rules_head; }
     Entry& top() { return stacks.rules.back(); }
-    bool top_is_command() const;
+    bool top_is_command() const
+    {
+        return stacks.rules.size() > m_rules_head && stacks.rules.back().command != Command::Block;
+    }
     void check_rules_room();
     void push_entry(Entry const& entry);
     void push_command(Command, std::int32_t minimum, std::int32_t maximum, Cell const& word, bool pick);
@@ -185,7 +215,7 @@ private:
     // ---- The steps (engine.cpp) ----
     State enter_block();
     State next_element();
-    State dispatch();
+    State dispatch(Cell element); // act on a rule value by its type
     State command_rule();
     State command_literal(Cell const& value, bool literal_word);
     State after_match();
@@ -193,11 +223,11 @@ private:
     State leave_block();
     State check_command();
     Cell finish();
-    State match_value(Cell const& value);
-    State match_type(Cell const& types);
-    State integer_repetition();
-    State get_word_position();
-    State evaluated_paren();
+    State match_value(Cell value);
+    State match_type(Cell types);
+    State integer_repetition(Cell count);
+    State get_word_position(Cell word);
+    State evaluated_paren(Cell const& paren);
     State keyword(Keyword, Cell const& word);
     State keyword_copy_set(Keyword, Cell const& word);
     State keyword_to_thru(Keyword, Cell const& word);
@@ -210,6 +240,7 @@ private:
     State keyword_change(Cell const& word);
     State keyword_case(Cell const& word);
     void take_step();
+    void charge(std::uint64_t units); // the step budget, for work on `units` units
 
     // ---- Commands (commands.cpp) ----
     State complete_command();
@@ -246,7 +277,6 @@ private:
     // Registers. Roots, released in the reverse order.
     Rooted m_rules; // the current rule block
     Rooted m_input; // the current input, at the input position
-    Rooted m_element; // the rule value being dispatched
     Rooted m_entering; // the block enter_block enters
     Rooted m_paren_value; // the value of the last paren evaluated
     Rooted m_callback; // a function!, or none!

@@ -85,8 +85,7 @@ State Engine::keyword(Keyword named, Cell const& given)
     case Keyword::Quote:
         if (!has_rule(m_cursor + 1)) fire_with(err::script::parse_end, word);
         ++m_cursor;
-        *m_element = rule_at(m_cursor);
-        return match_value(*m_element);
+        return match_value(rule_at(m_cursor));
     case Keyword::Case:
         return keyword_case(word);
     case Keyword::NoneWord:
@@ -257,6 +256,7 @@ State Engine::keyword_insert(Cell const& word)
     if (!insert) fire_error(err::internal::not_done);
     Cell const after = insert(*at, *value, -1, only, 1, false);
     std::uint32_t const inserted = series::index_of(after) > place ? series::index_of(after) - place : 0;
+    charge(inserted);
     if (place <= before) set_index(std::uint64_t { before } + inserted);
     clamp_index();
     return State::NextElement;
@@ -289,7 +289,9 @@ State Engine::keyword_change(Cell const& word)
     TypeId const type = cell::type_of(*at);
     auto const change = datatype::is_registered(type) ? datatype::actions(type).change : nullptr;
     if (!change) fire_error(err::internal::not_done);
+    std::uint32_t const before = total();
     change(*at, *value, static_cast<std::int32_t>(to - from), only, 1);
+    charge(total() > before ? total() - before : 0);
     set_index(from);
     m_match = true;
     return State::AfterMatch;
