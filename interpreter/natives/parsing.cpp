@@ -28,7 +28,8 @@ void parse(std::int32_t const* refinements)
         std::uint32_t const total = series::rs_total_length(input);
         std::int64_t const index = std::min(series::index_of(input), total);
         std::int64_t end = 0;
-        if (type_ids::is_number(cell::type_of(*part))) {
+        TypeId const part_type = cell::type_of(*part);
+        if (part_type == type_ids::integer || part_type == type_ids::float_) {
             end = index + number::to_int_checked(*part);
         } else if (cell::type_of(*part) == type && part->word2 == input.word2) {
             end = series::index_of(*part);
