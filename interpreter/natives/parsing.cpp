@@ -39,16 +39,14 @@ void parse(std::int32_t const* refinements)
         }
         // No end at all: nothing to run the rules on.
         if (end < 1) {
-            *base = logic::make(index >= total);
-            stack::state.top = base + 1;
+            stack::set_only_result(logic::make(index >= total));
             return;
         }
         limit = end < ::xol::parse::no_limit ? static_cast<std::uint32_t>(end) : ::xol::parse::no_limit - 1;
     }
     Cell const* callback = refinement_argument(refinements[2]);
     Cell const result = ::xol::parse::run(base[0], base[1], mode, limit, callback ? *callback : none_value);
-    *base = result;
-    stack::state.top = base + 1;
+    stack::set_only_result(result);
 }
 
 }

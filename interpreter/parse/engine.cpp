@@ -643,7 +643,7 @@ void Engine::call_back(Word which)
     interp::call_function(*m_callback, context::global(), name, 0);
     Cell const answer = *base;
     stack::pop_frame_keep_restore();
-    stack::state.top = saved_top;
+    stack::cut_to(saved_top);
     if (!logic::true_q(answer)) m_stopped = true;
     auto const last = static_cast<std::int32_t>(rule_length());
     if (m_cursor > last) m_cursor = last;
