@@ -93,6 +93,7 @@ State Engine::complete_repetition(Entry& entry)
     if (again) {
         entry.input_index = index();
         entry.input_length = remaining();
+        entry.finished = Command::Block;
         entry.count = count + 1;
         m_cursor = entry.position;
         event(words::Word::iterate);
@@ -119,6 +120,7 @@ State Engine::complete_to_thru(Entry& entry)
     entry.input_index += 1;
     set_index(entry.input_index);
     entry.input_length = remaining();
+    entry.finished = Command::Block;
     m_cursor = entry.position;
     event(words::Word::pop);
     event(words::Word::iterate);

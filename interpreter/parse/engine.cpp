@@ -12,10 +12,12 @@
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
 #include "datatypes/none.h"
+#include "datatypes/pair.h"
 #include "datatypes/registry.h"
 #include "datatypes/series.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
+#include "datatypes/triple.h"
 #include "datatypes/typeset.h"
 #include "datatypes/unset.h"
 #include "datatypes/word.h"
@@ -97,18 +99,16 @@ std::uint32_t leading_arguments(Cell const& function)
     return std::min<std::uint32_t>(count, 5);
 }
 
-// The position cells of a rules entry as the callback sees them.
-// TODO(triple!): a triple! of the three numbers (a block entry's rule position, input index and input
-// length; a command's minimum, maximum and iteration).
-Cell position_triple(std::int32_t, std::int32_t, std::int32_t)
+// The counts and positions of a rules entry as the callback sees them.
+Cell position_triple(std::int32_t first, std::int32_t second, std::int32_t third)
 {
-    return none_value;
+    return triple::make(first, second, third);
 }
 
-// TODO(pair!): a pair! of the command's code and its pick flag.
-Cell command_pair(Command, bool)
+// A command entry's code and its pick flag (1 for keep pick).
+Cell command_pair(Command command, bool pick)
 {
-    return none_value;
+    return pair::make(static_cast<std::int32_t>(command), pick ? 1 : 0);
 }
 
 }
@@ -650,8 +650,12 @@ void Engine::call_back(Word which)
     clamp_index();
 }
 
-// The run's rules entries, three cells each: a block entry is none!, its positions and the enclosing rule
-// block; a command entry is its target word (copy, set) or its counts, its positions and its code.
+// The run's rules entries, three cells each: a block entry is none!, the triple! of its positions (the
+// cursor in the enclosing block, -1 before its head; the input index; the input length) and the enclosing
+// rule block; a command entry is its target word (copy, set) or the triple! of its counts (minimum, maximum
+// or -1, iteration; case keeps the comparison mode before it as the maximum, collect into and after the
+// target's index at the start), the triple! of its positions (its last keyword's cell) and the pair! of its
+// code and pick flag.
 // May allocate.
 Cell Engine::rules_stack_block() const
 {
@@ -661,8 +665,11 @@ Cell Engine::rules_stack_block() const
     // The block has room for every cell: the appends below never allocate.
     for (std::size_t i = m_rules_head; i < stacks.rules.size(); ++i) {
         Entry const& entry = stacks.rules[i];
-        Cell const positions = position_triple(entry.position, static_cast<std::int32_t>(entry.input_index),
-            static_cast<std::int32_t>(entry.input_length));
+        // The length field shows what was written last: the input length at the push or at the start of an
+        // iteration, or the code of a command that finished right under the entry since.
+        std::int32_t const length = entry.finished != Command::Block ? static_cast<std::int32_t>(entry.finished)
+                                                                     : static_cast<std::int32_t>(entry.input_length);
+        Cell const positions = position_triple(entry.position, static_cast<std::int32_t>(entry.input_index), length);
         if (entry.command == Command::Block) {
             Cell const cells[] = { none_value, positions, entry.cell };
             block::append_run(*block, cells, 3);

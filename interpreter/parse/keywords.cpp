@@ -219,15 +219,17 @@ State Engine::keyword_collect(Cell const& word)
         m_cursor += 2;
     }
     if (!has_rule(m_cursor + 1)) fire_with(err::script::parse_end, word);
+    std::int32_t target_index = -1; // shown to the callback
     if (kind == CollectKind::Into || kind == CollectKind::After) {
         Rooted target(value_of(*target_word));
         check_target(*target);
+        target_index = static_cast<std::int32_t>(series::index_of(*target));
         open_collect(kind, *target_word, *target);
     } else {
         open_collect(kind, *target_word, none_value);
     }
     ++m_collect_depth;
-    push_command(Command::Collect, 0, -1, none_value, false);
+    push_command(Command::Collect, 0, target_index, none_value, false);
     return State::CommandRule;
 }
 

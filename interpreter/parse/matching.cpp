@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "datatypes/bitset.h"
 #include "datatypes/compare.h"
 #include "datatypes/none.h"
 #include "datatypes/series.h"
@@ -38,18 +39,38 @@ enum class PatternKind : std::uint8_t {
     Unit, // one unit: a char!
     Units, // a run of units: a text or a binary!
     Tag, // "<", the tag's text, ">"
-    Bitset, // one unit that is a member of the set
+    Bitset, // one unit that is a member of the set, never folded
 };
 
 struct Pattern {
     PatternKind kind = PatternKind::None;
     bool fold = false;
     std::uint32_t code_point = 0; // Unit
-    void const* data = nullptr; // Units and Tag
+    void const* data = nullptr; // Units and Tag; Bitset: the set's stored bytes
     std::uint32_t unit = 1;
     std::uint32_t length = 0; // units of the run (Tag: without the brackets)
+    std::uint64_t bit_count = 0; // Bitset: the bits stored
+    bool complemented = false; // Bitset: the membership of every code point past the stored bits
     std::string bytes; // binary input: a text rule's UTF-8 bytes
 };
+
+// A charset is read straight from its bytes: one test per unit, no table to build first, since most
+// charset rules look at a handful of units.
+void take_members(Pattern& pattern, Cell const& set)
+{
+    pattern.kind = PatternKind::Bitset;
+    pattern.fold = false; // membership is by code point: /case or not, "a" in a set is not "A"
+    pattern.data = node::buffer(set.word2)->head_address();
+    pattern.bit_count = bitset::byte_length(set) * 8;
+    pattern.complemented = bitset::complemented_q(set);
+}
+
+inline bool member(Pattern const& pattern, std::uint32_t code_point)
+{
+    if (code_point >= pattern.bit_count) return pattern.complemented;
+    auto const byte = static_cast<std::uint8_t const*>(pattern.data)[code_point >> 3];
+    return (byte & (0x80u >> (code_point & 7))) != 0;
+}
 
 // The units of a text or binary! value from its index.
 void take_units(Pattern& pattern, Cell const& value)
@@ -87,7 +108,7 @@ Pattern pattern_of(Cell const& rule, InputKind kind, CompareOp mode)
             pattern.fold = false; // bytes are not letters
             take_units(pattern, rule);
         } else if (type == type_ids::bitset) {
-            pattern.kind = PatternKind::Bitset;
+            take_members(pattern, rule);
         }
         return pattern;
     }
@@ -112,7 +133,7 @@ Pattern pattern_of(Cell const& rule, InputKind kind, CompareOp mode)
             take_bytes(pattern, std::string(encoded, static_cast<std::size_t>(length)));
         }
     } else if (type == type_ids::bitset) {
-        pattern.kind = PatternKind::Bitset;
+        take_members(pattern, rule); // a byte is a member as the code point of its value
     }
     return pattern;
 }
@@ -251,6 +272,40 @@ Repeated repeat_units(
     return { count, place - from };
 }
 
+// Calls `body.template operator()<In>()` with the unit type of the input.
+template <typename Body> auto with_input_unit(std::uint32_t input_unit, Body&& body)
+{
+    switch (input_unit) {
+    case 1:
+        return body.template operator()<std::uint8_t>();
+    case 2:
+        return body.template operator()<std::uint16_t>();
+    default:
+        return body.template operator()<std::uint32_t>();
+    }
+}
+
+template <typename In>
+std::int64_t search_members(In const* input, std::uint32_t from, std::uint32_t end, Pattern const& pattern)
+{
+    for (std::uint32_t place = from; place < end; ++place)
+        if (member(pattern, input[place])) return place;
+    return -1;
+}
+
+template <typename In>
+Repeated repeat_members(
+    In const* input, std::uint32_t from, std::uint32_t end, Pattern const& pattern, std::int32_t maximum)
+{
+    // `end - from` bounds the count too, so the loop tests one limit.
+    std::uint32_t stop = end;
+    if (maximum >= 0 && static_cast<std::uint32_t>(maximum) < end - from)
+        stop = from + static_cast<std::uint32_t>(maximum);
+    std::uint32_t place = from;
+    while (place < stop && member(pattern, input[place])) ++place;
+    return { place - from, place - from };
+}
+
 struct InputUnits {
     void const* data; // the buffer's head
     std::uint32_t unit;
@@ -327,8 +382,9 @@ std::int64_t match_literal(Cell const& input, InputKind kind, Cell const& rule, 
     case PatternKind::None:
         return -1;
     case PatternKind::Bitset:
-        // TODO(bitset!): a charset matches one unit that is a member (beyond the set's size: its complement flag).
-        return -1;
+        return with_input_unit(at.unit, [&]<typename In>() -> std::int64_t {
+            return member(pattern, static_cast<In const*>(at.data)[at.index]) ? 1 : -1;
+        });
     default:
         return with_units(at.unit, pattern.unit, pattern.fold, [&]<typename In, typename Pat, bool Fold>() {
             return match_at<In, Pat, Fold>(static_cast<In const*>(at.data), at.index, at.end, pattern);
@@ -349,9 +405,13 @@ Found search_literal(Cell const& input, InputKind kind, Cell const& rule, Compar
     switch (pattern.kind) {
     case PatternKind::None:
         return { false, true, 0, 0 };
-    case PatternKind::Bitset:
-        // TODO(bitset!): the first unit that is a member of the charset, one unit long.
-        return { false, true, 0, 0 };
+    case PatternKind::Bitset: {
+        std::int64_t const place = with_input_unit(at.unit, [&]<typename In>() {
+            return search_members<In>(static_cast<In const*>(at.data), at.index, at.end, pattern);
+        });
+        if (place < 0) return { false, false, 0, 0 };
+        return { true, false, static_cast<std::uint32_t>(place), 1 };
+    }
     default: {
         std::int64_t const place
             = with_units(at.unit, pattern.unit, pattern.fold, [&]<typename In, typename Pat, bool Fold>() {
@@ -380,8 +440,9 @@ Repeated repeat_literal(
     case PatternKind::None:
         return { 0, 0 };
     case PatternKind::Bitset:
-        // TODO(bitset!): count the consecutive units that are members of the charset.
-        return { 0, 0 };
+        return with_input_unit(at.unit, [&]<typename In>() {
+            return repeat_members<In>(static_cast<In const*>(at.data), at.index, at.end, pattern, maximum);
+        });
     default:
         return with_units(at.unit, pattern.unit, pattern.fold, [&]<typename In, typename Pat, bool Fold>() {
             return repeat_units<In, Pat, Fold>(static_cast<In const*>(at.data), at.index, at.end, pattern, maximum);

@@ -1,6 +1,6 @@
 // Fuzz target for the parse engine: the bytes are cut into an input (text of each unit width, bytes, or a
-// block of values) and a text of rules, drawn from the keywords, literals, nested blocks, positions and
-// parens, which the lexer loads; the engine runs them, with or without a callback. Errors are answers; a
+// block of values) and a text of rules, drawn from the keywords, literals, charsets, nested blocks,
+// positions and parens, which the lexer loads; the engine runs them, with or without a callback. Errors are answers; a
 // crash, a sanitizer report, an assertion, a hang or stacks left holding anything after a run are faults.
 // Rules may legally run for ever (while, insert), so every run has a step budget.
 
@@ -128,6 +128,17 @@ constexpr std::string_view pieces[] = {
     "/ref",
     "#iss",
     "a/b",
+    // charsets: plain, complemented (members past their bits), of wide characters, empty, of everything
+    "digits",
+    "letters",
+    "non-digits",
+    "wide",
+    "no-chars",
+    "all-chars",
+    "some letters",
+    "to digits",
+    "thru non-digits",
+    "2 4 wide",
     // positions, words holding rules and values
     "p:",
     ":p",
@@ -217,8 +228,24 @@ Cell evaluate(std::string_view text)
     return value;
 }
 
+// The charsets the rules name, kept for the life of the target and given to their words before every run.
+struct Charset {
+    std::string_view name;
+    std::string_view spec;
+    Cell value = none_value;
+};
+
+Charset charsets[] = {
+    { "digits", "make bitset! \"0123456789\"" },
+    { "letters", "make bitset! [#\"a\" - #\"z\" #\"A\" - #\"B\"]" },
+    { "non-digits", "make bitset! [not \"0123456789\"]" },
+    { "wide", "make bitset! [\"\xC3\xA9\xE2\x82\xAC\xF0\x90\x90\x80\" 0]" },
+    { "no-chars", "make bitset! 0" },
+    { "all-chars", "make bitset! [not]" },
+};
+
 struct Callbacks {
-    Cell counting = none_value; // stops after some events
+    Cell counting = none_value; // stops after some events; reads the rules stack
     Cell clearing = none_value; // empties the input at a fetch
     Cell nesting = none_value; // runs parse itself
 };
@@ -242,8 +269,10 @@ bool start()
     gc::add_root(&callbacks.counting);
     gc::add_root(&callbacks.clearing);
     gc::add_root(&callbacks.nesting);
+    for (Charset& charset : charsets) gc::add_root(&charset.value);
     guarded([] {
-        callbacks.counting = evaluate("func [event match? rule input stack] [n: n + 1 n < 40]");
+        for (Charset& charset : charsets) charset.value = evaluate(charset.spec);
+        callbacks.counting = evaluate("func [event match? rule input stack] [n: n + 1 mold stack n < 40]");
         callbacks.clearing = evaluate("func [event match? rule input stack] [if event = 'fetch [clear input] true]");
         callbacks.nesting = evaluate("func [event match? rule input stack /local k] [parse [1] [skip] true]");
     });
@@ -296,6 +325,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
         set_global("lit", first_of("'a"));
         set_global("empty", string::from_utf8(""));
         set_global("t", (shape & 0x20) ? string::from_utf8("T") : load("T"));
+        for (Charset const& charset : charsets) set_global(charset.name, charset.value);
 
         Cell callback = none_value;
         switch ((shape >> 6) & 3) {

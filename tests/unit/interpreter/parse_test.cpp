@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "../runtime/runtime_fixture.h"
+#include "datatypes/bitset.h"
 #include "datatypes/none.h"
 #include "datatypes/series.h"
 #include "datatypes/string.h"
@@ -78,6 +79,14 @@ struct ParseTest : RuntimeTest {
         });
         EXPECT_TRUE(parse::stacks_empty()) << source;
         return error ? "error" : answer;
+    }
+
+    // A charset from spec source: a text, or a block such as `not "abc"`.
+    static Cell charset(std::string_view source)
+    {
+        Rooted spec(rules(source));
+        if (series::length_of(*spec) == 1) *spec = series::buffer_of(*spec)->head_cell()[0];
+        return bitset::make_from_spec(*spec, false);
     }
 
     static Cell global(std::string_view name)
@@ -214,6 +223,103 @@ TEST_F(ParseTest, BinaryExtraction)
     EXPECT_EQ(cell::type_of(*copied), type_ids::binary);
     ASSERT_EQ(series::length_of(*copied), 2u);
     EXPECT_EQ(std::to_integer<int>(series::buffer_of(*copied)->head_address()[0]), 8);
+}
+
+// A charset rule tests one unit's code point against the set, never folded; past the stored bits the
+// complement flag answers. The same for every unit width of the input, and for the bytes of binary! input.
+TEST_F(ParseTest, CharsetsMatchOneUnitByCodePoint)
+{
+    Rooted digits(charset("\"0123456789\""));
+    Rooted not_digits(charset("not \"0123456789\""));
+    Rooted lower(charset("#\"a\" - #\"z\""));
+    Rooted wide(charset("\"é€𐐨\""));
+    Rooted nul(charset("[0]"));
+    struct Case {
+        std::string_view input;
+        Cell const* set;
+        CompareOp mode;
+        std::int64_t units;
+    };
+    Case const cases[] = {
+        { "7", &*digits, CompareOp::Equal, 1 },
+        { "x", &*digits, CompareOp::Equal, -1 },
+        { "", &*digits, CompareOp::Equal, -1 },
+        { "x", &*not_digits, CompareOp::Equal, 1 },
+        { "€", &*not_digits, CompareOp::Equal, 1 }, // 2-byte input, past the stored bits
+        { "𐐨", &*not_digits, CompareOp::Equal, 1 }, // 4-byte input, past the stored bits
+        { "5", &*not_digits, CompareOp::Equal, -1 },
+        { "€", &*digits, CompareOp::Equal, -1 },
+        { "A", &*lower, CompareOp::Equal, -1 }, // never folded
+        { "a", &*lower, CompareOp::StrictEqual, 1 },
+        { "é", &*wide, CompareOp::Equal, 1 },
+        { "É", &*wide, CompareOp::Equal, -1 },
+        { "𐐨", &*wide, CompareOp::Equal, 1 },
+        { "𐐀", &*wide, CompareOp::Equal, -1 },
+        { std::string_view("\0", 1), &*nul, CompareOp::Equal, 1 },
+        { "a", &*nul, CompareOp::Equal, -1 },
+    };
+    for (Case const& c : cases) {
+        Rooted input(text(c.input));
+        EXPECT_EQ(parse::match_literal(*input, parse::InputKind::Text, *c.set, c.mode, 100), c.units) << c.input;
+    }
+    // Bytes are members as the code points of their values: 0xE9 is é, not a part of its UTF-8.
+    Rooted bytes(binary({ 'a', 'A', 0xE9, 0x82 }));
+    EXPECT_EQ(parse::match_literal(*bytes, parse::InputKind::Binary, *lower, CompareOp::Equal, 10), 1);
+    parse::Repeated const lowers
+        = parse::repeat_literal(*bytes, parse::InputKind::Binary, *lower, CompareOp::Equal, 10, -1);
+    EXPECT_EQ(lowers.count, 1u) << "A is not folded";
+    parse::Found const accent = parse::search_literal(*bytes, parse::InputKind::Binary, *wide, CompareOp::Equal, 10);
+    EXPECT_TRUE(accent.found);
+    EXPECT_EQ(accent.start, 2u);
+    EXPECT_EQ(accent.length, 1u);
+    parse::Found const high
+        = parse::search_literal(*bytes, parse::InputKind::Binary, *not_digits, CompareOp::Equal, 10);
+    EXPECT_EQ(high.start, 0u);
+    EXPECT_EQ(run(*bytes, "some value", &*not_digits), "true");
+    EXPECT_EQ(run(*bytes, "thru value skip", &*wide), "true");
+}
+
+// Searching for and repeating a charset: one loop over the units of each width, bounded by the end it is
+// given (the /part limit) and by the repetition's maximum.
+TEST_F(ParseTest, CharsetSearchesAndRepetitionsStopAtTheEnd)
+{
+    Rooted digits(charset("\"0123456789\""));
+    Rooted not_digits(charset("not \"0123456789\""));
+    struct Case {
+        std::string_view input;
+        Cell const* set;
+        std::uint32_t end;
+        std::int32_t maximum;
+        std::uint32_t count; // of the repetition
+        std::int64_t found; // where the search finds a member, or -1
+    };
+    Case const cases[] = {
+        { "123ab", &*digits, 10, -1, 3, 0 },
+        { "123ab", &*digits, 2, -1, 2, 0 },
+        { "123ab", &*digits, 10, 2, 2, 0 },
+        { "ab123", &*digits, 10, -1, 0, 2 },
+        { "ab123", &*digits, 2, -1, 0, -1 }, // the member lies past the limit
+        { "é€1", &*digits, 10, -1, 0, 2 }, // 2-byte units
+        { "𐐨𐐩1", &*digits, 10, -1, 0, 2 }, // 4-byte units
+        { "é€1", &*not_digits, 10, -1, 2, 0 },
+        { "𐐨𐐩1", &*not_digits, 10, -1, 2, 0 },
+        { "𐐨𐐩1", &*not_digits, 10, 1, 1, 0 },
+        { "", &*not_digits, 10, -1, 0, -1 },
+    };
+    for (Case const& c : cases) {
+        Rooted input(text(c.input));
+        parse::Repeated const repeated
+            = parse::repeat_literal(*input, parse::InputKind::Text, *c.set, CompareOp::Equal, c.end, c.maximum);
+        EXPECT_EQ(repeated.count, c.count) << c.input << " to " << c.end;
+        EXPECT_EQ(repeated.length, c.count) << c.input;
+        parse::Found const found
+            = parse::search_literal(*input, parse::InputKind::Text, *c.set, CompareOp::Equal, c.end);
+        EXPECT_FALSE(found.unsupported);
+        EXPECT_EQ(found.found ? static_cast<std::int64_t>(found.start) : -1, c.found) << c.input << " to " << c.end;
+        if (found.found) {
+            EXPECT_EQ(found.length, 1u);
+        }
+    }
 }
 
 // However a run ends, the stacks are as it found them; a run nested in another works above the other's.
