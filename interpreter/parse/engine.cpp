@@ -386,6 +386,7 @@ State Engine::dispatch(Cell element)
         if (type == type_ids::datatype || type == type_ids::typeset) return match_type(element);
         switch (type) {
         case type_ids::block:
+            if (!m_has_callback && match_alternatives(element)) return State::AfterMatch;
             *m_entering = element;
             return State::EnterBlock;
         case type_ids::set_word: {
@@ -426,6 +427,7 @@ State Engine::command_rule()
     }
     switch (cell::type_of(value)) {
     case type_ids::block:
+        if (!m_has_callback && match_alternatives(value)) return State::AfterMatch;
         *m_entering = value;
         return State::EnterBlock;
     case type_ids::integer:
@@ -534,6 +536,56 @@ Cell Engine::finish()
 }
 
 // ---- Matching one element -------------------------------------------------------------------------------
+
+// A short block of literal alternatives over text or bytes, such as [#"," | #"^/"] or ["ab" | charset],
+// is matched here without entering it: the outcome, the input index and whether the block was left at its
+// tail are what entering it would give. Not with a callback, which hears every step. Answers false, having
+// done nothing, for any other block. Allocates nothing.
+bool Engine::match_alternatives(Cell const& block)
+{
+    constexpr std::uint32_t longest = 15;
+    if (m_kind != InputKind::Text && m_kind != InputKind::Binary) return false;
+    SeriesBuffer* buffer = series::buffer_of(block);
+    std::uint32_t const from = series::index_of(block);
+    std::uint32_t const length = buffer->length();
+    if (from >= length || length - from > longest) return false;
+    Cell const* cells = buffer->head_cell();
+    // literal (| literal)*
+    for (std::uint32_t place = from; place < length; ++place) {
+        Cell const& cell = cells[place];
+        TypeId const type = cell::type_of(cell);
+        if ((place - from) % 2 == 1) {
+            if (type != type_ids::word || cell.word2 != keywords.bar) return false;
+            continue;
+        }
+        if (type != type_ids::char_ && type != type_ids::string && type != type_ids::bitset) return false;
+    }
+    if ((length - from) % 2 == 0) return false; // a trailing |
+    check_rules_room(); // as the block entry would
+    std::uint32_t const end = end_index();
+    bool const ended = at_end();
+    for (std::uint32_t place = from; place < length; place += 2) {
+        Cell const& rule = cells[place];
+        if (ended) {
+            if (m_kind == InputKind::Text && cell::type_of(rule) == type_ids::string && series::length_of(rule) == 0) {
+                m_match = true;
+                m_left_at_tail = true;
+                return true;
+            }
+            continue;
+        }
+        std::int64_t const units = match_literal(*m_input, m_kind, rule, m_mode, end);
+        if (units >= 0) {
+            set_index(std::uint64_t { index() } + static_cast<std::uint64_t>(units));
+            m_match = true;
+            m_left_at_tail = true;
+            return true;
+        }
+    }
+    m_match = false;
+    m_left_at_tail = false;
+    return true;
+}
 
 // Matching a literal allocates nothing: the value needs no root.
 State Engine::match_value(Cell const value)

@@ -224,6 +224,7 @@ private:
     State check_command();
     Cell finish();
     State match_value(Cell value);
+    bool match_alternatives(Cell const& block);
     State match_type(Cell types);
     State integer_repetition(Cell count);
     State get_word_position(Cell word);
