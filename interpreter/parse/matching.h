@@ -1,7 +1,7 @@
 // The parse engine's matching routines: one literal at the input's position, a search for a literal (to and
 // thru), a whole repetition of a literal, and the datatype test of binary input. Text and binary! input are
-// read as raw 1-, 2- or 4-byte units in single loops, case folded inline; block input cell by cell through
-// the compare action.
+// read as raw 1-, 2- or 4-byte units in single loops, case folded inline (a charset tests each unit's code
+// point as it is, never folded); block input cell by cell through the compare action.
 //
 // None of these allocates on the series heap (the datatype scan of binary input excepted, which copies the
 // bytes out first), so they may read buffers through raw addresses.
