@@ -29,6 +29,7 @@
 #include "runtime/memory.h"
 #include "runtime/output.h"
 #include "runtime/ownership.h"
+#include "runtime/platform/memory.h"
 #include "runtime/platform/signals.h"
 #include "runtime/platform/thread.h"
 #include "runtime/quit.h"
@@ -124,7 +125,12 @@ int start(int argc, char** argv, void (*launch)())
     runtime::record.launch = launch;
     // Asynchronous signals reach the interpreter's thread, which handles them; main only waits for it.
     platform::block_async_signals();
-    int const status = platform::run_on_large_stack(run_interpreter, nullptr, platform::interpreter_stack_size);
+    // Under an address-space limit too small to hold the stack and the node region, nothing else is tried.
+    memory::AddressSpaceShares const shares
+        = memory::shares_for(platform::address_space_limit(), platform::interpreter_stack_size);
+    if (!shares.enough) runtime::quit(runtime::status_out_of_memory, runtime::here());
+    int const status = platform::run_on_large_stack(run_interpreter, nullptr, shares.stack_bytes);
+    if (status == platform::thread_not_started) runtime::quit(runtime::status_out_of_memory, runtime::here());
     conout::flush();
     return status;
 }

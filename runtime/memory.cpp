@@ -3,6 +3,7 @@
 
 #include "runtime/memory.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "runtime/assert.h"
@@ -10,6 +11,8 @@
 #include "runtime/errors.h"
 #include "runtime/heap.h"
 #include "runtime/platform/memory.h"
+#include "runtime/platform/thread.h"
+#include "runtime/quit.h"
 
 namespace xol {
 
@@ -44,15 +47,31 @@ void os_free(void* block, std::uint64_t bytes)
 
 }
 
+AddressSpaceShares shares_for(std::uint64_t address_space_limit, std::uint64_t full_stack_bytes)
+{
+    std::uint64_t const full_region_bytes = std::uint64_t { node_region_frames } * node_frame_bytes;
+    if (address_space_limit == platform::no_address_space_limit) return { full_stack_bytes, node_region_frames, true };
+    std::uint64_t const eighth = address_space_limit / 8;
+    std::uint64_t const smallest_stack = std::min(smallest_stack_bytes, full_stack_bytes);
+    std::uint64_t const stack_bytes = std::clamp(eighth, smallest_stack, full_stack_bytes) & ~(platform::page_size - 1);
+    auto const region_frames = static_cast<std::uint32_t>(std::min(eighth, full_region_bytes) / node_frame_bytes);
+    // A quarter for the stack at most: below that the library could not even be loaded.
+    return { stack_bytes, region_frames, address_space_limit / 4 >= smallest_stack && region_frames > 0 };
+}
+
 void init()
 {
     state = MemoryState {};
     state.first_frame_size = first_series_frame_size;
     state.next_frame_size = first_series_frame_size;
     state.largest_frame_size = largest_series_frame_size;
-    state.node_slots = static_cast<std::uintptr_t*>(platform::reserve(node_region_frames * node_frame_bytes));
-    if (!state.node_slots) fire_error(err::internal::no_memory);
-    state.frame_at_position = static_cast<NodeFrame**>(heap::allocate_zeroed(node_region_frames * sizeof(NodeFrame*)));
+    state.region_frames
+        = shares_for(platform::address_space_limit(), platform::interpreter_stack_size).node_region_frames;
+    state.node_slots
+        = static_cast<std::uintptr_t*>(platform::reserve(std::uint64_t { state.region_frames } * node_frame_bytes));
+    // Nothing can run without the region, and no error can be made yet: the run ends here with its report.
+    if (!state.node_slots) runtime::quit(runtime::status_out_of_memory, runtime::here());
+    state.frame_at_position = static_cast<NodeFrame**>(heap::allocate_zeroed(state.region_frames * sizeof(NodeFrame*)));
 }
 
 void release_all()
@@ -60,7 +79,7 @@ void release_all()
     while (state.node_head) node_frame::release(state.node_head);
     while (state.series_head) series_frame::release(state.series_head);
     while (state.big_head) big_buffer::release(state.big_head->buffer());
-    if (state.node_slots) platform::release(state.node_slots, node_region_frames * node_frame_bytes);
+    if (state.node_slots) platform::release(state.node_slots, std::uint64_t { state.region_frames } * node_frame_bytes);
     heap::free(state.frame_at_position);
     state = MemoryState {};
 }
@@ -77,8 +96,8 @@ memory::NodeFrame* make(std::uint32_t slot_count)
 {
     XOL_ASSERT(slot_count >= 1 && slot_count <= memory::node_frame_stride - 1, "node frame size");
     std::uint32_t position = 0;
-    while (position < memory::node_region_frames && state.frame_at_position[position]) ++position;
-    if (position == memory::node_region_frames) fire_error(err::internal::no_memory);
+    while (position < state.region_frames && state.frame_at_position[position]) ++position;
+    if (position == state.region_frames) fire_error(err::internal::no_memory);
     std::uintptr_t* slots = state.node_slots + std::size_t { position } * memory::node_frame_stride;
     if (!platform::commit(slots, memory::node_frame_bytes)) fire_error(err::internal::no_memory);
     state.os_total += memory::node_frame_bytes;

@@ -21,7 +21,7 @@ namespace memory {
 
 inline constexpr std::uint32_t node_frame_slots = 10'000;
 inline constexpr std::uint32_t node_frame_stride = 10'240; // slots per frame position: 20 whole pages
-inline constexpr std::uint32_t node_region_frames = 52'428; // room for about 524 million nodes
+inline constexpr std::uint32_t node_region_frames = 52'428; // room for about 524 million nodes, without a limit
 inline constexpr std::uint32_t first_series_frame_size = 0x100000;
 inline constexpr std::uint32_t largest_series_frame_size = 0x200000; // also the big-buffer threshold
 inline constexpr std::uint32_t big_buffer_threshold = largest_series_frame_size;
@@ -30,6 +30,22 @@ inline constexpr std::uint32_t big_buffer_threshold = largest_series_frame_size;
 inline constexpr std::uint32_t crowded_frame_limit = 0xCCCC;
 // The largest data area of one buffer. Offsets and lengths then fit comfortably in 32 bits.
 inline constexpr std::uint64_t max_capacity = 0x7FFF'FFF0;
+
+// How start-up shares an address-space limit between its two large reservations. The limit counts a
+// reservation whole, touched or not, so under a limit each takes at most an eighth of it and the rest stays
+// for the data; without one both take their full sizes. The stack never gets less than a smallest size
+// that the frame stack's depth limit cannot exhaust, so the language's stack overflow still fires before
+// the machine's.
+inline constexpr std::uint64_t smallest_stack_bytes = std::uint64_t { 64 } << 20;
+
+struct AddressSpaceShares {
+    std::uint64_t stack_bytes; // the interpreter thread's machine stack
+    std::uint32_t node_region_frames; // frame positions of the node region
+    bool enough; // false: the limit leaves too little beside the smallest stack to start at all
+};
+
+// `full_stack_bytes` is the stack taken without a limit (it caps the share).
+AddressSpaceShares shares_for(std::uint64_t address_space_limit, std::uint64_t full_stack_bytes);
 
 struct NodeFrame {
     NodeFrame* next;
@@ -93,6 +109,7 @@ struct MemoryState {
     BigBuffer* big_head; // in order of creation
     BigBuffer* big_tail;
     std::uintptr_t* node_slots; // the reserved node region
+    std::uint32_t region_frames; // its frame positions: node_region_frames, or fewer under an address-space limit
     NodeFrame** frame_at_position;
     std::uint64_t epoch; // advanced at every allocation: views of a buffer check it in debug builds
 };

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include <sys/mman.h>
+#include <sys/resource.h>
 
 namespace xol::platform {
 
@@ -33,6 +34,13 @@ bool unmap(void* block, std::size_t bytes)
     return munmap(block, length) == 0;
 }
 
+}
+
+std::uint64_t address_space_limit()
+{
+    struct rlimit limit;
+    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY) return no_address_space_limit;
+    return static_cast<std::uint64_t>(limit.rlim_cur);
 }
 
 void* os_alloc(std::size_t bytes)

@@ -3,10 +3,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace xol::platform {
 
 inline constexpr std::size_t page_size = 4096;
+
+// The address space the process may map (the soft limit an administrator or `ulimit -v` set), in bytes;
+// no_address_space_limit when there is none. Reservations count against it whole, touched or not.
+inline constexpr std::uint64_t no_address_space_limit = UINT64_MAX;
+std::uint64_t address_space_limit();
 
 // Read-write memory, committed, page aligned; nullptr when the OS refuses. `bytes` is rounded up to pages.
 void* os_alloc(std::size_t bytes);

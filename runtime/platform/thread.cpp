@@ -36,21 +36,21 @@ int run_on_large_stack(int (*body)(void*), void* argument, std::size_t stack_siz
     std::size_t const total = stack_size + guard_size;
     void* region
         = mmap(nullptr, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE | MAP_STACK, -1, 0);
-    if (region == MAP_FAILED) return -1;
+    if (region == MAP_FAILED) return thread_not_started;
     auto* base = static_cast<unsigned char*>(region);
     // The stack grows down: the guard sits below its lowest address.
-    if (mprotect(base, guard_size, PROT_NONE) != 0) return -1;
+    if (mprotect(base, guard_size, PROT_NONE) != 0) return thread_not_started;
     state.guard_start = reinterpret_cast<std::uintptr_t>(base);
     state.guard_end = state.guard_start + guard_size;
 
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_attr_setstack(&attributes, base + guard_size, stack_size);
-    Start start { body, argument, -1 };
+    Start start { body, argument, thread_not_started };
     pthread_t thread;
     int const created = pthread_create(&thread, &attributes, run, &start);
     pthread_attr_destroy(&attributes);
-    if (created != 0) return -1;
+    if (created != 0) return thread_not_started;
     pthread_join(thread, nullptr);
     return start.result;
 }

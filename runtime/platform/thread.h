@@ -14,8 +14,9 @@ inline constexpr std::size_t interpreter_stack_size = std::size_t { 63 } << 20;
 inline constexpr std::size_t interpreter_stack_size = std::size_t { 1 } << 30;
 #endif
 
-// Runs body(argument) on a new thread with a stack of `stack_size` bytes and answers its result. Answers -1
-// when the thread cannot be started.
+// Runs body(argument) on a new thread with a stack of `stack_size` bytes and answers its result. Answers
+// thread_not_started when the stack cannot be mapped or the thread cannot be started.
+inline constexpr int thread_not_started = -1;
 int run_on_large_stack(int (*body)(void*), void* argument, std::size_t stack_size);
 
 // Whether an address lies in the guard region below the stack of run_on_large_stack.

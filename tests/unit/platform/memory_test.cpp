@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 namespace xol::platform {
 namespace {
@@ -107,6 +108,24 @@ TEST(Commit, RefusesBadRanges)
     EXPECT_FALSE(commit(nullptr, page_size));
     EXPECT_FALSE(commit(base, 0));
     EXPECT_TRUE(release(base, 4 * page_size));
+}
+
+// The limit read back is the soft limit set, in bytes; the hard limit is left alone.
+TEST(AddressSpaceLimit, ReadsTheSoftLimit)
+{
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_AS, &saved), 0);
+    rlim_t const wanted = rlim_t { 3'000'000 } * 1024; // ulimit -v 3000000
+    if (saved.rlim_max != RLIM_INFINITY && saved.rlim_max < wanted) GTEST_SKIP() << "the hard limit is lower";
+    // Nothing may allocate while the limit stands: a sanitizer's process already maps far more than it.
+    struct rlimit lowered = saved;
+    lowered.rlim_cur = wanted;
+    ASSERT_EQ(setrlimit(RLIMIT_AS, &lowered), 0);
+    std::uint64_t const read = address_space_limit();
+    setrlimit(RLIMIT_AS, &saved);
+    EXPECT_EQ(read, std::uint64_t { wanted });
+    EXPECT_EQ(address_space_limit(),
+        saved.rlim_cur == RLIM_INFINITY ? no_address_space_limit : std::uint64_t { saved.rlim_cur });
 }
 
 using MemoryDeathTest = testing::Test;

@@ -248,3 +248,38 @@ TEST_F(MemoryTest, ReplicateFillsInPlace)
     mem::replicate(pattern, 3, 7); // doublings then one partial copy
     for (int i = 0; i < 21; ++i) EXPECT_EQ(pattern[i], std::byte(i % 3 + 1)) << i;
 }
+
+// Under an address-space limit the stack and the node region each take an eighth of it, the stack never
+// less than its smallest size; too small a limit is refused before anything is reserved.
+TEST(AddressSpaceShares, FollowTheLimit)
+{
+    constexpr std::uint64_t mib = std::uint64_t { 1 } << 20;
+    constexpr std::uint64_t full_stack = 1024 * mib;
+    constexpr std::uint64_t frame_bytes = memory::node_frame_stride * sizeof(std::uintptr_t);
+    constexpr std::uint64_t unlimited = std::numeric_limits<std::uint64_t>::max();
+    struct Case {
+        std::uint64_t limit;
+        std::uint64_t full_stack;
+        std::uint64_t stack;
+        std::uint64_t region_frames;
+        bool enough;
+    };
+    Case const cases[] = {
+        { unlimited, full_stack, full_stack, memory::node_region_frames, true },
+        { 64 * 1024 * mib, full_stack, full_stack, memory::node_region_frames, true }, // both capped
+        { 3'000'000 * 1024ull, full_stack, 384'000'000, 384'000'000 / frame_bytes, true }, // ulimit -v 3000000
+        { 1'000'000 * 1024ull, full_stack, 128'000'000, 128'000'000 / frame_bytes, true }, // ulimit -v 1000000
+        { 256 * mib, full_stack, 64 * mib, 32 * mib / frame_bytes, true }, // the smallest stack
+        { 256 * mib - 1, full_stack, 64 * mib, (32 * mib - 1) / frame_bytes, false },
+        { 100'000 * 1024ull, full_stack, 64 * mib, 12'800'000 / frame_bytes, false },
+        { 0, full_stack, 64 * mib, 0, false },
+        { 256 * mib, 63 * mib, 63 * mib, 32 * mib / frame_bytes, true }, // a build with a smaller full stack
+    };
+    for (Case const& c : cases) {
+        memory::AddressSpaceShares const shares = memory::shares_for(c.limit, c.full_stack);
+        EXPECT_EQ(shares.stack_bytes, c.stack) << c.limit;
+        EXPECT_EQ(shares.node_region_frames, c.region_frames) << c.limit;
+        EXPECT_EQ(shares.enough, c.enough) << c.limit;
+        EXPECT_EQ(shares.stack_bytes % 4096, 0u) << c.limit;
+    }
+}
