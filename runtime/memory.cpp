@@ -30,11 +30,32 @@ std::uint64_t rounded_to_pages(std::uint64_t bytes)
     return (bytes + platform::page_size - 1) & ~std::uint64_t { platform::page_size - 1 };
 }
 
+// Taken again when the OS has room for it: once a raised refusal is on its way to its catcher (its error
+// may not have needed the whole reserve), and whenever blocks go back to the OS, though not while the
+// error is still being made, which may need every byte.
+void rearm_reserve()
+{
+    if (!state.reserve && !state.raising_no_memory) state.reserve = platform::reserve(reserve_bytes);
+}
+
+// Set while a refusal is raised, cleared as the unwinding leaves the refused allocation.
+class RaisingNoMemory {
+public:
+    RaisingNoMemory() { state.raising_no_memory = true; }
+    ~RaisingNoMemory()
+    {
+        state.raising_no_memory = false;
+        rearm_reserve();
+    }
+    RaisingNoMemory(RaisingNoMemory const&) = delete;
+    RaisingNoMemory& operator=(RaisingNoMemory const&) = delete;
+};
+
 // An OS block for a frame or a big buffer, counted in the OS total. Raises no-memory when refused.
 std::byte* os_alloc(std::uint64_t bytes)
 {
     void* block = platform::os_alloc(bytes);
-    if (!block) fire_error(err::internal::no_memory);
+    if (!block) raise_refusal();
     state.os_total += rounded_to_pages(bytes);
     return static_cast<std::byte*>(block);
 }
@@ -43,7 +64,24 @@ void os_free(void* block, std::uint64_t bytes)
 {
     state.os_total -= rounded_to_pages(bytes);
     if (!platform::os_free(block, bytes)) fire_error(err::internal::wrong_mem);
+    rearm_reserve();
 }
+
+}
+
+// Making the error value, and printing it when nothing catches it, need memory too: the reserve goes back
+// to the OS first, and a refusal met while the error is made or printed ends the run with runtime error 94
+// instead of raising again inside the raise.
+void raise_refusal()
+{
+    if (state.raising_no_memory) runtime::quit(runtime::status_out_of_memory, runtime::here());
+    if (state.reserve) platform::release(state.reserve, reserve_bytes);
+    state.reserve = nullptr;
+    RaisingNoMemory const raising;
+    fire_error(err::internal::no_memory);
+}
+
+namespace {
 
 }
 
@@ -72,6 +110,7 @@ void init()
     // Nothing can run without the region, and no error can be made yet: the run ends here with its report.
     if (!state.node_slots) runtime::quit(runtime::status_out_of_memory, runtime::here());
     state.frame_at_position = static_cast<NodeFrame**>(heap::allocate_zeroed(state.region_frames * sizeof(NodeFrame*)));
+    rearm_reserve();
 }
 
 void release_all()
@@ -80,6 +119,7 @@ void release_all()
     while (state.series_head) series_frame::release(state.series_head);
     while (state.big_head) big_buffer::release(state.big_head->buffer());
     if (state.node_slots) platform::release(state.node_slots, std::uint64_t { state.region_frames } * node_frame_bytes);
+    if (state.reserve) platform::release(state.reserve, reserve_bytes);
     heap::free(state.frame_at_position);
     state = MemoryState {};
 }
@@ -97,9 +137,9 @@ memory::NodeFrame* make(std::uint32_t slot_count)
     XOL_ASSERT(slot_count >= 1 && slot_count <= memory::node_frame_stride - 1, "node frame size");
     std::uint32_t position = 0;
     while (position < state.region_frames && state.frame_at_position[position]) ++position;
-    if (position == state.region_frames) fire_error(err::internal::no_memory);
+    if (position == state.region_frames) memory::raise_refusal();
     std::uintptr_t* slots = state.node_slots + std::size_t { position } * memory::node_frame_stride;
-    if (!platform::commit(slots, memory::node_frame_bytes)) fire_error(err::internal::no_memory);
+    if (!platform::commit(slots, memory::node_frame_bytes)) memory::raise_refusal();
     state.os_total += memory::node_frame_bytes;
 
     auto* frame = static_cast<memory::NodeFrame*>(heap::allocate_zeroed(sizeof(memory::NodeFrame)));

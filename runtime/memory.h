@@ -112,12 +112,20 @@ struct MemoryState {
     std::uint32_t region_frames; // its frame positions: node_region_frames, or fewer under an address-space limit
     NodeFrame** frame_at_position;
     std::uint64_t epoch; // advanced at every allocation: views of a buffer check it in debug builds
+    void* reserve; // address space held back for reporting no-memory; nullptr once spent
+    bool raising_no_memory; // a refusal is being raised: another one now cannot be reported
 };
+
+// The address space held back while memory lasts: room for a series frame and the error's own blocks.
+inline constexpr std::uint64_t reserve_bytes = std::uint64_t { 4 } << 20;
 
 extern MemoryState state;
 
 void init();
 void release_all();
+
+// The OS refused memory, or the node region is full: raises internal no-memory once. Never returns.
+[[noreturn]] void raise_refusal();
 
 // The allocation epoch: a raw address into a series is valid only while the epoch is unchanged.
 inline std::uint64_t epoch()

@@ -283,3 +283,26 @@ TEST(AddressSpaceShares, FollowTheLimit)
         EXPECT_EQ(shares.stack_bytes % 4096, 0u) << c.limit;
     }
 }
+
+// A refusal gives the reserve back to the OS to make its error, raises no-memory once, and takes the
+// reserve again on the way to the catcher when the OS has room for it.
+TEST_F(MemoryTest, RefusalRaisesNoMemoryOnceAndTakesTheReserveAgain)
+{
+    ASSERT_NE(memory::state.reserve, nullptr);
+    EXPECT_EQ(raised_by([] { memory::raise_refusal(); }), err::internal::no_memory);
+    EXPECT_FALSE(memory::state.raising_no_memory);
+    EXPECT_NE(memory::state.reserve, nullptr);
+}
+
+using MemoryDeathTest = MemoryTest;
+
+// A refusal met while the error of another is being made cannot be reported as a language error.
+TEST_F(MemoryDeathTest, RefusalWhileRaisingEndsWithRuntimeError94)
+{
+    EXPECT_EXIT(
+        {
+            memory::state.raising_no_memory = true;
+            memory::raise_refusal();
+        },
+        testing::ExitedWithCode(94), "");
+}
