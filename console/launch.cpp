@@ -101,8 +101,9 @@ void run_script(std::string const& path)
 
     std::size_t const header = find_header(*text);
     if (header == std::string::npos) fail("*** Error: Xol header not found!");
-    Rooted source(string::from_utf8(std::string_view(*text).substr(header)));
-    Rooted code(lexer::load_all(*source));
+    // The lexer reads the file's bytes themselves: a malformed sequence is a syntax error where it stands,
+    // and no decoding can turn bytes into characters they only resemble.
+    Rooted code(lexer::load_all_bytes(std::string_view(*text).substr(header)));
     std::int32_t const start = boot::after_header(*code);
     if (start < 0) {
         // Code for Xol/System is reported in the words of the error that evaluating its system code raises.

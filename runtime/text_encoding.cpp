@@ -221,7 +221,7 @@ NodeId load_utf16le(std::byte const* units, std::uint32_t count, NodeId target, 
         std::uint32_t code_point = utf16_at(units, i);
         if (line_ends == LineEnds::Convert && code_point == '\r') continue;
         // A lead without its trail is foreign text, not a fault of ours: it stays as its own code point
-        // (the width is 4 whenever a surrogate appears), as lenient as the UTF-8 decoder.
+        // (the width is 4 whenever a surrogate appears).
         if (width == 4 && is_lead_surrogate(code_point) && i + 1 < count && is_trail_surrogate(utf16_at(units, i + 1)))
             code_point = 0x10000 + ((code_point & 0x3FF) << 10) + (utf16_at(units, ++i) & 0x3FF);
         store_unit(output + std::uint64_t { written } * width, width, code_point);

@@ -137,20 +137,31 @@ std::int32_t utf8_decode_checked(std::uint8_t const* bytes, std::uint32_t& lengt
         length = 1;
         return lead;
     }
-    if (lead < 0xC0 || lead >= 0xF8) return invalid();
-    std::uint32_t const needed = lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    if (available < needed) {
-        length = 0;
-        return utf8_incomplete;
-    }
+    // Only the shortest form of a scalar value is text: a longer one would let bytes pass for others (C0 AF
+    // for a slash). Leads C0, C1 and F5-FF never start one; after E0 and F0 the second byte rules out the
+    // long forms, after ED the surrogates, after F4 the values above max_code_point.
+    std::uint32_t needed;
+    if (lead >= 0xC2 && lead <= 0xDF)
+        needed = 2;
+    else if (lead >= 0xE0 && lead <= 0xEF)
+        needed = 3;
+    else if (lead >= 0xF0 && lead <= 0xF4)
+        needed = 4;
+    else
+        return invalid();
+    std::uint8_t const low = lead == 0xE0 ? 0xA0 : lead == 0xF0 ? 0x90 : 0x80;
+    std::uint8_t const high = lead == 0xED ? 0x9F : lead == 0xF4 ? 0x8F : 0xBF;
     std::uint32_t value = lead & (0x7Fu >> needed);
     for (std::uint32_t i = 1; i < needed; ++i) {
-        if (!is_continuation(bytes[i])) return invalid();
-        value = (value << 6) | (bytes[i] & 0x3Fu);
+        // A malformed byte is found before the input runs out, so a cut sequence is one that could still be text.
+        if (i == available) {
+            length = 0;
+            return utf8_incomplete;
+        }
+        std::uint8_t const byte = bytes[i];
+        if (i == 1 ? byte < low || byte > high : !is_continuation(byte)) return invalid();
+        value = (value << 6) | (byte & 0x3Fu);
     }
-    // Lead surrogates pass: text that pairs them the 16-bit way (CESU-8) still loads.
-    if (needed == 3 && value >= 0xDC00 && value <= 0xDCFF) return invalid();
-    if (needed == 4 && value > max_code_point) return invalid();
     length = needed;
     return static_cast<std::int32_t>(value);
 }

@@ -37,10 +37,11 @@ inline constexpr std::int32_t utf8_invalid = -2;
 // series buffer. May allocate.
 [[noreturn]] void fire_invalid_utf8(std::uint8_t const* bytes, std::uint32_t count);
 
-// The lenient decoder of external text: accepts lead bytes C0-F7 with their continuation bytes, rejects
-// only U+DC00-U+DCFF among 3-byte values and values above max_code_point among 4-byte ones. `length` is
-// in: the bytes available (at least 1), out: the bytes consumed (0 when incomplete). Answers the code
-// point, or utf8_incomplete, or (with InvalidUtf8::Answer) utf8_invalid. May allocate (the error value).
+// The checked decoder of external text: accepts the well-formed sequences only, so over-long forms,
+// surrogates (U+D800-U+DFFF) and values above max_code_point are invalid. `length` is in: the bytes
+// available (at least 1), out: the bytes consumed (0 when incomplete: the bytes so far could still start
+// a sequence). Answers the code point, or utf8_incomplete, or (with InvalidUtf8::Answer) utf8_invalid.
+// May allocate (the error value).
 std::int32_t utf8_decode_checked(
     std::uint8_t const* bytes, std::uint32_t& length, InvalidUtf8 on_invalid = InvalidUtf8::Raise);
 

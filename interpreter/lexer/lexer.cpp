@@ -474,6 +474,16 @@ Cell load_all(Cell const& text)
     return value;
 }
 
+Cell load_all_bytes(std::string_view utf8)
+{
+    Cell* result = stack::push(none_value);
+    scan(*result, reinterpret_cast<std::uint8_t const*>(utf8.data()), static_cast<std::uint32_t>(utf8.size()), {},
+        nullptr, none_value, none_value, nullptr);
+    Cell const value = *result;
+    stack::pop(1);
+    return value;
+}
+
 Cell load_first(Cell const& text)
 {
     Cell* result = stack::push(none_value);

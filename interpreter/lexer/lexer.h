@@ -56,6 +56,10 @@ std::int32_t scan_bytes(Cell& destination, Cell const& binary, std::uint32_t len
 
 // The values of a text (from its index) as a block. May allocate, may raise.
 Cell load_all(Cell const& text);
+// The values of UTF-8 bytes that lie outside any series (a script read from its file) as a block. The
+// bytes are scanned as they stand, so a malformed sequence is a syntax error at its token. May allocate,
+// may raise.
+Cell load_all_bytes(std::string_view utf8);
 // The first value of a text, or an empty block when it holds none. May allocate, may raise.
 Cell load_first(Cell const& text);
 // The one value of a text alone, or a block of its values when it holds none or several. May allocate,

@@ -59,6 +59,21 @@ TEST_F(LexerTest, InvalidTokens)
         { "\"^(110000)\"", { "invalid", { "(line 1)", "string!", "\"^(110000)\"" } } },
         { "\"a\xC3\"", { "invalid", { "(line 1)", "string!", "\"a" } } },
         { "\"a\x80\"", { "invalid", { "(line 1)", "string!", "\"a" } } },
+        // Only the shortest forms are text: no over-long slash, no surrogate, nothing above U+10FFFF.
+        { "\"a\xC0\xAF"
+          "b\"",
+            { "invalid", { "(line 1)", "string!", "\"a" } } },
+        { "\"a\xE0\x80\xAF"
+          "b\"",
+            { "invalid", { "(line 1)", "string!", "\"a" } } },
+        { "\"\xED\xA0\x80\"", { "invalid", { "(line 1)", "string!", "\"" } } },
+        { "\"\xF4\x90\x80\x80\"", { "invalid", { "(line 1)", "string!", "\"" } } },
+        { "a\xC0\xAF"
+          "b: 5",
+            { "invalid", { "(line 1)", "word!", "a" } } },
+        { "a\xE0\x80\xAF"
+          "b: 5",
+            { "invalid", { "(line 1)", "word!", "a" } } },
         { "#\"\"", { "invalid", { "(line 1)", "char!", "#\"\"" } } },
         { "#\"ab\"", { "invalid", { "(line 1)", "char!", "#\"ab\"" } } },
         { "#\"^\"", { "invalid", { "(line 1)", "char!", "#\"^\"" } } },
@@ -179,6 +194,7 @@ TEST_F(LexerTest, BadCharactersAndConstructions)
         { "a \\b", { "bad-char", { "(line 1)", "\\b" } } },
         { "a \x80", { "bad-char", { "(line 1)", "" } } },
         { "a \xFF", { "bad-char", { "(line 1)", "" } } },
+        { "a \xC0\xAF", { "bad-char", { "(line 1)", "" } } },
         { "#(foo)", { "malconstruct", { "(line 1)", "#(foo)" } } },
         { "#(true )", { "malconstruct", { "(line 1)", "#(true )" } } },
         { "#(integer)", { "malconstruct", { "(line 1)", "#(integer)" } } },

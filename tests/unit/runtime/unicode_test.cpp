@@ -101,6 +101,41 @@ TEST(Utf8Decode, AgreesWithTheStrictShapes)
                 for (auto fourth : edges) expect_same_as_strict({ std::uint8_t(first), second, third, fourth });
 }
 
+// The checked decoder keeps to the same shapes: what the strict decoder accepts it accepts with the same
+// value and length, a sequence that the input cuts short is incomplete, anything else is invalid.
+TEST(Utf8DecodeChecked, AgreesWithTheStrictShapes)
+{
+    auto expect_agreement = [](Bytes const& bytes) {
+        Strict const expected = strict_decode(bytes);
+        std::uint32_t length = static_cast<std::uint32_t>(bytes.size());
+        std::int32_t const code_point
+            = unicode::utf8_decode_checked(bytes.data(), length, unicode::InvalidUtf8::Answer);
+        bool const cut = expected.position == bytes.size() && bytes[0] >= 0xC2 && bytes[0] <= 0xF4;
+        std::int32_t const wanted = expected.code_point >= 0 ? expected.code_point
+            : cut                                            ? unicode::utf8_incomplete
+                                                             : unicode::utf8_invalid;
+        std::uint32_t const wanted_length = expected.code_point >= 0 ? static_cast<std::uint32_t>(expected.position)
+            : wanted == unicode::utf8_incomplete                     ? 0u
+                                                                     : 1u;
+        ASSERT_EQ(code_point, wanted) << std::hex << int(bytes[0]) << " " << int(bytes.size() > 1 ? bytes[1] : 0);
+        ASSERT_EQ(length, wanted_length) << std::hex << int(bytes[0]);
+    };
+    for (unsigned first = 0; first < 256; ++first) {
+        expect_agreement({ std::uint8_t(first) });
+        for (unsigned second = 0; second < 256; ++second)
+            expect_agreement({ std::uint8_t(first), std::uint8_t(second) });
+    }
+    for (unsigned first = 0xE0; first <= 0xF4; ++first)
+        for (unsigned second = 0; second < 256; ++second)
+            for (unsigned third = 0; third < 256; third += (third >= 0x70 && third <= 0xC8) ? 1 : 7)
+                expect_agreement({ std::uint8_t(first), std::uint8_t(second), std::uint8_t(third) });
+    std::array<std::uint8_t, 10> const edges { 0x00, 0x7F, 0x80, 0x8F, 0x90, 0x9F, 0xA0, 0xBF, 0xC0, 0xFF };
+    for (unsigned first = 0xF0; first <= 0xF8; ++first)
+        for (auto second : edges)
+            for (auto third : edges)
+                for (auto fourth : edges) expect_agreement({ std::uint8_t(first), second, third, fourth });
+}
+
 // Every scalar value encodes and decodes back; the lengths agree.
 TEST(Utf8Decode, EveryCodePointRoundTrips)
 {
@@ -153,13 +188,28 @@ TEST_F(UnicodeTest, CheckedDecoding)
     Case const cases[] = {
         { { 'A' }, 'A', 1 },
         { { 0xC3, 0xA9 }, 0xE9, 2 },
-        { { 0xC0, 0x80 }, 0, 2 }, // lenient: overlongs pass
+        { { 0xC2, 0x80 }, 0x80, 2 },
         { { 0xC3 }, unicode::utf8_incomplete, 0 },
         { { 0xE4, 0xB8 }, unicode::utf8_incomplete, 0 },
         { { 0xF0, 0x9F, 0x98 }, unicode::utf8_incomplete, 0 },
         { { 0xE4, 0xB8, 0xAD }, 0x4E2D, 3 },
-        { { 0xED, 0xA0, 0x80 }, 0xD800, 3 }, // lead surrogates pass
+        { { 0xE0, 0xA0, 0x80 }, 0x800, 3 }, // the shortest forms at each length
+        { { 0xF0, 0x90, 0x80, 0x80 }, 0x10000, 4 },
+        { { 0xED, 0x9F, 0xBF }, 0xD7FF, 3 }, // around the surrogates
+        { { 0xEE, 0x80, 0x80 }, 0xE000, 3 },
+        // Over-long forms: a slash in two, three and four bytes, and the longest two-byte one.
+        { { 0xC0, 0xAF }, unicode::utf8_invalid, 1 },
+        { { 0xE0, 0x80, 0xAF }, unicode::utf8_invalid, 1 },
+        { { 0xF0, 0x80, 0x80, 0xAF }, unicode::utf8_invalid, 1 },
+        { { 0xC1, 0xBF }, unicode::utf8_invalid, 1 },
+        { { 0xE0, 0x9F, 0xBF }, unicode::utf8_invalid, 1 },
+        { { 0xE0, 0x80 }, unicode::utf8_invalid, 1 }, // invalid before the input runs out
+        { { 0xC0 }, unicode::utf8_invalid, 1 },
+        // Surrogates, lead and trail.
+        { { 0xED, 0xA0, 0x80 }, unicode::utf8_invalid, 1 },
         { { 0xED, 0xB0, 0x80 }, unicode::utf8_invalid, 1 },
+        { { 0xED, 0xBF, 0xBF }, unicode::utf8_invalid, 1 },
+        { { 0xF5, 0x80, 0x80, 0x80 }, unicode::utf8_invalid, 1 }, // above max_code_point
         { { 0xF0, 0x9F, 0x98, 0x80 }, 0x1F600, 4 },
         { { 0xF4, 0x8F, 0xBF, 0xBF }, 0x10FFFF, 4 },
         { { 0xF4, 0x90, 0x80, 0x80 }, unicode::utf8_invalid, 1 },
