@@ -26,15 +26,15 @@ namespace {
 
 void append_utf8(Cell const& string, std::string_view utf8)
 {
+    std::uint32_t const length = series::checked_length(utf8.size());
     auto const* bytes = reinterpret_cast<std::byte const*>(utf8.data());
-    auto const length = static_cast<std::uint32_t>(utf8.size());
     std::uint32_t const rest = load_utf8_into(bytes, length, string);
     if (rest != 0) fire_invalid_utf8(bytes, length, rest);
 }
 
 Cell from_utf8(std::string_view utf8)
 {
-    Rooted result(make(static_cast<std::uint32_t>(utf8.size())));
+    Rooted result(make(series::checked_length(utf8.size())));
     append_utf8(*result, utf8);
     return *result;
 }

@@ -185,6 +185,11 @@ void sweep(void (*release_node)(NodeId));
 
 namespace series {
 
+// A count from outside the series world (the bytes of a file or of a C++ string) as a series length:
+// above max_capacity no buffer can hold it, and it raises internal no-memory rather than being cut to
+// 32 bits.
+std::uint32_t checked_length(std::uint64_t count);
+
 // Buffers of `count` units; the data area is rounded up to 16 bytes. May collect; a request larger than
 // max_capacity raises internal no-memory.
 SeriesBuffer* alloc_buffer(std::uint64_t count, std::uint32_t unit); // its node field is left to the caller

@@ -56,6 +56,12 @@ SeriesBuffer* attach(SeriesBuffer* buffer)
 
 }
 
+std::uint32_t checked_length(std::uint64_t count)
+{
+    if (count > memory::max_capacity) fire_error(err::internal::no_memory);
+    return static_cast<std::uint32_t>(count);
+}
+
 SeriesBuffer* alloc_buffer(std::uint64_t count, std::uint32_t unit)
 {
     std::uint64_t const capacity = capacity_for(count, unit);

@@ -23,6 +23,7 @@
 #include "interpreter/lexer/tokens.h"
 #include "runtime/collector.h"
 #include "runtime/errors.h"
+#include "runtime/memory.h"
 #include "runtime/roots.h"
 #include "runtime/services.h"
 #include "runtime/stack.h"
@@ -477,8 +478,8 @@ Cell load_all(Cell const& text)
 Cell load_all_bytes(std::string_view utf8)
 {
     Cell* result = stack::push(none_value);
-    scan(*result, reinterpret_cast<std::uint8_t const*>(utf8.data()), static_cast<std::uint32_t>(utf8.size()), {},
-        nullptr, none_value, none_value, nullptr);
+    scan(*result, reinterpret_cast<std::uint8_t const*>(utf8.data()), series::checked_length(utf8.size()), {}, nullptr,
+        none_value, none_value, nullptr);
     Cell const value = *result;
     stack::pop(1);
     return value;
@@ -502,11 +503,11 @@ Cell load_single(Cell const& text)
 
 TypeId scan_type(std::string_view utf8)
 {
+    std::uint32_t const length = series::checked_length(utf8.size());
     std::string const text(utf8); // the view may lie in a series buffer
     Cell destination = none_value;
-    std::int32_t const type
-        = scan(destination, reinterpret_cast<std::uint8_t const*>(text.data()), static_cast<std::uint32_t>(text.size()),
-            { .one_value = true, .make_result = false }, nullptr, none_value, none_value, nullptr);
+    std::int32_t const type = scan(destination, reinterpret_cast<std::uint8_t const*>(text.data()), length,
+        { .one_value = true, .make_result = false }, nullptr, none_value, none_value, nullptr);
     return type < 0 ? type_ids::error : static_cast<TypeId>(type);
 }
 

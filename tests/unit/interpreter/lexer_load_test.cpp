@@ -210,6 +210,24 @@ TEST_F(LexerTest, LargeInputs)
     EXPECT_EQ(integer::get(block::rs_head(*block)[5'000]), 4'999);
 }
 
+// Text longer than a series can hold is refused whole, never cut to its length modulo 2^32: a view that
+// claims 2^32 + 3 bytes over three real ones would otherwise load as those three. Nothing past them is read.
+TEST_F(LexerTest, OverLongInputIsRefused)
+{
+    char const source[] = "1 2";
+    for (std::uint64_t size : { (std::uint64_t { 1 } << 32) + 3, std::uint64_t { 0x8000'0000 } }) {
+        std::string_view const claimed(source, static_cast<std::size_t>(size));
+        EXPECT_EQ(raised_by([&] { lexer::load_all_bytes(claimed); }), err::internal::no_memory) << size;
+        EXPECT_EQ(raised_by([&] { lexer::scan_type(claimed); }), err::internal::no_memory) << size;
+        EXPECT_EQ(raised_by([&] { string::from_utf8(claimed); }), err::internal::no_memory) << size;
+        Rooted target(string::make(4));
+        EXPECT_EQ(raised_by([&] { string::append_utf8(*target, claimed); }), err::internal::no_memory) << size;
+        EXPECT_EQ(string::rs_length_q(*target), 0u);
+    }
+    Rooted whole(lexer::load_all_bytes(std::string_view(source, 3)));
+    EXPECT_EQ(block::rs_length_q(*whole), 2u);
+}
+
 // ---- Literals whose datatypes live in other modules -----------------------------------------------------
 
 namespace {

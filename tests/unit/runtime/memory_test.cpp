@@ -306,3 +306,14 @@ TEST_F(MemoryDeathTest, RefusalWhileRaisingEndsWithRuntimeError94)
         },
         testing::ExitedWithCode(94), "");
 }
+
+// Counts from outside the series world are checked in 64 bits: nothing is cut to 32 bits, and nothing
+// is allocated to find out.
+TEST_F(MemoryTest, CheckedLengths)
+{
+    for (std::uint64_t count : { std::uint64_t { 0 }, std::uint64_t { 1 }, memory::max_capacity })
+        EXPECT_EQ(series::checked_length(count), count);
+    for (std::uint64_t count : { memory::max_capacity + 1, std::uint64_t { 0xFFFF'FFFF }, std::uint64_t { 1 } << 32,
+             (std::uint64_t { 1 } << 32) + 5, std::uint64_t { 1 } << 40, std::numeric_limits<std::uint64_t>::max() })
+        EXPECT_EQ(raised_by([&] { series::checked_length(count); }), err::internal::no_memory) << count;
+}
