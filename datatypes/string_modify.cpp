@@ -157,13 +157,16 @@ Cell change(Cell const& series_value, Cell const& value_given, std::int32_t part
     // go before it comes in.
     Rooted run(make(16));
     std::uint32_t const count = add_run(*run, *value, -1, 0);
-    std::uint32_t const brought = count * static_cast<std::uint32_t>(std::max(dup, 1));
+    std::int32_t const times = std::max(dup, 1);
+    // As for insert, a result past the series limit fails before anything is written, not after
+    // gigabytes of copies.
+    check_size(std::uint64_t { count } * static_cast<std::uint32_t>(times), 1);
+    std::uint32_t const brought = count * static_cast<std::uint32_t>(times);
     std::uint32_t const remaining = length - index;
     std::uint32_t const replaced = std::min(part >= 0 ? static_cast<std::uint32_t>(part) : brought, remaining);
     series::tell_owner(
         *series, "change", &*value, static_cast<std::int32_t>(index), static_cast<std::int32_t>(replaced));
     remove_at(*series, index, replaced);
-    std::int32_t const times = std::max(dup, 1);
     for (std::int32_t i = 0; i < times; ++i)
         splice(at_index(*series, index + count * static_cast<std::uint32_t>(i)), *run, -1, 0, true, SpliceMode::Insert);
     series::tell_owner(
