@@ -28,15 +28,26 @@ struct OutputState {
     std::size_t used = 0;
     bool terminal = false;
     bool capturing = false; // tests only: flushed bytes are kept instead of written
+    bool write_failed = false; // a write was refused other than by a closed pipe
     std::string captured;
 } state;
 
 void write_out(char const* bytes, std::size_t count)
 {
-    if (state.capturing)
+    if (state.capturing) {
         state.captured.append(bytes, count);
-    else if (platform::write_stdout(bytes, count) == platform::WriteResult::BrokenPipe)
+        return;
+    }
+    switch (platform::write_stdout(bytes, count)) {
+    case platform::WriteResult::Written:
+        break;
+    case platform::WriteResult::BrokenPipe:
         platform::end_by_broken_pipe(); // a reader that quit early (a pager, head) ends the run quietly
+    case platform::WriteResult::Failed:
+        // The bytes are lost and there is nowhere to say so; the run carries on and ends as a failure.
+        state.write_failed = true;
+        break;
+    }
 }
 
 // Makes room for one encoded code point.
@@ -82,6 +93,11 @@ void init()
 bool is_terminal()
 {
     return state.terminal;
+}
+
+bool write_failed()
+{
+    return state.write_failed;
 }
 
 void flush()

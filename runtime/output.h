@@ -48,6 +48,9 @@ inline void write_ucs4_line(void const* text, std::size_t bytes)
 }
 
 void flush();
+// Whether a write to standard output was refused for a reason other than a closed pipe (a full disk, a
+// closed descriptor, an I/O error): the process then ends with status 1 where it would have ended with 0.
+bool write_failed();
 
 // Redirected output is kept in memory until flush: for tests of the bytes written.
 void capture_for_tests(bool on);

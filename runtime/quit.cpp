@@ -114,6 +114,8 @@ void quit(int status, std::uintptr_t address)
 void end(int status)
 {
     conout::flush();
+    // Output lost on the way out must not pass for success.
+    if (status == 0 && conout::write_failed()) status = 1;
     heap::free_all();
     platform::exit_process(status);
 }

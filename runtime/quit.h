@@ -18,7 +18,7 @@ inline constexpr int status_no_switch_matched = 101;
 [[noreturn]] void quit(int status, std::uintptr_t address);
 
 // Ends the process with the status and no report: the quit natives, an uncaught language error (which
-// printed itself).
+// printed itself). Status 0 becomes 1 when standard output refused a write (conout::write_failed).
 [[noreturn]] void end(int status);
 
 // Thrown to end the run from deep inside it (the quit natives): the interpreter thread's outermost catch

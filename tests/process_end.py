@@ -4,6 +4,7 @@
 Usage: process_end.py XOL PROVOKE. `xol` itself must start and end quietly; PROVOKE is a stand-in console
 that starts the runtime the same way and then provokes the end its argument names.
 """
+import os
 import re
 import signal
 import subprocess
@@ -39,9 +40,25 @@ CASES = [
 ]
 
 
-def run(program, argument, stdout=subprocess.PIPE):
-    command = [program] + ([argument] if argument else [])
-    return subprocess.run(command, stdin=subprocess.DEVNULL, stdout=stdout, stderr=subprocess.PIPE, timeout=60)
+def run(program, argument, stdout=subprocess.PIPE, preexec_fn=None):
+    command = [program] + ([argument] if argument is not None else [])
+    return subprocess.run(command, stdin=subprocess.DEVNULL, stdout=stdout, stderr=subprocess.PIPE, timeout=60,
+                          preexec_fn=preexec_fn)
+
+
+def close_stdout():
+    os.close(1)
+
+
+# Output that cannot be written is lost without a word, but a run that would have ended with 0 ends with
+# 1; other statuses stay. (name, program, argument, where standard output goes, what the child does to it
+# before it starts, expected status)
+UNWRITABLE = [
+    ("output to a full device", "provoke", "nothing", "/dev/full", None, 1),
+    ("output to a closed descriptor", "provoke", "nothing", os.devnull, close_stdout, 1),
+    ("nothing written to a full device", "xol", None, "/dev/full", None, 0),
+    ("a quit status over lost output", "provoke", "quit-request", "/dev/full", None, 3),
+]
 
 
 def main(xol, provoke):
@@ -73,7 +90,15 @@ def main(xol, provoke):
         failures += 1
         print(f"closed reader: status {reader.returncode}, stderr {error_output!r}")
 
-    total = len(CASES) + 1
+    for name, program, argument, path, prepare, status in UNWRITABLE:
+        with open(path, "wb") as sink:
+            result = run(programs[program], argument, stdout=sink, preexec_fn=prepare)
+        stderr = SANITIZER_NOTE.sub(b"", result.stderr)
+        if result.returncode != status or stderr:
+            failures += 1
+            print(f"{name}: status {result.returncode}, expected {status}; stderr {stderr!r}")
+
+    total = len(CASES) + 1 + len(UNWRITABLE)
     print(f"{total - failures} passed, {failures} failed")
     return 1 if failures else 0
 
