@@ -34,7 +34,7 @@ constexpr int script_failure_status = 1;
 
 struct CommandLine {
     bool catch_mode = false; // "--catch": the prompt loop follows the script
-    std::string script; // empty when none is named
+    std::optional<std::string> script; // none when no script is named; an empty name is a name all the same
 };
 
 // Options are the arguments starting with "--" before the script's name. "--catch" is taken wherever it
@@ -121,11 +121,11 @@ void run_script(std::string const& path)
 void launch()
 {
     CommandLine const line = read_command_line(runtime::record.arguments);
-    if (line.script.empty()) {
+    if (!line.script) {
         run_prompt_loop();
         return;
     }
-    run_script(line.script);
+    run_script(*line.script);
     if (line.catch_mode) run_prompt_loop();
 }
 
