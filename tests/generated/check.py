@@ -143,7 +143,7 @@ def report_failure(seed, problems, text, options):
     saved = os.path.abspath(os.path.join(options.keep, f"seed-{seed}.xol"))
     with open(saved, "w", encoding="utf-8") as file:
         file.write(text)
-    interpreter = os.path.abspath(options.interpreter)
+    interpreter = options.interpreter
     print(f"FAIL seed {seed}")
     for problem in problems:
         print("  " + problem.replace("\n", "\n  "))
@@ -173,6 +173,10 @@ def main():
     parser.add_argument("--verbose", action="store_true", help="print every seed with its times")
     options = parser.parse_args()
     options.without = [feature for feature in options.without.split(",") if feature]
+    # Each run starts in a fresh folder of its own, so a relative path would not reach the interpreter.
+    options.interpreter = os.path.abspath(options.interpreter)
+    if not os.access(options.interpreter, os.X_OK):
+        parser.error(f"no interpreter to run at {options.interpreter}")
     try:
         generate.generate(0, options.without)
     except ValueError as error:

@@ -5,17 +5,20 @@
 
 The same seed always gives the same script (Python's own random.Random, no other input), so a seed
 names a program. A script mixes nested blocks and parens, functions of every kind (func, function,
-does, has, refinements, recursion), objects and paths into them, string and block operations, sort of
-integers, strings and words, try, catch and throw, every loop with break and continue, the
+does, has, refinements, recursion), objects and paths into them, string and block operations (a
+series changed with itself among them), sort of integers, strings and words (with comparators of the
+script's own, some failing halfway), try, catch and throw, every loop with break and continue, the
 conditionals, reduce and compose, and errors raised at random depths, the language's limits among
-them: recursion up to the frame and value stacks' ends, nesting past the depth that mold and copy
-allow, and deep paren nesting reached from inside a deep recursion.
+them: recursion to the end of the frame and value stacks through every kind of nesting, a paren that
+holds itself, and nesting past the depth that mold and copy allow.
 
 Each script prints as it goes, each line tagged with the place that printed it ("p12"), so two runs'
 outputs can be compared line by line. Most statements run inside `check`, which catches their errors
 and prints them, so a script usually runs to its end; a few run bare, and an error there ends the
-script with its report. Where the generator knows a result (a sort of literal data, a recursive sum),
-the script checks it and prints a line starting with "BROKEN" when it is wrong.
+script with its report. Where the result is known (a sort of literal data, a recursive sum, a loop's
+count or a function's arguments after a stack overflow inside them), the script checks it and prints
+a line starting with "BROKEN" when it is wrong. Loops keep the series they reach short, so every
+script ends, and the runs to the stacks' end are few, so each stays quick under GC stress.
 
 check.py, beside this file, runs the scripts and compares the runs; its docstring says how to run
 many seeds by hand. Changing this generator changes the program behind every seed.
@@ -29,7 +32,10 @@ import sys
 SORT_WORDS = ["alpha", "beta", "gamma", "delta", "w1", "w2", "w10", "w21", "x", "xy", "b", "a", "q-r", "z9"]
 SORT_TEXTS = ["", "a", "ab", "abc", "b", "ba", "c", "w10", "w2", "zz", "m n", "k-1"]
 # Text literals; a few are not ASCII, so multi-byte characters go through every string operation.
-TEXTS = ["abc", "hello", "x", "", "a b c", "zyx", "Mixed Case", "é", "naïve", "日本", "ß-ok", "w1 w2", "12"]
+TEXTS = ["abc", "hello", "x", "", "a b c", "zyx", "Mixed Case", "é", "naïve", "日本", "ß-ok", "w1 w2", "12",
+         "a😀b"]
+# Source text with something wrong in it, loaded while the script runs.
+BROKEN_SOURCES = ["1 + (", "[1 2", "a: }", "#{zz}", "1 2 )", "\"open", "x/:/y", "1.2.3.4.5.6.7.8.9.10.11", "@", ""]
 
 PRELUDE = """\
 ; A value, molded on one line and cut short, after its tag.
@@ -77,9 +83,15 @@ in-order?: func [values key [any-function!] /local ok] [
 ]
 ; A paren that holds itself, in a block: evaluating the block nests paren frames until the stack ends.
 endless: make paren! 1 append/only endless endless endless: reduce [endless]
+; The series, or a short copy of it once it has grown long: loops keep what they reach small.
+small: func [series] [either 40 < length? head series [copy/part head series 8] [series]]
 ; Says BROKEN when a checked result is wrong.
 expect: func [tag ok] [unless ok [print ["BROKEN" tag]]]
 """
+
+# The series inside the two objects every script makes, and their kinds.
+OBJECT_KINDS = {"o1/s": "str", "o1/sub/s": "str", "o2/s": "str", "o1/b": "blk", "o2/b": "blk"}
+OBJECT_SERIES = list(OBJECT_KINDS)
 
 # Runs to the end of the stacks a script makes at most, counted by cost: each takes a moment in the
 # sanitizer build, and more under GC stress when the recursion allocates at every level.
@@ -95,9 +107,6 @@ class Scope:
         self.in_function = parent.in_function if parent else False
         self.catch_names = list(parent.catch_names) if parent else []  # None stands for a plain catch
         self.loop_series = set(parent.loop_series) if parent else set()  # words forall walks: left alone
-        # The series words and paths changed in the innermost loop's body (shared by the scopes within
-        # it), capped at the start of each run of the body.
-        self.mutated = parent.mutated if parent else set()
         self.repeats = parent.repeats if parent else 1  # how many times this code may run, at most
 
     def child(self, **changes):
@@ -129,7 +138,6 @@ class Generator:
         self.deep_functions = []
         self.budget = 0  # rough count of work, kept under a ceiling so GC stress stays quick
         self.deep_runs = 0  # runs to the stacks' end the script may make, at most
-        self.function_mutations = set()  # global series the functions defined so far change
 
     # ---- small helpers
 
@@ -149,17 +157,14 @@ class Generator:
 
     def words_of(self, kind, scope):
         names = list(self.globals.get(kind, []))
-        names += [n for n, k in scope.locals.items() if k == kind]
+        # The series forall walks is never read: a copy of the word could change it under the loop
+        # (an insert at its position on every turn would never end).
+        names += [n for n, k in scope.locals.items() if k == kind and n not in scope.loop_series]
         return names
 
     def series_target(self, kind, scope):
         """A word or path naming a series of the kind that may be changed in place."""
-        names = [n for n in self.words_of(kind, scope) if n not in scope.loop_series]
-        if kind == "str":
-            names += ["o1/s", "o1/sub/s", "o2/s"]
-        elif kind == "blk":
-            names += ["o1/b", "o2/b"]
-        return self.pick(names)
+        return self.pick(self.words_of(kind, scope) + [t for t in OBJECT_SERIES if OBJECT_KINDS[t] == kind])
 
     # ---- expressions, by the kind of value they give
 
@@ -272,7 +277,8 @@ class Generator:
             lambda: f"reverse copy {p('str')}",
             lambda: f"sort copy {p('str')}",
             lambda: f"sort/reverse copy {p('str')}",
-            lambda: f"either {self.cond(scope, depth)} [{self.expr('str', scope, depth)}] [{self.expr('str', scope, depth)}]",
+            lambda: f"either {self.cond(scope, depth)} [{self.expr('str', scope, depth)}] "
+                    f"[{self.expr('str', scope, depth)}]",
             lambda: self.pick(["o1/s", "o1/sub/s", "o2/s"]),
             lambda: f"at {p('str')} {n()}",
             lambda: f"skip {p('str')} {n()}",
@@ -320,7 +326,8 @@ class Generator:
             lambda: f"next {p('blk')}",
             lambda: self.pick(["o1/b", "o2/b"]),
             lambda: f"head insert copy {p('blk')} {p('int')}",
-            lambda: f"either {self.cond(scope, depth)} [{self.expr('blk', scope, depth)}] [{self.expr('blk', scope, depth)}]",
+            lambda: f"either {self.cond(scope, depth)} [{self.expr('blk', scope, depth)}] "
+                    f"[{self.expr('blk', scope, depth)}]",
             lambda: f"head remove copy {p('blk')}",
             lambda: f"take/part copy {p('blk')} {rng.randint(0, 3)}",
             lambda: f"compose/deep [{self.word_or_text('a')} ({self.expr('int', scope, depth)}) "
@@ -389,24 +396,27 @@ class Generator:
         return " ".join(self.stmt(scope, depth) for _ in range(count))
 
     def block(self, scope, depth, count=None):
-        """A block of statements in brackets, with caps for what it changes when it runs in a loop."""
+        """A block of statements in brackets."""
         if count is None:
             count = self.rng.randint(1, 3)
         return "[" + self.stmts(scope.child(), depth, count) + "]"
 
     def loop_body(self, scope, depth, times=5):
-        inner = scope.child(in_loop=True, repeats=scope.repeats * max(times, 1), mutated=set())
+        inner = scope.child(in_loop=True, repeats=scope.repeats * max(times, 1))
         body = self.stmts(inner, depth, self.rng.randint(1, 3))
         if self.chance(0.3):
             body += f" if {self.cond(inner, depth)} [{self.pick(['break', 'continue', 'break/return 7'])}]"
-        caps = " ".join(self.cap(target) for target in sorted(inner.mutated | self.function_mutations))
-        scope.mutated |= inner.mutated
-        return "[" + (caps + " " if caps else "") + body + "]"
+        return "[" + self.caps(scope) + " " + body + "]"
 
-    @staticmethod
-    def cap(target):
-        # Keeps a series that a loop changes from growing past a few dozen values.
-        return f"if 40 < length? head {target} [{target}: copy/part head {target} 8]"
+    def caps(self, scope):
+        """Keeps every series a loop's body can reach from growing past a few dozen values.
+
+        Every one, not only those the body changes: a word may share its series with another (`b2: b1`),
+        and a function the body calls may change any. A series the loop walks then stops growing too,
+        since the words that reach it are set to new copies.
+        """
+        targets = self.words_of("str", scope) + self.words_of("blk", scope) + OBJECT_SERIES
+        return " ".join(f"{t}: small {t}" for t in targets)
 
     def stmt(self, scope, depth):
         self.budget += 1
@@ -424,7 +434,9 @@ class Generator:
             (self.object_stmt, 5),
             (self.compose_stmt, 4),
             (self.sort_stmt, 5),
+            (self.comparator_stmt, 1),
             (self.deep_stmt, 3),
+            (self.cycle_stmt, 1),
         ]
         total = sum(w for _, w in weights)
         roll = self.rng.uniform(0, total)
@@ -445,20 +457,7 @@ class Generator:
         if choice == 3 and scope.locals:
             name = self.pick(sorted(scope.locals))
             return f"prin [{self.tag()} mold/flat/part get/any '{name} 60 {self.text(' ')}] print {self.text('')}"
-        target = self.pick([n for n in self.words_of(kind, scope) if n not in scope.loop_series] or ["i1"])
-        if target in self.globals.get("int", []) + self.globals.get("str", []) + self.globals.get("blk", []):
-            if kind != "int":
-                scope.mutated.add(target)
-        kind = self.kind_of(target, scope)
-        return f"{target}: {self.expr(kind, scope, depth)}"
-
-    def kind_of(self, name, scope):
-        if name in scope.locals:
-            return scope.locals[name]
-        for kind, names in self.globals.items():
-            if name in names:
-                return kind
-        return "int"
+        return f"{self.pick(self.words_of(kind, scope))}: {self.expr(kind, scope, depth)}"
 
     def mutate_stmt(self, scope, depth):
         rng = self.rng
@@ -484,7 +483,7 @@ class Generator:
             ]
         else:
             target = self.series_target("blk", scope)
-            value = p("int")
+            value = p(self.pick(["int", "int", "blk"]))
             forms = [
                 f"append {target} {value}",
                 f"insert {target} {value}",
@@ -501,7 +500,11 @@ class Generator:
                 f"clear skip {target} {rng.randint(1, 5)}",
                 f"swap {target} [{value}]",
             ]
-        scope.mutated.add(target)
+        if self.chance(0.1):
+            # The series into itself: the source grows, or moves, while it is read.
+            forms = [f"{op} {target} {target}" for op in ["append", "insert", "change", "append/dup", "insert/part"]]
+            forms = [f + (" 2" if "/" in f.split()[0] else "") for f in forms]
+            forms.append(f"change/part {target} {target} 2")
         statement = self.pick(forms)
         if self.chance(0.3):
             return f"show {self.tag()} {statement}"
@@ -540,25 +543,29 @@ class Generator:
             return f"repeat {word} {count} {self.loop_body(inner, depth, count)}"
         if choice == 2:
             word = self.fresh("v")
-            return f"foreach {word} {self.paren('blk', scope, depth)} {self.loop_body(scope.child(locals={**scope.locals, word: 'int'}), depth)}"
+            inner = scope.child(locals={**scope.locals, word: "int"})
+            return f"foreach {word} {self.paren('blk', scope, depth)} {self.loop_body(inner, depth)}"
         if choice == 3:
             first, second = self.fresh("v"), self.fresh("v")
             inner = scope.child(locals={**scope.locals, first: "int", second: "any"})
             return f"foreach [{first} {second}] {self.paren('blk', scope, depth)} {self.loop_body(inner, depth)}"
         if choice == 4:
             word = self.fresh("c")
-            return f"foreach {word} {self.paren('str', scope, depth)} {self.loop_body(scope.child(locals={**scope.locals, word: 'any'}), depth)}"
+            inner = scope.child(locals={**scope.locals, word: "any"})
+            return f"foreach {word} {self.paren('str', scope, depth)} {self.loop_body(inner, depth)}"
         counter = self.fresh("n")
         inner = scope.child(locals={**scope.locals, counter: "count"})
         if choice == 5:
-            return f"{counter}: 0 while [{counter} < {count}] [{counter}: {counter} + 1 {self.loop_body(inner, depth, count)[1:]}"
+            body = self.loop_body(inner, depth, count)[1:]
+            return f"{counter}: 0 while [{counter} < {count}] [{counter}: {counter} + 1 {body}"
         if choice == 6:
             # continue skips until's test, so the count is also checked at the start of the body.
             return (f"{counter}: 0 until [{counter}: {counter} + 1 if {counter} > {count} [break] "
                     f"{self.loop_body(inner, depth, count)[1:-1]} {counter} >= {count}]")
         if choice == 7:
-            return f"{counter}: 0 forever [{counter}: {counter} + 1 if {counter} > {count} [break] {self.loop_body(inner, depth, count)[1:]}"
-        # forall walks a word of its own, a copy, so the loop's series is never reassigned inside it.
+            body = self.loop_body(inner, depth, count)[1:]
+            return f"{counter}: 0 forever [{counter}: {counter} + 1 if {counter} > {count} [break] {body}"
+        # forall walks a copy in a word of its own, which the body never reads (see words_of).
         word = self.fresh("f")
         kind = self.pick(["str", "blk"])
         inner = scope.child(locals={**scope.locals, word: kind})
@@ -572,7 +579,8 @@ class Generator:
             return f"show {self.tag()} catch {self.block(inner, depth, rng.randint(1, 4))}"
         name = self.pick(["alpha", "beta", "gamma"])
         inner = scope.child(catch_names=scope.catch_names + [name])
-        return f"show {self.tag()} catch/name {self.block(inner, depth, rng.randint(1, 4))} '{name}"
+        names = self.pick([f"'{name}", f"[{name} delta]", f"[delta {name}]"])
+        return f"show {self.tag()} catch/name {self.block(inner, depth, rng.randint(1, 4))} {names}"
 
     def try_stmt(self, scope, depth):
         rng = self.rng
@@ -645,6 +653,8 @@ class Generator:
             lambda: (f"show {self.tag()} make object! [x: {p('int')} y: [{p('str')}] "
                      f"inner: make object! [z: x + 1] get-z: does [inner/z]]"),
             lambda: f"show {self.tag()} reflect {self.pick(['o1/sub', 'o2'])} 'values",
+            lambda: f"o3/x: {p(self.pick(['int', 'str', 'blk']))} show {self.tag()} heard",
+            lambda: f"set in o3 'x {p('int')} o3/y: {p('str')} show {self.tag()} heard",
         ]
         return self.pick(forms)()
 
@@ -662,6 +672,9 @@ class Generator:
             lambda: f"show {self.tag()} compose/into [({p('int')})] copy [y]",
             lambda: f"show {self.tag()} do {self.text(str(rng.randint(1, 9)) + ' + ' + str(rng.randint(1, 9)))}",
             lambda: f"show {self.tag()} mold/flat/part {self.nest(rng.randint(1, 40), p('int'))} 80",
+            lambda: f"show {self.tag()} do/next [{p('int')} + 1 {p('str')}] 'rest show {self.tag()} rest",
+            lambda: f"check {self.tag()} [do {self.text(self.pick(BROKEN_SOURCES))}]",
+            lambda: f"check {self.tag()} [to block! {self.text(self.pick(BROKEN_SOURCES))}]",
         ]
         return self.pick(forms)()
 
@@ -677,6 +690,25 @@ class Generator:
                 closes.append(")")
         return "".join(opens) + inner + "".join(reversed(closes))
 
+    def cycle_stmt(self, scope, depth):
+        """A block or object that holds itself, through the operations that walk into values."""
+        rng = self.rng
+        word, other = self.fresh("ring"), self.fresh("ring")
+        if self.chance(0.5):
+            make = (f"{word}: copy [{rng.randint(0, 9)} {self.text(self.pick(TEXTS))}] append/only {word} {word} "
+                    f"{other}: reduce [{word} 1] append/only {word} {other}")
+        else:
+            make = (f"{word}: make object! [a: {rng.randint(0, 9)} b: none] {word}/b: {word} "
+                    f"{other}: make object! [a: {word} b: [x]] append {other}/b {other}")
+        operation = self.pick([
+            f"mold/flat {word}", f"form {word}", f"copy {word}", f"length? mold copy/deep {word}",
+            f"{word} = {other}", f"{word} = copy {word}", f"sort reduce [{word} {other} {word}]",
+            f"find reduce [{other} {word}] {word}", f"length? mold/flat compose/deep [x ({word}) [{other}]]",
+            f"length? mold/flat reduce [{word} {other}]", f"select reduce [{word} {other}] {word}",
+            f"make {word} [c: 3]" if "object" in make else f"reverse copy {word}",
+        ])
+        return f"check {self.tag()} [{make} mold/flat/part {operation} 120]"
+
     def sort_stmt(self, scope, depth):
         """Sorts of data the generator knows, checked against Python's order, and sorts of anything."""
         rng = self.rng
@@ -686,6 +718,16 @@ class Generator:
             choice = 0
         reverse = self.chance(0.3)
         refinement = "/reverse" if reverse else ""
+        if choice < 5 and self.chance(0.3):
+            # A comparator of the script's own: it may allocate at every call, so the collector runs
+            # while the sort is under way.
+            body = self.pick(["a {} b", "append copy [] a a {} b", "do [a {} b]",
+                              "((mold reduce [a b]) = mold reduce [a b]) and (a {} b)",
+                              "(length? reduce [a b]) = 2 and (a {} b)"])
+            refinement = "/compare"
+            comparator = " func [a b] [" + body.format(">" if reverse else "<") + "]"
+        else:
+            comparator = ""
         if choice == 0:
             values = [rng.randint(-50, 50) for _ in range(rng.randint(0, 12))]
             literal = "[" + " ".join(map(str, values)) + "]"
@@ -709,15 +751,32 @@ class Generator:
             wanted = self.text("".join(sorted(value, reverse=reverse)))
         else:
             target = self.pick(["b1", "t1", "s1", "o1/b"] + ([] if "word-sort" in self.without else ["w1"]))
-            return f"show {tag} sort{refinement} {target} expect {tag} ordered? {'reverse copy ' if reverse else ''}{target}"
+            reversed_copy = "reverse copy " if reverse else ""
+            return f"show {tag} sort{refinement} {target} expect {tag} ordered? {reversed_copy}{target}"
         word = self.fresh("sorted")
-        # The words go through `to block!` so every sort works on a fresh series, not on the script's own.
-        return (f"{word}: sort{refinement} copy {literal} show {tag} {word} "
+        # Each sort works on a copy, so the script's own literal stays as it is for the next run.
+        return (f"{word}: sort{refinement} copy {literal}{comparator} show {tag} {word} "
                 f"expect {tag} {self.text(wanted)} = mold/flat {word}")
+
+    def comparator_stmt(self, scope, depth):
+        """A sort whose comparator fails, throws, breaks or changes the series under the sort."""
+        rng = self.rng
+        word, calls = self.fresh("sorting"), self.fresh("calls")
+        values = [rng.randint(-9, 30) for _ in range(rng.randint(2, 10))]
+        leave = self.pick(["1 / 0", f"throw {calls}", "break", f"break/return {calls}",
+                           f"append {word} 1", f"clear {word}", f"remove {word}", f"reverse {word}",
+                           f"{word}: copy [1]", "return 5"])
+        stop = rng.randint(1, 12)
+        sort = (f"{word}: copy [{' '.join(map(str, values))}] {calls}: 0 "
+                f"sort/compare {word} func [a b] [{calls}: {calls} + 1 if {calls} = {stop} [{leave}] a < b]")
+        tag = self.tag()
+        container = self.pick(["check-all {tag} [{sort}]", "show {tag} catch [{sort}]",
+                               "show {tag} loop 2 [{sort}]", "check {tag} [{sort}]"])
+        return container.format(tag=tag, sort=sort) + f" show {tag} {word}"
 
     # ---- the limits: deep recursion, nesting, errors at depth
 
-    def wrapper(self, call):
+    def wrapper(self, call, allocating=True):
         """Wraps a recursive call in one of the ways code nests: natives, parens, loops, catches."""
         forms = [
             "({})", "do [{}]", "either true [{}] [0]", "loop 1 [{}]", "reduce [{}]", "catch [{}]",
@@ -726,6 +785,8 @@ class Generator:
             "compose [({})]", "until [{} true]", "while [true] [break/return {}]", "((({})))",
             "reduce [1 2 3 4 5 6 7 8 {}]", "pick reduce [{}] 1",
         ]
+        if not allocating:
+            forms = [form for form in forms if not ("reduce" in form or "compose" in form)]
         return self.pick(forms).format(call)
 
     def deep_function(self):
@@ -735,10 +796,13 @@ class Generator:
         arity = self.pick([1, 1, 1, 3, 8])
         params = ["n"] + [f"a{i}" for i in range(2, arity + 1)]
         body = f"{name} n + 1 " + " ".join(params[1:])
+        # Under GC stress an allocation at every level costs a collection over every frame below it: one
+        # such wrapper at most, and a run of it counts three.
+        cost = 1
         for _ in range(rng.randint(1, 3)):
-            body = self.wrapper(body.strip())
-        # Under GC stress an allocation at every level costs a collection over every frame below it.
-        cost = 3 if "reduce" in body or "compose" in body else 1
+            body = self.wrapper(body.strip(), allocating=cost == 1)
+            if "reduce" in body or "compose" in body:
+                cost = 3
         stop = definition = ""
         choice = rng.randrange(5)
         depth = rng.randint(1, 6000)  # past the deepest the stacks allow, at times
@@ -893,8 +957,6 @@ class Generator:
         else:
             text = f"{name}: has [{' '.join(locals_)}] [{body}]"
         self.functions[name] = (arg_kinds, (refinement[0], "int") if refinement else None, result)
-        # A loop may call the function, so the loop caps the global series it changes too.
-        self.function_mutations |= {t for t in scope.mutated if "/" in t or t not in scope.locals}
         return text
 
     def recursive_def(self):
@@ -932,6 +994,9 @@ class Generator:
             "    sub: make object! [n: 2 s: copy \"sub\"]\n"
             "    f: func [x] [count: count + 1 x + n]]")
         lines.append("o2: make o1 [n: 5 s: copy \"two\" b: copy [9 8]]")
+        lines.append("heard: copy []")
+        lines.append("o3: make object! [x: 0 y: \"\" on-change*: func [word old new] [\n"
+                     "    heard: small append heard reduce [word type? :new]]]")
         return lines
 
     def script(self):
