@@ -83,8 +83,13 @@ in-order?: func [values key [any-function!] /local ok] [
 ]
 ; A paren that holds itself, in a block: evaluating the block nests paren frames until the stack ends.
 endless: make paren! 1 append/only endless endless endless: reduce [endless]
-; The series, or a short copy of it once it has grown long: loops keep what they reach small.
-small: func [series] [either 40 < length? head series [copy/part head series 8] [series]]
+; The series, or a short copy of it once it has grown big: loops keep what they reach small. A block
+; may grow deep rather than long (a deep copy of itself put into itself), so its molded size counts.
+small: func [series /local cut] [
+    if all [40 >= length? head series 300 > length? mold/flat/part head series 300] [return series]
+    cut: copy/part head series 8
+    either 300 > length? mold/flat/part cut 300 [cut] [copy []]
+]
 ; Says BROKEN when a checked result is wrong.
 expect: func [tag ok] [unless ok [print ["BROKEN" tag]]]
 """
@@ -879,7 +884,7 @@ class Generator:
             f"{result}: catch [{probe} throw 7] expect {tag} {result} = 7",
             f"{result}: case [false [0] true [{probe} 8]] expect {tag} {result} = 8",
             f"{result}: switch 2 [1 [0] 2 [{probe} 9]] expect {tag} {result} = 9",
-            f"{result}: all [true {probe} 10] expect {tag} {result} = 10",
+            f"{result}: all [true do [{probe} true] 10] expect {tag} {result} = 10",
             f"{result}: do [{probe} 11] expect {tag} {result} = 11",
             f"{result}: 100 + ({probe} 12) expect {tag} {result} = 112",
         ]
