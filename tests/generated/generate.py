@@ -179,13 +179,17 @@ class Generator:
             if self.chance(0.5):
                 return str(rng.randint(-20, 60))
             return self.pick(self.words_of("int", scope))
+        # A literal series that a word takes and the script then changes is the code itself changing.
+        # Code that runs more than once takes copies: run again, it would hand out the grown series,
+        # and a loop walking that series while it grows might never end.
+        fresh = "copy " if scope.repeats > 1 else ""
         if kind == "str":
             if self.chance(0.4):
-                return self.text(self.pick(TEXTS))
+                return fresh + self.text(self.pick(TEXTS))
             return self.pick(self.words_of("str", scope))
         if kind == "blk":
             if self.chance(0.4):
-                return "[" + " ".join(str(rng.randint(-9, 30)) for _ in range(rng.randint(0, 5))) + "]"
+                return fresh + "[" + " ".join(str(rng.randint(-9, 30)) for _ in range(rng.randint(0, 5))) + "]"
             return self.pick(self.words_of("blk", scope))
         if kind == "logic":
             return self.pick(["true", "false"])
