@@ -45,12 +45,7 @@ import generate  # noqa: E402
 
 # Seeds that fail because of a fault already reported and not mended yet: seed -> the fault. CTest leaves
 # them out (--skip-known); a run by hand checks them. Remove an entry once its fault is mended.
-_OVERFLOW = "a caught frame-stack overflow lands on the cells of the code around it (BROKEN after a deep try)"
-KNOWN_FAULTS = {seed: _OVERFLOW for seed in [
-    6, 12, 15, 22, 31, 46, 51, 87, 95, 96, 100, 101, 107, 118, 136, 141, 143,
-    1008, 1012, 1019, 1021, 1026, 1042, 1063, 1073, 1086, 1087, 1090, 1093, 1102, 1104, 1105, 1111, 1134,
-    1135, 1150, 1155, 1157,
-]}
+KNOWN_FAULTS = {}
 
 
 def parse_seeds(text):
