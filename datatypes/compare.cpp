@@ -26,8 +26,6 @@ std::int32_t compare_typed(Cell const& value1, Cell const& value2, CompareOp op)
     TypeId const type = cell::type_of(value1);
     if (type == cell::type_of(value2)) {
         switch (type) {
-        case type_ids::logic:
-            return static_cast<std::int32_t>(logic::get(value1)) - static_cast<std::int32_t>(logic::get(value2));
         case type_ids::op:
         case type_ids::action:
         case type_ids::native:

@@ -35,8 +35,8 @@ constexpr bool is_ordering(CompareOp op)
 }
 
 // The raw answer of value 1's type: 0 equal (or 1 unequal) for the equality codes, -1/0/1 for the
-// orderings, compare_incomparable when the two cannot be compared. logic! values and the function types
-// (op!, action!, native!, function!, routine!) are answered here without a slot. A type without a compare
+// orderings, compare_incomparable when the two cannot be compared. The function types (op!, action!,
+// native!, function!, routine!) are answered here without a slot. A type without a compare
 // slot answers compare_incomparable.
 // Never allocates (debug builds check every slot's answer), so its callers may hold buffer addresses across
 // it: the in-place sorts, find and select, the set operations. A compare slot keeps it so; it may raise (a

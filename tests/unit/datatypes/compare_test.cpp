@@ -60,11 +60,17 @@ TEST_F(CompareTest, TruthOfEachCode)
             << c.a << " " << static_cast<int>(c.op) << " " << c.b;
 }
 
-// logic! values are ordered here, false first, but only against logic!: a none! is no false.
-TEST_F(CompareTest, LogicWithoutItsSlot)
+// logic! values sort false first, but have no order for lesser? and its kin, and compare only with logic!:
+// a none! is no false.
+TEST_F(CompareTest, LogicSortsButHasNoOrder)
 {
-    EXPECT_EQ(actions::compare_typed(false_value, true_value, CompareOp::Lesser), -1);
-    EXPECT_TRUE(actions::compare(false_value, true_value, CompareOp::Lesser));
+    EXPECT_EQ(actions::compare_typed(false_value, true_value, CompareOp::Sort), -1);
+    EXPECT_EQ(actions::compare_typed(true_value, false_value, CompareOp::Sort), 1);
+    EXPECT_EQ(actions::compare_typed(false_value, true_value, CompareOp::Lesser), compare_incomparable);
+    EXPECT_EQ(
+        raised_by([] { actions::compare(false_value, true_value, CompareOp::Lesser); }), err::script::invalid_compare);
+    EXPECT_EQ(raised_by([] { actions::compare(true_value, true_value, CompareOp::GreaterOrEqual); }),
+        err::script::invalid_compare);
     EXPECT_TRUE(actions::compare(true_value, true_value, CompareOp::Equal));
     EXPECT_FALSE(actions::compare(false_value, none_value, CompareOp::Equal));
     EXPECT_TRUE(actions::compare(false_value, none_value, CompareOp::NotEqual));
