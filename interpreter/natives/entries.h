@@ -73,6 +73,28 @@ void return_(std::int32_t const* refinements);
 void throw_(std::int32_t const* refinements);
 void catch_(std::int32_t const* refinements);
 
+// math.cpp
+void negative_q(std::int32_t const* refinements);
+void positive_q(std::int32_t const* refinements);
+void sign_q(std::int32_t const* refinements);
+void max(std::int32_t const* refinements);
+void min(std::int32_t const* refinements);
+void shift(std::int32_t const* refinements);
+void sine(std::int32_t const* refinements);
+void cosine(std::int32_t const* refinements);
+void tangent(std::int32_t const* refinements);
+void arcsine(std::int32_t const* refinements);
+void arccosine(std::int32_t const* refinements);
+void arctangent(std::int32_t const* refinements);
+void arctangent2(std::int32_t const* refinements);
+void nan_q(std::int32_t const* refinements);
+void log_2(std::int32_t const* refinements);
+void log_10(std::int32_t const* refinements);
+void log_e(std::int32_t const* refinements);
+void exp(std::int32_t const* refinements);
+void square_root(std::int32_t const* refinements);
+void zero_q(std::int32_t const* refinements);
+
 // natives.cpp: the entry of every native still to come, which raises internal not-done
 void not_yet_built(std::int32_t const* refinements);
 

@@ -1,0 +1,271 @@
+// The math natives: sign tests, max and min, shift, trigonometry in degrees or radians, logarithms and
+// the NaN and zero tests. Floating point follows the hardware with every exception masked: overflow and
+// invalid operations give infinities and NaN, never errors, and logarithms take no domain checks.
+
+#include <cmath>
+#include <cstdint>
+#include <numbers>
+
+#include "datatypes/compare.h"
+#include "datatypes/datatype.h"
+#include "datatypes/error.h"
+#include "datatypes/float.h"
+#include "datatypes/integer.h"
+#include "datatypes/logic.h"
+#include "interpreter/natives/entries.h"
+#include "interpreter/natives/natives.h"
+#include "runtime/errors.h"
+#include "runtime/float_text.h"
+#include "runtime/stack.h"
+
+namespace xol::natives {
+
+namespace {
+
+constexpr double epsilon = 2.220446049250313e-16;
+constexpr double pi = 3.141592653589793;
+constexpr double ln_2 = 0.6931471805599453;
+constexpr double e = 2.718281828459045;
+
+static_assert(pi == std::numbers::pi && ln_2 == std::numbers::ln2 && e == std::numbers::e);
+
+// The caller, the value's datatype and the native's first argument word.
+[[noreturn]] void fire_expect_first_arg(Cell const& value)
+{
+    Cell const caller = stack::caller_word();
+    Cell const type = datatype::make(cell::type_of(value));
+    Cell const argument_word = error::function_arg_word(0);
+    fire_error(err::script::expect_arg, &caller, &type, &argument_word);
+}
+
+// The types whose number is a double in words 2 and 3.
+bool holds_double(TypeId type)
+{
+    return type == type_ids::float_ || type == type_ids::percent || type == type_ids::time;
+}
+
+// -1, 0 or 1 for a signed number; NaN and both zeros are 0.
+std::int32_t sign_of(Cell const& value)
+{
+    TypeId const type = cell::type_of(value);
+    if (type == type_ids::integer) return integer::sign(integer::get(value));
+    if (holds_double(type)) {
+        double const number = float_::get(value);
+        return (number > 0.0) - (number < 0.0);
+    }
+    // TODO(money!): money/sign.
+    fire_expect_first_arg(value);
+}
+
+// The argument as a double: an integer! converted, a float! or percent! as it is.
+double number_of(Cell const& value)
+{
+    if (cell::type_of(value) == type_ids::integer) return integer::get(value);
+    return float_::get(value);
+}
+
+// Turns the first argument cell into a float! of its number: an integer! converted, a percent! retyped.
+double to_float_result()
+{
+    Cell& value = *argument(0);
+    double const number = number_of(value);
+    float_::make_at(value, number);
+    return number;
+}
+
+bool used(std::int32_t refinement)
+{
+    return refinement >= 0;
+}
+
+// The angle of a trigonometric native in radians: as given with /radians, else reduced from degrees and
+// folded for the function.
+double prepared_angle(std::int32_t const* refinements, math::AngleFold fold)
+{
+    double const angle = to_float_result();
+    return used(refinements[0]) ? angle : math::degrees_to_radians(angle, fold);
+}
+
+// sine and cosine answer exactly 0.0 where the result is only rounding noise (sine 180, cosine 90).
+double without_noise(double result)
+{
+    return std::fabs(result) < epsilon ? 0.0 : result;
+}
+
+// An inverse function's result, in degrees unless /radians.
+void set_arc_result(std::int32_t const* refinements, double radians)
+{
+    float_::set_result(used(refinements[0]) ? radians : radians * 180.0 / pi);
+}
+
+bool nan_value_q(Cell const& value)
+{
+    return (cell::type_of(value) == type_ids::float_ || cell::type_of(value) == type_ids::percent)
+        && float_::nan_bits_q(value.word2, value.word3);
+}
+
+bool plain_number_q(TypeId type)
+{
+    return type == type_ids::integer || type == type_ids::float_ || type == type_ids::percent;
+}
+
+// max and min: a NaN among plain numbers wins; otherwise lesser? decides, and values it cannot order raise
+// invalid-compare. On equal values max keeps the first argument and min the second.
+void max_min(bool max)
+{
+    Cell const a = *argument(0);
+    Cell const b = *argument(1);
+    TypeId const type_a = cell::type_of(a);
+    TypeId const type_b = cell::type_of(b);
+    if (plain_number_q(type_a) && plain_number_q(type_b)) {
+        if (nan_value_q(a)) return; // the result cell holds a already
+        if (nan_value_q(b)) {
+            *stack::state.base = b;
+            return;
+        }
+    }
+    // TODO(pair!): pair! with a scalar or a pair compared coordinate by coordinate, integer or point2D!.
+    // TODO(point2D!): point2D! and point3D! compared coordinate by coordinate, a NaN in b replacing a's.
+    // TODO(tuple!): tuple! with a clamped integer scalar or a tuple of its length, byte by byte.
+    bool const a_lesser = actions::compare(a, b, CompareOp::Lesser);
+    *stack::state.base = max == a_lesser ? b : a;
+}
+
+}
+
+void negative_q(std::int32_t const*)
+{
+    logic::set_result(sign_of(*argument(0)) < 0);
+}
+
+void positive_q(std::int32_t const*)
+{
+    logic::set_result(sign_of(*argument(0)) > 0);
+}
+
+void sign_q(std::int32_t const*)
+{
+    integer::set_result(sign_of(*argument(0)));
+}
+
+void max(std::int32_t const*)
+{
+    max_min(true);
+}
+
+void min(std::int32_t const*)
+{
+    max_min(false);
+}
+
+// Refinements: /left /logical. A negative count shifts by nothing; /left wins over /logical.
+void shift(std::int32_t const* refinements)
+{
+    std::int32_t const value = integer::get(*argument(0));
+    std::int32_t const bits = std::max(integer::get(*argument(1)), 0);
+    std::int32_t result = 0;
+    if (used(refinements[0])) {
+        if (bits <= 31) result = static_cast<std::int32_t>(static_cast<std::uint32_t>(value) << bits);
+    } else if (used(refinements[1])) {
+        if (bits <= 31) result = static_cast<std::int32_t>(static_cast<std::uint32_t>(value) >> bits);
+    } else {
+        result = bits <= 31 ? value >> bits : (value < 0 ? -1 : 0);
+    }
+    integer::set_result(result);
+}
+
+// Refinement of each trigonometric native: /radians.
+void sine(std::int32_t const* refinements)
+{
+    float_::set_result(without_noise(std::sin(prepared_angle(refinements, math::AngleFold::Sine))));
+}
+
+void cosine(std::int32_t const* refinements)
+{
+    float_::set_result(without_noise(std::cos(prepared_angle(refinements, math::AngleFold::Cosine))));
+}
+
+// Infinite exactly at a quarter turn either way, where tan of the rounded angle would give a large finite
+// number.
+void tangent(std::int32_t const* refinements)
+{
+    double const angle = prepared_angle(refinements, math::AngleFold::Tangent);
+    if (angle == pi / 2.0)
+        float_::set_result(float_::infinity);
+    else if (angle == pi / -2.0)
+        float_::set_result(float_::negative_infinity);
+    else
+        float_::set_result(std::tan(angle));
+}
+
+void arcsine(std::int32_t const* refinements)
+{
+    set_arc_result(refinements, std::asin(to_float_result()));
+}
+
+void arccosine(std::int32_t const* refinements)
+{
+    set_arc_result(refinements, std::acos(to_float_result()));
+}
+
+void arctangent(std::int32_t const* refinements)
+{
+    set_arc_result(refinements, std::atan(to_float_result()));
+}
+
+// y comes first, x second.
+void arctangent2(std::int32_t const* refinements)
+{
+    double const radians = std::atan2(number_of(*argument(0)), number_of(*argument(1)));
+    float_::set_result(used(refinements[0]) ? radians : radians * (180.0 / pi));
+}
+
+// Infinities are numbers: only a NaN's bits answer true.
+void nan_q(std::int32_t const*)
+{
+    logic::set_result(nan_value_q(*argument(0)));
+}
+
+void log_2(std::int32_t const*)
+{
+    float_::set_result(std::log(to_float_result()) / ln_2);
+}
+
+void log_10(std::int32_t const*)
+{
+    float_::set_result(std::log10(to_float_result()));
+}
+
+void log_e(std::int32_t const*)
+{
+    float_::set_result(std::log(to_float_result()));
+}
+
+void exp(std::int32_t const*)
+{
+    float_::set_result(std::pow(e, to_float_result()));
+}
+
+void square_root(std::int32_t const*)
+{
+    float_::set_result(std::sqrt(to_float_result()));
+}
+
+// A value that is not a number is simply not zero.
+void zero_q(std::int32_t const*)
+{
+    Cell const& value = *argument(0);
+    TypeId const type = cell::type_of(value);
+    bool zero = false;
+    if (type == type_ids::integer || type == type_ids::char_)
+        zero = value.word2 == 0;
+    else if (holds_double(type))
+        zero = float_::get(value) == 0.0;
+    // TODO(money!): money/zero?.
+    // TODO(pair!): both coordinates 0.
+    // TODO(point2D!): every coordinate 0.0, for point3D! too.
+    // TODO(tuple!): tuple/zero?.
+    logic::set_result(zero);
+}
+
+}
