@@ -10,6 +10,9 @@
 #include "datatypes/none.h"
 #include "datatypes/unset.h"
 #include "runtime/errors.h"
+#include "runtime/hashtable.h"
+#include "runtime/series.h"
+#include "runtime/type_families.h"
 
 namespace xol::block {
 
@@ -20,6 +23,89 @@ namespace {
 enum class MatchKind { Single, Type, Set, Run };
 
 constexpr Found not_found { -1, 0, 1, false };
+
+// The cells whose hash agrees with the search equality: equal values hash alike, so a runtime hash table
+// finds them. Block-like values hash by their series and most other compound values by their identity,
+// while the search equality compares their content: those are compared one by one.
+bool hashed_by_value(TypeId type)
+{
+    switch (type) {
+    case type_ids::unset:
+    case type_ids::none:
+    case type_ids::logic:
+    case type_ids::datatype:
+    case type_ids::char_:
+    case type_ids::integer:
+    case type_ids::float_:
+    case type_ids::typeset:
+        return true;
+    default:
+        return type_ids::is_all_word(type) || type_ids::is_text(type);
+    }
+}
+
+// A set of values for the set operations: membership under one search equality, in constant time for the
+// values a hash table can hold. The table indexes a block of its own, where every key is kept as the
+// equality sees it: without /case a word of any kind but issue! equals the same word of every other kind,
+// so those keys are stored as word! values.
+class MemberSet {
+public:
+    MemberSet(std::uint32_t expected, CompareOp op)
+        : m_op(op)
+        , m_hashed(unset_value)
+        , m_others(unset_value)
+    {
+        NodeId const table = hashtable::init(std::max(expected, 4u), nullptr, hashtable::Kind::Hash);
+        // A map!-typed carrier: the collector marks the table in word 3 and its key block in word 2.
+        *m_hashed = cell::make(type_ids::map, 0, hashtable::key_series(table), table);
+        make_at(*m_others, 8);
+    }
+
+    bool contains(Cell const& value) const
+    {
+        if (hashed_by_value(cell::type_of(value))) {
+            hashtable::GetOptions options;
+            options.op = m_op;
+            return hashtable::get(table(), key_of(value), options) >= 0;
+        }
+        Cell const& others = *m_others;
+        for (std::uint32_t i = 0; i < total_of(others); ++i)
+            if (search_equal(cell_at(others, i), value, m_op)) return true;
+        return false;
+    }
+
+    // Adds the value unless an equal one is there; answers whether it was added. The value is taken as a
+    // copy: it may come from a series buffer that the allocation moves. May allocate.
+    bool add(Cell const value)
+    {
+        if (contains(value)) return false;
+        if (!hashed_by_value(cell::type_of(value))) {
+            rs_append(*m_others, value);
+            return true;
+        }
+        *series::append_cell(keys()) = key_of(value);
+        hashtable::insert(table(), total_of(keys()) - 1);
+        return true;
+    }
+
+private:
+    // Read again after every allocation: the collector may move the nodes and rewrites only the carrier.
+    NodeId table() const { return (*m_hashed).word3; }
+    Cell keys() const { return cell::make(type_ids::block, 0, (*m_hashed).word2); }
+
+    Cell key_of(Cell const& value) const
+    {
+        Cell key = value;
+        TypeId const type = cell::type_of(value);
+        if (m_op != CompareOp::StrictEqual && type_ids::is_all_word(type) && type != type_ids::issue)
+            cell::set_type(key, type_ids::word);
+        return key;
+    }
+
+    CompareOp m_op;
+    Rooted m_hashed;
+    Rooted m_others;
+};
 
 }
 
@@ -203,24 +289,19 @@ Cell do_set_op(Cell const& first, Cell const* second, bool case_sensitive, Refin
     make_at(*result, static_cast<std::int32_t>(std::clamp<std::uint64_t>(room, 1, 0x7FFF'FFFF)));
     CompareOp const compare_op = case_sensitive ? CompareOp::StrictEqual : CompareOp::FindEqual;
 
-    // TODO(set natives): membership through a runtime hash table once the set natives call this; these
-    // scans are quadratic.
-    auto is_member = [&](Cell const& cell, Cell const& other) {
-        for (std::uint32_t i = position_of(other); i < total_of(other); ++i)
-            if (search_equal(cell_at(other, i), cell, compare_op)) return true;
-        return false;
+    // The first cells of the records of a series, for the membership tests against it.
+    auto heads_of = [&](Rooted const& series, MemberSet& set) {
+        for (std::uint32_t place = position_of(*series); place < total_of(*series); place += size)
+            set.add(cell_at(*series, place));
     };
-    auto is_collected = [&](Cell const& cell) {
-        for (std::uint32_t i = 0; i < total_of(*result); i += size)
-            if (search_equal(cell_at(*result, i), cell, compare_op)) return true;
-        return false;
-    };
-    // One pass over `from`: with `other`, keeps the records whose first cell is (or is not) in it.
-    auto collect = [&](Rooted& from, Rooted const* other, bool keep_members) {
+    MemberSet collected(static_cast<std::uint32_t>(std::min<std::uint64_t>(room / size + 1, 0x7FFF'FFFF)), compare_op);
+    // One pass over `from`: with `other`, keeps the records whose first cell is (or is not) in it; every
+    // record whose first cell is new to the result is copied whole.
+    auto collect = [&](Rooted const& from, MemberSet const* other, bool keep_members) {
         for (std::uint32_t place = position_of(*from); place < total_of(*from); place += size) {
-            Cell const& head = cell_at(*from, place);
-            if (other && is_member(head, **other) != keep_members) continue;
-            if (is_collected(head)) continue;
+            Cell const head = cell_at(*from, place);
+            if (other && other->contains(head) != keep_members) continue;
+            if (!collected.add(head)) continue;
             std::uint32_t const count = std::min(size, total_of(*from) - place);
             for (std::uint32_t i = 0; i < count; ++i) rs_append(*result, cell_at(*from, place + i));
         }
@@ -232,18 +313,23 @@ Cell do_set_op(Cell const& first, Cell const* second, bool case_sensitive, Refin
         if (second) collect(kept_second, nullptr, true);
         break;
     case MathOp::Intersect:
-        if (second) collect(kept_first, &kept_second, true);
-        break;
     case MathOp::Exclude:
-        if (second)
-            collect(kept_first, &kept_second, false);
-        else
+        if (second) {
+            MemberSet others(length2 / size + 1, compare_op);
+            heads_of(kept_second, others);
+            collect(kept_first, &others, op == MathOp::Intersect);
+        } else if (op == MathOp::Exclude) {
             collect(kept_first, nullptr, true);
+        }
         break;
     case MathOp::Difference:
         if (second) {
-            collect(kept_first, &kept_second, false);
-            collect(kept_second, &kept_first, false);
+            MemberSet firsts(length1 / size + 1, compare_op);
+            heads_of(kept_first, firsts);
+            MemberSet seconds(length2 / size + 1, compare_op);
+            heads_of(kept_second, seconds);
+            collect(kept_first, &seconds, false);
+            collect(kept_second, &firsts, false);
         } else {
             collect(kept_first, nullptr, true);
         }

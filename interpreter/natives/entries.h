@@ -73,6 +73,14 @@ void return_(std::int32_t const* refinements);
 void throw_(std::int32_t const* refinements);
 void catch_(std::int32_t const* refinements);
 
+// sets.cpp
+void union_(std::int32_t const* refinements);
+void intersect(std::int32_t const* refinements);
+void unique(std::int32_t const* refinements);
+void difference(std::int32_t const* refinements);
+void exclude(std::int32_t const* refinements);
+void complement_q(std::int32_t const* refinements);
+
 // math.cpp
 void negative_q(std::int32_t const* refinements);
 void positive_q(std::int32_t const* refinements);
