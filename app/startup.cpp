@@ -33,6 +33,7 @@
 #include "runtime/platform/signals.h"
 #include "runtime/platform/thread.h"
 #include "runtime/quit.h"
+#include "runtime/random.h"
 #include "runtime/runtime_record.h"
 #include "runtime/stack.h"
 #include "runtime/unicode.h"
@@ -89,6 +90,7 @@ void init()
     errors::reset();
     output_hooks::init();
     conout::init(); // the platform initialisation: the output layer is all Linux needs of it
+    random::init(); // seeded before any datatype can draw
     memory::init();
     extres::init();
     cycles::init();

@@ -13,7 +13,9 @@
 #include "datatypes/number_shared.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
+#include "datatypes/unset.h"
 #include "runtime/float_text.h"
+#include "runtime/random.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
 #include "runtime/services.h"
@@ -50,6 +52,15 @@ Cell* make_in(Cell const& block, double number)
 void set_result(double number)
 {
     stack::set_last(make(number));
+}
+
+// The secure form spreads two 31-bit draws over the scale, so it has more than 31 bits of randomness.
+double random_value(double scale, bool secure)
+{
+    if (!secure) return random::next() / 2147483647.0 * scale;
+    double const fraction = random::secure() / 2147483647.0;
+    double const whole = random::secure();
+    return (whole + fraction) / (2147483648.0 / scale);
 }
 
 namespace {
@@ -449,7 +460,17 @@ void power()
     cell::set_float_payload(base, std::pow(get(base), number_of(exponent)));
 }
 
-// TODO(random): random, seeding with the halves' XOR or a scaled draw.
+// The seed is the XOR of the double's two halves, so every bit of the value counts.
+Cell random(Cell const& value, bool seed, bool secure, bool)
+{
+    if (seed) {
+        random::seed(static_cast<std::int32_t>(value.word2 ^ value.word3));
+        return unset_value;
+    }
+    Cell drawn = value;
+    cell::set_float_payload(drawn, random_value(get(value), secure));
+    return drawn;
+}
 
 }
 
@@ -579,6 +600,7 @@ constexpr DatatypeRecord record {
     .name = "float!",
     .actions = {
         .make = to,
+        .random = random,
         .to = to,
         .form = form,
         .mold = mold,

@@ -72,7 +72,9 @@ void do_math_op(MathOp);
 std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp);
 Cell round(Cell const& value, RoundOptions const&);
 
-// TODO(random): random_value (scale, secure).
+// A random double: a draw of the generator over 2^31 - 1, times the scale; with `secure`, two draws of the
+// secure source combined, (b + a / (2^31 - 1)) / (2^31 / scale).
+double random_value(double scale, bool secure);
 double from_binary(Cell const& binary); // up to 8 bytes from the index, big-endian; fewer act as leading zeros
 double from_block(Cell const& block); // [mantissa exponent]: m x 10^e
 

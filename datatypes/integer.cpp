@@ -15,7 +15,9 @@
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
+#include "datatypes/unset.h"
 #include "runtime/quit.h"
+#include "runtime/random.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
 #include "runtime/unicode.h"
@@ -437,7 +439,17 @@ Cell round(Cell const& value, RoundOptions const& options)
     return rounded;
 }
 
-// TODO(random): random, seeding or a uniform draw in 1..n.
+// A char! inherits this slot: the code point is drawn in its cell, so the answer stays a char!.
+Cell random(Cell const& value, bool seed, bool secure, bool)
+{
+    if (seed) {
+        random::seed(get(value));
+        return unset_value;
+    }
+    Cell drawn = value;
+    drawn.word2 = static_cast<std::uint32_t>(random::int_(get(value), secure));
+    return drawn;
+}
 
 }
 
@@ -447,6 +459,7 @@ constexpr DatatypeRecord record {
     .name = "integer!",
     .actions = {
         .make = make_action,
+        .random = random,
         .to = to,
         .form = form,
         .mold = mold,

@@ -6,6 +6,8 @@
 #include "datatypes/error.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
+#include "datatypes/unset.h"
+#include "runtime/random.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
 
@@ -139,7 +141,15 @@ void xor_()
     bitwise([](bool a, bool b) { return a != b; });
 }
 
-// TODO(random): random, seeding with the flag or a draw above 0x3FFFFFFF.
+// Seeding takes the flag as 0 or 1; a draw is true in its upper half.
+Cell random(Cell const& value, bool seed, bool secure, bool)
+{
+    if (seed) {
+        random::seed(get(value) ? 1 : 0);
+        return unset_value;
+    }
+    return make(random::draw(secure) > 0x3FFFFFFF);
+}
 
 }
 
@@ -149,6 +159,7 @@ constexpr DatatypeRecord record {
     .name = "logic!",
     .actions = {
         .make = make_action,
+        .random = random,
         .to = to,
         .form = form,
         .mold = mold,

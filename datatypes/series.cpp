@@ -19,8 +19,11 @@
 #include "datatypes/unset.h"
 #include "datatypes/word.h"
 #include "runtime/errors.h"
+#include "runtime/hashtable.h"
 #include "runtime/int_map.h"
 #include "runtime/ownership.h"
+#include "runtime/quit.h"
+#include "runtime/random.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
 #include "runtime/type_families.h"
@@ -62,24 +65,22 @@ bool is_same_series(Cell const& series, Cell const& other)
     fire_error(err::script::invalid_refine_arg, &word, &part);
 }
 
-// A simple generator until the interpreter's random source exists; /seed makes it repeatable.
-struct RandomState {
-    std::uint64_t state = 0x853C49E6748FEA9BULL;
-};
-RandomState random_state;
-
-// 1..limit, uniform.
-std::uint32_t random_int(std::uint32_t limit)
+// The shuffle: each unit from the front is swapped with one drawn from the rest (itself included), so every
+// order is equally likely. The width is a constant for the common unit sizes, which makes each swap a
+// few moves. Drawing allocates nothing, so the addresses stay valid throughout.
+template <std::uint32_t width> void shuffle_units(std::byte* front, std::uint32_t length, bool secure)
 {
-    // TODO(random): the interpreter's random generator and its secure source.
-    random_state.state = random_state.state * 6364136223846793005ULL + 1442695040888963407ULL;
-    auto const bits = static_cast<std::uint32_t>(random_state.state >> 33);
-    return 1 + static_cast<std::uint32_t>((std::uint64_t { bits } * limit) >> 31);
-}
-
-void random_seed(std::uint32_t seed)
-{
-    random_state.state = (std::uint64_t { seed } << 1) | 1;
+    for (std::uint32_t remaining = length; remaining > 1; --remaining) {
+        auto const r = static_cast<std::uint32_t>(random::int_(static_cast<std::int32_t>(remaining), secure));
+        if (r > 1) {
+            std::byte scratch[width];
+            std::byte* const other = front + std::size_t { r - 1 } * width;
+            std::memcpy(scratch, front, width);
+            std::memcpy(front, other, width);
+            std::memcpy(other, scratch, width);
+        }
+        front += width;
+    }
 }
 
 // Navigation from the call frame: the series is in the result cell.
@@ -549,34 +550,46 @@ Cell move(Cell const& origin, Cell const& target, Refinement part)
     return *destination;
 }
 
-Cell random(Cell const& series, bool seed, bool, bool only)
+Cell random(Cell const& series, bool seed, bool secure, bool only)
 {
     if (seed) {
+        // The bytes from the position to the tail, whatever their unit: equal contents seed alike.
         SeriesBuffer* buffer = buffer_of(series);
-        std::uint32_t hash = 0;
-        std::byte const* end = buffer->tail_address();
-        for (std::byte const* at = unit_address(series, std::min(index_of(series), buffer->length())); at < end; ++at)
-            hash = hash::mix32(hash ^ std::to_integer<std::uint32_t>(*at));
-        random_seed(hash);
+        std::byte const* start = unit_address(series, std::min(index_of(series), buffer->length()));
+        auto const count = static_cast<std::uint32_t>(buffer->tail_address() - start);
+        random::seed(static_cast<std::int32_t>(hash::string(start, count)));
         return unset_value;
     }
     std::uint32_t const length = length_of(series);
     if (only) {
         if (length == 0) return none_value;
-        auto const n = static_cast<std::int32_t>(random_int(length));
+        std::int32_t const n = random::int_(static_cast<std::int32_t>(length), secure);
         return pick(series, n, integer::make(n));
     }
     if (length == 0) return series;
     Rooted kept(series);
     auto const index = static_cast<std::int32_t>(index_of(series));
     tell_owner(*kept, "random", nullptr, index, static_cast<std::int32_t>(length));
-    std::uint32_t const width = buffer_of(*kept)->unit();
-    std::byte* front = unit_address(*kept, index_of(*kept));
-    for (std::uint32_t remaining = length; remaining >= 1; --remaining) {
-        std::uint32_t const r = random_int(remaining);
-        if (r > 1) swap_units(front, front + std::size_t { r - 1 } * width, width);
-        front += width;
+    // The owner's handler may have changed the series: the length is taken again, and the front too.
+    std::uint32_t const now = length_of(*kept);
+    std::byte* const front = unit_address(*kept, std::min(index_of(*kept), total_of(*kept)));
+    switch (buffer_of(*kept)->unit()) {
+    case 1:
+        shuffle_units<1>(front, now, secure);
+        break;
+    case 2:
+        shuffle_units<2>(front, now, secure);
+        break;
+    case 4:
+        shuffle_units<4>(front, now, secure);
+        break;
+    case 16:
+        shuffle_units<16>(front, now, secure);
+        break;
+    default:
+        runtime::no_switch_matched();
     }
+    // TODO(hash!): a hash! re-indexes the shuffled cells.
     tell_owner(*kept, "randomized", nullptr, index, static_cast<std::int32_t>(length));
     return *kept;
 }
