@@ -11,6 +11,7 @@
 #include "interpreter/calls.h"
 #include "interpreter/evaluator.h"
 #include "interpreter/lexer/lexer.h"
+#include "interpreter/lexer/numbers.h"
 #include "interpreter/trace.h"
 #include "runtime/assert.h"
 #include "runtime/services.h"
@@ -57,6 +58,8 @@ void fill_services()
         .load_all = lexer::load_all,
         .scan_type = lexer::scan_type,
         .load_single = lexer::load_single,
+        .scan_integer = lexer::scan_integer,
+        .scan_float = lexer::scan_float,
         .eval_block = interp::eval_block_dropped,
         .call_function = interp::call_function,
         .call_lexer_callback = interp::call_lexer_callback,

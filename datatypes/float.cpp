@@ -365,6 +365,20 @@ namespace {
     fire_error(err::script::bad_to_arg, &datatype, &spec);
 }
 
+// A text from its index through the lexer's decimal-float scanner ("," read as the decimal mark); an empty
+// text or anything but one float raises bad-to-arg.
+double scanned(Cell const& text)
+{
+    SeriesBuffer* const buffer = node::buffer(text.word2);
+    std::uint32_t const length = buffer->length();
+    std::uint32_t const index = std::min(text.word1, length);
+    std::int32_t error = 0;
+    double const number = services.scan_float(buffer->head_address() + (std::size_t { index } << buffer->unit_shift()),
+        length - index, buffer->unit(), error);
+    if (error != 0 || index == length) bad_to_arg(type_id, text);
+    return number;
+}
+
 // A percent's text loads as one number: "50%" is 50%, and "50" is 5000% as the integer 50 is.
 double percent_from_text(Cell const& text)
 {
@@ -407,14 +421,10 @@ Cell to(Cell const&, Cell const& spec, TypeId type)
         return result;
     }
     // TODO(money!): money!, its value as a double.
-    // TODO(services): the text types for float!, through the lexer's decimal-float scanner once the services
-    // record offers it to the datatypes.
     default:
-        if (type == type_ids::percent && type_ids::is_text(cell::type_of(spec))) {
-            cell::set_float_payload(result, percent_from_text(spec));
-            return result;
-        }
-        bad_to_arg(type, spec);
+        if (!type_ids::is_text(cell::type_of(spec))) bad_to_arg(type, spec);
+        cell::set_float_payload(result, type == type_ids::percent ? percent_from_text(spec) : scanned(spec));
+        return result;
     }
 }
 

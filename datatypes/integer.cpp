@@ -19,7 +19,9 @@
 #include "runtime/quit.h"
 #include "runtime/random.h"
 #include "runtime/series.h"
+#include "runtime/services.h"
 #include "runtime/stack.h"
+#include "runtime/type_families.h"
 #include "runtime/unicode.h"
 
 namespace xol::integer {
@@ -243,8 +245,9 @@ std::int32_t from_binary(Cell const& binary)
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(number::leading_bytes(binary, 4)));
 }
 
-// An issue's spelling read as hexadecimal: up to 8 digits, each the low 7 bits of a code point, so 8 digits
-// may give a negative number. An empty spelling, a longer one, or anything but a digit raises invalid-data.
+// An issue's spelling read as hexadecimal: up to 8 digits, so 8 digits may give a negative number. An empty
+// spelling, a longer one, or anything but a digit raises invalid-data; a character beyond ASCII is never a
+// digit, whatever its low bits.
 std::int32_t from_issue(Cell const& issue)
 {
     std::string_view const spelling = symbol::spelling(issue.word2);
@@ -255,20 +258,36 @@ std::int32_t from_issue(Cell const& issue)
     while (position < end) {
         std::int32_t code_point = 0;
         position = unicode::utf8_decode(position, end, code_point);
-        auto const low = static_cast<char>(static_cast<std::uint32_t>(code_point) & 0x7F);
         std::uint32_t digit = 16;
-        if (low >= '0' && low <= '9') digit = static_cast<std::uint32_t>(low - '0');
-        if (low >= 'A' && low <= 'F') digit = static_cast<std::uint32_t>(low - 'A' + 10);
-        if (low >= 'a' && low <= 'f') digit = static_cast<std::uint32_t>(low - 'a' + 10);
-        if (code_point < 32 || digit == 16 || ++digits > 8) fire_error(err::script::invalid_data, &issue);
+        if (code_point >= '0' && code_point <= '9') digit = static_cast<std::uint32_t>(code_point - '0');
+        if (code_point >= 'A' && code_point <= 'F') digit = static_cast<std::uint32_t>(code_point - 'A' + 10);
+        if (code_point >= 'a' && code_point <= 'f') digit = static_cast<std::uint32_t>(code_point - 'a' + 10);
+        if (digit == 16 || ++digits > 8) fire_error(err::script::invalid_data, &issue);
         number = (number << 4) | digit;
     }
     if (digits == 0) fire_error(err::script::invalid_data, &issue);
     return static_cast<std::int32_t>(number);
 }
 
+// The text from its index through the lexer's decimal-integer scanner: an optional sign, digits with "'"
+// separators. Anything else, an empty text or a lone sign included, and a number beyond 32 bits raise
+// bad-to-arg.
+std::int32_t from_text(Cell const& text)
+{
+    SeriesBuffer* const buffer = node::buffer(text.word2);
+    std::uint32_t const length = buffer->length();
+    std::uint32_t const index = std::min(text.word1, length);
+    std::int32_t error = 0;
+    std::int32_t const number
+        = services.scan_integer(buffer->head_address() + (std::size_t { index } << buffer->unit_shift()),
+            length - index, buffer->unit(), error);
+    if (error != 0) bad_to_arg(text);
+    return number;
+}
+
 Cell to(Cell const&, Cell const& spec, TypeId)
 {
+    if (type_ids::is_text(cell::type_of(spec))) return make(from_text(spec));
     switch (cell::type_of(spec)) {
     case type_ids::integer:
         return spec;
@@ -297,8 +316,6 @@ Cell to(Cell const&, Cell const& spec, TypeId)
         return make(from_issue(spec));
     // TODO(money!): money!, its integer conversion.
     // TODO(date!): date!, its seconds since 1970.
-    // TODO(services): the text types, through the lexer's decimal-integer scanner once the services record
-    // offers it to the datatypes.
     default:
         bad_to_arg(spec);
     }

@@ -8,6 +8,7 @@
 // by word. Unit tests that run a lower layer alone set their own stand-ins in the same record.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -61,6 +62,11 @@ struct Services {
     // The value a text loads as (from its index): the one value alone, or a block! of the values when the
     // text holds none or several. May allocate, may raise.
     Cell (*load_single)(Cell const& text);
+    // The number scanners of to and make for text into integer! and float!: `count` characters of `unit`
+    // bytes each; `error` is 0, or negative for text that is no such number (an overflow included).
+    std::int32_t (*scan_integer)(
+        std::byte const* characters, std::uint32_t count, std::uint32_t unit, std::int32_t& error);
+    double (*scan_float)(std::byte const* characters, std::uint32_t count, std::uint32_t unit, std::int32_t& error);
 
     // ---- The evaluator (interpreter/evaluator.cpp).
     // Evaluates every expression of the block in a block-evaluation frame, leaving nothing on the stack;
