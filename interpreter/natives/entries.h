@@ -103,6 +103,22 @@ void exp(std::int32_t const* refinements);
 void square_root(std::int32_t const* refinements);
 void zero_q(std::int32_t const* refinements);
 
+// construction.cpp
+void construct(std::int32_t const* refinements);
+void value_q(std::int32_t const* refinements);
+void uppercase(std::int32_t const* refinements);
+void lowercase(std::int32_t const* refinements);
+void as_pair(std::int32_t const* refinements);
+void as_point2d(std::int32_t const* refinements);
+void as_point3d(std::int32_t const* refinements);
+void as_money(std::int32_t const* refinements);
+void extend(std::int32_t const* refinements);
+void unset(std::int32_t const* refinements);
+void new_line(std::int32_t const* refinements);
+void new_line_q(std::int32_t const* refinements);
+void context_q(std::int32_t const* refinements);
+void as(std::int32_t const* refinements);
+
 // natives.cpp: the entry of every native still to come, which raises internal not-done
 void not_yet_built(std::int32_t const* refinements);
 
