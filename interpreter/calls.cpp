@@ -260,11 +260,16 @@ std::uint32_t fetch_arguments(Fetch& fetch, std::uint32_t position)
             if (kind == ArgumentKind::NotFetched) break;
             if (!active) {
                 if (fetch.function_like) stack::push(none_value);
-                // apply/all still evaluates the arguments of a refinement that is off, and drops them.
+                // apply/all still evaluates the arguments of a refinement that is off, and drops them;
+                // with /safer they are skipped unevaluated.
                 if (mode == call_apply_all && !site.path && values_left(site, position)) {
-                    position = fetch_one(fetch, kind, position, slot);
-                    if (stack::has_pending()) return position;
-                    stack::pop(1);
+                    if (site.mode & call_safer) {
+                        ++position;
+                    } else {
+                        position = fetch_one(fetch, kind, position, slot);
+                        if (stack::has_pending()) return position;
+                        stack::pop(1);
+                    }
                 }
                 ++slot;
                 break;
@@ -288,8 +293,10 @@ std::uint32_t fetch_arguments(Fetch& fetch, std::uint32_t position)
             fetch.seen_refinement = true;
             if (mode != call_evaluate && !site.path) {
                 if (!values_left(site, position) || mode == call_apply_named) {
+                    // A refinement the values do not switch on is off, with every argument it has: a
+                    // function gets none! for them, a native no cells at all. (Named refinements come after.)
                     if (fetch.function_like) stack::push(logic::make(false));
-                    active = !values_left(site, position);
+                    active = false;
                 } else {
                     position = eval_expression_deferred(site.code, position, false, true, false);
                     if (stack::has_pending()) return position;

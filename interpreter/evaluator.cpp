@@ -103,14 +103,6 @@ Cell const* peek_value(Cell const& word)
     return word::get_value(word);
 }
 
-// The wrapped function of an op!, as the call sees it.
-Cell unwrap_op(Cell const& op_value)
-{
-    TypeId const wrapped = op::wrapped_type(op_value);
-    if (type_ids::is_context_function(wrapped)) return function::record_cell(op_value, function::op_value_cell);
-    return Cell { wrapped, op_value.word1, op_value.word2, op_value.word3 };
-}
-
 // A set-word's assignment. Outside objects (whose owners hear of changes) the value goes straight to
 // the word's cached slot.
 void assign(Cell& word, Cell const& value)
@@ -273,6 +265,13 @@ Cell callback_body(Cell const& callback)
     TypeId const type = cell::type_of(callback);
     if (type != type_ids::function && type != type_ids::routine) return cell::make(type_ids::none);
     return function::record_cell(callback, function::body_cell);
+}
+
+Cell unwrap_op(Cell const& op_value)
+{
+    TypeId const wrapped = op::wrapped_type(op_value);
+    if (type_ids::is_context_function(wrapped)) return function::record_cell(op_value, function::op_value_cell);
+    return Cell { wrapped, op_value.word1, op_value.word2, op_value.word3 };
 }
 
 namespace {

@@ -87,6 +87,9 @@ std::uint32_t eval_next_at(Cell const& series);
 // a function value met literally as a value instead of calling it. May allocate.
 std::uint32_t eval_expression(Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive);
 
+// The function an op! wraps, as a value of the wrapped type.
+Cell unwrap_op(Cell const& op_value);
+
 // Path modes.
 enum class PathMode : std::uint8_t { Evaluate, Get, Set };
 

@@ -119,6 +119,15 @@ void new_line_q(std::int32_t const* refinements);
 void context_q(std::int32_t const* refinements);
 void as(std::int32_t const* refinements);
 
+// system.cpp
+void recycle(std::int32_t const* refinements);
+
+// transcode.cpp
+void transcode(std::int32_t const* refinements);
+
+// apply.cpp
+void apply(std::int32_t const* refinements);
+
 // natives.cpp: the entry of every native still to come, which raises internal not-done
 void not_yet_built(std::int32_t const* refinements);
 

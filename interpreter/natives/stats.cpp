@@ -15,6 +15,7 @@
 #include "interpreter/calls.h"
 #include "interpreter/natives/entries.h"
 #include "interpreter/natives/natives.h"
+#include "runtime/collector.h"
 #include "runtime/errors.h"
 #include "runtime/heap.h"
 #include "runtime/memory.h"
@@ -48,6 +49,8 @@ struct Figures {
 
 Figures take_figures()
 {
+    // Nothing collects while the lists are walked, and the hold is released however the walk ends.
+    gc::CollectionHold const hold;
     Figures figures;
     for (memory::NodeFrame* frame = memory::state.node_head; frame; frame = frame->next) {
         figures.node_frames.push_back({ frame->slot_count - frame->used, frame->used, frame->slot_count });

@@ -128,9 +128,9 @@ inline constexpr Row rows[] = {
     { "browse", not_yet_built, ArgumentCheck::None },
     { "compress", not_yet_built, ArgumentCheck::None },
     { "decompress", not_yet_built, ArgumentCheck::None },
-    { "recycle", not_yet_built, ArgumentCheck::None },
-    { "transcode", not_yet_built, ArgumentCheck::None },
-    { "apply", not_yet_built, ArgumentCheck::None },
+    { "recycle", recycle, ArgumentCheck::None },
+    { "transcode", transcode, ArgumentCheck::Spec },
+    { "apply", apply, ArgumentCheck::Spec },
 };
 
 inline constexpr std::int32_t builtin_count = static_cast<std::int32_t>(std::size(rows));
