@@ -1,14 +1,16 @@
 // Fuzz target for the lexer: arbitrary bytes through every scan mode, without and with a callback that
 // refuses events and moves the input, as a string! through transcode, and as the text that `to` makes
-// values of the literal types from (percent!, time!, pair!), whose values are then formed; the loaded values
-// (and the text) go in as bitset! specs. A syntax error is an answer; a crash, a sanitizer report, an
-// assertion or a hang is a fault. Seeds: tests/fuzz/lexer_seeds/.
+// values of the number and literal types from (integer!, float!, percent!, time!, pair!), whose values are
+// then formed; the loaded values (and the text) go in as bitset! specs. A syntax error is an answer; a crash,
+// a sanitizer report, an assertion or a hang is a fault. Seeds: tests/fuzz/lexer_seeds/.
 
 #include <cstddef>
 #include <cstdint>
 
 #include "app/startup.h"
 #include "datatypes/bitset.h"
+#include "datatypes/float.h"
+#include "datatypes/integer.h"
 #include "datatypes/none.h"
 #include "datatypes/pair.h"
 #include "datatypes/percent.h"
@@ -144,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
         Rooted loaded(lexer::transcode(*text, { .next = true, .part = &part }));
     });
     // The text made into a value of each literal type by `to`, then formed and molded.
-    for (TypeId const type : { percent::type_id, time::type_id, pair::type_id }) {
+    for (TypeId const type : { integer::type_id, float_::type_id, percent::type_id, time::type_id, pair::type_id }) {
         guarded([&] {
             Rooted text(string::from_utf8({ reinterpret_cast<char const*>(data), size }));
             TypeActions const& actions = datatype::actions(type);
