@@ -179,7 +179,7 @@ void unset(std::int32_t const*)
             if (cell::type_of(element) == type_ids::word) unset_word(element);
         }
     }
-    *stack::state.base = unset_value;
+    stack::set_last(unset_value);
 }
 
 // Refinements: /all, /skip size. Without them only the value at the position changes; with them every
@@ -225,7 +225,7 @@ void context_q(std::int32_t const*)
         Cell const& found = context::owner_of(context);
         if (cell::type_of(found) == type_ids::object || type_ids::is_function(cell::type_of(found))) owner = found;
     }
-    *stack::state.base = owner;
+    stack::set_last(owner);
 }
 
 // The spec itself, retyped: the same series at the same index, nothing copied.
@@ -242,7 +242,7 @@ void as(std::int32_t const*)
     }
     Cell result = spec;
     cell::set_type(result, target);
-    *stack::state.base = result;
+    stack::set_last(result);
 }
 
 }

@@ -120,7 +120,7 @@ void max_min(bool max)
     if (plain_number_q(type_a) && plain_number_q(type_b)) {
         if (nan_value_q(a)) return; // the result cell holds a already
         if (nan_value_q(b)) {
-            *stack::state.base = b;
+            stack::set_last(b);
             return;
         }
     }
@@ -128,7 +128,7 @@ void max_min(bool max)
     // TODO(point2D!): point2D! and point3D! compared coordinate by coordinate, a NaN in b replacing a's.
     // TODO(tuple!): tuple! with a clamped integer scalar or a tuple of its length, byte by byte.
     bool const a_lesser = actions::compare(a, b, CompareOp::Lesser);
-    *stack::state.base = max == a_lesser ? b : a;
+    stack::set_last(max == a_lesser ? b : a);
 }
 
 }

@@ -16,8 +16,7 @@ void recycle(std::int32_t const* refinements)
     bool const off = refinements[1] >= 0;
     if (on || off) {
         gc::state.enabled = on;
-        *stack::state.base = unset_value;
-        stack::state.top = stack::state.base + 1;
+        stack::set_only_result(unset_value);
         return;
     }
     if (gc::state.holds == 0 && !gc::state.collecting) gc::collect();

@@ -20,7 +20,7 @@ void transcode(std::int32_t const* refinements)
         .into = refinement_argument(refinements[5]),
         .trace = refinement_argument(refinements[6]),
     };
-    *stack::state.base = lexer::transcode(*argument(0), options);
+    stack::set_last(lexer::transcode(*argument(0), options));
 }
 
 }
