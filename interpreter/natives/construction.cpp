@@ -13,6 +13,7 @@
 #include "datatypes/logic.h"
 #include "datatypes/none.h"
 #include "datatypes/object.h"
+#include "datatypes/pair.h"
 #include "datatypes/series.h"
 #include "datatypes/unset.h"
 #include "datatypes/word.h"
@@ -105,8 +106,7 @@ void unset_word(Cell const& word)
 void construct(std::int32_t const* refinements)
 {
     Cell const* const prototype = refinement_argument(refinements[0]);
-    *stack::state.base
-        = object::make_from_proto(*argument(0), prototype ? *prototype : none_value, used(refinements[1]));
+    stack::set_last(object::make_from_proto(*argument(0), prototype ? *prototype : none_value, used(refinements[1])));
 }
 
 // A word has a value unless it is unset!; any other value is its own value.
@@ -133,10 +133,9 @@ void lowercase(std::int32_t const* refinements)
 
 void as_pair(std::int32_t const*)
 {
-    [[maybe_unused]] std::int32_t const x = pair_coordinate(*argument(0));
-    [[maybe_unused]] std::int32_t const y = pair_coordinate(*argument(1));
-    // TODO(pair!): the pair! of x and y.
-    fire_error(err::internal::not_done);
+    std::int32_t const x = pair_coordinate(*argument(0));
+    std::int32_t const y = pair_coordinate(*argument(1));
+    stack::set_last(pair::make(x, y));
 }
 
 void as_point2d(std::int32_t const*)

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <numbers>
+#include <utility>
 
 #include "datatypes/compare.h"
 #include "datatypes/datatype.h"
@@ -12,6 +13,7 @@
 #include "datatypes/float.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
+#include "datatypes/pair.h"
 #include "interpreter/natives/entries.h"
 #include "interpreter/natives/natives.h"
 #include "runtime/errors.h"
@@ -109,14 +111,54 @@ bool plain_number_q(TypeId type)
     return type == type_ids::integer || type == type_ids::float_ || type == type_ids::percent;
 }
 
-// max and min: a NaN among plain numbers wins; otherwise lesser? decides, and values it cannot order raise
+bool scalar_q(TypeId type)
+{
+    return type == type_ids::integer || type == type_ids::float_;
+}
+
+// The compound types that max and min compare coordinate by coordinate against a scalar.
+bool compound_q(TypeId type)
+{
+    return type == type_ids::pair;
+}
+
+std::int32_t pick(bool max, std::int32_t a, std::int32_t b)
+{
+    return max ? (b > a ? b : a) : (b < a ? b : a);
+}
+
+// A pair against a scalar or a pair, coordinate by coordinate. A float scalar counts truncated toward zero;
+// one without an integer! value (NaN included, which no coordinate can hold) makes the comparison one of
+// point2D! values.
+void max_min_pair(bool max, Cell const& a, Cell const& b)
+{
+    std::int32_t bx = 0;
+    std::int32_t by = 0;
+    if (cell::type_of(b) == type_ids::pair) {
+        bx = pair::x(b);
+        by = pair::y(b);
+    } else if (cell::type_of(b) == type_ids::integer) {
+        bx = by = integer::get(b);
+    } else {
+        double const number = float_::get(b);
+        if (std::isinf(number) || integer::check_float_range(std::trunc(number))) {
+            // TODO(point2D!): the scalar as the point2D! of both coordinates, compared as pair! with point2D!.
+            fire_error(err::internal::not_done);
+        }
+        bx = by = static_cast<std::int32_t>(number);
+    }
+    stack::set_last(pair::make(pick(max, pair::x(a), bx), pick(max, pair::y(a), by)));
+}
+
+// max and min: a NaN among plain numbers wins; a compound value goes coordinate by coordinate (a scalar
+// first given is swapped behind it); otherwise lesser? decides, and values it cannot order raise
 // invalid-compare. On equal values max keeps the first argument and min the second.
 void max_min(bool max)
 {
-    Cell const a = *argument(0);
-    Cell const b = *argument(1);
-    TypeId const type_a = cell::type_of(a);
-    TypeId const type_b = cell::type_of(b);
+    Cell a = *argument(0);
+    Cell b = *argument(1);
+    TypeId type_a = cell::type_of(a);
+    TypeId type_b = cell::type_of(b);
     if (plain_number_q(type_a) && plain_number_q(type_b)) {
         if (nan_value_q(a)) return; // the result cell holds a already
         if (nan_value_q(b)) {
@@ -124,8 +166,16 @@ void max_min(bool max)
             return;
         }
     }
-    // TODO(pair!): pair! with a scalar or a pair compared coordinate by coordinate, integer or point2D!.
-    // TODO(point2D!): point2D! and point3D! compared coordinate by coordinate, a NaN in b replacing a's.
+    if (compound_q(type_b) && scalar_q(type_a)) {
+        std::swap(a, b);
+        std::swap(type_a, type_b);
+    }
+    if (type_a == type_ids::pair && (scalar_q(type_b) || type_b == type_ids::pair)) {
+        max_min_pair(max, a, b);
+        return;
+    }
+    // TODO(point2D!): pair! with point2D! as two point2D! values; point2D! and point3D! compared coordinate by
+    // coordinate, a NaN in b replacing a's.
     // TODO(tuple!): tuple! with a clamped integer scalar or a tuple of its length, byte by byte.
     bool const a_lesser = actions::compare(a, b, CompareOp::Lesser);
     stack::set_last(max == a_lesser ? b : a);
@@ -261,8 +311,9 @@ void zero_q(std::int32_t const*)
         zero = value.word2 == 0;
     else if (holds_double(type))
         zero = float_::get(value) == 0.0;
+    else if (type == type_ids::pair)
+        zero = pair::x(value) == 0 && pair::y(value) == 0;
     // TODO(money!): money/zero?.
-    // TODO(pair!): both coordinates 0.
     // TODO(point2D!): every coordinate 0.0, for point3D! too.
     // TODO(tuple!): tuple/zero?.
     logic::set_result(zero);

@@ -3,9 +3,11 @@
 
 #include <cstdint>
 
+#include "datatypes/bitset.h"
 #include "datatypes/block.h"
 #include "datatypes/datatype.h"
 #include "datatypes/error.h"
+#include "datatypes/logic.h"
 #include "datatypes/string.h"
 #include "datatypes/typeset.h"
 #include "interpreter/natives/entries.h"
@@ -53,15 +55,17 @@ void set_operation(std::int32_t const* refinements, MathOp op)
     case type_ids::block:
     case type_ids::hash:
         // TODO(hash!): hash! operands and answers carry a table of their own.
-        *base = block::do_set_op(base[0], second, case_sensitive, skip, op);
+        stack::set_last(block::do_set_op(base[0], second, case_sensitive, skip, op));
         return;
     case type_ids::string:
-        *base = string::do_set_op(base[0], second, case_sensitive, skip, op);
+        stack::set_last(string::do_set_op(base[0], second, case_sensitive, skip, op));
         return;
     case type_ids::typeset:
         typeset::do_bitwise(op);
         return;
-    // TODO(bitset!): bitset/do-bitwise, and complement? of a bitset's complement flag.
+    case type_ids::bitset:
+        bitset::do_bitwise(op);
+        return;
     // TODO(date!): difference of two dates is the time! between them; every other operation on dates raises
     // expect-arg.
     default:
@@ -99,7 +103,9 @@ void exclude(std::int32_t const* refinements)
 // Only a bitset! carries a complement flag; the native tests its argument itself.
 void complement_q(std::int32_t const*)
 {
-    fire_expect_first_arg(*argument(0));
+    Cell const& value = *argument(0);
+    if (cell::type_of(value) != type_ids::bitset) fire_expect_first_arg(value);
+    logic::set_result(bitset::complemented_q(value));
 }
 
 }
