@@ -61,6 +61,9 @@ void not_(std::int32_t const* refinements);
 // parsing.cpp
 void parse(std::int32_t const* refinements);
 
+// checksum.cpp
+void checksum(std::int32_t const* refinements);
+
 // stats.cpp
 void stats(std::int32_t const* refinements);
 

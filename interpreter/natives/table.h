@@ -110,7 +110,7 @@ inline constexpr Row rows[] = {
     { "debase", not_yet_built, ArgumentCheck::None },
     { "to-local-file", not_yet_built, ArgumentCheck::None },
     { "wait", not_yet_built, ArgumentCheck::None },
-    { "checksum", not_yet_built, ArgumentCheck::None },
+    { "checksum", checksum, ArgumentCheck::Spec },
     { "unset", unset, ArgumentCheck::Spec },
     { "new-line", new_line, ArgumentCheck::Spec },
     { "new-line?", new_line_q, ArgumentCheck::Spec },

@@ -1,0 +1,148 @@
+// The checksum native: CRC-32, Adler-32 and the "tcp" sum as integers, MD5 and the SHA digests plain or
+// keyed, over a string's UTF-8. The method word is matched without regard to case.
+
+#include <cstdint>
+#include <iterator>
+#include <string>
+
+#include "datatypes/integer.h"
+#include "datatypes/series.h"
+#include "datatypes/string.h"
+#include "datatypes/symbol.h"
+#include "datatypes/word.h"
+#include "interpreter/natives/entries.h"
+#include "interpreter/natives/natives.h"
+#include "runtime/checksums.h"
+#include "runtime/errors.h"
+#include "runtime/output.h"
+#include "runtime/stack.h"
+
+namespace xol::natives {
+
+namespace {
+
+enum class ChecksumMethod : std::uint8_t { Tcp, Md5, Sha1, Crc32, Adler32, Sha256, Sha384, Sha512, Hash };
+
+// The method words in the order of ChecksumMethod, interned at the first call.
+char const* const method_names[] = { "tcp", "md5", "sha1", "crc32", "adler32", "sha256", "sha384", "sha512", "hash" };
+constexpr std::size_t method_count = std::size(method_names);
+
+ChecksumMethod method_of(Cell const& word)
+{
+    static SymbolId canonical[method_count] = {};
+    if (canonical[0] == 0)
+        for (std::size_t i = 0; i < method_count; ++i)
+            canonical[i] = symbol::resolve(symbol::make_case(method_names[i]));
+    SymbolId const given = symbol::resolve(word::symbol_of(word));
+    for (std::size_t i = 0; i < method_count; ++i)
+        if (canonical[i] == given) return static_cast<ChecksumMethod>(i);
+    fire_error(err::script::invalid_arg, &word);
+}
+
+checksums::Method digest_method(ChecksumMethod method)
+{
+    switch (method) {
+    case ChecksumMethod::Md5:
+        return checksums::Method::Md5;
+    case ChecksumMethod::Sha1:
+        return checksums::Method::Sha1;
+    case ChecksumMethod::Sha256:
+        return checksums::Method::Sha256;
+    case ChecksumMethod::Sha384:
+        return checksums::Method::Sha384;
+    default:
+        return checksums::Method::Sha512;
+    }
+}
+
+// The data's bytes, copied out of the series so that nothing can move them while they are summed.
+std::string data_bytes(Cell const& data)
+{
+    switch (cell::type_of(data)) {
+    case type_ids::string:
+        return string::to_utf8(data);
+    // TODO(file!): a file!'s bytes as they are, read whole (access cannot-open when it cannot be read).
+    // TODO(binary!): a binary!'s bytes from its index to its tail.
+    case type_ids::file:
+    case type_ids::binary:
+        fire_error(err::internal::not_done);
+    default:
+        fire_error(err::script::invalid_arg, &data);
+    }
+}
+
+[[noreturn]] void refuse_with(Cell const& argument)
+{
+    Cell const word = series::refinement_word("with");
+    fire_error(err::script::invalid_refine_arg, &word, &argument);
+}
+
+// A digest that did not come about never passes for one: a missing library is an access error, a refusal
+// (a method the system's crypto policy bars) an internal feature-na.
+void check_outcome(checksums::Outcome outcome)
+{
+    if (outcome == checksums::Outcome::Done) return;
+    if (outcome == checksums::Outcome::NoLibrary) {
+        Cell const name = string::from_utf8(platform::crypto::library_name());
+        fire_error(err::access::cannot_open, &name);
+    }
+    fire_error(err::internal::feature_na);
+}
+
+std::uint8_t const* unsigned_bytes(std::string const& bytes)
+{
+    return reinterpret_cast<std::uint8_t const*>(bytes.data());
+}
+
+}
+
+// Refinements: /with spec.
+void checksum(std::int32_t const* refinements)
+{
+    std::string const bytes = data_bytes(*argument(0));
+    Cell const& method_word = *argument(1);
+    ChecksumMethod const method = method_of(method_word);
+    Cell const* const spec = refinement_argument(refinements[0]);
+    std::uint8_t const* const data = unsigned_bytes(bytes);
+    switch (method) {
+    case ChecksumMethod::Crc32:
+    case ChecksumMethod::Tcp:
+    case ChecksumMethod::Adler32: {
+        if (spec) refuse_with(method_word);
+        std::uint32_t sum = 0;
+        if (method == ChecksumMethod::Crc32) sum = checksums::crc32(data, bytes.size());
+        if (method == ChecksumMethod::Tcp) sum = checksums::tcp_sum(data, bytes.size());
+        if (method == ChecksumMethod::Adler32) sum = checksums::adler32(data, bytes.size());
+        // A CRC of 2^31 and more reads as a negative integer!.
+        integer::set_result(static_cast<std::int32_t>(sum));
+        return;
+    }
+    default:
+        break;
+    }
+    if (!spec) {
+        if (method == ChecksumMethod::Hash) refuse_with(method_word);
+        std::uint8_t digest[platform::crypto::largest_digest];
+        check_outcome(checksums::digest(digest_method(method), data, bytes.size(), digest));
+        // TODO(binary!): the result is a binary! of the digest's bytes.
+        fire_error(err::internal::not_done);
+    }
+    TypeId const spec_type = cell::type_of(*spec);
+    if (spec_type == type_ids::integer) {
+        // The hash table size of the method hash: a method not designed yet.
+        static char const line[] = "** /hash support not yet implemented; algorithm TBD.";
+        conout::write_latin1_line(line, sizeof line - 1);
+        integer::set_result(0);
+        return;
+    }
+    // TODO(binary!): a binary! key, its bytes from its index to its tail.
+    if (spec_type != type_ids::string) fire_error(err::script::invalid_arg, spec);
+    if (method == ChecksumMethod::Hash) refuse_with(*spec);
+    std::string const key = string::to_utf8(*spec);
+    std::uint8_t digest[platform::crypto::largest_digest];
+    check_outcome(checksums::hmac(digest_method(method), data, bytes.size(), unsigned_bytes(key), key.size(), digest));
+    // TODO(binary!): the result is a binary! of the keyed digest's bytes.
+    fire_error(err::internal::not_done);
+}
+
+}
