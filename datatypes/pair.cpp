@@ -15,8 +15,10 @@
 #include "datatypes/runtime_words.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
+#include "datatypes/unset.h"
 #include "datatypes/word.h"
 #include "runtime/errors.h"
+#include "runtime/random.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
 #include "runtime/services.h"
@@ -289,7 +291,20 @@ Cell reverse(Cell const& value, Refinement, Refinement)
     return result;
 }
 
-// TODO(random): random, seeding the generator with x xor y, or drawing each non-zero coordinate from 1 to it.
+// With /seed the generator takes x xor y; otherwise each coordinate n becomes a draw from 1 to n (-1 to n
+// when negative), x first; a zero coordinate stays zero.
+Cell random(Cell const& value, bool seed, bool secure, bool)
+{
+    if (seed) {
+        random::seed(x(value) ^ y(value));
+        return unset_value;
+    }
+    Cell drawn = value;
+    std::int32_t const new_x = random::int_(x(value), secure);
+    std::int32_t const new_y = random::int_(y(value), secure);
+    make_at(drawn, new_x, new_y);
+    return drawn;
+}
 
 }
 
@@ -299,6 +314,7 @@ constexpr DatatypeRecord record {
     .name = "pair!",
     .actions = {
         .make = make_action,
+        .random = random,
         .to = make_action,
         .form = form,
         .mold = mold,
