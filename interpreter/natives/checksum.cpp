@@ -23,19 +23,16 @@ namespace {
 
 enum class ChecksumMethod : std::uint8_t { Tcp, Md5, Sha1, Crc32, Adler32, Sha256, Sha384, Sha512, Hash };
 
-// The method words in the order of ChecksumMethod, interned at the first call.
+// The method words in the order of ChecksumMethod.
 char const* const method_names[] = { "tcp", "md5", "sha1", "crc32", "adler32", "sha256", "sha384", "sha512", "hash" };
-constexpr std::size_t method_count = std::size(method_names);
 
+// Looked up afresh on each call (nine look-ups of interned names), so nothing outlives a runtime that a
+// test makes anew.
 ChecksumMethod method_of(Cell const& word)
 {
-    static SymbolId canonical[method_count] = {};
-    if (canonical[0] == 0)
-        for (std::size_t i = 0; i < method_count; ++i)
-            canonical[i] = symbol::resolve(symbol::make_case(method_names[i]));
     SymbolId const given = symbol::resolve(word::symbol_of(word));
-    for (std::size_t i = 0; i < method_count; ++i)
-        if (canonical[i] == given) return static_cast<ChecksumMethod>(i);
+    for (std::size_t i = 0; i < std::size(method_names); ++i)
+        if (symbol::resolve(symbol::make_case(method_names[i])) == given) return static_cast<ChecksumMethod>(i);
     fire_error(err::script::invalid_arg, &word);
 }
 
