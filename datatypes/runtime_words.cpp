@@ -36,6 +36,7 @@ constexpr std::string_view symbol_texts[] = {
     "date", "year", "month", "day", "zone", "isoweek", "week", "weekday", "yearday", "julian", "time", "hour",
     "minute", "second", "timezone",
     "amount", "user", "host", "system", "system-global", "stack", "trace", "no-trace",
+    "locale", "months", "currencies", "list", "options", "money-digits",
 };
 // clang-format on
 static_assert(std::size(symbol_texts) == symbol_count);

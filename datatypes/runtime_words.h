@@ -26,6 +26,7 @@ enum class Symbol : std::uint16_t {
     alt_down_q, aux_down_q, orientation, get, put, post, head, size, rgb, alpha, argb,
     date, year, month, day, zone, isoweek, week, weekday, yearday, julian, time, hour, minute, second, timezone,
     amount, user, host, system, system_global, stack, trace, no_trace,
+    locale, months, currencies, list, options, money_digits,
     count_
 };
 // clang-format on
