@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "datatypes/compare.h"
+#include "datatypes/date.h"
 #include "datatypes/float.h"
 #include "datatypes/logic.h"
 #include "datatypes/number_shared.h"
@@ -315,7 +316,14 @@ Cell to(Cell const&, Cell const& spec, TypeId)
     case type_ids::issue:
         return make(from_issue(spec));
     // TODO(money!): money!, its integer conversion.
-    // TODO(date!): date!, its seconds since 1970.
+    case type_ids::date: {
+        std::int64_t const seconds = date::to_epoch_seconds(spec);
+        if (seconds < INT32_MIN || seconds > INT32_MAX) {
+            Cell const type = datatype::make(type_id);
+            fire_error(err::script::type_limit, &type);
+        }
+        return make(static_cast<std::int32_t>(seconds));
+    }
     default:
         bad_to_arg(spec);
     }

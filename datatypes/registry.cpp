@@ -10,6 +10,7 @@
 #include "datatypes/char.h"
 #include "datatypes/context.h"
 #include "datatypes/datatype.h"
+#include "datatypes/date.h"
 #include "datatypes/error.h"
 #include "datatypes/float.h"
 #include "datatypes/function.h"
@@ -72,7 +73,7 @@ void reset()
 
 // The fixed order of start-up: parents before their children. The datatypes still to come take their places
 // in this order: binary!, url!, file!, vector!, map!, hash!, tuple!,
-// tag!, email!, handle!, date!, port!, money!, ref!, point2D!, point3D!, image!.
+// tag!, email!, handle!, port!, money!, ref!, point2D!, point3D!, image!.
 void register_all()
 {
     reset();
@@ -113,6 +114,7 @@ void register_all()
              &pair::record,
              &percent::record,
              &time::record,
+             &date::record,
          })
         register_(*each);
 }

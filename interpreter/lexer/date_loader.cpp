@@ -111,8 +111,9 @@ struct Cursor {
         } else if (take(':')) {
             if (!fixed(2, false, minutes)) return false;
         }
-        date.zone_hours = sign == '-' ? -hours : hours;
+        date.zone_hours = hours;
         date.zone_minutes = minutes;
+        date.zone_negative = sign == '-';
         date.has_zone = true;
         return true;
     }
@@ -159,7 +160,7 @@ struct Cursor {
 
 bool valid(makers::DateParts const& date)
 {
-    if (date.year < -9999 || date.year > 9999 || date.zone_hours < -15 || date.zone_hours > 15) return false;
+    if (date.year < -9999 || date.year > 9999 || date.zone_hours > 15 || date.zone_minutes > 59) return false;
     if (date.week != 0 || date.year_day != 0) return true;
     if (date.month < 1 || date.month > 12 || date.day < 1 || date.day > month_lengths[date.month - 1]) return false;
     return !(date.month == 2 && date.day == 29 && !leap_year(date.year));

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "datatypes/date.h"
 #include "datatypes/pair.h"
 #include "datatypes/percent.h"
 #include "datatypes/registry.h"
@@ -90,10 +91,26 @@ Cell binary(std::vector<std::uint8_t> const& bytes)
     return cell::make(type_ids::binary, 0, node, 0);
 }
 
-// TODO(date!): date/make-at and the week and day-of-the-year setters of the calendar arithmetic.
-Cell date(DateParts const&)
+// A week date or a day of the year becomes the calendar date it names first.
+Cell date(DateParts const& parts)
 {
-    not_done(type_ids::date);
+    require(type_ids::date);
+    std::int64_t year = parts.year;
+    std::int32_t month = parts.month;
+    std::int32_t day = parts.day;
+    if (parts.week != 0 || parts.year_day != 0) {
+        std::int64_t const days = parts.week != 0 ? date::iso_week_date(parts.year, parts.week, parts.weekday)
+                                                  : date::first_of_year(parts.year) + parts.year_day - 1;
+        date::CivilDate const civil = date::civil_from_days(days);
+        year = civil.year;
+        month = civil.month;
+        day = civil.day;
+    }
+    std::int32_t const zone_minutes = parts.zone_hours * 60 + parts.zone_minutes;
+    Cell value = cell::make(type_ids::date);
+    date::make_at(value, static_cast<std::int32_t>(year), month, day, parts.seconds,
+        parts.zone_negative ? -zone_minutes : zone_minutes, parts.has_time);
+    return value;
 }
 
 // TODO(money!): money/make-from-parts, which also knows the currencies.

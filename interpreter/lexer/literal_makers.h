@@ -31,8 +31,9 @@ struct DateParts {
     std::int32_t month = 0;
     std::int32_t day = 0;
     double seconds = 0;
-    std::int32_t zone_hours = 0;
+    std::int32_t zone_hours = 0; // the magnitude
     std::int32_t zone_minutes = 0;
+    bool zone_negative = false; // west of UTC: kept apart, so that -00:30 keeps its sign
     bool has_time = false;
     bool has_zone = false;
     std::int32_t week = 0; // an ISO week date when not 0
