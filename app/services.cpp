@@ -60,6 +60,7 @@ void fill_services()
         .load_single = lexer::load_single,
         .scan_integer = lexer::scan_integer,
         .scan_float = lexer::scan_float,
+        .scan_money = lexer::scan_money_text,
         .eval_block = interp::eval_block_dropped,
         .call_function = interp::call_function,
         .call_lexer_callback = interp::call_lexer_callback,

@@ -10,6 +10,7 @@
 
 #include "datatypes/compare.h"
 #include "datatypes/integer.h"
+#include "datatypes/money.h"
 #include "datatypes/number_shared.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
@@ -420,7 +421,9 @@ Cell to(Cell const&, Cell const& spec, TypeId type)
         cell::set_float_payload(result, from_block(spec));
         return result;
     }
-    // TODO(money!): money!, its value as a double.
+    case type_ids::money:
+        cell::set_float_payload(result, money::to_float(spec));
+        return result;
     default:
         if (!type_ids::is_text(cell::type_of(spec))) bad_to_arg(type, spec);
         cell::set_float_payload(result, type == type_ids::percent ? percent_from_text(spec) : scanned(spec));

@@ -12,6 +12,7 @@
 #include "datatypes/date.h"
 #include "datatypes/float.h"
 #include "datatypes/logic.h"
+#include "datatypes/money.h"
 #include "datatypes/number_shared.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
@@ -315,7 +316,8 @@ Cell to(Cell const&, Cell const& spec, TypeId)
         return make(from_binary(spec));
     case type_ids::issue:
         return make(from_issue(spec));
-    // TODO(money!): money!, its integer conversion.
+    case type_ids::money:
+        return make(money::to_integer(spec));
     case type_ids::date: {
         std::int64_t const seconds = date::to_epoch_seconds(spec);
         if (seconds < INT32_MIN || seconds > INT32_MAX) {

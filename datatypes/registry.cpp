@@ -16,6 +16,7 @@
 #include "datatypes/function.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
+#include "datatypes/money.h"
 #include "datatypes/native.h"
 #include "datatypes/none.h"
 #include "datatypes/object.h"
@@ -73,7 +74,7 @@ void reset()
 
 // The fixed order of start-up: parents before their children. The datatypes still to come take their places
 // in this order: binary!, url!, file!, vector!, map!, hash!, tuple!,
-// tag!, email!, handle!, port!, money!, ref!, point2D!, point3D!, image!.
+// tag!, email!, handle!, port!, ref!, point2D!, point3D!, image!.
 void register_all()
 {
     reset();
@@ -115,6 +116,7 @@ void register_all()
              &percent::record,
              &time::record,
              &date::record,
+             &money::record,
          })
         register_(*each);
 }

@@ -67,6 +67,9 @@ struct Services {
     std::int32_t (*scan_integer)(
         std::byte const* characters, std::uint32_t count, std::uint32_t unit, std::int32_t& error);
     double (*scan_float)(std::byte const* characters, std::uint32_t count, std::uint32_t unit, std::int32_t& error);
+    // The money! a text (from its index) reads as by the money text scanner, or none! when it is no money
+    // text or names a currency the list lacks. May allocate.
+    Cell (*scan_money)(Cell const& text);
 
     // ---- The evaluator (interpreter/evaluator.cpp).
     // Evaluates every expression of the block in a block-evaluation frame, leaving nothing on the stack;

@@ -7,6 +7,7 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,12 +15,14 @@
 #include "datatypes/char.h"
 #include "datatypes/datatype.h"
 #include "datatypes/logic.h"
+#include "datatypes/money.h"
 #include "datatypes/none.h"
 #include "datatypes/pair.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
 #include "datatypes/word.h"
 #include "interpreter/lexer/lexer_state.h"
+#include "interpreter/lexer/numbers.h"
 #include "interpreter/lexer/tokens.h"
 #include "runtime/collector.h"
 #include "runtime/errors.h"
@@ -499,6 +502,20 @@ Cell load_single(Cell const& text)
     Cell const values = load_all(text);
     if (block::rs_length_q(values) == 1) return *block::rs_head(values);
     return values;
+}
+
+Cell scan_money_text(Cell const& text)
+{
+    SeriesBuffer* buffer = node::buffer(text.word2);
+    std::uint32_t const length = buffer->length();
+    std::uint32_t const index = text.word1 < length ? text.word1 : length;
+    std::uint32_t const unit = buffer->unit();
+    std::optional<MoneyText> const parts
+        = scan_money(buffer->head_address() + std::size_t { index } * unit, length - index, unit);
+    Cell value = cell::make(type_ids::money);
+    if (!parts || !money::make_from_parts(value, parts->negative, parts->currency, parts->integral, parts->fraction))
+        return none_value;
+    return value;
 }
 
 TypeId scan_type(std::string_view utf8)

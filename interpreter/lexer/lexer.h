@@ -65,6 +65,9 @@ Cell load_first(Cell const& text);
 // The one value of a text alone, or a block of its values when it holds none or several. May allocate,
 // may raise.
 Cell load_single(Cell const& text);
+// The money! of a text (from its index) read by the money text scanner, or none! when it is none or names a
+// currency the list lacks. May allocate.
+Cell scan_money_text(Cell const& text);
 // The datatype the UTF-8 text scans as, taken as one value: error! for a syntax error, 0 for none.
 // May allocate.
 TypeId scan_type(std::string_view utf8);

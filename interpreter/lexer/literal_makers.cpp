@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "datatypes/date.h"
+#include "datatypes/money.h"
 #include "datatypes/pair.h"
 #include "datatypes/percent.h"
 #include "datatypes/registry.h"
@@ -113,11 +114,12 @@ Cell date(DateParts const& parts)
     return value;
 }
 
-// TODO(money!): money/make-from-parts, which also knows the currencies.
-Cell money(MoneyText const&, bool& known_currency)
+Cell money(MoneyText const& parts, bool& known_currency)
 {
-    known_currency = true;
-    not_done(type_ids::money);
+    require(type_ids::money);
+    Cell value = cell::make(type_ids::money);
+    known_currency = money::make_from_parts(value, parts.negative, parts.currency, parts.integral, parts.fraction);
+    return value;
 }
 
 // TODO(map!): map/make-at over a block of the cells.

@@ -41,7 +41,7 @@ struct DateParts {
     std::int32_t year_day = 0; // a day-of-the-year date when not 0
 };
 Cell date(DateParts const&);
-// `known_currency` false: the currency is not one money! knows.
+// `known_currency` false: the currency is not one money! knows (the value is then no money!).
 Cell money(MoneyText const&, bool& known_currency);
 // A map! over `count` key/value cells that lie outside series buffers. May allocate.
 Cell map(Cell const* cells, std::uint32_t count);
