@@ -1,22 +1,28 @@
 // Fuzz target for the lexer: arbitrary bytes through every scan mode, without and with a callback that
 // refuses events and moves the input, as a string! through transcode, and as the text that `to` makes
-// values of the number and literal types from (integer!, float!, percent!, time!, pair!), whose values are
-// then formed; the loaded values (and the text) go in as bitset! specs. A syntax error is an answer; a crash,
-// a sanitizer report, an assertion or a hang is a fault. Seeds: tests/fuzz/lexer_seeds/.
+// values of the number and literal types from (integer!, float!, percent!, time!, pair!, date!, money!),
+// whose values are then formed; the loaded values (and the text) go in as bitset! specs. The values the
+// text loads as are formed and molded too, dates and money read through their fields, and the loaded block
+// is made into a date! and a money!, as blocks of their parts. A syntax error or a script error is an
+// answer; a crash, a sanitizer report, an assertion or a hang is a fault. The library runs first: the month
+// names and the currency codes live there. Seeds: tests/fuzz/lexer_seeds/.
 
 #include <cstddef>
 #include <cstdint>
 
 #include "app/startup.h"
 #include "datatypes/bitset.h"
+#include "datatypes/date.h"
 #include "datatypes/float.h"
 #include "datatypes/integer.h"
+#include "datatypes/money.h"
 #include "datatypes/none.h"
 #include "datatypes/pair.h"
 #include "datatypes/percent.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
 #include "datatypes/time.h"
+#include "interpreter/boot.h"
 #include "interpreter/lexer/lexer.h"
 #include "interpreter/lexer/transcode.h"
 #include "runtime/collector.h"
@@ -100,10 +106,37 @@ bool start()
     app::init();
     for (DatatypeRecord const& record : stand_ins) datatype::register_(record);
     lexer::init();
+    gc::state.enabled = true;
+    boot::run_library();
     services.call_lexer_callback = answer_event;
     services.callback_body = no_body;
-    gc::state.enabled = true;
     return true;
+}
+
+// The form and the mold of a value, whose type has both.
+void form_and_mold(Cell const& value)
+{
+    Rooted kept(value);
+    TypeActions const& actions = datatype::actions(cell::type_of(*kept));
+    Rooted text(string::make(16));
+    actions.form(*kept, *text, nullptr, 1'000);
+    actions.mold(*kept, *text, false, true, false, nullptr, 1'000, 0);
+}
+
+// Every loaded date and money! formed, molded and read through each of its fields.
+void read_values(Cell const& block)
+{
+    Rooted kept(block);
+    std::uint32_t const count = node::buffer(kept->word2)->length();
+    for (std::uint32_t i = 0; i < count && i < 64; ++i) {
+        Cell const value = node::buffer(kept->word2)->head_cell()[i];
+        TypeId const type = cell::type_of(value);
+        if (type != date::type_id && type != money::type_id) continue;
+        guarded([&] { form_and_mold(value); });
+        TypeActions const& actions = datatype::actions(type);
+        for (std::int32_t field = 1; field <= 14; ++field)
+            guarded([&] { actions.pick(value, field, integer::make(field)); });
+    }
 }
 
 }
@@ -145,8 +178,21 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
         Cell const part = cell::make(type_ids::integer, 0, length + 7, 0);
         Rooted loaded(lexer::transcode(*text, { .next = true, .part = &part }));
     });
+    // The values the bytes load as, read; the block of them made into a date and into money.
+    guarded([&] {
+        Rooted loaded(none_value);
+        lexer::scan(*loaded, data, length, {}, nullptr, none_value, none_value, nullptr);
+        if (cell::type_of(*loaded) != type_ids::block) return;
+        read_values(*loaded);
+        for (TypeId const type : { date::type_id, money::type_id }) {
+            TypeActions const& actions = datatype::actions(type);
+            guarded([&] { form_and_mold(actions.make(none_value, *loaded, type)); });
+            guarded([&] { form_and_mold(actions.to(none_value, *loaded, type)); });
+        }
+    });
     // The text made into a value of each literal type by `to`, then formed and molded.
-    for (TypeId const type : { integer::type_id, float_::type_id, percent::type_id, time::type_id, pair::type_id }) {
+    for (TypeId const type : { integer::type_id, float_::type_id, percent::type_id, time::type_id, pair::type_id,
+             date::type_id, money::type_id }) {
         guarded([&] {
             Rooted text(string::from_utf8({ reinterpret_cast<char const*>(data), size }));
             TypeActions const& actions = datatype::actions(type);
