@@ -6,6 +6,7 @@
 #include <cmath>
 #include <iterator>
 
+#include "datatypes/compare.h"
 #include "datatypes/datatype.h"
 #include "datatypes/float.h"
 #include "datatypes/integer.h"
@@ -581,17 +582,8 @@ std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op)
     else if (a.days != b.days)
         order = a.days < b.days ? -1 : 1;
     if (order == 0 && !float_::almost_equal_q(left, right)) order = left < right ? -1 : 1;
-    switch (op) {
-    case CompareOp::Equal:
-    case CompareOp::NotEqual:
-    case CompareOp::StrictEqual:
-    case CompareOp::FindPathEqual:
-    case CompareOp::FindStrictPathEqual:
-    case CompareOp::FindEqual:
-        return order == 0 ? 0 : 1;
-    default:
-        return order;
-    }
+    if (actions::is_equality(op)) return order == 0 ? 0 : 1;
+    return order;
 }
 
 // TODO(random): random, seeding with the packed date and the seconds, or a date drawn up to this one.

@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "datatypes/compare.h"
 #include "datatypes/datatype.h"
 #include "datatypes/float.h"
 #include "datatypes/integer.h"
@@ -189,27 +190,11 @@ Cell pick(Cell const& value, std::int32_t, Cell const& index_value)
 
 // ---- Comparison ---------------------------------------------------------------------------------------
 
-bool is_equality_code(CompareOp op)
-{
-    switch (op) {
-    case CompareOp::Equal:
-    case CompareOp::NotEqual:
-    case CompareOp::StrictEqual:
-    case CompareOp::Same:
-    case CompareOp::FindPathEqual:
-    case CompareOp::FindStrictPathEqual:
-    case CompareOp::FindEqual:
-        return true;
-    default:
-        return false;
-    }
-}
-
 // A float money! cannot hold: NaN answers every ordering test false; a huge float lies beyond every
 // amount, on its own side of zero; a tiny one lies between zero and every amount that is not zero.
 std::int32_t order_against_float(Cell const& value, double number, CompareOp op)
 {
-    if (is_equality_code(op)) return 1;
+    if (actions::is_equality(op)) return 1;
     if (std::isnan(number)) {
         if (op == CompareOp::Lesser || op == CompareOp::LesserOrEqual) return 1;
         if (op == CompareOp::Greater || op == CompareOp::GreaterOrEqual) return -1;
@@ -230,7 +215,7 @@ std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op)
     switch (other) {
     case type_id:
         if (op == CompareOp::Sort || op == CompareOp::CaseSort) return compare_with_currency(value1, value2);
-        if (!is_equality_code(op)) {
+        if (!actions::is_equality(op)) {
             if (!same_currency_q(value1, value2, false)) fire_error(err::script::wrong_denom, &value1, &value2);
         } else {
             bool const strict_currency = op == CompareOp::StrictEqual || op == CompareOp::Same
@@ -253,7 +238,7 @@ std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op)
     default:
         return compare_incomparable;
     }
-    if (is_equality_code(op)) return order == 0 ? 0 : 1;
+    if (actions::is_equality(op)) return order == 0 ? 0 : 1;
     return order;
 }
 
