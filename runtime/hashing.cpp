@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <cmath>
+#include <cstdint>
 
 #include "runtime/hashtable.h"
 #include "runtime/int_map.h"
@@ -102,6 +104,7 @@ namespace {
 
 constexpr std::uint32_t money_sign = 0x4000;
 constexpr std::uint32_t tuple_length_shift = 19;
+constexpr std::uint32_t date_time_flag = 0x10000;
 
 // Each character is one 32-bit block, whatever the width the text is stored in.
 std::uint32_t text_hash(Cell const& text, bool case_sensitive)
@@ -149,6 +152,27 @@ std::uint32_t money_hash(Cell const& key)
     return hash::string(&normal, sizeof normal);
 }
 
+// A date is one key with every date of the same instant, whatever its zone, and a date without a time is
+// its midnight, as date! compares them: the hash is of the whole seconds of the instant, counted from the
+// local date's day number (bits 17-31 the year, 12-15 the month, 7-11 the day, 16 the time flag) and the
+// seconds in words 2-3, which are the local time less the zone's offset.
+std::uint32_t date_hash(Cell const& key)
+{
+    auto const floor_div = [](std::int64_t a, std::int64_t b) { return a / b - (a % b < 0 ? 1 : 0); };
+    std::int64_t const year = static_cast<std::int32_t>(key.word1) >> 17;
+    std::int64_t const month = (key.word1 >> 12) & 0xF;
+    std::int64_t const day = (key.word1 >> 7) & 0x1F;
+    std::int64_t const from_march = (month + 9) % 12;
+    std::int64_t const y = year - from_march / 10;
+    std::int64_t const days
+        = 365 * y + floor_div(y, 4) - floor_div(y, 100) + floor_div(y, 400) + (from_march * 306 + 5) / 10 + day - 1;
+    double const seconds = (key.word1 & date_time_flag) != 0 ? cell::float_payload(key) : 0.0;
+    std::int64_t const whole = std::isfinite(seconds) ? static_cast<std::int64_t>(std::floor(seconds)) : 0;
+    auto const instant = static_cast<std::uint64_t>(days * 86'400 + whole);
+    std::uint32_t const words[2] = { static_cast<std::uint32_t>(instant), static_cast<std::uint32_t>(instant >> 32) };
+    return words_hash(words, 2);
+}
+
 std::uint32_t tuple_hash(Cell const& key)
 {
     std::uint32_t const length = std::min((key.header >> tuple_length_shift) & 0xFu, 12u);
@@ -185,6 +209,7 @@ enum class KeyHash : std::uint8_t {
     Tuple,
     Binary,
     Money,
+    Date, // the instant: equal in every zone
 };
 
 constexpr auto key_hash_table = [] {
@@ -204,11 +229,12 @@ constexpr auto key_hash_table = [] {
     }
     for (TypeId id : { image, point2d }) table[id] = KeyHash::Words12;
     table[pair] = KeyHash::Words23;
-    for (TypeId id : { op, function, triple, typeset, date, point3d }) table[id] = KeyHash::Words123;
+    for (TypeId id : { op, function, triple, typeset, point3d }) table[id] = KeyHash::Words123;
     for (TypeId id : { float_, percent, time }) table[id] = KeyHash::Double;
     table[tuple] = KeyHash::Tuple;
     table[binary] = KeyHash::Binary;
     table[money] = KeyHash::Money;
+    table[date] = KeyHash::Date;
     return table;
 }();
 
@@ -264,6 +290,8 @@ std::uint32_t hash_cell(Cell const& key, bool case_sensitive)
         return binary_hash(key);
     case KeyHash::Money:
         return money_hash(key);
+    case KeyHash::Date:
+        return date_hash(key);
     }
     return 0;
 }

@@ -1,12 +1,16 @@
 // date!: instants read from the platform calendar in named zones come back as the same epoch seconds and
-// print the zone's offset; epoch seconds on both sides of 1970 and past 2038; the makers' range checks.
+// print the zone's offset; epoch seconds on both sides of 1970 and past 2038; the makers' range checks; one
+// instant is one hash key in every zone.
 
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "datatypes/date.h"
+#include "datatypes/registry.h"
 #include "interpreter/boot.h"
+#include "runtime/hashtable.h"
 #include "runtime/platform/clock.h"
 #include "runtime/platform/environment.h"
 #include "scalar_fixture.h"
@@ -122,4 +126,40 @@ TEST_F(DateTest, MakersRefuseWhatCannotBePacked)
     // The seconds' text rounds to six significant digits, and the rounding carries into the next day.
     EXPECT_EQ(formed(value).text, "1-Mar-2024/0:00:00");
     EXPECT_EQ(date::to_epoch_seconds(value), 1709251200);
+}
+
+TEST_F(DateTest, OneInstantIsOneHashKeyInEveryZone)
+{
+    struct Case {
+        std::int32_t year, month, day;
+        double local_seconds;
+        std::int32_t zone_minutes;
+        bool time;
+    };
+    // Each row is one instant (or one midnight), given in several zones or as a date alone.
+    std::vector<std::vector<Case>> const rows = {
+        { { 2000, 1, 1, 10 * 3600 + 30 * 60, 330, true }, { 2000, 1, 1, 5 * 3600, 0, true },
+            { 2000, 1, 1, 1 * 3600 + 30 * 60, -210, true } },
+        { { 2000, 1, 1, 1800, 60, true }, { 1999, 12, 31, 23 * 3600 + 1800, 0, true },
+            { 1999, 12, 31, 20 * 3600, -210, true } },
+        { { 2000, 3, 1, 0, 0, false }, { 2000, 3, 1, 0, 0, true }, { 2000, 3, 1, 5 * 3600 + 45 * 60, 345, true } },
+        { { -1, 2, 28, 0.25, 0, true }, { -1, 2, 28, 3600.25, 60, true } },
+    };
+    std::vector<std::uint32_t> hashes;
+    for (std::vector<Case> const& row : rows) {
+        std::optional<Cell> first;
+        for (Case const& c : row) {
+            Cell value = cell::make(type_ids::date);
+            date::make_at(value, c.year, c.month, c.day, c.local_seconds, c.zone_minutes, c.time);
+            if (!first) {
+                first = value;
+                hashes.push_back(hashtable::hash_cell(value));
+                continue;
+            }
+            ASSERT_EQ(datatype::actions(date::type_id).compare(*first, value, CompareOp::Equal), 0)
+                << formed(value).text;
+            EXPECT_EQ(hashtable::hash_cell(value), hashtable::hash_cell(*first)) << formed(value).text;
+        }
+    }
+    for (std::size_t i = 1; i < hashes.size(); ++i) EXPECT_NE(hashes[i], hashes[i - 1]);
 }
