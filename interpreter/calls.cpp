@@ -291,6 +291,9 @@ std::uint32_t fetch_arguments(Fetch& fetch, std::uint32_t position)
         }
         case type_ids::refinement:
             fetch.seen_refinement = true;
+            // A native or action called from code gives a refinement that is off no cell: the entries left
+            // ask nothing more of it (those the path names are fetched by fetch_refinements).
+            if (mode == call_evaluate && !fetch.function_like) return fetch_refinements(fetch, position);
             if (mode != call_evaluate && !site.path) {
                 if (!values_left(site, position) || mode == call_apply_named) {
                     // A refinement the values do not switch on is off, with every argument it has: a
@@ -322,6 +325,7 @@ std::uint32_t fetch_arguments(Fetch& fetch, std::uint32_t position)
         }
     }
     if (stack::has_pending()) return position;
+    if (!site.path && !(site.mode & call_apply_named)) return position;
     return fetch_refinements(fetch, position);
 }
 

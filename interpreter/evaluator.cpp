@@ -31,6 +31,7 @@ namespace {
 // when it sees one; the public entries turn what is still pending into the exception.
 void run_block(Cell const& block, bool return_result);
 std::uint32_t expression(Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive);
+std::uint32_t infix_tail(Code const& code, std::uint32_t position, Cell* operand);
 
 Cell const& body_word()
 {
@@ -96,11 +97,110 @@ void send(trace::Event event, Code const& code, std::uint32_t position, Cell con
 
 // The value a word names in the infix lookahead, or nullptr: only a bound word whose context has values
 // can name an operator there, and looking never raises.
-Cell const* peek_value(Cell const& word)
+[[gnu::always_inline]] inline Cell const* peek_value(Cell const& word)
 {
     if (word.word1 == no_node || word.word3 == word::unresolved) return nullptr;
     if (!context::has_values(word.word1)) return nullptr;
     return word::get_value(word);
+}
+
+// How deep plain operands may nest parens: one level, so that a paren found not to be plain has cost one
+// short scan (it is looked at again when the lookahead meets it), and one that holds itself is never plain.
+constexpr std::uint32_t plain_depth = 1;
+
+bool plain_integer(Cell const& operand, Cell& out, std::uint32_t depth);
+
+// Whether the cell is a word that names an operator (as the infix lookahead sees it).
+bool is_op_word(Cell const* cell)
+{
+    if (!cell || cell::type_of(*cell) != type_ids::word) return false;
+    Cell const* value = peek_value(*cell);
+    return value && cell::type_of(*value) == type_ids::op;
+}
+
+// Applies, left to right, the operators from `position` on while `left` (the running value) is an
+// integer!, the operator has a fast integer case and its right operand is a plain integer; answers the
+// position of the first operator it did not apply. Runs no code and allocates nothing, so it needs no
+// frame: nothing in it can fail or be traced.
+std::uint32_t fold_integers(Code const& code, std::uint32_t position, Cell& left, std::uint32_t depth)
+{
+    while (cell::type_of(left) == type_ids::integer) {
+        Cell const* next = code.peek(position);
+        if (!next || cell::type_of(*next) != type_ids::word) break;
+        Cell const* op_value = peek_value(*next);
+        if (!op_value || cell::type_of(*op_value) != type_ids::op) break;
+        Cell const* right_cell = code.peek(position + 1);
+        Cell right;
+        if (!right_cell || !plain_integer(*right_cell, right, depth)) break;
+        if (!fast::apply_integers(*op_value, left, right)) break;
+        position += 2;
+    }
+    return position;
+}
+
+// The integer an operand stands for when reading it runs no code and cannot fail: an integer! literal, a
+// word that holds an integer!, or a paren whose whole content is one such operand followed by operators
+// fold_integers applies. False when the operand needs the full evaluation.
+bool plain_integer(Cell const& operand, Cell& out, std::uint32_t depth)
+{
+    switch (cell::type_of(operand)) {
+    case type_ids::integer:
+        out = operand;
+        return true;
+    case type_ids::word: {
+        Cell const* value = peek_value(operand);
+        if (!value || cell::type_of(*value) != type_ids::integer) return false;
+        out = *value;
+        return true;
+    }
+    case type_ids::paren: {
+        if (depth >= plain_depth) return false;
+        std::uint32_t const length = node::buffer(operand.word2)->length();
+        if (operand.word1 >= length) return false;
+        Code const code { operand, length };
+        Cell value;
+        if (!plain_integer(code.at(operand.word1), value, depth + 1)) return false;
+        if (fold_integers(code, operand.word1 + 1, value, depth + 1) < length) return false;
+        out = value;
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+// The value a set-word's first operand stands for when reading it runs no code and cannot fail: a plain
+// integer, a word that holds a value that is neither unset! nor callable, or a literal of a type that
+// evaluates to itself.
+bool plain_value(Cell const& operand, Cell& out)
+{
+    if (plain_integer(operand, out, 0)) return true;
+    switch (cell::type_of(operand)) {
+    case type_ids::word: {
+        Cell const* value = peek_value(operand);
+        if (!value) return false;
+        switch (cell::type_of(*value)) {
+        case type_ids::unset:
+        case type_ids::native:
+        case type_ids::action:
+        case type_ids::function:
+        case type_ids::routine:
+        case type_ids::op:
+            return false;
+        default:
+            out = *value;
+            return true;
+        }
+    }
+    case type_ids::float_:
+    case type_ids::string:
+    case type_ids::block:
+    case type_ids::char_:
+        out = operand;
+        return true;
+    default:
+        return false;
+    }
 }
 
 // A set-word's assignment. Outside objects (whose owners hear of changes) the value goes straight to
@@ -116,8 +216,42 @@ void assign(Cell& word, Cell const& value)
     word::set(word, value);
 }
 
+// The slot a set-word writes straight into (see assign), or nullptr when the assignment takes word::set.
+Cell* direct_slot(Cell const& word)
+{
+    NodeId const context = word.word1;
+    if (word.word3 == word::unresolved || context == no_node || !context::has_values(context)
+        || context::kind_of(context) == context::Kind::Object)
+        return nullptr;
+    return context::value_cell(context, word.word3);
+}
+
+std::uint32_t finish_set_word(Code const& code, std::uint32_t position, bool pushed, Cell* base);
+
 std::uint32_t eval_set_word(Code const& code, std::uint32_t position, bool pushed)
 {
+    // A plain expression (`i: i + 1`, `x: y`) is read and assigned without a frame: nothing in it can fail,
+    // run code or allocate, so no error report, trace or collection can see the difference.
+    if (!trace::state.on) {
+        Cell const* first = code.peek(position + 1);
+        Cell value;
+        Cell* slot = nullptr;
+        if (first && plain_value(*first, value) && (slot = direct_slot(cell_at(code, position)))) {
+            std::uint32_t const after = fold_integers(code, position + 2, value, 0);
+            if (!is_op_word(code.peek(after))) {
+                *slot = value; // nothing has allocated since the slot was found
+                produce(value, pushed);
+                return after;
+            }
+            // The plain part stands as the left operand it would have been; the rest runs in the frame.
+            Cell const set_word = cell_at(code, position);
+            stack::push_native_frame_eval(set_word);
+            Cell* const base = stack::push(set_word);
+            stack::push(value);
+            position = infix_tail(code, after, base + 1);
+            return finish_set_word(code, position, pushed, base);
+        }
+    }
     Cell const set_word = cell_at(code, position);
     stack::push_native_frame_eval(set_word);
     // The frame's first cell keeps the word: the collector rewrites it there if its context moves while
@@ -126,6 +260,12 @@ std::uint32_t eval_set_word(Code const& code, std::uint32_t position, bool pushe
     ++position;
     if (at_end(code, position)) fire_error(err::script::need_value, base);
     position = expression(code, position, false, true, false);
+    return finish_set_word(code, position, pushed, base);
+}
+
+// The set-word's value is at base[1], the word at base[0], in its own frame: the assignment.
+std::uint32_t finish_set_word(Code const& code, std::uint32_t position, bool pushed, Cell* base)
+{
     if (stack::has_pending()) return position;
     if (trace::state.on) send(trace::set, code, position, base, base + 1);
     if (cell::type_of(base[1]) == type_ids::unset) fire_error(err::script::need_value, base);
@@ -300,6 +440,31 @@ void run_block(Cell const& block, bool return_result)
     pop_frame_for(!return_result);
 }
 
+// The infix lookahead: applies the operators that follow, left to right, to the left operand at `operand`
+// (the top cell); answers the position after the last one.
+std::uint32_t infix_tail(Code const& code, std::uint32_t position, Cell* operand)
+{
+    while (Cell const* next = code.peek(position)) {
+        if (cell::type_of(*next) != type_ids::word) break;
+        Cell const* value = peek_value(*next);
+        if (!value || cell::type_of(*value) != type_ids::op) break;
+        if (!trace::state.on && cell::type_of(*operand) == type_ids::integer) {
+            // An integer operator on a plain right operand is applied in place, as try_infix would.
+            Cell const* right_cell = code.peek(position + 1);
+            Cell right;
+            if (right_cell && plain_integer(*right_cell, right, 0) && fast::apply_integers(*value, *operand, right)) {
+                stack::cut_to(operand + 1);
+                position += 2;
+                continue;
+            }
+        }
+        Cell const op_value = *value;
+        position = apply_operator(code, position, operand, op_value);
+        if (stack::has_pending()) return position;
+    }
+    return position;
+}
+
 std::uint32_t expression(Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive)
 {
     Cell* const entry_top = stack::state.top;
@@ -385,15 +550,8 @@ std::uint32_t expression(Code const& code, std::uint32_t position, bool prefix, 
 
     if (!prefix) {
         // The left operand sits where the expression began: pushed there, or stored in the base cell.
-        Cell* const operand = pushed ? entry_top : stack::state.base;
-        while (Cell const* next = code.peek(position)) {
-            if (cell::type_of(*next) != type_ids::word) break;
-            Cell const* value = peek_value(*next);
-            if (!value || cell::type_of(*value) != type_ids::op) break;
-            Cell const op_value = *value;
-            position = apply_operator(code, position, operand, op_value);
-            if (stack::has_pending()) return position;
-        }
+        position = infix_tail(code, position, pushed ? entry_top : stack::state.base);
+        if (stack::has_pending()) return position;
     }
     if (!pushed && trace::state.on) send(trace::expr, code, position, nullptr, stack::state.base);
     return position;

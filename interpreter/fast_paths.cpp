@@ -31,6 +31,10 @@ Operation operation_of(Cell const& op_value)
         switch (index) {
         case 11:
             return { Family::Math, MathOp::Add };
+        case 12:
+            return { Family::Math, MathOp::Divide };
+        case 16:
+            return { Family::Math, MathOp::Remainder };
         case 18:
             return { Family::Math, MathOp::Subtract };
         case 13:
@@ -75,19 +79,42 @@ Cell make_float(double number)
     return result;
 }
 
-// Overflowing integer arithmetic gives the exact float result, as the integer! action does.
-Cell integer_math(MathOp op, std::int32_t left, std::int32_t right)
+// Overflowing integer arithmetic gives the exact float result, as the integer! action does; an inexact
+// quotient gives the float quotient. False for a division the action refuses (by zero, or the one quotient
+// past the integers): its own call raises the error.
+bool integer_math(MathOp op, std::int32_t left, std::int32_t right, Cell& out)
 {
     std::int32_t result = 0;
     switch (op) {
     case MathOp::Add:
-        if (__builtin_add_overflow(left, right, &result)) return make_float(double(left) + double(right));
+        if (__builtin_add_overflow(left, right, &result)) {
+            out = make_float(double(left) + double(right));
+            return true;
+        }
         break;
     case MathOp::Subtract:
-        if (__builtin_sub_overflow(left, right, &result)) return make_float(double(left) - double(right));
+        if (__builtin_sub_overflow(left, right, &result)) {
+            out = make_float(double(left) - double(right));
+            return true;
+        }
         break;
     case MathOp::Multiply:
-        if (__builtin_mul_overflow(left, right, &result)) return make_float(double(left) * double(right));
+        if (__builtin_mul_overflow(left, right, &result)) {
+            out = make_float(double(left) * double(right));
+            return true;
+        }
+        break;
+    case MathOp::Divide:
+    case MathOp::Remainder:
+        if (right == 0 || (left == INT32_MIN && right == -1)) return false;
+        if (op == MathOp::Remainder) {
+            result = left % right;
+        } else if (left % right != 0) {
+            out = make_float(static_cast<double>(left) / static_cast<double>(right));
+            return true;
+        } else {
+            result = left / right;
+        }
         break;
     case MathOp::And:
         result = left & right;
@@ -101,7 +128,8 @@ Cell integer_math(MathOp op, std::int32_t left, std::int32_t right)
     default:
         break;
     }
-    return cell::make(type_ids::integer, 0, static_cast<std::uint32_t>(result), 0);
+    out = cell::make(type_ids::integer, 0, static_cast<std::uint32_t>(result), 0);
+    return true;
 }
 
 template <typename Number> bool compare_numbers(CompareOp op, Number left, Number right)
@@ -127,6 +155,17 @@ template <typename Number> bool compare_numbers(CompareOp op, Number left, Numbe
 
 }
 
+bool apply_integers(Cell const& op_value, Cell& left, Cell const& right)
+{
+    Operation const operation = operation_of(op_value);
+    if (operation.family == Family::None) return false;
+    std::int32_t const left_number = static_cast<std::int32_t>(left.word2);
+    std::int32_t const right_number = static_cast<std::int32_t>(right.word2);
+    if (operation.family == Family::Math) return integer_math(operation.math, left_number, right_number, left);
+    left = logic::make(compare_numbers(operation.compare, left_number, right_number));
+    return true;
+}
+
 std::uint32_t try_infix(Cell const& op_value, Cell const& word, Code const& code, std::uint32_t position, Cell* operand)
 {
     Operation const operation = operation_of(op_value);
@@ -144,12 +183,15 @@ std::uint32_t try_infix(Cell const& op_value, Cell const& word, Code const& code
     if (cell::type_of(right) == type_ids::integer) {
         std::int32_t const left_number = static_cast<std::int32_t>(operand->word2);
         std::int32_t const right_number = static_cast<std::int32_t>(right.word2);
+        bool done = true;
         if (operation.family == Family::Math)
-            *operand = integer_math(operation.math, left_number, right_number);
+            done = integer_math(operation.math, left_number, right_number, *operand);
         else
             *operand = logic::make(compare_numbers(operation.compare, left_number, right_number));
-        stack::cut_to(operand + 1);
-        return after;
+        if (done) {
+            stack::cut_to(operand + 1);
+            return after;
+        }
     }
     // Both operands are on the stack: the operator's own call takes them from there.
     call_pushed(*function, *name);

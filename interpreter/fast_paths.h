@@ -16,4 +16,9 @@ namespace xol::interp::fast {
 std::uint32_t try_infix(
     Cell const& op_value, Cell const& word, Code const& code, std::uint32_t position, Cell* operand);
 
+// Applies the operator `op_value` to two integer! cells already read, the result replacing `left`, when the
+// operator has a fast case; answers false (nothing changed) when the general call must run. Allocates
+// nothing.
+bool apply_integers(Cell const& op_value, Cell& left, Cell const& right);
+
 }
