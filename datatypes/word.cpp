@@ -164,7 +164,15 @@ Cell* set_notify(Cell& word, Cell const& value, NodeId context, bool notify)
 
 Cell* set(Cell& word, Cell const& value)
 {
-    return set_notify(word, value, word.word1, true);
+    // The loops set their words on every step: a resolved word outside objects takes its slot at once.
+    NodeId const context = word.word1;
+    if (word.word3 != unresolved && context != no_node && context::has_values(context)
+        && context::kind_of(context) != context::Kind::Object) {
+        Cell* const cell = context::value_cell(context, word.word3);
+        *cell = value;
+        return cell;
+    }
+    return set_notify(word, value, context, true);
 }
 
 Cell* get(Cell const& word)

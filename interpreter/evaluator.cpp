@@ -307,7 +307,8 @@ std::uint32_t call_at(Cell const& function, Code const& code, std::uint32_t posi
 
 // The operator word at `position` and its left operand at `operand` (the entry top of the expression):
 // the call's first argument is that cell; the result replaces it.
-std::uint32_t apply_operator(Code const& code, std::uint32_t position, Cell* operand, Cell const& given_op)
+[[gnu::noinline]] std::uint32_t apply_operator(
+    Code const& code, std::uint32_t position, Cell* operand, Cell const& given_op)
 {
     Cell op_value = given_op;
     if (trace::state.on) {
@@ -550,8 +551,11 @@ std::uint32_t expression(Code const& code, std::uint32_t position, bool prefix, 
 
     if (!prefix) {
         // The left operand sits where the expression began: pushed there, or stored in the base cell.
-        position = infix_tail(code, position, pushed ? entry_top : stack::state.base);
-        if (stack::has_pending()) return position;
+        Cell const* next = code.peek(position);
+        if (next && cell::type_of(*next) == type_ids::word) {
+            position = infix_tail(code, position, pushed ? entry_top : stack::state.base);
+            if (stack::has_pending()) return position;
+        }
     }
     if (!pushed && trace::state.on) send(trace::expr, code, position, nullptr, stack::state.base);
     return position;
