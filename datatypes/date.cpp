@@ -19,8 +19,10 @@
 #include "datatypes/symbol.h"
 #include "datatypes/system_members.h"
 #include "datatypes/time.h"
+#include "datatypes/unset.h"
 #include "runtime/errors.h"
 #include "runtime/float_text.h"
+#include "runtime/random.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
@@ -586,7 +588,44 @@ std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op)
     return order;
 }
 
-// TODO(random): random, seeding with the packed date and the seconds, or a date drawn up to this one.
+// A time of day drawn in steps of 24 seconds, 0 to 86,400. The secure form spreads two draws over the hour
+// scale, as float! does.
+double random_seconds(bool secure)
+{
+    double hour_steps = 0;
+    if (secure) {
+        double const fraction = random::secure() / 2147483647.0;
+        double const whole = random::secure();
+        hour_steps = (whole + fraction) * 3600.0 / 2147483648.0;
+    } else {
+        hour_steps = random::next() / 2147483647.0 * 3600.0;
+    }
+    return std::floor(hour_steps) * 24.0;
+}
+
+// With /seed the generator takes the packed date plus the whole seconds. Otherwise the day is drawn from the
+// first day number to this date's, the zone and time flag kept; a date with a time also gets random zone
+// bits and a random time of day, then carries into the day as every date does. A year beyond the packable
+// range raises type-limit. /only plays no part.
+Cell random(Cell const& value, bool seed, bool secure, bool)
+{
+    if (seed) {
+        auto const whole_seconds = static_cast<std::int64_t>(seconds(value));
+        random::seed(static_cast<std::int32_t>(packed(value) + static_cast<std::uint32_t>(whole_seconds)));
+        return unset_value;
+    }
+    Parts parts = parts_of(value);
+    parts.days = random::int_(static_cast<std::int32_t>(parts.days), secure) - 1;
+    if (parts.time) {
+        parts.zone = static_cast<std::uint32_t>(random::draw(secure)) & zone_mask;
+        // A zero offset carries no sign.
+        if ((parts.zone & ~zone_sign) == 0) parts.zone = 0;
+        parts.seconds = random_seconds(secure);
+    }
+    Cell drawn = value;
+    keep_flags(drawn, date_of(parts));
+    return drawn;
+}
 
 }
 
@@ -596,6 +635,7 @@ constexpr DatatypeRecord record {
     .name = "date!",
     .actions = {
         .make = make_action,
+        .random = random,
         .to = to,
         .form = form,
         .mold = mold,

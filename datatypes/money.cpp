@@ -12,7 +12,9 @@
 #include "datatypes/number_shared.h"
 #include "datatypes/runtime_words.h"
 #include "datatypes/symbol.h"
+#include "datatypes/unset.h"
 #include "runtime/errors.h"
+#include "runtime/random.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
 #include "runtime/services.h"
@@ -334,7 +336,45 @@ bool even_q(Cell const& value)
     return !odd_q(value);
 }
 
-// TODO(random): random, seeding with the payload words and the sign, or digits drawn up to the value's.
+// The generator's next number, taken as unsigned.
+std::uint32_t next_draw()
+{
+    return static_cast<std::uint32_t>(random::next());
+}
+
+// A place drawn equal to the value's digit stands only when two further draws agree, so results that keep
+// following the value's digits grow rare.
+bool equal_draw_stands()
+{
+    std::uint32_t const first = next_draw() % 1000;
+    return first == next_draw() % 1000;
+}
+
+// With /seed the generator takes the payload words and the sign bit, exclusive-ored. Otherwise the digits
+// are drawn from the value's most significant one down, each at most the value's digit at its place: a
+// draw below it frees every later place (any digit), one equal to it holds the next place to the value's
+// digit, so the result never exceeds the value. The sign and currency stay. /secure and /only play no part.
+Cell random(Cell const& value, bool seed, bool, bool)
+{
+    if (seed) {
+        random::seed(static_cast<std::int32_t>(value.word1 ^ value.word2 ^ value.word3 ^ (value.header & sign_flag)));
+        return unset_value;
+    }
+    Cell drawn = value;
+    for (int position = digit_count - significant_digits(value) + 1; position <= digit_count; ++position) {
+        auto const limit = static_cast<std::uint32_t>(get_digit(value, position));
+        std::uint32_t digit = 0;
+        do {
+            digit = next_draw() % (limit + 1);
+        } while (digit == limit && !equal_draw_stands());
+        set_digit(drawn, position, static_cast<std::int32_t>(digit));
+        if (digit < limit) {
+            while (++position <= digit_count) set_digit(drawn, position, static_cast<std::int32_t>(next_draw() % 10));
+        }
+    }
+    set_negative(drawn, negative_bit(value) && !zero_q(drawn));
+    return drawn;
+}
 
 }
 
@@ -384,6 +424,7 @@ constexpr DatatypeRecord record {
     .name = "money!",
     .actions = {
         .make = make_action,
+        .random = random,
         .to = to,
         .form = form,
         .mold = mold,

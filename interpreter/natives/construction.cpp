@@ -11,6 +11,7 @@
 #include "datatypes/float.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
+#include "datatypes/money.h"
 #include "datatypes/none.h"
 #include "datatypes/object.h"
 #include "datatypes/pair.h"
@@ -150,11 +151,23 @@ void as_point3d(std::int32_t const*)
     fire_error(err::internal::not_done);
 }
 
+// The currency by its code in system/locale/currencies/list, case-blind. An integer! amount is exact; a
+// float! is taken as `make money!` takes it, so more than five decimals are refused rather than cut.
 void as_money(std::int32_t const*)
 {
-    // TODO(money!): the currency looked up (bad-denom with the word as a lit-word! when unknown), the amount
-    // made money and the currency stored in it.
-    fire_error(err::internal::not_done);
+    Cell const& currency = *argument(0);
+    std::int32_t const index = money::currency_index(word::symbol_of(currency));
+    if (index < 0) {
+        Cell denomination = currency;
+        cell::set_type(denomination, type_ids::lit_word);
+        fire_error(err::script::bad_denom, &denomination);
+    }
+    Cell const& amount = *argument(1);
+    Cell made = cell::type_of(amount) == type_ids::integer
+        ? money::from_integer(integer::get(amount))
+        : money::from_float(float_::get(amount), money::FloatMode::Strict);
+    money::set_currency(made, static_cast<std::uint32_t>(index));
+    stack::set_last(made);
 }
 
 // Refinement: /case.

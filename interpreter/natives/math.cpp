@@ -13,6 +13,7 @@
 #include "datatypes/float.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
+#include "datatypes/money.h"
 #include "datatypes/pair.h"
 #include "interpreter/natives/entries.h"
 #include "interpreter/natives/natives.h"
@@ -46,7 +47,7 @@ bool holds_double(TypeId type)
     return type == type_ids::float_ || type == type_ids::percent || type == type_ids::time;
 }
 
-// -1, 0 or 1 for a signed number; NaN and both zeros are 0.
+// -1, 0 or 1 for a signed number; NaN and both zeros are 0, and so is a zero amount whatever its sign bit.
 std::int32_t sign_of(Cell const& value)
 {
     TypeId const type = cell::type_of(value);
@@ -55,7 +56,7 @@ std::int32_t sign_of(Cell const& value)
         double const number = float_::get(value);
         return (number > 0.0) - (number < 0.0);
     }
-    // TODO(money!): money/sign.
+    if (type == type_ids::money) return money::sign_of(value);
     fire_expect_first_arg(value);
 }
 
@@ -313,7 +314,8 @@ void zero_q(std::int32_t const*)
         zero = float_::get(value) == 0.0;
     else if (type == type_ids::pair)
         zero = pair::x(value) == 0 && pair::y(value) == 0;
-    // TODO(money!): money/zero?.
+    else if (type == type_ids::money)
+        zero = money::zero_q(value);
     // TODO(point2D!): every coordinate 0.0, for point3D! too.
     // TODO(tuple!): tuple/zero?.
     logic::set_result(zero);

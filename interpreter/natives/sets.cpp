@@ -6,6 +6,7 @@
 #include "datatypes/bitset.h"
 #include "datatypes/block.h"
 #include "datatypes/datatype.h"
+#include "datatypes/date.h"
 #include "datatypes/error.h"
 #include "datatypes/logic.h"
 #include "datatypes/string.h"
@@ -66,8 +67,11 @@ void set_operation(std::int32_t const* refinements, MathOp op)
     case type_ids::bitset:
         bitset::do_bitwise(op);
         return;
-    // TODO(date!): difference of two dates is the time! between them; every other operation on dates raises
-    // expect-arg.
+    case type_ids::date:
+        // Dates have no sets: only difference, the time! from the second date to the first.
+        if (op != MathOp::Difference) fire_expect_first_arg(base[0]);
+        stack::set_last(date::difference(base[0], base[1]));
+        return;
     default:
         fire_expect_first_arg(base[0]);
     }
