@@ -5,6 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "datatypes/binary.h"
 #include "datatypes/bitset.h"
 #include "datatypes/block.h"
 #include "datatypes/char.h"
@@ -73,7 +74,7 @@ void reset()
 }
 
 // The fixed order of start-up: parents before their children. The datatypes still to come take their places
-// in this order: binary!, url!, file!, vector!, map!, hash!, tuple!,
+// in this order: url!, file!, vector!, map!, hash!, tuple!,
 // tag!, email!, handle!, port!, ref!, point2D!, point3D!, image!.
 void register_all()
 {
@@ -86,6 +87,7 @@ void register_all()
              &series::record,
              &block::record,
              &string::record,
+             &binary::record,
              &integer::record,
              &symbol::record,
              &context::record,

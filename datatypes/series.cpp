@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "datatypes/binary.h"
 #include "datatypes/block.h"
 #include "datatypes/char.h"
 #include "datatypes/integer.h"
@@ -301,12 +302,7 @@ Cell poke(Cell const& series, std::int32_t index, Cell const& index_value, Cell 
         // TODO(hash!): a hash! re-enters the cell in its table.
         buffer_of(*kept_series)->head_cell()[unit_place] = *kept_value;
     } else if (type == type_ids::binary) {
-        TypeId const value_type = cell::type_of(*kept_value);
-        if (value_type != type_ids::integer && value_type != type_ids::char_)
-            fire_error(err::script::invalid_arg, &*kept_value);
-        auto const byte = static_cast<std::int64_t>(static_cast<std::int32_t>(kept_value->word2));
-        if (byte < 0 || byte > 255) fire_error(err::script::out_of_range, &*kept_value);
-        *unit_address(*kept_series, unit_place) = static_cast<std::byte>(byte);
+        *unit_address(*kept_series, unit_place) = std::byte { binary::byte_value(*kept_value) };
     } else if (type == type_ids::vector) {
         // TODO(vector!): a value of the vector's element type.
         fire_error(err::internal::not_done);

@@ -66,9 +66,10 @@ std::int32_t integer_argument(Cell const& value)
 
 // The /part limit of append and insert as a count of the value's units from its position: a number as
 // a count, a position in the value as the distance to it. A limit before the position moves the value's
-// index back to it, so the count is never negative; a count past the tail stops there. -1 without /part.
-// `value` is the frame's own argument cell, adjusted in place.
-std::int32_t insert_part(Cell& value, Refinement part)
+// index back to it, so the count is never negative; a count past the tail stops there, unless
+// `counts_output` (a binary! target with /only counts the bytes a block brings, not its values).
+// -1 without /part. `value` is the frame's own argument cell, adjusted in place.
+std::int32_t insert_part(Cell& value, Refinement part, bool counts_output)
 {
     if (!part) return -1;
     Cell const& limit = *part;
@@ -83,6 +84,7 @@ std::int32_t insert_part(Cell& value, Refinement part)
     std::int64_t const start = std::max<std::int64_t>(0, index + std::min<std::int64_t>(count, 0));
     series::set_index(value, static_cast<std::uint32_t>(start));
     if (count < 0) count = index - start;
+    if (counts_output) return static_cast<std::int32_t>(count);
     return static_cast<std::int32_t>(std::min<std::int64_t>(count, total - start));
 }
 
@@ -93,7 +95,9 @@ void insert_or_append(std::int32_t const* refinements, bool append)
     Cell const& series = argument(0);
     action_types::Insert const slot = lookup_of(series, append ? &TypeActions::append : &TypeActions::insert);
     Cell& value = argument(1);
-    std::int32_t const part = insert_part(value, refinement_argument(refinements[0]));
+    bool const counts_output
+        = cell::type_of(series) == type_ids::binary && used(refinements[1]) && type_ids::is_list(cell::type_of(value));
+    std::int32_t const part = insert_part(value, refinement_argument(refinements[0]), counts_output);
     if (part == 0) return;
     Refinement const dup = refinement_argument(refinements[2]);
     std::int32_t const times = dup ? integer_argument(*dup) : 1;

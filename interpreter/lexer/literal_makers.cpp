@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "datatypes/binary.h"
 #include "datatypes/date.h"
 #include "datatypes/money.h"
 #include "datatypes/pair.h"
@@ -81,15 +82,10 @@ Cell point3d(float x, float y, float z)
     return cell::make(type_ids::point3d, float_bits(x), float_bits(y), float_bits(z));
 }
 
-// TODO(binary!): hand over to binary!'s own maker.
 Cell binary(std::vector<std::uint8_t> const& bytes)
 {
     require(type_ids::binary);
-    NodeId const node = series::alloc_bytes(bytes.size());
-    SeriesBuffer* buffer = node::buffer(node);
-    if (!bytes.empty()) std::memcpy(buffer->head_address(), bytes.data(), bytes.size());
-    buffer->tail = buffer->head + static_cast<std::uint32_t>(bytes.size());
-    return cell::make(type_ids::binary, 0, node, 0);
+    return xol::binary::load(bytes);
 }
 
 // A week date or a day of the year becomes the calendar date it names first.
