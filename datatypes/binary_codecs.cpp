@@ -1,12 +1,19 @@
-// binary!: the base-2, 16, 58 and 64 encoders and decoders.
+// binary!: the base-2, 16, 58 and 64 encoders and decoders, and enbase and debase on values.
 
 #include "datatypes/binary_codecs.h"
 
 #include <array>
 #include <cstring>
+#include <string>
 #include <vector>
 
+#include "datatypes/binary.h"
+#include "datatypes/string.h"
 #include "runtime/assert.h"
+#include "runtime/errors.h"
+#include "runtime/memory.h"
+#include "runtime/roots.h"
+#include "runtime/series.h"
 
 namespace xol::binary {
 
@@ -390,6 +397,60 @@ std::uint64_t decoded_capacity(Base base, std::uint32_t length)
         return (n + 3) * 3 / 4;
     }
     return 0;
+}
+
+// ---- Values -------------------------------------------------------------------------------------------
+
+Cell enbase(Cell const& source_value, Base base)
+{
+    Rooted source(source_value);
+    // A string! is encoded as its UTF-8, made apart; a binary! is read in place once the output exists.
+    bool const from_text = cell::type_of(*source) != type_id;
+    std::string const utf8 = from_text ? string::to_utf8(*source) : std::string();
+    std::uint32_t const count = from_text ? static_cast<std::uint32_t>(utf8.size()) : rs_length(*source);
+    std::uint64_t const capacity = encoded_capacity(base, count);
+    if (capacity > 0x7FFF'FFFF) fire_error(err::script::too_long);
+    if (capacity > memory::max_capacity) return cell::make(type_ids::none);
+    Rooted result(string::make(static_cast<std::uint32_t>(capacity)));
+    auto const* input = from_text ? reinterpret_cast<std::uint8_t const*>(utf8.data()) : rs_head(*source);
+    SeriesBuffer* buffer = node::buffer(result->word2);
+    char* const start = reinterpret_cast<char*>(buffer->head_address());
+    char* end = start;
+    switch (base) {
+    case Base::Two:
+        end = enbase_2(start, input, count);
+        break;
+    case Base::Sixteen:
+        end = enbase_16(start, input, count);
+        break;
+    case Base::FiftyEight:
+        end = enbase_big(start, input, count);
+        break;
+    case Base::SixtyFour:
+        end = enbase_64(start, input, count);
+        break;
+    }
+    XOL_ASSERT(static_cast<std::uint64_t>(end - start) <= capacity, "an encoder wrote past its room");
+    buffer->tail = buffer->head + static_cast<std::uint32_t>(end - start);
+    return *result;
+}
+
+Cell debase(Cell const& text_value, Base base)
+{
+    Rooted text(text_value);
+    std::uint32_t const length = string::rs_length_q(*text);
+    std::uint64_t const capacity = decoded_capacity(base, length);
+    Rooted result(make(static_cast<std::uint32_t>(capacity)));
+    // The text is read only now: making the result may have moved it.
+    SeriesBuffer const* source = node::buffer(text->word2);
+    std::uint32_t const unit = source->unit();
+    std::byte const* data
+        = source->data() + source->head + (std::uint64_t { string::clamped_index(*text) } << source->unit_shift());
+    std::optional<std::uint32_t> const count = debase_into(base, { data, length, unit }, rs_head(*result));
+    if (!count) return cell::make(type_ids::none);
+    XOL_ASSERT(*count <= capacity, "a decoder wrote past its room");
+    set_length(*result, *count);
+    return *result;
 }
 
 }

@@ -3,7 +3,7 @@
 //
 // The encoders and decoders work on plain memory and never allocate: an encoder writes into room its
 // caller reserved (encoded_capacity), a decoder reads text units and writes into room for
-// decoded_capacity bytes.
+// decoded_capacity bytes. enbase and debase below wrap them for values.
 //
 // Text the decoders read: 1-, 2- or 4-byte units. Each base has its digits and its skipped characters;
 // a ";" starts a comment up to the next line feed (a comment running to the end ends the text); any other
@@ -14,6 +14,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+
+#include "runtime/cell.h"
 
 namespace xol::binary {
 
@@ -65,5 +67,14 @@ std::optional<std::uint32_t> debase_64(TextUnits, std::uint8_t* output);
 std::optional<std::uint32_t> debase_into(Base, TextUnits, std::uint8_t* output);
 // The room a decoder needs for `length` units of text.
 std::uint64_t decoded_capacity(Base, std::uint32_t length);
+
+// ---- Values -------------------------------------------------------------------------------------------
+
+// A new string! (1-byte units) of the text of a binary!'s bytes from its index, or of a string!'s UTF-8.
+// A text too long for a series raises script too-long; when its buffer cannot be had, none!. May allocate.
+Cell enbase(Cell const& source, Base);
+// A new binary! of the bytes that a string! from its index stands for; none! when the text is invalid.
+// May allocate.
+Cell debase(Cell const& text, Base);
 
 }

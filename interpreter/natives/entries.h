@@ -131,6 +131,13 @@ void transcode(std::int32_t const* refinements);
 // apply.cpp
 void apply(std::int32_t const* refinements);
 
+// encoding.cpp
+void dehex(std::int32_t const* refinements);
+void enhex(std::int32_t const* refinements);
+void to_hex(std::int32_t const* refinements);
+void debase(std::int32_t const* refinements);
+void enbase(std::int32_t const* refinements);
+
 // natives.cpp: the entry of every native still to come, which raises internal not-done
 void not_yet_built(std::int32_t const* refinements);
 

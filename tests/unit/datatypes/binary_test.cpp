@@ -1,9 +1,10 @@
-// binary!: the byte accessors other modules use and the byte-wise comparison.
+// binary!: the byte accessors other modules use, the byte-wise comparison, and enbase and debase on values.
 
 #include <string>
 #include <vector>
 
 #include "datatypes/binary.h"
+#include "datatypes/binary_codecs.h"
 #include "runtime/collector.h"
 #include "text_fixture.h"
 
@@ -152,4 +153,24 @@ TEST_F(BinaryTest, EqualTo)
     EXPECT_FALSE(binary::equal_to(at(*value, 1), char_::make('a'), CompareOp::Equal));
     EXPECT_FALSE(binary::equal_to(at(*value, 2), char_::make('a'), CompareOp::Equal)) << "at the tail";
     EXPECT_FALSE(binary::equal_to(*value, integer::make('a'), CompareOp::Equal));
+}
+
+// enbase reads a string! as its UTF-8 and a binary! from its index; debase reads text of any unit from
+// its index, and answers none! for invalid text.
+TEST_F(BinaryTest, EnbaseAndDebaseValues)
+{
+    Rooted wide(text("x\u4E2D"));
+    Rooted encoded(binary::enbase(at(*wide, 1), binary::Base::Sixteen));
+    EXPECT_EQ(utf8(*encoded), "E4B8AD");
+    EXPECT_EQ(unit_of(*encoded), 1u);
+    Rooted bytes(loaded({ 0, 0xFF, 0x10 }));
+    Rooted encoded_bytes(binary::enbase(at(*bytes, 1), binary::Base::SixtyFour));
+    EXPECT_EQ(utf8(*encoded_bytes), "/xA=");
+
+    Rooted digits(text("\u4E2D 41 42"));
+    ASSERT_EQ(unit_of(*digits), 2u);
+    Rooted decoded(binary::debase(at(*digits, 1), binary::Base::Sixteen));
+    EXPECT_EQ(content(*decoded), (Bytes { 0x41, 0x42 }));
+    Rooted refused(binary::debase(*digits, binary::Base::Sixteen));
+    EXPECT_EQ(cell::type_of(*refused), type_ids::none);
 }
