@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "datatypes/binary_private.h"
+#include "datatypes/bitset.h"
 #include "datatypes/compare.h"
 #include "datatypes/integer.h"
 #include "runtime/assert.h"
@@ -178,6 +179,11 @@ std::int32_t compare_bytes(Cell const& binary, Cell const& other, CompareOp op, 
     if (match) return 0;
     if (equality) return 0;
     return length1 < length2 ? -1 : length1 > length2 ? 1 : 0;
+}
+
+bool in_bitset_q(Cell const& binary, Cell const& bitset)
+{
+    return rs_length(binary) != 0 && bitset::member_q(bitset, *rs_head(binary));
 }
 
 bool equal_to(Cell const& binary, Cell const& value, CompareOp op)

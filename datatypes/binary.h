@@ -78,6 +78,9 @@ std::uint8_t byte_value(Cell const& value);
 // 0 when `other` is a prefix of the binary from its index (an empty `other` matches under the equality
 // codes). Never allocates.
 std::int32_t compare_bytes(Cell const& binary, Cell const& other, CompareOp, bool match);
+// Whether the byte at the index is in the bitset! (a byte past the set's stored bits by its complement
+// flag); false at the tail.
+bool in_bitset_q(Cell const& binary, Cell const& bitset);
 // Whether the binary starts with the value: the bytes of a binary! or a text (as compare_bytes matches),
 // the code of a char! equal to the byte at the index. Any other value answers false.
 bool equal_to(Cell const& binary, Cell const& value, CompareOp);
@@ -97,9 +100,9 @@ Cell change(Cell const& series, Cell const& value, std::int32_t part, bool only,
 // Zero bytes at both ends, or at the ends /head and /tail name; /all every zero byte; /with the bytes its
 // value names. /auto and /lines raise internal not-done.
 Cell trim(Cell const& series, TrimOptions const&);
-// The bytes of a value: text and char! as UTF-8, integer! as 4 bytes and float! as the 8 bytes of the
-// double (most significant first), an issue! as its digits in base 16 (script invalid-data when they are
-// not), a block as if appended, a binary! copied.
+// The bytes of a value: text and char! as UTF-8, integer! as 4 bytes and float! and percent! as the 8
+// bytes of the double (most significant first), an issue! as its digits in base 16 (script invalid-data
+// when they are not), a block as if appended, a bitset!'s stored bytes, a binary! copied.
 Cell to(Cell const& prototype, Cell const& spec, TypeId type);
 // "#{" and two upper-case digits a byte, "}". Above 30 bytes, and unless /flat, the digits go on lines of
 // 64, one level deeper than `indent`.

@@ -9,6 +9,7 @@
 #include "datatypes/binary.h"
 #include "datatypes/binary_codecs.h"
 #include "datatypes/binary_private.h"
+#include "datatypes/bitset.h"
 #include "datatypes/datatype.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
@@ -141,8 +142,17 @@ Cell to(Cell const&, Cell const& spec_value, TypeId type)
     case type_id:
         *result = copied(*spec);
         break;
+    case type_ids::bitset: {
+        // Its stored bytes; the complement flag has no byte to go in.
+        Rooted kept(*spec);
+        auto const length = static_cast<std::uint32_t>(bitset::byte_length(*kept));
+        *result = make(length);
+        std::uint8_t* const place = append_space(*result, length);
+        // Read only now: making the binary may have moved the set.
+        std::memcpy(place, node::buffer(kept->word2)->head_address(), length);
+        break;
+    }
     // TODO(tuple!): its 3 to 12 bytes.
-    // TODO(bitset!): its bytes from the head of its buffer.
     // TODO(image!): its pixels as the image module gives them.
     default: {
         if (!type_ids::is_text(spec_type) && spec_type != type_ids::char_) {

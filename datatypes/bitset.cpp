@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "datatypes/binary.h"
 #include "datatypes/datatype.h"
 #include "datatypes/none.h"
 #include "datatypes/runtime_words.h"
@@ -406,7 +407,9 @@ Cell make_from_spec(Cell const& spec, bool to)
             complemented = true;
             ++given->word1;
         }
-        // TODO(binary!): [not #{...}] gives the binary's bytes complemented, with the flag set.
+        // A binary! first (after `not`, if any) is the whole spec: [not #{...}] complements its bytes.
+        if (given->word1 < buffer->length() && cell::type_of(buffer->head_cell()[given->word1]) == type_ids::binary)
+            *given = buffer->head_cell()[given->word1];
     }
     switch (cell::type_of(*given)) {
     case type_ids::integer:
@@ -418,7 +421,16 @@ Cell make_from_spec(Cell const& spec, bool to)
         return make(size_of(*given), false);
     case type_id:
         return copy_of(*given);
-    // TODO(binary!): a binary! gives its bytes from its index, copied.
+    case type_ids::binary: {
+        std::uint32_t const length = binary::rs_length(*given);
+        Cell const result = make(length, complemented);
+        // Read only now: making the set may have moved the binary.
+        std::uint8_t const* from = binary::rs_head(*given);
+        std::uint8_t* to_bytes = bytes_of(result);
+        for (std::uint32_t i = 0; i < length; ++i)
+            to_bytes[i] = complemented ? static_cast<std::uint8_t>(~from[i]) : from[i];
+        return result;
+    }
     default: {
         SpecError const kind = to ? SpecError::To : SpecError::Make;
         std::uint64_t const bytes = process_spec(*given, none_value, SpecMode::Size, kind);

@@ -68,7 +68,8 @@ Cell make(std::uint64_t bytes, bool complemented);
 std::uint64_t process_spec(Cell const& spec, Cell const& bitset, SpecMode, SpecError kind);
 
 // make bitset! and to bitset!: from a spec block (led by the word `not` for a complemented set), a char!,
-// an integer!, a string!, or a copy of another bitset!; a number (make only) is a size in bits. May allocate.
+// an integer!, a string!, a copy of another bitset!, or a binary!'s bytes from its index (also first in a
+// block, after `not`: complemented with the flag set); a number (make only) is a size in bits. May allocate.
 Cell make_from_spec(Cell const& spec, bool to);
 
 // The bit operations and set operations on two sets: Or, And, Xor and Union, Intersect, Exclude,

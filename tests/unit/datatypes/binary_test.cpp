@@ -5,6 +5,7 @@
 
 #include "datatypes/binary.h"
 #include "datatypes/binary_codecs.h"
+#include "datatypes/bitset.h"
 #include "runtime/collector.h"
 #include "text_fixture.h"
 
@@ -153,6 +154,25 @@ TEST_F(BinaryTest, EqualTo)
     EXPECT_FALSE(binary::equal_to(at(*value, 1), char_::make('a'), CompareOp::Equal));
     EXPECT_FALSE(binary::equal_to(at(*value, 2), char_::make('a'), CompareOp::Equal)) << "at the tail";
     EXPECT_FALSE(binary::equal_to(*value, integer::make('a'), CompareOp::Equal));
+}
+
+// Parse and the searches test the byte at the index: bit (byte mod 8) of byte (byte / 8), most significant
+// first; a byte past the set's bits answers its complement flag, and the tail answers false.
+TEST_F(BinaryTest, InBitset)
+{
+    Rooted set(bitset::make(2, false));
+    std::byte* bits = node::buffer(set->word2)->head_address();
+    bits[0] = std::byte { 0x40 }; // byte 1
+    bits[1] = std::byte { 0x01 }; // byte 15
+    Rooted value(loaded({ 1, 15, 2, 16, 200 }));
+    EXPECT_TRUE(binary::in_bitset_q(*value, *set));
+    EXPECT_TRUE(binary::in_bitset_q(at(*value, 1), *set));
+    EXPECT_FALSE(binary::in_bitset_q(at(*value, 2), *set));
+    EXPECT_FALSE(binary::in_bitset_q(at(*value, 3), *set)) << "past the bits: the plain set's flag";
+    EXPECT_FALSE(binary::in_bitset_q(at(*value, 5), *set)) << "at the tail";
+    Rooted negated(bitset::make(1, true));
+    EXPECT_TRUE(binary::in_bitset_q(at(*value, 4), *negated)) << "past the bits: the complement flag";
+    EXPECT_FALSE(binary::in_bitset_q(at(*value, 5), *negated)) << "at the tail";
 }
 
 // enbase reads a string! as its UTF-8 and a binary! from its index; debase reads text of any unit from
