@@ -12,6 +12,7 @@
 #include "datatypes/context.h"
 #include "datatypes/datatype.h"
 #include "datatypes/date.h"
+#include "datatypes/email.h"
 #include "datatypes/error.h"
 #include "datatypes/float.h"
 #include "datatypes/function.h"
@@ -26,10 +27,12 @@
 #include "datatypes/paren.h"
 #include "datatypes/path.h"
 #include "datatypes/percent.h"
+#include "datatypes/ref.h"
 #include "datatypes/routine.h"
 #include "datatypes/series.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
+#include "datatypes/tag.h"
 #include "datatypes/time.h"
 #include "datatypes/triple.h"
 #include "datatypes/typeset.h"
@@ -75,7 +78,7 @@ void reset()
 
 // The fixed order of start-up: parents before their children. The datatypes still to come take their places
 // in this order: url!, file!, vector!, map!, hash!, tuple!,
-// tag!, email!, handle!, port!, ref!, point2D!, point3D!, image!.
+// handle!, port!, point2D!, point3D!, image!.
 void register_all()
 {
     reset();
@@ -117,8 +120,11 @@ void register_all()
              &pair::record,
              &percent::record,
              &time::record,
+             &tag::record,
+             &email::record,
              &date::record,
              &money::record,
+             &ref::record,
          })
         register_(*each);
 }

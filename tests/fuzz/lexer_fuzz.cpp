@@ -92,9 +92,6 @@ Cell no_body(Cell const&)
 DatatypeRecord const stand_ins[] = {
     { type_ids::file, type_ids::string, "file!", {} },
     { type_ids::url, type_ids::string, "url!", {} },
-    { type_ids::tag, type_ids::string, "tag!", {} },
-    { type_ids::email, type_ids::string, "email!", {} },
-    { type_ids::ref, type_ids::string, "ref!", {} },
     { type_ids::tuple, no_parent, "tuple!", {} },
     { type_ids::point2d, no_parent, "point2D!", {} },
     { type_ids::point3d, no_parent, "point3D!", {} },
