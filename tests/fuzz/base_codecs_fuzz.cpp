@@ -1,9 +1,12 @@
 // Fuzz target for the base decoders: arbitrary bytes as text of 1-, 2- and 4-byte units through debase in
-// bases 2, 16, 58 and 64, and as the digits of an issue! through `to binary!`. Invalid text is an answer
+// bases 2, 16, 58 and 64, as the digits of an issue! through `to binary!`, and as the body of a binary
+// literal in bases 2, 16 and 64: a literal that loads gives the bytes debase gives for its body, and its
+// molded form loads the same bytes again. Invalid text is an answer
 // (none!, or invalid-data for an issue); a crash, a sanitizer report, an assertion, an error out of
 // debase, or a decode that does not come back from its own re-encoding is a fault.
 // Seeds: tests/fuzz/base_codecs_seeds/.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -16,6 +19,7 @@
 #include "datatypes/none.h"
 #include "datatypes/string.h"
 #include "datatypes/word.h"
+#include "interpreter/lexer/lexer.h"
 #include "runtime/collector.h"
 #include "runtime/errors.h"
 #include "runtime/roots.h"
@@ -75,6 +79,50 @@ void check_round_trip(Cell const& decoded, binary::Base base)
     if (cell::type_of(*again) != type_ids::binary || bytes_of(*again) != bytes_of(*kept)) __builtin_trap();
 }
 
+// Loads the first value of `source` into `result` (none! after a syntax error). May allocate.
+void load_one(std::string const& source, Cell& result)
+{
+    result = none_value;
+    raised([&] {
+        Cell* loaded = stack::push(none_value);
+        std::uint32_t consumed = 0;
+        lexer::scan(*loaded, reinterpret_cast<std::uint8_t const*>(source.data()),
+            static_cast<std::uint32_t>(source.size()), { .one_value = true }, &consumed, none_value, none_value,
+            nullptr);
+        result = *loaded;
+    });
+}
+
+// The input between "#{" and "}" after each base's prefix. Where the body is plain ASCII with no brace in
+// it, a literal that loads holds what debase reads from the same text.
+void check_literals(std::uint8_t const* data, std::size_t size)
+{
+    std::string const body(reinterpret_cast<char const*>(data), size);
+    bool const plain = body.find('}') == std::string::npos
+        && std::all_of(body.begin(), body.end(), [](char c) { return static_cast<unsigned char>(c) < 128; });
+    struct Literal {
+        char const* prefix;
+        binary::Base base;
+    };
+    for (Literal const literal : { Literal { "#{", binary::Base::Sixteen }, Literal { "2#{", binary::Base::Two },
+             Literal { "64#{", binary::Base::SixtyFour } }) {
+        Rooted loaded(none_value);
+        load_one(literal.prefix + body + "}", *loaded);
+        if (cell::type_of(*loaded) != type_ids::binary) continue;
+        if (plain) {
+            Rooted text(string::from_utf8(body));
+            Rooted decoded(binary::debase(*text, literal.base));
+            if (cell::type_of(*decoded) != type_ids::binary || bytes_of(*decoded) != bytes_of(*loaded))
+                __builtin_trap();
+        }
+        Rooted molded(string::make(16));
+        binary::mold(*loaded, *molded, false, false, false, Refinement {}, 0, 0);
+        Rooted again(none_value);
+        load_one(string::to_utf8(*molded), *again);
+        if (cell::type_of(*again) != type_ids::binary || bytes_of(*again) != bytes_of(*loaded)) __builtin_trap();
+    }
+}
+
 bool start()
 {
     app::init();
@@ -100,6 +148,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
                 __builtin_trap();
         }
     }
+    check_literals(data, size);
     // The bytes as an issue's digits (Latin-1, so every input is a spelling): `to binary!` answers what
     // debase in base 16 answers, or invalid-data where that is none.
     Rooted latin(text_of(data, size, 1));
