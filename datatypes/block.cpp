@@ -18,6 +18,7 @@
 #include "datatypes/symbol.h"
 #include "datatypes/typeset.h"
 #include "datatypes/unset.h"
+#include "datatypes/vector.h"
 #include "runtime/cycles.h"
 #include "runtime/errors.h"
 #include "runtime/services.h"
@@ -437,9 +438,13 @@ Cell make(Cell const&, Cell const& spec, TypeId type)
         return made;
     }
     if (spec_type == type_ids::object) return object_body(spec, type);
-    if (spec_type == type_ids::map || spec_type == type_ids::vector) {
+    if (spec_type == type_ids::vector) {
+        Cell made = vector::to_block(spec);
+        cell::set_type(made, type);
+        return made;
+    }
+    if (spec_type == type_ids::map) {
         // TODO(map!): the map's body.
-        // TODO(vector!): a block of the vector's elements as values.
         fire_error(err::internal::not_done);
     }
     Cell const made_type = datatype::make(type);
@@ -462,9 +467,13 @@ Cell to(Cell const&, Cell const& spec, TypeId type)
         cell::set_type(*names, type);
         return *names;
     }
-    if (spec_type == type_ids::map || spec_type == type_ids::vector) {
+    if (spec_type == type_ids::vector) {
+        Cell made = vector::to_block(spec);
+        cell::set_type(made, type);
+        return made;
+    }
+    if (spec_type == type_ids::map) {
         // TODO(map!): the map's body.
-        // TODO(vector!): the vector's elements.
         fire_error(err::internal::not_done);
     }
     Rooted value(spec);

@@ -8,6 +8,7 @@
 #include "datatypes/number_shared.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
+#include "datatypes/vector.h"
 #include "runtime/errors.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
@@ -132,8 +133,9 @@ void do_math(MathOp op)
         operand = float_operand(right);
         break;
     case type_ids::vector:
-        // TODO(vector!): hand the operation to vector!'s scalar arithmetic.
-        fire_error(err::internal::not_done);
+        // Each element of the vector takes the char as its left operand, in place.
+        stack::set_last(vector::do_math_scalar_left(op, left, right));
+        return;
     default:
         number::invalid_type(right);
     }

@@ -15,6 +15,7 @@
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
 #include "datatypes/unset.h"
+#include "datatypes/vector.h"
 #include "runtime/float_text.h"
 #include "runtime/random.h"
 #include "runtime/roots.h"
@@ -323,8 +324,12 @@ void do_math_op(MathOp op)
     case type_ids::percent:
     case type_ids::time:
         break;
+    case type_ids::vector:
+        // Each element of the vector takes the number as its left operand, in place; a time! has no vector.
+        if (left_type == type_ids::time) invalid_type(right);
+        stack::set_last(vector::do_math_scalar_left(op, left, right));
+        return;
     default:
-        // TODO(vector!): vector! right operands, through the vector's element-by-element arithmetic with a scalar.
         invalid_type(right);
     }
     // time! on either side makes a time!; otherwise the left operand's type stays (an integer! left

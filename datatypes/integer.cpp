@@ -18,6 +18,7 @@
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
 #include "datatypes/unset.h"
+#include "datatypes/vector.h"
 #include "runtime/quit.h"
 #include "runtime/random.h"
 #include "runtime/series.h"
@@ -211,8 +212,11 @@ void do_math(MathOp op)
         swap_operands();
         run_slot_of(stack::state.base[0], op);
         return;
+    case type_ids::vector:
+        // Each element of the vector takes the integer as its left operand, in place.
+        stack::set_last(vector::do_math_scalar_left(op, stack::state.base[0], right));
+        return;
     default:
-        // TODO(vector!): vector! right operands, through the vector's element-by-element arithmetic with a scalar.
         invalid_type(right);
     }
 }

@@ -37,6 +37,7 @@
 #include "datatypes/triple.h"
 #include "datatypes/typeset.h"
 #include "datatypes/unset.h"
+#include "datatypes/vector.h"
 #include "datatypes/word.h"
 #include "runtime/assert.h"
 
@@ -77,7 +78,7 @@ void reset()
 }
 
 // The fixed order of start-up: parents before their children. The datatypes still to come take their places
-// in this order: url!, file!, vector!, map!, hash!, tuple!,
+// in this order: url!, file!, map!, hash!, tuple!,
 // handle!, port!, point2D!, point3D!, image!.
 void register_all()
 {
@@ -117,6 +118,7 @@ void register_all()
              &float_::record,
              &typeset::record,
              &error::record,
+             &vector::record,
              &pair::record,
              &percent::record,
              &time::record,

@@ -18,6 +18,7 @@
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
 #include "datatypes/unset.h"
+#include "datatypes/vector.h"
 #include "datatypes/word.h"
 #include "runtime/errors.h"
 #include "runtime/hashtable.h"
@@ -279,10 +280,9 @@ Cell pick(Cell const& series, std::int32_t index, Cell const&)
     if (is_cell_series(type)) return buffer_of(series)->head_cell()[unit_place];
     if (type == type_ids::binary)
         return integer::make(std::to_integer<std::int32_t>(*unit_address(series, unit_place)));
-    if (type == type_ids::vector) {
-        // TODO(vector!): a value of the vector's element type.
-        fire_error(err::internal::not_done);
-    }
+    if (type == type_ids::vector)
+        return vector::get_value(
+            unit_address(series, unit_place), buffer_of(series)->unit(), vector::element_type(series));
     return char_::make(string::get_char(unit_address(series, unit_place), buffer_of(series)->unit()));
 }
 
@@ -304,8 +304,8 @@ Cell poke(Cell const& series, std::int32_t index, Cell const& index_value, Cell 
     } else if (type == type_ids::binary) {
         *unit_address(*kept_series, unit_place) = std::byte { binary::byte_value(*kept_value) };
     } else if (type == type_ids::vector) {
-        // TODO(vector!): a value of the vector's element type.
-        fire_error(err::internal::not_done);
+        vector::set_value(unit_address(*kept_series, unit_place), *kept_value, buffer_of(*kept_series)->unit(),
+            vector::element_type(*kept_series));
     } else {
         string::put_char(node_of(*kept_series), unit_place, kept_value->word2);
     }

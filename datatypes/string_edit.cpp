@@ -7,6 +7,7 @@
 
 #include "datatypes/series.h"
 #include "datatypes/string_private.h"
+#include "datatypes/vector.h"
 #include "runtime/errors.h"
 #include "runtime/roots.h"
 
@@ -152,11 +153,12 @@ Cell take(Cell const& series, Refinement part, bool deep, bool last)
 {
     Cell const taken = series::take(series, part, deep, last);
     if (part || cell::type_of(taken) == type_ids::none || rs_length_all(taken) != 1) return taken;
-    std::uint32_t const code_point = detail::unit_at(node::buffer(taken.word2), 0);
     TypeId const type = cell::type_of(series);
+    SeriesBuffer* buffer = node::buffer(taken.word2);
+    if (type == type_ids::vector)
+        return vector::get_value(buffer->head_address(), buffer->unit(), vector::element_type(taken));
+    std::uint32_t const code_point = detail::unit_at(buffer, 0);
     if (type == type_ids::binary) return cell::make(type_ids::integer, 0, code_point);
-    // TODO(vector!): a vector! answers a value of its element type.
-    if (type == type_ids::vector) fire_error(err::internal::not_done);
     return cell::make(type_ids::char_, 0, code_point);
 }
 

@@ -368,8 +368,6 @@ Cell select(Cell const& series_value, Cell const& value, FindOptions const& give
     std::uint32_t const code_point = detail::unit_at(buffer, after);
     TypeId const type = cell::type_of(*series);
     if (type == type_ids::binary) return cell::make(type_ids::integer, 0, code_point);
-    // TODO(vector!): a vector! answers a value of its element type.
-    if (type == type_ids::vector) fire_error(err::internal::not_done);
     return cell::make(type_ids::char_, 0, code_point);
 }
 
