@@ -304,7 +304,7 @@ void do_math_op(MathOp op)
         return;
     case type_ids::tuple:
         // The tuple's arithmetic takes the tuple on the left: only the operations that commute may swap.
-        if (op != MathOp::Add && op != MathOp::Multiply) not_related(op, right_type);
+        if (op != MathOp::Add && op != MathOp::Multiply) not_related(op, left_type);
         swap_operands();
         run_slot_of(stack::state.base[0], op);
         return;

@@ -35,6 +35,7 @@
 #include "datatypes/tag.h"
 #include "datatypes/time.h"
 #include "datatypes/triple.h"
+#include "datatypes/tuple.h"
 #include "datatypes/typeset.h"
 #include "datatypes/unset.h"
 #include "datatypes/vector.h"
@@ -78,7 +79,7 @@ void reset()
 }
 
 // The fixed order of start-up: parents before their children. The datatypes still to come take their places
-// in this order: url!, file!, map!, hash!, tuple!,
+// in this order: url!, file!, map!, hash!,
 // handle!, port!, point2D!, point3D!, image!.
 void register_all()
 {
@@ -121,6 +122,7 @@ void register_all()
              &vector::record,
              &pair::record,
              &percent::record,
+             &tuple::record,
              &time::record,
              &tag::record,
              &email::record,

@@ -12,6 +12,7 @@
 #include "datatypes/percent.h"
 #include "datatypes/registry.h"
 #include "datatypes/time.h"
+#include "datatypes/tuple.h"
 #include "interpreter/lexer/lexer_state.h"
 #include "runtime/errors.h"
 #include "runtime/memory.h"
@@ -19,9 +20,6 @@
 namespace xol::lexer::makers {
 
 namespace {
-
-// A tuple's byte count sits in bits 19-22 of its header.
-constexpr std::uint32_t tuple_count_shift = 19;
 
 std::uint32_t float_bits(float value)
 {
@@ -55,17 +53,10 @@ Cell pair(std::int32_t x, std::int32_t y)
     return pair::make(x, y);
 }
 
-// TODO(tuple!): hand over to tuple!'s own maker.
 Cell tuple(std::uint8_t const* bytes, std::uint32_t count)
 {
     require(type_ids::tuple);
-    std::uint8_t components[12] = {};
-    std::memcpy(components, bytes, count);
-    std::uint32_t const stored = count < 3 ? 3 : count;
-    Cell value = cell::make(type_ids::tuple);
-    value.header |= stored << tuple_count_shift;
-    std::memcpy(&value.word1, components, sizeof components);
-    return value;
+    return tuple::make(bytes, count);
 }
 
 // TODO(point2D!): hand over to point2D!'s own maker.

@@ -1,10 +1,10 @@
 // Fuzz target for the lexer: arbitrary bytes through every scan mode, without and with a callback that
 // refuses events and moves the input, as a string! through transcode, and as the text that `to` makes
-// values of the number and literal types from (integer!, float!, percent!, time!, pair!, date!, money!),
-// whose values are then formed; the loaded values (and the text) go in as bitset! specs. The values the
-// text loads as are formed and molded too, dates and money read through their fields, and the loaded block
-// is made into a date! and a money!, as blocks of their parts. A syntax error or a script error is an
-// answer; a crash, a sanitizer report, an assertion or a hang is a fault. The library runs first: the month
+// values of the number and literal types from (integer!, float!, percent!, time!, pair!, date!, money!, tuple!),
+// whose values are then formed; the loaded values (and the text) go in as bitset! specs; each loaded value goes to
+// tuple! as a make spec. The values the text loads as are formed and molded too, dates and money read through their
+// fields, and the loaded block is made into a date! and a money!, as blocks of their parts. A syntax error or a script
+// error is an answer; a crash, a sanitizer report, an assertion or a hang is a fault. The library runs first: the month
 // names and the currency codes live there. Seeds: tests/fuzz/lexer_seeds/.
 
 #include <cstddef>
@@ -22,6 +22,7 @@
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
 #include "datatypes/time.h"
+#include "datatypes/tuple.h"
 #include "interpreter/boot.h"
 #include "interpreter/lexer/lexer.h"
 #include "interpreter/lexer/transcode.h"
@@ -92,7 +93,6 @@ Cell no_body(Cell const&)
 DatatypeRecord const stand_ins[] = {
     { type_ids::file, type_ids::string, "file!", {} },
     { type_ids::url, type_ids::string, "url!", {} },
-    { type_ids::tuple, no_parent, "tuple!", {} },
     { type_ids::point2d, no_parent, "point2D!", {} },
     { type_ids::point3d, no_parent, "point3D!", {} },
 };
@@ -188,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     });
     // The text made into a value of each literal type by `to`, then formed and molded.
     for (TypeId const type : { integer::type_id, float_::type_id, percent::type_id, time::type_id, pair::type_id,
-             date::type_id, money::type_id }) {
+             date::type_id, money::type_id, tuple::type_id }) {
         guarded([&] {
             Rooted text(string::from_utf8({ reinterpret_cast<char const*>(data), size }));
             TypeActions const& actions = datatype::actions(type);
@@ -198,6 +198,21 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
             actions.mold(*made, *formed, false, false, false, nullptr, 1'000, 0);
         });
     }
+    // Each loaded value as a tuple! spec.
+    guarded([&] {
+        Rooted text(string::from_utf8({ reinterpret_cast<char const*>(data), size }));
+        Rooted loaded(lexer::transcode(*text, {}));
+        TypeActions const& actions = datatype::actions(tuple::type_id);
+        std::uint32_t const length = node::buffer((*loaded).word2)->length();
+        for (std::uint32_t i = 0; i < length; ++i) {
+            guarded([&] {
+                Rooted spec(node::buffer((*loaded).word2)->head_cell()[i]);
+                Rooted made(actions.make(none_value, *spec, tuple::type_id));
+                Rooted formed(string::make(16));
+                actions.mold(*made, *formed, false, false, false, nullptr, 1'000, 0);
+            });
+        }
+    });
     // The loaded values, and the text itself, as bitset! specs: made, complemented, tested and printed. A
     // spec that names bits past a million is left alone, to keep each run small.
     guarded([&] {
