@@ -11,6 +11,8 @@
 #include "datatypes/integer.h"
 #include "datatypes/none.h"
 #include "datatypes/number_shared.h"
+#include "datatypes/point2d.h"
+#include "datatypes/point_shared.h"
 #include "datatypes/registry.h"
 #include "datatypes/runtime_words.h"
 #include "datatypes/string.h"
@@ -46,13 +48,23 @@ Cell* push(std::int32_t x_value, std::int32_t y_value)
 
 namespace {
 
-// A float as a coordinate, cut toward zero. NaN, an infinity, or a number whose integer part leaves 32 bits
-// has no coordinate: script invalid-arg with the value.
+// A number as a coordinate, cut toward zero. NaN, an infinity, or a number whose integer part leaves 32 bits
+// has no coordinate: script invalid-arg with `culprit`.
+std::int32_t truncated(double number, Cell const& culprit)
+{
+    if (!(number > -2147483649.0 && number < 2147483648.0)) fire_error(err::script::invalid_arg, &culprit);
+    return static_cast<std::int32_t>(number);
+}
+
 std::int32_t truncated(Cell const& value)
 {
-    double const number = cell::float_payload(value);
-    if (!(number > -2147483649.0 && number < 2147483648.0)) fire_error(err::script::invalid_arg, &value);
-    return static_cast<std::int32_t>(number);
+    return truncated(cell::float_payload(value), value);
+}
+
+// The point2D! of a pair's coordinates.
+Cell as_point(Cell const& value)
+{
+    return point2d::make(static_cast<float>(x(value)), static_cast<float>(y(value)));
 }
 
 [[noreturn]] void bad_to_arg(Cell const& spec)
@@ -105,7 +117,8 @@ Cell make_action(Cell const&, Cell const& spec, TypeId)
     }
     case type_id:
         return spec;
-    // TODO(point2D!): a point2D! gives its coordinates cut toward zero (invalid-arg for an infinite one).
+    case type_ids::point2d:
+        return make(truncated(point2d::x(spec), spec), truncated(point2d::y(spec), spec));
     default:
         bad_to_arg(spec);
     }
@@ -181,9 +194,9 @@ Cell eval_path(PathStep const& step)
 }
 
 // x decides, then y, whatever the operation.
-std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp)
+std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op)
 {
-    // TODO(point2D!): a point2D! compares with the pair taken as a point2D!.
+    if (cell::type_of(value2) == type_ids::point2d) return point::compare(as_point(value1), value2, op);
     if (cell::type_of(value2) != type_id) return compare_incomparable;
     auto const order = [](std::int32_t a, std::int32_t b) { return (a > b) - (a < b); };
     std::int32_t const by_x = order(x(value1), x(value2));
@@ -207,8 +220,17 @@ Cell negate(Cell const& value)
 
 // The arithmetic and the bitwise operations, with the second operand a pair!, an integer! or a float!
 // (percent! too) on both coordinates. Each coordinate is the integer! operation's; a result that is not an
-// exact 32-bit integer (an overflow, a division with a remainder) belongs to point2D!, as does a product or
-// quotient by a float.
+// exact 32-bit integer (an overflow, a division with a remainder) belongs to point2D!, whose arithmetic redoes
+// the operation on both operands as points; so does a product or quotient by a float.
+void redo_as_points(MathOp op)
+{
+    Cell& left = stack::state.base[0];
+    Cell& right = stack::state.base[1];
+    if (cell::type_of(right) == type_id) right = as_point(right);
+    left = as_point(left);
+    point2d::do_math(op);
+}
+
 void do_math(MathOp op)
 {
     Cell& left = stack::state.base[0];
@@ -229,14 +251,19 @@ void do_math(MathOp op)
         if (op == MathOp::Multiply || op == MathOp::Divide) {
             if (float_::infinite_q(number) && (op == MathOp::Divide || !std::isnan(number)))
                 fire_error(err::script::invalid_arg, &right);
-            // TODO(point2D!): the point2D! of each coordinate times (or divided by) the number, rounded to
-            // single precision.
-            fire_error(err::internal::not_done);
+            double const a = x(left);
+            double const b = y(left);
+            left = op == MathOp::Multiply
+                ? point2d::make(static_cast<float>(a * number), static_cast<float>(b * number))
+                : point2d::make(static_cast<float>(a / number), static_cast<float>(b / number));
+            return;
         }
         right_x = right_y = truncated(right);
         break;
     }
-    // TODO(point2D!): a point2D! operand: the pair becomes a point2D! and point2D!'s arithmetic does the rest.
+    case type_ids::point2d:
+        redo_as_points(op);
+        return;
     default:
         number::invalid_type(right);
     }
@@ -245,8 +272,8 @@ void do_math(MathOp op)
     std::int32_t const result_x = integer::do_math_op(x(left), right_x, op, &exact_x);
     std::int32_t const result_y = integer::do_math_op(y(left), right_y, op, &exact_y);
     if (cell::type_of(exact_x) != type_ids::integer || cell::type_of(exact_y) != type_ids::integer) {
-        // TODO(point2D!): both operands as point2D! values, and point2D!'s arithmetic redoes the operation.
-        fire_error(err::internal::not_done);
+        redo_as_points(op);
+        return;
     }
     make_at(left, result_x, result_y);
 }

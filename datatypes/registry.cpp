@@ -27,6 +27,8 @@
 #include "datatypes/paren.h"
 #include "datatypes/path.h"
 #include "datatypes/percent.h"
+#include "datatypes/point2d.h"
+#include "datatypes/point3d.h"
 #include "datatypes/ref.h"
 #include "datatypes/routine.h"
 #include "datatypes/series.h"
@@ -79,8 +81,7 @@ void reset()
 }
 
 // The fixed order of start-up: parents before their children. The datatypes still to come take their places
-// in this order: url!, file!, map!, hash!,
-// handle!, port!, point2D!, point3D!, image!.
+// in this order: url!, file!, map!, hash!, handle!, port!, image!.
 void register_all()
 {
     reset();
@@ -129,6 +130,8 @@ void register_all()
              &date::record,
              &money::record,
              &ref::record,
+             &point2d::record,
+             &point3d::record,
          })
         register_(*each);
 }

@@ -10,6 +10,8 @@
 #include "datatypes/money.h"
 #include "datatypes/pair.h"
 #include "datatypes/percent.h"
+#include "datatypes/point2d.h"
+#include "datatypes/point3d.h"
 #include "datatypes/registry.h"
 #include "datatypes/time.h"
 #include "datatypes/tuple.h"
@@ -18,17 +20,6 @@
 #include "runtime/memory.h"
 
 namespace xol::lexer::makers {
-
-namespace {
-
-std::uint32_t float_bits(float value)
-{
-    std::uint32_t bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-}
 
 void require(TypeId type)
 {
@@ -59,18 +50,16 @@ Cell tuple(std::uint8_t const* bytes, std::uint32_t count)
     return tuple::make(bytes, count);
 }
 
-// TODO(point2D!): hand over to point2D!'s own maker.
 Cell point2d(float x, float y)
 {
     require(type_ids::point2d);
-    return cell::make(type_ids::point2d, float_bits(x), float_bits(y), 0);
+    return point2d::make(x, y);
 }
 
-// TODO(point3D!): hand over to point3D!'s own maker.
 Cell point3d(float x, float y, float z)
 {
     require(type_ids::point3d);
-    return cell::make(type_ids::point3d, float_bits(x), float_bits(y), float_bits(z));
+    return point3d::make(x, y, z);
 }
 
 Cell binary(std::vector<std::uint8_t> const& bytes)

@@ -1,11 +1,11 @@
 // Fuzz target for the lexer: arbitrary bytes through every scan mode, without and with a callback that
 // refuses events and moves the input, as a string! through transcode, and as the text that `to` makes
-// values of the number and literal types from (integer!, float!, percent!, time!, pair!, date!, money!, tuple!),
-// whose values are then formed; the loaded values (and the text) go in as bitset! specs; each loaded value goes to
-// tuple! as a make spec. The values the text loads as are formed and molded too, dates and money read through their
-// fields, and the loaded block is made into a date! and a money!, as blocks of their parts. A syntax error or a script
-// error is an answer; a crash, a sanitizer report, an assertion or a hang is a fault. The library runs first: the month
-// names and the currency codes live there. Seeds: tests/fuzz/lexer_seeds/.
+// values of the number and literal types from (integer!, float!, percent!, time!, pair!, date!, money!, tuple!, the
+// points), whose values are then formed; the loaded values (and the text) go in as bitset! specs; each loaded value
+// goes to tuple! as a make spec. The values the text loads as are formed and molded too, dates and money read through
+// their fields, and the loaded block is made into a date! and a money!, as blocks of their parts. A syntax error or a
+// script error is an answer; a crash, a sanitizer report, an assertion or a hang is a fault. The library runs first:
+// the month names and the currency codes live there. Seeds: tests/fuzz/lexer_seeds/.
 
 #include <cstddef>
 #include <cstdint>
@@ -19,6 +19,8 @@
 #include "datatypes/none.h"
 #include "datatypes/pair.h"
 #include "datatypes/percent.h"
+#include "datatypes/point2d.h"
+#include "datatypes/point3d.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
 #include "datatypes/time.h"
@@ -93,8 +95,6 @@ Cell no_body(Cell const&)
 DatatypeRecord const stand_ins[] = {
     { type_ids::file, type_ids::string, "file!", {} },
     { type_ids::url, type_ids::string, "url!", {} },
-    { type_ids::point2d, no_parent, "point2D!", {} },
-    { type_ids::point3d, no_parent, "point3D!", {} },
 };
 
 bool start()
@@ -188,7 +188,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     });
     // The text made into a value of each literal type by `to`, then formed and molded.
     for (TypeId const type : { integer::type_id, float_::type_id, percent::type_id, time::type_id, pair::type_id,
-             date::type_id, money::type_id, tuple::type_id }) {
+             date::type_id, money::type_id, tuple::type_id, point2d::type_id, point3d::type_id }) {
         guarded([&] {
             Rooted text(string::from_utf8({ reinterpret_cast<char const*>(data), size }));
             TypeActions const& actions = datatype::actions(type);

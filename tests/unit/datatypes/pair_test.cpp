@@ -4,6 +4,7 @@
 
 #include "block_fixture.h"
 #include "datatypes/pair.h"
+#include "datatypes/point2d.h"
 
 using namespace xol;
 
@@ -57,9 +58,9 @@ TEST_F(PairTest, ArithmeticSlots)
         { actions.xor_, pair::make(INT32_MIN, 0), pair::make(-1, -1), pair::make(INT32_MAX, -1) },
     };
     for (Case const& c : cases) EXPECT_EQ(run_frame(c.action, c.left, c.right), c.result);
-    // TODO(point2D!): inexact results go to point2D!; until it exists they are not done.
-    EXPECT_EQ(raised_by([&] { run_frame(actions.add, pair::make(INT32_MAX, 0), integer::make(1)); }),
-        err::internal::not_done);
+    // Inexact results are redone on both operands as point2D! values.
+    EXPECT_EQ(run_frame(actions.add, pair::make(INT32_MAX, 0), integer::make(1)), point2d::make(2147483648.0f, 1.0f));
+    EXPECT_EQ(run_frame(actions.divide, pair::make(7, -6), pair::make(2, 4)), point2d::make(3.5f, -1.5f));
     EXPECT_EQ(raised_by([&] { run_frame(actions.divide, pair::make(INT32_MIN, 0), integer::make(-1)); }),
         err::math::overflow);
 }

@@ -1,0 +1,56 @@
+// point3D!: the makers and the record; the actions are point_shared.cpp's.
+
+#include "datatypes/point3d.h"
+
+#include "datatypes/number_shared.h"
+#include "datatypes/point_shared.h"
+#include "runtime/series.h"
+#include "runtime/stack.h"
+
+namespace xol::point3d {
+
+void make_at(Cell& cell, float x_value, float y_value, float z_value)
+{
+    Cell const value = make(x_value, y_value, z_value);
+    cell = Cell { (cell.header & ~cell::type_mask) | type_id, value.word1, value.word2, value.word3 };
+}
+
+Cell* make_in(Cell const& block, float x_value, float y_value, float z_value)
+{
+    Cell* cell = series::append_cell(block);
+    *cell = make(x_value, y_value, z_value);
+    return cell;
+}
+
+Cell* push(float x_value, float y_value, float z_value)
+{
+    return stack::push(make(x_value, y_value, z_value));
+}
+
+// TODO(random): random, seeding the generator with the hash of the coordinates' bytes, or drawing each
+// non-zero coordinate as a float! draw for it.
+constexpr DatatypeRecord record {
+    .id = type_id,
+    .parent = no_parent,
+    .name = "point3D!",
+    .actions = {
+        .make = point::make_action,
+        .to = point::make_action,
+        .form = point::form,
+        .mold = point::mold,
+        .eval_path = point::eval_path,
+        .compare = point::compare,
+        .absolute = point::absolute,
+        .add = number::math_slot<point::do_math, MathOp::Add>,
+        .divide = number::math_slot<point::do_math, MathOp::Divide>,
+        .multiply = number::math_slot<point::do_math, MathOp::Multiply>,
+        .negate = point::negate,
+        .remainder = number::math_slot<point::do_math, MathOp::Remainder>,
+        .round = point::round,
+        .subtract = number::math_slot<point::do_math, MathOp::Subtract>,
+        .pick = point::pick,
+        .reverse = point::reverse,
+    },
+};
+
+}
