@@ -8,6 +8,7 @@
 #include "app/services.h"
 #include "datatypes/context.h"
 #include "datatypes/error.h"
+#include "datatypes/handle.h"
 #include "datatypes/native.h"
 #include "datatypes/object.h"
 #include "datatypes/registry.h"
@@ -103,6 +104,7 @@ void init()
     context::init_global();
     datatype::make_type_words();
     words::init();
+    handle::define_null_handle();
     parse::init_stacks();
     ownership::init();
     native::init();

@@ -16,6 +16,7 @@
 #include "datatypes/error.h"
 #include "datatypes/float.h"
 #include "datatypes/function.h"
+#include "datatypes/handle.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
 #include "datatypes/money.h"
@@ -81,7 +82,7 @@ void reset()
 }
 
 // The fixed order of start-up: parents before their children. The datatypes still to come take their places
-// in this order: url!, file!, map!, hash!, handle!, port!, image!.
+// in this order: url!, file!, map!, hash!, port!, image!.
 void register_all()
 {
     reset();
@@ -127,6 +128,7 @@ void register_all()
              &time::record,
              &tag::record,
              &email::record,
+             &handle::record,
              &date::record,
              &money::record,
              &ref::record,
