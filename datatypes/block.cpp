@@ -11,6 +11,7 @@
 #include "datatypes/compare.h"
 #include "datatypes/datatype.h"
 #include "datatypes/integer.h"
+#include "datatypes/map.h"
 #include "datatypes/none.h"
 #include "datatypes/object.h"
 #include "datatypes/registry.h"
@@ -445,6 +446,8 @@ Cell make(Cell const&, Cell const& spec, TypeId type)
     }
     if (spec_type == type_ids::map) {
         // TODO(map!): the map's body.
+        Cell made = map::body_of(spec);
+        // TODO(vector!): a block of the vector's elements as values.
         fire_error(err::internal::not_done);
     }
     Cell const made_type = datatype::make(type);
@@ -474,6 +477,8 @@ Cell to(Cell const&, Cell const& spec, TypeId type)
     }
     if (spec_type == type_ids::map) {
         // TODO(map!): the map's body.
+        Cell made = map::body_of(spec);
+        // TODO(vector!): the vector's elements.
         fire_error(err::internal::not_done);
     }
     Rooted value(spec);

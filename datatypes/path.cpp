@@ -89,9 +89,10 @@ Cell to(Cell const& prototype, Cell const& spec, TypeId type)
     TypeId const spec_type = cell::type_of(spec);
     if (spec_type != type_ids::object && spec_type != type_ids::typeset && spec_type != type_ids::map)
         return block::to(prototype, spec, type);
-    // An object is held as its copy, so the path does not change with the object.
-    // TODO(map!): a map is held as its copy too.
-    Rooted value(spec_type == type_ids::object ? object::copy(spec, nullptr, false, nullptr) : spec);
+    // An object or a map is held as its copy, so the path does not change with it.
+    Rooted value(spec_type == type_ids::object ? object::copy(spec, nullptr, false, nullptr)
+            : spec_type == type_ids::map       ? datatype::actions(type_ids::map).copy(spec, nullptr, false, nullptr)
+                                               : spec);
     Rooted result(unset_value);
     block::make_at(*result, 1);
     block::rs_append(*result, *value);

@@ -19,6 +19,7 @@
 #include "datatypes/handle.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
+#include "datatypes/map.h"
 #include "datatypes/money.h"
 #include "datatypes/native.h"
 #include "datatypes/none.h"
@@ -82,7 +83,7 @@ void reset()
 }
 
 // The fixed order of start-up: parents before their children. The datatypes still to come take their places
-// in this order: url!, file!, map!, hash!, port!, image!.
+// in this order: url!, file!, hash!, port!, image!.
 void register_all()
 {
     reset();
@@ -122,6 +123,7 @@ void register_all()
              &typeset::record,
              &error::record,
              &vector::record,
+             &map::record,
              &pair::record,
              &percent::record,
              &tuple::record,

@@ -7,6 +7,7 @@
 
 #include "datatypes/binary.h"
 #include "datatypes/date.h"
+#include "datatypes/map.h"
 #include "datatypes/money.h"
 #include "datatypes/pair.h"
 #include "datatypes/percent.h"
@@ -98,10 +99,10 @@ Cell money(MoneyText const& parts, bool& known_currency)
     return value;
 }
 
-// TODO(map!): map/make-at over a block of the cells.
-Cell map(Cell const*, std::uint32_t)
+Cell map(Cell const* cells, std::uint32_t count)
 {
-    not_done(type_ids::map);
+    require(type_ids::map);
+    return map::make_from_cells(cells, count);
 }
 
 }

@@ -12,6 +12,7 @@
 #include "datatypes/float.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
+#include "datatypes/map.h"
 #include "datatypes/none.h"
 #include "datatypes/registry.h"
 #include "datatypes/series.h"
@@ -66,8 +67,9 @@ Cell settable_word(Cell const& words, std::uint32_t i)
 Cell source_element(Cell const& source, std::uint32_t i)
 {
     if (cell::type_of(source) == type_ids::map) {
-        // TODO(map!): the i-th value of a map!.
-        fire_error(err::internal::not_done);
+        std::uint32_t const position = source.word1 + i;
+        SeriesBuffer* pairs = node::buffer(map::block_of(source));
+        return position < pairs->length() ? pairs->head_cell()[position] : none_value;
     }
     return i < block::rs_length_q(source) ? block::rs_head(source)[i] : none_value;
 }
@@ -86,9 +88,9 @@ Cell pick_at(Cell const& series, std::int32_t position)
 bool series_more_q(Cell const& series)
 {
     TypeId const type = cell::type_of(series);
-    if (type == type_ids::image || type == type_ids::map) {
+    if (type == type_ids::map) return map::more_q(series);
+    if (type == type_ids::image) {
         // TODO(image!): an image! runs to width x height pixels.
-        // TODO(map!): a map! runs to its last cell.
         fire_error(err::internal::not_done);
     }
     if (!series::is_series_type(type)) fire_error(err::script::invalid_arg, &series);
@@ -113,8 +115,9 @@ bool foreach_next_block(std::int32_t count)
         foreach_set_picked(*loop_word(), *cursor(), count);
     } else if (type == type_ids::map) {
         if (count != 2) fire_error(err::script::invalid_arg, loop_word());
-        // TODO(map!): the key and value words of each entry.
-        fire_error(err::internal::not_done);
+        // The map's cursor moves past the pairs it read and the removed ones it skipped.
+        map::set_words(*loop_word(), *cursor(), static_cast<std::uint32_t>(count));
+        return true;
     } else if (type == type_ids::image) {
         // TODO(image!): the words from consecutive pixels.
         fire_error(err::internal::not_done);
