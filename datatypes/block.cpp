@@ -10,6 +10,7 @@
 #include "datatypes/block_private.h"
 #include "datatypes/compare.h"
 #include "datatypes/datatype.h"
+#include "datatypes/hash.h"
 #include "datatypes/integer.h"
 #include "datatypes/map.h"
 #include "datatypes/none.h"
@@ -252,9 +253,9 @@ void insert_value(Cell& block, Cell const& value, bool advance, bool at_head)
     Rooted kept_value(value);
     Rooted kept_block(block);
     std::uint32_t const place = at_head ? 0 : position_of(block);
-    // TODO(hash!): a hash! re-indexes the moved cells and enters the new one.
     open_gap(kept_block->word2, place, 1, true);
     cell_at(*kept_block, place) = *kept_value;
+    hash_::reindex(*kept_block);
     if (advance) block.word1 = (at_head ? block.word1 : place) + 1;
 }
 
@@ -283,8 +284,8 @@ void insert_result()
 
 void append_second_arg()
 {
-    // TODO(hash!): a hash! target enters the new cell in its table.
     rs_append(stack::state.base[0], stack::state.base[1]);
+    hash_::reindex(stack::state.base[0]);
 }
 
 void append_result()

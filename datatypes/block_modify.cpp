@@ -12,6 +12,7 @@
 #include "datatypes/compare.h"
 #include "datatypes/float.h"
 #include "datatypes/function.h"
+#include "datatypes/hash.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
 #include "datatypes/unset.h"
@@ -127,10 +128,10 @@ Cell insert(Cell const& series, Cell const& value, std::int32_t part, bool only,
         static_cast<std::int32_t>(total));
     RootedNode source(splice_source(*kept_value, splice, kept->word2, static_cast<std::uint32_t>(cells)));
     std::uint32_t const from = splice && *source == kept_value->word2 ? position_of(*kept_value) : 0;
-    // TODO(hash!): a hash! re-indexes the moved cells and enters the new ones.
     open_gap(kept->word2, place, total, dup < 5);
     fill_gap(kept->word2, place, *kept_value, splice, *source, from, static_cast<std::uint32_t>(cells),
         static_cast<std::uint32_t>(count));
+    hash_::reindex(*kept);
     series::tell_owner(*kept, append ? "appended" : "inserted", &*kept_value, static_cast<std::int32_t>(place),
         static_cast<std::int32_t>(total));
     Cell result = *kept;
@@ -165,7 +166,7 @@ Cell change(Cell const& series, Cell const& value, std::int32_t part, bool only,
     if (write_count > 0)
         fill_gap(kept->word2, place, *kept_value, splice, *source, from, static_cast<std::uint32_t>(cells),
             static_cast<std::uint32_t>(count));
-    // TODO(hash!): a hash! rebuilds its table.
+    hash_::reindex(*kept);
     series::tell_owner(
         *kept, "changed", &*kept_value, static_cast<std::int32_t>(place), static_cast<std::int32_t>(written));
     Cell result = *kept;
@@ -200,8 +201,9 @@ Cell swap(Cell const& series1, Cell const& series2)
     auto const index2 = static_cast<std::int32_t>(series2.word1);
     series::tell_owner(*kept1, "swap", &*kept2, index1, 1);
     series::tell_owner(*kept2, "swap", &*kept1, index2, 1);
-    // TODO(hash!): a hash! re-enters its cell.
     std::swap(cell_at(*kept1, kept1->word1), cell_at(*kept2, kept2->word1));
+    hash_::reindex(*kept1);
+    hash_::reindex(*kept2);
     series::tell_owner(*kept1, "swaped", &*kept2, index1, 1);
     series::tell_owner(*kept2, "swaped", &*kept1, index2, 1);
     return *kept1;

@@ -6,6 +6,7 @@
 #include "datatypes/block.h"
 #include "datatypes/block_private.h"
 #include "datatypes/datatype.h"
+#include "datatypes/hash.h"
 #include "datatypes/integer.h"
 #include "datatypes/none.h"
 #include "datatypes/unset.h"
@@ -254,9 +255,9 @@ Cell put(Cell const& series, Cell const& key, Cell const& value, bool case_sensi
     auto const index = static_cast<std::int32_t>(position_of(series));
     series::tell_owner(*kept, "put", &*kept_value, index, 1);
     if (found.place < 0) {
-        // TODO(hash!): a hash! enters the key and the value in its table.
         rs_append(*kept, *kept_key);
         rs_append(*kept, *kept_value);
+        hash_::reindex(*kept);
         return *kept_value;
     }
     auto const after = static_cast<std::uint32_t>(found.place + 1);
@@ -340,8 +341,8 @@ Cell do_set_op(Cell const& first, Cell const* second, bool case_sensitive, Refin
     }
     // The answer has the first argument's type, whatever the second's (a block! with a hash! answers a block!,
     // a hash! with a block! a hash!).
-    // TODO(hash!): a hash! answer gets the table built while collecting.
     cell::set_type(*result, cell::type_of(*kept_first));
+    if (cell::type_of(*result) == type_ids::hash) hash_::index_cells(*result);
     return *result;
 }
 

@@ -17,6 +17,7 @@
 #include "datatypes/float.h"
 #include "datatypes/function.h"
 #include "datatypes/handle.h"
+#include "datatypes/hash.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
 #include "datatypes/map.h"
@@ -83,7 +84,7 @@ void reset()
 }
 
 // The fixed order of start-up: parents before their children. The datatypes still to come take their places
-// in this order: url!, file!, hash!, port!, image!.
+// in this order: url!, file!, port!, image!.
 void register_all()
 {
     reset();
@@ -124,6 +125,7 @@ void register_all()
              &error::record,
              &vector::record,
              &map::record,
+             &hash_::record,
              &pair::record,
              &percent::record,
              &tuple::record,

@@ -10,6 +10,7 @@
 #include "datatypes/binary.h"
 #include "datatypes/block.h"
 #include "datatypes/char.h"
+#include "datatypes/hash.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
 #include "datatypes/none.h"
@@ -299,8 +300,8 @@ Cell poke(Cell const& series, std::int32_t index, Cell const& index_value, Cell 
     Rooted kept_value(value);
     tell_owner(*kept_series, "poke", &*kept_value, static_cast<std::int32_t>(unit_place), 1);
     if (is_cell_series(type)) {
-        // TODO(hash!): a hash! re-enters the cell in its table.
         buffer_of(*kept_series)->head_cell()[unit_place] = *kept_value;
+        hash_::reindex(*kept_series);
     } else if (type == type_ids::binary) {
         *unit_address(*kept_series, unit_place) = std::byte { binary::byte_value(*kept_value) };
     } else if (type == type_ids::vector) {
@@ -320,9 +321,9 @@ Cell clear(Cell const& series)
     if (length >= 1) {
         auto const index = static_cast<std::int32_t>(index_of(series));
         tell_owner(*kept, "clear", nullptr, index, static_cast<std::int32_t>(length));
-        // TODO(hash!): a hash! takes the removed cells out of its table.
         SeriesBuffer* buffer = buffer_of(*kept);
         buffer->tail = buffer->head + (index_of(*kept) << buffer->unit_shift());
+        hash_::reindex(*kept);
         tell_owner(*kept, "cleared", nullptr, index, 0);
     }
     return *kept;
@@ -359,7 +360,7 @@ Cell remove(Cell const& series, Refinement part, Refinement key)
             std::memmove(start, start + bytes, static_cast<std::size_t>(buffer->tail_address() - start) - bytes);
             buffer->tail -= static_cast<std::uint32_t>(bytes);
         }
-        // TODO(hash!): a hash! re-indexes the moved range.
+        hash_::reindex(*kept);
         tell_owner(*kept, "removed", nullptr, static_cast<std::int32_t>(place), static_cast<std::int32_t>(count));
     }
     return *kept;
@@ -388,7 +389,6 @@ Cell reverse(Cell const& series, Refinement part, Refinement skip)
     Rooted kept(series);
     auto const index = static_cast<std::int32_t>(index_of(series));
     tell_owner(*kept, "reverse", nullptr, index, static_cast<std::int32_t>(count));
-    // TODO(hash!): a hash! takes every swapped cell out of its table and back.
     SeriesBuffer* buffer = buffer_of(*kept);
     std::uint32_t const shift = buffer->unit_shift();
     auto const width = static_cast<std::uint32_t>(size << shift);
@@ -399,6 +399,7 @@ Cell reverse(Cell const& series, Refinement part, Refinement skip)
         front += width;
         back -= width;
     }
+    hash_::reindex(*kept);
     tell_owner(*kept, "reversed", nullptr, index, static_cast<std::int32_t>(count));
     return *kept;
 }
@@ -462,7 +463,12 @@ Cell take(Cell const& series, Refinement part, bool, bool last)
     target->tail = target->head + static_cast<std::uint32_t>(bytes);
     std::memmove(from, from + bytes, static_cast<std::size_t>(buffer->tail_address() - from) - bytes);
     buffer->tail -= static_cast<std::uint32_t>(bytes);
-    // TODO(hash!): a hash! re-indexes the rest and gives the answer a table of its own.
+    if (cell::type_of(*source) == type_ids::hash) {
+        Rooted answer(result);
+        hash_::reindex(*source);
+        hash_::index_cells(*answer);
+        result = *answer;
+    }
     tell_owner(*source, "taken", nullptr, static_cast<std::int32_t>(start), static_cast<std::int32_t>(taken_count));
     return result;
 }
@@ -524,7 +530,8 @@ Cell move(Cell const& origin, Cell const& target, Refinement part)
         into->tail += static_cast<std::uint32_t>(bytes);
         std::memmove(taken, taken + bytes, static_cast<std::size_t>(out->tail_address() - taken) - bytes);
         out->tail -= static_cast<std::uint32_t>(bytes);
-        // TODO(hash!): hash! sides re-index.
+        hash_::reindex(*source);
+        hash_::reindex(*destination);
         tell_owner(*source, "moved", nullptr, static_cast<std::int32_t>(from), static_cast<std::int32_t>(moved));
         tell_owner(*destination, "moved", nullptr, static_cast<std::int32_t>(to), static_cast<std::int32_t>(moved));
         return *destination;
@@ -542,6 +549,7 @@ Cell move(Cell const& origin, Cell const& target, Refinement part)
     }
     tell_owner(*source, "move", nullptr, static_cast<std::int32_t>(from), static_cast<std::int32_t>(moved));
     move_within(*source, from, to, moved);
+    hash_::reindex(*source);
     tell_owner(*source, "moved", nullptr, static_cast<std::int32_t>(to), static_cast<std::int32_t>(moved));
     return *destination;
 }
