@@ -11,6 +11,7 @@
 #include "datatypes/float.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
+#include "datatypes/map.h"
 #include "datatypes/money.h"
 #include "datatypes/none.h"
 #include "datatypes/object.h"
@@ -170,11 +171,14 @@ void as_money(std::int32_t const*)
     stack::set_last(made);
 }
 
-// Refinement: /case.
-void extend(std::int32_t const*)
+// Refinement: /case. A map takes the spec's pairs (a map spec its live ones), added or replaced, matching
+// keys strictly with /case.
+void extend(std::int32_t const* refinements)
 {
-    // TODO(map!): a map! takes the spec's keys and values, added or replaced, case-sensitively with /case.
-    fire_error(err::internal::not_done);
+    // TODO(object!): extending an object with new words.
+    if (cell::type_of(*argument(0)) != type_ids::map) fire_error(err::internal::not_done);
+    if (cell::type_of(*argument(1)) == type_ids::map) *argument(1) = map::body_of(*argument(1));
+    stack::set_last(map::extend(*argument(0), *argument(1), used(refinements[0])));
 }
 
 // The answer is unset!; in a block only the word! values are unset, the other values are skipped.
