@@ -267,6 +267,7 @@ Cell put(Cell const& series, Cell const& key, Cell const& value, bool case_sensi
     } else {
         rs_append(*kept, *kept_value);
     }
+    hash_::reindex(*kept);
     series::tell_owner(*kept, "put-ed", &*kept_value, index, 1);
     return *kept_value;
 }

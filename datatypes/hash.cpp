@@ -128,13 +128,18 @@ bool plain_search_q(Cell const& series, Cell const& value, FindOptions const& op
         && !options.skip && !options.last && !options.reverse && !options.match;
 }
 
-// The position of the first cell from the index equal to the value, -1 when none.
+// The position of the first cell from the index equal to the value, -1 when none. Code that writes cells
+// without the block actions (a native filling a block it was given) can leave the table behind: one that
+// does not index as many cells as the series holds is rebuilt first.
 std::int32_t look_up(Cell const& series, Cell const& value, FindOptions const& options)
 {
+    Rooted kept_series(series);
+    Rooted kept_value(value);
+    if (hashtable::count(series.word3) != node::buffer(series.word2)->length()) hashtable::rebuild(series.word3);
     CompareOp const op = options.same ? CompareOp::Same
         : options.case_sensitive      ? CompareOp::StrictEqual
                                       : CompareOp::FindEqual;
-    return hashtable::get(series.word3, value, { .start = series.word1, .op = op });
+    return hashtable::get(kept_series->word3, *kept_value, { .start = kept_series->word1, .op = op });
 }
 
 Cell find(Cell const& series, Cell const& value, FindOptions const& options)
