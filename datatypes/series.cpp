@@ -593,7 +593,7 @@ Cell random(Cell const& series, bool seed, bool secure, bool only)
     default:
         runtime::no_switch_matched();
     }
-    // TODO(hash!): a hash! re-indexes the shuffled cells.
+    hash_::reindex(*kept);
     tell_owner(*kept, "randomized", nullptr, index, static_cast<std::int32_t>(length));
     return *kept;
 }

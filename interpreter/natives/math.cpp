@@ -15,6 +15,9 @@
 #include "datatypes/logic.h"
 #include "datatypes/money.h"
 #include "datatypes/pair.h"
+#include "datatypes/point2d.h"
+#include "datatypes/point3d.h"
+#include "datatypes/tuple.h"
 #include "interpreter/natives/entries.h"
 #include "interpreter/natives/natives.h"
 #include "runtime/errors.h"
@@ -318,6 +321,12 @@ void zero_q(std::int32_t const*)
         zero = money::zero_q(value);
     // TODO(point2D!): every coordinate 0.0, for point3D! too.
     // TODO(tuple!): tuple/zero?.
+    // TODO(money!): money/zero?.
+    else if (type == type_ids::point2d || type == type_ids::point3d)
+        zero = point2d::x(value) == 0.0f && point2d::y(value) == 0.0f
+            && (type == type_ids::point2d || point3d::z(value) == 0.0f);
+    else if (type == type_ids::tuple)
+        zero = tuple::zero_q(value);
     logic::set_result(zero);
 }
 

@@ -55,7 +55,7 @@ void set_operation(std::int32_t const* refinements, MathOp op)
     switch (type) {
     case type_ids::block:
     case type_ids::hash:
-        // TODO(hash!): hash! operands and answers carry a table of their own.
+        // A hash! answer gets a table of its own from the set operation.
         stack::set_last(block::do_set_op(base[0], second, case_sensitive, skip, op));
         return;
     case type_ids::string:
