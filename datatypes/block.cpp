@@ -446,10 +446,9 @@ Cell make(Cell const&, Cell const& spec, TypeId type)
         return made;
     }
     if (spec_type == type_ids::map) {
-        // TODO(map!): the map's body.
         Cell made = map::body_of(spec);
-        // TODO(vector!): a block of the vector's elements as values.
-        fire_error(err::internal::not_done);
+        cell::set_type(made, type);
+        return made;
     }
     Cell const made_type = datatype::make(type);
     fire_error(err::script::bad_make_arg, &made_type, &spec);
@@ -477,10 +476,9 @@ Cell to(Cell const&, Cell const& spec, TypeId type)
         return made;
     }
     if (spec_type == type_ids::map) {
-        // TODO(map!): the map's body.
         Cell made = map::body_of(spec);
-        // TODO(vector!): the vector's elements.
-        fire_error(err::internal::not_done);
+        cell::set_type(made, type);
+        return made;
     }
     Rooted value(spec);
     Cell made;

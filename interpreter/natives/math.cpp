@@ -319,9 +319,6 @@ void zero_q(std::int32_t const*)
         zero = pair::x(value) == 0 && pair::y(value) == 0;
     else if (type == type_ids::money)
         zero = money::zero_q(value);
-    // TODO(point2D!): every coordinate 0.0, for point3D! too.
-    // TODO(tuple!): tuple/zero?.
-    // TODO(money!): money/zero?.
     else if (type == type_ids::point2d || type == type_ids::point3d)
         zero = point2d::x(value) == 0.0f && point2d::y(value) == 0.0f
             && (type == type_ids::point2d || point3d::z(value) == 0.0f);
