@@ -13,6 +13,7 @@
 #include "datatypes/datatype.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
+#include "datatypes/tuple.h"
 #include "runtime/errors.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
@@ -152,7 +153,11 @@ Cell to(Cell const&, Cell const& spec_value, TypeId type)
         std::memcpy(place, node::buffer(kept->word2)->head_address(), length);
         break;
     }
-    // TODO(tuple!): its 3 to 12 bytes.
+    case type_ids::tuple: {
+        tuple::Bytes const components = tuple::bytes(*spec);
+        *result = load({ components.at, tuple::count(*spec) });
+        break;
+    }
     // TODO(image!): its pixels as the image module gives them.
     default: {
         if (!type_ids::is_text(spec_type) && spec_type != type_ids::char_) {

@@ -13,6 +13,7 @@
 #include "datatypes/integer.h"
 #include "datatypes/series.h"
 #include "datatypes/string.h"
+#include "datatypes/tuple.h"
 #include "datatypes/typed_actions.h"
 #include "runtime/cycles.h"
 #include "runtime/errors.h"
@@ -117,7 +118,11 @@ void gather(std::vector<std::uint8_t>& out, Cell const& value, std::int64_t limi
     case type_ids::hash:
         list_bytes(out, value, limit, byte_limit, mode);
         return;
-    // TODO(tuple!): its 3 to 12 bytes.
+    case type_ids::tuple: {
+        tuple::Bytes const components = tuple::bytes(value);
+        out.insert(out.end(), components.at, components.at + tuple::count(value));
+        break;
+    }
     default:
         if (type_ids::is_text(type)) {
             text_bytes(out, value);

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "datatypes/binary.h"
 #include "datatypes/char.h"
 #include "datatypes/datatype.h"
 #include "datatypes/float.h"
@@ -168,7 +169,14 @@ Cell make_action(Cell const&, Cell const& spec, TypeId)
     }
     if (type == type_ids::issue) return from_issue(spec);
     if (type == type_id) return spec;
-    // TODO(binary!): a binary! gives its bytes from the index, at most 12, padded with zeros to 3.
+    if (type == type_ids::binary) {
+        // Its bytes from the index, at most 12; make pads fewer than 3 with zeros.
+        std::span<std::uint8_t const> const content = binary::bytes(spec);
+        std::uint8_t components[most] = {};
+        auto const length = static_cast<std::uint32_t>(std::min<std::size_t>(content.size(), most));
+        std::memcpy(components, content.data(), length);
+        return make(components, length);
+    }
     bad_to_arg(spec);
 }
 
