@@ -5,6 +5,7 @@
 #include <iterator>
 #include <string>
 
+#include "datatypes/binary.h"
 #include "datatypes/integer.h"
 #include "datatypes/series.h"
 #include "datatypes/string.h"
@@ -59,9 +60,11 @@ std::string data_bytes(Cell const& data)
     case type_ids::string:
         return string::to_utf8(data);
     // TODO(file!): a file!'s bytes as they are, read whole (access cannot-open when it cannot be read).
-    // TODO(binary!): a binary!'s bytes from its index to its tail.
+    case type_ids::binary: {
+        std::span<std::uint8_t const> const content = binary::bytes(data);
+        return { reinterpret_cast<char const*>(content.data()), content.size() };
+    }
     case type_ids::file:
-    case type_ids::binary:
         fire_error(err::internal::not_done);
     default:
         fire_error(err::script::invalid_arg, &data);
@@ -120,9 +123,10 @@ void checksum(std::int32_t const* refinements)
     if (!spec) {
         if (method == ChecksumMethod::Hash) refuse_with(method_word);
         std::uint8_t digest[platform::crypto::largest_digest];
-        check_outcome(checksums::digest(digest_method(method), data, bytes.size(), digest));
-        // TODO(binary!): the result is a binary! of the digest's bytes.
-        fire_error(err::internal::not_done);
+        checksums::Method const digested = digest_method(method);
+        check_outcome(checksums::digest(digested, data, bytes.size(), digest));
+        stack::set_only_result(binary::load({ digest, checksums::digest_size(digested) }));
+        return;
     }
     TypeId const spec_type = cell::type_of(*spec);
     if (spec_type == type_ids::integer) {
@@ -132,14 +136,14 @@ void checksum(std::int32_t const* refinements)
         integer::set_result(0);
         return;
     }
-    // TODO(binary!): a binary! key, its bytes from its index to its tail.
-    if (spec_type != type_ids::string) fire_error(err::script::invalid_arg, spec);
+    if (spec_type != type_ids::string && spec_type != type_ids::binary) fire_error(err::script::invalid_arg, spec);
     if (method == ChecksumMethod::Hash) refuse_with(*spec);
-    std::string const key = string::to_utf8(*spec);
+    // A binary key gives its bytes from its index to its tail, text its UTF-8.
+    std::string const key = data_bytes(*spec);
     std::uint8_t digest[platform::crypto::largest_digest];
-    check_outcome(checksums::hmac(digest_method(method), data, bytes.size(), unsigned_bytes(key), key.size(), digest));
-    // TODO(binary!): the result is a binary! of the keyed digest's bytes.
-    fire_error(err::internal::not_done);
+    checksums::Method const digested = digest_method(method);
+    check_outcome(checksums::hmac(digested, data, bytes.size(), unsigned_bytes(key), key.size(), digest));
+    stack::set_only_result(binary::load({ digest, checksums::digest_size(digested) }));
 }
 
 }
