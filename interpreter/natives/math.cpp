@@ -2,6 +2,7 @@
 // the NaN and zero tests. Floating point follows the hardware with every exception masked: overflow and
 // invalid operations give infinities and NaN, never errors, and logarithms take no domain checks.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <numbers>
@@ -123,7 +124,7 @@ bool scalar_q(TypeId type)
 // The compound types that max and min compare coordinate by coordinate against a scalar.
 bool compound_q(TypeId type)
 {
-    return type == type_ids::pair;
+    return type == type_ids::pair || type == type_ids::tuple;
 }
 
 std::int32_t pick(bool max, std::int32_t a, std::int32_t b)
@@ -154,6 +155,35 @@ void max_min_pair(bool max, Cell const& a, Cell const& b)
     stack::set_last(pair::make(pick(max, pair::x(a), bx), pick(max, pair::y(a), by)));
 }
 
+// A tuple against a scalar or a tuple of its length, byte by byte. A float scalar counts truncated toward
+// zero and must have an integer! value; the scalar is clamped to 0..255 before the bytes meet it.
+void max_min_tuple(bool max, Cell const& a, Cell const& b)
+{
+    tuple::Bytes components = tuple::bytes(a);
+    std::uint32_t const count = tuple::count(a);
+    tuple::Bytes other;
+    if (cell::type_of(b) == type_ids::tuple) {
+        other = tuple::bytes(b);
+    } else {
+        std::int32_t scalar = 0;
+        if (cell::type_of(b) == type_ids::integer) {
+            scalar = integer::get(b);
+        } else {
+            double const number = float_::get(b);
+            if (std::isinf(number) || integer::check_float_range(std::trunc(number))) {
+                Cell const datatype = datatype::make(type_ids::integer);
+                fire_error(err::script::type_limit, &datatype);
+            }
+            scalar = static_cast<std::int32_t>(number);
+        }
+        auto const byte = static_cast<std::uint8_t>(std::clamp(scalar, 0, 255));
+        for (std::uint32_t i = 0; i < count; ++i) other.at[i] = byte;
+    }
+    for (std::uint32_t i = 0; i < count; ++i)
+        components.at[i] = static_cast<std::uint8_t>(pick(max, components.at[i], other.at[i]));
+    stack::set_last(tuple::make(components.at, count));
+}
+
 // max and min: a NaN among plain numbers wins; a compound value goes coordinate by coordinate (a scalar
 // first given is swapped behind it); otherwise lesser? decides, and values it cannot order raise
 // invalid-compare. On equal values max keeps the first argument and min the second.
@@ -180,7 +210,11 @@ void max_min(bool max)
     }
     // TODO(point2D!): pair! with point2D! as two point2D! values; point2D! and point3D! compared coordinate by
     // coordinate, a NaN in b replacing a's.
-    // TODO(tuple!): tuple! with a clamped integer scalar or a tuple of its length, byte by byte.
+    if (type_a == type_ids::tuple
+        && (scalar_q(type_b) || (type_b == type_ids::tuple && tuple::count(a) == tuple::count(b)))) {
+        max_min_tuple(max, a, b);
+        return;
+    }
     bool const a_lesser = actions::compare(a, b, CompareOp::Lesser);
     stack::set_last(max == a_lesser ? b : a);
 }
