@@ -1,5 +1,6 @@
 // The checksum native: CRC-32, Adler-32 and the "tcp" sum as integers, MD5 and the SHA digests plain or
-// keyed, over a string's UTF-8. The method word is matched without regard to case.
+// keyed as binaries, over a string's UTF-8 or a binary's bytes. The method word is matched without regard
+// to case.
 
 #include <cstdint>
 #include <iterator>
@@ -59,11 +60,11 @@ std::string data_bytes(Cell const& data)
     switch (cell::type_of(data)) {
     case type_ids::string:
         return string::to_utf8(data);
-    // TODO(file!): a file!'s bytes as they are, read whole (access cannot-open when it cannot be read).
     case type_ids::binary: {
         std::span<std::uint8_t const> const content = binary::bytes(data);
         return { reinterpret_cast<char const*>(content.data()), content.size() };
     }
+    // TODO(file!): a file!'s bytes as they are, read whole (access cannot-open when it cannot be read).
     case type_ids::file:
         fire_error(err::internal::not_done);
     default:
