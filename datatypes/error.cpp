@@ -262,6 +262,18 @@ Cell make_from_set_words(Cell const& given_error, Cell const& spec)
 
 }
 
+Cell from_code(std::int32_t code)
+{
+    std::int32_t const category = code < 0 ? -1 : code / 100;
+    if (category < 0 || category >= static_cast<std::int32_t>(error_catalog::category_count)) return none_value;
+    NodeId const context = category_context(static_cast<std::uint32_t>(category));
+    std::uint32_t const slot = static_cast<std::uint32_t>(code % 100) + 2;
+    if (context == no_node || slot >= context::word_count(context)) return none_value;
+    Rooted error(new_error());
+    set_identity(*error, static_cast<std::uint32_t>(category), slot);
+    return *error;
+}
+
 // ---- What a raise needs of error! ----------------------------------------------------------------------
 
 Cell make_raised(RaisedError const& raised)

@@ -47,6 +47,9 @@ NodeId category_context(std::uint32_t category);
 // A position the catalogue lacks gives internal invalid-error with the code. May allocate.
 Cell create(ErrorId, Cell const* arg1 = nullptr, Cell const* arg2 = nullptr, Cell const* arg3 = nullptr);
 
+// A new error of a catalogue code (category x 100 + id position - 2), every argument none!; none! when the
+// catalogue has no such code. May allocate.
+Cell from_code(std::int32_t code);
 // Stores the word into `where` unless it is set already.
 void set_where(Cell const& error, Cell const& word);
 SymbolId get_type(Cell const& error);

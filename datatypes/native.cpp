@@ -2,6 +2,8 @@
 
 #include "datatypes/native.h"
 
+#include <cstring>
+
 #include "datatypes/block.h"
 #include "datatypes/context.h"
 #include "datatypes/function.h"
@@ -112,6 +114,76 @@ bool matches_builtin(Cell const& spec, TypeId type, std::int32_t index)
     return true;
 }
 
+// What an argument without a type block accepts: every type but unset!.
+Cell default_types()
+{
+    Cell accepted = Cell { type_ids::typeset, 0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF };
+    std::uint8_t bytes[12];
+    std::memcpy(bytes, &accepted.word1, sizeof bytes);
+    bytes[type_ids::unset >> 3]
+        = static_cast<std::uint8_t>(bytes[type_ids::unset >> 3] & ~(0x80u >> (type_ids::unset & 7)));
+    std::memcpy(&accepted.word1, bytes, sizeof bytes);
+    return accepted;
+}
+
+// The typeset a type block names, read without evaluating: datatypes, typesets and words whose global
+// value is one of them; nested blocks are skipped. False for anything else.
+bool plain_types(Cell const& types, Cell& result)
+{
+    result = typeset::make();
+    for (std::uint32_t i = 0; i < total_of(types); ++i) {
+        Cell value = cell_at(types, i);
+        if (cell::type_of(value) == type_ids::word) {
+            std::int32_t const slot = context::find_word(context::global(), value.word2, true);
+            if (slot < 0) return false;
+            value = *context::values_at(context::global(), static_cast<std::uint32_t>(slot));
+        }
+        if (cell::type_of(value) == type_ids::datatype) {
+            typeset::set_bit(result, value.word1 & 0xFF);
+        } else if (cell::type_of(value) == type_ids::typeset) {
+            result.word1 |= value.word1;
+            result.word2 |= value.word2;
+            result.word3 |= value.word3;
+        } else if (cell::type_of(value) != type_ids::block) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}
+
+bool loadable_q(TypeId type, std::int32_t index, Cell const& spec)
+{
+    if (index < 1 || index > table_size_of(type)) return false;
+    Cell const builtin = cell_at(state.shapes, shape_slot(type, index));
+    if (cell::type_of(builtin) != type_ids::block) return false;
+    SymbolId const local = symbol::resolve(words::refinement_of(words::RefinementWord::local).word2);
+    std::uint32_t entry = 0;
+    std::uint32_t const entries = total_of(builtin);
+    for (std::uint32_t i = spec.word1; i < total_of(spec); ++i) {
+        Cell const item = cell_at(spec, i);
+        TypeId const kind = cell::type_of(item);
+        if (kind == type_ids::set_word) {
+            ++i; // return: and its type block
+            continue;
+        }
+        if (kind == type_ids::refinement && symbol::resolve(item.word2) == local) break;
+        if (!is_argument_word(kind) && kind != type_ids::refinement) continue;
+        if (entry >= entries || cell::type_of(cell_at(builtin, entry)) != kind) return false;
+        if (kind != type_ids::refinement) {
+            Cell accepted = typeset::make();
+            if (i + 1 < total_of(spec) && cell::type_of(cell_at(spec, i + 1)) == type_ids::block) {
+                if (!plain_types(cell_at(spec, i + 1), accepted)) return false;
+                ++i;
+            } else {
+                accepted = default_types();
+            }
+            if (!is_subset(accepted, cell_at(builtin, entry + 1))) return false;
+        }
+        entry += 2;
+    }
+    return entry == entries;
 }
 
 void init()

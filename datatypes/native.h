@@ -41,6 +41,10 @@ void set_builtin_shape(TypeId type, std::int32_t index, Cell const& spec);
 // which build the built-in values themselves); `loaded` marks record cell 1 unset!. May allocate.
 Cell make_value(TypeId type, Cell const& spec, std::int32_t index, bool loaded);
 
+// Whether a loader may make the native! or action! of this 1-based index from this spec: the entry is a
+// built-in one and the spec has its shape. Never raises: a type block naming anything but datatypes,
+// typesets and global words holding them answers false, as does an index outside the table.
+bool loadable_q(TypeId type, std::int32_t index, Cell const& spec);
 // Actions of native! (reflect is shared with action! and op!).
 Cell make(Cell const& prototype, Cell const& spec, TypeId type);
 Cell reflect(Cell const& value, SymbolId field);
