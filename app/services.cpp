@@ -2,6 +2,7 @@
 
 #include "app/services.h"
 
+#include "app/system_object.h"
 #include "datatypes/compare.h"
 #include "datatypes/error.h"
 #include "datatypes/integer.h"
@@ -20,12 +21,7 @@ namespace xol::app {
 
 namespace {
 
-// The system object does not exist yet: errors show one level of call trace and name no source files.
-Cell default_stack_trace_setting()
-{
-    return integer::make(1);
-}
-
+// TODO: system/state/source-files, once the loaders record the files they read.
 Cell no_source_files()
 {
     return none_value;
@@ -49,7 +45,7 @@ void fill_services()
         .error_has_stack_block = error::has_stack_block,
         .set_error_stack_position = error::set_stack_position,
         .print_error = error::print_uncaught,
-        .stack_trace_setting = default_stack_trace_setting,
+        .stack_trace_setting = system_object::stack_trace_setting,
         .source_files = no_source_files,
         .canonical_symbol = symbol::resolve,
         .compare_keys = actions::compare_typed,

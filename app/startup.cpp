@@ -6,6 +6,7 @@
 #include <new>
 
 #include "app/services.h"
+#include "app/system_object.h"
 #include "datatypes/context.h"
 #include "datatypes/error.h"
 #include "datatypes/handle.h"
@@ -68,6 +69,7 @@ int run_interpreter(void*)
         init();
         gc::state.enabled = true;
         boot::run_library();
+        system_object::complete();
         if (runtime::record.launch) runtime::record.launch();
         runtime::quit(0, 0);
     } catch (runtime::QuitRequest const& request) {
