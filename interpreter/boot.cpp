@@ -16,10 +16,12 @@
 #include "datatypes/datatype.h"
 #include "datatypes/integer.h"
 #include "datatypes/native.h"
+#include "datatypes/none.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
 #include "datatypes/typeset.h"
+#include "datatypes/unset.h"
 #include "datatypes/word.h"
 #include "interpreter/actions.h"
 #include "interpreter/actions_table.h"
@@ -30,8 +32,10 @@
 #include "runtime/assert.h"
 #include "runtime/collector.h"
 #include "runtime/roots.h"
+#include "runtime/runtime_record.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
+#include "xolbin/xolbin.h"
 
 namespace xol::boot {
 
@@ -169,6 +173,34 @@ Cell load_source(SourceFile const& source)
     return lexer::load_all(*text);
 }
 
+// The image's block of source blocks, decoded once and rooted until the library has run.
+struct ImageState {
+    Cell sources = none_value;
+    bool rooted = false;
+};
+ImageState image_state;
+
+// The values of library source `index`: from the image when the program has one, else loaded from the
+// source's text. May allocate.
+Cell source_values(std::size_t index)
+{
+    std::span<std::uint8_t const> const image = runtime::record.boot_image;
+    if (image.empty()) return load_source(library_sources()[index]);
+    if (cell::type_of(image_state.sources) != type_ids::block) {
+        if (!image_state.rooted) gc::add_root(&image_state.sources);
+        image_state.rooted = true;
+        Rooted decoded(unset_value);
+        block::make_at(*decoded, 1);
+        xolbin::load_boot(image, *decoded);
+        require(block::rs_length_q(*decoded) == 1, "boot: the image holds one block of the sources");
+        image_state.sources = block::rs_head(*decoded)[0];
+        require(cell::type_of(image_state.sources) == type_ids::block
+                && block::rs_length_q(image_state.sources) == library_sources().size(),
+            "boot: the image holds a block for each source");
+    }
+    return block::rs_head(image_state.sources)[index];
+}
+
 enum class BuiltIn { Native, Action };
 
 struct Counts {
@@ -229,13 +261,18 @@ void read_specs()
 {
     std::span<SourceFile const> const sources = library_sources();
     require(!sources.empty(), "boot: the descriptions are embedded");
-    read_specs(sources[0]);
+    read_entries(source_values(0));
 }
 
 void read_specs(SourceFile const& descriptions)
 {
+    read_entries(load_source(descriptions));
+}
+
+void read_entries(Cell const& descriptions)
+{
     state = BootState {};
-    Rooted entries(load_source(descriptions));
+    Rooted entries(descriptions);
     std::int32_t const start = after_header(*entries);
     require(start >= 0, "boot: the descriptions start with a header");
     std::uint32_t position = static_cast<std::uint32_t>(start);
@@ -293,11 +330,23 @@ void run_library()
 {
     std::span<SourceFile const> const sources = library_sources();
     for (std::size_t i = 1; i < sources.size(); ++i) {
-        Rooted code(load_source(sources[i]));
+        Rooted code(source_values(i));
         std::int32_t const start = after_header(*code);
         require(start >= 0, "boot: a library source starts with a header");
         evaluate_from(*code, static_cast<std::uint32_t>(start));
     }
+    image_state.sources = none_value; // the blocks the library keeps stay reachable through it
+}
+
+Cell library_values()
+{
+    Rooted sources(unset_value);
+    block::make_at(*sources, static_cast<std::int32_t>(library_sources().size()));
+    for (SourceFile const& source : library_sources()) {
+        Rooted values(load_source(source));
+        block::rs_append(*sources, *values);
+    }
+    return *sources;
 }
 
 }

@@ -27,6 +27,8 @@ std::span<SourceFile const> library_sources();
 void read_specs();
 // The same, from the descriptions `descriptions` holds.
 void read_specs(SourceFile const& descriptions);
+// The same, from the descriptions already loaded as values.
+void read_entries(Cell const& descriptions);
 
 // The index just after the header of loaded code: the first word Xol (spelled exactly so, from the
 // block's index) and the block after it. -1 when there is no such word or the first one has no block.
@@ -35,6 +37,10 @@ std::int32_t after_header(Cell const& block);
 // Evaluates the code from the index `start` to its tail, in a native frame named do, and leaves the value
 // stack as it found it. Nothing is caught here. May allocate.
 void evaluate_from(Cell const& code, std::uint32_t start);
+
+// Every embedded source's values loaded from its text, a block of blocks in load order: what the build
+// saves as the boot image. May allocate.
+Cell library_values();
 
 // Evaluates every source after the first, in order, in the global context. An error raised there is
 // not caught: it is printed and ends the process, as any error nothing catches does. May allocate.

@@ -2,6 +2,8 @@
 // is ready (the console).
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -10,6 +12,9 @@ namespace xol::runtime {
 struct RuntimeRecord {
     std::vector<std::string> arguments; // argv as the OS gave it, byte for byte; the program's path first
     void (*launch)() = nullptr; // what runs once the runtime is ready: the console
+    // The library's sources as values, in the XOLBIN image the build made of them; empty when the program
+    // was built without one (the image's own maker, unit tests): start-up then reads the sources' text.
+    std::span<std::uint8_t const> boot_image;
 };
 
 extern RuntimeRecord record;

@@ -27,7 +27,10 @@
 #include "datatypes/symbol.h"
 #include "datatypes/unset.h"
 #include "datatypes/word.h"
+#include "runtime/collector.h"
 #include "runtime/errors.h"
+#include "runtime/output.h"
+#include "runtime/quit.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
 #include "runtime/type_families.h"
@@ -66,6 +69,13 @@ private:
     {
         Cell const position = integer::make(static_cast<std::int32_t>(at + 1));
         fire_error(err::script::xb_invalid_record, &position);
+    }
+    // Data that is no XOLBIN at all: an error for a script, the end of the run for start-up.
+    [[noreturn]] void refuse_data(std::string_view boot_line) const
+    {
+        if (m_mode == Mode::Codec) fire_error(err::script::invalid_data, &m_subject);
+        conout::write_latin1_line(boot_line.data(), boot_line.size());
+        throw runtime::QuitRequest { 1 };
     }
     void need(std::uint64_t bytes) const
     {
@@ -156,6 +166,7 @@ private:
     std::size_t m_strings = 0;
     Cell const* m_root = nullptr;
     std::uint32_t m_depth = 0;
+    std::vector<SymbolId> m_symbol_ids; // by symbol index, 0 until first used
 };
 
 SymbolId Reader::symbol()
@@ -163,6 +174,9 @@ SymbolId Reader::symbol()
     std::size_t const at = m_position;
     std::uint32_t const index = count();
     if (!m_has_symbols || index >= m_symbol_count) invalid(at);
+    // Symbols live as long as the run: each name is checked and interned once, at its first use.
+    if (m_symbol_ids.empty()) m_symbol_ids.resize(m_symbol_count);
+    if (m_symbol_ids[index] != 0) return m_symbol_ids[index];
     std::size_t const entry = m_offsets + 4 * std::size_t { index };
     std::uint32_t offset = 0;
     for (int i = 0; i < 4; ++i) offset |= std::uint32_t { m_data[entry + static_cast<std::size_t>(i)] } << (8 * i);
@@ -178,7 +192,7 @@ SymbolId Reader::symbol()
         p = unicode::utf8_decode(p, bytes + length, code_point);
         if (code_point < 0) invalid(at);
     }
-    return symbol::make(std::string_view(name, length));
+    return m_symbol_ids[index] = symbol::make(std::string_view(name, length));
 }
 
 std::vector<std::uint32_t> Reader::path()
@@ -259,11 +273,10 @@ void Reader::run(Cell const& destination)
 {
     Rooted root(destination);
     m_root = &*root;
-    if (m_data.size() < 8 || std::memcmp(m_data.data(), "XOLBIN", 6) != 0)
-        fire_error(err::script::invalid_data, &m_subject);
+    if (m_data.size() < 8 || std::memcmp(m_data.data(), "XOLBIN", 6) != 0) refuse_data("Error: Not a Xolbin file!");
     std::uint8_t const flags = m_data[7];
     // TODO: compressed bodies, once the block compressor's decoder exists; until then none decodes.
-    if (flags & flag_compressed) fire_error(err::script::invalid_data, &m_subject);
+    if (flags & flag_compressed) refuse_data("Error: Xolbin compressed data corrupted!");
     m_compact = (flags & flag_compact) != 0;
     m_has_symbols = (flags & flag_symbols) != 0;
     m_position = 8;
@@ -277,7 +290,7 @@ void Reader::run(Cell const& destination)
 
 void Reader::read_fixed()
 {
-    if (m_end - m_position < 8) fire_error(err::script::invalid_data, &m_subject);
+    if (m_end - m_position < 8) refuse_data("Error: Not a Xolbin file!");
     u32(); // the root count is not relied on
     std::size_t const size_at = m_position;
     std::uint32_t const records = count();
@@ -883,6 +896,17 @@ void Reader::decode_error(Header const& h, Cell const& into)
 void load(std::span<std::uint8_t const> data, Cell const& destination, Mode mode, Cell const* subject)
 {
     Reader reader(data, mode, subject);
+    reader.run(destination);
+}
+
+void load_boot(std::span<std::uint8_t const> image, Cell const& destination)
+{
+    struct CollectorOff {
+        bool saved = gc::state.enabled;
+        CollectorOff() { gc::state.enabled = false; }
+        ~CollectorOff() { gc::state.enabled = saved; }
+    } const off;
+    Reader reader(image, Mode::Boot, nullptr);
     reader.run(destination);
 }
 

@@ -516,7 +516,7 @@ void Writer::word(Cell const& cell, TypeId type, std::uint32_t nl, bool new_line
 
 Bytes Writer::finish(Cell const& root)
 {
-    std::uint64_t const epoch = memory::epoch();
+    [[maybe_unused]] std::uint64_t const epoch = memory::epoch();
     value(root);
     XOL_ASSERT(memory::epoch() == epoch, "a save allocated on the collector's heap");
     Bytes out(magic, magic + 6);

@@ -49,4 +49,10 @@ std::vector<std::uint8_t> save(Cell const& value, Form form);
 void load(std::span<std::uint8_t const> data, Cell const& destination, Mode mode = Mode::Codec,
     Cell const* subject = nullptr);
 
+// The start-up load of the library's image: the same reader with the collector switched off (the image's
+// values are rooted only once it is done). A buffer without the magic or with a body that does not decode
+// prints its line ("Error: Not a Xolbin file!", "Error: Xolbin compressed data corrupted!") and ends the
+// run with status 1; a bad record raises as in any load. May allocate.
+void load_boot(std::span<std::uint8_t const> image, Cell const& destination);
+
 }

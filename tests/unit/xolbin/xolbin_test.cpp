@@ -16,6 +16,8 @@
 #include "interpreter/boot.h"
 #include "interpreter/evaluator.h"
 #include "interpreter/lexer/lexer.h"
+#include "runtime/collector.h"
+#include "runtime/quit.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
@@ -323,4 +325,23 @@ TEST_F(XolbinTest, ReadersAcceptWhatTheyIgnore)
     Bytes const bad = from_hex("58 4F 4C 42 49 4E 02 01 01 03 81 82 04");
     EXPECT_EQ(raised_by([&] { xolbin::load(bad, *appended); }), err::script::xb_invalid_record);
     EXPECT_EQ(molded(*appended), "[1 1 2]"); // values appended before the fault stay
+}
+
+// Start-up's load of the image: a buffer that is no XOLBIN prints its line and ends the run with status 1,
+// the collector switched back as it was; a good image loads as any data does.
+TEST_F(XolbinTest, TheBootLoadEndsTheRunOnDataThatIsNoImage)
+{
+    Rooted into(evaluate("[]"));
+    for (std::string_view text : { "58 4F 4C 42 49 4F 02 01 01 01 03", "58 4F 4C 42 49 4E 02 03 01 01 03", "58 4F" }) {
+        Bytes const bytes = from_hex(text);
+        try {
+            xolbin::load_boot(bytes, *into);
+            ADD_FAILURE() << text << " loaded";
+        } catch (runtime::QuitRequest const& request) {
+            EXPECT_EQ(request.status, 1) << text;
+        }
+        EXPECT_TRUE(gc::state.enabled);
+    }
+    xolbin::load_boot(from_hex("58 4F 4C 42 49 4E 01 01 07 02 05 00"), *into);
+    EXPECT_EQ(molded(*into), "[[]]");
 }

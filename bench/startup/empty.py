@@ -1,0 +1,1 @@
+# An empty script: the start-up of the interpreter alone.
