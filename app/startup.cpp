@@ -22,6 +22,7 @@
 #include "interpreter/lexer/lexer.h"
 #include "interpreter/natives/natives.h"
 #include "interpreter/parse/parse.h"
+#include "interpreter/routines.h"
 #include "interpreter/trace.h"
 #include "runtime/collector.h"
 #include "runtime/cycles.h"
@@ -118,6 +119,7 @@ void init()
     lexer::init();
     actions::register_actions();
     natives::register_natives();
+    routines::register_routines();
     interp::init();
     trace::root_tracer();
     // The built-in values described by the library's first source: typesets, natives and actions.

@@ -18,6 +18,7 @@
 #include "datatypes/native.h"
 #include "datatypes/none.h"
 #include "datatypes/registry.h"
+#include "datatypes/routine.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
 #include "datatypes/typeset.h"
@@ -29,6 +30,7 @@
 #include "interpreter/lexer/lexer.h"
 #include "interpreter/natives/natives.h"
 #include "interpreter/natives/table.h"
+#include "interpreter/routines.h"
 #include "runtime/assert.h"
 #include "runtime/collector.h"
 #include "runtime/roots.h"
@@ -201,6 +203,27 @@ Cell source_values(std::size_t index)
     return block::rs_head(image_state.sources)[index];
 }
 
+std::int32_t routines_read = 0;
+
+// name: routine [spec]: the routine! of the routines table's row of that name, made from the spec, with
+// the row's result type. May allocate.
+void make_routine(Cell const& given_name, Cell const& given_spec)
+{
+    require(cell::type_of(given_spec) == type_ids::block, "boot: a routine's spec is a block");
+    Rooted name(given_name);
+    Rooted spec(given_spec);
+    normalize_spec(*spec);
+    Rooted spelling(*word::to_string(*name));
+    stack::pop(1);
+    std::int32_t const index = routines::find(string::to_utf8(*spelling));
+    require(index >= 0, "boot: a routine has a row of its name in the routines table");
+    Cell* made = routine::make(*spec, none_value, index, routines::result_type(index), false);
+    Rooted value(*made);
+    stack::pop(1);
+    set_global(*name, *value);
+    ++routines_read;
+}
+
 enum class BuiltIn { Native, Action };
 
 struct Counts {
@@ -285,6 +308,7 @@ void read_entries(Cell const& descriptions)
     position += 2;
 
     Counts counts;
+    routines_read = 0;
     while (position < tail) {
         Rooted name(cell_at(*entries, position));
         require(cell::type_of(*name) == type_ids::set_word && position + 2 < tail,
@@ -298,11 +322,19 @@ void read_entries(Cell const& descriptions)
             position += 3;
             continue;
         }
+        if (is_word_spelled(kind, type_ids::word, "routine")) {
+            require(counts.natives == natives::builtin_count && counts.actions == actions::word_count,
+                "boot: routines come after the natives and actions");
+            make_routine(*name, cell_at(*entries, position + 2));
+            position += 3;
+            continue;
+        }
         bool const is_native = is_word_spelled(kind, type_ids::word, "native");
         require(is_native || is_word_spelled(kind, type_ids::word, "action"),
             "boot: an entry is a typeset, native or action");
         require(position + 3 < tail, "boot: a native or action entry holds an index and a spec");
         require(!is_native || counts.actions == 0, "boot: natives come before actions");
+        require(routines_read == 0, "boot: natives and actions come before routines");
         Rooted index_value(cell_at(*entries, position + 2));
         Rooted spec(cell_at(*entries, position + 3));
         make_builtin(is_native ? BuiltIn::Native : BuiltIn::Action, *name, *index_value, *spec, counts);

@@ -2,13 +2,87 @@
 
 #include "interpreter/routines.h"
 
+#include <iterator>
+
 #include "datatypes/function.h"
 #include "datatypes/integer.h"
+#include "interpreter/natives/natives.h"
 #include "runtime/errors.h"
+#include "runtime/quit.h"
+#include "runtime/stack.h"
 
 namespace xol::routines {
 
 RoutinesState state;
+
+namespace {
+
+// Ends the process with the status, once every C++ frame is left.
+void quit_return()
+{
+    throw runtime::QuitRequest { integer::get(*natives::argument(0)) };
+}
+
+// A count of 32 or more shifts every bit out: the result is then 0, or -1 for a negative value shifted
+// right arithmetically; a negative count is out of range.
+std::uint32_t shift_count()
+{
+    Cell const bits = *natives::argument(1);
+    if (integer::get(bits) < 0) fire_error(err::script::out_of_range, &bits);
+    return static_cast<std::uint32_t>(integer::get(bits));
+}
+
+void shift_left()
+{
+    std::uint32_t const bits = shift_count();
+    auto const data = static_cast<std::uint32_t>(integer::get(*natives::argument(0)));
+    stack::set_last(integer::make(static_cast<std::int32_t>(bits >= 32 ? 0 : data << bits)));
+}
+
+void shift_right()
+{
+    std::uint32_t const bits = shift_count();
+    std::int32_t const data = integer::get(*natives::argument(0));
+    stack::set_last(integer::make(bits >= 32 ? (data < 0 ? -1 : 0) : data >> bits));
+}
+
+void shift_logical()
+{
+    std::uint32_t const bits = shift_count();
+    auto const data = static_cast<std::uint32_t>(integer::get(*natives::argument(0)));
+    stack::set_last(integer::make(static_cast<std::int32_t>(bits >= 32 ? 0 : data >> bits)));
+}
+
+// TODO: the other system routines, the type predicates, the collector figures and the codecs' routines
+// take their rows here as they are built.
+constexpr Row rows[] = {
+    { "quit-return", quit_return, -1 },
+    { "shift-right", shift_right, -1 },
+    { "shift-left", shift_left, -1 },
+    { "shift-logical", shift_logical, -1 },
+};
+
+static_assert(std::size(rows) <= table_size, "the routines table has a slot for every routine");
+
+}
+
+std::int32_t find(std::string_view name)
+{
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+        if (rows[i].name == name) return static_cast<std::int32_t>(i);
+    return -1;
+}
+
+std::int32_t result_type(std::int32_t index)
+{
+    return rows[index].result_type;
+}
+
+void register_routines()
+{
+    state = RoutinesState {};
+    for (std::size_t i = 0; i < std::size(rows); ++i) state.entries[i] = rows[i].entry;
+}
 
 void call(Cell const& routine)
 {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "runtime/cell.h"
 
@@ -18,6 +19,20 @@ struct RoutinesState {
 };
 
 extern RoutinesState state;
+
+// A routine of the library: its name, its entry and the datatype id of its declared result (-1 for none).
+// Start-up makes each routine! from the spec the library's descriptions give under that name.
+struct Row {
+    char const* name;
+    Entry entry;
+    std::int32_t result_type;
+};
+
+// The row of the name, its index being the routine's entry index; -1 when there is none.
+std::int32_t find(std::string_view name);
+std::int32_t result_type(std::int32_t index);
+// Fills the table's entries from the rows. Start-up calls it once, before the descriptions are read.
+void register_routines();
 
 // Runs the routine whose arguments were fetched into the current frame. A routine without an entry raises
 // internal not-done. May allocate.
