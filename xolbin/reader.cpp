@@ -25,6 +25,7 @@
 #include "datatypes/pair.h"
 #include "datatypes/registry.h"
 #include "datatypes/symbol.h"
+#include "datatypes/tuple.h"
 #include "datatypes/unset.h"
 #include "datatypes/word.h"
 #include "runtime/collector.h"
@@ -475,6 +476,19 @@ void Reader::decode_value(Header const& h, Cell const& into)
         Cell value = cell::make(type);
         std::memcpy(&value.word1, bytes, sizeof bytes);
         append(into, value, h);
+        return;
+    }
+    case type_ids::tuple: {
+        // 1 to 12 components; fewer than 3 are padded with zeros to 3.
+        std::size_t const at = m_position;
+        std::uint32_t const n = m_compact ? (h.flag ? byte() : 3) : (h.word >> 8) & 0xFFu;
+        if (n < 1 || n > tuple::most) invalid(at);
+        std::uint32_t const stored = m_compact ? n : tuple::most;
+        need(stored);
+        std::uint8_t components[tuple::most] = {};
+        std::memcpy(components, m_data.data() + m_position, n);
+        m_position += stored;
+        append(into, tuple::make(components, n), h);
         return;
     }
     case type_ids::pair: {

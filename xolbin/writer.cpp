@@ -17,6 +17,7 @@
 #include "datatypes/object.h"
 #include "datatypes/op.h"
 #include "datatypes/symbol.h"
+#include "datatypes/tuple.h"
 #include "datatypes/word.h"
 #include "runtime/assert.h"
 #include "runtime/errors.h"
@@ -261,6 +262,20 @@ void Writer::record(Cell const& cell)
         signed_field(static_cast<std::int32_t>(cell.word2));
         signed_field(static_cast<std::int32_t>(cell.word3));
         break;
+    case type_ids::tuple: {
+        // Fixed: the count in header bits 8-15, then all 12 bytes. Compact: F and a count byte unless the
+        // count is 3, then the components.
+        std::uint32_t const n = tuple::count(cell);
+        tuple::Bytes const components = tuple::bytes(cell);
+        head(type, n << 8, n != 3, new_line);
+        if (m_compact) {
+            if (n != 3) byte(n);
+            raw(components.at, n);
+        } else {
+            raw(components.at, tuple::most);
+        }
+        break;
+    }
     case type_ids::issue:
         head(type, 0, false, new_line);
         count(symbol_index(cell.word2));

@@ -132,6 +132,7 @@ TEST_F(XolbinTest, CompactRecordsFollowTheLayouts)
         { "make bitset! \"a\"", "1E 0D 00 00 00 00 00 00 00 00 00 00 00 00 40" },
         { "a: [1] reduce [a a]", "05 02 05 01 81 C1 05 02 00 00" }, // the second is a reference
         { "a: [1] append/only a a a", "05 02 81 C1 05 01 00" }, // a block that holds itself
+        { "1.2.3", "27 01 02 03" }, { "1.2.3.4", "67 04 01 02 03 04" }, // three components need no count
     };
     for (Case const& c : cases) {
         Rooted value(evaluate(c.text));
@@ -156,6 +157,7 @@ TEST_F(XolbinTest, FixedRecordsFollowTheLayouts)
         { "\"hello\"", "07 01 00 00 00 00 00 00 05 00 00 00 68 65 6C 6C 6F 00 00 00" },
         { "make typeset! [none!]", "21 00 00 00 10 00 00 00 00 00 00 00 00 00 00 00" },
         { "-1x2", "25 00 00 00 FF FF FF FF 02 00 00 00" },
+        { "1.2.3.4", "27 04 00 00 01 02 03 04 00 00 00 00 00 00 00 00" }, // the count in bits 8-15
         { "a: [1] reduce [a a]",
             "05 00 00 00 00 00 00 00 02 00 00 00 05 00 00 00 00 00 00 00 01 00 00 00 0B 00 00 00 01 00 00 00 05 00 08 "
             "00 "
@@ -192,6 +194,7 @@ TEST_F(XolbinTest, RoundTripsKeepValues)
         "[a/b/c 'a/b :a/b a/b: (1 + 2) [[[]]]]",
         "reduce [make typeset! [] make typeset! [integer! block!] make bitset! \"abc\" complement make bitset! \"a\"]",
         "next next [1 2 3]",
+        "[1.2.3 255.0.0.1 1.2.3.4.5.6.7.8.9.10.11.12]",
         "make object! [a: 1 b: \"two\" c: [3]]",
     };
     for (auto form : { xolbin::Form::Compact, xolbin::Form::Fixed }) {
