@@ -24,6 +24,12 @@
 
 namespace xol::point {
 
+float coordinate_of(Cell const& number)
+{
+    return cell::type_of(number) == type_ids::integer ? static_cast<float>(integer::get(number))
+                                                      : static_cast<float>(float_::get(number));
+}
+
 Coordinates coordinates(Cell const& value)
 {
     Coordinates result { std::bit_cast<float>(value.word1), std::bit_cast<float>(value.word2), 0.0f };

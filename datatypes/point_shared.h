@@ -16,6 +16,7 @@ inline std::uint32_t dimensions(TypeId type)
     return type == type_ids::point3d ? 3 : 2;
 }
 Coordinates coordinates(Cell const& value);
+float coordinate_of(Cell const& number); // an integer! or float! as a coordinate, in single precision
 void store(Cell& cell, TypeId type, Coordinates const&); // keeps the cell's header flags
 
 Cell make_action(Cell const& prototype, Cell const& spec, TypeId type);

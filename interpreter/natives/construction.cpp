@@ -18,6 +18,7 @@
 #include "datatypes/pair.h"
 #include "datatypes/point2d.h"
 #include "datatypes/point3d.h"
+#include "datatypes/point_shared.h"
 #include "datatypes/series.h"
 #include "datatypes/unset.h"
 #include "datatypes/word.h"
@@ -142,26 +143,15 @@ void as_pair(std::int32_t const*)
     stack::set_last(pair::make(x, y));
 }
 
-namespace {
-
-// A number as a point's coordinate, in single precision.
-float point_coordinate(Cell const& number)
-{
-    return cell::type_of(number) == type_ids::integer ? static_cast<float>(integer::get(number))
-                                                      : static_cast<float>(float_::get(number));
-}
-
-}
-
 void as_point2d(std::int32_t const*)
 {
-    stack::set_last(point2d::make(point_coordinate(*argument(0)), point_coordinate(*argument(1))));
+    stack::set_last(point2d::make(point::coordinate_of(*argument(0)), point::coordinate_of(*argument(1))));
 }
 
 void as_point3d(std::int32_t const*)
 {
-    stack::set_last(
-        point3d::make(point_coordinate(*argument(0)), point_coordinate(*argument(1)), point_coordinate(*argument(2))));
+    stack::set_last(point3d::make(
+        point::coordinate_of(*argument(0)), point::coordinate_of(*argument(1)), point::coordinate_of(*argument(2))));
 }
 
 // The currency by its code in system/locale/currencies/list, case-blind. An integer! amount is exact; a

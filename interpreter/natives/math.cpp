@@ -18,6 +18,7 @@
 #include "datatypes/pair.h"
 #include "datatypes/point2d.h"
 #include "datatypes/point3d.h"
+#include "datatypes/point_shared.h"
 #include "datatypes/tuple.h"
 #include "interpreter/natives/entries.h"
 #include "interpreter/natives/natives.h"
@@ -124,12 +125,56 @@ bool scalar_q(TypeId type)
 // The compound types that max and min compare coordinate by coordinate against a scalar.
 bool compound_q(TypeId type)
 {
-    return type == type_ids::pair || type == type_ids::tuple;
+    return type == type_ids::pair || type == type_ids::tuple || type == type_ids::point2d || type == type_ids::point3d;
 }
 
 std::int32_t pick(bool max, std::int32_t a, std::int32_t b)
 {
     return max ? (b > a ? b : a) : (b < a ? b : a);
+}
+
+// b's coordinate where it is larger (max) or smaller (min) than a's, or NaN.
+float pick_coordinate(bool max, float a, float b)
+{
+    if (std::isnan(b)) return b;
+    return (max ? b > a : b < a) ? b : a;
+}
+
+Cell pair_as_point(Cell const& pair)
+{
+    return point2d::make(static_cast<float>(pair::x(pair)), static_cast<float>(pair::y(pair)));
+}
+
+// A point2D! against a number, a pair or a point2D!; a point3D! against a number or a point3D!. A scalar
+// stands for every coordinate, as a 32-bit float.
+void max_min_points(bool max, Cell const& a, Cell const& b)
+{
+    TypeId const type_b = cell::type_of(b);
+    if (cell::type_of(a) == type_ids::point3d) {
+        float bx = 0;
+        float by = 0;
+        float bz = 0;
+        if (type_b == type_ids::point3d) {
+            bx = point3d::x(b);
+            by = point3d::y(b);
+            bz = point3d::z(b);
+        } else {
+            bx = by = bz = point::coordinate_of(b);
+        }
+        stack::set_last(point3d::make(pick_coordinate(max, point3d::x(a), bx), pick_coordinate(max, point3d::y(a), by),
+            pick_coordinate(max, point3d::z(a), bz)));
+        return;
+    }
+    Cell const other = type_b == type_ids::pair ? pair_as_point(b) : b;
+    float bx = 0;
+    float by = 0;
+    if (cell::type_of(other) == type_ids::point2d) {
+        bx = point2d::x(other);
+        by = point2d::y(other);
+    } else {
+        bx = by = point::coordinate_of(other);
+    }
+    stack::set_last(point2d::make(pick_coordinate(max, point2d::x(a), bx), pick_coordinate(max, point2d::y(a), by)));
 }
 
 // A pair against a scalar or a pair, coordinate by coordinate. A float scalar counts truncated toward zero;
@@ -147,8 +192,9 @@ void max_min_pair(bool max, Cell const& a, Cell const& b)
     } else {
         double const number = float_::get(b);
         if (std::isinf(number) || integer::check_float_range(std::trunc(number))) {
-            // TODO(point2D!): the scalar as the point2D! of both coordinates, compared as pair! with point2D!.
-            fire_error(err::internal::not_done);
+            auto const coordinate = static_cast<float>(number);
+            max_min_points(max, pair_as_point(a), point2d::make(coordinate, coordinate));
+            return;
         }
         bx = by = static_cast<std::int32_t>(number);
     }
@@ -208,8 +254,15 @@ void max_min(bool max)
         max_min_pair(max, a, b);
         return;
     }
-    // TODO(point2D!): pair! with point2D! as two point2D! values; point2D! and point3D! compared coordinate by
-    // coordinate, a NaN in b replacing a's.
+    if (type_a == type_ids::pair && type_b == type_ids::point2d) {
+        max_min_points(max, pair_as_point(a), b);
+        return;
+    }
+    if ((type_a == type_ids::point2d && (scalar_q(type_b) || type_b == type_ids::pair || type_b == type_ids::point2d))
+        || (type_a == type_ids::point3d && (scalar_q(type_b) || type_b == type_ids::point3d))) {
+        max_min_points(max, a, b);
+        return;
+    }
     if (type_a == type_ids::tuple
         && (scalar_q(type_b) || (type_b == type_ids::tuple && tuple::count(a) == tuple::count(b)))) {
         max_min_tuple(max, a, b);
