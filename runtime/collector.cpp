@@ -389,6 +389,8 @@ void collect()
         marking.relocation = nullptr;
     }
     clear_heap_marks();
+    state.allocated = 0;
+    state.budget = budget_after(memory::series_bytes_in_use());
     ++state.collections;
     state.collecting = false;
 }

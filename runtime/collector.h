@@ -13,6 +13,21 @@ namespace xol::gc {
 
 using MarkCallback = void (*)();
 
+// A full collection marks everything live, so collecting whenever the series frames fill would cost a
+// program that builds a large live set one full marking per frame it fills: the square of its size. A
+// collection is due instead once the bytes allocated since the last one pass a budget that grows with
+// what that collection left live, so that marking costs at most a fixed share of each byte allocated,
+// and memory grows to at most about one and a half times the live data (plus the budget's floor) before
+// garbage is reclaimed. Until a collection is due, a request that finds no room gets a new frame or big
+// buffer; one that the OS refuses collects first.
+inline constexpr std::uint64_t smallest_budget = std::uint64_t { 8 } << 20;
+
+// The budget after a collection that left `live` bytes of series in use.
+inline std::uint64_t budget_after(std::uint64_t live)
+{
+    return live / 2 > smallest_budget ? live / 2 : smallest_budget;
+}
+
 struct CollectorState {
     // Collection runs only while enabled; start-up enables it once everything made before is rooted.
     bool enabled = false;
@@ -24,6 +39,10 @@ struct CollectorState {
     std::uint32_t collections = 0;
     std::uint32_t node_relocations = 0;
     std::uint32_t holds = 0; // live CollectionHold guards: while above 0, allocation never collects
+    // Pacing: the series bytes allocated since the last collection, and how many of them make the next one
+    // due (see budget_after).
+    std::uint64_t allocated = 0;
+    std::uint64_t budget = smallest_budget;
 };
 
 extern CollectorState state;
@@ -35,6 +54,11 @@ void init(); // reads the stress switch; counters to 0
 
 // Collects when enabled, not already collecting and not held.
 void collect_if_enabled();
+// Whether allocating `bytes` more would pass the budget. The allocator counts each buffer in `allocated`.
+inline bool collection_due(std::uint64_t bytes)
+{
+    return state.allocated + bytes > state.budget;
+}
 void collect();
 
 // Mark callbacks run during marking, in order of registration; they mark what they hold with the

@@ -51,12 +51,11 @@ public:
     RaisingNoMemory& operator=(RaisingNoMemory const&) = delete;
 };
 
-// An OS block for a frame or a big buffer, counted in the OS total. Raises no-memory when refused.
-std::byte* os_alloc(std::uint64_t bytes)
+// An OS block for a frame or a big buffer, counted in the OS total; nullptr when refused.
+std::byte* os_try_alloc(std::uint64_t bytes)
 {
     void* block = platform::os_alloc(bytes);
-    if (!block) raise_refusal();
-    state.os_total += rounded_to_pages(bytes);
+    if (block) state.os_total += rounded_to_pages(bytes);
     return static_cast<std::byte*>(block);
 }
 
@@ -79,10 +78,6 @@ void raise_refusal()
     state.reserve = nullptr;
     RaisingNoMemory const raising;
     fire_error(err::internal::no_memory);
-}
-
-namespace {
-
 }
 
 AddressSpaceShares shares_for(std::uint64_t address_space_limit, std::uint64_t full_stack_bytes)
@@ -111,6 +106,15 @@ void init()
     if (!state.node_slots) runtime::quit(runtime::status_out_of_memory, runtime::here());
     state.frame_at_position = static_cast<NodeFrame**>(heap::allocate_zeroed(state.region_frames * sizeof(NodeFrame*)));
     rearm_reserve();
+}
+
+std::uint64_t series_bytes_in_use()
+{
+    std::uint64_t bytes = 0;
+    for (SeriesFrame* frame = state.series_head; frame; frame = frame->next)
+        bytes += static_cast<std::uint64_t>(frame->fill - frame->start());
+    for (BigBuffer* block = state.big_head; block; block = block->next) bytes += block->size - frame_data_offset;
+    return bytes;
 }
 
 void release_all()
@@ -235,10 +239,18 @@ namespace series_frame {
 
 memory::SeriesFrame* make()
 {
+    memory::SeriesFrame* frame = try_make();
+    if (!frame) memory::raise_refusal();
+    return frame;
+}
+
+memory::SeriesFrame* try_make()
+{
     std::uint32_t const size = state.next_frame_size;
-    if (size < state.largest_frame_size) state.next_frame_size = size * 2;
     std::uint64_t const block_size = memory::frame_data_offset + std::uint64_t { size };
-    auto* frame = reinterpret_cast<memory::SeriesFrame*>(memory::os_alloc(block_size));
+    auto* frame = reinterpret_cast<memory::SeriesFrame*>(memory::os_try_alloc(block_size));
+    if (!frame) return nullptr;
+    if (size < state.largest_frame_size) state.next_frame_size = size * 2;
     frame->next = frame->previous = nullptr;
     frame->size = block_size;
     frame->fill = frame->start();
@@ -293,8 +305,16 @@ memory::BigBuffer* block_of(SeriesBuffer* buffer)
 
 SeriesBuffer* make(std::uint64_t bytes)
 {
+    SeriesBuffer* buffer = try_make(bytes);
+    if (!buffer) memory::raise_refusal();
+    return buffer;
+}
+
+SeriesBuffer* try_make(std::uint64_t bytes)
+{
     std::uint64_t const block_size = memory::frame_data_offset + bytes;
-    auto* block = reinterpret_cast<memory::BigBuffer*>(memory::os_alloc(block_size));
+    auto* block = reinterpret_cast<memory::BigBuffer*>(memory::os_try_alloc(block_size));
+    if (!block) return nullptr;
     block->next = nullptr;
     block->previous = state.big_tail;
     block->size = block_size;

@@ -127,6 +127,10 @@ void release_all();
 // The OS refused memory, or the node region is full: raises internal no-memory once. Never returns.
 [[noreturn]] void raise_refusal();
 
+// The bytes of the series frames' buffers, live or not yet reclaimed, and of the big buffers: after a
+// collection, the series data left live.
+std::uint64_t series_bytes_in_use();
+
 // The allocation epoch: a raw address into a series is valid only while the epoch is unchanged.
 inline std::uint64_t epoch()
 {
@@ -167,7 +171,8 @@ void sweep(); // after a collection
 
 namespace series_frame {
 
-memory::SeriesFrame* make();
+memory::SeriesFrame* make(); // May raise no-memory.
+memory::SeriesFrame* try_make(); // nullptr when the OS refuses
 memory::SeriesFrame* find_room(std::uint64_t bytes); // nullptr when no frame has room
 void release(memory::SeriesFrame*);
 
@@ -176,6 +181,7 @@ void release(memory::SeriesFrame*);
 namespace big_buffer {
 
 SeriesBuffer* make(std::uint64_t bytes); // May raise no-memory.
+SeriesBuffer* try_make(std::uint64_t bytes); // nullptr when the OS refuses
 void release(SeriesBuffer*);
 // After marking: clears the marks of reached buffers; releases the others, handing their nodes (when
 // they still have one) to `release_node`.

@@ -26,24 +26,43 @@ std::uint64_t capacity_for(std::uint64_t count, std::uint32_t unit)
     return capacity;
 }
 
+// A frame for a request that no frame has room for. Until a collection is due it is a new frame; once one
+// is due, or when the OS refuses the new frame, a collection runs first, and a frame it left too crowded
+// to last long is passed over for a new one while the OS gives one.
+memory::SeriesFrame* frame_for(std::uint64_t needed)
+{
+    if (needed >= state.next_frame_size) state.next_frame_size = state.largest_frame_size;
+    if (!gc::collection_due(needed))
+        if (memory::SeriesFrame* frame = series_frame::try_make()) return frame;
+    gc::collect_if_enabled();
+    memory::SeriesFrame* frame = series_frame::find_room(needed);
+    if (!frame) return series_frame::make();
+    if (static_cast<std::uint64_t>(frame->end - frame->fill) < memory::crowded_frame_limit)
+        if (memory::SeriesFrame* made = series_frame::try_make()) return made;
+    return frame;
+}
+
 std::byte* cut_from_frames(std::uint64_t needed)
 {
     memory::SeriesFrame* frame = state.series_current;
     if (!frame || static_cast<std::uint64_t>(frame->end - frame->fill) <= needed) {
         frame = series_frame::find_room(needed);
-        if (!frame) {
-            gc::collect_if_enabled();
-            frame = series_frame::find_room(needed);
-            if (!frame || static_cast<std::uint64_t>(frame->end - frame->fill) < memory::crowded_frame_limit) {
-                if (needed >= state.next_frame_size) state.next_frame_size = state.largest_frame_size;
-                frame = series_frame::make();
-            }
-        }
+        if (!frame) frame = frame_for(needed);
         state.series_current = frame;
     }
     std::byte* start = frame->fill;
     frame->fill += needed;
     return start;
+}
+
+// A big buffer: after a collection when one is due, or when the OS refuses it at first.
+SeriesBuffer* big_buffer_for(std::uint64_t needed)
+{
+    std::uint32_t const collections = gc::state.collections;
+    if (gc::collection_due(needed)) gc::collect_if_enabled();
+    if (SeriesBuffer* buffer = big_buffer::try_make(needed)) return buffer;
+    if (gc::state.collections == collections) gc::collect_if_enabled();
+    return big_buffer::make(needed);
 }
 
 SeriesBuffer* attach(SeriesBuffer* buffer)
@@ -72,12 +91,12 @@ SeriesBuffer* alloc_buffer(std::uint64_t count, std::uint32_t unit)
     SeriesBuffer* buffer;
     std::uint32_t flags = unit | series_flags::in_use | series_flags::managed;
     if (needed >= memory::big_buffer_threshold) {
-        gc::collect_if_enabled();
-        buffer = big_buffer::make(needed);
+        buffer = big_buffer_for(needed);
         flags |= series_flags::big;
     } else {
         buffer = reinterpret_cast<SeriesBuffer*>(cut_from_frames(needed));
     }
+    gc::state.allocated += needed;
     buffer->flags = flags;
     buffer->node = no_node;
     buffer->capacity = static_cast<std::uint32_t>(capacity);

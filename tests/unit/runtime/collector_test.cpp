@@ -280,3 +280,60 @@ TEST_F(CollectorTest, SoakAgainstAShadowCopy)
     gc::collect();
     check();
 }
+
+// Garbage alone, in frames and in big buffers: allocation keeps collecting it, and what the memory manager
+// holds stays within the live data, the budget and one request, however much is allocated.
+TEST_F(CollectorTest, GarbageIsCollectedWithinABoundedFootprint)
+{
+    struct Case {
+        char const* what;
+        std::uint64_t bytes; // of one request
+        int count;
+    };
+    Case const cases[] = {
+        { "frame buffers", 100'000, 3'000 },
+        { "big buffers", 5'000'000, 200 },
+    };
+    for (Case const& c : cases) {
+        gc::collect();
+        std::uint64_t const live = memory::series_bytes_in_use();
+        std::uint32_t const collections = gc::state.collections;
+        std::uint64_t largest = 0;
+        for (int i = 0; i < c.count; ++i) {
+            series::alloc_bytes(c.bytes);
+            largest = std::max(largest, memory::series_bytes_in_use());
+        }
+        std::uint64_t const allocated = c.bytes * static_cast<std::uint64_t>(c.count);
+        EXPECT_GE(gc::state.collections - collections, allocated / (2 * gc::budget_after(live))) << c.what;
+        // A frame's worth of slack: a collection that is due waits for a request that finds no room.
+        EXPECT_LE(largest, live + gc::budget_after(live) + 2 * c.bytes + memory::largest_series_frame_size) << c.what;
+    }
+}
+
+// A live set that only grows: collections come at budgets that grow with it, so their number grows with
+// the logarithm of its size, not with the frames it fills (64 MB in 2 MB frames would be 32 and more).
+TEST_F(CollectorTest, AGrowingLiveSetIsMarkedAFewTimes)
+{
+    gc::collect();
+    Rooted holder(make_block(16));
+    std::uint32_t const collections = gc::state.collections;
+    for (int i = 0; i < 65'536; ++i) append(*holder, cell::make(type_ids::binary, 0, series::alloc_bytes(1'000)));
+    std::uint32_t const made = gc::state.collections - collections;
+    EXPECT_GE(made, 1u) << "the budget's floor was passed";
+    EXPECT_LE(made, 10u);
+    EXPECT_EQ(node::buffer(holder->word2)->length(), 65'536u);
+}
+
+// A collection starts a new count of allocated bytes against a budget of half the live data it left,
+// never below the floor.
+TEST_F(CollectorTest, TheBudgetFollowsTheLiveData)
+{
+    gc::collect();
+    EXPECT_EQ(gc::state.allocated, 0u);
+    EXPECT_EQ(gc::state.budget, gc::budget_after(memory::series_bytes_in_use()));
+    Rooted big(cell::make(type_ids::binary, 0, series::alloc_bytes(100'000'000)));
+    gc::collect();
+    EXPECT_GE(gc::state.budget, 50'000'000u) << "half the live data, above the floor";
+    series::alloc_bytes(1'000);
+    EXPECT_GE(gc::state.allocated, 1'000u);
+}
