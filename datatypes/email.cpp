@@ -61,47 +61,11 @@ Cell eval_path(PathStep const& step)
     return *new_value;
 }
 
-// Slots appear in table order. Those not named stay empty: an email has no random, arithmetic, sort, trim
-// or port actions.
 constexpr DatatypeRecord record {
     .id = type_id,
     .parent = type_ids::string,
     .name = "email!",
-    .actions = {
-        .make = inherit,
-        .reflect = inherit,
-        .to = inherit,
-        .form = inherit,
-        .mold = mold,
-        .eval_path = eval_path,
-        .compare = inherit,
-        .append = inherit,
-        .at = inherit,
-        .back = inherit,
-        .change = inherit,
-        .clear = inherit,
-        .copy = inherit,
-        .find = inherit,
-        .head = inherit,
-        .head_q = inherit,
-        .index_q = inherit,
-        .insert = inherit,
-        .length_q = inherit,
-        .move = inherit,
-        .next = inherit,
-        .pick = inherit,
-        .poke = inherit,
-        .put = inherit,
-        .remove = inherit,
-        .reverse = inherit,
-        .select = inherit,
-        .skip = inherit,
-        .swap = inherit,
-        .tail = inherit,
-        .tail_q = inherit,
-        .take = inherit,
-        .modify = inherit,
-    },
+    .actions = string::text_child_actions(inherit, mold, eval_path),
 };
 
 }

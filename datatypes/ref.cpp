@@ -15,44 +15,20 @@ std::int32_t mold(Cell const& value, Cell& buffer, bool, bool, bool, Refinement 
     return string::form(*text, buffer, part, limit - 1);
 }
 
-// Slots appear in table order. Those not named stay empty: a ref has no random, paths, arithmetic, append,
-// put, sort, trim or port actions.
+// A ref has no paths, and is not appended or put to: those slots stay empty.
+constexpr ActionTable actions()
+{
+    ActionTable table = string::text_child_actions(inherit, mold, {});
+    table.append = {};
+    table.put = {};
+    return table;
+}
+
 constexpr DatatypeRecord record {
     .id = type_id,
     .parent = type_ids::string,
     .name = "ref!",
-    .actions = {
-        .make = inherit,
-        .reflect = inherit,
-        .to = inherit,
-        .form = inherit,
-        .mold = mold,
-        .compare = inherit,
-        .at = inherit,
-        .back = inherit,
-        .change = inherit,
-        .clear = inherit,
-        .copy = inherit,
-        .find = inherit,
-        .head = inherit,
-        .head_q = inherit,
-        .index_q = inherit,
-        .insert = inherit,
-        .length_q = inherit,
-        .move = inherit,
-        .next = inherit,
-        .pick = inherit,
-        .poke = inherit,
-        .remove = inherit,
-        .reverse = inherit,
-        .select = inherit,
-        .skip = inherit,
-        .swap = inherit,
-        .tail = inherit,
-        .tail_q = inherit,
-        .take = inherit,
-        .modify = inherit,
-    },
+    .actions = actions(),
 };
 
 }

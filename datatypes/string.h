@@ -222,4 +222,48 @@ void init();
 
 extern DatatypeRecord const record; // parent series!
 
+// The actions of a text child of string! (tag!, email!, ref!): make, reflect, to, compare and every series
+// action but sort taken from string!, with the printed forms and the path step the child gives (`inherit`
+// to take string!'s). The rest stay empty: such a child has no random, arithmetic, sort, trim or port
+// actions.
+constexpr ActionTable text_child_actions(ActionSlot<action_types::Form> form, ActionSlot<action_types::Mold> mold,
+    ActionSlot<action_types::EvalPath> eval_path)
+{
+    ActionTable actions;
+    actions.make = inherit;
+    actions.reflect = inherit;
+    actions.to = inherit;
+    actions.form = form;
+    actions.mold = mold;
+    actions.eval_path = eval_path;
+    actions.compare = inherit;
+    actions.append = inherit;
+    actions.at = inherit;
+    actions.back = inherit;
+    actions.change = inherit;
+    actions.clear = inherit;
+    actions.copy = inherit;
+    actions.find = inherit;
+    actions.head = inherit;
+    actions.head_q = inherit;
+    actions.index_q = inherit;
+    actions.insert = inherit;
+    actions.length_q = inherit;
+    actions.move = inherit;
+    actions.next = inherit;
+    actions.pick = inherit;
+    actions.poke = inherit;
+    actions.put = inherit;
+    actions.remove = inherit;
+    actions.reverse = inherit;
+    actions.select = inherit;
+    actions.skip = inherit;
+    actions.swap = inherit;
+    actions.tail = inherit;
+    actions.tail_q = inherit;
+    actions.take = inherit;
+    actions.modify = inherit;
+    return actions;
+}
+
 }

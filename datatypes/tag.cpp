@@ -22,47 +22,11 @@ std::int32_t mold(Cell const& value, Cell& buffer, bool, bool, bool, Refinement 
     return form(value, buffer, part, limit);
 }
 
-// Slots appear in table order. Those not named stay empty: a tag has no random, arithmetic, sort, trim or
-// port actions.
 constexpr DatatypeRecord record {
     .id = type_id,
     .parent = type_ids::string,
     .name = "tag!",
-    .actions = {
-        .make = inherit,
-        .reflect = inherit,
-        .to = inherit,
-        .form = form,
-        .mold = mold,
-        .eval_path = inherit,
-        .compare = inherit,
-        .append = inherit,
-        .at = inherit,
-        .back = inherit,
-        .change = inherit,
-        .clear = inherit,
-        .copy = inherit,
-        .find = inherit,
-        .head = inherit,
-        .head_q = inherit,
-        .index_q = inherit,
-        .insert = inherit,
-        .length_q = inherit,
-        .move = inherit,
-        .next = inherit,
-        .pick = inherit,
-        .poke = inherit,
-        .put = inherit,
-        .remove = inherit,
-        .reverse = inherit,
-        .select = inherit,
-        .skip = inherit,
-        .swap = inherit,
-        .tail = inherit,
-        .tail_q = inherit,
-        .take = inherit,
-        .modify = inherit,
-    },
+    .actions = string::text_child_actions(form, mold, inherit),
 };
 
 }
