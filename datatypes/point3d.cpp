@@ -2,7 +2,6 @@
 
 #include "datatypes/point3d.h"
 
-#include "datatypes/number_shared.h"
 #include "datatypes/point_shared.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
@@ -33,24 +32,7 @@ constexpr DatatypeRecord record {
     .id = type_id,
     .parent = no_parent,
     .name = "point3D!",
-    .actions = {
-        .make = point::make_action,
-        .to = point::make_action,
-        .form = point::form,
-        .mold = point::mold,
-        .eval_path = point::eval_path,
-        .compare = point::compare,
-        .absolute = point::absolute,
-        .add = number::math_slot<point::do_math, MathOp::Add>,
-        .divide = number::math_slot<point::do_math, MathOp::Divide>,
-        .multiply = number::math_slot<point::do_math, MathOp::Multiply>,
-        .negate = point::negate,
-        .remainder = number::math_slot<point::do_math, MathOp::Remainder>,
-        .round = point::round,
-        .subtract = number::math_slot<point::do_math, MathOp::Subtract>,
-        .pick = point::pick,
-        .reverse = point::reverse,
-    },
+    .actions = point::actions,
 };
 
 }

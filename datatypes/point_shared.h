@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "datatypes/action_table.h"
+#include "datatypes/number_shared.h"
 
 namespace xol::point {
 
@@ -31,5 +32,25 @@ void do_math(MathOp);
 Cell round(Cell const& value, RoundOptions const&);
 Cell pick(Cell const& value, std::int32_t index, Cell const& index_value);
 Cell reverse(Cell const& value, Refinement part, Refinement skip);
+
+// The actions of both records.
+inline constexpr ActionTable actions {
+    .make = make_action,
+    .to = make_action,
+    .form = form,
+    .mold = mold,
+    .eval_path = eval_path,
+    .compare = compare,
+    .absolute = absolute,
+    .add = number::math_slot<do_math, MathOp::Add>,
+    .divide = number::math_slot<do_math, MathOp::Divide>,
+    .multiply = number::math_slot<do_math, MathOp::Multiply>,
+    .negate = negate,
+    .remainder = number::math_slot<do_math, MathOp::Remainder>,
+    .round = round,
+    .subtract = number::math_slot<do_math, MathOp::Subtract>,
+    .pick = pick,
+    .reverse = reverse,
+};
 
 }

@@ -144,8 +144,7 @@ private:
     void decode_native(Header const&, Cell const& into);
     void decode_op(Header const&, Cell const& into);
     void decode_error(Header const&, Cell const& into);
-    void read_fixed();
-    void read_compact();
+    void read_sizes();
     void read_records(Cell const& destination);
     Cell append(Cell const& into, Cell value, Header const& h)
     {
@@ -282,37 +281,19 @@ void Reader::run(Cell const& destination)
     m_has_symbols = (flags & flag_symbols) != 0;
     m_position = 8;
     m_end = m_data.size();
-    if (m_compact)
-        read_compact();
-    else
-        read_fixed();
+    read_sizes();
     read_records(*root);
 }
 
-void Reader::read_fixed()
+// The root count (not relied on), the records' size and the symbol table, in either form.
+void Reader::read_sizes()
 {
-    if (m_end - m_position < 8) refuse_data("Error: Not a Xolbin file!");
-    u32(); // the root count is not relied on
-    std::size_t const size_at = m_position;
-    std::uint32_t const records = count();
-    if (m_has_symbols) {
-        std::size_t const at = m_position;
-        m_symbol_count = count();
-        m_strings_size = count();
-        m_offsets = m_position;
-        if (m_symbol_count > (m_end - m_position) / 4) invalid(at);
-        m_strings = m_offsets + 4 * std::size_t { m_symbol_count };
-        if (m_strings_size > m_end - m_strings) invalid(at);
-        if (m_strings_size > 0 && m_data[m_strings + m_strings_size - 1] != 0) invalid(at);
-        m_position = m_strings + m_strings_size;
+    if (m_compact) {
+        uv();
+    } else {
+        if (m_end - m_position < 8) refuse_data("Error: Not a Xolbin file!");
+        u32();
     }
-    if (records > m_end - m_position) invalid(size_at);
-    m_end = m_position + records;
-}
-
-void Reader::read_compact()
-{
-    uv(); // the root count is not relied on
     std::size_t const size_at = m_position;
     std::uint32_t const records = count();
     if (m_has_symbols) {
