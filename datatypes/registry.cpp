@@ -14,6 +14,7 @@
 #include "datatypes/date.h"
 #include "datatypes/email.h"
 #include "datatypes/error.h"
+#include "datatypes/file.h"
 #include "datatypes/float.h"
 #include "datatypes/function.h"
 #include "datatypes/handle.h"
@@ -43,6 +44,7 @@
 #include "datatypes/tuple.h"
 #include "datatypes/typeset.h"
 #include "datatypes/unset.h"
+#include "datatypes/url.h"
 #include "datatypes/vector.h"
 #include "datatypes/word.h"
 #include "runtime/assert.h"
@@ -84,7 +86,7 @@ void reset()
 }
 
 // The fixed order of start-up: parents before their children. The datatypes still to come take their places
-// in this order: url!, file!, port!, image!.
+// in this order: port!, image!.
 void register_all()
 {
     reset();
@@ -138,6 +140,8 @@ void register_all()
              &ref::record,
              &point2d::record,
              &point3d::record,
+             &url::record,
+             &file::record,
          })
         register_(*each);
 }

@@ -4,8 +4,13 @@
 
 #include <array>
 
+#include "datatypes/block.h"
+#include "datatypes/registry.h"
 #include "datatypes/string.h"
+#include "datatypes/word.h"
+#include "runtime/errors.h"
 #include "runtime/roots.h"
+#include "runtime/series.h"
 #include "runtime/unicode.h"
 
 namespace xol::url {
@@ -130,5 +135,129 @@ void encode(Cell const& value, Cell const& output_value, KeptSet set)
     for (char byte : utf8) encoded += encode_char(static_cast<std::uint8_t>(byte), set);
     string::concatenate_literal(*output, encoded);
 }
+
+namespace {
+
+// Appends the form of any value through its type's form slot. May allocate.
+void append_formed(Cell const& output, Cell const& value)
+{
+    Rooted kept(value);
+    Cell target = output;
+    TypeActions const& slots = datatype::actions(cell::type_of(*kept));
+    if (!slots.form) fire_error(err::internal::not_done);
+    slots.form(*kept, target, nullptr, 0);
+}
+
+bool is_list(TypeId type)
+{
+    return type == type_ids::block || type == type_ids::paren || type == type_ids::hash;
+}
+
+// scheme://host:port/path/more#fragment from the values of a block, from its index.
+Cell from_block(Cell const& spec, TypeId type)
+{
+    Rooted block_value(spec);
+    std::uint32_t const count = block::rs_length_q(*block_value);
+    if (count == 0) {
+        Cell const datatype_value = datatype::make(type);
+        fire_error(err::script::bad_to_arg, &datatype_value, &*block_value);
+    }
+    Rooted result(string::make(16));
+    auto value_at = [&](std::uint32_t i) { return block::rs_head(*block_value)[i]; }; // a copy each time
+    append_formed(*result, value_at(0));
+    string::append_ascii(*result, "://", 0);
+    std::uint32_t next = 1;
+    if (next < count) append_formed(*result, value_at(next++));
+    if (next < count && cell::type_of(value_at(next)) == type_ids::integer) {
+        string::append_char(*result, ':');
+        append_formed(*result, value_at(next++));
+    }
+    if (next < count) {
+        string::append_char(*result, '/');
+        for (std::uint32_t i = next; i < count; ++i) {
+            if (i > next) string::append_char(*result, cell::type_of(value_at(i)) == type_ids::issue ? '#' : '/');
+            append_formed(*result, value_at(i));
+        }
+    }
+    Cell built = *result;
+    cell::set_type(built, type);
+    return built;
+}
+
+int32_t mold(Cell const& value, Cell& buffer, bool, bool, bool, Refinement part, std::int32_t limit, std::int32_t)
+{
+    Rooted output(buffer);
+    std::string const utf8 = string::to_utf8(value);
+    std::string encoded;
+    encoded.reserve(utf8.size());
+    for (char byte : utf8) {
+        if (part && static_cast<std::int64_t>(encoded.size()) >= limit) break;
+        encoded += encode_char(static_cast<std::uint8_t>(byte), KeptSet::Path);
+    }
+    string::concatenate_literal(*output, encoded);
+    return limit - static_cast<std::int32_t>(encoded.size());
+}
+
+// Reading and writing a URL go through the network services, which this build does not have yet.
+Cell read(Cell const&, ReadOptions const&)
+{
+    fire_error(err::internal::not_done);
+}
+
+Cell write(Cell const&, Cell const&, WriteOptions const&)
+{
+    fire_error(err::internal::not_done);
+}
+
+}
+
+Cell make(Cell const& prototype, Cell const& spec, TypeId type)
+{
+    if (type == type_ids::url && is_list(cell::type_of(spec))) return from_block(spec, type);
+    return string::make(prototype, spec, type);
+}
+
+Cell to(Cell const& prototype, Cell const& spec, TypeId type)
+{
+    if (type == type_ids::url && is_list(cell::type_of(spec))) return from_block(spec, type);
+    return string::to(prototype, spec, type);
+}
+
+Cell eval_path(PathStep const& step)
+{
+    if (step.new_value) {
+        Cell const* path = step.path ? step.path : &step.value;
+        fire_error(err::script::bad_path_set, path, &step.element);
+    }
+    Rooted parent(step.value);
+    Rooted element(step.element);
+    if (cell::type_of(*element) == type_ids::get_word) *element = *word::get(*element);
+    Rooted result(string::make(string::rs_length_q(*parent) + 16));
+    append_formed(*result, *element);
+    std::uint32_t const parent_length = string::rs_length_q(*parent);
+    bool const parent_slash = parent_length > 0 && string::char_at(*parent, parent_length - 1) == '/';
+    bool const element_slash = string::rs_length_q(*result) > 0 && string::char_at(*result, 0) == '/';
+    if (parent_slash && element_slash) string::remove_at(*result, 0, 1);
+    if (!parent_slash && !element_slash) string::insert_char_at(result->word2, 0, '/');
+    string::concatenate(*result, *parent, -1, 0, true, string::SpliceMode::Insert);
+    Cell joined = *result;
+    cell::set_type(joined, cell::type_of(*parent));
+    return joined;
+}
+
+constexpr DatatypeRecord record {
+    .id = type_ids::url,
+    .parent = type_ids::string,
+    .name = "url!",
+    .actions =
+        [] {
+            ActionTable actions = string::text_child_actions(inherit, mold, eval_path);
+            actions.make = make;
+            actions.to = to;
+            actions.read = read;
+            actions.write = write;
+            return actions;
+        }(),
+};
 
 }

@@ -1,5 +1,6 @@
-// url!: percent coding, the part of url! that dehex and enhex use. The text of a url! value is held
-// decoded; coding happens at the edges: loading a literal, molding, and those two natives.
+// url!: a resource locator, a child of string!, and its percent coding, which dehex and enhex use too. The
+// text of a url! value is held decoded; coding happens at the edges: loading a literal, molding, and those
+// two natives.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "datatypes/action_table.h"
 #include "runtime/cell.h"
 
 namespace xol::url {
@@ -36,5 +38,14 @@ void decode(Cell const& value, Cell const& output);
 // Appends the text of `value` (from its index) to the string! `output` as its UTF-8 bytes, each encoded
 // through encode_char. May allocate.
 void encode(Cell const& value, Cell const& output, KeptSet);
+
+// The actions file! takes from url!. make and to build a url! from a block (scheme, host, port, then the
+// path, "#" before an issue!); any other spec goes to string!. Path access joins the parent's text and the
+// formed element with one "/", in a new value of the parent's type. May allocate.
+Cell make(Cell const& prototype, Cell const& spec, TypeId type);
+Cell to(Cell const& prototype, Cell const& spec, TypeId type);
+Cell eval_path(PathStep const& step);
+
+extern DatatypeRecord const record; // registered after string!
 
 }

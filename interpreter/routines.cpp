@@ -4,10 +4,14 @@
 
 #include <iterator>
 
+#include "datatypes/file.h"
 #include "datatypes/function.h"
 #include "datatypes/integer.h"
+#include "datatypes/logic.h"
+#include "datatypes/unset.h"
 #include "interpreter/natives/natives.h"
 #include "runtime/errors.h"
+#include "runtime/host/files.h"
 #include "runtime/quit.h"
 #include "runtime/stack.h"
 
@@ -53,6 +57,36 @@ void shift_logical()
     stack::set_last(integer::make(static_cast<std::int32_t>(bits >= 32 ? 0 : data >> bits)));
 }
 
+// The current folder as a file! ending in "/".
+void get_current_dir()
+{
+    std::optional<std::string> const folder = host::files::current_folder();
+    if (!folder) {
+        Cell const here = file::from_local(".");
+        fire_error(err::access::cannot_open, &here);
+    }
+    stack::set_last(file::from_local(*folder));
+}
+
+void set_current_dir()
+{
+    Cell const path = *natives::argument(0);
+    if (!host::files::set_current_folder(file::local_path(path))) fire_error(err::access::cannot_open, &path);
+    stack::set_last(unset_value);
+}
+
+void create_dir()
+{
+    Cell const path = *natives::argument(0);
+    if (!host::files::make_folder(file::local_path(path))) fire_error(err::access::no_create, &path);
+    stack::set_last(unset_value);
+}
+
+void exists_q()
+{
+    stack::set_last(logic::make(host::files::exists_q(file::local_path(*natives::argument(0)))));
+}
+
 // TODO: the other system routines, the type predicates, the collector figures and the codecs' routines
 // take their rows here as they are built.
 constexpr Row rows[] = {
@@ -60,6 +94,10 @@ constexpr Row rows[] = {
     { "shift-right", shift_right, -1 },
     { "shift-left", shift_left, -1 },
     { "shift-logical", shift_logical, -1 },
+    { "get-current-dir", get_current_dir, -1 },
+    { "set-current-dir", set_current_dir, -1 },
+    { "create-dir", create_dir, -1 },
+    { "exists?", exists_q, type_ids::logic },
 };
 
 static_assert(std::size(rows) <= table_size, "the routines table has a slot for every routine");

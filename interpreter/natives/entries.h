@@ -125,6 +125,10 @@ void as(std::int32_t const* refinements);
 // system.cpp
 void recycle(std::int32_t const* refinements);
 
+// files.cpp
+void size_q(std::int32_t const* refinements);
+void to_local_file(std::int32_t const* refinements);
+
 // transcode.cpp
 void transcode(std::int32_t const* refinements);
 
