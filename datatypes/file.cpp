@@ -28,13 +28,15 @@ namespace xol::file {
 
 namespace {
 
-// The characters a file name shows as they are; any other code point below 127 calls for quotes.
+// The characters a file name shows as they are; any other code point below 127 calls for quotes. The
+// parentheses, ":" and "@" are not among them: the reader ends a bare file name at each, so such a name
+// would not load back.
 constexpr bool plain_char(std::uint32_t code_point)
 {
     if ((code_point >= 'a' && code_point <= 'z') || (code_point >= 'A' && code_point <= 'Z')
         || (code_point >= '0' && code_point <= '9'))
         return true;
-    return std::string_view("!#$&'()*+,-./:=?@_~").find(static_cast<char>(code_point)) != std::string_view::npos;
+    return std::string_view("!#$&'*+,-./=?_~").find(static_cast<char>(code_point)) != std::string_view::npos;
 }
 
 // A text of OS bytes as a value of `type`: bad UTF-8 never raises, each bad byte becomes its own code.

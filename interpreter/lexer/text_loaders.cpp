@@ -361,20 +361,46 @@ void load_char(LexerState& state, Token& token, bool load)
     if (load) store_value(state, char_::make(code_point));
 }
 
+namespace {
+
+// The closing quote of a quoted file name: a quote escaped by a caret (^")
+// belongs to the name, which goes on to the next bare quote on the line; nullptr when none follows.
+std::uint8_t const* closing_quote(std::uint8_t const* body, std::uint8_t const* end)
+{
+    std::uint8_t const* p = body;
+    while (p < end) {
+        if (*p == '^') {
+            p += 2; // the caret and the character it escapes, a quote included
+            continue;
+        }
+        if (*p == '"') return p;
+        if (*p == '\n' || *p == 0) return nullptr;
+        ++p;
+    }
+    return nullptr;
+}
+
+}
+
 // %name, or %"name with spaces" with escapes.
 void load_file(LexerState& state, Token& token, bool load)
 {
     if (token.end - token.start >= 2 && token.start[1] == '"') {
         if (token.end >= state.input_end || *token.end != '"')
             return syntax_error(state, token.start, token.end, type_ids::file);
-        state.position = token.end + 1;
-        bool const escapes = (token.flags & token_flags::caret) != 0;
-        if (!text_valid(token.start + 2, token.end, escapes))
-            return syntax_error(state, token.start, token.end, type_ids::file);
+        std::uint8_t const* const body = token.start + 2;
+        std::uint8_t const* const close = closing_quote(body, state.input_end);
+        if (close == nullptr) return syntax_error(state, token.start, state.input_end, type_ids::file);
+        std::uint32_t flags = token.flags;
+        if (close != token.end) flags |= token_flags::caret;
+        state.position = close + 1;
+        bool const escapes = (flags & token_flags::caret) != 0;
+        if (!text_valid(body, close, escapes)) return syntax_error(state, token.start, close, type_ids::file);
         if (!load) return;
         makers::require(type_ids::file);
         Cell value;
-        make_text(value, token.start + 2, token.end, token_flags::unit_width(token.flags), escapes, type_ids::file);
+        make_text(value, body, close, close == token.end ? token_flags::unit_width(flags) : width_of(body, close),
+            escapes, type_ids::file);
         store_value(state, value);
         return;
     }
