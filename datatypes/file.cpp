@@ -115,9 +115,23 @@ Cell read(Cell const& source, ReadOptions const& options)
     if (host::files::folder_path_q(name)) return read_folder(*path, name);
     std::int64_t const part = options.part ? count_of(*options.part) : -1;
     std::int64_t const seek = options.seek ? count_of(*options.seek) : -1;
+    if (options.binary) {
+        // Straight into the binary's buffer: no copy of the contents on the way.
+        Rooted result(binary::make(0));
+        std::size_t room_given = 0;
+        std::optional<std::size_t> const filled = host::files::read_into(name, seek, part, [&](std::size_t size) {
+            if (size > room_given) {
+                binary::append_space(*result, series::checked_length(size - room_given));
+                room_given = size;
+            }
+            return reinterpret_cast<char*>(binary::rs_head(*result));
+        });
+        if (!filled) fire_cannot_open(*path);
+        binary::set_length(*result, static_cast<std::uint32_t>(*filled));
+        return *result;
+    }
     std::optional<std::string> const bytes = host::files::read(name, seek, part);
     if (!bytes) fire_cannot_open(*path);
-    if (options.binary) return binary::load({ reinterpret_cast<std::uint8_t const*>(bytes->data()), bytes->size() });
     // Nothing read is an empty string! even when lines are asked for.
     if (options.lines && !bytes->empty()) return split_lines(*bytes);
     return decode_text(*bytes, string::LineEnds::Convert);
@@ -165,6 +179,27 @@ void append_bytes_of(std::string& bytes, Cell const& value, std::int64_t part)
     append_text_bytes(bytes, *molded, part);
 }
 
+// The bytes a binary!, or a string! of ASCII in 1-byte units, writes, as they lie in its buffer: valid until
+// the next allocation. nullopt for the values whose bytes must be made.
+std::optional<std::string_view> direct_bytes(Cell const& value, std::int64_t part)
+{
+    TypeId const type = cell::type_of(value);
+    if (type == type_ids::binary) {
+        std::span<std::uint8_t> const data = binary::bytes(value);
+        std::size_t const count
+            = part >= 0 ? std::min<std::size_t>(data.size(), static_cast<std::size_t>(part)) : data.size();
+        return std::string_view(reinterpret_cast<char const*>(data.data()), count);
+    }
+    if (type != type_ids::string || string::unit_of(value) != 1) return std::nullopt;
+    std::uint32_t const length = string::rs_length_q(value);
+    std::size_t const count = part >= 0 ? std::min<std::size_t>(length, static_cast<std::size_t>(part)) : length;
+    auto const* start = reinterpret_cast<char const*>(string::rs_tail(value)) - length;
+    std::string_view const text(start, count);
+    for (char byte : text)
+        if (static_cast<unsigned char>(byte) >= 0x80) return std::nullopt; // Latin-1 takes two bytes in UTF-8
+    return text;
+}
+
 Cell write(Cell const& destination, Cell const& data, WriteOptions const& options)
 {
     // Refused before the file is touched.
@@ -183,6 +218,14 @@ Cell write(Cell const& destination, Cell const& data, WriteOptions const& option
         if (part < 0) return unset_value;
     }
     std::int64_t const seek = options.seek ? count_of(*options.seek) : -1;
+    std::string const name = local_path(*path);
+    if (!options.lines) {
+        if (std::optional<std::string_view> const direct = direct_bytes(*value, part)) {
+            // Nothing allocates between taking the view and the end of the write.
+            if (!host::files::write(name, *direct, options.append, seek)) fire_cannot_open(*path);
+            return unset_value;
+        }
+    }
     std::string bytes;
     if (options.lines && block::is_any_block(cell::type_of(*value))) {
         for (std::uint32_t i = 0; i < block::rs_length_q(*value); ++i) {
@@ -194,7 +237,7 @@ Cell write(Cell const& destination, Cell const& data, WriteOptions const& option
         append_bytes_of(bytes, *value, part);
         if (options.lines) bytes.push_back('\n');
     }
-    if (!host::files::write(local_path(*path), bytes, options.append, seek)) fire_cannot_open(*path);
+    if (!host::files::write(name, bytes, options.append, seek)) fire_cannot_open(*path);
     return unset_value;
 }
 

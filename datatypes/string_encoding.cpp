@@ -41,14 +41,11 @@ Cell from_utf8(std::string_view utf8)
 
 std::string to_utf8(Cell const& string)
 {
-    std::string text;
-    std::uint32_t const length = rs_length_q(string);
-    text.reserve(length);
-    char encoded[4];
-    for (std::uint32_t i = 0; i < length; ++i) {
-        int const count = unicode::utf8_encode(char_at(string, i), encoded);
-        text.append(encoded, static_cast<std::size_t>(count));
-    }
+    std::uint32_t const unit = unit_of(string);
+    std::byte const* end = rs_tail(string);
+    std::byte const* start = end - std::uint64_t { rs_length_q(string) } * unit;
+    std::string text(static_cast<std::size_t>(unicode::utf8_size(start, end, unit)), '\0');
+    encode_utf8_into(string, text.data(), -1, Terminate::No);
     return text;
 }
 

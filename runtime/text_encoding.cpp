@@ -123,6 +123,23 @@ void append_decoded(NodeId const& node, std::uint32_t code_point, std::uint32_t 
     buffer->tail += width;
 }
 
+// Appends a run of ASCII bytes at the tail, growing as append_decoded does: in 1-byte units a copy. May
+// allocate. `node` refers to a rooted id, which a collection may rewrite.
+void append_ascii_run(NodeId const& node, std::uint8_t const* run, std::uint32_t count, std::uint32_t still_to_come)
+{
+    SeriesBuffer* buffer = node::buffer(node);
+    std::uint32_t const width = buffer->unit();
+    std::uint64_t const needed = std::uint64_t { count } * width;
+    if (buffer->tail + needed > buffer->capacity)
+        buffer = series::expand(node, buffer->tail - buffer->head + needed + std::uint64_t { width } * still_to_come);
+    std::byte* output = buffer->tail_address();
+    if (width == 1)
+        std::memcpy(output, run, count);
+    else
+        for (std::uint32_t i = 0; i < count; ++i) store_unit(output + std::uint64_t { i } * width, width, run[i]);
+    buffer->tail += static_cast<std::uint32_t>(needed);
+}
+
 std::uint8_t const* input_bytes(std::byte const* bytes)
 {
     return reinterpret_cast<std::uint8_t const*>(bytes);
@@ -144,7 +161,16 @@ NodeId decode_utf8(std::byte const* bytes, std::uint32_t length, NodeId target, 
     std::uint32_t at = has_byte_order_mark(text, length) ? 3 : 0;
     unicode::InvalidUtf8 const on_invalid
         = bad_bytes == BadBytes::Raise ? unicode::InvalidUtf8::Raise : unicode::InvalidUtf8::Answer;
+    bool const convert = line_ends == LineEnds::Convert;
     while (at < length) {
+        // Most text is ASCII: a run of it (up to a CR that may need converting) goes in at once.
+        std::uint32_t run_end = at;
+        while (run_end < length && text[run_end] < 0x80 && !(convert && text[run_end] == '\r')) ++run_end;
+        if (run_end > at) {
+            append_ascii_run(*node, text + at, run_end - at, length - run_end);
+            at = run_end;
+            continue;
+        }
         std::uint32_t consumed = length - at;
         std::int32_t code_point = unicode::utf8_decode_checked(text + at, consumed, on_invalid);
         if (code_point < 0) {
@@ -276,6 +302,20 @@ std::uint32_t encode_run(Cell const& value, Run run, char* output, LineEnds line
     std::uint32_t const unit = checked_unit(value);
     std::byte const* position = run_start(value, run);
     char* cursor = output;
+    if (unit == 1 && line_ends == LineEnds::Keep) {
+        // Latin-1 units: ASCII as it is, the rest in two bytes; the common case, kept tight.
+        auto const* bytes = reinterpret_cast<std::uint8_t const*>(position);
+        for (std::uint32_t i = 0; i < run.count; ++i) {
+            std::uint8_t const byte = bytes[i];
+            if (byte < 0x80) {
+                *cursor++ = static_cast<char>(byte);
+            } else {
+                *cursor++ = static_cast<char>(0xC0 | (byte >> 6));
+                *cursor++ = static_cast<char>(0x80 | (byte & 0x3F));
+            }
+        }
+        return static_cast<std::uint32_t>(cursor - output);
+    }
     for (std::uint32_t i = 0; i < run.count; ++i, position += unit) {
         std::uint32_t const code_point = load_unit(position, unit);
         if (code_point == '\n' && line_ends == LineEnds::Convert) *cursor++ = '\r';

@@ -46,6 +46,15 @@ std::optional<std::string> read(std::string_view path, std::int64_t seek, std::i
     return std::move(result.bytes);
 }
 
+std::optional<std::size_t> read_into(std::string_view path, std::int64_t seek, std::int64_t part, ReadRoom const& room)
+{
+    std::size_t filled = 0;
+    platform::ReadStatus const status
+        = platform::read_file_into(path, std::max<std::int64_t>(seek, 0), part, read_limit, room, filled);
+    if (status != platform::ReadStatus::Read) return std::nullopt;
+    return filled;
+}
+
 bool write(std::string_view path, std::string_view bytes, bool append, std::int64_t seek)
 {
     platform::WriteMode const mode = append ? platform::WriteMode::Append

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +23,11 @@ bool folder_path_q(std::string_view path);
 // or past the end give no bytes, once the file has opened. nullopt when the path names no readable file
 // (missing, a folder, no permission) or the file holds 2 GiB or more.
 std::optional<std::string> read(std::string_view path, std::int64_t seek, std::int64_t part);
+
+// The same read into the caller's buffer: `room(size)` answers a buffer of at least `size` bytes whose start
+// holds the bytes read so far. The count of bytes read, or nullopt as above.
+using ReadRoom = std::function<char*(std::size_t size)>;
+std::optional<std::size_t> read_into(std::string_view path, std::int64_t seek, std::int64_t part, ReadRoom const&);
 
 // Writes the bytes: at the end with `append`, at `seek` keeping the rest when seek >= 0, else over the
 // whole file. False when the file cannot be opened or written.

@@ -98,16 +98,30 @@ std::optional<std::string> read_file(std::string_view path)
 ReadResult read_file_range(std::string_view path, std::int64_t start, std::int64_t count, std::uint64_t limit)
 {
     ReadResult result { ReadStatus::Failed, {} };
+    std::size_t filled = 0;
+    std::string& bytes = result.bytes;
+    result.status = read_file_into(
+        path, start, count, limit,
+        [&bytes](std::size_t size) {
+            bytes.resize(size);
+            return bytes.data();
+        },
+        filled);
+    bytes.resize(result.status == ReadStatus::Read ? filled : 0);
+    return result;
+}
+
+ReadStatus read_file_into(std::string_view path, std::int64_t start, std::int64_t count, std::uint64_t limit,
+    ReadRoom const& room, std::size_t& filled)
+{
+    filled = 0;
     std::optional<std::string> const name = c_name(path);
-    if (!name) return result;
+    if (!name) return ReadStatus::Failed;
     Descriptor const file(open_retrying(name->c_str(), O_RDONLY | O_CLOEXEC));
-    if (file.get() < 0) return result;
+    if (file.get() < 0) return ReadStatus::Failed;
     struct stat status;
-    if (fstat(file.get(), &status) != 0 || S_ISDIR(status.st_mode)) return result;
-    if (status.st_size > 0 && static_cast<std::uint64_t>(status.st_size) >= limit) {
-        result.status = ReadStatus::TooLarge;
-        return result;
-    }
+    if (fstat(file.get(), &status) != 0 || S_ISDIR(status.st_mode)) return ReadStatus::Failed;
+    if (status.st_size > 0 && static_cast<std::uint64_t>(status.st_size) >= limit) return ReadStatus::TooLarge;
     if (start > 0 && lseek(file.get(), start, SEEK_SET) < 0) {
         // A file that cannot seek (a pipe, some /proc files) is read and its first bytes dropped.
         std::string skipped(chunk_size, '\0');
@@ -117,7 +131,7 @@ ReadResult read_file_range(std::string_view path, std::int64_t start, std::int64
                 static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(chunk_size))));
             if (got < 0) {
                 if (errno == EINTR) continue;
-                return result;
+                return ReadStatus::Failed;
             }
             if (got == 0) break;
             left -= got;
@@ -126,40 +140,28 @@ ReadResult read_file_range(std::string_view path, std::int64_t start, std::int64
 
     // The reported size is only a first guess for the buffer: the file may be a /proc file that reports
     // 0, or may grow or shrink while it is read. Reading goes on until read says the end is reached.
-    std::uint64_t wanted = count < 0 ? static_cast<std::uint64_t>(-1) : static_cast<std::uint64_t>(count);
+    std::uint64_t const wanted = count < 0 ? static_cast<std::uint64_t>(-1) : static_cast<std::uint64_t>(count);
     std::uint64_t guess = 0;
     if (status.st_size > start) guess = static_cast<std::uint64_t>(status.st_size - std::max<std::int64_t>(start, 0));
     guess = std::min(guess, wanted);
-    std::string& bytes = result.bytes;
-    bytes.resize(static_cast<std::size_t>(guess < wanted ? guess + 1 : guess)); // the end shows without growing
-    std::size_t filled = 0;
+    std::size_t size = static_cast<std::size_t>(guess < wanted ? guess + 1 : guess); // the end shows at once
+    char* buffer = room(size);
     while (filled < wanted) {
-        if (filled == bytes.size()) {
-            if (filled >= limit) {
-                result.status = ReadStatus::TooLarge;
-                result.bytes.clear();
-                return result;
-            }
-            std::uint64_t const grown = std::min({ 2 * std::uint64_t { bytes.size() } + chunk_size, wanted, limit });
-            bytes.resize(static_cast<std::size_t>(grown));
+        if (filled == size) {
+            if (filled >= limit) return ReadStatus::TooLarge;
+            size = static_cast<std::size_t>(std::min({ 2 * std::uint64_t { size } + chunk_size, wanted, limit }));
+            buffer = room(size);
         }
-        ssize_t const got = read(file.get(), bytes.data() + filled, bytes.size() - filled);
+        ssize_t const got = read(file.get(), buffer + filled, size - filled);
         if (got < 0) {
             if (errno == EINTR) continue;
-            result.bytes.clear();
-            return result;
+            return ReadStatus::Failed;
         }
         if (got == 0) break;
         filled += static_cast<std::size_t>(got);
     }
-    if (filled >= limit) {
-        result.status = ReadStatus::TooLarge;
-        result.bytes.clear();
-        return result;
-    }
-    bytes.resize(filled);
-    result.status = ReadStatus::Read;
-    return result;
+    if (filled >= limit) return ReadStatus::TooLarge;
+    return ReadStatus::Read;
 }
 
 bool write_file(std::string_view path, std::string_view bytes, WriteMode mode, std::int64_t position)

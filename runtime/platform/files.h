@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -35,6 +36,14 @@ struct ReadResult {
 // More than `limit` bytes to read gives TooLarge, as does a file of `limit` bytes or more reported by
 // the OS.
 ReadResult read_file_range(std::string_view path, std::int64_t start, std::int64_t count, std::uint64_t limit);
+
+// Where a ranged read puts the bytes: called with a size, it answers a buffer of at least that many bytes
+// whose start holds the bytes read so far (the buffer may have moved since the last call).
+using ReadRoom = std::function<char*(std::size_t size)>;
+
+// The same read into the caller's buffer; `filled` gets the count of bytes read.
+ReadStatus read_file_into(std::string_view path, std::int64_t start, std::int64_t count, std::uint64_t limit,
+    ReadRoom const& room, std::size_t& filled);
 
 enum class WriteMode {
     Truncate, // the file is emptied first (made when missing)
