@@ -22,7 +22,7 @@ UNCAUGHT = r"\*\*\* Script Error: none has no value\n\*\*\* Where: \?\?\?\n\*\*\
 CASES = [
     ("xol starts and ends quietly", "xol", None, 0, r""),
     # An empty script name names no file: it is reported as one that cannot be opened.
-    ("an empty script name", "xol", "", 1, r'\*\*\* Access Error: cannot open: ""\n(.*\n)*'),
+    ("an empty script name", "xol", "", 1, r'\*\*\* Access Error: cannot open: %""\n(.*\n)*'),
     ("the launch returns", "provoke", "nothing", 0, r"before\n"),
     ("access violation", "provoke", "segv", 1, "before\n" + REPORT.format(status=1, message="access violation")),
     ("machine stack exhausted", "provoke", "machine-stack", 19,
