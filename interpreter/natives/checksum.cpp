@@ -4,9 +4,11 @@
 
 #include <cstdint>
 #include <iterator>
+#include <optional>
 #include <string>
 
 #include "datatypes/binary.h"
+#include "datatypes/file.h"
 #include "datatypes/integer.h"
 #include "datatypes/series.h"
 #include "datatypes/string.h"
@@ -16,6 +18,7 @@
 #include "interpreter/natives/natives.h"
 #include "runtime/checksums.h"
 #include "runtime/errors.h"
+#include "runtime/host/files.h"
 #include "runtime/output.h"
 #include "runtime/stack.h"
 
@@ -64,9 +67,12 @@ std::string data_bytes(Cell const& data)
         std::span<std::uint8_t const> const content = binary::bytes(data);
         return { reinterpret_cast<char const*>(content.data()), content.size() };
     }
-    // TODO(file!): a file!'s bytes as they are, read whole (access cannot-open when it cannot be read).
-    case type_ids::file:
-        fire_error(err::internal::not_done);
+    case type_ids::file: {
+        // The file's bytes as they are, read whole.
+        std::optional<std::string> bytes = host::files::read(file::local_path(data), -1, -1);
+        if (!bytes) fire_error(err::access::cannot_open, &data);
+        return std::move(*bytes);
+    }
     default:
         fire_error(err::script::invalid_arg, &data);
     }

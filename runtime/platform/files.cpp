@@ -177,11 +177,6 @@ bool write_file(std::string_view path, std::string_view bytes, WriteMode mode, s
     return write_all(file.get(), bytes);
 }
 
-bool write_standard_output(std::string_view bytes)
-{
-    return write_all(STDOUT_FILENO, bytes);
-}
-
 std::optional<std::vector<FolderEntry>> list_folder(std::string_view path)
 {
     std::optional<std::string> const name = c_name(path);

@@ -55,9 +55,6 @@ enum class WriteMode {
 // with WriteMode::At. False when the file cannot be opened for writing or a write fails.
 bool write_file(std::string_view path, std::string_view bytes, WriteMode, std::int64_t position);
 
-// Writes the bytes to standard output as they are; false when a write fails.
-bool write_standard_output(std::string_view bytes);
-
 struct FolderEntry {
     std::string name;
     bool folder; // a folder, or a symbolic link to one
