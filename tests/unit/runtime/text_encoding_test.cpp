@@ -9,6 +9,7 @@
 #include "runtime/roots.h"
 #include "runtime/series.h"
 #include "runtime/text_encoding.h"
+#include "runtime/unicode.h"
 #include "runtime_fixture.h"
 
 using namespace xol;
@@ -95,6 +96,45 @@ TEST_F(TextEncodingTest, DecodingWidensAsTheTextDemands)
         RootedNode node(decoded(c.text));
         EXPECT_EQ(code_points(*node), c.expected) << c.text;
         EXPECT_EQ(unit_of(*node), c.unit) << c.text;
+    }
+}
+
+// Long runs of ASCII go in at once: after a wide character they land in 2- and 4-byte units too, and a CR
+// among them still converts.
+TEST_F(TextEncodingTest, AsciiRunsInEveryUnit)
+{
+    std::string const run(5000, 'x');
+    struct Case {
+        std::string text;
+        std::uint32_t unit;
+    };
+    Case const cases[] = {
+        { run + "\r\n" + run, 1 },
+        { run + "\xC3\xA9" + run + "\r" + run, 1 },
+        { run + "\xE4\xB8\xAD" + run + "\r\n" + run, 2 },
+        { "\xF0\x9F\x98\x80" + run + "\r" + run, 4 },
+    };
+    for (auto const& c : cases) {
+        Points expected;
+        for (std::size_t i = 0; i < c.text.size();) {
+            auto const byte = static_cast<std::uint8_t>(c.text[i]);
+            if (byte == '\r') {
+                expected.push_back('\n');
+                i += i + 1 < c.text.size() && c.text[i + 1] == '\n' ? 2 : 1;
+            } else if (byte < 0x80) {
+                expected.push_back(byte);
+                ++i;
+            } else {
+                std::int32_t code_point = 0;
+                auto const* start = reinterpret_cast<std::uint8_t const*>(c.text.data()) + i;
+                auto const* after = unicode::utf8_decode(start, start + (c.text.size() - i), code_point);
+                expected.push_back(static_cast<std::uint32_t>(code_point));
+                i += static_cast<std::size_t>(after - start);
+            }
+        }
+        RootedNode node(decoded(c.text, LineEnds::Convert));
+        EXPECT_EQ(code_points(*node), expected) << c.unit;
+        EXPECT_EQ(unit_of(*node), c.unit);
     }
 }
 
