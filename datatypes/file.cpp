@@ -72,8 +72,8 @@ Cell read_folder(Cell const& path, std::string const& name)
     Rooted result(cell::make(type_ids::unset));
     block::make_at(*result, static_cast<std::int32_t>(std::min<std::size_t>(names->size(), 1u << 24)));
     for (std::string const& each : *names) {
-        Cell const entry = load_local(each, type_id);
-        *series::append_cell(*result) = entry;
+        Rooted entry(load_local(each, type_id)); // appending may collect
+        *series::append_cell(*result) = *entry;
     }
     return *result;
 }
@@ -99,8 +99,8 @@ Cell split_lines(std::string_view bytes)
         std::size_t end = line_feed == std::string_view::npos ? bytes.size() : line_feed;
         std::size_t const next = line_feed == std::string_view::npos ? bytes.size() : line_feed + 1;
         if (line_feed != std::string_view::npos && end > start && bytes[end - 1] == '\r') --end;
-        Cell const line = decode_text(bytes.substr(start, end - start), string::LineEnds::Keep);
-        *series::append_cell(*result) = line;
+        Rooted line(decode_text(bytes.substr(start, end - start), string::LineEnds::Keep)); // appending may collect
+        *series::append_cell(*result) = *line;
         start = next;
     }
     return *result;
@@ -142,10 +142,9 @@ Cell read(Cell const& source, ReadOptions const& options)
 // The UTF-8 bytes of a text from its index, at most `part` code points (-1: all).
 void append_text_bytes(std::string& bytes, Cell const& text, std::int64_t part)
 {
-    Cell clipped = text;
     std::uint32_t const length = string::rs_length_q(text);
     if (part >= 0 && part < length) {
-        // A copy of the run, so the conversion stops where the part does.
+        // The text cut after `part` code points: after as many UTF-8 sequences.
         std::string const whole = string::to_utf8(text);
         std::size_t offset = 0;
         for (std::int64_t count = 0; count < part && offset < whole.size(); ++count) {
@@ -155,7 +154,7 @@ void append_text_bytes(std::string& bytes, Cell const& text, std::int64_t part)
         bytes.append(whole, 0, offset);
         return;
     }
-    bytes += string::to_utf8(clipped);
+    bytes += string::to_utf8(text);
 }
 
 // The bytes a value writes: a string!'s text, a binary!'s bytes, any other value's molded text; `part`
