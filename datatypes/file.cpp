@@ -15,14 +15,12 @@
 #include "datatypes/none.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
-#include "datatypes/symbol.h"
 #include "datatypes/unset.h"
 #include "datatypes/word.h"
 #include "runtime/errors.h"
 #include "runtime/host/files.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
-#include "runtime/stack.h"
 
 namespace xol::file {
 
