@@ -419,6 +419,7 @@ namespace {
 
 void run_block(Cell const& block, bool return_result)
 {
+    ++state.runs;
     Rooted series(block);
     PositionGuard const guard;
     std::uint32_t const length = node::buffer(series->word2)->length();

@@ -42,6 +42,10 @@ struct Code {
 struct EvaluatorState {
     Cell current_position = cell::make(type_ids::unset);
     std::uint32_t depth = 0; // nested C++ evaluations, bounded so the machine stack cannot overflow
+    // Advanced at every block walk, the one door through which code runs (function bodies, parens, blocks;
+    // a native runs only when an expression of a walked block calls it): while it stays the same, no code
+    // has run (see analysed_body.h).
+    std::uint64_t runs = 0;
 };
 
 extern EvaluatorState state;

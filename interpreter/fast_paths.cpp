@@ -155,6 +155,30 @@ template <typename Number> bool compare_numbers(CompareOp op, Number left, Numbe
 
 }
 
+std::uint8_t operation_code(Cell const& op_value)
+{
+    Operation const operation = operation_of(op_value);
+    switch (operation.family) {
+    case Family::Math:
+        return static_cast<std::uint8_t>(1 + static_cast<unsigned>(operation.math));
+    case Family::Compare:
+        return static_cast<std::uint8_t>(0x80 | static_cast<unsigned>(operation.compare));
+    default:
+        return 0;
+    }
+}
+
+bool apply_code(std::uint8_t code, Cell& left, Cell const& right)
+{
+    std::int32_t const left_number = static_cast<std::int32_t>(left.word2);
+    std::int32_t const right_number = static_cast<std::int32_t>(right.word2);
+    if (code & 0x80) {
+        left = logic::make(compare_numbers(static_cast<CompareOp>(code & 0x7F), left_number, right_number));
+        return true;
+    }
+    return integer_math(static_cast<MathOp>(code - 1), left_number, right_number, left);
+}
+
 bool apply_integers(Cell const& op_value, Cell& left, Cell const& right)
 {
     Operation const operation = operation_of(op_value);

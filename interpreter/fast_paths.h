@@ -21,4 +21,10 @@ std::uint32_t try_infix(
 // nothing.
 bool apply_integers(Cell const& op_value, Cell& left, Cell const& right);
 
+// The operator's fast case as one byte, 0 when it has none: what an analysed body keeps instead of the op!
+// value it read.
+std::uint8_t operation_code(Cell const& op_value);
+// Applies a fast case (operation_code, not 0) to two integer! cells as apply_integers does.
+bool apply_code(std::uint8_t code, Cell& left, Cell const& right);
+
 }

@@ -17,6 +17,7 @@
 #include "datatypes/series.h"
 #include "datatypes/unset.h"
 #include "datatypes/word.h"
+#include "interpreter/analysed_body.h"
 #include "interpreter/evaluator.h"
 #include "interpreter/natives/entries.h"
 #include "interpreter/natives/natives.h"
@@ -163,8 +164,9 @@ void loop(std::int32_t const*)
         return;
     }
     LoopFrame loop;
+    interp::AnalysedBody analysed;
     for (std::int32_t done = 0; done < count; ++done)
-        if (ended(loop.run([&] { interp::eval_block_deferred(*body, true); }))) break;
+        if (ended(loop.run([&] { analysed.run(*body); }))) break;
     loop.finish();
 }
 
@@ -182,10 +184,11 @@ void repeat(std::int32_t const*)
     }
     integer::make_at(*counter, 1);
     LoopFrame loop;
+    interp::AnalysedBody analysed;
     for (std::int32_t done = 0; done < count; ++done) {
         Ending const ending = loop.run([&] {
             word::set(*word, *counter);
-            interp::eval_block_deferred(*body, true);
+            analysed.run(*body);
         });
         if (ended(ending)) break;
         ++counter->word2; // unsigned: the step past the last count wraps harmlessly
@@ -197,7 +200,8 @@ void forever(std::int32_t const*)
 {
     Cell const* const body = argument(0);
     LoopFrame loop;
-    while (!ended(loop.run([&] { interp::eval_block_deferred(*body, true); }))) { }
+    interp::AnalysedBody analysed;
+    while (!ended(loop.run([&] { analysed.run(*body); }))) { }
     loop.finish();
 }
 
@@ -208,11 +212,12 @@ void foreach (std::int32_t const*)
     stack::push(*argument(1)); // the cursor
     stack::push(*argument(0));
     LoopFrame loop;
+    interp::AnalysedBody analysed;
     for (;;) {
         bool took = false;
         Ending const ending = loop.run([&] {
             took = take_values(count);
-            if (took) interp::eval_block_deferred(*body, true);
+            if (took) analysed.run(*body);
         });
         if (ended(ending) || (ending == Ending::Done && !took)) break;
     }

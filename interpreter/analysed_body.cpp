@@ -1,0 +1,282 @@
+// Analysed loop bodies: reading a body of plain integer assignments once, and running it without the walk.
+
+#include "interpreter/analysed_body.h"
+
+#include <cstring>
+
+#include "datatypes/context.h"
+#include "datatypes/word.h"
+#include "interpreter/evaluator.h"
+#include "interpreter/fast_paths.h"
+#include "interpreter/trace.h"
+#include "runtime/collector.h"
+#include "runtime/memory.h"
+#include "runtime/operations.h"
+#include "runtime/stack.h"
+
+namespace xol::interp {
+
+namespace {
+
+using Instruction = AnalysedBody::Instruction;
+using Kind = AnalysedBody::Kind;
+
+// The value cell of a bound word whose context has values (as the infix lookahead reads words), or nullptr.
+Cell* bound_value(Cell const& word)
+{
+    if (word.word1 == no_node || word.word3 == word::unresolved) return nullptr;
+    if (!context::has_values(word.word1)) return nullptr;
+    return context::value_cell(word.word1, word.word3);
+}
+
+// The slot a set-word writes straight into, or nullptr: an object's field (whose owner hears of the change)
+// or a word without a slot takes the walk.
+Cell* direct_slot(Cell const& word)
+{
+    if (word.word1 == no_node || word.word3 == word::unresolved || !context::has_values(word.word1)
+        || context::kind_of(word.word1) == context::Kind::Object)
+        return nullptr;
+    return context::value_cell(word.word1, word.word3);
+}
+
+// Two cells with the same bits: compared as two 64-bit halves.
+bool same_cell(Cell const& a, Cell const& b)
+{
+    std::uint64_t a_half[2];
+    std::uint64_t b_half[2];
+    std::memcpy(a_half, &a, sizeof a_half);
+    std::memcpy(b_half, &b, sizeof b_half);
+    return ((a_half[0] ^ b_half[0]) | (a_half[1] ^ b_half[1])) == 0;
+}
+
+// The operator's fast case on two integer! cells; the common ones here, the rest (overflow, division) as
+// fast::apply_code computes them.
+inline bool apply(std::uint8_t operation, Cell& left, Cell const& right)
+{
+    std::int32_t const a = static_cast<std::int32_t>(left.word2);
+    std::int32_t const b = static_cast<std::int32_t>(right.word2);
+    std::int32_t result = 0;
+    switch (operation) {
+    case 1 + static_cast<unsigned>(MathOp::Add):
+        if (__builtin_add_overflow(a, b, &result)) return fast::apply_code(operation, left, right);
+        break;
+    case 1 + static_cast<unsigned>(MathOp::Subtract):
+        if (__builtin_sub_overflow(a, b, &result)) return fast::apply_code(operation, left, right);
+        break;
+    case 1 + static_cast<unsigned>(MathOp::Multiply):
+        if (__builtin_mul_overflow(a, b, &result)) return fast::apply_code(operation, left, right);
+        break;
+    case 1 + static_cast<unsigned>(MathOp::And):
+        result = a & b;
+        break;
+    case 1 + static_cast<unsigned>(MathOp::Or):
+        result = a | b;
+        break;
+    case 1 + static_cast<unsigned>(MathOp::Xor):
+        result = a ^ b;
+        break;
+    default:
+        return fast::apply_code(operation, left, right);
+    }
+    left = cell::make(type_ids::integer, 0, static_cast<std::uint32_t>(result), 0);
+    return true;
+}
+
+// Appends the instructions of a body while it stays within the forms the walk reads in place.
+class Reader {
+public:
+    Reader(Instruction* code, std::uint32_t capacity)
+        : m_code(code)
+        , m_capacity(capacity)
+    {
+    }
+
+    std::uint32_t count() const { return m_count; }
+
+    // A statement: set-word, a first operand, then operator and operand pairs; answers the position after
+    // it, or 0 when the statement is not one the program can hold.
+    std::uint32_t statement(Cell const* cells, std::uint32_t position, std::uint32_t length)
+    {
+        if (cell::type_of(cells[position]) != type_ids::set_word) return 0;
+        Cell* const target = direct_slot(cells[position]);
+        if (!target) return 0;
+        m_statement = position;
+        ++position;
+        if (position >= length) return 0;
+        if (cell::type_of(cells[position]) == type_ids::paren) {
+            if (!paren(cells[position])) return 0;
+        } else if (!term(false, cells[position], 0, nullptr)) {
+            return 0;
+        }
+        position = operators(cells, position + 1, length, true);
+        if (position == 0 || !emit(Kind::Store)) return 0;
+        m_code[m_count - 1].slot = target;
+        return position;
+    }
+
+private:
+    bool emit(Kind kind)
+    {
+        if (m_count == m_capacity) return false;
+        m_code[m_count] = Instruction { kind, 0, m_statement, nullptr, nullptr, {}, {} };
+        ++m_count;
+        return true;
+    }
+
+    // An integer! literal or a bound word as a Load operand, or with `applied` an Apply operand.
+    bool term(bool applied, Cell const& operand, std::uint8_t operation, Cell const* op_slot)
+    {
+        Cell* slot = nullptr;
+        switch (cell::type_of(operand)) {
+        case type_ids::integer:
+            if (!emit(applied ? Kind::ApplyLiteral : Kind::LoadLiteral)) return false;
+            break;
+        case type_ids::word:
+            slot = bound_value(operand);
+            if (!slot || !emit(applied ? Kind::ApplyWord : Kind::LoadWord)) return false;
+            break;
+        default:
+            return false;
+        }
+        Instruction& instruction = m_code[m_count - 1];
+        instruction.slot = slot;
+        instruction.literal = operand;
+        instruction.operation = operation;
+        instruction.op_slot = op_slot;
+        if (op_slot) instruction.op_value = *op_slot;
+        return true;
+    }
+
+    // The operator and operand pairs from `position` up to the end or the next set-word; answers the
+    // position after them, 0 when one is not an operator with a fast case or an operand of the program's.
+    // Parens (one level, as the walk reads them in place) only where `outer`.
+    std::uint32_t operators(Cell const* cells, std::uint32_t position, std::uint32_t length, bool outer)
+    {
+        while (position < length && cell::type_of(cells[position]) != type_ids::set_word) {
+            if (cell::type_of(cells[position]) != type_ids::word) return 0;
+            Cell const* const op_slot = bound_value(cells[position]);
+            if (!op_slot || cell::type_of(*op_slot) != type_ids::op) return 0;
+            std::uint8_t const operation = fast::operation_code(*op_slot);
+            if (operation == 0 || position + 1 >= length) return 0;
+            Cell const& right = cells[position + 1];
+            if (outer && cell::type_of(right) == type_ids::paren) {
+                if (!emit(Kind::Save) || !paren(right) || !emit(Kind::ApplySaved)) return 0;
+                Instruction& instruction = m_code[m_count - 1];
+                instruction.operation = operation;
+                instruction.op_slot = op_slot;
+                instruction.op_value = *op_slot;
+            } else if (!term(true, right, operation, op_slot)) {
+                return 0;
+            }
+            position += 2;
+        }
+        return position;
+    }
+
+    // A paren whose whole content is an operand followed by operator and operand pairs: its value in the
+    // running value.
+    bool paren(Cell const& paren)
+    {
+        SeriesBuffer* const buffer = node::buffer(paren.word2);
+        std::uint32_t const length = buffer->length();
+        if (paren.word1 >= length) return false;
+        Cell const* const cells = buffer->head_cell();
+        if (!term(false, cells[paren.word1], 0, nullptr)) return false;
+        std::uint32_t const after = operators(cells, paren.word1 + 1, length, false);
+        return after == length;
+    }
+
+    Instruction* m_code;
+    std::uint32_t m_capacity;
+    std::uint32_t m_count = 0;
+    std::uint32_t m_statement = 0;
+};
+
+}
+
+bool AnalysedBody::analyse(Cell const& body)
+{
+    m_count = 0;
+    if (trace::state.on) return false;
+    SeriesBuffer* const buffer = node::buffer(body.word2);
+    std::uint32_t const length = buffer->length();
+    std::uint32_t position = body.word1;
+    if (position >= length) return false;
+    Reader reader(m_code, capacity);
+    while (position < length) {
+        position = reader.statement(buffer->head_cell(), position, length);
+        if (position == 0) return false;
+    }
+    m_count = reader.count();
+    m_runs = state.runs;
+    m_epoch = memory::epoch();
+    m_collections = gc::state.collections;
+    return true;
+}
+
+bool AnalysedBody::valid() const
+{
+    return m_runs == state.runs && m_epoch == memory::epoch() && m_collections == gc::state.collections
+        && !trace::state.on;
+}
+
+void AnalysedBody::run_analysed(Cell const& body)
+{
+    if (!valid() && !analyse(body)) {
+        m_state = State::Walk;
+        eval_block_deferred(body, true);
+        return;
+    }
+    m_state = State::Ready;
+    Cell running = cell::make(type_ids::unset);
+    Cell saved = running;
+    Instruction const* instruction = m_code;
+    Instruction const* const end = m_code + m_count;
+    for (; instruction != end; ++instruction) {
+        switch (instruction->kind) {
+        case Kind::LoadWord:
+            running = *instruction->slot;
+            if (cell::type_of(running) != type_ids::integer) goto walk;
+            break;
+        case Kind::LoadLiteral:
+            running = instruction->literal;
+            break;
+        case Kind::ApplyWord:
+            if (cell::type_of(running) != type_ids::integer || cell::type_of(*instruction->slot) != type_ids::integer
+                || !same_cell(*instruction->op_slot, instruction->op_value)
+                || !apply(instruction->operation, running, *instruction->slot))
+                goto walk;
+            break;
+        case Kind::ApplyLiteral:
+            if (cell::type_of(running) != type_ids::integer || !same_cell(*instruction->op_slot, instruction->op_value)
+                || !apply(instruction->operation, running, instruction->literal))
+                goto walk;
+            break;
+        case Kind::Save:
+            saved = running;
+            break;
+        case Kind::ApplySaved:
+            if (cell::type_of(saved) != type_ids::integer || cell::type_of(running) != type_ids::integer
+                || !same_cell(*instruction->op_slot, instruction->op_value)
+                || !apply(instruction->operation, saved, running))
+                goto walk;
+            running = saved;
+            break;
+        case Kind::Store:
+            *instruction->slot = running;
+            break;
+        }
+    }
+    stack::set_only_result(running);
+    return;
+
+walk:
+    // The statement that could not run here, and those after it, take the walk: nothing of it is done yet.
+    // What made it fail (a float!, an operator redefined) would most likely fail again: the loop walks on.
+    m_state = State::Walk;
+    Cell rest = body;
+    rest.word1 = instruction->position;
+    eval_block_deferred(rest, true);
+}
+
+}
