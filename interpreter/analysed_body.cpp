@@ -114,6 +114,19 @@ public:
         return position;
     }
 
+    // A body that is one expression without a set-word (a while condition): whether the program can hold
+    // it. Its value is the body's.
+    bool expression(Cell const* cells, std::uint32_t position, std::uint32_t length)
+    {
+        m_statement = position;
+        if (cell::type_of(cells[position]) == type_ids::paren) {
+            if (!paren(cells[position])) return false;
+        } else if (!term(false, cells[position], 0, nullptr)) {
+            return false;
+        }
+        return operators(cells, position + 1, length, true) == length;
+    }
+
 private:
     bool emit(Kind kind)
     {
@@ -203,9 +216,14 @@ bool AnalysedBody::analyse(Cell const& body)
     std::uint32_t position = body.word1;
     if (position >= length) return false;
     Reader reader(m_code, capacity);
-    while (position < length) {
-        position = reader.statement(buffer->head_cell(), position, length);
-        if (position == 0) return false;
+    if (cell::type_of(buffer->head_cell()[position]) != type_ids::set_word) {
+        // Only as the whole body: after a statement, a word could be an operator the walk would apply to it.
+        if (!reader.expression(buffer->head_cell(), position, length)) return false;
+    } else {
+        while (position < length) {
+            position = reader.statement(buffer->head_cell(), position, length);
+            if (position == 0) return false;
+        }
     }
     m_count = reader.count();
     m_runs = state.runs;

@@ -1,6 +1,7 @@
 // Analysed loop bodies: a body made only of plain integer assignments (`i: i + 1`, `total: total + (i and
 // 127)`) is read once into a short program of slots and operator codes, held by the loop native for the
 // duration of one loop, and run in place of the walk while nothing could have changed what it was read from.
+// A body that is one plain expression without a set-word (a while condition, `i < n`) is read so too.
 //
 // The program is valid while no code has run and nothing has been allocated since it was read: no code can
 // then have changed the body, rebound its words or redefined an operator, and no buffer can have moved (the

@@ -130,12 +130,14 @@ void while_(std::int32_t const*)
     Cell const* const condition = argument(0);
     Cell const* const body = argument(1);
     LoopFrame loop;
+    interp::AnalysedBody analysed_condition;
+    interp::AnalysedBody analysed;
     for (;;) {
-        Ending const tested = loop.run([&] { interp::eval_block_deferred(*condition, true); });
+        Ending const tested = loop.run([&] { analysed_condition.run(*condition); });
         if (tested == Ending::Pending) return;
         if (tested != Ending::Done) fire_error(err::throw_::while_cond);
         if (!logic::result_true_q()) break;
-        if (ended(loop.run([&] { interp::eval_block_deferred(*body, true); }))) break;
+        if (ended(loop.run([&] { analysed.run(*body); }))) break;
     }
     if (stack::has_pending()) return;
     loop.result() = unset_value;
@@ -146,8 +148,9 @@ void until(std::int32_t const*)
 {
     Cell const* const body = argument(0);
     LoopFrame loop;
+    interp::AnalysedBody analysed;
     for (;;) {
-        Ending const ending = loop.run([&] { interp::eval_block_deferred(*body, true); });
+        Ending const ending = loop.run([&] { analysed.run(*body); });
         if (ended(ending)) break;
         if (ending == Ending::Continued) continue; // the body again, untested
         if (logic::result_true_q()) break;
