@@ -101,6 +101,7 @@ public:
         Cell* const target = direct_slot(cells[position]);
         if (!target) return 0;
         m_statement = position;
+        m_first = m_count;
         ++position;
         if (position >= length) return 0;
         if (cell::type_of(cells[position]) == type_ids::paren) {
@@ -109,7 +110,17 @@ public:
             return 0;
         }
         position = operators(cells, position + 1, length, true);
-        if (position == 0 || !emit(Kind::Store)) return 0;
+        if (position == 0) return 0;
+        if (m_count == m_first + 2 && m_code[m_first].kind == Kind::LoadWord && m_code[m_first].slot == target
+            && m_code[m_first + 1].kind == Kind::ApplyLiteral) {
+            // `i: i + 1`: one instruction.
+            m_code[m_first] = m_code[m_first + 1];
+            m_code[m_first].kind = Kind::UpdateLiteral;
+            m_code[m_first].slot = target;
+            m_count = m_first + 1;
+            return position;
+        }
+        if (!emit(Kind::Store)) return 0;
         m_code[m_count - 1].slot = target;
         return position;
     }
@@ -119,6 +130,7 @@ public:
     bool expression(Cell const* cells, std::uint32_t position, std::uint32_t length)
     {
         m_statement = position;
+        m_first = m_count;
         if (cell::type_of(cells[position]) == type_ids::paren) {
             if (!paren(cells[position])) return false;
         } else if (!term(false, cells[position], 0, nullptr)) {
@@ -172,7 +184,21 @@ private:
             std::uint8_t const operation = fast::operation_code(*op_slot);
             if (operation == 0 || position + 1 >= length) return 0;
             Cell const& right = cells[position + 1];
-            if (outer && cell::type_of(right) == type_ids::paren) {
+            if (outer && cell::type_of(right) == type_ids::paren && m_count == m_first + 1
+                && (m_code[m_first].kind == Kind::LoadWord || m_code[m_first].kind == Kind::LoadLiteral)) {
+                // `total + (i and 127)`: the paren first, then the operator with the one operand before
+                // it as its left (reading either runs nothing, so the order cannot be seen).
+                Instruction const left = m_code[m_first];
+                m_count = m_first;
+                if (!paren(right) || !emit(left.kind == Kind::LoadWord ? Kind::ApplyLeftWord : Kind::ApplyLeftLiteral))
+                    return 0;
+                Instruction& instruction = m_code[m_count - 1];
+                instruction.slot = left.slot;
+                instruction.literal = left.literal;
+                instruction.operation = operation;
+                instruction.op_slot = op_slot;
+                instruction.op_value = *op_slot;
+            } else if (outer && cell::type_of(right) == type_ids::paren) {
                 if (!emit(Kind::Save) || !paren(right) || !emit(Kind::ApplySaved)) return 0;
                 Instruction& instruction = m_code[m_count - 1];
                 instruction.operation = operation;
@@ -203,6 +229,7 @@ private:
     std::uint32_t m_capacity;
     std::uint32_t m_count = 0;
     std::uint32_t m_statement = 0;
+    std::uint32_t m_first = 0; // the statement's first instruction
 };
 
 }
@@ -269,6 +296,28 @@ void AnalysedBody::run_analysed(Cell const& body)
             if (cell::type_of(running) != type_ids::integer || !same_cell(*instruction->op_slot, instruction->op_value)
                 || !apply(instruction->operation, running, instruction->literal))
                 goto walk;
+            break;
+        case Kind::ApplyLeftWord:
+            saved = *instruction->slot;
+            if (cell::type_of(saved) != type_ids::integer || cell::type_of(running) != type_ids::integer
+                || !same_cell(*instruction->op_slot, instruction->op_value)
+                || !apply(instruction->operation, saved, running))
+                goto walk;
+            running = saved;
+            break;
+        case Kind::ApplyLeftLiteral:
+            saved = instruction->literal;
+            if (cell::type_of(running) != type_ids::integer || !same_cell(*instruction->op_slot, instruction->op_value)
+                || !apply(instruction->operation, saved, running))
+                goto walk;
+            running = saved;
+            break;
+        case Kind::UpdateLiteral:
+            running = *instruction->slot;
+            if (cell::type_of(running) != type_ids::integer || !same_cell(*instruction->op_slot, instruction->op_value)
+                || !apply(instruction->operation, running, instruction->literal))
+                goto walk;
+            *instruction->slot = running;
             break;
         case Kind::Save:
             saved = running;

@@ -35,13 +35,26 @@ public:
     // How the operands and operators are kept; public for the reader in analysed_body.cpp.
     // Load: the operand becomes the running value; Apply: the operator applied to the running value and
     // the operand; Save, ApplySaved: a paren as right operand (the running value kept, then applied to
-    // the paren's value); Store: the running value assigned.
-    enum class Kind : std::uint8_t { LoadWord, LoadLiteral, ApplyWord, ApplyLiteral, Save, ApplySaved, Store };
+    // the paren's value); ApplyLeft: a paren as right operand of the statement's first operand, the
+    // operator applied to that operand and the running value (the paren's); Store: the running value
+    // assigned; UpdateLiteral: `i: i + 1` in one, the word's value cell both operand and target.
+    enum class Kind : std::uint8_t {
+        LoadWord,
+        LoadLiteral,
+        ApplyWord,
+        ApplyLiteral,
+        ApplyLeftWord,
+        ApplyLeftLiteral,
+        Save,
+        ApplySaved,
+        Store,
+        UpdateLiteral
+    };
     struct Instruction {
         Kind kind;
         std::uint8_t operation; // Apply*: the fast case (fast::operation_code)
         std::uint32_t position; // the position of the statement it belongs to, in the body
-        Cell* slot; // *Word: the operand word's value cell; Store: the target's
+        Cell* slot; // *Word: the operand word's value cell; Store, UpdateLiteral: the target's
         Cell const* op_slot; // Apply*: the operator word's value cell, and the op! it held
         Cell op_value;
         Cell literal; // *Literal: the operand
