@@ -111,13 +111,14 @@ public:
         }
         position = operators(cells, position + 1, length, true);
         if (position == 0) return 0;
-        if (m_count == m_first + 2 && m_code[m_first].kind == Kind::LoadWord && m_code[m_first].slot == target
-            && m_code[m_first + 1].kind == Kind::ApplyLiteral) {
-            // `i: i + 1`: one instruction.
-            m_code[m_first] = m_code[m_first + 1];
-            m_code[m_first].kind = Kind::UpdateLiteral;
-            m_code[m_first].slot = target;
-            m_count = m_first + 1;
+        // `i: i + 1` and `total: total + (...)`: the store joins the instruction that reads the target.
+        Instruction& last = m_code[m_count - 1];
+        if (last.slot == target && m_count == m_first + 1 && last.kind == Kind::LoadApplyLiteral) {
+            last.kind = Kind::UpdateLiteral;
+            return position;
+        }
+        if (last.slot == target && last.kind == Kind::ApplyLeftWord) {
+            last.kind = Kind::UpdateLeftWord;
             return position;
         }
         if (!emit(Kind::Store)) return 0;
@@ -154,7 +155,13 @@ private:
         Cell* slot = nullptr;
         switch (cell::type_of(operand)) {
         case type_ids::integer:
-            if (!emit(applied ? Kind::ApplyLiteral : Kind::LoadLiteral)) return false;
+            if (applied && m_count > m_first && m_code[m_count - 1].kind == Kind::LoadWord) {
+                // A word then an operator with a literal (`i and 127`): one instruction, the word's slot kept.
+                slot = m_code[m_count - 1].slot;
+                m_code[m_count - 1].kind = Kind::LoadApplyLiteral;
+            } else if (!emit(applied ? Kind::ApplyLiteral : Kind::LoadLiteral)) {
+                return false;
+            }
             break;
         case type_ids::word:
             slot = bound_value(operand);
@@ -311,6 +318,21 @@ void AnalysedBody::run_analysed(Cell const& body)
                 || !apply(instruction->operation, saved, running))
                 goto walk;
             running = saved;
+            break;
+        case Kind::LoadApplyLiteral:
+            running = *instruction->slot;
+            if (cell::type_of(running) != type_ids::integer || !same_cell(*instruction->op_slot, instruction->op_value)
+                || !apply(instruction->operation, running, instruction->literal))
+                goto walk;
+            break;
+        case Kind::UpdateLeftWord:
+            saved = *instruction->slot;
+            if (cell::type_of(saved) != type_ids::integer || cell::type_of(running) != type_ids::integer
+                || !same_cell(*instruction->op_slot, instruction->op_value)
+                || !apply(instruction->operation, saved, running))
+                goto walk;
+            running = saved;
+            *instruction->slot = running;
             break;
         case Kind::UpdateLiteral:
             running = *instruction->slot;

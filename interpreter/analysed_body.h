@@ -37,7 +37,8 @@ public:
     // the operand; Save, ApplySaved: a paren as right operand (the running value kept, then applied to
     // the paren's value); ApplyLeft: a paren as right operand of the statement's first operand, the
     // operator applied to that operand and the running value (the paren's); Store: the running value
-    // assigned; UpdateLiteral: `i: i + 1` in one, the word's value cell both operand and target.
+    // assigned. Joined: LoadApplyLiteral, `i and 127`; UpdateLiteral, `i: i + 1` (the word's value cell
+    // both operand and target); UpdateLeftWord, `total: total + (...)`, ApplyLeftWord then the store.
     enum class Kind : std::uint8_t {
         LoadWord,
         LoadLiteral,
@@ -48,13 +49,15 @@ public:
         Save,
         ApplySaved,
         Store,
-        UpdateLiteral
+        LoadApplyLiteral,
+        UpdateLiteral,
+        UpdateLeftWord
     };
     struct Instruction {
         Kind kind;
         std::uint8_t operation; // Apply*: the fast case (fast::operation_code)
         std::uint32_t position; // the position of the statement it belongs to, in the body
-        Cell* slot; // *Word: the operand word's value cell; Store, UpdateLiteral: the target's
+        Cell* slot; // the operand word's value cell (LoadApply, Update: also the target's); Store: the target's
         Cell const* op_slot; // Apply*: the operator word's value cell, and the op! it held
         Cell op_value;
         Cell literal; // *Literal: the operand
