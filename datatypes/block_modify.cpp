@@ -72,6 +72,13 @@ std::int32_t sort_compare(Cell const* a, Cell const* b, SortOrder const& order)
     std::uint32_t const first = whole ? 0 : size_or_field;
     std::uint32_t const end = whole ? size_or_field : size_or_field + 1;
     for (std::uint32_t i = first; i < end; ++i) {
+        if (cell::type_of(a[i]) == type_ids::integer && cell::type_of(b[i]) == type_ids::integer) {
+            // The integer! compare action's order, without its dispatch: most sorted blocks hold integers.
+            auto const x = static_cast<std::int32_t>(a[i].word2);
+            auto const y = static_cast<std::int32_t>(b[i].word2);
+            if (x != y) return (x > y) - (x < y);
+            continue;
+        }
         std::int32_t answer = actions::compare_typed(a[i], b[i], order.code);
         if (answer == compare_incomparable)
             answer = static_cast<std::int32_t>(cell::type_of(a[i])) - static_cast<std::int32_t>(cell::type_of(b[i]));
