@@ -71,7 +71,7 @@ private:
 
     enum class State : std::uint8_t { Unread, Ready, Walk };
     State m_state = State::Unread;
-    std::uint64_t m_runs = 0;
+    std::uint64_t m_runs = ~std::uint64_t { 0 }; // a count never reached: nothing read is valid
     std::uint64_t m_epoch = 0;
     std::uint32_t m_collections = 0;
     std::uint32_t m_count = 0;
