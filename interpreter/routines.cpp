@@ -10,6 +10,7 @@
 #include "datatypes/logic.h"
 #include "datatypes/unset.h"
 #include "interpreter/natives/natives.h"
+#include "interpreter/routines_entries.h"
 #include "runtime/errors.h"
 #include "runtime/host/files.h"
 #include "runtime/quit.h"
@@ -87,8 +88,7 @@ void exists_q()
     stack::set_last(logic::make(host::files::exists_q(file::local_path(*natives::argument(0)))));
 }
 
-// TODO: the other system routines, the type predicates, the collector figures and the codecs' routines
-// take their rows here as they are built.
+// TODO: the other system routines and the codecs' routines take their rows here as they are built.
 constexpr Row rows[] = {
     { "quit-return", quit_return, -1 },
     { "shift-right", shift_right, -1 },
@@ -98,6 +98,71 @@ constexpr Row rows[] = {
     { "set-current-dir", set_current_dir, -1 },
     { "create-dir", create_dir, -1 },
     { "exists?", exists_q, type_ids::logic },
+    { "datatype?", is_type<type_ids::datatype>, type_ids::logic },
+    { "unset?", is_type<type_ids::unset>, type_ids::logic },
+    { "none?", is_type<type_ids::none>, type_ids::logic },
+    { "logic?", is_type<type_ids::logic>, type_ids::logic },
+    { "block?", is_type<type_ids::block>, type_ids::logic },
+    { "paren?", is_type<type_ids::paren>, type_ids::logic },
+    { "string?", is_type<type_ids::string>, type_ids::logic },
+    { "file?", is_type<type_ids::file>, type_ids::logic },
+    { "url?", is_type<type_ids::url>, type_ids::logic },
+    { "char?", is_type<type_ids::char_>, type_ids::logic },
+    { "integer?", is_type<type_ids::integer>, type_ids::logic },
+    { "float?", is_type<type_ids::float_>, type_ids::logic },
+    { "word?", is_type<type_ids::word>, type_ids::logic },
+    { "set-word?", is_type<type_ids::set_word>, type_ids::logic },
+    { "lit-word?", is_type<type_ids::lit_word>, type_ids::logic },
+    { "get-word?", is_type<type_ids::get_word>, type_ids::logic },
+    { "refinement?", is_type<type_ids::refinement>, type_ids::logic },
+    { "issue?", is_type<type_ids::issue>, type_ids::logic },
+    { "native?", is_type<type_ids::native>, type_ids::logic },
+    { "action?", is_type<type_ids::action>, type_ids::logic },
+    { "op?", is_type<type_ids::op>, type_ids::logic },
+    { "function?", is_type<type_ids::function>, type_ids::logic },
+    { "path?", is_type<type_ids::path>, type_ids::logic },
+    { "lit-path?", is_type<type_ids::lit_path>, type_ids::logic },
+    { "set-path?", is_type<type_ids::set_path>, type_ids::logic },
+    { "get-path?", is_type<type_ids::get_path>, type_ids::logic },
+    { "routine?", is_type<type_ids::routine>, type_ids::logic },
+    { "bitset?", is_type<type_ids::bitset>, type_ids::logic },
+    { "object?", is_type<type_ids::object>, type_ids::logic },
+    { "typeset?", is_type<type_ids::typeset>, type_ids::logic },
+    { "error?", is_type<type_ids::error>, type_ids::logic },
+    { "vector?", is_type<type_ids::vector>, type_ids::logic },
+    { "hash?", is_type<type_ids::hash>, type_ids::logic },
+    { "pair?", is_type<type_ids::pair>, type_ids::logic },
+    { "percent?", is_type<type_ids::percent>, type_ids::logic },
+    { "tuple?", is_type<type_ids::tuple>, type_ids::logic },
+    { "map?", is_type<type_ids::map>, type_ids::logic },
+    { "binary?", is_type<type_ids::binary>, type_ids::logic },
+    { "time?", is_type<type_ids::time>, type_ids::logic },
+    { "tag?", is_type<type_ids::tag>, type_ids::logic },
+    { "email?", is_type<type_ids::email>, type_ids::logic },
+    { "handle?", is_type<type_ids::handle>, type_ids::logic },
+    { "date?", is_type<type_ids::date>, type_ids::logic },
+    { "money?", is_type<type_ids::money>, type_ids::logic },
+    { "ref?", is_type<type_ids::ref>, type_ids::logic },
+    { "point2D?", is_type<type_ids::point2d>, type_ids::logic },
+    { "point3D?", is_type<type_ids::point3d>, type_ids::logic },
+    { "image?", is_type<type_ids::image>, type_ids::logic },
+    { "any-list?", typeset_predicate<"any-list!">, type_ids::logic },
+    { "any-block?", typeset_predicate<"any-block!">, type_ids::logic },
+    { "any-function?", typeset_predicate<"any-function!">, type_ids::logic },
+    { "any-object?", typeset_predicate<"any-object!">, type_ids::logic },
+    { "any-path?", typeset_predicate<"any-path!">, type_ids::logic },
+    { "any-string?", typeset_predicate<"any-string!">, type_ids::logic },
+    { "any-word?", typeset_predicate<"any-word!">, type_ids::logic },
+    { "series?", typeset_predicate<"series!">, type_ids::logic },
+    { "number?", typeset_predicate<"number!">, type_ids::logic },
+    { "immediate?", typeset_predicate<"immediate!">, type_ids::logic },
+    { "scalar?", typeset_predicate<"scalar!">, type_ids::logic },
+    { "all-word?", typeset_predicate<"all-word!">, type_ids::logic },
+    { "any-point?", typeset_predicate<"any-point!">, type_ids::logic },
+    { "planar?", typeset_predicate<"planar!">, type_ids::logic },
+    { "_gc-active?", gc_active_q, type_ids::logic },
+    { "_gc-series-cycles", gc_series_cycles, type_ids::integer },
+    { "_gc-nodes-cycles", gc_nodes_cycles, type_ids::integer },
 };
 
 static_assert(std::size(rows) <= table_size, "the routines table has a slot for every routine");

@@ -1,0 +1,51 @@
+// The entries of the routines table, by topic; routines.cpp lists them in its rows.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <string_view>
+
+#include "datatypes/logic.h"
+#include "interpreter/natives/natives.h"
+#include "runtime/cell.h"
+#include "runtime/stack.h"
+
+namespace xol::routines {
+
+// A name given as a template argument, so that one body serves each typeset predicate.
+template <std::size_t size> struct FixedName {
+    char text[size] {};
+    constexpr FixedName(char const (&given)[size]) { std::copy_n(given, size, text); }
+    constexpr std::string_view view() const { return { text, size - 1 }; }
+};
+
+// Type predicates: whether the argument's datatype is `type`, or is in the typeset the word holds now.
+template <TypeId type> void is_type()
+{
+    stack::set_last(logic::make(cell::type_of(*natives::argument(0)) == type));
+}
+void is_in_typeset(std::string_view typeset_word); // May allocate.
+template <FixedName typeset_word> void typeset_predicate()
+{
+    is_in_typeset(typeset_word.view());
+}
+
+// The collector's figures.
+void gc_active_q();
+void gc_series_cycles();
+void gc_nodes_cycles();
+
+// System routines.
+void set_quiet(); // May allocate.
+void set_slot_quiet();
+void as_color(); // May allocate.
+void as_ipv4(); // May allocate.
+void count_chars();
+void stack_size_q();
+void pick_stack();
+void frame_index_q();
+void collect_calls(); // May allocate.
+void tracing_q();
+void last_lf_q();
+
+}
