@@ -9,6 +9,7 @@
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
 #include "datatypes/unset.h"
+#include "interpreter/natives/math.h"
 #include "interpreter/natives/natives.h"
 #include "interpreter/routines_entries.h"
 #include "runtime/errors.h"
@@ -28,34 +29,27 @@ void quit_return()
     throw runtime::QuitRequest { integer::get(*natives::argument(0)) };
 }
 
-// A count of 32 or more shifts every bit out: the result is then 0, or -1 for a negative value shifted
-// right arithmetically; a negative count is out of range.
-std::uint32_t shift_count()
+// The shift native's core: a negative count shifts by nothing, 32 or more shifts every bit out.
+void shift(natives::ShiftDirection direction)
 {
+    Cell const data = *natives::argument(0);
     Cell const bits = *natives::argument(1);
-    if (integer::get(bits) < 0) fire_error(err::script::out_of_range, &bits);
-    return static_cast<std::uint32_t>(integer::get(bits));
-}
-
-void shift_left()
-{
-    std::uint32_t const bits = shift_count();
-    auto const data = static_cast<std::uint32_t>(integer::get(*natives::argument(0)));
-    stack::set_last(integer::make(static_cast<std::int32_t>(bits >= 32 ? 0 : data << bits)));
+    stack::set_last(integer::make(natives::shift_bits(integer::get(data), integer::get(bits), direction)));
 }
 
 void shift_right()
 {
-    std::uint32_t const bits = shift_count();
-    std::int32_t const data = integer::get(*natives::argument(0));
-    stack::set_last(integer::make(bits >= 32 ? (data < 0 ? -1 : 0) : data >> bits));
+    shift(natives::ShiftDirection::Right);
+}
+
+void shift_left()
+{
+    shift(natives::ShiftDirection::Left);
 }
 
 void shift_logical()
 {
-    std::uint32_t const bits = shift_count();
-    auto const data = static_cast<std::uint32_t>(integer::get(*natives::argument(0)));
-    stack::set_last(integer::make(static_cast<std::int32_t>(bits >= 32 ? 0 : data >> bits)));
+    shift(natives::ShiftDirection::RightLogical);
 }
 
 // The current folder as a file! ending in "/".
@@ -88,7 +82,7 @@ void exists_q()
     stack::set_last(logic::make(host::files::exists_q(file::local_path(*natives::argument(0)))));
 }
 
-// TODO: the other system routines and the codecs' routines take their rows here as they are built.
+// TODO: collect-calls and the codecs' routines take their rows here as they are built.
 constexpr Row rows[] = {
     { "quit-return", quit_return, -1 },
     { "shift-right", shift_right, -1 },
@@ -98,6 +92,17 @@ constexpr Row rows[] = {
     { "set-current-dir", set_current_dir, -1 },
     { "create-dir", create_dir, -1 },
     { "exists?", exists_q, type_ids::logic },
+    { "set-quiet", set_quiet, -1 },
+    { "set-slot-quiet", set_slot_quiet, -1 },
+    { "last-lf?", last_lf_q, type_ids::logic },
+    { "as-color", as_color, type_ids::tuple },
+    { "as-ipv4", as_ipv4, type_ids::tuple },
+    { "as-rgba", as_ipv4, type_ids::tuple },
+    { "count-chars", count_chars, type_ids::integer },
+    { "stack-size?", stack_size_q, type_ids::integer },
+    { "pick-stack", pick_stack, -1 },
+    { "frame-index?", frame_index_q, type_ids::integer },
+    { "tracing?", tracing_q, type_ids::logic },
     { "datatype?", is_type<type_ids::datatype>, type_ids::logic },
     { "unset?", is_type<type_ids::unset>, type_ids::logic },
     { "none?", is_type<type_ids::none>, type_ids::logic },

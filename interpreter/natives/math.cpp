@@ -21,6 +21,7 @@
 #include "datatypes/point_shared.h"
 #include "datatypes/tuple.h"
 #include "interpreter/natives/entries.h"
+#include "interpreter/natives/math.h"
 #include "interpreter/natives/natives.h"
 #include "runtime/errors.h"
 #include "runtime/float_text.h"
@@ -299,20 +300,27 @@ void min(std::int32_t const*)
     max_min(false);
 }
 
-// Refinements: /left /logical. A negative count shifts by nothing; /left wins over /logical.
+std::int32_t shift_bits(std::int32_t value, std::int32_t bits, ShiftDirection direction)
+{
+    bits = std::max(bits, 0);
+    switch (direction) {
+    case ShiftDirection::Left:
+        return bits <= 31 ? static_cast<std::int32_t>(static_cast<std::uint32_t>(value) << bits) : 0;
+    case ShiftDirection::RightLogical:
+        return bits <= 31 ? static_cast<std::int32_t>(static_cast<std::uint32_t>(value) >> bits) : 0;
+    case ShiftDirection::Right:
+        break;
+    }
+    return bits <= 31 ? value >> bits : (value < 0 ? -1 : 0);
+}
+
+// Refinements: /left /logical. /left wins over /logical.
 void shift(std::int32_t const* refinements)
 {
-    std::int32_t const value = integer::get(*argument(0));
-    std::int32_t const bits = std::max(integer::get(*argument(1)), 0);
-    std::int32_t result = 0;
-    if (used(refinements[0])) {
-        if (bits <= 31) result = static_cast<std::int32_t>(static_cast<std::uint32_t>(value) << bits);
-    } else if (used(refinements[1])) {
-        if (bits <= 31) result = static_cast<std::int32_t>(static_cast<std::uint32_t>(value) >> bits);
-    } else {
-        result = bits <= 31 ? value >> bits : (value < 0 ? -1 : 0);
-    }
-    integer::set_result(result);
+    ShiftDirection const direction = used(refinements[0]) ? ShiftDirection::Left
+        : used(refinements[1])                            ? ShiftDirection::RightLogical
+                                                          : ShiftDirection::Right;
+    integer::set_result(shift_bits(integer::get(*argument(0)), integer::get(*argument(1)), direction));
 }
 
 // Refinement of each trigonometric native: /radians.
