@@ -103,6 +103,8 @@ constexpr Row rows[] = {
     { "pick-stack", pick_stack, -1 },
     { "frame-index?", frame_index_q, type_ids::integer },
     { "tracing?", tracing_q, type_ids::logic },
+    { "_interpreted?", interpreted_q, type_ids::logic },
+    { "_set-float-pretty", set_float_pretty, type_ids::logic },
     { "datatype?", is_type<type_ids::datatype>, type_ids::logic },
     { "unset?", is_type<type_ids::unset>, type_ids::logic },
     { "none?", is_type<type_ids::none>, type_ids::logic },

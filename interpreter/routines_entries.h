@@ -47,5 +47,7 @@ void frame_index_q();
 void collect_calls(); // May allocate.
 void tracing_q();
 void last_lf_q();
+void interpreted_q();
+void set_float_pretty();
 
 }

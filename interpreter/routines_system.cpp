@@ -5,6 +5,7 @@
 
 #include "datatypes/datatype.h"
 #include "datatypes/error.h"
+#include "datatypes/float.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
 #include "datatypes/none.h"
@@ -138,6 +139,19 @@ void tracing_q()
 void last_lf_q()
 {
     stack::set_last(logic::make(natives::state.last_line_ended));
+}
+
+// Whether the call came from evaluated code: the evaluator marks the frames it pushes.
+void interpreted_q()
+{
+    stack::set_last(logic::make(stack::top_frame()->is_from_evaluator()));
+}
+
+// Keeps float!'s pretty flag in step with system/options/float/pretty?.
+void set_float_pretty()
+{
+    float_::state.pretty = logic::get(*natives::argument(0));
+    stack::set_last(*natives::argument(0));
 }
 
 }
