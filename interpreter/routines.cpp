@@ -82,7 +82,7 @@ void exists_q()
     stack::set_last(logic::make(host::files::exists_q(file::local_path(*natives::argument(0)))));
 }
 
-// TODO: collect-calls and the codecs' routines take their rows here as they are built.
+// TODO: the codecs' routines take their rows here as they are built.
 constexpr Row rows[] = {
     { "quit-return", quit_return, -1 },
     { "shift-right", shift_right, -1 },
@@ -102,6 +102,7 @@ constexpr Row rows[] = {
     { "stack-size?", stack_size_q, type_ids::integer },
     { "pick-stack", pick_stack, -1 },
     { "frame-index?", frame_index_q, type_ids::integer },
+    { "collect-calls", collect_calls, -1 },
     { "tracing?", tracing_q, type_ids::logic },
     { "_interpreted?", interpreted_q, type_ids::logic },
     { "_set-float-pretty", set_float_pretty, type_ids::logic },

@@ -5,6 +5,7 @@
 
 #include "datatypes/datatype.h"
 #include "datatypes/error.h"
+#include "datatypes/error_trace.h"
 #include "datatypes/float.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
@@ -16,6 +17,7 @@
 #include "interpreter/routines_entries.h"
 #include "interpreter/trace.h"
 #include "runtime/errors.h"
+#include "runtime/roots.h"
 #include "runtime/stack.h"
 #include "runtime/type_families.h"
 
@@ -129,6 +131,14 @@ void pick_stack()
 void frame_index_q()
 {
     stack::set_last(integer::make(static_cast<std::int32_t>(stack::top_frame()->saved_base)));
+}
+
+// The calls under way, innermost first, each followed by its arguments base.
+void collect_calls()
+{
+    Rooted block(*natives::argument(0));
+    stack::collect_calls(*block);
+    stack::set_last(*block);
 }
 
 void tracing_q()
