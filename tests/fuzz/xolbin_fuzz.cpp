@@ -78,6 +78,8 @@ void write_seeds(char const* folder)
         "o: make object! [x: 1 f: func [y] [x + y] on-change*: func [w o n] [n]] reduce [o in o 'x :o/f]",
         "reduce [make op! :add :append make typeset! [integer!] complement make bitset! \"ab\"]",
         "try [1 / 0]",
+        "reduce [1-Jan-2000/10:00+2:00 -USD$1.5 (1, 2) (1, 2, 3) #{0102} make vector! [integer! 16 [1 2]]]",
+        "m: make map! [a 1 \"b\" [2]] h: make hash! [x y] append/only h h reduce [m h m <t> @r me@x.y]",
     };
     int n = 0;
     for (char const* source : sources) {
