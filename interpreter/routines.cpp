@@ -3,8 +3,11 @@
 #include "interpreter/routines.h"
 
 #include <iterator>
+#include <vector>
 
 #include "datatypes/file.h"
+#include "datatypes/binary.h"
+#include "datatypes/block.h"
 #include "datatypes/function.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
@@ -13,7 +16,9 @@
 #include "runtime/errors.h"
 #include "runtime/host/files.h"
 #include "runtime/quit.h"
+#include "runtime/roots.h"
 #include "runtime/stack.h"
+#include "xolbin/xolbin.h"
 
 namespace xol::routines {
 
@@ -87,6 +92,31 @@ void exists_q()
     stack::set_last(logic::make(host::files::exists_q(file::local_path(*natives::argument(0)))));
 }
 
+// The XOLBIN codec's encode*: the compact form when asked, else the fixed-width form, as a new binary!.
+void xolbin_encode_star()
+{
+    bool const compact = logic::get(*natives::argument(1));
+    std::vector<std::uint8_t> const bytes
+        = xolbin::save(*natives::argument(0), compact ? xolbin::Form::Compact : xolbin::Form::Fixed);
+    stack::set_last(binary::load(bytes));
+}
+
+// The XOLBIN codec's decode: the one value the data holds, or a block of them all. The bytes are copied out
+// of the binary first: decoding allocates, and a collection may move the binary's buffer.
+void xolbin_decode()
+{
+    Rooted payload(*natives::argument(0));
+    // TODO(files): a file! or url! payload is read as binary first.
+    if (cell::type_of(*payload) != type_ids::binary) fire_error(err::script::invalid_data, &*payload);
+    std::span<std::uint8_t const> const content = binary::bytes(*payload);
+    if (content.size() <= 10) fire_error(err::script::invalid_data, &*payload);
+    std::vector<std::uint8_t> const bytes(content.begin(), content.end());
+    Rooted values(unset_value);
+    block::make_at(*values, 1);
+    xolbin::load(bytes, *values, xolbin::Mode::Codec, &*payload);
+    stack::set_last(block::rs_length_q(*values) == 1 ? block::rs_head(*values)[0] : *values);
+}
+
 // TODO: the other system routines, the type predicates, the collector figures and the codecs' routines
 // take their rows here as they are built.
 constexpr Row rows[] = {
@@ -98,6 +128,8 @@ constexpr Row rows[] = {
     { "set-current-dir", set_current_dir, -1 },
     { "create-dir", create_dir, -1 },
     { "exists?", exists_q, type_ids::logic },
+    { "xolbin-encode*", xolbin_encode_star, -1 },
+    { "xolbin-decode", xolbin_decode, -1 },
 };
 
 static_assert(std::size(rows) <= table_size, "the routines table has a slot for every routine");
