@@ -40,7 +40,6 @@ constexpr std::uint8_t magic[6] = { 'X', 'O', 'L', 'B', 'I', 'N' };
 // Header bits of fixed-width records.
 namespace fixed_bit {
 constexpr std::uint32_t reference = 1u << 19;
-constexpr std::uint32_t money_negative = 1u << 22;
 constexpr std::uint32_t negative = 1u << 22;
 constexpr std::uint32_t negated = 1u << 23;
 constexpr std::uint32_t events = 1u << 24;
@@ -300,7 +299,7 @@ void Writer::record(Cell const& cell)
     }
     case type_ids::money: {
         bool const negative = money::negative_bit(cell);
-        head(type, negative ? fixed_bit::money_negative : 0, negative, new_line);
+        head(type, negative ? fixed_bit::negative : 0, negative, new_line);
         byte(money::currency_of(cell));
         money::DigitBytes const digits = money::digit_bytes_of(cell);
         raw(digits.data(), digits.size());
