@@ -11,12 +11,19 @@
 #include <cstdint>
 #include <source_location>
 #include <string_view>
+#include <unordered_set>
+#include <vector>
 
 #include "datatypes/block.h"
+#include "datatypes/context.h"
 #include "datatypes/datatype.h"
+#include "datatypes/function.h"
 #include "datatypes/integer.h"
+#include "datatypes/map.h"
 #include "datatypes/native.h"
 #include "datatypes/none.h"
+#include "datatypes/object.h"
+#include "datatypes/op.h"
 #include "datatypes/registry.h"
 #include "datatypes/routine.h"
 #include "datatypes/string.h"
@@ -37,6 +44,7 @@
 #include "runtime/runtime_record.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
+#include "runtime/type_families.h"
 #include "xolbin/xolbin.h"
 
 namespace xol::boot {
@@ -358,6 +366,41 @@ void evaluate_from(Cell const& given_code, std::uint32_t start)
     stack::cut_to(saved_top);
 }
 
+void mark_library()
+{
+    std::unordered_set<NodeId> seen;
+    std::vector<Cell> pending;
+    NodeId const global = context::global();
+    for (std::uint32_t i = 0; i < context::word_count(global); ++i) pending.push_back(*context::values_at(global, i));
+    auto const cells_of = [&](NodeId node) {
+        SeriesBuffer* buffer = node::buffer(node);
+        for (std::uint32_t i = 0; i < buffer->length(); ++i) pending.push_back(buffer->head_cell()[i]);
+    };
+    while (!pending.empty()) {
+        Cell value = pending.back();
+        pending.pop_back();
+        TypeId type = cell::type_of(value);
+        if (type == type_ids::op && op::wrapped_type(value) == type_ids::function) {
+            value = function::record_cell(value, function::op_value_cell);
+            type = type_ids::function;
+        }
+        if (type_ids::is_any_block(type) || type == type_ids::map) {
+            if (!seen.insert(value.word2).second) continue;
+            if (type != type_ids::map) node::buffer(value.word2)->flags |= series_flags::library;
+            cells_of(value.word2);
+        } else if (type == type_ids::object) {
+            NodeId const context = object::context_of(value);
+            if (context == global || !seen.insert(context).second) continue;
+            if (context::is_on_stack(context) || !context::has_values(context)) continue;
+            for (std::uint32_t i = 0; i < context::word_count(context); ++i)
+                pending.push_back(*context::values_at(context, i));
+        } else if (type == type_ids::function) {
+            pending.push_back(function::spec_block(value));
+            pending.push_back(function::record_cell(value, function::body_cell));
+        }
+    }
+}
+
 void run_library()
 {
     std::span<SourceFile const> const sources = library_sources();
@@ -368,6 +411,7 @@ void run_library()
         evaluate_from(*code, static_cast<std::uint32_t>(start));
     }
     image_state.sources = none_value; // the blocks the library keeps stay reachable through it
+    mark_library();
 }
 
 Cell library_values()

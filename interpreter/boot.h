@@ -43,7 +43,13 @@ void evaluate_from(Cell const& code, std::uint32_t start);
 Cell library_values();
 
 // Evaluates every source after the first, in order, in the global context. An error raised there is
-// not caught: it is printed and ends the process, as any error nothing catches does. May allocate.
+// not caught: it is printed and ends the process, as any error nothing catches does. Then marks the
+// library's blocks. May allocate.
 void run_library();
+
+// Marks every block the global words' values reach (deeply: blocks, objects, function specs and bodies)
+// as the library's code: evaluating it sends no trace event and leaves the current position to the user's
+// code that called it. Allocates nothing.
+void mark_library();
 
 }
