@@ -307,7 +307,8 @@ void Reader::run(Cell const& destination)
     m_root = &*root;
     if (m_data.size() < 8 || std::memcmp(m_data.data(), "XOLBIN", 6) != 0) refuse_data("Error: Not a Xolbin file!");
     std::uint8_t const flags = m_data[7];
-    // TODO: compressed bodies, once the block compressor's decoder exists; until then none decodes.
+    // TODO(compress): compressed bodies through the block decoder, given the body's end (any failure of it
+    // is invalid-data), once it is in; until then none decodes.
     if (flags & flag_compressed) refuse_data("Error: Xolbin compressed data corrupted!");
     m_compact = (flags & flag_compact) != 0;
     m_has_symbols = (flags & flag_symbols) != 0;
