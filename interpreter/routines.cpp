@@ -5,9 +5,9 @@
 #include <iterator>
 #include <vector>
 
-#include "datatypes/file.h"
 #include "datatypes/binary.h"
 #include "datatypes/block.h"
+#include "datatypes/file.h"
 #include "datatypes/function.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
