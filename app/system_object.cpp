@@ -2,10 +2,16 @@
 
 #include "app/system_object.h"
 
+#include "app/build_info.h"
+
 #include <string>
 #include <string_view>
 
+#include "datatypes/block.h"
+#include "datatypes/calendar.h"
 #include "datatypes/context.h"
+#include "datatypes/datatype.h"
+#include "datatypes/date.h"
 #include "datatypes/error.h"
 #include "datatypes/integer.h"
 #include "datatypes/none.h"
@@ -13,6 +19,8 @@
 #include "datatypes/runtime_words.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
+#include "datatypes/unset.h"
+#include "datatypes/word.h"
 #include "runtime/roots.h"
 #include "runtime/runtime_record.h"
 
@@ -57,6 +65,47 @@ void set_field(Cell const& object, std::string_view name, Cell const& value)
     if (Cell* slot = field(*owner, symbol)) *slot = *kept;
 }
 
+Cell issue_of(std::string_view text)
+{
+    return Cell { type_ids::issue, context::global(), symbol::make(text), word::unresolved };
+}
+
+// A UTC date and time from seconds since 1970.
+Cell date_from_epoch(long long seconds)
+{
+    long long const days = (seconds >= 0 ? seconds : seconds - 86399) / 86400;
+    long long const rest = seconds - days * 86400;
+    date::CivilDate const civil = date::civil_from_days(date::to_days(1970, 1, 1) + days);
+    Cell made = unset_value;
+    date::make_from_parts(made, static_cast<std::int32_t>(civil.year), civil.month, civil.day,
+        static_cast<std::int32_t>(rest / 3600), static_cast<std::int32_t>(rest / 60 % 60),
+        static_cast<std::int32_t>(rest % 60), 0);
+    return made;
+}
+
+// system/build/git: the checkout the program was built from, made as `make object!` of a block of its
+// members; none! for a build without a checkout.
+Cell git_object()
+{
+    if (!build_info::has_git) return none_value;
+    Rooted spec(unset_value);
+    block::make_at(*spec, 12);
+    auto const member = [&](std::string_view name, Cell const& value) {
+        Rooted kept(value);
+        Cell word = word::make_global(name);
+        word.header = type_ids::set_word;
+        block::rs_append(*spec, word);
+        block::rs_append(*spec, *kept);
+    };
+    member("branch", string::from_utf8(build_info::git_branch));
+    member("tag", *build_info::git_tag ? issue_of(build_info::git_tag) : none_value);
+    member("ahead", integer::make(build_info::git_ahead));
+    member("date", date_from_epoch(build_info::git_commit_time));
+    member("commit", issue_of(build_info::git_commit));
+    member("message", string::from_utf8(build_info::git_message));
+    return object::make(datatype::make(type_ids::object), *spec, type_ids::object);
+}
+
 }
 
 void complete()
@@ -65,6 +114,22 @@ void complete()
     if (cell::type_of(*system) != type_ids::object) return;
     // The global context as an object of no class: its fields are the global words.
     set_field(*system, "words", Cell { type_ids::object, context::global(), 0xFFFFFFFF, no_node });
+    Rooted build(system_at({ "build" }));
+    Cell built = unset_value;
+    int const* const when = build_info::build_date;
+    date::make_from_parts(built, when[0], when[1], when[2], when[3], when[4], when[5], 0);
+    set_field(*build, "date", built);
+    Rooted git(git_object());
+    set_field(*build, "git", *git);
+    // The arguments after the program's path, each a string as the OS gave it.
+    Rooted args(unset_value);
+    block::make_at(*args, static_cast<std::int32_t>(runtime::record.arguments.size()));
+    for (std::size_t i = 1; i < runtime::record.arguments.size(); ++i) {
+        Rooted argument(string::from_utf8(runtime::record.arguments[i]));
+        block::rs_append(*args, *argument);
+    }
+    Rooted options(system_at({ "options" }));
+    set_field(*options, "args", *args);
     Rooted catalog(system_at({ "catalog" }));
     set_field(*catalog, "errors", error::state.errors);
     std::string line;
@@ -73,8 +138,8 @@ void complete()
         line += argument;
     }
     Rooted script(system_at({ "script" }));
-    Rooted args(string::from_utf8(line));
-    set_field(*script, "args", *args);
+    Rooted command_line(string::from_utf8(line));
+    set_field(*script, "args", *command_line);
 }
 
 Cell stack_trace_setting()

@@ -7,7 +7,8 @@
 
 namespace xol::system_object {
 
-// Fills system/words, system/catalog/errors and system/script/args once the library has made `system`.
+// Fills system/words, system/build/date and git, system/options/args, system/catalog/errors and
+// system/script/args once the library has made `system`.
 // Does nothing when the word system holds no object. May allocate.
 void complete();
 

@@ -11,12 +11,19 @@
 #include <cstdint>
 #include <source_location>
 #include <string_view>
+#include <unordered_set>
+#include <vector>
 
 #include "datatypes/block.h"
+#include "datatypes/context.h"
 #include "datatypes/datatype.h"
+#include "datatypes/function.h"
 #include "datatypes/integer.h"
+#include "datatypes/map.h"
 #include "datatypes/native.h"
 #include "datatypes/none.h"
+#include "datatypes/object.h"
+#include "datatypes/op.h"
 #include "datatypes/registry.h"
 #include "datatypes/routine.h"
 #include "datatypes/string.h"
@@ -37,6 +44,7 @@
 #include "runtime/runtime_record.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
+#include "runtime/type_families.h"
 #include "xolbin/xolbin.h"
 
 namespace xol::boot {
@@ -358,6 +366,151 @@ void evaluate_from(Cell const& given_code, std::uint32_t start)
     stack::cut_to(saved_top);
 }
 
+void mark_library()
+{
+    std::unordered_set<NodeId> seen;
+    std::vector<Cell> pending;
+    NodeId const global = context::global();
+    for (std::uint32_t i = 0; i < context::word_count(global); ++i) pending.push_back(*context::values_at(global, i));
+    auto const cells_of = [&](NodeId node) {
+        SeriesBuffer* buffer = node::buffer(node);
+        for (std::uint32_t i = 0; i < buffer->length(); ++i) pending.push_back(buffer->head_cell()[i]);
+    };
+    while (!pending.empty()) {
+        Cell value = pending.back();
+        pending.pop_back();
+        TypeId type = cell::type_of(value);
+        if (type == type_ids::op && op::wrapped_type(value) == type_ids::function) {
+            value = function::record_cell(value, function::op_value_cell);
+            type = type_ids::function;
+        }
+        if (type_ids::is_any_block(type) || type == type_ids::map) {
+            if (!seen.insert(value.word2).second) continue;
+            if (type != type_ids::map) node::buffer(value.word2)->flags |= series_flags::library;
+            cells_of(value.word2);
+        } else if (type == type_ids::object) {
+            NodeId const context = object::context_of(value);
+            if (context == global || !seen.insert(context).second) continue;
+            if (context::is_on_stack(context) || !context::has_values(context)) continue;
+            for (std::uint32_t i = 0; i < context::word_count(context); ++i)
+                pending.push_back(*context::values_at(context, i));
+        } else if (type == type_ids::function) {
+            pending.push_back(function::spec_block(value));
+            pending.push_back(function::record_cell(value, function::body_cell));
+        }
+    }
+}
+
+namespace {
+
+// The bodies of the functions the global words' values reach, deeply (an object's functions, a function
+// inside a block), as their series nodes. Allocates nothing.
+std::vector<NodeId> library_bodies()
+{
+    std::unordered_set<NodeId> seen;
+    std::vector<Cell> pending;
+    std::vector<NodeId> bodies;
+    NodeId const global = context::global();
+    for (std::uint32_t i = 0; i < context::word_count(global); ++i) pending.push_back(*context::values_at(global, i));
+    while (!pending.empty()) {
+        Cell value = pending.back();
+        pending.pop_back();
+        TypeId type = cell::type_of(value);
+        if (type == type_ids::op && op::wrapped_type(value) == type_ids::function) {
+            value = function::record_cell(value, function::op_value_cell);
+            type = type_ids::function;
+        }
+        if (type_ids::is_any_block(type) || type == type_ids::map) {
+            if (!seen.insert(value.word2).second) continue;
+            SeriesBuffer* buffer = node::buffer(value.word2);
+            for (std::uint32_t i = 0; i < buffer->length(); ++i) pending.push_back(buffer->head_cell()[i]);
+        } else if (type == type_ids::object) {
+            NodeId const context = object::context_of(value);
+            if (context == global || !seen.insert(context).second) continue;
+            if (context::is_on_stack(context) || !context::has_values(context)) continue;
+            for (std::uint32_t i = 0; i < context::word_count(context); ++i)
+                pending.push_back(*context::values_at(context, i));
+        } else if (type == type_ids::function) {
+            Cell const body = function::record_cell(value, function::body_cell);
+            if (cell::type_of(body) == type_ids::block && seen.insert(body.word2).second) bodies.push_back(body.word2);
+        }
+    }
+    // The blocks inside the bodies, deeply: nested code and the bodies of functions made at run time.
+    for (std::size_t next = 0; next < bodies.size(); ++next) {
+        SeriesBuffer* buffer = node::buffer(bodies[next]);
+        for (std::uint32_t i = 0; i < buffer->length(); ++i) {
+            Cell const& cell = buffer->head_cell()[i];
+            if (type_ids::is_any_block(cell::type_of(cell)) && seen.insert(cell.word2).second)
+                bodies.push_back(cell.word2);
+        }
+    }
+    return bodies;
+}
+
+bool global_word_q(Cell const& cell)
+{
+    return type_ids::is_bindable(cell::type_of(cell)) && cell.word1 == context::global();
+}
+
+}
+
+void rebind_library()
+{
+    std::vector<NodeId> const bodies = library_bodies();
+    NodeId const global = context::global();
+    // The symbols the bodies set stay live, and so do those that name the system object.
+    std::unordered_set<SymbolId> live { symbol::resolve(symbol::make("system")) };
+    for (NodeId body : bodies) {
+        SeriesBuffer* buffer = node::buffer(body);
+        for (std::uint32_t i = 0; i < buffer->length(); ++i) {
+            Cell const& cell = buffer->head_cell()[i];
+            TypeId const type = cell::type_of(cell);
+            if ((type == type_ids::set_word || type == type_ids::lit_word) && global_word_q(cell))
+                live.insert(symbol::resolve(cell.word2));
+        }
+    }
+    // The words read, with their values now.
+    std::vector<SymbolId> names;
+    std::unordered_set<SymbolId> named;
+    for (NodeId body : bodies) {
+        SeriesBuffer* buffer = node::buffer(body);
+        for (std::uint32_t i = 0; i < buffer->length(); ++i) {
+            Cell const& cell = buffer->head_cell()[i];
+            TypeId const type = cell::type_of(cell);
+            if ((type != type_ids::word && type != type_ids::get_word) || !global_word_q(cell)) continue;
+            SymbolId const canonical = symbol::resolve(cell.word2);
+            if (live.count(canonical) || named.count(canonical)) continue;
+            std::int32_t const slot = context::find_word(global, cell.word2, true);
+            if (slot < 0) continue;
+            TypeId const held = cell::type_of(*context::values_at(global, static_cast<std::uint32_t>(slot)));
+            if (held == type_ids::unset || held == type_ids::typeset) continue;
+            named.insert(canonical);
+            names.push_back(cell.word2);
+        }
+    }
+    if (names.empty()) return;
+    // The context of the boot-time values, owned by an object of its own; the words bound to it keep it.
+    Rooted owner(unset_value);
+    object::make_empty(*owner, static_cast<std::uint32_t>(names.size()));
+    NodeId const values = object::context_of(*owner);
+    for (SymbolId name : names) {
+        std::int32_t const slot = context::find_word(global, name, true);
+        Cell const value = *context::values_at(global, static_cast<std::uint32_t>(slot));
+        context::add_if_missing(values, Cell { type_ids::word, values, name, 0 }, value);
+    }
+    for (NodeId body : bodies) {
+        for (std::uint32_t i = 0; i < node::buffer(body)->length(); ++i) {
+            Cell& cell = node::buffer(body)->head_cell()[i];
+            TypeId const type = cell::type_of(cell);
+            if ((type != type_ids::word && type != type_ids::get_word) || !global_word_q(cell)) continue;
+            if (!named.count(symbol::resolve(cell.word2))) continue;
+            std::int32_t const slot = context::find_word(values, cell.word2, true);
+            cell.word1 = values;
+            cell.word3 = static_cast<std::uint32_t>(slot);
+        }
+    }
+}
+
 void run_library()
 {
     std::span<SourceFile const> const sources = library_sources();
@@ -368,6 +521,8 @@ void run_library()
         evaluate_from(*code, static_cast<std::uint32_t>(start));
     }
     image_state.sources = none_value; // the blocks the library keeps stay reachable through it
+    mark_library();
+    rebind_library();
 }
 
 Cell library_values()

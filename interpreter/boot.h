@@ -43,7 +43,20 @@ void evaluate_from(Cell const& code, std::uint32_t start);
 Cell library_values();
 
 // Evaluates every source after the first, in order, in the global context. An error raised there is
-// not caught: it is printed and ends the process, as any error nothing catches does. May allocate.
+// not caught: it is printed and ends the process, as any error nothing catches does. Then marks the
+// library's blocks and rebinds its bodies to the values of start-up. May allocate.
 void run_library();
+
+// Marks every block the global words' values reach (deeply: blocks, objects, function specs and bodies)
+// as the library's code: evaluating it sends no trace event and leaves the current position to the user's
+// code that called it. Allocates nothing.
+void mark_library();
+
+// Rebinds the words of the library's function bodies that read global words to one context holding the
+// values those words had at the end of start-up, so that a script that sets `print` or `append` changes
+// nothing the library does. Stay global (live): `system` (paths through it), words whose value is a
+// typeset! (the predicates read them), words the library's bodies set (set-words, lit-words) and words
+// without a value yet. May allocate.
+void rebind_library();
 
 }

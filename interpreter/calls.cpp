@@ -346,6 +346,7 @@ void run_body(Cell const& function, Cell const& given_body)
     CallFrame* const frame = stack::top_frame();
     context::set_stack_values(context, stack::state.base);
     stack::set_top_frame_bit28(true);
+    trace::LibraryScope const quiet((node::buffer(body->word2)->flags & series_flags::library) != 0);
     bool const saved_trace = trace::state.on;
     if (function.header & function::no_trace_flag)
         trace::state.on = false;

@@ -422,6 +422,9 @@ void run_block(Cell const& block, bool return_result)
     ++state.runs;
     Rooted series(block);
     PositionGuard const guard;
+    // The library's blocks leave the position to the user's code that called them, and send no events.
+    bool const library = (node::buffer(series->word2)->flags & series_flags::library) != 0;
+    trace::LibraryScope const quiet(library);
     std::uint32_t const length = node::buffer(series->word2)->length();
     std::uint32_t position = series->word1 < length ? series->word1 : length;
     Code const code { *series, length };
@@ -431,7 +434,7 @@ void run_block(Cell const& block, bool return_result)
         stack::set_only_result(cell::make(type_ids::unset));
     } else {
         while (true) {
-            state.current_position = Cell { series->header, position, series->word2, series->word3 };
+            if (!library) state.current_position = Cell { series->header, position, series->word2, series->word3 };
             position = expression(code, position, false, false, false);
             if (stack::has_pending()) return;
             if (at_end(code, position)) break;

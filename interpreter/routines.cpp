@@ -3,7 +3,10 @@
 #include "interpreter/routines.h"
 
 #include <iterator>
+#include <vector>
 
+#include "datatypes/binary.h"
+#include "datatypes/block.h"
 #include "datatypes/file.h"
 #include "datatypes/function.h"
 #include "datatypes/integer.h"
@@ -15,7 +18,9 @@
 #include "runtime/errors.h"
 #include "runtime/host/files.h"
 #include "runtime/quit.h"
+#include "runtime/roots.h"
 #include "runtime/stack.h"
+#include "xolbin/xolbin.h"
 
 namespace xol::routines {
 
@@ -82,7 +87,32 @@ void exists_q()
     stack::set_last(logic::make(host::files::exists_q(file::local_path(*natives::argument(0)))));
 }
 
-// TODO: the codecs' routines take their rows here as they are built.
+// The XOLBIN codec's encode*: the compact form when asked, else the fixed-width form, as a new binary!.
+void xolbin_encode_star()
+{
+    bool const compact = logic::get(*natives::argument(1));
+    std::vector<std::uint8_t> const bytes
+        = xolbin::save(*natives::argument(0), compact ? xolbin::Form::Compact : xolbin::Form::Fixed);
+    stack::set_last(binary::load(bytes));
+}
+
+// The XOLBIN codec's decode: the one value the data holds, or a block of them all. The bytes are copied out
+// of the binary first: decoding allocates, and a collection may move the binary's buffer.
+void xolbin_decode()
+{
+    Rooted payload(*natives::argument(0));
+    // TODO(files): a file! or url! payload is read as binary first.
+    if (cell::type_of(*payload) != type_ids::binary) fire_error(err::script::invalid_data, &*payload);
+    std::span<std::uint8_t const> const content = binary::bytes(*payload);
+    if (content.size() <= 10) fire_error(err::script::invalid_data, &*payload);
+    std::vector<std::uint8_t> const bytes(content.begin(), content.end());
+    Rooted values(unset_value);
+    block::make_at(*values, 1);
+    xolbin::load(bytes, *values, xolbin::Mode::Codec, &*payload);
+    stack::set_last(block::rs_length_q(*values) == 1 ? block::rs_head(*values)[0] : *values);
+}
+
+// TODO: the image codecs' routines take their rows here as they are built.
 constexpr Row rows[] = {
     { "quit-return", quit_return, -1 },
     { "shift-right", shift_right, -1 },
@@ -171,6 +201,8 @@ constexpr Row rows[] = {
     { "_gc-active?", gc_active_q, type_ids::logic },
     { "_gc-series-cycles", gc_series_cycles, type_ids::integer },
     { "_gc-nodes-cycles", gc_nodes_cycles, type_ids::integer },
+    { "xolbin-encode*", xolbin_encode_star, -1 },
+    { "xolbin-decode", xolbin_decode, -1 },
 };
 
 static_assert(std::size(rows) <= table_size, "the routines table has a slot for every routine");

@@ -78,6 +78,7 @@ void reset()
     state.on = false;
     state.requested = false;
     state.requested_on = false;
+    state.quieted = false;
     state.mask = 0;
     state.extra_cells = 0;
     state.tracer = none_value;

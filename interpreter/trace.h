@@ -37,9 +37,44 @@ struct TraceState {
     std::uint32_t mask = 0;
     std::int32_t extra_cells = 0; // the tracer's /local and locals: 1 + their count, 0 without
     Cell tracer = cell::make(type_ids::none); // rooted
+    bool quieted = false; // a trace runs, its events held back while the library's code runs
 };
 
 extern TraceState state;
+
+// The library's code runs without trace events, as compiled code would: for the time of one block (or one
+// function body) of the library a running trace is quieted, and a block of the user's run from inside it
+// (a block or function given to a library function) sends its events again. Decided once per block run.
+class LibraryScope {
+public:
+    explicit LibraryScope(bool library)
+        : m_on(state.on)
+        , m_quieted(state.quieted)
+    {
+        if (library && state.on) {
+            state.on = false;
+            state.quieted = true;
+            m_changed = true;
+        } else if (!library && state.quieted) {
+            state.on = true;
+            state.quieted = false;
+            m_changed = true;
+        }
+    }
+    ~LibraryScope()
+    {
+        if (!m_changed) return;
+        state.on = m_on;
+        state.quieted = m_quieted;
+    }
+    LibraryScope(LibraryScope const&) = delete;
+    LibraryScope& operator=(LibraryScope const&) = delete;
+
+private:
+    bool m_on;
+    bool m_quieted;
+    bool m_changed = false;
+};
 
 // Roots the tracer cell. Start-up calls it once.
 void root_tracer();

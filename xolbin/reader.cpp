@@ -7,29 +7,39 @@
 #include <cstring>
 #include <string_view>
 
+#include "datatypes/binary.h"
 #include "datatypes/bitset.h"
 #include "datatypes/block.h"
+#include "datatypes/calendar.h"
 #include "datatypes/char.h"
 #include "datatypes/context.h"
 #include "datatypes/datatype.h"
+#include "datatypes/date.h"
 #include "datatypes/error.h"
 #include "datatypes/float.h"
 #include "datatypes/function.h"
+#include "datatypes/hash.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
+#include "datatypes/map.h"
+#include "datatypes/money.h"
 #include "datatypes/native.h"
 #include "datatypes/none.h"
 #include "datatypes/object.h"
 #include "datatypes/object_events.h"
 #include "datatypes/op.h"
 #include "datatypes/pair.h"
+#include "datatypes/point2d.h"
+#include "datatypes/point3d.h"
 #include "datatypes/registry.h"
 #include "datatypes/symbol.h"
 #include "datatypes/tuple.h"
 #include "datatypes/unset.h"
+#include "datatypes/vector.h"
 #include "datatypes/word.h"
 #include "runtime/collector.h"
 #include "runtime/errors.h"
+#include "runtime/hashtable.h"
 #include "runtime/output.h"
 #include "runtime/quit.h"
 #include "runtime/roots.h"
@@ -135,6 +145,8 @@ private:
     void decode_value(Header const&, Cell const& into);
     void decode_into_new_series(Header const&, Cell const& into);
     void decode_text(Header const&, Cell const& into, std::uint32_t head);
+    void decode_map(Header const&, Cell const& into);
+    void decode_vector(Header const&, Cell const& into, std::uint32_t head);
     NodeId decode_context(bool function, std::size_t& values_at, std::uint32_t& count, bool& has_values);
     void decode_values(NodeId context, std::uint32_t count);
     Cell decode_owner(Header const&, Cell const* into, bool standalone = false);
@@ -228,7 +240,7 @@ Cell Reader::resolve(std::vector<std::uint32_t> const& positions, std::size_t at
         NodeId values = no_node; // a series of cells to index
         std::uint32_t first = 0;
         std::uint32_t limit = 0xFFFFFFFF;
-        if (type_ids::is_any_block(type)) {
+        if (type_ids::is_any_block(type) || type == type_ids::map) {
             values = current.word2;
         } else if (type == type_ids::native || type == type_ids::action) {
             values = current.word2;
@@ -267,6 +279,26 @@ Cell Reader::resolve(std::vector<std::uint32_t> const& positions, std::size_t at
     return current;
 }
 
+// Whether a date! cell keeps its module's invariants: a real calendar date; without the time flag no time
+// and no zone; with it a finite time whose local time of day lies in 0 to 86,400 seconds; a zone sign only
+// on a zone that is not zero.
+bool valid_date(Cell const& value)
+{
+    std::uint32_t const packed = date::packed(value);
+    std::int32_t const year = date::year_of(packed);
+    std::int32_t const month = date::month_of(packed);
+    std::int32_t const day = date::day_of(packed);
+    if (month < 1 || month > 12 || day < 1) return false;
+    date::CivilDate const civil = date::civil_from_days(date::to_days(year, month, day));
+    if (civil.year != year || civil.month != month || civil.day != day) return false;
+    std::uint32_t const zone = date::zone_of(packed);
+    if (zone == date::zone_sign) return false;
+    double const seconds = date::seconds(value);
+    if (!date::has_time(packed)) return zone == 0 && value.word2 == 0 && value.word3 == 0;
+    double const local = seconds + date::zone_seconds(zone);
+    return std::isfinite(seconds) && local >= 0.0 && local < date::seconds_per_day;
+}
+
 // ---- Sections -----------------------------------------------------------------------------------------
 
 void Reader::run(Cell const& destination)
@@ -275,7 +307,8 @@ void Reader::run(Cell const& destination)
     m_root = &*root;
     if (m_data.size() < 8 || std::memcmp(m_data.data(), "XOLBIN", 6) != 0) refuse_data("Error: Not a Xolbin file!");
     std::uint8_t const flags = m_data[7];
-    // TODO: compressed bodies, once the block compressor's decoder exists; until then none decodes.
+    // TODO(compress): compressed bodies through the block decoder, given the body's end (any failure of it
+    // is invalid-data), once it is in; until then none decodes.
     if (flags & flag_compressed) refuse_data("Error: Xolbin compressed data corrupted!");
     m_compact = (flags & flag_compact) != 0;
     m_has_symbols = (flags & flag_symbols) != 0;
@@ -398,8 +431,8 @@ void Reader::decode_value(Header const& h, Cell const& into)
         }
     }
     if (!datatype::is_registered(type) || type == type_ids::symbol || type == type_ids::series) invalid(h.start);
-    if (h.reference && !type_ids::is_series(type) && type != type_ids::bitset && type != type_ids::object
-        && type != type_ids::function && !type_ids::is_bindable(type))
+    if (h.reference && !type_ids::is_series(type) && type != type_ids::bitset && type != type_ids::map
+        && type != type_ids::object && type != type_ids::function && !type_ids::is_bindable(type))
         invalid(h.start);
     switch (type) {
     case type_ids::unset:
@@ -478,6 +511,53 @@ void Reader::decode_value(Header const& h, Cell const& into)
         append(into, pair::make(x, y), h);
         return;
     }
+    case type_ids::date: {
+        std::size_t const at = m_position;
+        std::uint32_t const packed = u32();
+        // The time flag and F say the same in the compact form: the time halves follow only with both.
+        if (m_compact && date::has_time(packed) != h.flag) invalid(at);
+        Cell value = date::make(packed, 0.0);
+        if (!m_compact) {
+            value.word3 = u32();
+            value.word2 = u32();
+        } else if (h.flag) {
+            value.word2 = u32();
+            value.word3 = u32();
+        }
+        if (!valid_date(value)) invalid(at);
+        append(into, value, h);
+        return;
+    }
+    case type_ids::money: {
+        std::size_t const at = m_position;
+        bool const negative = m_compact ? h.flag : (h.word & (1u << 22)) != 0;
+        std::uint32_t const currency = byte();
+        money::DigitBytes digits {};
+        need(digits.size());
+        std::memcpy(digits.data(), m_data.data() + m_position, digits.size());
+        m_position += digits.size();
+        // Every nibble a decimal digit, and a currency the list holds.
+        for (std::uint8_t pair : digits)
+            if ((pair >> 4) > 9 || (pair & 0xF) > 9) invalid(at);
+        if (currency != 0 && cell::type_of(money::currency_word(currency)) == type_ids::none) invalid(at);
+        Cell value = cell::make(type);
+        money::make_at(value, negative, currency, digits);
+        append(into, value, h);
+        return;
+    }
+    case type_ids::point2d: {
+        std::uint32_t const x = u32();
+        std::uint32_t const y = u32();
+        append(into, Cell { type, x, y, 0 }, h);
+        return;
+    }
+    case type_ids::point3d: {
+        std::uint32_t const x = u32();
+        std::uint32_t const y = u32();
+        std::uint32_t const z = u32();
+        append(into, Cell { type, x, y, z }, h);
+        return;
+    }
     case type_ids::issue: {
         SymbolId const name = symbol();
         append(into, Cell { type, context::global(), name, word::unresolved }, h);
@@ -511,10 +591,9 @@ void Reader::decode_value(Header const& h, Cell const& into)
         decode_word(h, into);
         return;
     }
-    // TODO(type!): hash!, map!, binary!, vector!, image! series and tuple!, date!, money!, point2D!, point3D!
-    // scalars, as their modules arrive.
-    if (type == type_ids::hash) invalid(h.start);
-    if (type_ids::is_any_block(type) || type_ids::is_text(type) || type == type_ids::bitset) {
+    // TODO(images): image! records, once the datatype is in.
+    if (type_ids::is_any_block(type) || type_ids::is_text(type) || type == type_ids::bitset || type == type_ids::map
+        || type == type_ids::binary || type == type_ids::vector) {
         decode_into_new_series(h, into);
         return;
     }
@@ -527,21 +606,22 @@ void Reader::decode_into_new_series(Header const& h, Cell const& into)
     TypeId const type = h.type;
     bool const bitset = type == type_ids::bitset;
     bool const negated = bitset && (m_compact ? h.flag : (h.word & (1u << 23)) != 0);
+    bool const indexed = !bitset && type != type_ids::map;
     std::uint32_t head = 0;
-    if (!bitset && (!m_compact || h.flag)) head = count();
+    if (indexed && (!m_compact || h.flag)) head = count();
     if (h.reference) {
         std::size_t const at = m_position;
         Cell copy = resolve(path(), at);
         TypeId const found = cell::type_of(copy);
-        // A reference shares the series as a type of its own family: cells as cells, text as text.
-        bool const fits = bitset      ? found == type_ids::bitset
-            : type_ids::is_text(type) ? type_ids::is_text(found)
-                                      : type_ids::is_any_block(found) && found != type_ids::hash;
+        // A reference shares the series as a type its own family allows: cells as cells (a hash! or map!
+        // only as itself, its table goes with the series), text as text, any other series as its own type.
+        bool const retyped = type_ids::is_text(type) || (type_ids::is_any_block(type) && type != type_ids::hash);
+        bool const fits = type_ids::is_text(type) ? type_ids::is_text(found)
+            : retyped                             ? type_ids::is_any_block(found) && found != type_ids::hash
+                                                  : found == type;
         if (!fits) invalid(at);
-        if (!bitset) {
-            copy.header = (copy.header & ~cell::type_mask & ~cell::new_line_flag) | type;
-            copy.word1 = head;
-        }
+        if (retyped) copy.header = (copy.header & ~cell::type_mask) | type;
+        if (indexed) copy.word1 = head;
         copy.header &= ~cell::new_line_flag;
         append(into, copy, h);
         return;
@@ -550,12 +630,26 @@ void Reader::decode_into_new_series(Header const& h, Cell const& into)
         decode_text(h, into, head);
         return;
     }
+    if (type == type_ids::map) {
+        decode_map(h, into);
+        return;
+    }
+    if (type == type_ids::vector) {
+        decode_vector(h, into, head);
+        return;
+    }
     std::size_t const at = m_position;
     std::uint32_t const length = count();
-    if (bitset) {
+    if (bitset || type == type_ids::binary) {
+        if (!m_compact && type == type_ids::binary && ((h.word >> 8) & 0xFF) != 1) invalid(h.start);
         need(length);
-        Rooted made(bitset::make(length, negated));
-        if (length > 0) std::memcpy(node::buffer(made->word2)->head_address(), m_data.data() + m_position, length);
+        Rooted made(bitset ? bitset::make(length, negated) : binary::make(length));
+        if (length > 0) {
+            void* bytes = bitset ? static_cast<void*>(node::buffer(made->word2)->head_address())
+                                 : binary::append_space(*made, length);
+            std::memcpy(bytes, m_data.data() + m_position, length);
+        }
+        if (!bitset) made->word1 = head;
         m_position += length;
         align4();
         append(into, *made, h);
@@ -564,10 +658,62 @@ void Reader::decode_into_new_series(Header const& h, Cell const& into)
     if (std::uint64_t { length } * record_size() > m_end - m_position) invalid(at);
     Rooted made(unset_value);
     block::make_at(*made, static_cast<std::int32_t>(length));
-    made->header = type;
     made->word1 = head;
+    // A hash! has its table before its cells are read, so that a reference to it inside them shares the
+    // table; the table indexes the cells once they are all there.
+    if (type == type_ids::hash) hash_::index_cells(*made);
+    made->header = type;
     append(into, *made, h);
     for (std::uint32_t i = 0; i < length; ++i) decode(*made);
+    if (type == type_ids::hash) hashtable::rebuild(made->word3);
+}
+
+// A map! record: the map is appended before its pairs are read, so that a reference inside them reaches it;
+// its table loads the keys once they are all there (a key repeated folds into the first).
+void Reader::decode_map(Header const& h, Cell const& into)
+{
+    std::size_t const at = m_position;
+    std::uint32_t const cells = count();
+    if (cells % 2 != 0 || std::uint64_t { cells } * record_size() > m_end - m_position) invalid(at);
+    Rooted made(map::make(nullptr, cells / 2));
+    append(into, *made, h);
+    Cell const pairs = cell::make(type_ids::block, 0, map::block_of(*made), 0);
+    for (std::uint32_t i = 0; i < cells; ++i) decode(pairs);
+    SeriesBuffer* buffer = node::buffer(map::block_of(*made));
+    if (buffer->length() != cells) invalid(at);
+    for (std::uint32_t i = 0; i < cells; i += 2)
+        if (!map::valid_key_q(cell::type_of(buffer->head_cell()[i]))) invalid(at);
+    hashtable::load_pairs(map::table_of(*made), 0, 2);
+}
+
+void Reader::decode_vector(Header const& h, Cell const& into, std::uint32_t head)
+{
+    std::size_t const at = m_position;
+    std::uint32_t length = 0;
+    std::uint32_t unit = 0;
+    TypeId element = 0;
+    if (m_compact) {
+        std::uint8_t const layout = byte();
+        element = static_cast<TypeId>(layout >> 2);
+        unit = 1u << (layout & 3);
+        length = count();
+    } else {
+        unit = (h.word >> 8) & 0xFF;
+        length = count();
+        std::uint32_t const type = u32();
+        if (type > 255) invalid(at);
+        element = static_cast<TypeId>(type);
+    }
+    if (!vector::valid_layout(element, unit)) invalid(at);
+    need(std::uint64_t { length } * unit);
+    Rooted made(vector::make(element, unit, length));
+    if (length > 0)
+        std::memcpy(
+            node::buffer(made->word2)->head_address(), m_data.data() + m_position, std::size_t { length } * unit);
+    made->word1 = head;
+    m_position += std::size_t { length } * unit;
+    align4();
+    append(into, *made, h);
 }
 
 void Reader::decode_text(Header const& h, Cell const& into, std::uint32_t head)

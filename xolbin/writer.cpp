@@ -11,13 +11,17 @@
 
 #include "datatypes/bitset.h"
 #include "datatypes/context.h"
+#include "datatypes/date.h"
 #include "datatypes/error.h"
 #include "datatypes/function.h"
+#include "datatypes/map.h"
+#include "datatypes/money.h"
 #include "datatypes/native.h"
 #include "datatypes/object.h"
 #include "datatypes/op.h"
 #include "datatypes/symbol.h"
 #include "datatypes/tuple.h"
+#include "datatypes/vector.h"
 #include "datatypes/word.h"
 #include "runtime/assert.h"
 #include "runtime/errors.h"
@@ -276,6 +280,38 @@ void Writer::record(Cell const& cell)
         }
         break;
     }
+    case type_ids::date: {
+        // The time halves follow only with the time flag in the compact form; the fixed form always has
+        // them, high half first.
+        bool const time = date::has_time(date::packed(cell));
+        head(type, 0, time, new_line);
+        u32(date::packed(cell));
+        if (m_compact) {
+            if (time) {
+                u32(cell.word2);
+                u32(cell.word3);
+            }
+        } else {
+            u32(cell.word3);
+            u32(cell.word2);
+        }
+        break;
+    }
+    case type_ids::money: {
+        bool const negative = money::negative_bit(cell);
+        head(type, negative ? fixed_bit::negative : 0, negative, new_line);
+        byte(money::currency_of(cell));
+        money::DigitBytes const digits = money::digit_bytes_of(cell);
+        raw(digits.data(), digits.size());
+        break;
+    }
+    case type_ids::point2d:
+    case type_ids::point3d:
+        head(type, 0, false, new_line);
+        u32(cell.word1);
+        u32(cell.word2);
+        if (type == type_ids::point3d) u32(cell.word3);
+        break;
     case type_ids::issue:
         head(type, 0, false, new_line);
         count(symbol_index(cell.word2));
@@ -315,12 +351,11 @@ void Writer::record(Cell const& cell)
     default:
         if (type_ids::is_bindable(type)) {
             word(cell, type, nl, new_line);
-        } else if (type_ids::is_any_block(type) || type_ids::is_text(type) || type == type_ids::bitset) {
-            // TODO(type!): hash! (its table rebuilt from the cells), map!, binary!, vector!, image!.
-            if (type == type_ids::hash) refuse(cell);
+        } else if (type_ids::is_any_block(type) || type_ids::is_text(type) || type == type_ids::bitset
+            || type == type_ids::map || type == type_ids::binary || type == type_ids::vector) {
             series(cell, type, nl, new_line);
         } else {
-            // TODO(type!): tuple!, date!, money!, point2D!, point3D! records.
+            // TODO(images): image! records, once the datatype is in.
             refuse(cell); // routine!, triple!, handle!, port!, event!, context!, symbol!
         }
     }
@@ -382,11 +417,13 @@ void Writer::series(Cell const& cell, TypeId type, std::uint32_t nl, bool new_li
 {
     NodeId const node = cell.word2;
     std::uint32_t const index = cell.word1;
-    bool const indexed = type != type_ids::bitset;
-    bool const flag = type == type_ids::bitset ? bitset::complemented_q(cell) : index != 0;
+    // A bitset! and a map! have no head index; a bitset's F is its complement flag.
+    bool const indexed = type != type_ids::bitset && type != type_ids::map;
+    bool const flag = type == type_ids::bitset ? bitset::complemented_q(cell) : indexed && index != 0;
     std::uint32_t fixed_header = nl;
     if (type == type_ids::bitset && flag) fixed_header |= fixed_bit::negated;
-    if (type_ids::is_text(type)) fixed_header |= node::buffer(node)->unit() << 8;
+    if (type_ids::is_text(type) || type == type_ids::binary || type == type_ids::vector)
+        fixed_header |= node::buffer(node)->unit() << 8;
     if (auto const* path = stored(node)) {
         head(type, fixed_header, flag, new_line, true);
         if (indexed && (flag || !m_compact)) count(index);
@@ -412,8 +449,32 @@ void Writer::series_body(Cell const& cell, TypeId type)
         for (std::uint32_t i = 0; i < length; ++i) value(node::buffer(node)->head_cell()[i]);
         return;
     }
+    if (type == type_ids::map) {
+        // The live pairs only: a removed pair keeps its key in the block with a value cell of header 0.
+        std::uint32_t live = 0;
+        for (std::uint32_t i = 0; i + 1 < length; i += 2) live += buffer->head_cell()[i + 1].header != 0 ? 1u : 0u;
+        count(2 * live);
+        for (std::uint32_t i = 0; i + 1 < length; i += 2) {
+            if (node::buffer(node)->head_cell()[i + 1].header == 0) continue;
+            value(node::buffer(node)->head_cell()[i]);
+            value(node::buffer(node)->head_cell()[i + 1]);
+        }
+        return;
+    }
     std::uint32_t const bytes = buffer->tail - buffer->head;
-    if (type_ids::is_text(type)) {
+    if (type == type_ids::vector) {
+        // The element type with the width: a byte in the compact form (unit code in bits 0-1), a word in the
+        // fixed one (the width is in the header).
+        std::uint32_t const unit = buffer->unit();
+        std::uint32_t const code = unit == 1 ? 0 : unit == 2 ? 1 : unit == 4 ? 2 : 3;
+        if (m_compact) {
+            byte(static_cast<std::uint32_t>(vector::element_type(cell)) << 2 | code);
+            uv(length);
+        } else {
+            u32(length);
+            u32(vector::element_type(cell));
+        }
+    } else if (type_ids::is_text(type)) {
         if (m_compact) {
             std::uint32_t const code = buffer->unit() == 1 ? 0 : buffer->unit() == 2 ? 1 : 2;
             uv(length << 2 | code);
@@ -421,7 +482,7 @@ void Writer::series_body(Cell const& cell, TypeId type)
             u32(length);
         }
     } else {
-        count(bytes); // bitset!
+        count(bytes); // binary!, bitset!
     }
     raw(buffer->head_address(), bytes);
     if (!m_compact) pad_to(4);

@@ -1,5 +1,6 @@
 // Fuzz target for the XOLBIN readers: arbitrary bytes as a whole file, and as the body of a file in each
-// form, plain and compressed. The values a load gives (before or after a fault) are molded, saved in both
+// form, plain and compressed; and the same bytes as a binary! given to system/codecs/xolbin/decode, as a
+// script would. The values a load gives (before or after a fault) are molded, saved in both
 // forms and loaded again. The only answers allowed are script invalid-data and xb-invalid-record, access
 // no-codec and, for saving what was loaded, internal too-deep; any other error, a crash, a sanitizer
 // report, an assertion or a hang is a fault. Seeds: tests/fuzz/xolbin_seeds/ (written by the writers:
@@ -13,11 +14,13 @@
 #include <vector>
 
 #include "app/startup.h"
+#include "datatypes/binary.h"
 #include "datatypes/block.h"
 #include "datatypes/none.h"
 #include "datatypes/string.h"
 #include "datatypes/typed_actions.h"
 #include "datatypes/unset.h"
+#include "datatypes/word.h"
 #include "interpreter/boot.h"
 #include "interpreter/evaluator.h"
 #include "interpreter/lexer/lexer.h"
@@ -78,6 +81,8 @@ void write_seeds(char const* folder)
         "o: make object! [x: 1 f: func [y] [x + y] on-change*: func [w o n] [n]] reduce [o in o 'x :o/f]",
         "reduce [make op! :add :append make typeset! [integer!] complement make bitset! \"ab\"]",
         "try [1 / 0]",
+        "reduce [1-Jan-2000/10:00+2:00 -USD$1.5 (1, 2) (1, 2, 3) #{0102} make vector! [integer! 16 [1 2]]]",
+        "m: make map! [a 1 \"b\" [2]] h: make hash! [x y] append/only h h reduce [m h m <t> @r me@x.y]",
     };
     int n = 0;
     for (char const* source : sources) {
@@ -93,11 +98,18 @@ void write_seeds(char const* folder)
     }
 }
 
+// The codec call, lexed once and kept by a global word: `fuzz-data` holds each input as a binary!.
+Cell const* codec_call = nullptr;
+
 bool start()
 {
     app::init();
     boot::run_library();
     gc::state.enabled = true;
+    static Rooted call(unset_value);
+    Rooted source(string::from_utf8("[system/codecs/xolbin/decode fuzz-data]"));
+    *call = block::rs_head(lexer::load_all(*source))[0];
+    codec_call = &*call;
     if (char const* folder = std::getenv("XOL_FUZZ_WRITE_SEEDS")) write_seeds(folder);
     return true;
 }
@@ -128,6 +140,21 @@ void load_and_exercise(std::vector<std::uint8_t> const& bytes)
     exercise(*into);
 }
 
+// The input as a script's binary! given to the codec's decode.
+void decode_through_the_codec(std::uint8_t const* data, std::size_t size)
+{
+    Rooted payload(binary::load({ data, size }));
+    Rooted name(word::make_global("fuzz-data"));
+    word::set(*name, *payload);
+    Rooted result(unset_value);
+    guarded([&] {
+        interp::eval_block(*codec_call, false);
+        *result = stack::state.top[-1];
+        stack::pop(1);
+    });
+    exercise(*result);
+}
+
 }
 
 extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size)
@@ -135,6 +162,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     static bool const ready = start();
     (void)ready;
     load_and_exercise(std::vector<std::uint8_t>(data, data + size));
+    decode_through_the_codec(data, size);
     // The input after a header of each form, plain and compressed, with and without a symbol table.
     if (size > 0) {
         for (std::uint8_t flags : { 0, 1, 2, 3, 4, 5 }) {

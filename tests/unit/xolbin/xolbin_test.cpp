@@ -119,20 +119,50 @@ TEST_F(XolbinTest, CompactRecordsFollowTheLayouts)
         std::string_view records;
     };
     Case const cases[] = {
-        { "63", "BF" }, { "64", "0B 80 01" }, { "-1", "0B 01" }, { "0", "80" },
+        { "63", "BF" },
+        { "64", "0B 80 01" },
+        { "-1", "0B 01" },
+        { "0", "80" },
         { "-2147483648", "0B FF FF FF FF 0F" }, // the largest fifth varint byte
-        { "2.0", "4C 04" }, { "2.5", "0C 00 00 00 00 00 00 04 40" },
+        { "2.0", "4C 04" },
+        { "2.5", "0C 00 00 00 00 00 00 04 40" },
         { "-0.0", "0C 00 00 00 00 00 00 00 80" }, // minus zero stays raw
-        { "3000000000.0", "0C 00 00 00 C0 0B 5A E6 41" }, { "50%", "66 64" },
+        { "3000000000.0", "0C 00 00 00 C0 0B 5A E6 41" },
+        { "50%", "66 64" },
         { "12.5%", "26 00 00 00 00 00 00 C0 3F" }, // 12.5 hundredths: no integer form
-        { "0:00:02", "6B 04" }, { "make typeset! []", "21 00" }, { "make typeset! [none!]", "21 01 10" },
-        { "1x-1", "25 02 01" }, { "#\"a\"", "0A 61" }, { "none", "03" }, { "true", "C2" }, { "false", "C3" },
-        { "integer!", "01 0B" }, { "\"abc\"", "07 0C 61 62 63" }, { "\"\u00e9\"", "07 05 E9 00" }, // two-byte units
-        { "[1 2]", "05 02 81 82" }, { "next [1 2]", "45 01 02 81 82" }, { "[\n1]", "05 01 C0 81" },
+        { "0:00:02", "6B 04" },
+        { "make typeset! []", "21 00" },
+        { "make typeset! [none!]", "21 01 10" },
+        { "1x-1", "25 02 01" },
+        { "#\"a\"", "0A 61" },
+        { "none", "03" },
+        { "true", "C2" },
+        { "false", "C3" },
+        { "integer!", "01 0B" },
+        { "\"abc\"", "07 0C 61 62 63" },
+        { "\"\u00e9\"", "07 05 E9 00" }, // two-byte units
+        { "[1 2]", "05 02 81 82" },
+        { "next [1 2]", "45 01 02 81 82" },
+        { "[\n1]", "05 01 C0 81" },
         { "make bitset! \"a\"", "1E 0D 00 00 00 00 00 00 00 00 00 00 00 00 40" },
         { "a: [1] reduce [a a]", "05 02 05 01 81 C1 05 02 00 00" }, // the second is a reference
         { "a: [1] append/only a a a", "05 02 81 C1 05 01 00" }, // a block that holds itself
-        { "1.2.3", "27 01 02 03" }, { "1.2.3.4", "67 04 01 02 03 04" }, // three components need no count
+        { "1.2.3", "27 01 02 03" },
+        { "1.2.3.4", "67 04 01 02 03 04" }, // three components need no count
+        { "1-Jan-2000", "2F 80 10 A0 0F" }, // no time: no F and no time halves
+        { "1-Jan-2000/10:00", "6F 80 10 A1 0F 00 00 00 00 00 94 E1 40" },
+        { "$1", "31 00 00 00 00 00 00 00 00 00 10 00 00" }, // the units digit is position 17's high nibble
+        { "-USD$2.5", "71 9B 00 00 00 00 00 00 00 00 25 00 00" }, // F for the sign, USD the 155th currency
+        { "(1, 2)", "33 00 00 80 3F 00 00 00 40" },
+        { "(1, 2, 3)", "34 00 00 80 3F 00 00 00 40 00 00 40 40" },
+        { "#{0102}", "29 02 01 02" },
+        { "next #{0102}", "69 01 02 01 02" },
+        { "make vector! [integer! 16 2]", "23 2D 02 00 00 00 00" }, // element type 11, unit code 1
+        { "make vector! [float! 64 1]", "23 33 01 00 00 00 00 00 00 00 00" },
+        { "make map! [1 2 3 4]", "28 04 81 82 83 84" },
+        { "m: make map! [1 2 3 4] remove/key m 1 m", "28 02 83 84" },
+        { "make hash! [1 2]", "24 02 81 82" },
+        { "<a>", "2C 04 61" },
     };
     for (Case const& c : cases) {
         Rooted value(evaluate(c.text));
@@ -158,6 +188,15 @@ TEST_F(XolbinTest, FixedRecordsFollowTheLayouts)
         { "make typeset! [none!]", "21 00 00 00 10 00 00 00 00 00 00 00 00 00 00 00" },
         { "-1x2", "25 00 00 00 FF FF FF FF 02 00 00 00" },
         { "1.2.3.4", "27 04 00 00 01 02 03 04 00 00 00 00 00 00 00 00" }, // the count in bits 8-15
+        { "1-Jan-2000", "2F 00 00 00 80 10 A0 0F 00 00 00 00 00 00 00 00" },
+        { "1-Jan-2000/10:00", "2F 00 00 00 80 10 A1 0F 00 94 E1 40 00 00 00 00" }, // the time's high half first
+        { "-$1", "31 00 40 00 00 00 00 00 00 00 00 00 00 10 00 00" }, // the sign in bit 22
+        { "(1, 2)", "33 00 00 00 00 00 80 3F 00 00 00 40" },
+        { "(1, 2, 3)", "34 00 00 00 00 00 80 3F 00 00 00 40 00 00 40 40" },
+        { "next #{010203}", "29 01 00 00 01 00 00 00 03 00 00 00 01 02 03 00" },
+        { "make vector! [integer! 16 2]", "23 02 00 00 00 00 00 00 02 00 00 00 0B 00 00 00 00 00 00 00" },
+        { "make map! [1 2]", "28 00 00 00 02 00 00 00 0B 00 00 00 01 00 00 00 0B 00 00 00 02 00 00 00" },
+        { "<ab>", "2C 01 00 00 00 00 00 00 02 00 00 00 61 62 00 00" },
         { "a: [1] reduce [a a]",
             "05 00 00 00 00 00 00 00 02 00 00 00 05 00 00 00 00 00 00 00 01 00 00 00 0B 00 00 00 01 00 00 00 05 00 08 "
             "00 "
@@ -196,6 +235,14 @@ TEST_F(XolbinTest, RoundTripsKeepValues)
         "next next [1 2 3]",
         "[1.2.3 255.0.0.1 1.2.3.4.5.6.7.8.9.10.11.12]",
         "make object! [a: 1 b: \"two\" c: [3]]",
+        "[1-Jan-2000 29-Feb-2024/23:59:59.5 1-Jan-2000/1:00+5:30 31-Dec-1999/0:00-0:15]",
+        "[$0 -$1 $12345678901234567.89012 -EUR$0.00001 (1, 2) (1.5, -2.5e30, 3) (-0, 0)]",
+        "[#{} #{00FF} <tag> me@example.com @ref]",
+        "reduce [make vector! [integer! 8 [1 -2]] make vector! [char! 32 [#\"a\"]] make vector! [percent! 64 [50%]]]",
+        "next make vector! [float! 32 [1.5 2.5]]",
+        "make map! [a 1 \"b\" [2] 3 #c 4x5 (1, 2)]",
+        "make hash! [a b c 1 2]",
+        "next next make hash! [a b c]",
     };
     for (auto form : { xolbin::Form::Compact, xolbin::Form::Fixed }) {
         for (std::string_view text : texts) {
@@ -226,6 +273,11 @@ TEST_F(XolbinTest, RoundTripsKeepSharingAndBindings)
         { "reduce [:append :if]", "a: pick v 1  b: pick v 2  all [[1 2] = a [1] 2  1 = b true [1]]" },
         { "e: try [1 / 0] reduce [e e]", "all [error! = type? v/1  v/1/id = 'zero-divide]" },
         { "o: make object! [a: 1 on-change*: func [w o n] [set 'seen n]] seen: none o", "v/a: 5  seen = 5" },
+        // Maps and hashes keep their look-ups, their sharing and themselves.
+        { "m: make map! [a 1 b 2] m/c: m reduce [m m]", "v/1/d: 4  all [4 = v/2/d  same? v/1 v/1/c  1 = v/1/a]" },
+        { "h: make hash! [a 1 b 2] append/only h h h", "all [find v 'a  2 = select v 'b  same? v pick v 5]" },
+        { "b: #{0102} reduce [b next b]", "append v/1 3  #{0203} = v/2" },
+        { "x: make vector! [integer! 32 [1 2]] reduce [x x]", "v/1/1: 7  7 = v/2/1" },
     };
     for (auto form : { xolbin::Form::Compact, xolbin::Form::Fixed }) {
         for (Case const& c : cases) {
@@ -249,8 +301,14 @@ TEST_F(XolbinTest, WritersRefuse)
         Cell const* value;
         ErrorId error;
     };
+    Rooted symbol(evaluate("[a]"));
+    block::rs_head(*symbol)[0] = cell::make(type_ids::symbol, 0, block::rs_head(*symbol)[0].word2, 0);
+    Rooted context(evaluate("[a]"));
+    block::rs_head(*context)[0] = cell::make(type_ids::context, 0, context::global(), 0);
     Case const cases[] = {
         { &*in_block, err::access::no_codec },
+        { &*symbol, err::access::no_codec },
+        { &*context, err::access::no_codec },
         { &*deep, err::internal::too_deep },
     };
     for (auto form : { xolbin::Form::Compact, xolbin::Form::Fixed })
@@ -306,6 +364,26 @@ TEST_F(XolbinTest, ReadersRefuseBadData)
             err::script::xb_invalid_record, 21 },
         { "58 4F 4C 42 49 4E 02 00 01 00 00 00 0C 00 00 00 07 03 00 00 00 00 00 00 00 00 00 00",
             err::script::xb_invalid_record, 17 },
+        // Dates: bit 16 without F, 30 February, a time without the flag, a minus sign on zone 0.
+        { "58 4F 4C 42 49 4E 02 01 01 05 2F 80 10 A1 0F", err::script::xb_invalid_record, 12 },
+        { "58 4F 4C 42 49 4E 02 01 01 05 2F 00 2F A0 0F", err::script::xb_invalid_record, 12 },
+        { "58 4F 4C 42 49 4E 02 00 01 00 00 00 10 00 00 00 2F 00 00 00 80 10 A0 0F 00 00 F0 3F 00 00 00 00",
+            err::script::xb_invalid_record, 21 },
+        { "58 4F 4C 42 49 4E 02 01 01 0D 6F C0 10 A1 0F 00 00 00 00 00 00 00 00", err::script::xb_invalid_record, 12 },
+        // Money: a nibble above 9, a currency the list lacks.
+        { "58 4F 4C 42 49 4E 02 01 01 0D 31 00 00 00 00 00 00 00 00 00 A0 00 00", err::script::xb_invalid_record, 12 },
+        { "58 4F 4C 42 49 4E 02 01 01 0D 31 FF 00 00 00 00 00 00 00 00 10 00 00", err::script::xb_invalid_record, 12 },
+        // Vectors: integer! of 8 bytes, a type without a width of its own; a binary of 2-byte units.
+        { "58 4F 4C 42 49 4E 02 01 01 03 23 2F 00", err::script::xb_invalid_record, 12 },
+        { "58 4F 4C 42 49 4E 02 01 01 03 23 1C 00", err::script::xb_invalid_record, 12 },
+        { "58 4F 4C 42 49 4E 02 00 01 00 00 00 0C 00 00 00 29 02 00 00 00 00 00 00 00 00 00 00",
+            err::script::xb_invalid_record, 17 },
+        // Maps: an odd count, a key of no key type; hash! and map! shared only as themselves.
+        { "58 4F 4C 42 49 4E 02 01 01 04 28 03 81 82", err::script::xb_invalid_record, 12 },
+        { "58 4F 4C 42 49 4E 02 01 01 04 28 02 03 81", err::script::xb_invalid_record, 12 },
+        { "58 4F 4C 42 49 4E 02 01 01 06 05 01 C1 24 01 00", err::script::xb_invalid_record, 15 },
+        { "58 4F 4C 42 49 4E 02 01 01 06 24 01 C1 05 01 00", err::script::xb_invalid_record, 15 },
+        { "58 4F 4C 42 49 4E 02 01 01 06 05 01 C1 28 01 00", err::script::xb_invalid_record, 15 },
         { deep, err::script::xb_invalid_record, 0 },
     };
     for (Case const& c : cases) {
