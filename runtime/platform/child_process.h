@@ -1,0 +1,61 @@
+// Other programs run as children: started with posix_spawnp, their three standard streams each inherited,
+// on /dev/null, a file or a pipe, the pipes pumped together by one poll loop, and their end collected.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace xol::platform {
+
+enum class StreamKind {
+    Inherit, // the child shares ours
+    Null, // /dev/null
+    File, // input: read from the file; output and error: appended to it, created when missing
+    Pipe // input: fed from ChildRequest::input; output and error: captured into ChildResult
+};
+
+struct StreamChoice {
+    StreamKind kind = StreamKind::Inherit;
+    std::string path; // for File
+};
+
+struct ChildRequest {
+    std::vector<std::string> arguments; // the program (looked up on PATH when it holds no "/") and its arguments
+    StreamChoice input, output, error;
+    std::string_view input_bytes; // fed to a Pipe input; must outlive the call
+    bool wait = true; // false: answer at once with the process id; the child is reaped later
+    std::int64_t time_limit_ms = -1; // when waiting: a child still running after it is killed; -1 none
+};
+
+enum class ChildOutcome {
+    Ended, // `status` holds the exit status, or 128 + N after signal N
+    Started, // not waited for: `pid` holds the process id
+    NotFound, // the program does not exist (ENOENT): nothing ran
+    TimedOut, // killed at the time limit; `status` is 128 + 9 and the captures hold what came before
+    Failed // a file could not be opened, a pipe not made or the program not started: nothing ran
+};
+
+struct ChildResult {
+    ChildOutcome outcome = ChildOutcome::Failed;
+    int status = -1;
+    int pid = 0;
+    std::string output, error; // what Pipe output and error gave
+};
+
+// Starts the child and, when asked, pumps its pipes and waits for its end. Children not waited for by an
+// earlier call are reaped first, so none stays a zombie. Only fds 0 to 2 reach the child; it gets our
+// environment and current directory, every signal at its default action and none blocked.
+ChildResult run_child(ChildRequest const&);
+
+// Reaps every child started without waiting that has ended; run_child and the exit path call it.
+void reap_children();
+
+// Splits a command line as a POSIX shell splits words: blanks separate, single quotes keep everything,
+// double quotes keep everything but \ before $ ` " \ and newline, a backslash outside quotes keeps the
+// next character (a backslash-newline pair vanishes). Nothing is expanded: $HOME, * and > are plain text.
+// An unterminated quote runs to the end.
+std::vector<std::string> split_command(std::string_view line);
+
+}
