@@ -129,16 +129,8 @@ void call(std::int32_t const* refinements)
 // The user's default handler opens the URL or file; nothing waits for it and nothing it does is reported.
 void browse(std::int32_t const*)
 {
-    std::string const target = string::to_utf8(*argument(0));
-    if (target.find('\0') == std::string::npos) {
-        platform::ChildRequest request;
-        request.arguments = { "xdg-open", target };
-        request.input = { platform::StreamKind::Null, {} };
-        request.output = { platform::StreamKind::Null, {} };
-        request.error = { platform::StreamKind::Null, {} };
-        request.wait = false;
-        platform::run_child(request);
-    }
+    // A file!'s local form is its own text on Linux; a NUL in either kind starts nothing.
+    platform::open_with_default_handler(string::to_utf8(*argument(0)));
     stack::set_only_result(unset_value);
 }
 

@@ -246,7 +246,10 @@ int open_for(StreamChoice const& choice, bool reading)
 
 void reap_children()
 {
-    std::lock_guard<std::mutex> guard(unwaited.lock);
+    // The exit path may come here from a fault inside a spawn: it then leaves the list alone rather than
+    // wait for a lock that will never be released.
+    std::unique_lock<std::mutex> guard(unwaited.lock, std::try_to_lock);
+    if (!guard.owns_lock()) return;
     std::erase_if(unwaited.pids, [](pid_t pid) {
         int wait_status = 0;
         pid_t const done = waitpid(pid, &wait_status, WNOHANG);
@@ -344,6 +347,17 @@ ChildResult run_child(ChildRequest const& request)
     result.status = status;
     result.outcome = ChildOutcome::Ended;
     return result;
+}
+
+void open_with_default_handler(std::string const& target)
+{
+    ChildRequest request;
+    request.arguments = { "xdg-open", target };
+    request.input = { StreamKind::Null, {} };
+    request.output = { StreamKind::Null, {} };
+    request.error = { StreamKind::Null, {} };
+    request.wait = false;
+    run_child(request);
 }
 
 std::vector<std::string> split_command(std::string_view line)

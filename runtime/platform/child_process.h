@@ -49,8 +49,13 @@ struct ChildResult {
 // environment and current directory, every signal at its default action and none blocked.
 ChildResult run_child(ChildRequest const&);
 
-// Reaps every child started without waiting that has ended; run_child and the exit path call it.
+// Reaps every child started without waiting that has ended; run_child and the exit path call it. Never
+// blocks: while another call holds the list it does nothing.
 void reap_children();
+
+// Hands a URL or a path to the desktop's default handler (xdg-open), its streams on /dev/null, not
+// waited for. A missing handler, or one that fails, goes unreported: opening is a wish, not a promise.
+void open_with_default_handler(std::string const& target);
 
 // Splits a command line as a POSIX shell splits words: blanks separate, single quotes keep everything,
 // double quotes keep everything but \ before $ ` " \ and newline, a backslash outside quotes keeps the
