@@ -123,6 +123,8 @@ int wait_for(pid_t pid)
 
 using Clock = std::chrono::steady_clock;
 
+constexpr std::size_t read_chunk = 256 * 1024; // the least room a read is given
+
 // Milliseconds left before the deadline for poll: -1 without a limit, 0 once it has passed.
 int poll_timeout(std::int64_t limit, Clock::time_point deadline)
 {
@@ -160,7 +162,6 @@ bool pump(int input, int output, int error, std::string_view feed, ChildResult& 
     Descriptor input_end(input), output_end(output), error_end(error);
     std::size_t fed = 0;
     if (input_end.valid() && feed.empty()) input_end.close();
-    std::vector<char> buffer(256 * 1024);
     while (input_end.valid() || output_end.valid() || error_end.valid()) {
         pollfd fds[3];
         nfds_t count = 0;
@@ -196,11 +197,15 @@ bool pump(int input, int output, int error, std::string_view feed, ChildResult& 
                 if (fed == feed.size()) owners[i]->close();
                 continue;
             }
-            ssize_t const got = ::read(fds[i].fd, buffer.data(), buffer.size());
-            if (got > 0)
-                targets[i]->append(buffer.data(), static_cast<std::size_t>(got));
-            else if (got == 0 || (errno != EINTR && errno != EAGAIN))
-                owners[i]->close();
+            // Read straight into the capture's spare room, which doubles as it fills: one copy fewer.
+            std::string& target = *targets[i];
+            std::size_t const used = target.size();
+            if (target.capacity() - used < read_chunk) target.reserve(std::max(used * 2, used + read_chunk));
+            // Only the room one read can fill is cleared: resize writes zeros into what it adds.
+            target.resize(used + std::max(read_chunk, std::min<std::size_t>(target.capacity() - used, 1024 * 1024)));
+            ssize_t const got = ::read(fds[i].fd, target.data() + used, target.size() - used);
+            target.resize(used + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+            if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) owners[i]->close();
         }
     }
     return true;
@@ -292,6 +297,9 @@ ChildResult run_child(ChildRequest const& request)
             child_ends[fd].reset(reading ? ends[0] : ends[1]);
             parent_ends[fd].reset(reading ? ends[1] : ends[0]);
             posix_spawn_file_actions_adddup2(actions.get(), child_ends[fd].get(), fd);
+            // A larger pipe means fewer switches between the child and us on large outputs; the system's
+            // limit may refuse it, and the default then serves.
+            if (!reading) fcntl(ends[0], F_SETPIPE_SZ, 1024 * 1024);
             break;
         }
         }
