@@ -42,7 +42,7 @@ platform::StreamChoice choice_for(Cell const* value, platform::StreamKind otherw
 // Captured text joins a string! at its tail with CR LF and CR read as LF; bytes join a binary! at its
 // index. Text that went through the shell may come from any tool in any encoding, so its bad bytes load as
 // Latin-1; a program run directly is held to UTF-8.
-void convert_output(Cell* target, std::string const& bytes, bool lenient)
+void convert_output(Cell* target, platform::Capture const& bytes, bool lenient)
 {
     if (target == nullptr || bytes.empty()) return;
     switch (cell::type_of(*target)) {

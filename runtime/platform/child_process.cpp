@@ -6,8 +6,10 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -123,7 +125,7 @@ int wait_for(pid_t pid)
 
 using Clock = std::chrono::steady_clock;
 
-constexpr std::size_t read_chunk = 256 * 1024; // the least room a read is given
+constexpr std::size_t read_chunk = 1024 * 1024; // what one read may bring: the pipe's size
 
 // Milliseconds left before the deadline for poll: -1 without a limit, 0 once it has passed.
 int poll_timeout(std::int64_t limit, Clock::time_point deadline)
@@ -166,8 +168,8 @@ bool pump(int input, int output, int error, std::string_view feed, ChildResult& 
         pollfd fds[3];
         nfds_t count = 0;
         Descriptor* owners[3];
-        std::string* targets[3];
-        auto const add = [&](Descriptor& end, short events, std::string* target) {
+        Capture* targets[3];
+        auto const add = [&](Descriptor& end, short events, Capture* target) {
             if (!end.valid()) return;
             fds[count] = pollfd { end.get(), events, 0 };
             owners[count] = &end;
@@ -197,14 +199,15 @@ bool pump(int input, int output, int error, std::string_view feed, ChildResult& 
                 if (fed == feed.size()) owners[i]->close();
                 continue;
             }
-            // Read straight into the capture's spare room, which doubles as it fills: one copy fewer.
-            std::string& target = *targets[i];
-            std::size_t const used = target.size();
-            if (target.capacity() - used < read_chunk) target.reserve(std::max(used * 2, used + read_chunk));
-            // Only the room one read can fill is cleared: resize writes zeros into what it adds.
-            target.resize(used + std::max(read_chunk, std::min<std::size_t>(target.capacity() - used, 1024 * 1024)));
-            ssize_t const got = ::read(fds[i].fd, target.data() + used, target.size() - used);
-            target.resize(used + static_cast<std::size_t>(std::max<ssize_t>(got, 0)));
+            // Read straight into the capture's spare room: one copy fewer.
+            Capture& target = *targets[i];
+            char* const room = target.room(read_chunk);
+            if (room == nullptr) {
+                owners[i]->close(); // out of memory: the rest of the stream is dropped, the child not stalled
+                continue;
+            }
+            ssize_t const got = ::read(fds[i].fd, room, read_chunk);
+            if (got > 0) target.commit(static_cast<std::size_t>(got));
             if (got == 0 || (got < 0 && errno != EINTR && errno != EAGAIN)) owners[i]->close();
         }
     }
@@ -247,6 +250,41 @@ int open_for(StreamChoice const& choice, bool reading)
     return fd;
 }
 
+}
+
+Capture::Capture(Capture&& other) noexcept
+    : m_data(std::exchange(other.m_data, nullptr))
+    , m_size(std::exchange(other.m_size, 0))
+    , m_capacity(std::exchange(other.m_capacity, 0))
+{
+}
+
+Capture& Capture::operator=(Capture&& other) noexcept
+{
+    if (this != &other) {
+        std::free(m_data);
+        m_data = std::exchange(other.m_data, nullptr);
+        m_size = std::exchange(other.m_size, 0);
+        m_capacity = std::exchange(other.m_capacity, 0);
+    }
+    return *this;
+}
+
+Capture::~Capture()
+{
+    std::free(m_data);
+}
+
+char* Capture::room(std::size_t count)
+{
+    if (m_capacity - m_size < count) {
+        std::size_t const wanted = std::max(m_size + count, m_capacity * 2);
+        void* const grown = std::realloc(m_data, wanted);
+        if (grown == nullptr) return nullptr;
+        m_data = static_cast<char*>(grown);
+        m_capacity = wanted;
+    }
+    return m_data + m_size;
 }
 
 void reap_children()

@@ -29,6 +29,34 @@ struct ChildRequest {
     std::int64_t time_limit_ms = -1; // when waiting: a child still running after it is killed; -1 none
 };
 
+// Bytes captured from a pipe. It grows with realloc, which moves large buffers by remapping their pages
+// rather than copying them.
+class Capture {
+public:
+    Capture() = default;
+    Capture(Capture&& other) noexcept;
+    Capture& operator=(Capture&& other) noexcept;
+    Capture(Capture const&) = delete;
+    Capture& operator=(Capture const&) = delete;
+    ~Capture();
+
+    char const* data() const { return m_data; }
+    std::size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+    std::string_view view() const { return { m_data, m_size }; }
+    friend bool operator==(Capture const& capture, std::string_view text) { return capture.view() == text; }
+
+    // Room for at least `count` more bytes at the end, whose address is answered; nullptr when memory
+    // runs out. `commit` then counts the bytes written there.
+    char* room(std::size_t count);
+    void commit(std::size_t count) { m_size += count; }
+
+private:
+    char* m_data = nullptr;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
+};
+
 enum class ChildOutcome {
     Ended, // `status` holds the exit status, or 128 + N after signal N
     Started, // not waited for: `pid` holds the process id
@@ -41,7 +69,7 @@ struct ChildResult {
     ChildOutcome outcome = ChildOutcome::Failed;
     int status = -1;
     int pid = 0;
-    std::string output, error; // what Pipe output and error gave
+    Capture output, error; // what Pipe output and error gave
 };
 
 // Starts the child and, when asked, pumps its pipes and waits for its end. Children not waited for by an

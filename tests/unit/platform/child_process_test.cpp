@@ -81,7 +81,7 @@ TEST_F(ChildProcessTest, PipesFilesAndNull)
     ChildResult result = run_child(request);
     EXPECT_EQ(result.outcome, ChildOutcome::Ended);
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.output, "from file\nout\n");
+    EXPECT_EQ(result.output.view(), "from file\nout\n");
     EXPECT_EQ(contents(log), "kept\nerr\n"); // appended
 
     request.input = { StreamKind::Pipe, {} };
@@ -89,8 +89,8 @@ TEST_F(ChildProcessTest, PipesFilesAndNull)
     request.output = { StreamKind::Null, {} };
     request.error = { StreamKind::Pipe, {} };
     result = run_child(request);
-    EXPECT_EQ(result.output, "");
-    EXPECT_EQ(result.error, "err\n");
+    EXPECT_EQ(result.output.view(), "");
+    EXPECT_EQ(result.error.view(), "err\n");
 }
 
 // A file that cannot be opened, a NUL in an argument or a path, and a missing program start nothing.
@@ -136,7 +136,7 @@ TEST_F(ChildProcessTest, TimeLimitEndsTheChild)
         auto const took = duration_cast<milliseconds>(steady_clock::now() - start).count();
         EXPECT_EQ(result.outcome, ChildOutcome::TimedOut) << piped;
         EXPECT_EQ(result.status, 128 + 9) << piped;
-        EXPECT_EQ(result.output, piped ? "started\n" : "") << piped;
+        EXPECT_EQ(result.output.view(), piped ? "started\n" : "") << piped;
         EXPECT_GE(took, 200) << piped;
         EXPECT_LT(took, 5000) << piped;
     }
@@ -158,7 +158,7 @@ TEST_F(ChildProcessTest, AChildClosingItsInputEndsTheFeed)
     ChildResult const result = run_child(request);
     EXPECT_EQ(result.outcome, ChildOutcome::Ended);
     EXPECT_EQ(result.status, 0);
-    EXPECT_EQ(result.output, "xxx");
+    EXPECT_EQ(result.output.view(), "xxx");
 }
 
 TEST_F(ChildProcessTest, UnwaitedChildrenAreReaped)
