@@ -1,5 +1,7 @@
 // The natives that reach the runtime's own services and the machine's clock: recycle, now and wait.
 
+#include <optional>
+
 #include "datatypes/calendar.h"
 #include "datatypes/date.h"
 #include "datatypes/float.h"
@@ -55,24 +57,36 @@ void now(std::int32_t const* refinements)
     // The fraction is kept to 100 ns steps, the finest a caller is promised.
     if (has(Precise)) local_seconds += (moment.nanoseconds - moment.nanoseconds % 100) / 1e9;
     std::int32_t const offset = has(Utc) ? 0 : fields.offset_minutes;
+    // A date holds its zone in quarter hours. An offset between them (a zone's local mean time, say) is cut
+    // to the quarter hour, and the local time becomes the instant seen from that zone, so that the date
+    // still names this moment.
+    if (std::optional<std::uint32_t> const zone = date::zone_from_minutes(offset))
+        local_seconds += date::zone_seconds(*zone) - offset * 60.0;
 
     Cell result = cell::make(type_ids::none);
-    date::make_at(result, fields.year, fields.month, fields.day, local_seconds, offset, !has(Date));
-    std::int64_t const days = date::to_days(fields.year, fields.month, fields.day);
+    date::make_at(result, fields.year, fields.month, fields.day, local_seconds, offset, true);
+    std::uint32_t const packed = date::packed(result);
+    std::int32_t const year = date::year_of(packed);
+    std::int32_t const month = date::month_of(packed);
+    std::int32_t const day = date::day_of(packed);
+    double const zone_seconds = date::zone_seconds(date::zone_of(packed));
+    std::int64_t const days = date::to_days(year, month, day);
     if (has(Year))
-        result = integer::make(fields.year);
+        result = integer::make(year);
     else if (has(Month))
-        result = integer::make(fields.month);
+        result = integer::make(month);
     else if (has(Day))
-        result = integer::make(fields.day);
+        result = integer::make(day);
     else if (has(Time))
-        result = time::make(local_seconds);
+        result = time::make(date::seconds(result) + zone_seconds);
     else if (has(Zone))
-        result = time::make(date::zone_seconds(date::zone_of(date::packed(result))));
+        result = time::make(zone_seconds);
     else if (has(Weekday))
         result = integer::make(date::weekday_of(days) + 1); // Monday is 1
     else if (has(Yearday))
         result = integer::make(date::yearday_of(days));
+    else if (has(Date))
+        date::make_at(result, year, month, day, 0, 0, false);
     stack::set_only_result(result);
 }
 

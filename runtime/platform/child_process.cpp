@@ -203,7 +203,10 @@ bool pump(int input, int output, int error, std::string_view feed, ChildResult& 
             Capture& target = *targets[i];
             char* const room = target.room(read_chunk);
             if (room == nullptr) {
-                owners[i]->close(); // out of memory: the rest of the stream is dropped, the child not stalled
+                // Out of memory: the stream is dropped so the child is not stalled, and the whole run
+                // reports failure rather than a capture with a hole in it.
+                owners[i]->close();
+                result.outcome = ChildOutcome::Failed;
                 continue;
             }
             ssize_t const got = ::read(fds[i].fd, room, read_chunk);
@@ -381,6 +384,7 @@ ChildResult run_child(ChildRequest const& request)
     int const input_fd = release(parent_ends[0]);
     int const output_fd = release(parent_ends[1]);
     int const error_fd = release(parent_ends[2]);
+    result.outcome = ChildOutcome::Ended; // until the pump finds it cannot hold what the child wrote
     bool in_time = pump(input_fd, output_fd, error_fd, request.input_bytes, result, request.time_limit_ms, deadline);
     int status = -1;
     if (in_time) in_time = wait_within(pid, request.time_limit_ms, deadline, status);
@@ -390,8 +394,9 @@ ChildResult run_child(ChildRequest const& request)
         result.outcome = ChildOutcome::TimedOut;
         return result;
     }
-    result.status = status;
-    result.outcome = ChildOutcome::Ended;
+    bool const lost = result.outcome == ChildOutcome::Failed;
+    result.status = lost ? -1 : status;
+    result.outcome = lost ? ChildOutcome::Failed : ChildOutcome::Ended;
     return result;
 }
 
