@@ -45,6 +45,8 @@ platform::StreamChoice choice_for(Cell const* value, platform::StreamKind otherw
 void convert_output(Cell* target, platform::Capture const& bytes, bool lenient)
 {
     if (target == nullptr || bytes.empty()) return;
+    // A series counts its bytes in 32 bits: more than that cannot be held, and is not cut short silently.
+    if (bytes.size() > 0x7FFFFFFF) fire_error(err::internal::no_memory);
     switch (cell::type_of(*target)) {
     case type_ids::binary:
         binary::insert_bytes(*target, 0, { reinterpret_cast<std::uint8_t const*>(bytes.data()), bytes.size() });
