@@ -4,6 +4,7 @@
 #include <string>
 
 #include "datatypes/binary.h"
+#include "datatypes/file.h"
 #include "datatypes/integer.h"
 #include "datatypes/string.h"
 #include "datatypes/unset.h"
@@ -30,12 +31,24 @@ std::string bytes_of(Cell const& value)
     return string::to_utf8(value);
 }
 
+// A file! command is one program path, whatever it holds: the shell gets it as one quoted word.
+std::string shell_quoted(std::string const& path)
+{
+    std::string quoted = "'";
+    for (char c : path) {
+        if (c == '\'')
+            quoted += "'\\''";
+        else
+            quoted += c;
+    }
+    return quoted + "'";
+}
+
 // A file! names the file to read or append to; a string! or binary! takes the bytes through a pipe.
 platform::StreamChoice choice_for(Cell const* value, platform::StreamKind otherwise)
 {
     if (value == nullptr) return { otherwise, {} };
-    // On Linux a file!'s local form is its own text.
-    if (cell::type_of(*value) == type_ids::file) return { platform::StreamKind::File, string::to_utf8(*value) };
+    if (cell::type_of(*value) == type_ids::file) return { platform::StreamKind::File, file::local_path(*value) };
     return { platform::StreamKind::Pipe, {} };
 }
 
@@ -74,7 +87,7 @@ void call(std::int32_t const* refinements)
     auto const has = [refinements](CallRefinement which) { return refinements[which] >= 0; };
     Cell const command_cell = *argument(0);
     bool const is_file = cell::type_of(command_cell) == type_ids::file;
-    std::string const command = string::to_utf8(command_cell);
+    std::string const command = is_file ? file::local_path(command_cell) : string::to_utf8(command_cell);
     if (command.empty()) {
         integer::set_result(0);
         return;
@@ -114,7 +127,7 @@ void call(std::int32_t const* refinements)
     if (result.outcome == platform::ChildOutcome::NotFound && !shell_used) {
         // Not a program on PATH: a shell built-in or a shell form, which the shell itself may run.
         shell_used = true;
-        request.arguments = { "/bin/sh", "-c", command };
+        request.arguments = { "/bin/sh", "-c", is_file ? shell_quoted(command) : command };
         result = platform::run_child(request);
     }
     if (result.outcome == platform::ChildOutcome::NotFound || result.outcome == platform::ChildOutcome::Failed) {
@@ -131,8 +144,10 @@ void call(std::int32_t const* refinements)
 // The user's default handler opens the URL or file; nothing waits for it and nothing it does is reported.
 void browse(std::int32_t const*)
 {
-    // A file!'s local form is its own text on Linux; a NUL in either kind starts nothing.
-    platform::open_with_default_handler(string::to_utf8(*argument(0)));
+    // A NUL in either kind starts nothing.
+    Cell const target = *argument(0);
+    bool const is_file = cell::type_of(target) == type_ids::file;
+    platform::open_with_default_handler(is_file ? file::local_path(target) : string::to_utf8(target));
     stack::set_only_result(unset_value);
 }
 
