@@ -115,7 +115,6 @@ void init()
     error::init(); // from here on a raised error is an error! value
     // TODO(checksum): the checksum method words.
     // TODO(compression): the compression method words.
-    // TODO(call): the process-output buffer.
     lexer::init();
     actions::register_actions();
     natives::register_natives();

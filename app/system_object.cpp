@@ -23,6 +23,7 @@
 #include "datatypes/word.h"
 #include "runtime/roots.h"
 #include "runtime/runtime_record.h"
+#include "runtime/text_encoding.h"
 
 namespace xol::system_object {
 
@@ -108,6 +109,20 @@ Cell git_object()
 
 }
 
+std::string command_line(std::vector<std::string> const& arguments)
+{
+    std::string line;
+    for (std::size_t i = 1; i < arguments.size(); ++i) {
+        std::string const& argument = arguments[i];
+        if (i > 1) line += ' ';
+        bool const quoted = argument.empty() || argument.find_first_of(" \t") != std::string::npos;
+        if (quoted) line += '"';
+        line += argument;
+        if (quoted) line += '"';
+    }
+    return line;
+}
+
 void complete()
 {
     Rooted system(system_value());
@@ -132,14 +147,14 @@ void complete()
     set_field(*options, "args", *args);
     Rooted catalog(system_at({ "catalog" }));
     set_field(*catalog, "errors", error::state.errors);
-    std::string line;
-    for (std::string const& argument : runtime::record.arguments) {
-        if (!line.empty()) line += ' ';
-        line += argument;
-    }
+    std::string const line = command_line(runtime::record.arguments);
     Rooted script(system_at({ "script" }));
-    Rooted command_line(string::from_utf8(line));
-    set_field(*script, "args", *command_line);
+    std::uint32_t rest = 0;
+    // Arguments are the OS's bytes: what is not UTF-8 loads as Latin-1 rather than stopping start-up.
+    NodeId const node = string::decode_utf8(reinterpret_cast<std::byte const*>(line.data()),
+        static_cast<std::uint32_t>(line.size()), no_node, rest, string::LineEnds::Keep, string::BadBytes::AsLatin1);
+    Rooted script_args(cell::make(type_ids::string, 0, node, 0));
+    set_field(*script, "args", *script_args);
 }
 
 Cell stack_trace_setting()

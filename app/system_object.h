@@ -3,6 +3,9 @@
 // settings that the lower layers make through the services record.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "runtime/cell.h"
 
 namespace xol::system_object {
@@ -11,6 +14,10 @@ namespace xol::system_object {
 // system/script/args once the library has made `system`.
 // Does nothing when the word system holds no object. May allocate.
 void complete();
+
+// The command line as one text: the arguments after the program's name joined by single spaces, an
+// empty one or one holding a space or tab in double quotes, so that it reads like the command typed.
+std::string command_line(std::vector<std::string> const& arguments);
 
 // system/state/stack-trace: the level of the Stack line of an error report (1 the calls of functions,
 // above 1 every named frame); 1 until the system object exists.

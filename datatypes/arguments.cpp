@@ -80,6 +80,11 @@ Cell const& check_set(std::uint32_t argument, Cell const& value)
     return value;
 }
 
+void require_type(Cell const& value, TypeId expected)
+{
+    if (cell::type_of(value) != expected) fire_error(err::script::invalid_arg, &value);
+}
+
 void refinement_or_none(Cell const& refinement, std::uint32_t index, std::uint32_t count)
 {
     Cell* flag = stack::state.base + index;

@@ -21,6 +21,9 @@ void check_type_at(std::int32_t offset, Cell const& typeset, std::uint32_t argum
 Cell const& check_type_if_set(Cell const& refinement, Cell const& typeset, std::uint32_t argument, Cell const& value);
 // Answers `value` unless it is unset!, which raises script expect-arg as check_type does, naming unset!.
 Cell const& check_set(std::uint32_t argument, Cell const& value);
+// Returns when the value is of the datatype; else raises script invalid-arg with the value. For runtime
+// code that takes a value of one datatype from outside a spec's check (an image's parts, for one).
+void require_type(Cell const& value, TypeId expected);
 // A true refinement sets the flag word of the logic! cell at base + index; any other leaves it and makes
 // the `count` cells after it none!.
 void refinement_or_none(Cell const& refinement, std::uint32_t index, std::uint32_t count);

@@ -7,16 +7,24 @@
 
 #include "datatypes/binary.h"
 #include "datatypes/block.h"
+#include "datatypes/context.h"
 #include "datatypes/file.h"
 #include "datatypes/function.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
+#include "datatypes/object.h"
+#include "datatypes/string.h"
+#include "datatypes/tuple.h"
+#include "datatypes/typed_actions.h"
 #include "datatypes/unset.h"
 #include "interpreter/natives/math.h"
+#include "datatypes/word.h"
 #include "interpreter/natives/natives.h"
 #include "interpreter/routines_entries.h"
 #include "runtime/errors.h"
 #include "runtime/host/files.h"
+#include "runtime/output.h"
+#include "runtime/platform/os_info.h"
 #include "runtime/quit.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
@@ -112,6 +120,44 @@ void xolbin_decode()
     stack::set_last(block::rs_length_q(*values) == 1 ? block::rs_head(*values)[0] : *values);
 }
 
+// The machine's description: name, arch, version and build, in that order.
+void os_info()
+{
+    platform::OsDescription const description = platform::os_description();
+    Rooted object(cell::make(type_ids::none));
+    object::make_empty(*object, 8);
+    auto const add = [&object](std::string_view name, Cell const& value) {
+        Rooted kept(value);
+        Rooted field(word::make_global(name));
+        context::add_if_missing(object::context_of(*object), *field, *kept);
+    };
+    add("name", string::from_utf8(description.name));
+    add("arch", word::make_global(description.architecture));
+    add("version", tuple::make(description.version.data(), 3));
+    add("build", integer::make(description.build));
+    stack::set_only_result(*object);
+}
+
+// A binary! goes out byte for byte, a string! as UTF-8, any other value formed; no line end follows.
+void write_stdout()
+{
+    Cell const data = *natives::argument(0);
+    std::string bytes;
+    if (cell::type_of(data) == type_ids::binary) {
+        std::span<std::uint8_t const> const content = binary::bytes(data);
+        bytes.assign(reinterpret_cast<char const*>(content.data()), content.size());
+    } else if (cell::type_of(data) == type_ids::string) {
+        bytes = string::to_utf8(data);
+    } else {
+        Rooted kept(data);
+        Rooted text(string::make(16));
+        actions::form_typed(*kept, *text, nullptr, 0);
+        bytes = string::to_utf8(*text);
+    }
+    print::cstr(bytes);
+    stack::set_only_result(unset_value);
+}
+
 // TODO: the image codecs' routines take their rows here as they are built.
 constexpr Row rows[] = {
     { "quit-return", quit_return, -1 },
@@ -203,6 +249,8 @@ constexpr Row rows[] = {
     { "_gc-nodes-cycles", gc_nodes_cycles, type_ids::integer },
     { "xolbin-encode*", xolbin_encode_star, -1 },
     { "xolbin-decode", xolbin_decode, -1 },
+    { "os-info", os_info, -1 },
+    { "write-stdout", write_stdout, -1 },
 };
 
 static_assert(std::size(rows) <= table_size, "the routines table has a slot for every routine");

@@ -9,6 +9,7 @@
 
 #include "runtime/heap.h"
 #include "runtime/output.h"
+#include "runtime/platform/child_process.h"
 #include "runtime/platform/process.h"
 
 namespace xol::runtime {
@@ -117,6 +118,7 @@ void end(int status)
     // Output lost on the way out must not pass for success.
     if (status == 0 && conout::write_failed()) status = 1;
     heap::free_all();
+    platform::reap_children();
     platform::exit_process(status);
 }
 

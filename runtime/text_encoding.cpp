@@ -123,6 +123,28 @@ void append_decoded(NodeId const& node, std::uint32_t code_point, std::uint32_t 
     buffer->tail += width;
 }
 
+// The end of the run of ASCII bytes from `at` (a CR ends it when line ends convert), eight bytes a step
+// while no byte of the eight can end it.
+std::uint32_t ascii_run_end(std::uint8_t const* text, std::uint32_t at, std::uint32_t length, bool stop_at_cr)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101;
+    constexpr std::uint64_t high_bits = 0x8080808080808080;
+    constexpr std::uint64_t carriage_returns = ones * '\r';
+    while (length - at >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text + at, 8);
+        std::uint64_t stop = word & high_bits;
+        if (stop_at_cr) {
+            std::uint64_t const matched = word ^ carriage_returns; // a zero byte where a CR was
+            stop |= (matched - ones) & ~matched & high_bits;
+        }
+        if (stop != 0) break;
+        at += 8;
+    }
+    while (at < length && text[at] < 0x80 && !(stop_at_cr && text[at] == '\r')) ++at;
+    return at;
+}
+
 // Appends a run of ASCII bytes at the tail, growing as append_decoded does: in 1-byte units a copy. May
 // allocate. `node` refers to a rooted id, which a collection may rewrite.
 void append_ascii_run(NodeId const& node, std::uint8_t const* run, std::uint32_t count, std::uint32_t still_to_come)
@@ -164,8 +186,7 @@ NodeId decode_utf8(std::byte const* bytes, std::uint32_t length, NodeId target, 
     bool const convert = line_ends == LineEnds::Convert;
     while (at < length) {
         // Most text is ASCII: a run of it (up to a CR that may need converting) goes in at once.
-        std::uint32_t run_end = at;
-        while (run_end < length && text[run_end] < 0x80 && !(convert && text[run_end] == '\r')) ++run_end;
+        std::uint32_t const run_end = ascii_run_end(text, at, length, convert);
         if (run_end > at) {
             append_ascii_run(*node, text + at, run_end - at, length - run_end);
             at = run_end;

@@ -124,6 +124,17 @@ void as(std::int32_t const* refinements);
 
 // system.cpp
 void recycle(std::int32_t const* refinements);
+void now(std::int32_t const* refinements);
+void wait(std::int32_t const* refinements);
+
+// processes.cpp
+void call(std::int32_t const* refinements);
+void browse(std::int32_t const* refinements);
+
+// environment.cpp
+void set_env(std::int32_t const* refinements);
+void get_env(std::int32_t const* refinements);
+void list_env(std::int32_t const* refinements);
 
 // files.cpp
 void size_q(std::int32_t const* refinements);

@@ -47,6 +47,20 @@ bool unset_env(std::string_view name)
     return unsetenv(std::string(name).c_str()) == 0;
 }
 
+std::vector<std::pair<std::string, std::string>> environment()
+{
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        std::string_view const text(*entry);
+        std::size_t const equals = text.find('=');
+        if (equals == std::string_view::npos)
+            entries.emplace_back(std::string(text), std::string());
+        else
+            entries.emplace_back(std::string(text.substr(0, equals)), std::string(text.substr(equals + 1)));
+    }
+    return entries;
+}
+
 std::optional<std::string> current_dir()
 {
     std::vector<char> buffer(256);

@@ -133,6 +133,19 @@ TEST_F(ArgumentsTest, ExpectArgNamesCallerTypeAndArgument)
     EXPECT_EQ(message_of(last_error()), "*** Script Error: callee does not allow logic! for its second argument");
 }
 
+// require_type: a value of the datatype passes; any other raises invalid-arg carrying the value itself.
+TEST_F(ArgumentsTest, RequireType)
+{
+    Cell const seven = integer::make(7);
+    EXPECT_FALSE(raised_by([&] { arg::require_type(seven, type_ids::integer); }));
+    for (TypeId expected : { type_ids::float_, type_ids::string, type_ids::none }) {
+        EXPECT_EQ(raised_by([&] { arg::require_type(seven, expected); }), err::script::invalid_arg) << int(expected);
+        Cell const argument = error_field(last_error(), Field::arg1);
+        EXPECT_EQ(cell::type_of(argument), type_ids::integer);
+        EXPECT_EQ(integer::get(argument), 7);
+    }
+}
+
 TEST_F(ArgumentsTest, RefinementOrNone)
 {
     struct Case {

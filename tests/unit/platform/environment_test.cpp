@@ -2,10 +2,15 @@
 
 #include "runtime/platform/environment.h"
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -57,6 +62,39 @@ TEST(Environment, RefusesInvalidNames)
     }
     EXPECT_EQ(get_env("XOL_TEST_PREFIX"), "B=C");
     unset_env("XOL_TEST_PREFIX");
+}
+
+// The listing follows every change.
+TEST(Environment, ListsEveryEntry)
+{
+    ASSERT_TRUE(set_env("XOL_LIST_A", "a=b"));
+    ASSERT_TRUE(set_env("XOL_LIST_EMPTY", ""));
+    auto const entries = environment();
+    auto const value_of = [&entries](std::string_view name) -> std::optional<std::string> {
+        for (auto const& [key, value] : entries)
+            if (key == name) return value;
+        return std::nullopt;
+    };
+    EXPECT_EQ(value_of("XOL_LIST_A"), "a=b");
+    EXPECT_EQ(value_of("XOL_LIST_EMPTY"), "");
+    ASSERT_TRUE(unset_env("XOL_LIST_A"));
+    ASSERT_TRUE(unset_env("XOL_LIST_EMPTY"));
+    for (auto const& entry : environment()) EXPECT_FALSE(entry.first.starts_with("XOL_LIST_")) << entry.first;
+}
+
+// A program may start us with an entry that lacks "=": it lists as a name with an empty value and does
+// not run into the next entry.
+TEST(Environment, ListsAnEntryWithoutEquals)
+{
+    char bare[] = "BARE";
+    char next[] = "NEXT=1";
+    char* entries[] = { bare, next, nullptr };
+    char** const saved = environ;
+    environ = entries;
+    auto const listed = environment();
+    environ = saved;
+    std::vector<std::pair<std::string, std::string>> const expected { { "BARE", "" }, { "NEXT", "1" } };
+    EXPECT_EQ(listed, expected);
 }
 
 TEST(Environment, RefusesValuesWithNul)

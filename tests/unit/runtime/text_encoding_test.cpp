@@ -155,6 +155,36 @@ TEST_F(TextEncodingTest, LineEndsAndPieces)
     EXPECT_EQ(unit_of(*piece), 2u);
 }
 
+// ASCII goes in runs of eight bytes a step: a CR, a non-ASCII byte or the end at each place in a run must
+// stop it exactly there, in 1-, 2- and 4-byte strings alike.
+TEST_F(TextEncodingTest, AsciiRunsStopAtTheRightByte)
+{
+    std::string const prefixes[] = { "", "\xC4\x80", "\xF0\x9F\x98\x80" }; // starting units of 1, 2 and 4 bytes
+    for (std::string const& prefix : prefixes) {
+        for (std::size_t place = 0; place < 20; ++place) {
+            std::string text = prefix + std::string(20, 'x');
+            std::string with_cr = text;
+            with_cr.insert(prefix.size() + place, "\r\n\r");
+            std::string with_e = text;
+            with_e.insert(prefix.size() + place, "\xC3\xA9");
+            Points expected_cr = code_points(*RootedNode(decoded(prefix)));
+            Points expected_e = expected_cr;
+            for (std::size_t i = 0; i < 20; ++i) {
+                if (i == place) {
+                    expected_cr.insert(expected_cr.end(), { '\n', '\n' });
+                    expected_e.push_back(0xE9);
+                }
+                expected_cr.push_back('x');
+                expected_e.push_back('x');
+            }
+            RootedNode converted(decoded(with_cr, LineEnds::Convert));
+            EXPECT_EQ(code_points(*converted), expected_cr) << prefix.size() << " " << place;
+            RootedNode accented(decoded(with_e));
+            EXPECT_EQ(code_points(*accented), expected_e) << prefix.size() << " " << place;
+        }
+    }
+}
+
 // Whole input cut inside a sequence: the bytes left over are the error's argument, never dropped.
 TEST_F(TextEncodingTest, WholeInputCutBySequenceEnd)
 {
