@@ -253,9 +253,10 @@ void insert_value(Cell& block, Cell const& value, bool advance, bool at_head)
     Rooted kept_value(value);
     Rooted kept_block(block);
     std::uint32_t const place = at_head ? 0 : position_of(block);
+    std::uint32_t const before = total_of(*kept_block);
     open_gap(kept_block->word2, place, 1, true);
     cell_at(*kept_block, place) = *kept_value;
-    hash_::reindex(*kept_block);
+    hash_::replaced(*kept_block, place, 0, 1, before);
     if (advance) block.word1 = (at_head ? block.word1 : place) + 1;
 }
 
@@ -284,8 +285,9 @@ void insert_result()
 
 void append_second_arg()
 {
+    std::uint32_t const before = total_of(stack::state.base[0]);
     rs_append(stack::state.base[0], stack::state.base[1]);
-    hash_::reindex(stack::state.base[0]);
+    hash_::replaced(stack::state.base[0], before, 0, 1, before);
 }
 
 void append_result()

@@ -135,10 +135,11 @@ Cell insert(Cell const& series, Cell const& value, std::int32_t part, bool only,
         static_cast<std::int32_t>(total));
     RootedNode source(splice_source(*kept_value, splice, kept->word2, static_cast<std::uint32_t>(cells)));
     std::uint32_t const from = splice && *source == kept_value->word2 ? position_of(*kept_value) : 0;
+    std::uint32_t const before = total_of(*kept);
     open_gap(kept->word2, place, total, dup < 5);
     fill_gap(kept->word2, place, *kept_value, splice, *source, from, static_cast<std::uint32_t>(cells),
         static_cast<std::uint32_t>(count));
-    hash_::reindex(*kept);
+    hash_::replaced(*kept, place, 0, total, before);
     series::tell_owner(*kept, append ? "appended" : "inserted", &*kept_value, static_cast<std::int32_t>(place),
         static_cast<std::int32_t>(total));
     Cell result = *kept;
@@ -166,6 +167,7 @@ Cell change(Cell const& series, Cell const& value, std::int32_t part, bool only,
     std::uint32_t const from = splice && *source == kept_value->word2 ? position_of(*kept_value) : 0;
     auto const write_count = static_cast<std::uint32_t>(written);
     auto const replace_count = static_cast<std::uint32_t>(replaced);
+    std::uint32_t const before = total_of(*kept);
     if (write_count > replace_count)
         open_gap(kept->word2, place + replace_count, write_count - replace_count, true);
     else if (write_count < replace_count)
@@ -173,7 +175,7 @@ Cell change(Cell const& series, Cell const& value, std::int32_t part, bool only,
     if (write_count > 0)
         fill_gap(kept->word2, place, *kept_value, splice, *source, from, static_cast<std::uint32_t>(cells),
             static_cast<std::uint32_t>(count));
-    hash_::reindex(*kept);
+    hash_::replaced(*kept, place, replace_count, write_count, before);
     series::tell_owner(
         *kept, "changed", &*kept_value, static_cast<std::int32_t>(place), static_cast<std::int32_t>(written));
     Cell result = *kept;
@@ -209,8 +211,8 @@ Cell swap(Cell const& series1, Cell const& series2)
     series::tell_owner(*kept1, "swap", &*kept2, index1, 1);
     series::tell_owner(*kept2, "swap", &*kept1, index2, 1);
     std::swap(cell_at(*kept1, kept1->word1), cell_at(*kept2, kept2->word1));
-    hash_::reindex(*kept1);
-    hash_::reindex(*kept2);
+    hash_::replaced(*kept1, kept1->word1, 1, 1, total_of(*kept1));
+    hash_::replaced(*kept2, kept2->word1, 1, 1, total_of(*kept2));
     series::tell_owner(*kept1, "swaped", &*kept2, index1, 1);
     series::tell_owner(*kept2, "swaped", &*kept1, index2, 1);
     return *kept1;

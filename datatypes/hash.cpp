@@ -10,6 +10,7 @@
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
 #include "datatypes/unset.h"
+#include "runtime/assert.h"
 #include "runtime/errors.h"
 #include "runtime/hashtable.h"
 #include "runtime/roots.h"
@@ -32,6 +33,39 @@ void index_cells(Cell& value)
 void reindex(Cell const& value)
 {
     if (cell::type_of(value) == type_id && value.word3 != 0) hashtable::rebuild(value.word3);
+}
+
+void replaced(
+    Cell const& value, std::uint32_t place, std::uint32_t removed, std::uint32_t added, std::uint32_t old_total)
+{
+    if (cell::type_of(value) != type_id || value.word3 == 0) return;
+    RootedNode table(value.word3);
+    std::uint32_t const total = node::buffer(value.word2)->length();
+    // A table that already disagrees with its block (cells written around the block code), or an edit that
+    // leaves nothing indexed, is cheaper to build again than to mend.
+    if (total == 0 || hashtable::count(*table) != old_total || place > old_total || removed > old_total - place
+        || total != old_total - removed + added) {
+        hashtable::rebuild(*table);
+        return;
+    }
+    for (std::uint32_t i = 0; i < removed; ++i) hashtable::delete_(*table, place + i);
+    std::uint32_t const after = place + removed;
+    auto const offset = static_cast<std::int32_t>(added) - static_cast<std::int32_t>(removed);
+    hashtable::reindex_range(*table, offset, after, old_total - after);
+    for (std::uint32_t i = 0; i < added; ++i)
+        if (hashtable::insert(*table, place + i) == hashtable::InsertResult::Rebuilt) break;
+    XOL_ASSERT(hashtable::count(*table) == total, "hash! index out of step with its block");
+}
+
+void moved(Cell const& value, std::uint32_t to, std::uint32_t from, std::uint32_t count)
+{
+    if (cell::type_of(value) != type_id || value.word3 == 0) return;
+    NodeId const table = value.word3;
+    if (hashtable::count(table) != node::buffer(value.word2)->length()) {
+        hashtable::rebuild(table);
+        return;
+    }
+    hashtable::move_range(table, to, from, count);
 }
 
 namespace {

@@ -165,14 +165,17 @@ Cell put(Cell const& map, Cell const& key, Cell const& value, bool case_sensitiv
     if (!valid_key_q(cell::type_of(key))) refused_key(key, path);
     Rooted kept(map);
     Rooted new_value(value);
-    std::int32_t position = hashtable::get(table_of(map), key, { .op = op_of(case_sensitive, false) });
+    // One hash serves the look-up and, for a new key, its insertion: the stored key (a set-word for a
+    // word, a copy of a text) hashes as the given one.
+    std::uint32_t const hash = hashtable::probe_hash(table_of(map), key);
+    std::int32_t position = hashtable::get(table_of(map), key, { .op = op_of(case_sensitive, false), .hash = &hash });
     if (position < 0) {
         Rooted stored(key);
         normalize_key(*stored, path);
         block::rs_append(block_cell(block_of(*kept)), *stored);
         block::rs_append(block_cell(block_of(*kept)), unset_value);
         position = static_cast<std::int32_t>(pairs_of(*kept)->length() - 2);
-        hashtable::insert(table_of(*kept), static_cast<std::uint32_t>(position));
+        hashtable::insert(table_of(*kept), static_cast<std::uint32_t>(position), &hash);
     } else if (!live_q(pairs_of(*kept)->head_cell()[position + 1])) {
         ++hashtable::record(table_of(*kept)).count; // revived in place
     }

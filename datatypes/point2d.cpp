@@ -31,8 +31,6 @@ void do_math(MathOp op)
     point::do_math(op);
 }
 
-// TODO(random): random, seeding the generator with the hash of the coordinates' bytes, or drawing each
-// non-zero coordinate as a float! draw for it.
 constexpr DatatypeRecord record {
     .id = type_id,
     .parent = no_parent,

@@ -26,8 +26,6 @@ Cell* push(float x_value, float y_value, float z_value)
     return stack::push(make(x_value, y_value, z_value));
 }
 
-// TODO(random): random, seeding the generator with the hash of the coordinates' bytes, or drawing each
-// non-zero coordinate as a float! draw for it.
 constexpr DatatypeRecord record {
     .id = type_id,
     .parent = no_parent,

@@ -15,8 +15,11 @@
 #include "datatypes/runtime_words.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
+#include "datatypes/unset.h"
 #include "datatypes/word.h"
 #include "runtime/errors.h"
+#include "runtime/hashtable.h"
+#include "runtime/random.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
 #include "runtime/services.h"
@@ -91,6 +94,25 @@ float narrowed(Cell const& number)
                                      : static_cast<float>(float_::get(number));
 }
 
+}
+
+// With /seed the generator takes the byte hash of the coordinates (8 bytes, 12 for a point3D!); otherwise
+// each non-zero coordinate c becomes the float! draw for c, in order; a zero coordinate stays zero.
+Cell random(Cell const& value, bool seed, bool secure, bool)
+{
+    TypeId const type = cell::type_of(value);
+    Coordinates drawn = coordinates(value);
+    if (seed) {
+        std::uint32_t words[3] {};
+        for (std::uint32_t i = 0; i < dimensions(type); ++i) words[i] = std::bit_cast<std::uint32_t>(drawn[i]);
+        random::seed(static_cast<std::int32_t>(hash::string(words, 4 * dimensions(type))));
+        return unset_value;
+    }
+    for (std::uint32_t i = 0; i < dimensions(type); ++i)
+        if (drawn[i] != 0.0F) drawn[i] = static_cast<float>(float_::random_value(drawn[i], secure));
+    Cell result = value;
+    store(result, type, drawn);
+    return result;
 }
 
 Cell make_action(Cell const&, Cell const& spec, TypeId type)

@@ -21,6 +21,7 @@ float coordinate_of(Cell const& number); // an integer! or float! as a coordinat
 void store(Cell& cell, TypeId type, Coordinates const&); // keeps the cell's header flags
 
 Cell make_action(Cell const& prototype, Cell const& spec, TypeId type);
+Cell random(Cell const& value, bool seed, bool secure, bool only);
 std::int32_t form(Cell const& value, Cell& buffer, Refinement part, std::int32_t limit);
 std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
     std::int32_t indent);
@@ -36,6 +37,7 @@ Cell reverse(Cell const& value, Refinement part, Refinement skip);
 // The actions of both records.
 inline constexpr ActionTable actions {
     .make = make_action,
+    .random = random,
     .to = make_action,
     .form = form,
     .mold = mold,

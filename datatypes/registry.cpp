@@ -33,6 +33,7 @@
 #include "datatypes/percent.h"
 #include "datatypes/point2d.h"
 #include "datatypes/point3d.h"
+#include "datatypes/port.h"
 #include "datatypes/ref.h"
 #include "datatypes/routine.h"
 #include "datatypes/series.h"
@@ -86,7 +87,7 @@ void reset()
 }
 
 // The fixed order of start-up: parents before their children. The datatypes still to come take their places
-// in this order: port!, image!.
+// in this order: image!.
 void register_all()
 {
     reset();
@@ -142,6 +143,7 @@ void register_all()
              &point3d::record,
              &url::record,
              &file::record,
+             &port::record,
          })
         register_(*each);
 }

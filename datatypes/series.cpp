@@ -301,7 +301,7 @@ Cell poke(Cell const& series, std::int32_t index, Cell const& index_value, Cell 
     tell_owner(*kept_series, "poke", &*kept_value, static_cast<std::int32_t>(unit_place), 1);
     if (is_cell_series(type)) {
         buffer_of(*kept_series)->head_cell()[unit_place] = *kept_value;
-        hash_::reindex(*kept_series);
+        hash_::replaced(*kept_series, unit_place, 1, 1, total_of(*kept_series));
     } else if (type == type_ids::binary) {
         *unit_address(*kept_series, unit_place) = std::byte { binary::byte_value(*kept_value) };
     } else if (type == type_ids::vector) {
@@ -322,8 +322,9 @@ Cell clear(Cell const& series)
         auto const index = static_cast<std::int32_t>(index_of(series));
         tell_owner(*kept, "clear", nullptr, index, static_cast<std::int32_t>(length));
         SeriesBuffer* buffer = buffer_of(*kept);
+        std::uint32_t const before = buffer->length();
         buffer->tail = buffer->head + (index_of(*kept) << buffer->unit_shift());
-        hash_::reindex(*kept);
+        hash_::replaced(*kept, index_of(*kept), before - index_of(*kept), 0, before);
         tell_owner(*kept, "cleared", nullptr, index, 0);
     }
     return *kept;
@@ -360,7 +361,8 @@ Cell remove(Cell const& series, Refinement part, Refinement key)
             std::memmove(start, start + bytes, static_cast<std::size_t>(buffer->tail_address() - start) - bytes);
             buffer->tail -= static_cast<std::uint32_t>(bytes);
         }
-        hash_::reindex(*kept);
+        hash_::replaced(
+            *kept, place, static_cast<std::uint32_t>(std::min<std::int64_t>(count, total - place)), 0, total);
         tell_owner(*kept, "removed", nullptr, static_cast<std::int32_t>(place), static_cast<std::int32_t>(count));
     }
     return *kept;
@@ -399,7 +401,8 @@ Cell reverse(Cell const& series, Refinement part, Refinement skip)
         front += width;
         back -= width;
     }
-    hash_::reindex(*kept);
+    hash_::replaced(
+        *kept, index_of(*kept), static_cast<std::uint32_t>(count), static_cast<std::uint32_t>(count), total_of(*kept));
     tell_owner(*kept, "reversed", nullptr, index, static_cast<std::int32_t>(count));
     return *kept;
 }
@@ -465,7 +468,7 @@ Cell take(Cell const& series, Refinement part, bool, bool last)
     buffer->tail -= static_cast<std::uint32_t>(bytes);
     if (cell::type_of(*source) == type_ids::hash) {
         Rooted answer(result);
-        hash_::reindex(*source);
+        hash_::replaced(*source, start, static_cast<std::uint32_t>(taken_count), 0, total);
         hash_::index_cells(*answer);
         result = *answer;
     }
@@ -517,6 +520,8 @@ Cell move(Cell const& origin, Cell const& target, Refinement part)
         tell_owner(*source, "move", nullptr, static_cast<std::int32_t>(from), static_cast<std::int32_t>(moved));
         tell_owner(*destination, "move", nullptr, static_cast<std::int32_t>(to), static_cast<std::int32_t>(moved));
         std::size_t const bytes = std::size_t { moved } << shift;
+        std::uint32_t const source_before = total_of(*source);
+        std::uint32_t const destination_before = total_of(*destination);
         SeriesBuffer* into = buffer_of(*destination);
         if (std::uint64_t { into->tail } + bytes > into->capacity) {
             std::uint64_t const needed = std::uint64_t { into->tail - into->head } + bytes;
@@ -530,8 +535,8 @@ Cell move(Cell const& origin, Cell const& target, Refinement part)
         into->tail += static_cast<std::uint32_t>(bytes);
         std::memmove(taken, taken + bytes, static_cast<std::size_t>(out->tail_address() - taken) - bytes);
         out->tail -= static_cast<std::uint32_t>(bytes);
-        hash_::reindex(*source);
-        hash_::reindex(*destination);
+        hash_::replaced(*source, from, moved, 0, source_before);
+        hash_::replaced(*destination, to, 0, moved, destination_before);
         tell_owner(*source, "moved", nullptr, static_cast<std::int32_t>(from), static_cast<std::int32_t>(moved));
         tell_owner(*destination, "moved", nullptr, static_cast<std::int32_t>(to), static_cast<std::int32_t>(moved));
         return *destination;
@@ -549,7 +554,7 @@ Cell move(Cell const& origin, Cell const& target, Refinement part)
     }
     tell_owner(*source, "move", nullptr, static_cast<std::int32_t>(from), static_cast<std::int32_t>(moved));
     move_within(*source, from, to, moved);
-    hash_::reindex(*source);
+    hash_::moved(*source, to, from, moved);
     tell_owner(*source, "moved", nullptr, static_cast<std::int32_t>(to), static_cast<std::int32_t>(moved));
     return *destination;
 }

@@ -12,15 +12,6 @@
 
 namespace xol::string {
 
-namespace detail {
-
-std::uint32_t fold_upper(std::uint32_t code_point)
-{
-    return unicode::change_case(code_point, unicode::Case::Upper);
-}
-
-}
-
 namespace {
 
 bool folds(CompareOp op)
@@ -76,6 +67,24 @@ std::int32_t equal_q(Cell const& given1, Cell const& given2, CompareOp op, bool 
     std::uint32_t const start1 = clamped_index(value1);
     std::uint32_t const start2 = clamped_index(value2);
     bool const fold = folds(op);
+    if (buffer1->unit() == 1 && buffer2->unit() == 1) {
+        // Latin-1 on both sides, the common case of keys and words: bytes read directly, folded only
+        // where they differ.
+        auto const* bytes1 = reinterpret_cast<std::uint8_t const*>(buffer1->head_address()) + start1;
+        auto const* bytes2 = reinterpret_cast<std::uint8_t const*>(buffer2->head_address()) + start2;
+        for (std::uint32_t i = 0; i < compared; ++i) {
+            std::uint32_t c1 = bytes1[i];
+            std::uint32_t c2 = bytes2[i];
+            if (c1 == c2) continue;
+            if (fold) {
+                c1 = detail::fold_upper(c1);
+                c2 = detail::fold_upper(c2);
+            }
+            if (c1 != c2) return c1 > c2 ? 1 : -1;
+        }
+        if (match) return 0;
+        return length1 > count2 ? 1 : length1 == count2 ? 0 : -1;
+    }
     for (std::uint32_t i = 0; i < compared; ++i) {
         std::uint32_t c1 = detail::unit_at(buffer1, start1 + i);
         std::uint32_t c2 = detail::unit_at(buffer2, start2 + i);

@@ -4,11 +4,15 @@
 #include <cstdint>
 
 #include "datatypes/string.h"
+#include "runtime/unicode.h"
 
 namespace xol::string::detail {
 
 // The upper-case form of a code point, for the case-folding comparisons and searches.
-std::uint32_t fold_upper(std::uint32_t code_point);
+inline std::uint32_t fold_upper(std::uint32_t code_point)
+{
+    return unicode::change_case(code_point, unicode::Case::Upper);
+}
 
 inline std::uint32_t fold_unless(bool case_sensitive, std::uint32_t code_point)
 {

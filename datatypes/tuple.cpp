@@ -18,7 +18,9 @@
 #include "datatypes/series.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
+#include "datatypes/unset.h"
 #include "runtime/errors.h"
+#include "runtime/random.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
 #include "runtime/services.h"
@@ -342,8 +344,21 @@ Cell reverse(Cell const& value, Refinement part, Refinement skip)
     return result;
 }
 
-// TODO(random): random, seeding the generator with word 1 xor word 2 xor word 3, or drawing each
-// component c from 0 to c - 1.
+// With /seed the generator takes word 1 xor word 2 xor word 3; otherwise each component c becomes a draw
+// from 0 to c - 1, in order; a zero component stays zero.
+Cell random(Cell const& value, bool seed, bool secure, bool)
+{
+    if (seed) {
+        random::seed(static_cast<std::int32_t>(value.word1 ^ value.word2 ^ value.word3));
+        return unset_value;
+    }
+    Bytes drawn = bytes(value);
+    for (std::uint32_t i = 0; i < count(value); ++i)
+        if (drawn.at[i] > 0) drawn.at[i] = static_cast<std::uint8_t>(random::int_(drawn.at[i], secure) - 1);
+    Cell result = value;
+    store(result, drawn, count(value));
+    return result;
+}
 
 }
 
@@ -353,6 +368,7 @@ constexpr DatatypeRecord record {
     .name = "tuple!",
     .actions = {
         .make = make_action,
+        .random = random,
         .to = make_action,
         .form = form,
         .mold = mold,

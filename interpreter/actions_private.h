@@ -14,8 +14,6 @@ namespace xol::actions::detail {
 [[noreturn]] void fire_not_allowed(TypeId type);
 
 // The slot of `type` for one action; an empty slot raises expect-arg for that type.
-// TODO(port!): a port! whose actor is a handle! answers actions from append on through the actor's
-// function table (access no-port-action for an empty entry).
 template <typename Function> Function lookup(TypeId type, Function TypeActions::*slot)
 {
     // An unregistered type reads an all-empty row, as does an id past the table.

@@ -89,7 +89,8 @@ std::int32_t insert_part(Cell& value, Refinement part, bool counts_output)
 }
 
 // append and insert share their entry. Nothing to insert (a /part count of 0, a /dup count of 0 or
-// less) leaves the series as it came, in the base cell; no slot runs.
+// less) leaves the series as it came, in the base cell; no slot runs. A port's actor hears of every
+// call, those included.
 void insert_or_append(std::int32_t const* refinements, bool append)
 {
     Cell const& series = argument(0);
@@ -98,10 +99,11 @@ void insert_or_append(std::int32_t const* refinements, bool append)
     bool const counts_output
         = cell::type_of(series) == type_ids::binary && used(refinements[1]) && type_ids::is_list(cell::type_of(value));
     std::int32_t const part = insert_part(value, refinement_argument(refinements[0]), counts_output);
-    if (part == 0) return;
+    bool const is_port = cell::type_of(series) == type_ids::port;
+    if (part == 0 && !is_port) return;
     Refinement const dup = refinement_argument(refinements[2]);
     std::int32_t const times = dup ? integer_argument(*dup) : 1;
-    if (times <= 0) return;
+    if (times <= 0 && !is_port) return;
     set_result(slot(series, value, part, used(refinements[1]), times, append));
 }
 

@@ -13,6 +13,7 @@
 #include "runtime/int_map.h"
 #include "runtime/memory.h"
 #include "runtime/type_families.h"
+#include "runtime/unicode.h"
 
 namespace xol {
 
@@ -107,6 +108,20 @@ constexpr std::uint32_t tuple_length_shift = 19;
 constexpr std::uint32_t date_time_flag = 0x10000;
 
 // Each character is one 32-bit block, whatever the width the text is stored in.
+// One loop per unit width, each reading its units directly: the hash is of the code points (folded unless
+// `case_sensitive`), so a text hashes alike whatever its width.
+template <typename Unit>
+std::uint32_t units_hash(std::byte const* at, std::uint32_t count, bool case_sensitive, hash::Murmur3& murmur)
+{
+    auto const* units = reinterpret_cast<Unit const*>(at);
+    if (case_sensitive) {
+        for (std::uint32_t i = 0; i < count; ++i) murmur.block(units[i]);
+    } else {
+        for (std::uint32_t i = 0; i < count; ++i) murmur.block(unicode::change_case(units[i], unicode::Case::Upper));
+    }
+    return murmur.finish(4 * count);
+}
+
 std::uint32_t text_hash(Cell const& text, bool case_sensitive)
 {
     SeriesBuffer* buffer = node::buffer(text.word2);
@@ -115,17 +130,9 @@ std::uint32_t text_hash(Cell const& text, bool case_sensitive)
     std::uint32_t const start = std::min(text.word1, length);
     std::byte const* at = buffer->head_address() + std::uint64_t { start } * unit;
     hash::Murmur3 murmur(hash::seed);
-    for (std::uint32_t i = start; i < length; ++i, at += unit) {
-        std::uint32_t code_point = 0;
-        if (unit == 1)
-            code_point = std::to_integer<std::uint32_t>(*at);
-        else if (unit == 2)
-            code_point = *reinterpret_cast<std::uint16_t const*>(at);
-        else
-            code_point = *reinterpret_cast<std::uint32_t const*>(at);
-        murmur.block(case_sensitive ? code_point : folded(code_point));
-    }
-    return murmur.finish(4 * (length - start));
+    if (unit == 1) return units_hash<std::uint8_t>(at, length - start, case_sensitive, murmur);
+    if (unit == 2) return units_hash<std::uint16_t>(at, length - start, case_sensitive, murmur);
+    return units_hash<std::uint32_t>(at, length - start, case_sensitive, murmur);
 }
 
 std::uint32_t words_hash(std::uint32_t const* first, std::uint32_t count)

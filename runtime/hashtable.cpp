@@ -91,17 +91,18 @@ std::uint32_t stored_hash(TableRecord const& record, std::uint32_t position)
 
 // ---- Re-placing every entry: growth in place, the same-size rehash, and the rehash after node moves.
 
-// Places an entry known to be absent in the first empty bucket of its chain (the table holds no
-// deleted bucket while this runs).
-std::uint32_t place_fresh(TableRecord& record, std::uint32_t entry)
+// Places an entry known to be absent, whose key hashes to `hash`, in the first empty bucket of its chain
+// (the table holds no deleted bucket while this runs).
+std::uint32_t place_fresh(TableRecord& record, std::uint32_t entry, std::uint32_t hash)
 {
     std::uint32_t const mask = record.bucket_count - 1;
     std::uint8_t* flags = flags_of(record);
-    std::uint32_t bucket = stored_hash(record, representative(record, entry)) & mask;
+    std::uint32_t bucket = hash & mask;
     for (std::uint32_t step = 1; bucket_flags::flag_of(flags, bucket) != bucket_flags::empty; ++step)
         bucket = (bucket + step) & mask;
     keys_of(record)[bucket] = entry;
     bucket_flags::set_flag(flags, bucket, bucket_flags::in_use);
+    if (record.kind == Kind::Map) map_hashes_of(record)[bucket] = hash;
     if (record.kind == Kind::Hash) {
         std::uint32_t* index = words_of(record.index);
         for (std::uint32_t i = 0, n = member_count(record, entry); i < n; ++i) index[member(record, entry, i)] = bucket;
@@ -114,6 +115,25 @@ std::vector<std::uint32_t> live_entries(TableRecord const& record)
     std::vector<std::uint32_t> entries;
     std::uint8_t const* flags = flags_of(record);
     std::uint32_t const* keys = keys_of(record);
+    if (record.kind == Kind::Map) {
+        // A map's entries are distinct key positions inside its block: marked, then read back in order,
+        // which is the sort below without its comparisons.
+        std::vector<bool> present(key_length(record));
+        std::uint32_t live = 0;
+        bool inside = true;
+        for (std::uint32_t bucket = 0; bucket < record.bucket_count && inside; ++bucket) {
+            if (bucket_flags::flag_of(flags, bucket) != bucket_flags::in_use) continue;
+            inside = keys[bucket] < present.size();
+            if (inside) present[keys[bucket]] = true;
+            ++live;
+        }
+        if (inside) {
+            entries.reserve(live);
+            for (std::uint32_t position = 0; position < present.size(); ++position)
+                if (present[position]) entries.push_back(position);
+            return entries;
+        }
+    }
     for (std::uint32_t bucket = 0; bucket < record.bucket_count; ++bucket)
         if (bucket_flags::flag_of(flags, bucket) == bucket_flags::in_use) entries.push_back(keys[bucket]);
     // Position order keeps the spellings of one name in interning order along their chain.
@@ -127,16 +147,38 @@ enum class Records {
     Compacted, // growth, which may allocate anyway: records of deleted buckets are dropped, the rest slide down
 };
 
+enum class Hashes {
+    Kept, // growth: the keys are as they were, and a map's stored hashes hold
+    Computed, // a rehash after nodes moved, or an explicit rebuild: every key is hashed again
+};
+
 // Re-places every live entry into `bucket_count` buckets. Allocates only when the count changes.
-void replace_entries(RootedTable const& table, std::uint32_t bucket_count, std::uint32_t upper_bound, Records records)
+void replace_entries(RootedTable const& table, std::uint32_t bucket_count, std::uint32_t upper_bound, Records records,
+    Hashes hashes = Hashes::Computed)
 {
     std::vector<std::uint32_t> entries = live_entries(rec(*table));
+    // A map's stored hashes, by key position, read before the arrays are replaced.
+    std::vector<std::uint32_t> kept_hashes;
+    if (rec(*table).kind == Kind::Map && hashes == Hashes::Kept) {
+        TableRecord const& record = rec(*table);
+        kept_hashes.resize(key_length(record));
+        std::uint8_t const* flags = flags_of(record);
+        for (std::uint32_t bucket = 0; bucket < record.bucket_count; ++bucket) {
+            std::uint32_t const position = keys_of(record)[bucket];
+            if (bucket_flags::flag_of(flags, bucket) == bucket_flags::in_use && position < kept_hashes.size())
+                kept_hashes[position] = map_hashes_of(record)[bucket];
+        }
+    }
     bool const resized = bucket_count != rec(*table).bucket_count;
     if (resized) {
         NodeId const flags = make_flags(bucket_count);
         rec(*table).flags = flags;
         NodeId const keys = make_keys(bucket_count);
         rec(*table).keys = keys;
+        if (rec(*table).kind == Kind::Map) {
+            NodeId const map_hashes = make_keys(bucket_count);
+            rec(*table).chain = map_hashes;
+        }
     } else {
         TableRecord const& record = rec(*table);
         std::memset(flags_of(record), std::to_integer<int>(fresh_flags_byte), record.bucket_count / 4);
@@ -158,22 +200,27 @@ void replace_entries(RootedTable const& table, std::uint32_t bucket_count, std::
         }
         record.count = static_cast<std::uint32_t>(entries.size());
     }
-    for (std::uint32_t entry : entries) place_fresh(record, entry);
+    for (std::uint32_t entry : entries) {
+        std::uint32_t const position = representative(record, entry);
+        bool const kept = !kept_hashes.empty() && position < kept_hashes.size();
+        place_fresh(record, entry, kept ? kept_hashes[position] : stored_hash(record, position));
+    }
     record.occupied = static_cast<std::uint32_t>(entries.size());
     if (record.stamp != 0) record.stamp = relocation_stamp();
 }
 
 // Map and symbol keys: the caller has looked the key up, so it takes the first free bucket of its chain.
-void place_new_key(TableRecord& record, std::uint32_t position)
+void place_new_key(TableRecord& record, std::uint32_t position, std::uint32_t hash)
 {
     std::uint32_t const mask = record.bucket_count - 1;
     std::uint8_t* flags = flags_of(record);
-    std::uint32_t bucket = stored_hash(record, position) & mask;
+    std::uint32_t bucket = hash & mask;
     std::uint32_t step = 1;
     while (bucket_flags::flag_of(flags, bucket) == bucket_flags::in_use) bucket = (bucket + step++) & mask;
     if (bucket_flags::flag_of(flags, bucket) == bucket_flags::empty) ++record.occupied;
     keys_of(record)[bucket] = position;
     bucket_flags::set_flag(flags, bucket, bucket_flags::in_use);
+    if (record.kind == Kind::Map) map_hashes_of(record)[bucket] = hash;
     ++record.count;
 }
 
@@ -213,7 +260,7 @@ void resize_in_place(RootedTable const& table, std::uint32_t requested)
     std::uint32_t const bucket_count = power_of_two_at_least(requested);
     auto const upper_bound = static_cast<std::uint32_t>(bucket_count * load_limit + 0.5);
     if (rec(*table).count >= upper_bound) return;
-    replace_entries(table, bucket_count, upper_bound, Records::Compacted);
+    replace_entries(table, bucket_count, upper_bound, Records::Compacted, Hashes::Kept);
 }
 
 bool keys_match(Cell const& stored, Cell const& probe, CompareOp op)
@@ -286,6 +333,10 @@ NodeId init(std::uint32_t size, Cell const* block, Kind kind, std::uint32_t valu
         NodeId const chain = make_array(0, 4, std::byte { 0 });
         rec(*table).chain = chain;
     }
+    if (kind == Kind::Map) {
+        NodeId const map_hashes = make_keys(bucket_count);
+        rec(*table).chain = map_hashes;
+    }
     if (has_block) {
         rec(*table).key_series = source->word2;
         load_pairs(*table, 0, kind == Kind::Map ? 2 : 1);
@@ -296,7 +347,7 @@ NodeId init(std::uint32_t size, Cell const* block, Kind kind, std::uint32_t valu
     return *table;
 }
 
-InsertResult insert(NodeId table, std::uint32_t position)
+InsertResult insert(NodeId table, std::uint32_t position, std::uint32_t const* known_hash)
 {
     ensure_fresh(table);
     RootedTable rooted(table);
@@ -309,7 +360,9 @@ InsertResult insert(NodeId table, std::uint32_t position)
         return InsertResult::Added;
     }
     TableRecord& record = rec(*rooted);
-    place_new_key(record, position);
+    // A hash computed before a rehash for moved nodes may be stale: such tables hash again.
+    bool const fresh = known_hash && record.stamp == 0;
+    place_new_key(record, position, fresh ? *known_hash : stored_hash(record, position));
     note_identity_key(record, key_cells(record)[position]);
     return InsertResult::Added;
 }
@@ -330,6 +383,10 @@ std::int32_t get(NodeId table, Cell const& key, GetOptions const& options)
     bool const largest = options.last || options.reverse;
     std::int64_t best = -1;
     ProbeState walk;
+    if (options.hash && rec(*rooted).stamp == 0) {
+        walk.hashed = true;
+        walk.hash = *options.hash;
+    }
     // Every equal key of the chain is a candidate: a hash! answers by position, not by bucket.
     for (std::int32_t position; (position = find_next(*rooted, *probe, walk, options.op)) >= 0;) {
         auto const found = static_cast<std::uint32_t>(position);
@@ -338,6 +395,11 @@ std::int32_t get(NodeId table, Cell const& key, GetOptions const& options)
         if (best < 0 || (largest ? found > best : found < best)) best = found;
     }
     return static_cast<std::int32_t>(best);
+}
+
+std::uint32_t probe_hash(NodeId table, Cell const& key)
+{
+    return hash_cell(prepared_probe(rec(table), key));
 }
 
 std::int32_t find_next(NodeId table, Cell const& key, ProbeState& walk, CompareOp op)
@@ -349,14 +411,18 @@ std::int32_t find_next(NodeId table, Cell const& key, ProbeState& walk, CompareO
     std::uint32_t const bucket_count = rec(table).bucket_count;
     std::uint32_t const mask = bucket_count - 1;
     if (walk.step == 0) {
-        walk.bucket = hash_cell(*probe) & mask;
+        if (!walk.hashed) walk.hash = hash_cell(*probe);
+        walk.hashed = true;
+        walk.bucket = walk.hash & mask;
         walk.step = 1;
         walk.member = 0;
     }
+    bool const has_hashes = rec(table).kind == Kind::Map;
     while (walk.step <= bucket_count) {
         std::uint32_t const flag = bucket_flags::flag_of(flags_of(rec(*rooted)), walk.bucket);
         if (flag == bucket_flags::empty) break;
-        if (flag == bucket_flags::in_use) {
+        // A map compares only the keys stored with the probe's own hash.
+        if (flag == bucket_flags::in_use && (!has_hashes || map_hashes_of(rec(*rooted))[walk.bucket] == walk.hash)) {
             // The record is taken again after each comparison: a compare action may allocate.
             while (true) {
                 TableRecord const& record = rec(*rooted);
@@ -415,6 +481,10 @@ NodeId copy(NodeId table, NodeId key_series)
     rec(*target).flags = flags;
     NodeId const bucket_keys = buffer::copy(rec(*source).keys);
     rec(*target).keys = bucket_keys;
+    if (kind == Kind::Map) {
+        NodeId const map_hashes = buffer::copy(rec(*source).chain);
+        rec(*target).chain = map_hashes;
+    }
     if (kind != Kind::Hash) return *target;
 
     NodeId const index = buffer::copy(rec(*source).index);

@@ -51,7 +51,10 @@ struct TableRecord {
         NodeId index; // Hash: the bucket of each key position, none_bucket where none
         std::uint32_t record_size; // NodeKeys, Ownership: bytes of one record, (value cells + 1) x 16
     };
-    NodeId chain; // Hash: the node of each duplicate list (a series of 32-bit positions), 0 when freed
+    // Hash: the node of each duplicate list (a series of 32-bit positions), 0 when freed. Map: the full hash
+    // of each bucket's key, one 32-bit word a bucket, so that a probe compares only keys of its own hash and
+    // growth re-places keys without hashing them again.
+    NodeId chain;
     NodeId flags; // 2 bits a bucket, 4 buckets a byte
     NodeId keys; // one 32-bit entry a bucket; in a Hash table an entry -k names duplicate list k
     NodeId key_series; // the block, the symbol or word series, or the record series
@@ -95,8 +98,9 @@ enum class InsertResult {
 
 // Indexes the key at `position` of the key series (kinds 0-2). A hash! key equal to one already indexed
 // joins its bucket's duplicate list; a hash! position already indexed is taken out first. Map and symbol
-// keys always take a bucket of their own: the caller has looked them up. May allocate.
-InsertResult insert(NodeId table, std::uint32_t position);
+// keys always take a bucket of their own: the caller has looked them up, and may pass the key's hash
+// (probe_hash) that the look-up used. May allocate.
+InsertResult insert(NodeId table, std::uint32_t position, std::uint32_t const* known_hash = nullptr);
 inline void put(NodeId table, std::uint32_t position)
 {
     insert(table, position);
@@ -108,7 +112,12 @@ struct GetOptions {
     CompareOp op = CompareOp::Equal; // StrictEqual for the case-sensitive look-up, Same for identity
     bool last = false; // hash!: the largest position not below the start
     bool reverse = false; // hash!: the largest position below the start
+    std::uint32_t const* hash = nullptr; // the key's probe_hash, when the caller has it
 };
+
+// The hash a look-up of `key` in the table uses (kinds 0 and 1): computed once, it serves get and then
+// insert of the same key.
+std::uint32_t probe_hash(NodeId table, Cell const& key);
 
 // The position of a key equal to `key` under the options, -1 when none (kinds 0 and 1). A map! looks
 // every word kind up as a set-word!. May call the compare service, which may allocate.
@@ -121,6 +130,8 @@ struct ProbeState {
     std::uint32_t step = 0; // 0 before the walk starts
     std::uint32_t member = 0; // the next member of the current bucket's duplicate list
     bool done = false;
+    bool hashed = false; // `hash` is the key's probe_hash, set by the caller before the walk
+    std::uint32_t hash = 0;
 };
 
 // The next position whose key equals `key` under `op`, -1 at the end of the walk (kinds 0 and 1).

@@ -28,6 +28,7 @@ void mark(NodeId& table)
             for (std::uint32_t slot = 0, n = word_count(record.chain); slot < n; ++slot) gc::mark_node(lists[slot]);
         }
     }
+    if (record.kind == Kind::Map) gc::mark_node(record.chain); // the stored hashes
     if (!is_node_keyed(record.kind)) {
         gc::mark_series(record.key_series); // the block, the symbols or the words, and their cells
         return;

@@ -45,6 +45,12 @@ inline std::uint32_t* words_of(NodeId series)
     return reinterpret_cast<std::uint32_t*>(node::buffer(series)->head_address());
 }
 
+// Map: the stored hash of each bucket's key.
+inline std::uint32_t* map_hashes_of(TableRecord const& record)
+{
+    return reinterpret_cast<std::uint32_t*>(node::buffer(record.chain)->head_address());
+}
+
 inline std::uint32_t word_count(NodeId series)
 {
     SeriesBuffer const* buffer = node::buffer(series);

@@ -305,7 +305,7 @@ void init_case_tables()
     case_tables();
 }
 
-std::uint32_t change_case(std::uint32_t code_point, Case which)
+std::uint32_t change_case_table(std::uint32_t code_point, Case which)
 {
     if (code_point <= 0xFFFF) {
         CaseTables const& flat = case_tables();

@@ -71,8 +71,18 @@ enum class Case { Lower = 0, Upper = 1 };
 // Builds the flat tables of the Basic Multilingual Plane from the generated pairs. Start-up calls it once;
 // a later call does nothing, and change_case builds them on first use when start-up has not.
 void init_case_tables();
-// The simple case mapping: a code point without one is answered unchanged.
-std::uint32_t change_case(std::uint32_t code_point, Case);
+// The simple case mapping beyond ASCII, through the flat tables and the ranges above them.
+std::uint32_t change_case_table(std::uint32_t code_point, Case);
+// The simple case mapping: a code point without one is answered unchanged. ASCII, most of what the
+// hash tables, searches and parse fold, is mapped here without a call.
+inline std::uint32_t change_case(std::uint32_t code_point, Case which)
+{
+    if (code_point < 0x80) {
+        std::uint32_t const first = which == Case::Upper ? 'a' : 'A';
+        return code_point - first < 26 ? code_point ^ 0x20 : code_point;
+    }
+    return change_case_table(code_point, which);
+}
 // The body of uppercase and lowercase: a char! has its code point mapped in place; a text value has
 // `count` characters from its index (clamped to the tail; negative counts as 0; `whole_rest` for the whole
 // rest) mapped and written back, the buffer widening when a mapped value needs it. The caller resolves

@@ -322,6 +322,19 @@ InputUnits input_units(Cell const& input, std::uint32_t end)
     return { buffer->head_address(), buffer->unit(), index, stop };
 }
 
+// The unit at the input's index, which the caller has checked lies before the end.
+std::uint32_t unit_at(InputUnits const& at)
+{
+    switch (at.unit) {
+    case 1:
+        return static_cast<std::uint8_t const*>(at.data)[at.index];
+    case 2:
+        return static_cast<std::uint16_t const*>(at.data)[at.index];
+    default:
+        return static_cast<std::uint32_t const*>(at.data)[at.index];
+    }
+}
+
 Cell const* cells_of(Cell const& input)
 {
     return series::buffer_of(input)->head_cell();
@@ -377,6 +390,20 @@ std::int64_t match_literal(Cell const& input, InputKind kind, Cell const& rule, 
     InputUnits const at = input_units(input, end);
     if (at.index >= at.end) return -1;
     if (kind == InputKind::Cells) return compare_values(cells_of(input)[at.index], rule, mode) ? 1 : -1;
+    // A character or a charset against one unit, the commonest literals, answered without a pattern: the
+    // same tests as pattern_of's Unit and Bitset kinds.
+    TypeId const type = cell::type_of(rule);
+    if (type == type_ids::char_ && (kind == InputKind::Text || rule.word2 <= 0xFF)) {
+        std::uint32_t const unit = unit_at(at);
+        if (kind == InputKind::Text && mode != CompareOp::StrictEqual) return fold(unit) == fold(rule.word2) ? 1 : -1;
+        return unit == rule.word2 ? 1 : -1;
+    }
+    if (type == type_ids::bitset) {
+        std::uint32_t const unit = unit_at(at);
+        if (unit >= bitset::byte_length(rule) * std::uint64_t { 8 }) return bitset::complemented_q(rule) ? 1 : -1;
+        auto const byte = std::to_integer<std::uint32_t>(node::buffer(rule.word2)->head_address()[unit >> 3]);
+        return (byte & (0x80u >> (unit & 7))) != 0 ? 1 : -1;
+    }
     Pattern const pattern = pattern_of(rule, kind, mode);
     switch (pattern.kind) {
     case PatternKind::None:

@@ -331,6 +331,11 @@ TEST(CaseMapping, Pairs)
     };
     for (auto const& c : cases)
         EXPECT_EQ(unicode::change_case(c.code_point, c.which), c.mapped) << std::hex << c.code_point;
+    // The inline ASCII mapping agrees with the tables.
+    for (std::uint32_t code_point = 0; code_point < 0x80; ++code_point)
+        for (Case which : { Case::Upper, Case::Lower })
+            EXPECT_EQ(unicode::change_case(code_point, which), unicode::change_case_table(code_point, which))
+                << std::hex << code_point;
 }
 
 // The tables' shape: sorted keys, mappings of the Basic Multilingual Plane inside it, the known ends.
