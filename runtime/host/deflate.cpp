@@ -320,6 +320,9 @@ public:
 
     bool overrun() const { return m_held < m_padding; }
 
+    // Whether the next refill takes 8 real bytes.
+    bool bytes_ahead() const { return m_end - m_position >= 8; }
+
     // Bits of the input not yet consumed.
     std::uint64_t bits_left() const { return m_held - m_padding + 8 * std::uint64_t { m_end - m_position }; }
 
@@ -350,18 +353,44 @@ private:
 
 constexpr unsigned fast_bits = 10;
 
-// A canonical Huffman code: a lookup of the first 10 bits (symbol << 4 | length; 0 when the code is
-// longer or the bits begin no code) and, for the rest, the count of codes of each length and the symbols
-// in code order.
+// What a decoded symbol means, in one word beside its code length (bits 0-3): the count of extra bits
+// that follow it (bits 4-7), a kind (bits 8-10) and a value (bits 16-31: the literal byte, or the base of
+// a length or distance).
+namespace entry {
+inline constexpr std::uint32_t literal = 1u << 8;
+inline constexpr std::uint32_t end_of_block = 2u << 8;
+inline constexpr std::uint32_t invalid = 4u << 8; // literal/length 286 and 287, distances 30 and 31
+inline constexpr std::uint32_t kinds = 7u << 8;
+
+constexpr std::uint32_t of_literal_length(unsigned symbol)
+{
+    if (symbol < 256) return literal | symbol << 16;
+    if (symbol == 256) return end_of_block;
+    if (symbol >= 286) return invalid;
+    return std::uint32_t { length_extra[symbol - 257] } << 4 | std::uint32_t { length_base[symbol - 257] } << 16;
+}
+
+constexpr std::uint32_t of_distance(unsigned symbol)
+{
+    if (symbol >= 30) return invalid;
+    return std::uint32_t { distance_extra[symbol] } << 4 | std::uint32_t { distance_base[symbol] } << 16;
+}
+}
+
+// A canonical Huffman code: a lookup of the first 10 bits (the meaning of the symbol with its code
+// length; 0 when the code is longer or the bits begin no code) and, for the rest, the count of codes of
+// each length and the symbols in code order.
 struct HuffmanTable {
-    std::array<std::uint16_t, 1u << fast_bits> fast;
+    std::array<std::uint32_t, 1u << fast_bits> fast;
     std::array<std::uint16_t, 16> counts;
     std::array<std::uint16_t, 320> symbols;
+    std::uint32_t (*meaning)(unsigned symbol);
 
     // False when the lengths ask for more codes than exist (an over-subscribed code). An incomplete code is
     // kept: its unassigned bit strings decode to nothing.
-    bool build(std::uint8_t const* lengths, unsigned n)
+    bool build(std::uint8_t const* lengths, unsigned n, std::uint32_t (*meaning_of)(unsigned))
     {
+        meaning = meaning_of;
         fast.fill(0);
         counts.fill(0);
         for (unsigned i = 0; i < n; ++i) ++counts[lengths[i]];
@@ -388,21 +417,23 @@ struct HuffmanTable {
             std::uint32_t const assigned = next_code[length]++;
             if (length <= fast_bits) {
                 std::uint32_t const reversed = reverse_bits(assigned, length);
-                auto const entry = static_cast<std::uint16_t>(i << 4 | length);
-                for (std::uint32_t slot = reversed; slot < (1u << fast_bits); slot += 1u << length) fast[slot] = entry;
+                std::uint32_t const value = meaning(i) | length;
+                for (std::uint32_t slot = reversed; slot < (1u << fast_bits); slot += 1u << length) fast[slot] = value;
             }
         }
         return true;
     }
 
-    // The symbol at the front of the bits and its length, or -1 when they begin no code.
-    int decode(std::uint64_t bits, unsigned& length) const
+    // The meaning and length of the code at the front of the bits, or 0 when they begin no code.
+    std::uint32_t decode(std::uint64_t bits) const
     {
-        std::uint16_t const entry = fast[bits & ((1u << fast_bits) - 1)];
-        if (entry != 0) {
-            length = entry & 15u;
-            return entry >> 4;
-        }
+        std::uint32_t const found = fast[bits & ((1u << fast_bits) - 1)];
+        return found != 0 ? found : decode_long(bits);
+    }
+
+    // The same as a symbol, for the code-length code; -1 when the bits begin no code.
+    int symbol(std::uint64_t bits, unsigned& length) const
+    {
         int code = 0;
         int first = 0;
         int index = 0;
@@ -419,7 +450,21 @@ struct HuffmanTable {
         }
         return -1;
     }
+
+private:
+    // Codes longer than the lookup: one bit at a time through the canonical order.
+    [[gnu::noinline]] std::uint32_t decode_long(std::uint64_t bits) const
+    {
+        unsigned length = 0;
+        int const found = symbol(bits, length);
+        return found < 0 ? 0 : meaning(static_cast<unsigned>(found)) | length;
+    }
 };
+
+std::uint32_t code_length_meaning(unsigned symbol)
+{
+    return std::uint32_t { symbol } << 16;
+}
 
 struct FixedTables {
     HuffmanTable literals;
@@ -429,10 +474,10 @@ struct FixedTables {
     {
         std::array<std::uint8_t, 288> lengths {};
         for (unsigned i = 0; i < 288; ++i) lengths[i] = i < 144 ? 8 : i < 256 ? 9 : i < 280 ? 7 : 8;
-        literals.build(lengths.data(), 288);
+        literals.build(lengths.data(), 288, entry::of_literal_length);
         std::array<std::uint8_t, 32> five {};
         five.fill(5);
-        distances.build(five.data(), 32);
+        distances.build(five.data(), 32, entry::of_distance);
     }
 };
 
@@ -469,6 +514,31 @@ public:
     // Room for `count` more bytes plus the 8 that a wide copy may overrun.
     bool roomy(std::size_t count) const { return m_capacity - m_total >= count + 8 && m_total <= m_capacity; }
 
+    // Room for the longest match and the overrun of its wide copy; a growing output makes the room.
+    bool room_for_match()
+    {
+        if (m_capacity - m_total >= 258 + 8 && m_total <= m_capacity) return true;
+        return m_grow && grow(258);
+    }
+
+    void literal(std::uint8_t value, bool room)
+    {
+        if (room) {
+            m_data[m_total++] = value;
+            return;
+        }
+        literal(value);
+    }
+
+    void copy(std::size_t distance, std::size_t length, bool room)
+    {
+        if (room) {
+            wide_copy(distance, length);
+            return;
+        }
+        copy(distance, length);
+    }
+
     void literal(std::uint8_t value)
     {
         if (m_total < m_capacity) {
@@ -487,16 +557,7 @@ public:
     void copy(std::size_t distance, std::size_t length)
     {
         if (roomy(length) || (m_grow && grow(length))) {
-            std::uint8_t* to = m_data + m_total;
-            std::uint8_t const* from = to - distance;
-            m_total += length;
-            if (distance >= 8) {
-                for (std::size_t i = 0; i < length; i += 8) std::memcpy(to + i, from + i, 8);
-            } else if (distance == 1) {
-                std::memset(to, *from, length);
-            } else {
-                for (std::size_t i = 0; i < length; ++i) to[i] = from[i];
-            }
+            wide_copy(distance, length);
             return;
         }
         for (; length > 0 && m_total < m_capacity; --length, ++m_total) m_data[m_total] = m_data[m_total - distance];
@@ -518,6 +579,21 @@ public:
     }
 
 private:
+    // Copies 8 bytes at a time where the source lies at least 8 back; may write up to 7 bytes past the end.
+    void wide_copy(std::size_t distance, std::size_t length)
+    {
+        std::uint8_t* to = m_data + m_total;
+        std::uint8_t const* from = to - distance;
+        m_total += length;
+        if (distance >= 8) {
+            for (std::size_t i = 0; i < length; i += 8) std::memcpy(to + i, from + i, 8);
+        } else if (distance == 1) {
+            std::memset(to, *from, length);
+        } else {
+            for (std::size_t i = 0; i < length; ++i) to[i] = from[i];
+        }
+    }
+
     bool grow(std::size_t count)
     {
         std::size_t const wanted = std::max(m_total + count + 8, m_grow->size() * 2);
@@ -533,33 +609,35 @@ private:
     std::vector<std::uint8_t>* m_grow = nullptr;
 };
 
-// The symbols of one Huffman-coded block, up to its end code.
+// The symbols of one Huffman-coded block, up to its end code. While 8 input bytes remain and the output
+// has room for the longest match, every refill takes real bytes, so no code can reach past the input and
+// the loop skips the checks the tail needs.
 int inflate_block(BitReader& reader, Output& out, HuffmanTable const& literals, HuffmanTable const& distances)
 {
     for (;;) {
+        bool const fast = reader.bytes_ahead() && out.room_for_match();
         reader.refill();
-        unsigned used = 0;
-        int const symbol = literals.decode(reader.bits(), used);
-        if (symbol < 0) return bad_data;
-        reader.drop(used);
-        if (symbol < 256) {
-            if (reader.overrun()) return bad_data;
-            out.literal(static_cast<std::uint8_t>(symbol));
+        std::uint32_t const symbol = literals.decode(reader.bits());
+        if (symbol == 0) return bad_data;
+        reader.drop(symbol & 15u);
+        if (symbol & entry::literal) {
+            if (!fast && reader.overrun()) return bad_data;
+            out.literal(static_cast<std::uint8_t>(symbol >> 16), fast);
             continue;
         }
-        if (symbol == 256) return reader.overrun() ? bad_data : done;
-        auto const index = static_cast<unsigned>(symbol - 257);
-        if (index >= 29) return bad_data;
-        std::size_t const length = length_base[index] + reader.take(length_extra[index]);
-        int const distance_symbol = distances.decode(reader.bits(), used);
-        if (distance_symbol < 0 || distance_symbol >= 30) return bad_data;
-        reader.drop(used);
-        auto const d = static_cast<unsigned>(distance_symbol);
-        std::size_t const distance = distance_base[d] + reader.take(distance_extra[d]);
-        if (reader.overrun()) return bad_data;
+        if (symbol & entry::kinds) {
+            if (symbol & entry::invalid) return bad_data;
+            return reader.overrun() ? bad_data : done;
+        }
+        std::size_t const length = (symbol >> 16) + reader.take((symbol >> 4) & 15u);
+        std::uint32_t const distance_symbol = distances.decode(reader.bits());
+        if (distance_symbol == 0 || (distance_symbol & entry::invalid)) return bad_data;
+        reader.drop(distance_symbol & 15u);
+        std::size_t const distance = (distance_symbol >> 16) + reader.take((distance_symbol >> 4) & 15u);
+        if (!fast && reader.overrun()) return bad_data;
         if (distance > out.total()) return distance_too_far;
-        out.copy(distance, length);
-        if (out.too_long()) return bad_data;
+        out.copy(distance, length, fast);
+        if (!fast && out.too_long()) return bad_data;
     }
 }
 
@@ -576,15 +654,15 @@ int inflate_dynamic(BitReader& reader, Output& out)
     }
     if (reader.overrun()) return bad_data;
     HuffmanTable table;
-    if (!table.build(code_lengths.data(), 19)) return bad_data;
+    if (!table.build(code_lengths.data(), 19, code_length_meaning)) return bad_data;
     std::array<std::uint8_t, 320> lengths {};
     unsigned const total = literal_count + distance_count;
     for (unsigned i = 0; i < total;) {
         reader.refill();
-        unsigned used = 0;
-        int const symbol = table.decode(reader.bits(), used);
-        if (symbol < 0) return bad_data;
-        reader.drop(used);
+        std::uint32_t const found = table.decode(reader.bits());
+        if (found == 0) return bad_data;
+        reader.drop(found & 15u);
+        std::uint32_t const symbol = found >> 16;
         if (symbol < 16) {
             lengths[i++] = static_cast<std::uint8_t>(symbol);
         } else {
@@ -606,8 +684,8 @@ int inflate_dynamic(BitReader& reader, Output& out)
     }
     HuffmanTable literals;
     HuffmanTable distances;
-    if (!literals.build(lengths.data(), literal_count)) return bad_data;
-    if (!distances.build(lengths.data() + literal_count, distance_count)) return bad_data;
+    if (!literals.build(lengths.data(), literal_count, entry::of_literal_length)) return bad_data;
+    if (!distances.build(lengths.data() + literal_count, distance_count, entry::of_distance)) return bad_data;
     return inflate_block(reader, out, literals, distances);
 }
 
@@ -640,6 +718,7 @@ int inflate_stream(std::uint8_t const* in, std::size_t length, Output& out)
             return bad_block_type;
         }
         if (result != done) return result;
+        if (out.too_long()) return bad_data;
         if (final_block) return done;
     }
 }
