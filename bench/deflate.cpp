@@ -60,7 +60,8 @@ int main(int argc, char** argv)
     double const inflate_ours = best_of_3([&] { compress::decode(compress::Framing::Zlib, ours, decoded); });
     same = same && decoded == text;
     std::printf("xol deflate          %8.1f ms  %10zu -> %10zu bytes\n", deflate_time * 1000, text.size(), ours.size());
-    std::printf("xol inflate (zlib's) %8.1f ms  %10zu -> %10zu bytes\n", inflate_theirs * 1000, theirs.size(), text.size());
+    std::printf(
+        "xol inflate (zlib's) %8.1f ms  %10zu -> %10zu bytes\n", inflate_theirs * 1000, theirs.size(), text.size());
     std::printf("xol inflate (ours)   %8.1f ms  %10zu -> %10zu bytes\n", inflate_ours * 1000, ours.size(), text.size());
     if (!same) std::printf("decoded text differs\n");
     return same ? 0 : 1;
