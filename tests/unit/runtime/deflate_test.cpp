@@ -342,7 +342,7 @@ TEST(Deflate, UnzlibChecksItsFraming)
     Bytes const good = zlib_deflate(text("hello, hello"), 6, 15);
     EXPECT_EQ(run_sized(unzlib, good).bytes, text("hello, hello"));
     Bytes wrong_adler = good;
-    wrong_adler.back() ^= 1;
+    wrong_adler.at(wrong_adler.size() - 1) ^= 1;
     Bytes dictionary = good;
     dictionary[1] = 0x20; // FDICT, with check bits that hold: 0x7820 is a multiple of 31
     Bytes method = good;
