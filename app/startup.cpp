@@ -114,7 +114,6 @@ void init()
     object::init();
     error::init(); // from here on a raised error is an error! value
     // TODO(checksum): the checksum method words.
-    // TODO(compression): the compression method words.
     lexer::init();
     actions::register_actions();
     natives::register_natives();

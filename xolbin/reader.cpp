@@ -40,6 +40,7 @@
 #include "runtime/collector.h"
 #include "runtime/errors.h"
 #include "runtime/hashtable.h"
+#include "runtime/host/lz.h"
 #include "runtime/output.h"
 #include "runtime/quit.h"
 #include "runtime/roots.h"
@@ -166,6 +167,7 @@ private:
     }
 
     std::span<std::uint8_t const> m_data;
+    std::vector<std::uint8_t> m_inflated; // a compressed body, decompressed
     Mode m_mode;
     Cell m_subject;
     bool m_compact = false;
@@ -307,9 +309,14 @@ void Reader::run(Cell const& destination)
     m_root = &*root;
     if (m_data.size() < 8 || std::memcmp(m_data.data(), "XOLBIN", 6) != 0) refuse_data("Error: Not a Xolbin file!");
     std::uint8_t const flags = m_data[7];
-    // TODO(compress): compressed bodies through the block decoder, given the body's end (any failure of it
-    // is invalid-data), once it is in; until then none decodes.
-    if (flags & flag_compressed) refuse_data("Error: Xolbin compressed data corrupted!");
+    if (flags & flag_compressed) {
+        // The body decompressed takes the place of the compressed one, behind the same 8-byte header.
+        std::optional<std::vector<std::uint8_t>> body = lz::decompress(m_data.subspan(8));
+        if (!body) refuse_data("Error: Xolbin compressed data corrupted!");
+        body->insert(body->begin(), m_data.begin(), m_data.begin() + 8);
+        m_inflated = std::move(*body);
+        m_data = m_inflated;
+    }
     m_compact = (flags & flag_compact) != 0;
     m_has_symbols = (flags & flag_symbols) != 0;
     m_position = 8;

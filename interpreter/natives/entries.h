@@ -122,6 +122,10 @@ void new_line_q(std::int32_t const* refinements);
 void context_q(std::int32_t const* refinements);
 void as(std::int32_t const* refinements);
 
+// compression.cpp
+void compress(std::int32_t const* refinements);
+void decompress(std::int32_t const* refinements);
+
 // system.cpp
 void recycle(std::int32_t const* refinements);
 void now(std::int32_t const* refinements);
