@@ -298,6 +298,16 @@ Cell from_local(std::string_view name)
     return load_local(name, type_id);
 }
 
+Cell text_from_bytes(std::string_view bytes)
+{
+    return decode_text(bytes, string::LineEnds::Convert);
+}
+
+Cell lines_from_bytes(std::string_view bytes)
+{
+    return split_lines(bytes);
+}
+
 std::int32_t mold(Cell const& value, Cell& buffer, bool, bool, bool, Refinement part, std::int32_t limit, std::int32_t)
 {
     Rooted text(value);

@@ -20,6 +20,12 @@ std::string local_path(Cell const& path);
 // A new file! of the OS's UTF-8 name; bytes that are not UTF-8 become the characters of their codes.
 // May allocate.
 Cell from_local(std::string_view name);
+// Read contents as a value, for files and HTTP bodies alike. Bad or cut UTF-8 raises access invalid-utf8.
+// text_from_bytes: a new string! with CR LF and a lone CR as LF, a leading byte-order mark skipped.
+// lines_from_bytes: a block of one string! per line, an LF (with a CR before it) ending each; the text after
+// the last LF is the last line as it stands, and a final LF adds no empty line. May allocate.
+Cell text_from_bytes(std::string_view bytes);
+Cell lines_from_bytes(std::string_view bytes);
 
 std::int32_t mold(Cell const& value, Cell& buffer, bool only, bool all, bool flat, Refinement part, std::int32_t limit,
     std::int32_t indent);

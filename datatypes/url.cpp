@@ -1,14 +1,22 @@
-// url!: percent decoding and encoding.
+// url!: percent decoding and encoding, and read and write of http and https URLs.
 
 #include "datatypes/url.h"
 
+#include <algorithm>
 #include <array>
+#include <vector>
 
+#include "datatypes/binary.h"
 #include "datatypes/block.h"
+#include "datatypes/file.h"
+#include "datatypes/integer.h"
+#include "datatypes/map.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
+#include "datatypes/symbol.h"
 #include "datatypes/word.h"
 #include "runtime/errors.h"
+#include "runtime/host/http.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
 #include "runtime/unicode.h"
@@ -198,15 +206,190 @@ int32_t mold(Cell const& value, Cell& buffer, bool, bool, bool, Refinement part,
     return limit - static_cast<std::int32_t>(encoded.size());
 }
 
-// Reading and writing a URL go through the network services, which this build does not have yet.
-Cell read(Cell const&, ReadOptions const&)
+// ---- HTTP ---------------------------------------------------------------------------------------------
+
+// Only text starting "http" (so https too) goes to the HTTP layer; other schemes need ports.
+bool http_q(Cell const& value)
 {
-    fire_error(err::internal::not_done);
+    return string::to_utf8(value).starts_with("http");
 }
 
-Cell write(Cell const&, Cell const&, WriteOptions const&)
+// The text a request carries for a value: a string!'s own, any other value's formed text, as UTF-8.
+std::string formed_utf8(Cell const& value)
 {
-    fire_error(err::internal::not_done);
+    if (cell::type_of(value) == type_ids::string) return string::to_utf8(value);
+    Rooted kept(value);
+    Rooted text(string::make(16));
+    append_formed(*text, *kept);
+    return string::to_utf8(*text);
+}
+
+// A header name: a word's spelling (any of the four word types), else the formed value.
+std::string header_name(Cell const& value)
+{
+    TypeId const type = cell::type_of(value);
+    if (type == type_ids::word || type == type_ids::set_word || type == type_ids::lit_word
+        || type == type_ids::get_word)
+        return std::string(symbol::spelling(word::symbol_of(value)));
+    return formed_utf8(value);
+}
+
+// The block's pairs from its index; a last name without a value is not sent.
+host::http::Headers headers_of(Cell const& block_value)
+{
+    Rooted headers_block(block_value);
+    host::http::Headers headers;
+    for (std::uint32_t i = 0; i + 1 < block::rs_length_q(*headers_block); i += 2) {
+        Cell const name = block::rs_head(*headers_block)[i]; // copies: forming may move the buffer
+        Cell const value = block::rs_head(*headers_block)[i + 1];
+        Rooted kept_value(value);
+        std::string name_text = header_name(name);
+        headers.emplace_back(std::move(name_text), formed_utf8(*kept_value));
+    }
+    return headers;
+}
+
+// A body's bytes: a binary!'s from its index, a string!'s UTF-8 text, a block!'s formed text.
+std::string body_of(Cell const& body)
+{
+    if (cell::type_of(body) == type_ids::binary) {
+        std::span<std::uint8_t> const data = binary::bytes(body);
+        return std::string(reinterpret_cast<char const*>(data.data()), data.size());
+    }
+    return formed_utf8(body);
+}
+
+// Text from the wire that must always load: each byte that is not UTF-8 becomes the character of its code.
+Cell lenient_text(std::string_view bytes)
+{
+    std::uint32_t rest = 0;
+    NodeId const node = string::decode_utf8(reinterpret_cast<std::byte const*>(bytes.data()),
+        series::checked_length(bytes.size()), no_node, rest, string::LineEnds::Keep, string::BadBytes::AsLatin1);
+    return cell::make(type_ids::string, 0, node, 0);
+}
+
+// The reply's headers as a map! of word keys; a name that comes more than once (whatever its case) holds a
+// block of its values in arrival order.
+Cell headers_map(host::http::Headers const& headers)
+{
+    std::vector<std::pair<std::string_view, std::vector<std::string_view>>> grouped;
+    auto same_name = [](std::string_view a, std::string_view b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+            auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+            return lower(x) == lower(y);
+        });
+    };
+    for (auto const& [name, value] : headers) {
+        auto found = std::find_if(
+            grouped.begin(), grouped.end(), [&](auto const& group) { return same_name(group.first, name); });
+        if (found == grouped.end())
+            grouped.push_back({ name, { value } });
+        else
+            found->second.push_back(value);
+    }
+    Rooted map_value(map::make(nullptr, 20));
+    for (auto const& [name, values] : grouped) {
+        Rooted name_text(lenient_text(name));
+        Rooted key(word::make_global(string::to_utf8(*name_text)));
+        Rooted entry(cell::make(type_ids::unset));
+        if (values.size() == 1) {
+            *entry = lenient_text(values.front());
+        } else {
+            block::make_at(*entry, static_cast<std::int32_t>(values.size()));
+            for (std::string_view value : values) {
+                Rooted text(lenient_text(value)); // appending may collect
+                *series::append_cell(*entry) = *text;
+            }
+        }
+        map::put(*map_value, *key, *entry, false);
+    }
+    return *map_value;
+}
+
+struct Flags {
+    bool binary, lines, info;
+};
+
+// Sends the request; no reply raises access no-connect with the URL. The body becomes a binary!, a block of
+// lines or a string!; with `info`, a block of the status, the headers map and the body.
+Cell http_request(Cell const& url_value, std::string_view method, std::optional<host::http::Headers> headers,
+    std::optional<std::string> body, Flags flags)
+{
+    Rooted target(url_value);
+    std::string encoded;
+    for (char byte : string::to_utf8(*target)) encoded += encode_char(static_cast<std::uint8_t>(byte), KeptSet::Path);
+    std::optional<host::http::Reply> const reply = host::http::request({
+        .method = std::string(method),
+        .url = std::move(encoded),
+        .headers = std::move(headers),
+        .body = std::move(body),
+    });
+    if (!reply) fire_error(err::access::no_connect, &*target);
+    Rooted result(cell::make(type_ids::unset));
+    if (flags.binary) {
+        *result = binary::load({ reinterpret_cast<std::uint8_t const*>(reply->body.data()), reply->body.size() });
+    } else if (flags.lines) {
+        *result = file::lines_from_bytes(reply->body);
+    } else {
+        *result = file::text_from_bytes(reply->body);
+    }
+    if (!flags.info) return *result;
+    Rooted info(cell::make(type_ids::unset));
+    block::make_at(*info, 3);
+    *series::append_cell(*info) = integer::make(static_cast<std::int32_t>(reply->status));
+    Rooted headers_value(headers_map(reply->headers));
+    *series::append_cell(*info) = *headers_value;
+    *series::append_cell(*info) = *result;
+    return *info;
+}
+
+Cell read(Cell const& source, ReadOptions const& options)
+{
+    // TODO(ports): other schemes read through parse-url and a port!.
+    if (!http_q(source) || options.part || options.seek || options.as) fire_error(err::internal::not_done);
+    return http_request(source, "get", std::nullopt, std::nullopt, { options.binary, options.lines, options.info });
+}
+
+// A block asks for [method headers body], each part optional from the end; any other data is posted.
+Cell write(Cell const& destination, Cell const& data, WriteOptions const& options)
+{
+    // TODO(ports): other schemes write through parse-url and a port!.
+    if (!http_q(destination) || options.seek || options.allow || options.as) fire_error(err::internal::not_done);
+    Rooted target(destination);
+    Rooted value(data);
+    std::string method = "post";
+    std::optional<host::http::Headers> headers;
+    Rooted body(cell::make(type_ids::none));
+    bool has_body = true;
+    if (cell::type_of(*value) == type_ids::block) {
+        std::uint32_t const count = block::rs_length_q(*value);
+        if (count == 0) {
+            method = "get";
+            *body = *value;
+        } else {
+            Cell const first = block::rs_head(*value)[0];
+            if (cell::type_of(first) != type_ids::word) fire_error(err::script::invalid_arg, &first);
+            method = std::string(symbol::spelling(word::symbol_of(first)));
+            if (count > 1) {
+                Cell const second = block::rs_head(*value)[1];
+                if (cell::type_of(second) != type_ids::block) fire_error(err::script::invalid_arg, &second);
+                headers = headers_of(second);
+            }
+            has_body = count > 2;
+            if (has_body) *body = block::rs_head(*value)[2];
+        }
+    } else {
+        *body = *value;
+    }
+    std::optional<std::string> body_bytes;
+    if (has_body) {
+        TypeId const type = cell::type_of(*body);
+        if (type != type_ids::block && type != type_ids::string && type != type_ids::binary)
+            fire_error(err::script::invalid_arg, &*body);
+        body_bytes = body_of(*body);
+    }
+    return http_request(
+        *target, method, std::move(headers), std::move(body_bytes), { options.binary, options.lines, options.info });
 }
 
 }
