@@ -19,6 +19,7 @@
 #include "datatypes/function.h"
 #include "datatypes/handle.h"
 #include "datatypes/hash.h"
+#include "datatypes/image.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
 #include "datatypes/map.h"
@@ -142,6 +143,7 @@ void register_all()
              &point3d::record,
              &url::record,
              &file::record,
+             &image::record,
          })
         register_(*each);
 }
