@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "datatypes/action_table.h"
 #include "datatypes/image/pixel_store.h"
@@ -68,11 +69,23 @@ Cell pixel_at(Cell const& value, std::uint32_t offset);
 // One step of foreach over an image: word i of the block gets the pixel at position + i - 1.
 void foreach_set_words(Cell const& value, Cell const& words, std::int32_t count);
 
+// Decoding's process-wide setting: files of more pixels than this are refused as bad media. Sides beyond 16
+// bits are refused whatever it says; a fuzzing driver lowers it so that runs test parsing, not memory.
+struct ImageState {
+    std::uint64_t most_decoded_pixels = std::uint64_t { pixel_store::max_side } * pixel_store::max_side;
+};
+extern ImageState state;
+
 // Whether the binary's bytes from its position start with the signature of a format we decode.
 bool known_format_q(Cell const& binary);
 // A new image decoded from the binary's bytes: none! for bytes of no known format, access bad-media for
 // bytes that do not decode. May allocate.
 Cell from_binary(Cell const& binary);
+// A new image decoded from the file at a local path; access cannot-open with `file` (the value to name in
+// the error) when the file cannot be read or decoded. May allocate.
+Cell from_path(std::string const& path, Cell const& file);
+// A binary! goes to from_binary; a file! is decoded from its file. May allocate.
+Cell decode(Cell const& source);
 // A binary! in the format (0 BMP, 1 PNG, 2 GIF, 3 JPEG, 4 TIFF). An image without pixels or a failing
 // encoder raises access bad-media; another index script out-of-range. May allocate.
 Cell encode(Cell const& value, std::int32_t format);

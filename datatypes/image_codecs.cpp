@@ -8,9 +8,12 @@
 #include "datatypes/none.h"
 #include "datatypes/pair.h"
 #include "runtime/errors.h"
+#include "runtime/platform/files.h"
 #include "runtime/roots.h"
 
 namespace xol::image {
+
+ImageState state;
 
 namespace {
 
@@ -23,7 +26,8 @@ struct Sink {
     static std::uint32_t* give(void* context, std::uint32_t width, std::uint32_t height)
     {
         auto* sink = static_cast<Sink*>(context);
-        if (width == 0 || height == 0 || width > pixel_store::max_side || height > pixel_store::max_side) {
+        if (width == 0 || height == 0 || width > pixel_store::max_side || height > pixel_store::max_side
+            || std::uint64_t { width } * height > state.most_decoded_pixels) {
             sink->too_large = true;
             return nullptr;
         }
@@ -52,6 +56,29 @@ Cell from_binary(Cell const& binary)
     std::uint32_t const width = sink.store->width;
     std::uint32_t const height = sink.store->height;
     return make_with_store(std::move(sink.store), width, height);
+}
+
+Cell from_path(std::string const& path, Cell const& file)
+{
+    Rooted kept_file(file);
+    std::optional<std::string> const contents = platform::read_file(path);
+    if (!contents) fire_error(err::access::cannot_open, &*kept_file);
+    std::span<std::uint8_t const> const bytes(
+        reinterpret_cast<std::uint8_t const*>(contents->data()), contents->size());
+    std::optional<image_codecs::Format> const format = image_codecs::detect(bytes);
+    Sink sink;
+    if (!format || image_codecs::decode(*format, bytes, Sink::give, &sink) != image_codecs::DecodeStatus::Decoded)
+        fire_error(err::access::cannot_open, &*kept_file);
+    std::uint32_t const width = sink.store->width;
+    std::uint32_t const height = sink.store->height;
+    return make_with_store(std::move(sink.store), width, height);
+}
+
+Cell decode(Cell const& source)
+{
+    if (cell::type_of(source) == type_ids::binary) return from_binary(source);
+    // TODO(file!): a file! value decodes through from_path with its local path.
+    fire_error(err::access::cannot_open, &source);
 }
 
 Cell encode(Cell const& value, std::int32_t format)

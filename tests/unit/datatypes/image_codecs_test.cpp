@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -219,4 +222,138 @@ TEST(ImageCodecs, CutAndDamagedFilesFailQuietly)
     Decoded const decoded = decode(huge);
     EXPECT_EQ(decoded.status, DecodeStatus::Corrupt);
     EXPECT_TRUE(decoded.pixels.empty());
+}
+
+namespace {
+
+std::string const fixtures = XOL_IMAGE_FIXTURES;
+
+Bytes read_file(std::string const& path)
+{
+    Bytes bytes;
+    if (FILE* file = std::fopen(path.c_str(), "rb")) {
+        int c;
+        while ((c = std::fgetc(file)) != EOF) bytes.push_back(static_cast<std::uint8_t>(c));
+        std::fclose(file);
+    }
+    return bytes;
+}
+
+void write_file(std::string const& path, Bytes const& bytes)
+{
+    FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+}
+
+// Debian's python3 with Pillow, the test oracle, reads a file and writes its pixels as RGBA bytes after a
+// width and a height line; nothing when the oracle is missing.
+std::optional<Decoded> oracle_read(std::string const& path)
+{
+    std::string const raw = path + ".rgba";
+    std::string const command = "/usr/bin/python3 -c \"import sys; from PIL import Image; "
+                                "im = Image.open(sys.argv[1]).convert('RGBA'); "
+                                "open(sys.argv[2], 'wb').write(b'%d %d\\n' % im.size + im.tobytes())\" '"
+        + path + "' '" + raw + "' 2>/dev/null";
+    if (std::system(command.c_str()) != 0) return std::nullopt;
+    Bytes const bytes = read_file(raw);
+    std::remove(raw.c_str());
+    auto const newline = std::find(bytes.begin(), bytes.end(), '\n');
+    if (newline == bytes.end()) return std::nullopt;
+    Decoded decoded;
+    std::sscanf(std::string(bytes.begin(), newline).c_str(), "%u %u", &decoded.width, &decoded.height);
+    for (auto at = newline + 1; at + 3 < bytes.end(); at += 4)
+        decoded.pixels.push_back(
+            std::uint32_t { at[3] } << 24 | std::uint32_t { at[0] } << 16 | std::uint32_t { at[1] } << 8 | at[2]);
+    decoded.status = DecodeStatus::Decoded;
+    return decoded;
+}
+
+bool oracle_present()
+{
+    return std::system("/usr/bin/python3 -c 'import PIL' 2>/dev/null") == 0;
+}
+
+// Within `tolerance` on each channel; a transparent pixel's colour does not count.
+void expect_close(std::vector<std::uint32_t> const& ours, std::vector<std::uint32_t> const& theirs, int tolerance,
+    std::string const& name)
+{
+    ASSERT_EQ(ours.size(), theirs.size()) << name;
+    for (std::size_t i = 0; i < ours.size(); ++i) {
+        if ((ours[i] >> 24) == 0 && (theirs[i] >> 24) == 0) continue;
+        for (int shift : { 0, 8, 16, 24 }) {
+            ASSERT_NEAR(int(ours[i] >> shift & 255), int(theirs[i] >> shift & 255), tolerance)
+                << name << " pixel " << i << " shift " << shift;
+        }
+    }
+}
+
+}
+
+// The committed hand-made files whose pixels the format fixes (the README in their folder says how each was made).
+TEST(ImageCodecs, FixturesDecodeToTheirPixels)
+{
+    struct Case {
+        char const* file;
+        std::uint32_t width, height;
+        std::vector<std::uint32_t> pixels;
+        int tolerance;
+    };
+    constexpr std::uint32_t red = 0xFFFF0000, green = 0xFF00FF00, blue = 0xFF0000FF;
+    Case const cases[] = {
+        { "rle8.bmp", 4, 3, { red, green, green, red, green, blue, green, blue, red, red, red, red }, 0 },
+        { "top_down.bmp", 2, 2, { 0xFF030201, 0xFF060504, 0xFF090807, 0xFF0C0B0A }, 0 },
+        { "associated_alpha.tif", 2, 2, { 0x80643200, 0, 0xFFFFFFFF, 0x400C1420 }, 0 },
+        // 16-bit samples without a gAMA chunk are linear light to libpng, which encodes them with gamma 2.2.
+        { "grey16.png", 3, 2, { 0xFF000000, 0xFF262626, 0xFFB3B3B3, 0xFFFFFFFF, 0xFF151515, 0xFF1C1C1C }, 1 },
+        { "cmyk.jpg", 8, 8, std::vector<std::uint32_t>(64, 0xFFBF5F00), 6 },
+    };
+    for (Case const& each : cases) {
+        Decoded const decoded = decode(read_file(fixtures + "/" + each.file));
+        ASSERT_EQ(decoded.status, DecodeStatus::Decoded) << each.file;
+        EXPECT_EQ(decoded.width, each.width) << each.file;
+        EXPECT_EQ(decoded.height, each.height) << each.file;
+        expect_close(decoded.pixels, each.pixels, each.tolerance, each.file);
+    }
+}
+
+// Pillow reads what we write with the same pixels, and we read what it wrote with its pixels.
+TEST(ImageCodecs, PillowAgreesBothWays)
+{
+    if (!oracle_present()) GTEST_SKIP() << "Debian's python3-pil is not installed";
+    for (char const* file : { "palette_trns.png", "interlaced_transparent.gif", "progressive.jpg", "two_pages.tif",
+             "palette8.bmp", "one_bit.bmp", "top_down.bmp", "associated_alpha.tif" }) {
+        std::string const path = fixtures + "/" + file;
+        Decoded const ours = decode(read_file(path));
+        ASSERT_EQ(ours.status, DecodeStatus::Decoded) << file;
+        std::optional<Decoded> const theirs = oracle_read(path);
+        ASSERT_TRUE(theirs) << file;
+        EXPECT_EQ(ours.width, theirs->width) << file;
+        EXPECT_EQ(ours.height, theirs->height) << file;
+        expect_close(ours.pixels, theirs->pixels, std::string(file).ends_with(".jpg") ? 3 : 1, file);
+    }
+    std::string const directory = testing::TempDir();
+    struct Written {
+        Format format;
+        char const* name;
+        bool opaque;
+        int tolerance;
+    };
+    for (Written const each : { Written { Format::Png, "ours.png", false, 0 },
+             Written { Format::Bmp, "ours.bmp", false, 0 }, Written { Format::Tiff, "ours.tif", false, 0 },
+             Written { Format::Gif, "ours.gif", true, 0 }, Written { Format::Jpeg, "ours.jpg", true, 3 } }) {
+        std::vector<std::uint32_t> pixels = sample_pixels(each.opaque);
+        std::string const path = directory + each.name;
+        Bytes const written = encode(each.format, pixels, 7, 5);
+        write_file(path, written);
+        // A lossy file is judged against our own reading of it.
+        if (each.format == Format::Jpeg) pixels = decode(written).pixels;
+        std::optional<Decoded> const theirs = oracle_read(path);
+        std::remove(path.c_str());
+        ASSERT_TRUE(theirs) << each.name;
+        EXPECT_EQ(theirs->width, 7u);
+        EXPECT_EQ(theirs->height, 5u);
+        expect_close(pixels, theirs->pixels, each.tolerance, each.name);
+    }
 }
