@@ -67,8 +67,9 @@ bool encode_png(
     image.width = width;
     image.height = height;
     image.format = PNG_FORMAT_BGRA;
-    png_alloc_size_t size = 0;
-    if (!library.write_to_memory(&image, nullptr, &size, 0, pixels, 0, nullptr) || size == 0) return false;
+    // One pass into room for the largest file these pixels can make: asking for the size first would
+    // compress everything twice.
+    png_alloc_size_t size = PNG_IMAGE_PNG_SIZE_MAX(image);
     output.resize(size);
     if (!library.write_to_memory(&image, output.data(), &size, 0, pixels, 0, nullptr)) return false;
     output.resize(size);
