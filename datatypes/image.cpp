@@ -148,15 +148,17 @@ void foreach_set_words(Cell const& value, Cell const& words, std::int32_t count)
     }
 }
 
-Cell get_data(Cell const& value, DataMode mode)
+Cell get_data(Cell const& value_given, DataMode mode)
 {
-    std::uint32_t const count = pixel_count(value);
+    // The value may sit in a buffer that making the result moves, or name a node that it relocates.
+    Rooted value(value_given);
+    std::uint32_t const count = pixel_count(*value);
     std::uint32_t const unit = mode == DataMode::Argb ? 4 : mode == DataMode::Rgb ? 3 : 1;
     std::uint64_t const bytes = std::uint64_t { count } * unit;
     if (bytes > INT32_MAX) fire_error(err::internal::no_memory);
     Rooted result(binary::make(static_cast<std::uint32_t>(bytes)));
     std::uint8_t* out = binary::append_space(*result, static_cast<std::uint32_t>(bytes));
-    pixel_store::PixelStore const* store = store_of(value);
+    pixel_store::PixelStore const* store = store_of(*value);
     if (!store) return *result;
     std::uint32_t const* pixels = store->pixels;
     switch (mode) {
