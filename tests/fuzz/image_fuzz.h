@@ -1,10 +1,8 @@
-// The shared driver of the image decoders' fuzz targets.
-#pragma once
-
 // The image decoders' fuzz targets share this driver: arbitrary bytes behind a format's signature through
 // image/from-binary, under a pixel cap so that runs exercise the parsers rather than memory. A decoded image
 // or bad-media is an answer (none! for bytes of no format); a crash, a sanitizer report, an assertion, any
 // other error, or an image whose size disagrees with its pixels is a fault.
+#pragma once
 
 #include <cstddef>
 #include <cstdint>
