@@ -84,7 +84,8 @@ Cell from_binary(Cell const& binary);
 // A new image decoded from the file at a local path; access cannot-open with `file` (the value to name in
 // the error) when the file cannot be read or decoded. May allocate.
 Cell from_path(std::string const& path, Cell const& file);
-// A binary! goes to from_binary; a file! is decoded from its file. May allocate.
+// A binary! goes to from_binary; a file! is decoded from its file (access cannot-open when it cannot be
+// read or decoded); any other value raises script invalid-arg. May allocate.
 Cell decode(Cell const& source);
 // A binary! in the format (0 BMP, 1 PNG, 2 GIF, 3 JPEG, 4 TIFF). An image without pixels or a failing
 // encoder raises access bad-media; another index script out-of-range. May allocate.

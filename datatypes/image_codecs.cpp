@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "datatypes/binary.h"
+#include "datatypes/file.h"
 #include "datatypes/image.h"
 #include "datatypes/image/codecs.h"
 #include "datatypes/none.h"
@@ -77,8 +78,8 @@ Cell from_path(std::string const& path, Cell const& file)
 Cell decode(Cell const& source)
 {
     if (cell::type_of(source) == type_ids::binary) return from_binary(source);
-    // TODO(file!): a file! value decodes through from_path with its local path.
-    fire_error(err::access::cannot_open, &source);
+    if (cell::type_of(source) != type_ids::file) fire_error(err::script::invalid_arg, &source);
+    return from_path(file::local_path(source), source);
 }
 
 Cell encode(Cell const& value, std::int32_t format)

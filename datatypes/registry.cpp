@@ -87,7 +87,7 @@ void reset()
 }
 
 // The fixed order of start-up: parents before their children. The datatypes still to come take their places
-// in this order: port!, image!.
+// in this order: port!.
 void register_all()
 {
     reset();

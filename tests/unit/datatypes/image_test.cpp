@@ -10,6 +10,7 @@
 #include "../runtime/runtime_fixture.h"
 #include "datatypes/binary.h"
 #include "datatypes/block.h"
+#include "datatypes/file.h"
 #include "datatypes/image.h"
 #include "datatypes/none.h"
 #include "datatypes/pair.h"
@@ -110,6 +111,11 @@ TEST_F(ImageTest, FilesDecodeOrCannotBeOpened)
     EXPECT_EQ(pixels_of(*decoded), (std::vector<std::uint32_t> { 0xFF030201, 0xFF060504, 0xFF090807, 0xFF0C0B0A }));
     EXPECT_EQ(raised_by([&] { image::from_path(fixtures + "/no such file.png", *name); }), err::access::cannot_open);
     EXPECT_EQ(raised_by([&] { image::from_path(fixtures + "/README.md", *name); }), err::access::cannot_open);
+    Rooted file(file::from_local(fixtures + "/rle8.bmp"));
+    Rooted from_file(image::decode(*file));
+    EXPECT_EQ(image::width(*from_file), 4u);
+    Rooted missing(file::from_local(fixtures + "/missing.gif"));
+    EXPECT_EQ(raised_by([&] { image::decode(*missing); }), err::access::cannot_open);
 }
 
 TEST_F(ImageTest, ScalingPicksTheNearestPixels)
