@@ -113,7 +113,6 @@ void init()
     native::init();
     object::init();
     error::init(); // from here on a raised error is an error! value
-    // TODO(checksum): the checksum method words.
     lexer::init();
     actions::register_actions();
     natives::register_natives();

@@ -11,6 +11,7 @@
 #include "datatypes/binary_private.h"
 #include "datatypes/bitset.h"
 #include "datatypes/datatype.h"
+#include "datatypes/image.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
 #include "datatypes/tuple.h"
@@ -158,7 +159,9 @@ Cell to(Cell const&, Cell const& spec_value, TypeId type)
         *result = load({ components.at, tuple::count(*spec) });
         break;
     }
-    // TODO(image!): its pixels as the image module gives them.
+    case type_ids::image:
+        *result = image::get_data(*spec, image::DataMode::Argb);
+        break;
     default: {
         if (!type_ids::is_text(spec_type) && spec_type != type_ids::char_) {
             Cell const target = datatype::make(type_id);

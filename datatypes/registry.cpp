@@ -19,6 +19,7 @@
 #include "datatypes/function.h"
 #include "datatypes/handle.h"
 #include "datatypes/hash.h"
+#include "datatypes/image.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
 #include "datatypes/map.h"
@@ -86,8 +87,7 @@ void reset()
     registry = RegistryState {};
 }
 
-// The fixed order of start-up: parents before their children. The datatypes still to come take their places
-// in this order: image!.
+// The fixed order of start-up: parents before their children.
 void register_all()
 {
     reset();
@@ -144,6 +144,7 @@ void register_all()
              &url::record,
              &file::record,
              &port::record,
+             &image::record,
          })
         register_(*each);
 }

@@ -41,7 +41,7 @@ enum class Payload : std::uint8_t {
     Object, // word 1: context; word 3: a node when not 0
     HashedBlock, // word 2: the cell series; word 3: the hash table
     Handle, // word 3: an external-resource slot when not negative
-    Image, // word 2: the pixel series when not 0
+    Image, // word 2: the record of the pixel store when not 0
     Event, // word 2: a 4-cell series when word 3 has bit 16
 };
 
@@ -345,8 +345,14 @@ void mark_cell(Cell& cell)
         if (static_cast<std::int32_t>(cell.word3) >= 0) extres::mark(static_cast<std::int32_t>(cell.word3), nullptr);
         break;
     case Payload::Image:
-        mark_node(cell.word2);
-        break; // TODO(image!): the image's own marking.
+        // The record's first word is the external-resource slot of the image's pixel store.
+        if (cell.word2 != no_node) {
+            mark_node(cell.word2);
+            std::int32_t slot;
+            std::memcpy(&slot, node::buffer(cell.word2)->head_address(), sizeof slot);
+            extres::mark(slot, nullptr);
+        }
+        break;
     case Payload::Event:
         if (cell.word3 & event_series_present) mark_series(cell.word2);
         break;

@@ -10,6 +10,7 @@
 #include "datatypes/block.h"
 #include "datatypes/context.h"
 #include "datatypes/float.h"
+#include "datatypes/image.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
 #include "datatypes/map.h"
@@ -89,10 +90,7 @@ bool series_more_q(Cell const& series)
 {
     TypeId const type = cell::type_of(series);
     if (type == type_ids::map) return map::more_q(series);
-    if (type == type_ids::image) {
-        // TODO(image!): an image! runs to width x height pixels.
-        fire_error(err::internal::not_done);
-    }
+    if (type == type_ids::image) return series.word1 < image::pixel_count(series);
     if (!series::is_series_type(type)) fire_error(err::script::invalid_arg, &series);
     return !series::rs_tail_q(series);
 }
@@ -119,8 +117,7 @@ bool foreach_next_block(std::int32_t count)
         map::set_words(*loop_word(), *cursor(), static_cast<std::uint32_t>(count));
         return true;
     } else if (type == type_ids::image) {
-        // TODO(image!): the words from consecutive pixels.
-        fire_error(err::internal::not_done);
+        image::foreach_set_words(*cursor(), *loop_word(), count);
     } else {
         set_many(*loop_word(), *cursor(), count, true, false, false);
     }
