@@ -4,7 +4,8 @@
 
 #include "runtime/platform/crypto.h"
 
-#include <dlfcn.h>
+#include "runtime/platform/shared_library.h"
+
 #include <openssl/evp.h>
 
 namespace xol::platform::crypto {
@@ -30,25 +31,19 @@ struct Library {
 
 Library library;
 
-template <typename Function> bool find(void* handle, char const* name, Function& function)
-{
-    function = reinterpret_cast<Function>(dlsym(handle, name));
-    return function != nullptr;
-}
-
 // Opens the library once; a failure is final for the process, as the library cannot appear later.
 bool open_library()
 {
     if (library.tried) return library.ready;
     library.tried = true;
-    void* handle = dlopen(soname, RTLD_NOW | RTLD_LOCAL);
+    void* handle = open_shared_library(soname);
     if (handle == nullptr) return false;
-    library.ready = find(handle, "EVP_MD_CTX_new", library.context_new)
-        && find(handle, "EVP_MD_CTX_free", library.context_free) && find(handle, "EVP_DigestInit_ex", library.init)
-        && find(handle, "EVP_DigestUpdate", library.update) && find(handle, "EVP_DigestFinal_ex", library.final)
-        && find(handle, "EVP_md5", library.md5) && find(handle, "EVP_sha1", library.sha1)
-        && find(handle, "EVP_sha256", library.sha256) && find(handle, "EVP_sha384", library.sha384)
-        && find(handle, "EVP_sha512", library.sha512);
+    library.ready = look_up(handle, "EVP_MD_CTX_new", library.context_new)
+        && look_up(handle, "EVP_MD_CTX_free", library.context_free)
+        && look_up(handle, "EVP_DigestInit_ex", library.init) && look_up(handle, "EVP_DigestUpdate", library.update)
+        && look_up(handle, "EVP_DigestFinal_ex", library.final) && look_up(handle, "EVP_md5", library.md5)
+        && look_up(handle, "EVP_sha1", library.sha1) && look_up(handle, "EVP_sha256", library.sha256)
+        && look_up(handle, "EVP_sha384", library.sha384) && look_up(handle, "EVP_sha512", library.sha512);
     return library.ready;
 }
 

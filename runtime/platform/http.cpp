@@ -5,9 +5,10 @@
 
 #include "runtime/platform/http.h"
 
+#include "runtime/platform/shared_library.h"
+
 #include <algorithm>
 #include <cstdint>
-#include <dlfcn.h>
 #include <string_view>
 
 #define CURL_DISABLE_TYPECHECK
@@ -38,25 +39,21 @@ struct Library {
 
 Library library;
 
-template <typename Function> bool find(void* handle, char const* name, Function& function)
-{
-    function = reinterpret_cast<Function>(dlsym(handle, name));
-    return function != nullptr;
-}
-
 // Opens the library once and sets it up at the first request; a failure is final for the process, as the
 // library cannot appear later.
 bool open_library()
 {
     if (library.tried) return library.ready;
     library.tried = true;
-    void* handle = dlopen(soname, RTLD_NOW | RTLD_LOCAL);
+    void* handle = open_shared_library(soname);
     if (handle == nullptr) return false;
-    library.ready = find(handle, "curl_global_init", library.global_init)
-        && find(handle, "curl_easy_init", library.easy_init) && find(handle, "curl_easy_setopt", library.setopt)
-        && find(handle, "curl_easy_perform", library.perform) && find(handle, "curl_easy_getinfo", library.getinfo)
-        && find(handle, "curl_easy_cleanup", library.cleanup) && find(handle, "curl_slist_append", library.slist_append)
-        && find(handle, "curl_slist_free_all", library.slist_free_all);
+    library.ready = look_up(handle, "curl_global_init", library.global_init)
+        && look_up(handle, "curl_easy_init", library.easy_init) && look_up(handle, "curl_easy_setopt", library.setopt)
+        && look_up(handle, "curl_easy_perform", library.perform)
+        && look_up(handle, "curl_easy_getinfo", library.getinfo)
+        && look_up(handle, "curl_easy_cleanup", library.cleanup)
+        && look_up(handle, "curl_slist_append", library.slist_append)
+        && look_up(handle, "curl_slist_free_all", library.slist_free_all);
     if (library.ready) library.ready = library.global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
     return library.ready;
 }

@@ -1,23 +1,10 @@
 // What the codec files share: loading a library on first use, and each format's entries.
 #pragma once
 
-#include <dlfcn.h>
-
 #include "runtime/platform/image_codecs.h"
+#include "runtime/platform/shared_library.h"
 
 namespace xol::platform::image_codecs::detail {
-
-// The library's handle, or null when it is not installed.
-inline void* open_library(char const* name)
-{
-    return dlopen(name, RTLD_NOW | RTLD_LOCAL);
-}
-
-template <typename Function> bool look_up(void* library, char const* name, Function& function)
-{
-    function = reinterpret_cast<Function>(dlsym(library, name));
-    return function != nullptr;
-}
 
 DecodeStatus decode_png(std::span<std::uint8_t const>, PixelSink, void* context);
 bool encode_png(std::uint32_t const* pixels, std::uint32_t width, std::uint32_t height, std::vector<std::uint8_t>&);

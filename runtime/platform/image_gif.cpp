@@ -42,7 +42,7 @@ GifLibrary const& gif()
     GifLibrary& library = gif_library;
     if (library.tried) return library;
     library.tried = true;
-    void* handle = open_library("libgif.so.7");
+    void* handle = open_shared_library("libgif.so.7");
     if (!handle) return library;
     library.loaded = look_up(handle, "DGifOpen", library.open_read)
         && look_up(handle, "DGifCloseFile", library.close_read)

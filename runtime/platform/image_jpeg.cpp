@@ -42,7 +42,7 @@ JpegLibrary const& jpeg()
     JpegLibrary& library = jpeg_library;
     if (library.tried) return library;
     library.tried = true;
-    void* handle = open_library("libjpeg.so.62");
+    void* handle = open_shared_library("libjpeg.so.62");
     if (!handle) return library;
     library.loaded = look_up(handle, "jpeg_std_error", library.std_error)
         && look_up(handle, "jpeg_CreateDecompress", library.create_decompress)

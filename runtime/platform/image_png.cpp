@@ -25,7 +25,7 @@ PngLibrary const& png()
     PngLibrary& library = png_library;
     if (library.tried) return library;
     library.tried = true;
-    void* handle = open_library("libpng16.so.16");
+    void* handle = open_shared_library("libpng16.so.16");
     if (!handle) return library;
     library.loaded = look_up(handle, "png_image_begin_read_from_memory", library.begin_read)
         && look_up(handle, "png_image_finish_read", library.finish_read)

@@ -38,7 +38,7 @@ TiffLibrary const& tiff()
     TiffLibrary& library = tiff_library;
     if (library.tried) return library;
     library.tried = true;
-    void* handle = open_library("libtiff.so.6");
+    void* handle = open_shared_library("libtiff.so.6");
     if (!handle) return library;
     library.loaded = look_up(handle, "TIFFClientOpen", library.client_open)
         && look_up(handle, "TIFFClose", library.close) && look_up(handle, "TIFFGetField", library.get_field)
