@@ -4,13 +4,16 @@
 
 #include "datatypes/block.h"
 #include "datatypes/compare.h"
+#include "datatypes/context.h"
 #include "datatypes/datatype.h"
+#include "datatypes/function.h"
 #include "datatypes/logic.h"
 #include "datatypes/none.h"
 #include "datatypes/registry.h"
 #include "datatypes/runtime_words.h"
 #include "datatypes/series.h"
 #include "datatypes/word.h"
+#include "interpreter/calls.h"
 #include "interpreter/evaluator.h"
 #include "interpreter/lexer/lexer.h"
 #include "interpreter/natives/entries.h"
@@ -111,6 +114,26 @@ void do_block(std::int32_t const* refinements)
     word::set(*word, *position);
 }
 
+// A script from a file or URL runs through the library's do-file, with the /trace callback (or none) and
+// the /args value (or none); its result lands in the arguments base. May allocate.
+void do_script(std::int32_t const* refinements)
+{
+    Rooted script(stack::state.base[0]);
+    Rooted callback(refinements[3] >= 0 ? *refinement_argument(refinements[3]) : none_value);
+    Rooted args(refinements[1] >= 0 ? *refinement_argument(refinements[1]) : none_value);
+    Rooted name(word::make_global("do-file"));
+    Cell const runner = *word::get_value(*name);
+    if (cell::type_of(runner) != type_ids::function) fire_error(err::script::no_value, &*name);
+    Rooted function(runner);
+    stack::push_call_frame(*name, function::context_of(*function));
+    stack::push(*script);
+    stack::push(*callback);
+    stack::push(*args);
+    interp::call_function(*function, context::global(), *name, 0);
+    stack::pop_frame_return_restore();
+    stack::keep_first();
+}
+
 // Evaluates the value by its datatype; the value lands in the arguments base. May allocate.
 void do_value(std::int32_t const* refinements)
 {
@@ -133,9 +156,8 @@ void do_value(std::int32_t const* refinements)
     }
     case type_ids::file:
     case type_ids::url:
-        // TODO(do-file): scripts from files and URLs run through the library's do-file, called with the
-        // value and the /args argument; until the library has it they cannot be run.
-        fire_error(err::internal::not_done);
+        do_script(refinements);
+        return;
     case type_ids::error:
         errors::current() = base[0];
         stack::throw_error();
