@@ -51,6 +51,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         "/empty": (200, [], b""),
         "/bom": (200, [], b"\xef\xbb\xbfhi\xc3\xa9"),
         "/odd-headers": (200, [("X-Latin", "caf\xe9"), ("X-Blank", ""), ("x-twice", "lower")], b"ok"),
+        "/code": (200, [("Content-Type", "text/plain; charset=utf-8")], b"1 two [3]"),
+        "/script": (200, [], b'Text first. Xol [Title: "Remote"] print system/script/header/Title 6 * 7'),
+        "/probe": (200, [("Content-Type", "application/x-probe; charset=utf-8")], b"1 2"),
     }
 
     def log_message(self, format, *args):
