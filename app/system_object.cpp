@@ -4,6 +4,7 @@
 
 #include "app/build_info.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,7 @@
 #include "datatypes/datatype.h"
 #include "datatypes/date.h"
 #include "datatypes/error.h"
+#include "datatypes/file.h"
 #include "datatypes/integer.h"
 #include "datatypes/none.h"
 #include "datatypes/object.h"
@@ -21,6 +23,7 @@
 #include "datatypes/symbol.h"
 #include "datatypes/unset.h"
 #include "datatypes/word.h"
+#include "runtime/host/files.h"
 #include "runtime/roots.h"
 #include "runtime/runtime_record.h"
 #include "runtime/text_encoding.h"
@@ -145,6 +148,15 @@ void complete()
     }
     Rooted options(system_at({ "options" }));
     set_field(*options, "args", *args);
+    // The folder the program started in, and the program's path as the OS gave it. A current folder that
+    // no longer exists leaves path none rather than stopping start-up.
+    std::optional<std::string> const folder = host::files::current_folder();
+    Rooted path(folder ? file::from_local(*folder) : none_value);
+    set_field(*options, "path", *path);
+    if (!runtime::record.arguments.empty()) {
+        Rooted boot(file::from_local(runtime::record.arguments[0]));
+        set_field(*options, "boot", *boot);
+    }
     Rooted catalog(system_at({ "catalog" }));
     set_field(*catalog, "errors", error::state.errors);
     std::string const line = command_line(runtime::record.arguments);

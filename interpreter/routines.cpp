@@ -10,9 +10,11 @@
 #include "datatypes/context.h"
 #include "datatypes/file.h"
 #include "datatypes/function.h"
+#include "datatypes/image.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
 #include "datatypes/object.h"
+#include "datatypes/registry.h"
 #include "datatypes/string.h"
 #include "datatypes/tuple.h"
 #include "datatypes/typed_actions.h"
@@ -104,12 +106,18 @@ void xolbin_encode_star()
     stack::set_last(binary::load(bytes));
 }
 
-// The XOLBIN codec's decode: the one value the data holds, or a block of them all. The bytes are copied out
-// of the binary first: decoding allocates, and a collection may move the binary's buffer.
+// The XOLBIN codec's decode: the one value the data holds, or a block of them all. A file! or url! is read
+// as binary first. The bytes are copied out of the binary: decoding allocates, and a collection may move
+// the binary's buffer.
 void xolbin_decode()
 {
     Rooted payload(*natives::argument(0));
-    // TODO(files): a file! or url! payload is read as binary first.
+    TypeId const type = cell::type_of(*payload);
+    if (type == type_ids::file || type == type_ids::url) {
+        ReadOptions options {};
+        options.binary = true;
+        *payload = datatype::actions(type).read(*payload, options);
+    }
     if (cell::type_of(*payload) != type_ids::binary) fire_error(err::script::invalid_data, &*payload);
     std::span<std::uint8_t const> const content = binary::bytes(*payload);
     if (content.size() <= 10) fire_error(err::script::invalid_data, &*payload);
@@ -118,6 +126,20 @@ void xolbin_decode()
     block::make_at(*values, 1);
     xolbin::load(bytes, *values, xolbin::Mode::Codec, &*payload);
     stack::set_last(block::rs_length_q(*values) == 1 ? block::rs_head(*values)[0] : *values);
+}
+
+// The image codecs' encode, one per format (0 BMP, 1 PNG, 2 GIF, 3 JPEG, 4 TIFF): the image's pixels as a
+// new binary! of the file's bytes. The where argument asks nothing of the encoders.
+template <std::int32_t format> void image_encode()
+{
+    stack::set_last(image::encode(*natives::argument(0), format));
+}
+
+// The image codecs' one decode: the encoders' formats are told apart by their signatures. A binary! of no
+// known format gives none!; a file! is read and decoded.
+void image_decode()
+{
+    stack::set_last(image::decode(*natives::argument(0)));
 }
 
 // The machine's description: name, arch, version and build, in that order.
@@ -249,6 +271,12 @@ constexpr Row rows[] = {
     { "_gc-nodes-cycles", gc_nodes_cycles, type_ids::integer },
     { "xolbin-encode*", xolbin_encode_star, -1 },
     { "xolbin-decode", xolbin_decode, -1 },
+    { "png-encode", image_encode<1>, -1 },
+    { "jpeg-encode", image_encode<3>, -1 },
+    { "bmp-encode", image_encode<0>, -1 },
+    { "gif-encode", image_encode<2>, -1 },
+    { "tiff-encode", image_encode<4>, -1 },
+    { "image-decode", image_decode, -1 },
     { "os-info", os_info, -1 },
     { "write-stdout", write_stdout, -1 },
 };
