@@ -48,7 +48,7 @@ void fill_services()
         .stack_trace_setting = system_object::stack_trace_setting,
         .source_files = no_source_files,
         .canonical_symbol = symbol::resolve,
-        .compare_keys = actions::compare_typed,
+        .compare_keys = actions::compare_keys,
         .fire_on_change = object::fire_on_change,
         .tell_owner = object::tell_owner,
         .load_all = lexer::load_all,

@@ -4,6 +4,7 @@
 
 #include "datatypes/logic.h"
 #include "datatypes/registry.h"
+#include "datatypes/vector.h"
 #include "runtime/assert.h"
 #include "runtime/memory.h"
 #include "runtime/stack.h"
@@ -43,6 +44,14 @@ std::int32_t compare_typed(Cell const& value1, Cell const& value2, CompareOp op)
     std::int32_t const answer = slot(value1, value2, op);
     XOL_ASSERT(memory::epoch() == epoch, "a compare action allocated");
     return answer;
+}
+
+std::int32_t compare_keys(Cell const& stored, Cell const& probe, CompareOp op)
+{
+    if (cell::type_of(stored) == type_ids::vector && cell::type_of(probe) == type_ids::vector
+        && vector::element_type(stored) != vector::element_type(probe))
+        return 1;
+    return compare_typed(stored, probe, op);
 }
 
 std::int32_t compare_swapped(Cell const& value1, Cell const& value2, CompareOp op)

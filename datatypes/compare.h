@@ -43,6 +43,10 @@ constexpr bool is_ordering(CompareOp op)
 // walk too deep), which unwinds past those addresses.
 std::int32_t compare_typed(Cell const& value1, Cell const& value2, CompareOp);
 
+// The key comparison of the hash tables: compare_typed, except that two vectors of different element
+// types are different keys, where comparing them raises script not-same-type.
+std::int32_t compare_keys(Cell const& stored, Cell const& probe, CompareOp);
+
 // value 1 against value 2 as value 2's type sees it: its compare slot runs with the operands swapped (and
 // the ordering code mirrored), and the answer is turned around. For a type that knows how to compare with
 // another one only from its own side.

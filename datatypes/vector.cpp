@@ -436,7 +436,14 @@ std::int32_t mold(
 std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp op)
 {
     if (cell::type_of(value2) != type_id) return compare_incomparable;
-    if (element_type(value1) != element_type(value2)) fire_error(err::script::not_same_type);
+    if (element_type(value1) != element_type(value2)) {
+        // Searches and same? look for one value among others: a vector of another element type is just
+        // not it. Comparing the two (=, <, ...) is refused.
+        bool const search = op == CompareOp::Same || op == CompareOp::FindEqual || op == CompareOp::FindPathEqual
+            || op == CompareOp::FindStrictPathEqual;
+        if (search) return 1;
+        fire_error(err::script::not_same_type);
+    }
     bool const same_place = value1.word2 == value2.word2 && clamped_index(value1) == clamped_index(value2);
     if (op == CompareOp::Same) return same_place ? 0 : -1;
     bool const equality = equality_code(op);
