@@ -19,6 +19,7 @@
 #include "datatypes/float.h"
 #include "datatypes/function.h"
 #include "datatypes/hash.h"
+#include "datatypes/image.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
 #include "datatypes/map.h"
@@ -148,6 +149,7 @@ private:
     void decode_text(Header const&, Cell const& into, std::uint32_t head);
     void decode_map(Header const&, Cell const& into);
     void decode_vector(Header const&, Cell const& into, std::uint32_t head);
+    void decode_image(Cell const& into, std::uint32_t head, Header const&);
     NodeId decode_context(bool function, std::size_t& values_at, std::uint32_t& count, bool& has_values);
     void decode_values(NodeId context, std::uint32_t count);
     Cell decode_owner(Header const&, Cell const* into, bool standalone = false);
@@ -598,9 +600,8 @@ void Reader::decode_value(Header const& h, Cell const& into)
         decode_word(h, into);
         return;
     }
-    // TODO(images): image! records, once the datatype is in.
     if (type_ids::is_any_block(type) || type_ids::is_text(type) || type == type_ids::bitset || type == type_ids::map
-        || type == type_ids::binary || type == type_ids::vector) {
+        || type == type_ids::binary || type == type_ids::vector || type == type_ids::image) {
         decode_into_new_series(h, into);
         return;
     }
@@ -643,6 +644,10 @@ void Reader::decode_into_new_series(Header const& h, Cell const& into)
     }
     if (type == type_ids::vector) {
         decode_vector(h, into, head);
+        return;
+    }
+    if (type == type_ids::image) {
+        decode_image(into, head, h);
         return;
     }
     std::size_t const at = m_position;
@@ -691,6 +696,35 @@ void Reader::decode_map(Header const& h, Cell const& into)
     for (std::uint32_t i = 0; i < cells; i += 2)
         if (!map::valid_key_q(cell::type_of(buffer->head_cell()[i]))) invalid(at);
     hashtable::load_pairs(map::table_of(*made), 0, 2);
+}
+
+// An image!: its size (each side at most 65535), then its pixels, which must all be there before a store is
+// made for them; the head index lies within the pixels.
+void Reader::decode_image(Cell const& into, std::uint32_t head, Header const& h)
+{
+    std::size_t const at = m_position;
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    if (m_compact) {
+        width = count();
+        height = count();
+    } else {
+        std::uint32_t const size = u32();
+        width = size & 0xFFFF;
+        height = size >> 16;
+    }
+    if (width > pixel_store::max_side || height > pixel_store::max_side) invalid(at);
+    std::uint64_t const pixels = std::uint64_t { width } * height;
+    if (head > pixels) invalid(at);
+    need(pixels * 4);
+    image::OwnedStore store;
+    if (pixels > 0) {
+        store = image::new_store(width, height);
+        for (std::uint64_t i = 0; i < pixels; ++i) store->pixels[i] = u32();
+    }
+    Rooted made(image::make_with_store(std::move(store), width, height));
+    made->word1 = head;
+    append(into, *made, h);
 }
 
 void Reader::decode_vector(Header const& h, Cell const& into, std::uint32_t head)

@@ -14,6 +14,7 @@
 #include "datatypes/date.h"
 #include "datatypes/error.h"
 #include "datatypes/function.h"
+#include "datatypes/image.h"
 #include "datatypes/map.h"
 #include "datatypes/money.h"
 #include "datatypes/native.h"
@@ -151,6 +152,7 @@ private:
     void function_body(Cell const& function, std::uint32_t header, bool new_line);
     void word(Cell const&, TypeId type, std::uint32_t header, bool new_line);
     void native(Cell const&, TypeId type, std::uint32_t header);
+    void image_record(Cell const&, std::uint32_t header, bool new_line);
     // The fixed header word of a record, or the compact prefix and type byte.
     void head(TypeId type, std::uint32_t fixed_header, bool compact_flag, bool new_line, bool reference = false)
     {
@@ -354,8 +356,9 @@ void Writer::record(Cell const& cell)
         } else if (type_ids::is_any_block(type) || type_ids::is_text(type) || type == type_ids::bitset
             || type == type_ids::map || type == type_ids::binary || type == type_ids::vector) {
             series(cell, type, nl, new_line);
+        } else if (type == type_ids::image) {
+            image_record(cell, nl, new_line);
         } else {
-            // TODO(images): image! records, once the datatype is in.
             refuse(cell); // routine!, triple!, handle!, port!, event!, context!, symbol!
         }
     }
@@ -486,6 +489,36 @@ void Writer::series_body(Cell const& cell, TypeId type)
     }
     raw(buffer->head_address(), bytes);
     if (!m_compact) pad_to(4);
+}
+
+// An image!: head index, size and its pixels as 32-bit words. Images sharing pixels share one record node,
+// so a second one is a reference; an image without pixels has no node and is always written whole.
+void Writer::image_record(Cell const& cell, std::uint32_t nl, bool new_line)
+{
+    NodeId const node = cell.word2;
+    std::uint32_t const index = cell.word1;
+    bool const flag = index != 0;
+    if (auto const* path = node != no_node ? stored(node) : nullptr) {
+        head(type_ids::image, nl, flag, new_line, true);
+        if (flag || !m_compact) count(index);
+        path_fields(*path);
+        return;
+    }
+    head(type_ids::image, nl, flag, new_line);
+    if (flag || !m_compact) count(index);
+    enter();
+    if (node != no_node) remember(node);
+    if (m_compact) {
+        uv(image::width(cell));
+        uv(image::height(cell));
+    } else {
+        u32(cell.word3);
+    }
+    if (pixel_store::PixelStore const* store = image::store_of(cell)) {
+        std::uint64_t const pixels = pixel_store::pixel_count(*store);
+        for (std::uint64_t i = 0; i < pixels; ++i) u32(store->pixels[i]);
+    }
+    leave();
 }
 
 void Writer::context_record(NodeId context)

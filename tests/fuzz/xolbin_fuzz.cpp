@@ -83,6 +83,7 @@ void write_seeds(char const* folder)
         "try [1 / 0]",
         "reduce [1-Jan-2000/10:00+2:00 -USD$1.5 (1, 2) (1, 2, 3) #{0102} make vector! [integer! 16 [1 2]]]",
         "m: make map! [a 1 \"b\" [2]] h: make hash! [x y] append/only h h reduce [m h m <t> @r me@x.y]",
+        "i: make image! [2x2 1.2.3.4] reduce [i next i make image! 0x3 make image! [1x1 255.0.0]]",
     };
     int n = 0;
     for (char const* source : sources) {

@@ -17,6 +17,7 @@
 #include "interpreter/evaluator.h"
 #include "interpreter/lexer/lexer.h"
 #include "runtime/collector.h"
+#include "runtime/extres.h"
 #include "runtime/quit.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
@@ -34,6 +35,13 @@ struct XolbinTest : RuntimeTest {
     {
         RuntimeTest::SetUp();
         boot::run_library(); // none, true, the operators and the functions the cases use
+    }
+    void TearDown() override
+    {
+        // The images' pixel stores go back before the runtime's memory does.
+        gc::collect();
+        extres::sweep();
+        RuntimeTest::TearDown();
     }
 
     // The value of the last expression of the text.
@@ -163,6 +171,12 @@ TEST_F(XolbinTest, CompactRecordsFollowTheLayouts)
         { "m: make map! [1 2 3 4] remove/key m 1 m", "28 02 83 84" },
         { "make hash! [1 2]", "24 02 81 82" },
         { "<a>", "2C 04 61" },
+        // Images: width and height, then B, G, R, A per pixel; F for a head index; no pixels for a side of 0.
+        { "make image! [2x1 1.2.3]", "35 02 01 03 02 01 FF 03 02 01 FF" },
+        { "next make image! [2x1 1.2.3.255]", "75 01 02 01 03 02 01 00 03 02 01 00" },
+        { "make image! 0x5", "35 00 05" },
+        { "make image! 300x0", "35 AC 02 00" },
+        { "i: make image! [1x1 1.2.3] reduce [i next i]", "05 02 35 01 01 03 02 01 FF C1 75 01 02 00 00" },
     };
     for (Case const& c : cases) {
         Rooted value(evaluate(c.text));
@@ -197,6 +211,8 @@ TEST_F(XolbinTest, FixedRecordsFollowTheLayouts)
         { "make vector! [integer! 16 2]", "23 02 00 00 00 00 00 00 02 00 00 00 0B 00 00 00 00 00 00 00" },
         { "make map! [1 2]", "28 00 00 00 02 00 00 00 0B 00 00 00 01 00 00 00 0B 00 00 00 02 00 00 00" },
         { "<ab>", "2C 01 00 00 00 00 00 00 02 00 00 00 61 62 00 00" },
+        { "next make image! [2x1 1.2.3]", "35 00 00 00 01 00 00 00 02 00 01 00 03 02 01 FF 03 02 01 FF" },
+        { "make image! 0x5", "35 00 00 00 00 00 00 00 00 00 05 00" },
         { "a: [1] reduce [a a]",
             "05 00 00 00 00 00 00 00 02 00 00 00 05 00 00 00 00 00 00 00 01 00 00 00 0B 00 00 00 01 00 00 00 05 00 08 "
             "00 "
@@ -243,6 +259,7 @@ TEST_F(XolbinTest, RoundTripsKeepValues)
         "make map! [a 1 \"b\" [2] 3 #c 4x5 (1, 2)]",
         "make hash! [a b c 1 2]",
         "next next make hash! [a b c]",
+        "reduce [make image! [3x2 1.2.3.4] at make image! [2x2 9.8.7] 3 make image! 0x7 make image! 4x0]",
     };
     for (auto form : { xolbin::Form::Compact, xolbin::Form::Fixed }) {
         for (std::string_view text : texts) {
@@ -278,6 +295,8 @@ TEST_F(XolbinTest, RoundTripsKeepSharingAndBindings)
         { "h: make hash! [a 1 b 2] append/only h h h", "all [find v 'a  2 = select v 'b  same? v pick v 5]" },
         { "b: #{0102} reduce [b next b]", "append v/1 3  #{0203} = v/2" },
         { "x: make vector! [integer! 32 [1 2]] reduce [x x]", "v/1/1: 7  7 = v/2/1" },
+        { "i: make image! [2x1 1.2.3] reduce [i next i]",
+            "poke v/1 2 9.9.9  all [9.9.9.0 = first v/2  2 = index? v/2]" },
     };
     for (auto form : { xolbin::Form::Compact, xolbin::Form::Fixed }) {
         for (Case const& c : cases) {
@@ -384,6 +403,14 @@ TEST_F(XolbinTest, ReadersRefuseBadData)
         { "58 4F 4C 42 49 4E 02 01 01 06 05 01 C1 24 01 00", err::script::xb_invalid_record, 15 },
         { "58 4F 4C 42 49 4E 02 01 01 06 24 01 C1 05 01 00", err::script::xb_invalid_record, 15 },
         { "58 4F 4C 42 49 4E 02 01 01 06 05 01 C1 28 01 00", err::script::xb_invalid_record, 15 },
+        // Images: a side above 65535, pixels past the records, a head index past the pixels; shared only as an
+        // image.
+        { "58 4F 4C 42 49 4E 02 01 01 05 35 80 80 04 01", err::script::xb_invalid_record, 12 },
+        { "58 4F 4C 42 49 4E 02 01 01 06 35 01 01 03 02 01", err::script::xb_invalid_record, 14 },
+        { "58 4F 4C 42 49 4E 02 01 01 04 75 02 01 00", err::script::xb_invalid_record, 13 },
+        { "58 4F 4C 42 49 4E 02 00 01 00 00 00 0C 00 00 00 35 00 00 00 00 00 00 00 01 00 01 00",
+            err::script::xb_invalid_record, 29 },
+        { "58 4F 4C 42 49 4E 02 01 01 06 05 01 C1 35 01 00", err::script::xb_invalid_record, 15 },
         { deep, err::script::xb_invalid_record, 0 },
     };
     for (Case const& c : cases) {
