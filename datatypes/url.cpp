@@ -200,7 +200,13 @@ int32_t mold(Cell const& value, Cell& buffer, bool, bool, bool, Refinement part,
     encoded.reserve(utf8.size());
     for (char byte : utf8) {
         if (part && static_cast<std::int64_t>(encoded.size()) >= limit) break;
-        encoded += encode_char(static_cast<std::uint8_t>(byte), KeptSet::Path);
+        // The reader ends a bare URL at a parenthesis, so a molded one shows them escaped to load back.
+        if (byte == '(')
+            encoded += "%28";
+        else if (byte == ')')
+            encoded += "%29";
+        else
+            encoded += encode_char(static_cast<std::uint8_t>(byte), KeptSet::Path);
     }
     string::concatenate_literal(*output, encoded);
     return limit - static_cast<std::int32_t>(encoded.size());
