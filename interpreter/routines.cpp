@@ -2,7 +2,10 @@
 
 #include "interpreter/routines.h"
 
+#include <algorithm>
 #include <iterator>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "datatypes/binary.h"
@@ -13,12 +16,14 @@
 #include "datatypes/image.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
+#include "datatypes/none.h"
 #include "datatypes/object.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
 #include "datatypes/tuple.h"
 #include "datatypes/typed_actions.h"
 #include "datatypes/unset.h"
+#include "datatypes/url.h"
 #include "datatypes/word.h"
 #include "interpreter/natives/math.h"
 #include "interpreter/natives/natives.h"
@@ -26,6 +31,7 @@
 #include "runtime/errors.h"
 #include "runtime/host/files.h"
 #include "runtime/output.h"
+#include "runtime/platform/clipboard.h"
 #include "runtime/platform/os_info.h"
 #include "runtime/quit.h"
 #include "runtime/roots.h"
@@ -180,6 +186,139 @@ void write_stdout()
     stack::set_only_result(unset_value);
 }
 
+// ---- The clipboard ---------------------------------------------------------------------------------
+
+// Media types in the order of preference: text, then a file list, then images.
+constexpr std::string_view text_types[] = { "text/plain;charset=utf-8", "UTF8_STRING", "text/plain" };
+constexpr std::string_view file_list_type = "text/uri-list";
+constexpr std::string_view image_types[] = { "image/png", "image/jpeg", "image/gif", "image/bmp" };
+
+// The first of `wanted` that the clipboard offers; empty when none is.
+template <std::size_t count>
+std::string first_offered(std::vector<std::string> const& offered, std::string_view const (&wanted)[count])
+{
+    for (std::string_view type : wanted)
+        for (std::string const& have : offered)
+            if (have == type) return have;
+    return {};
+}
+
+// The local paths of a text/uri-list: file: URIs percent-decoded (an authority, when given, dropped up to
+// the path); comments and other schemes skipped.
+std::vector<std::string> paths_of_uri_list(std::string_view list)
+{
+    std::vector<std::string> paths;
+    while (!list.empty()) {
+        std::size_t const end = list.find('\n');
+        std::string_view line = list.substr(0, end);
+        list.remove_prefix(end == std::string_view::npos ? list.size() : end + 1);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        if (!line.starts_with("file:")) continue;
+        line.remove_prefix(5);
+        if (line.starts_with("//")) {
+            line.remove_prefix(2);
+            std::size_t const slash = line.find('/');
+            if (slash == std::string_view::npos) continue;
+            line.remove_prefix(slash);
+        }
+        if (!line.starts_with('/')) continue;
+        std::string path;
+        for (std::size_t i = 0; i < line.size(); ++i) {
+            if (std::optional<std::uint8_t> const byte = url::decode_escape(line.substr(i))) {
+                path += static_cast<char>(*byte);
+                i += 2;
+            } else {
+                path += line[i];
+            }
+        }
+        paths.push_back(std::move(path));
+    }
+    return paths;
+}
+
+// A file: URI of an absolute local path: bytes other than unreserved characters and "/" escaped.
+std::string file_uri(std::string_view path)
+{
+    std::string uri = "file://";
+    for (char byte : path)
+        uri += byte == '/' ? std::string_view("/")
+                           : url::encode_char(static_cast<std::uint8_t>(byte), url::KeptSet::Component);
+    return uri;
+}
+
+// false when the clipboard cannot be read, none when it offers nothing usable, else a string!, a block of
+// absolute file!s or an image!. Bytes that no image decoder takes raise the decoder's error.
+void read_clipboard()
+{
+    std::optional<std::vector<std::string>> const offered = platform::clipboard::offered_types();
+    if (!offered) return stack::set_only_result(logic::make(false));
+    if (std::string const type = first_offered(*offered, text_types); !type.empty()) {
+        std::optional<std::string> const text = platform::clipboard::read(type);
+        return stack::set_only_result(text ? string::from_utf8(*text) : logic::make(false));
+    }
+    if (std::find(offered->begin(), offered->end(), file_list_type) != offered->end()) {
+        std::optional<std::string> const list = platform::clipboard::read(std::string(file_list_type));
+        if (!list) return stack::set_only_result(logic::make(false));
+        std::vector<std::string> const paths = paths_of_uri_list(*list);
+        Rooted files(none_value);
+        block::make_at(*files, static_cast<std::int32_t>(paths.size()));
+        for (std::string const& path : paths) {
+            Rooted file(file::from_local(path));
+            block::rs_append(*files, *file);
+        }
+        return stack::set_only_result(*files);
+    }
+    if (std::string const type = first_offered(*offered, image_types); !type.empty()) {
+        std::optional<std::string> const bytes = platform::clipboard::read(type);
+        if (!bytes) return stack::set_only_result(logic::make(false));
+        Rooted data(binary::load({ reinterpret_cast<std::uint8_t const*>(bytes->data()), bytes->size() }));
+        return stack::set_only_result(image::from_binary(*data));
+    }
+    stack::set_only_result(none_value);
+}
+
+// An absolute local path for a file! or string! of a written file list.
+std::string absolute_path(Cell const& value)
+{
+    std::string path = cell::type_of(value) == type_ids::file ? file::local_path(value) : string::to_utf8(value);
+    if (!path.starts_with('/')) path = host::files::current_folder().value_or("/") + path;
+    return path;
+}
+
+// Every value is checked, and its data prepared, before any tool runs: a value that cannot be written
+// raises invalid-arg with it. The answer is whether the tool took the data.
+void write_clipboard()
+{
+    Rooted data(*natives::argument(0));
+    std::string type;
+    std::string bytes;
+    TypeId const kind = cell::type_of(*data);
+    if (kind == type_ids::string) {
+        type = "text/plain;charset=utf-8";
+        bytes = string::to_utf8(*data);
+    } else if (kind == type_ids::block) {
+        type = std::string(file_list_type);
+        std::uint32_t const count = block::rs_length_q(*data);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            Cell const item = block::rs_head(*data)[i];
+            if (cell::type_of(item) != type_ids::file && cell::type_of(item) != type_ids::string)
+                fire_error(err::script::invalid_arg, &item);
+        }
+        for (std::uint32_t i = 0; i < count; ++i) bytes += file_uri(absolute_path(block::rs_head(*data)[i])) + "\r\n";
+    } else if (kind == type_ids::image) {
+        if (image::pixel_count(*data) > 0) {
+            type = "image/png";
+            Rooted encoded(image::encode(*data, 1));
+            std::span<std::uint8_t const> const content = binary::bytes(*encoded);
+            bytes.assign(reinterpret_cast<char const*>(content.data()), content.size());
+        }
+    } else if (kind != type_ids::none) {
+        fire_error(err::script::invalid_arg, &*data);
+    }
+    bool const written = platform::clipboard::write(type, bytes);
+    stack::set_only_result(logic::make(written));
+}
+
 // TODO: the image codecs' routines take their rows here as they are built.
 constexpr Row rows[] = {
     { "quit-return", quit_return, -1 },
@@ -279,6 +418,8 @@ constexpr Row rows[] = {
     { "image-decode", image_decode, -1 },
     { "os-info", os_info, -1 },
     { "write-stdout", write_stdout, -1 },
+    { "read-clipboard", read_clipboard, -1 },
+    { "write-clipboard", write_clipboard, type_ids::logic },
 };
 
 static_assert(std::size(rows) <= table_size, "the routines table has a slot for every routine");
