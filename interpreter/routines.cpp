@@ -279,6 +279,7 @@ constexpr Row rows[] = {
     { "image-decode", image_decode, -1 },
     { "os-info", os_info, -1 },
     { "write-stdout", write_stdout, -1 },
+    { "json-unescape", json_unescape, -1 },
 };
 
 static_assert(std::size(rows) <= table_size, "the routines table has a slot for every routine");
