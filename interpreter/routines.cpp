@@ -420,6 +420,7 @@ constexpr Row rows[] = {
     { "write-stdout", write_stdout, -1 },
     { "read-clipboard", read_clipboard, -1 },
     { "write-clipboard", write_clipboard, type_ids::logic },
+    { "json-unescape", json_unescape, -1 },
 };
 
 static_assert(std::size(rows) <= table_size, "the routines table has a slot for every routine");

@@ -50,4 +50,7 @@ void last_lf_q();
 void interpreted_q();
 void set_float_pretty();
 
+// Codec helpers.
+void json_unescape(); // May allocate.
+
 }
