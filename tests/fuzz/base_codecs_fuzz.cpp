@@ -25,6 +25,7 @@
 #include "runtime/roots.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
+#include "tests/fuzz/fuzz_guard.h"
 
 namespace {
 
@@ -33,21 +34,7 @@ using namespace xol;
 // Base 58 takes time in the square of the length: longer inputs teach nothing more.
 constexpr std::size_t longest_input = 4096;
 
-// Runs `action` inside a try frame, as a script's `try` would; answers whether it raised.
-template <typename Action> bool raised(Action&& action)
-{
-    CallFrame* frame = stack::push_try_frame(cell::make(type_ids::word));
-    try {
-        action();
-    } catch (Unwind const&) {
-        stack::land(frame);
-        stack::reset_to_last();
-        stack::drop_arguments();
-        return true;
-    }
-    stack::pop_frame_empty();
-    return false;
-}
+using fuzz::raised;
 
 // The input as a string! of `unit`-byte units, each taken little-endian from the bytes (a last partial
 // unit dropped); 4-byte units are kept below 0x110000 as code points are.

@@ -20,6 +20,7 @@
 #include "runtime/errors.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
+#include "tests/fuzz/fuzz_guard.h"
 
 namespace {
 
@@ -28,17 +29,10 @@ using namespace xol;
 // Evaluates `code` inside a try frame, as a script's `try` would; a raised error ends the call quietly.
 void guarded(Cell const& code)
 {
-    CallFrame* frame = stack::push_try_frame(cell::make(type_ids::word));
-    try {
+    fuzz::raised([&] {
         interp::eval_block(code, false);
         stack::pop(1);
-    } catch (Unwind const&) {
-        stack::land(frame);
-        stack::reset_to_last();
-        stack::drop_arguments();
-        return;
-    }
-    stack::pop_frame_empty();
+    });
 }
 
 // The round trip, lexed once and kept alive: `fuzz-data` holds each input as a binary!.

@@ -34,25 +34,11 @@
 #include "runtime/series.h"
 #include "runtime/services.h"
 #include "runtime/stack.h"
+#include "tests/fuzz/fuzz_guard.h"
 
 namespace {
 
 using namespace xol;
-
-// Runs `action` inside a try frame, as a script's `try` would.
-template <typename Action> void guarded(Action&& action)
-{
-    CallFrame* frame = stack::push_try_frame(cell::make(type_ids::word));
-    try {
-        action();
-    } catch (Unwind const&) {
-        stack::land(frame);
-        stack::reset_to_last();
-        stack::drop_arguments();
-        return;
-    }
-    stack::pop_frame_empty();
-}
 
 // A callback whose answers and moves of the input come from the input's own bytes: refusals of every
 // event, and a few moves of the index (clamped by the lexer) backward and forward.
@@ -128,10 +114,10 @@ void read_values(Cell const& block)
         Cell const value = node::buffer(kept->word2)->head_cell()[i];
         TypeId const type = cell::type_of(value);
         if (type != date::type_id && type != money::type_id) continue;
-        guarded([&] { form_and_mold(value); });
+        fuzz::raised([&] { form_and_mold(value); });
         TypeActions const& actions = datatype::actions(type);
         for (std::int32_t field = 1; field <= 14; ++field)
-            guarded([&] { actions.pick(value, field, integer::make(field)); });
+            fuzz::raised([&] { actions.pick(value, field, integer::make(field)); });
     }
 }
 
@@ -150,7 +136,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
         { .load = false },
     };
     for (lexer::ScanOptions const& options : modes) {
-        guarded([&] {
+        fuzz::raised([&] {
             Cell* result = stack::push(none_value);
             std::uint32_t consumed = 0;
             lexer::scan(*result, data, length, options, &consumed, none_value, none_value, nullptr);
@@ -160,7 +146,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     // With a callback that refuses events and moves the input.
     answers = { data, size, size / 2, 3 };
     for (lexer::ScanOptions const& options : modes) {
-        guarded([&] {
+        fuzz::raised([&] {
             Cell* result = stack::push(none_value);
             std::uint32_t consumed = 0;
             Cell const callback = cell::make(type_ids::function);
@@ -169,27 +155,27 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
         });
     }
     // The same bytes as text, when they are UTF-8, with a /part that reaches past them.
-    guarded([&] {
+    fuzz::raised([&] {
         Rooted text(string::from_utf8({ reinterpret_cast<char const*>(data), size }));
         Cell const part = cell::make(type_ids::integer, 0, length + 7, 0);
         Rooted loaded(lexer::transcode(*text, { .next = true, .part = &part }));
     });
     // The values the bytes load as, read; the block of them made into a date and into money.
-    guarded([&] {
+    fuzz::raised([&] {
         Rooted loaded(none_value);
         lexer::scan(*loaded, data, length, {}, nullptr, none_value, none_value, nullptr);
         if (cell::type_of(*loaded) != type_ids::block) return;
         read_values(*loaded);
         for (TypeId const type : { date::type_id, money::type_id }) {
             TypeActions const& actions = datatype::actions(type);
-            guarded([&] { form_and_mold(actions.make(none_value, *loaded, type)); });
-            guarded([&] { form_and_mold(actions.to(none_value, *loaded, type)); });
+            fuzz::raised([&] { form_and_mold(actions.make(none_value, *loaded, type)); });
+            fuzz::raised([&] { form_and_mold(actions.to(none_value, *loaded, type)); });
         }
     });
     // The text made into a value of each literal type by `to`, then formed and molded.
     for (TypeId const type : { integer::type_id, float_::type_id, percent::type_id, time::type_id, pair::type_id,
              date::type_id, money::type_id, tuple::type_id, point2d::type_id, point3d::type_id }) {
-        guarded([&] {
+        fuzz::raised([&] {
             Rooted text(string::from_utf8({ reinterpret_cast<char const*>(data), size }));
             TypeActions const& actions = datatype::actions(type);
             Rooted made(actions.to(none_value, *text, type));
@@ -199,13 +185,13 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
         });
     }
     // Each loaded value as a tuple! spec.
-    guarded([&] {
+    fuzz::raised([&] {
         Rooted text(string::from_utf8({ reinterpret_cast<char const*>(data), size }));
         Rooted loaded(lexer::transcode(*text, {}));
         TypeActions const& actions = datatype::actions(tuple::type_id);
         std::uint32_t const length = node::buffer((*loaded).word2)->length();
         for (std::uint32_t i = 0; i < length; ++i) {
-            guarded([&] {
+            fuzz::raised([&] {
                 Rooted spec(node::buffer((*loaded).word2)->head_cell()[i]);
                 Rooted made(actions.make(none_value, *spec, tuple::type_id));
                 Rooted formed(string::make(16));
@@ -215,7 +201,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     });
     // The loaded values, and the text itself, as bitset! specs: made, complemented, tested and printed. A
     // spec that names bits past a million is left alone, to keep each run small.
-    guarded([&] {
+    fuzz::raised([&] {
         Rooted text(string::from_utf8({ reinterpret_cast<char const*>(data), size }));
         Rooted loaded(lexer::transcode(*text, {}));
         for (Cell const* spec : { &*loaded, &*text }) {

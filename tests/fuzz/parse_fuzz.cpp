@@ -23,25 +23,11 @@
 #include "runtime/roots.h"
 #include "runtime/series.h"
 #include "runtime/stack.h"
+#include "tests/fuzz/fuzz_guard.h"
 
 namespace {
 
 using namespace xol;
-
-// Runs `action` inside a try frame, as a script's `try` would.
-template <typename Action> void guarded(Action&& action)
-{
-    CallFrame* frame = stack::push_try_frame(cell::make(type_ids::word));
-    try {
-        action();
-    } catch (Unwind const&) {
-        stack::land(frame);
-        stack::reset_to_last();
-        stack::drop_arguments();
-        return;
-    }
-    stack::pop_frame_empty();
-}
 
 // The bytes, read one at a time; past the end every read answers 0.
 struct Bytes {
@@ -270,7 +256,7 @@ bool start()
     gc::add_root(&callbacks.clearing);
     gc::add_root(&callbacks.nesting);
     for (Charset& charset : charsets) gc::add_root(&charset.value);
-    guarded([] {
+    fuzz::raised([] {
         for (Charset& charset : charsets) charset.value = evaluate(charset.spec);
         callbacks.counting = evaluate("func [event match? rule input stack] [n: n + 1 mold stack n < 40]");
         callbacks.clearing = evaluate("func [event match? rule input stack] [if event = 'fetch [clear input] true]");
@@ -289,7 +275,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
     std::uint8_t const shape = bytes.take();
     std::size_t const length = bytes.take() % 24;
 
-    guarded([&] {
+    fuzz::raised([&] {
         // The input: text (its unit follows from its characters), bytes, or a block of values.
         Rooted input(none_value);
         switch (shape % 4) {

@@ -18,6 +18,7 @@
 #include "runtime/errors.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
+#include "tests/fuzz/fuzz_guard.h"
 
 namespace {
 
@@ -25,21 +26,7 @@ using namespace xol;
 
 constexpr std::size_t longest_input = 4096;
 
-// Runs `action` inside a try frame, as a script's `try` would; answers whether it raised.
-template <typename Action> bool raised(Action&& action)
-{
-    CallFrame* frame = stack::push_try_frame(cell::make(type_ids::word));
-    try {
-        action();
-    } catch (Unwind const&) {
-        stack::land(frame);
-        stack::reset_to_last();
-        stack::drop_arguments();
-        return true;
-    }
-    stack::pop_frame_empty();
-    return false;
-}
+using fuzz::raised;
 
 // The bytes as a string! of one-byte units (Latin-1).
 Cell latin_text(std::uint8_t const* data, std::size_t size)

@@ -28,6 +28,7 @@
 #include "runtime/errors.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
+#include "tests/fuzz/fuzz_guard.h"
 #include "xolbin/xolbin.h"
 
 namespace {
@@ -44,21 +45,12 @@ bool allowed(ErrorId id)
 // the run.
 template <typename Action> void guarded(Action&& action)
 {
-    CallFrame* frame = stack::push_try_frame(cell::make(type_ids::word));
-    try {
-        action();
-    } catch (Unwind const&) {
-        stack::land(frame);
-        stack::reset_to_last();
-        stack::drop_arguments();
-        ErrorId const id = errors::last_raised().id;
-        if (!allowed(id)) {
-            std::fprintf(stderr, "unexpected error %d\n", id.code());
-            __builtin_trap();
-        }
-        return;
+    if (!fuzz::raised(action)) return;
+    ErrorId const id = errors::last_raised().id;
+    if (!allowed(id)) {
+        std::fprintf(stderr, "unexpected error %d\n", id.code());
+        __builtin_trap();
     }
-    stack::pop_frame_empty();
 }
 
 Cell evaluate(std::string const& text)
