@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "console/line_editor.h"
 #include "console/prompt_loop.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
@@ -120,6 +121,7 @@ void run_script(std::string const& path)
 
 void launch()
 {
+    line_editor::install();
     CommandLine const line = read_command_line(runtime::record.arguments);
     if (!line.script) {
         run_prompt_loop();

@@ -2,9 +2,9 @@
 
 #include "console/prompt_loop.h"
 
-#include <iostream>
 #include <string>
 
+#include "console/standard_input.h"
 #include "datatypes/error.h"
 #include "datatypes/runtime_words.h"
 #include "datatypes/string.h"
@@ -74,8 +74,11 @@ void run_prompt_loop()
             print::cstr(">> ");
             conout::flush();
         }
-        if (!std::getline(std::cin, line)) break;
-        do_command(line);
+        // Lines come through the buffer that ask and read-stdin share, so that no byte read ahead is lost.
+        line = standard_input::read_line();
+        bool const ended = standard_input::ended();
+        if (!line.empty() || !ended) do_command(line);
+        if (ended) break;
     }
 }
 

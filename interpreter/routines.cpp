@@ -28,6 +28,7 @@
 #include "interpreter/natives/math.h"
 #include "interpreter/natives/natives.h"
 #include "interpreter/routines_entries.h"
+#include "runtime/assert.h"
 #include "runtime/errors.h"
 #include "runtime/host/files.h"
 #include "runtime/output.h"
@@ -421,6 +422,14 @@ constexpr Row rows[] = {
     { "read-clipboard", read_clipboard, -1 },
     { "write-clipboard", write_clipboard, type_ids::logic },
     { "json-unescape", json_unescape, -1 },
+    // The console's line editor and standard input: their entries come from console/line_editor.cpp.
+    { "_set-buffer-history", nullptr, -1 },
+    { "_read-input", nullptr, -1 },
+    { "_terminate-console", nullptr, -1 },
+    { "_input-ended?", nullptr, type_ids::logic },
+    { "_console-init", nullptr, -1 },
+    { "input-stdin", nullptr, type_ids::string },
+    { "read-stdin", nullptr, -1 },
 };
 
 static_assert(std::size(rows) <= table_size, "the routines table has a slot for every routine");
@@ -443,6 +452,13 @@ void register_routines()
 {
     state = RoutinesState {};
     for (std::size_t i = 0; i < std::size(rows); ++i) state.entries[i] = rows[i].entry;
+}
+
+void install(std::string_view name, Entry entry)
+{
+    std::int32_t const index = find(name);
+    XOL_ASSERT(index >= 0, "an installed routine has a row");
+    state.entries[index] = entry;
 }
 
 void call(Cell const& routine)

@@ -31,6 +31,9 @@ struct Row {
 // The row of the name, its index being the routine's entry index; -1 when there is none.
 std::int32_t find(std::string_view name);
 std::int32_t result_type(std::int32_t index);
+// Gives the row of the name its entry: for the routines of the layers above the interpreter (the console's
+// line editor), whose rows name no entry of their own. Their launch installs them before any call.
+void install(std::string_view name, Entry entry);
 // Fills the table's entries from the rows. Start-up calls it once, before the descriptions are read.
 void register_routines();
 

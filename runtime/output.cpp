@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 
 #include "runtime/heap.h"
@@ -30,10 +31,33 @@ struct OutputState {
     bool capturing = false; // tests only: flushed bytes are kept instead of written
     bool write_failed = false; // a write was refused other than by a closed pipe
     std::string captured;
+    // The bytes written since the last line feed, so that the line editor knows where its prompt starts;
+    // at most longest_line_tail of them, the rest dropped from the front.
+    std::string line_tail;
+    bool line_tail_cut = false;
 } state;
+
+constexpr std::size_t longest_line_tail = 4096;
+
+void note_line_tail(char const* bytes, std::size_t count)
+{
+    std::string_view const text(bytes, count);
+    std::size_t const line_feed = text.rfind('\n');
+    if (line_feed != std::string_view::npos) {
+        state.line_tail.assign(text.substr(line_feed + 1));
+        state.line_tail_cut = false;
+    } else {
+        state.line_tail.append(text);
+    }
+    if (state.line_tail.size() > longest_line_tail) {
+        state.line_tail.erase(0, state.line_tail.size() - longest_line_tail);
+        state.line_tail_cut = true;
+    }
+}
 
 void write_out(char const* bytes, std::size_t count)
 {
+    note_line_tail(bytes, count);
     if (state.capturing) {
         state.captured.append(bytes, count);
         return;
@@ -98,6 +122,12 @@ bool is_terminal()
 bool write_failed()
 {
     return state.write_failed;
+}
+
+std::optional<std::string_view> line_tail()
+{
+    if (state.line_tail_cut) return std::nullopt;
+    return state.line_tail;
 }
 
 void flush()

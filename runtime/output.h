@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "runtime/cell.h"
@@ -48,6 +49,9 @@ inline void write_ucs4_line(void const* text, std::size_t bytes)
 }
 
 void flush();
+// The bytes flushed since the last line feed, where the line editor's prompt starts; none when there were
+// too many to keep.
+std::optional<std::string_view> line_tail();
 // Whether a write to standard output was refused for a reason other than a closed pipe (a full disk, a
 // closed descriptor, an I/O error): the process then ends with status 1 where it would have ended with 0.
 bool write_failed();

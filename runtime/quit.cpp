@@ -11,6 +11,7 @@
 #include "runtime/output.h"
 #include "runtime/platform/child_process.h"
 #include "runtime/platform/process.h"
+#include "runtime/platform/terminal.h"
 
 namespace xol::runtime {
 
@@ -114,6 +115,7 @@ void quit(int status, std::uintptr_t address)
 
 void end(int status)
 {
+    platform::restore_terminal(); // an end in the middle of an edit gives the shell its terminal back
     conout::flush();
     // Output lost on the way out must not pass for success.
     if (status == 0 && conout::write_failed()) status = 1;

@@ -10,6 +10,7 @@
 #include <ucontext.h>
 #include <unistd.h>
 
+#include "runtime/platform/terminal.h"
 #include "runtime/platform/thread.h"
 
 namespace xol::platform {
@@ -39,6 +40,7 @@ std::uintptr_t instruction_address(void* context)
 
 void on_fault(int signal, siginfo_t* info, void* context)
 {
+    restore_terminal(); // before the report, so that it prints on a sane terminal
     bool const in_guard
         = (signal == SIGSEGV || signal == SIGBUS) && is_in_stack_guard(reinterpret_cast<std::uintptr_t>(info->si_addr));
     handlers.fault(fault_status(signal, info->si_code, in_guard), instruction_address(context));
@@ -46,11 +48,13 @@ void on_fault(int signal, siginfo_t* info, void* context)
 
 void on_interrupt(int)
 {
+    restore_terminal();
     handlers.interrupt();
 }
 
 void on_termination(int signal)
 {
+    restore_terminal();
     if (handlers.before_termination) handlers.before_termination();
     struct sigaction action { };
     action.sa_handler = SIG_DFL;

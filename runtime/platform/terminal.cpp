@@ -1,14 +1,35 @@
-// The standard streams on POSIX: whole writes to descriptors 1 and 2, and terminal checks.
+// The standard streams on POSIX: whole writes to descriptors 1 and 2, reads of descriptor 0, terminal checks
+// and the window size.
 
 #include "runtime/platform/terminal.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
 
+#include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace xol::platform {
 
 namespace {
+
+// The modes raw mode replaced; `raw` says whether they are to be put back. Signal handlers read both.
+struct RawModeState {
+    termios saved {};
+    volatile std::sig_atomic_t raw = 0;
+};
+RawModeState raw_mode;
+
+std::atomic<bool> window_resized { false };
+
+void on_window_change(int)
+{
+    window_resized.store(true, std::memory_order_relaxed);
+}
 
 WriteResult write_all(int descriptor, char const* bytes, std::size_t count)
 {
@@ -24,6 +45,14 @@ WriteResult write_all(int descriptor, char const* bytes, std::size_t count)
         count -= static_cast<std::size_t>(written);
     }
     return WriteResult::Written;
+}
+
+std::optional<WindowSize> window_size_of(int descriptor)
+{
+    winsize size {};
+    if (ioctl(descriptor, TIOCGWINSZ, &size) != 0) return std::nullopt;
+    if (size.ws_col == 0 || size.ws_row == 0) return std::nullopt;
+    return WindowSize { size.ws_col, size.ws_row };
 }
 
 }
@@ -46,6 +75,78 @@ bool stdin_is_terminal()
 bool stdout_is_terminal()
 {
     return isatty(STDOUT_FILENO) == 1;
+}
+
+ReadResult read_stdin(std::uint8_t* buffer, std::size_t capacity, bool report_interruption)
+{
+    for (;;) {
+        ssize_t const count = read(STDIN_FILENO, buffer, capacity);
+        if (count > 0) return { ReadStatus::Read, static_cast<std::size_t>(count) };
+        if (count == 0) return { ReadStatus::Ended, 0 };
+        if (errno == EINTR) {
+            if (report_interruption) return { ReadStatus::Interrupted, 0 };
+            continue;
+        }
+        // A descriptor left non-blocking by whoever started us: wait for it rather than call it ended.
+        if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            pollfd waiting { STDIN_FILENO, POLLIN, 0 };
+            if (poll(&waiting, 1, -1) >= 0 || errno == EINTR) continue;
+        }
+        return { ReadStatus::Failed, 0 };
+    }
+}
+
+std::optional<WindowSize> window_size()
+{
+    if (std::optional<WindowSize> const size = window_size_of(STDOUT_FILENO)) return size;
+    return window_size_of(STDIN_FILENO);
+}
+
+bool enter_raw_mode()
+{
+    if (raw_mode.raw) return true;
+    termios modes {};
+    if (tcgetattr(STDIN_FILENO, &modes) != 0) return false;
+    raw_mode.saved = modes;
+    modes.c_iflag &= ~static_cast<tcflag_t>(IXON | ICRNL | INLCR | IGNCR);
+    modes.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO | ISIG | IEXTEN);
+    modes.c_cc[VMIN] = 1;
+    modes.c_cc[VTIME] = 0;
+    // Marked before the switch: a signal arriving in between restores modes that equal the saved ones.
+    raw_mode.raw = 1;
+    if (tcsetattr(STDIN_FILENO, TCSADRAIN, &modes) != 0) {
+        raw_mode.raw = 0;
+        return false;
+    }
+    return true;
+}
+
+void restore_terminal()
+{
+    if (!raw_mode.raw) return;
+    raw_mode.raw = 0;
+    // Interrupted by a signal, the call is made again: the shell must get its terminal back.
+    while (tcsetattr(STDIN_FILENO, TCSADRAIN, &raw_mode.saved) != 0 && errno == EINTR) { }
+}
+
+bool stdin_ready_within(int milliseconds)
+{
+    pollfd waiting { STDIN_FILENO, POLLIN, 0 };
+    return poll(&waiting, 1, milliseconds) > 0;
+}
+
+void watch_window_size()
+{
+    struct sigaction action { };
+    sigemptyset(&action.sa_mask);
+    action.sa_handler = on_window_change;
+    action.sa_flags = SA_ONSTACK; // no SA_RESTART: a waiting read returns, and the editor redraws
+    sigaction(SIGWINCH, &action, nullptr);
+}
+
+bool take_window_size_change()
+{
+    return window_resized.exchange(false, std::memory_order_relaxed);
 }
 
 }
