@@ -10,8 +10,11 @@
 
 #include "console/line_editor.h"
 #include "console/prompt_loop.h"
+#include "datatypes/block.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
+#include "datatypes/unset.h"
+#include "datatypes/word.h"
 #include "interpreter/boot.h"
 #include "interpreter/lexer/lexer.h"
 #include "runtime/error_ids.h"
@@ -92,6 +95,19 @@ void enter_folder_of(std::string_view path)
     fire_error(err::access::cannot_open, &*name);
 }
 
+// The preprocessor over the whole loaded script, header included, so that its directives and macros take
+// effect before any of it runs. The block changes in place. May allocate.
+void expand_directives(Cell const& code)
+{
+    Rooted kept(code);
+    Rooted call(unset_value);
+    block::make_at(*call, 2);
+    Rooted name(word::make_global("expand-directives"));
+    block::rs_append(*call, *name);
+    block::rs_append(*call, *kept);
+    boot::evaluate_from(*call, 0);
+}
+
 void run_script(std::string const& path)
 {
     // From here on an error nothing catches ends the run with the script's failure status.
@@ -105,14 +121,15 @@ void run_script(std::string const& path)
     // The lexer reads the file's bytes themselves: a malformed sequence is a syntax error where it stands,
     // and no decoding can turn bytes into characters they only resemble.
     Rooted code(lexer::load_all_bytes(std::string_view(*text).substr(header)));
-    std::int32_t const start = boot::after_header(*code);
+    std::int32_t start = boot::after_header(*code);
     if (start < 0) {
         // Code for Xol/System is reported in the words of the error that evaluating its system code raises.
         if (text->find("Xol/System") != std::string::npos)
             fail("*** Error: " + std::string(error_catalog::string_template_text(err::internal::xol_system)) + "!");
         fail("*** Error: not a Xol program!");
     }
-    // TODO(preprocessor): the preprocessor's expand-directives over the loaded code.
+    expand_directives(*code);
+    start = boot::after_header(*code);
     // TODO(system object): system/options/script, system/options/args and system/script/args.
     boot::evaluate_from(*code, static_cast<std::uint32_t>(start));
 }

@@ -9,6 +9,7 @@
 #include "datatypes/function.h"
 #include "datatypes/logic.h"
 #include "datatypes/none.h"
+#include "datatypes/object.h"
 #include "datatypes/registry.h"
 #include "datatypes/runtime_words.h"
 #include "datatypes/series.h"
@@ -91,15 +92,37 @@ Cell output_result(Output const& output, Cell const* into)
 
 // ---- do ---------------------------------------------------------------------------------------------
 
+// The preprocessor's expand over the block or paren in the arguments base, with no job and the macros and
+// words of earlier expansions kept. It changes the block in place and answers it at the same index, and
+// that answer takes the base's place. May allocate.
+void expand_block()
+{
+    Rooted code(stack::state.base[0]);
+    Rooted owner_name(word::make_global("preprocessor"));
+    Cell const owner = *word::get_value(*owner_name);
+    if (cell::type_of(owner) != type_ids::object) fire_error(err::script::no_value, &*owner_name);
+    Rooted name(word::make_global("expand"));
+    std::int32_t const slot = context::find_word(object::context_of(owner), word::symbol_of(*name), true);
+    if (slot < 0) fire_error(err::script::no_value, &*name);
+    Cell const expander = *context::values_at(object::context_of(owner), static_cast<std::uint32_t>(slot));
+    if (cell::type_of(expander) != type_ids::function) fire_error(err::script::no_value, &*name);
+    Rooted function(expander);
+    stack::push_call_frame(*name, function::context_of(*function));
+    stack::push(*code);
+    stack::push(none_value);
+    interp::call_function(*function, context::global(), *name, 0);
+    stack::pop_frame_return_restore();
+}
+
 // A block, paren or hash! from its index (clamped to the tail): all of it, or with /next one expression,
-// the position word then set to the block just past it. May allocate.
+// the position word then set to the block just past it; with /expand its directives and macros expanded
+// first. May allocate.
 void do_block(std::int32_t const* refinements)
 {
+    if (refinements[0] >= 0 && cell::type_of(stack::state.base[0]) != type_ids::hash) expand_block();
     Cell* const base = stack::state.base;
     std::uint32_t const length = series::rs_total_length(base[0]);
     if (base[0].word1 > length) base[0].word1 = length;
-    // TODO(preprocessor): /expand runs the preprocessor over the block first; until then the block runs as
-    // written, which is what expansion gives for code without directives.
     if (refinements[2] < 0) {
         interp::eval_block(base[0], true);
         stack::keep_first();
