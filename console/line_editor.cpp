@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "console/standard_input.h"
+#include "console/terminal_editor.h"
 #include "datatypes/binary.h"
 #include "datatypes/context.h"
 #include "datatypes/integer.h"
@@ -30,7 +31,7 @@
 
 namespace xol::console::line_editor {
 
-LineEditorState state { none_value, none_value, none_value, none_value };
+LineEditorState state { none_value, none_value, none_value };
 
 namespace {
 
@@ -45,7 +46,6 @@ void mark_editor()
     gc::mark_cell(state.line);
     gc::mark_cell(state.prompt);
     gc::mark_cell(state.history);
-    gc::mark_cell(state.saved_line);
 }
 
 // The value cell of the object's field, or nullptr when the value is no object or lacks the field. Valid
@@ -70,6 +70,8 @@ Cell* console_object()
     return console && cell::type_of(*console) == type_ids::object ? console : nullptr;
 }
 
+}
+
 // The window size into the editor's state and into system/console/size: a terminal's own, else 80x50.
 void read_window_size()
 {
@@ -89,6 +91,8 @@ void read_window_size()
     }
 }
 
+namespace {
+
 // The piped line into the edit buffer, at its tail. May allocate.
 void read_piped_line(Cell const& line)
 {
@@ -107,19 +111,19 @@ void set_buffer_history()
     stack::set_only_result(unset_value);
 }
 
-// One line into the buffer given to _set-buffer-history. Output is flushed first, so that whatever was
-// printed stands before the line is read.
+// One line into the buffer given to _set-buffer-history: edited on a terminal, else read from standard
+// input. Output is flushed first, so that whatever was printed stands before the line is read.
 void read_input()
 {
     state.prompt = *natives::argument(0);
+    bool const hidden = logic::get(*natives::argument(1));
     conout::flush();
-    if (is_console()) {
-        // TODO: the key-driven editor; until then the terminal's own line editing, after the prompt.
-        std::string const prompt = string::to_utf8(state.prompt);
-        print::cstr(prompt);
-        conout::flush();
+    if (cell::type_of(state.line) == type_ids::string) {
+        if (is_console())
+            terminal_editor::edit(hidden ? terminal_editor::Echo::Hidden : terminal_editor::Echo::Shown);
+        else
+            read_piped_line(state.line);
     }
-    if (cell::type_of(state.line) == type_ids::string) read_piped_line(state.line);
     state.prompt = none_value;
     stack::set_only_result(unset_value);
 }
@@ -171,8 +175,7 @@ void console_init()
         conout::flush();
     }
     read_window_size();
-    Rooted saved(string::make(1));
-    state.saved_line = *saved;
+    terminal_editor::reset();
     stack::set_only_result(unset_value);
 }
 

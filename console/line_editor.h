@@ -12,13 +12,10 @@
 namespace xol::console::line_editor {
 
 struct LineEditorState {
-    // Marked by the collector: the line being edited (its index is the cursor), the prompt of the edit,
-    // the history (newest first), the completed line the next edit starts from after a Tab that offered
-    // several candidates.
+    // Marked by the collector: the line being edited, the prompt of the edit, the history (newest first).
     Cell line;
     Cell prompt;
     Cell history;
-    Cell saved_line;
     bool console_known = false; // whether is_console has been decided
     bool is_console = false; // standard input and output are terminals
     std::int32_t columns = 80;
@@ -30,6 +27,9 @@ extern LineEditorState state;
 // Puts the routines' entries into the routines table and lets the collector see the editor's values.
 // The console's launch calls it once, before any library code can ask for a line.
 void install();
+
+// Reads the window size into the state and into system/console/size (80x50 when piped). May allocate.
+void read_window_size();
 
 // Whether the line editor works on keys: standard input and standard output are terminals.
 bool is_console();

@@ -112,6 +112,12 @@ std::optional<std::uint8_t> next_byte(bool report_interruption)
     return state.bytes[state.position++];
 }
 
+void put_back()
+{
+    // next_byte leaves the byte it answered in the buffer: only a later fill drops taken bytes.
+    if (state.position > 0) --state.position;
+}
+
 bool has_kept_byte()
 {
     return available() > 0;

@@ -44,6 +44,9 @@ std::size_t read_bytes(std::uint8_t* buffer, std::size_t capacity);
 // `report_interruption` is set.
 std::optional<std::uint8_t> next_byte(bool report_interruption = false);
 
+// Gives back the byte next_byte just answered, for the next reader.
+void put_back();
+
 // Whether a byte is kept from an earlier read, so that taking it cannot wait.
 bool has_kept_byte();
 

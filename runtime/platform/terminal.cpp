@@ -135,11 +135,11 @@ bool stdin_ready_within(int milliseconds)
     return poll(&waiting, 1, milliseconds) > 0;
 }
 
-void watch_window_size()
+void watch_window_size(bool on)
 {
     struct sigaction action { };
     sigemptyset(&action.sa_mask);
-    action.sa_handler = on_window_change;
+    action.sa_handler = on ? on_window_change : SIG_DFL;
     action.sa_flags = SA_ONSTACK; // no SA_RESTART: a waiting read returns, and the editor redraws
     sigaction(SIGWINCH, &action, nullptr);
 }

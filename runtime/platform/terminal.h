@@ -59,8 +59,9 @@ void restore_terminal();
 // Whether a byte can be read from standard input within `milliseconds`.
 bool stdin_ready_within(int milliseconds);
 
-// Makes a window-size change interrupt a waiting read (the handler only notes it).
-void watch_window_size();
+// While on, a window-size change interrupts a waiting read (the handler only notes it); off, the change is
+// ignored again, so that no other wait of the program is cut short by it.
+void watch_window_size(bool on);
 // Whether the window changed size since the last call.
 bool take_window_size_change();
 
