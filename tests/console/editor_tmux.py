@@ -5,7 +5,8 @@ asks for lines in a loop, and the test types keys with send-keys and reads the s
 Usage: editor_tmux.py --interpreter XOL [--only NAME]
 
 Each case runs at 80x24 and at 40x10. The terminal's modes (stty -g in the pane's shell) must be the same
-after every way the run ends: q, Ctrl-D, Ctrl-C, an error, SIGTERM, SIGHUP and a fatal signal during an edit.
+after every way the run ends: q, Ctrl-D, Ctrl-C, an error, SIGTERM, SIGHUP and a fatal signal during an edit,
+and Ctrl-C outside one.
 Exits 77 (skipped) when tmux is missing.
 """
 import argparse
@@ -53,6 +54,8 @@ forever [
         line = "hist" [print ["history:" mold/flat system/console/history]]
         line = "size" [print ["size:" system/console/size]]
         line = "fail" [1 / 0]
+        line = "busy" [print "busy" wait 60]
+        line = "nocomp" [unset 'xol-complete-input]
         true [
             ; Quoted whole, so that a long line is not molded in braces; Escape and Tab shown as escapes.
             shown: copy line
@@ -310,6 +313,12 @@ def case_completion(term, run, width, height):
     term.keys("Tab")  # no candidate: the Tab is a character
     term.keys("Enter")
     got(term, '"zz^-"')
+    term.type("nocomp")
+    term.keys("Enter")
+    term.type("ap")
+    term.keys("Tab")  # no completion function: the Tab is a character
+    term.keys("Enter")
+    got(term, '"ap^-"')
     term.keys("C-c")
     status, same = run.wait_end()
     check(status == "status=0" and same, f"{status}, modes kept: {same}")
@@ -376,7 +385,15 @@ def end_case(how):
     def case(term, run, width, height):
         term.type("half typed")
         term.settle()
-        if how == "error":
+        if how == "interrupt":
+            # Control-C outside an edit ends the run quietly with status 0.
+            term.keys("C-a", "C-k")
+            term.type("busy")
+            term.keys("Enter")
+            term.wait_for(lambda screen: any(line == "busy" for line in lines_of(screen)))
+            term.keys("C-c")
+            expected = "status=0"
+        elif how == "error":
             term.keys("C-a", "C-k")
             term.type("fail")
             term.keys("Enter")
@@ -395,6 +412,8 @@ def end_case(how):
         check(same, f"{how}: the terminal's modes changed")
         if how == "SIGSEGV":
             term.wait_text("*** Runtime Error 1: access violation")
+        if how == "interrupt":
+            check("***" not in term.screen(), "Control-C printed something")
     return case
 
 
@@ -409,6 +428,7 @@ CASES = [
     ("paste", case_paste),
     ("ends by q", end_case("quit")),
     ("ends by an error", end_case("error")),
+    ("ends by Ctrl-C outside an edit", end_case("interrupt")),
     ("ends by SIGTERM", end_case("SIGTERM")),
     ("ends by SIGHUP", end_case("SIGHUP")),
     ("ends by a fatal signal", end_case("SIGSEGV")),
