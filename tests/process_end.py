@@ -1,17 +1,24 @@
 #!/usr/bin/env python3
 """How the process ends: exit status and the exact bytes on standard output and standard error.
 
-Usage: process_end.py XOL PROVOKE. `xol` itself must start and end quietly; PROVOKE is a stand-in console
-that starts the runtime the same way and then provokes the end its argument names.
+Usage: process_end.py XOL PROVOKE. `xol` itself, fed nothing, shows its banner and ends as `q` does; PROVOKE
+is a stand-in console that starts the runtime the same way and then provokes the end its argument names.
 """
 import os
 import re
+import shutil
 import signal
 import subprocess
 import sys
+import tempfile
 
 # The address sanitizer's note on a refused allocation is the sanitizer's, not the program's output.
 SANITIZER_NOTE = re.compile(rb"==\d+==WARNING: AddressSanitizer failed to allocate [^\n]*\n")
+
+# A script that prints nothing.
+QUIET_SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fixtures", "quiet.xol")
+
+BANNER = r"--== Xol [0-9.]+ ==-- \nType HELP for starting information\. \n\n"
 
 REPORT = r"\n\*\*\* Runtime Error {status}: {message}\n\*\*\* at: [0-9A-F]{{16}}h\n"
 
@@ -20,7 +27,7 @@ UNCAUGHT = r"\*\*\* Script Error: none has no value\n\*\*\* Where: \?\?\?\n\*\*\
 
 # (name, program, argument, expected status, expected stdout as a regular expression)
 CASES = [
-    ("xol starts and ends quietly", "xol", None, 0, r""),
+    ("xol fed nothing shows its banner and ends", "xol", None, 0, BANNER),
     # An empty script name names no file: it is reported as one that cannot be opened.
     ("an empty script name", "xol", "", 1, r'\*\*\* Access Error: cannot open: %""\n(.*\n)*'),
     ("the launch returns", "provoke", "nothing", 0, r"before\n"),
@@ -44,8 +51,15 @@ CASES = [
 
 def run(program, argument, stdout=subprocess.PIPE, preexec_fn=None):
     command = [program] + ([argument] if argument is not None else [])
-    return subprocess.run(command, stdin=subprocess.DEVNULL, stdout=stdout, stderr=subprocess.PIPE, timeout=60,
-                          preexec_fn=preexec_fn)
+    # The console keeps its settings under HOME: a fresh one, thrown away afterwards.
+    home = tempfile.mkdtemp(prefix="xol-test-home-")
+    env = dict(os.environ, HOME=home)
+    env.pop("XDG_CACHE_HOME", None)
+    try:
+        return subprocess.run(command, stdin=subprocess.DEVNULL, stdout=stdout, stderr=subprocess.PIPE, timeout=60,
+                              preexec_fn=preexec_fn, env=env)
+    finally:
+        shutil.rmtree(home, ignore_errors=True)
 
 
 def close_stdout():
@@ -58,7 +72,8 @@ def close_stdout():
 UNWRITABLE = [
     ("output to a full device", "provoke", "nothing", "/dev/full", None, 1),
     ("output to a closed descriptor", "provoke", "nothing", os.devnull, close_stdout, 1),
-    ("nothing written to a full device", "xol", None, "/dev/full", None, 0),
+    ("nothing written to a full device", "xol", QUIET_SCRIPT, "/dev/full", None, 0),
+    ("the banner to a full device", "xol", None, "/dev/full", None, 1),
     ("a quit status over lost output", "provoke", "quit-request", "/dev/full", None, 3),
 ]
 
