@@ -11,6 +11,7 @@ import signal
 import subprocess
 import sys
 import tempfile
+import time
 
 # The address sanitizer's note on a refused allocation is the sanitizer's, not the program's output.
 SANITIZER_NOTE = re.compile(rb"==\d+==WARNING: AddressSanitizer failed to allocate [^\n]*\n")
@@ -107,6 +108,25 @@ def main(xol, provoke):
         failures += 1
         print(f"closed reader: status {reader.returncode}, stderr {error_output!r}")
 
+    # Control-C while the console waits for a line (no terminal: the line editor is not in raw mode) ends it
+    # quietly with status 0, and saves no settings.
+    home = tempfile.mkdtemp(prefix="xol-test-home-")
+    try:
+        env = dict(os.environ, HOME=home)
+        env.pop("XDG_CACHE_HOME", None)
+        console = subprocess.Popen([xol], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+        banner = os.read(console.stdout.fileno(), 4096)
+        time.sleep(0.3)  # the console reads its first line once the banner is out
+        console.send_signal(signal.SIGINT)
+        rest, error_output = console.communicate(timeout=60)
+        saved = os.path.exists(os.path.join(home, ".cache", "xol", "Xol-Console", "console-cfg.xol"))
+        if console.returncode != 0 or error_output or saved or not re.fullmatch(BANNER, (banner + rest).decode()):
+            failures += 1
+            print(f"control-C in the console: status {console.returncode}, stderr {error_output!r}, "
+                  f"settings saved {saved}, stdout {banner + rest!r}")
+    finally:
+        shutil.rmtree(home, ignore_errors=True)
+
     for name, program, argument, path, prepare, status in UNWRITABLE:
         with open(path, "wb") as sink:
             result = run(programs[program], argument, stdout=sink, preexec_fn=prepare)
@@ -115,7 +135,7 @@ def main(xol, provoke):
             failures += 1
             print(f"{name}: status {result.returncode}, expected {status}; stderr {stderr!r}")
 
-    total = len(CASES) + 1 + len(UNWRITABLE)
+    total = len(CASES) + 2 + len(UNWRITABLE)
     print(f"{total - failures} passed, {failures} failed")
     return 1 if failures else 0
 
