@@ -13,6 +13,7 @@
 #include "interpreter/evaluator.h"
 #include "interpreter/lexer/lexer.h"
 #include "interpreter/lexer/numbers.h"
+#include "interpreter/natives/natives.h"
 #include "interpreter/trace.h"
 #include "runtime/assert.h"
 #include "runtime/services.h"
@@ -44,6 +45,7 @@ void fill_services()
         .set_error_where = error::set_where,
         .error_has_stack_block = error::has_stack_block,
         .set_error_stack_position = error::set_stack_position,
+        .keep_error_stack = error::capture_stack_text,
         .print_error = error::print_uncaught,
         .stack_trace_setting = system_object::stack_trace_setting,
         .source_files = no_source_files,
@@ -61,6 +63,7 @@ void fill_services()
         .call_function = interp::call_function,
         .call_lexer_callback = interp::call_lexer_callback,
         .callback_body = interp::callback_body,
+        .catch_takes = natives::catch_takes,
         .current_position = &interp::state.current_position,
         .error_raised = trace::report_error,
         .pause_for_print = no_terminal_interface,

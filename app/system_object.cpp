@@ -24,6 +24,7 @@
 #include "datatypes/unset.h"
 #include "datatypes/word.h"
 #include "runtime/host/files.h"
+#include "runtime/platform/environment.h"
 #include "runtime/roots.h"
 #include "runtime/runtime_record.h"
 #include "runtime/text_encoding.h"
@@ -110,6 +111,17 @@ Cell git_object()
     return object::make(datatype::make(type_ids::object), *spec, type_ids::object);
 }
 
+// The folder for caches and settings: $XDG_CACHE_HOME/xol/ when that is an absolute path, else
+// $HOME/.cache/xol/, else a folder of this user's own under /tmp.
+std::string cache_folder()
+{
+    std::optional<std::string> const xdg = platform::get_env("XDG_CACHE_HOME");
+    if (xdg && xdg->starts_with('/')) return *xdg + (xdg->ends_with('/') ? "" : "/") + "xol/";
+    std::optional<std::string> const home = platform::get_env("HOME");
+    if (home && !home->empty()) return *home + (home->ends_with('/') ? "" : "/") + ".cache/xol/";
+    return "/tmp/xol-" + std::to_string(platform::user_id()) + "/";
+}
+
 }
 
 std::string command_line(std::vector<std::string> const& arguments)
@@ -153,6 +165,8 @@ void complete()
     std::optional<std::string> const folder = host::files::current_folder();
     Rooted path(folder ? file::from_local(*folder) : none_value);
     set_field(*options, "path", *path);
+    Rooted cache(file::from_local(cache_folder()));
+    set_field(*options, "cache", *cache);
     if (!runtime::record.arguments.empty()) {
         Rooted boot(file::from_local(runtime::record.arguments[0]));
         set_field(*options, "boot", *boot);

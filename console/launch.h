@@ -3,9 +3,8 @@
 
 namespace xol::console {
 
-// Handles the command line: options before the script's name ("--catch" asks for the prompt loop after
-// the script; a lone "--" ends the options), then runs the script named there, if any. Without a script
-// it runs the prompt loop. Returns when the run is over; start-up then ends the process with status 0.
+// Runs the console's start-up entry: settings, terminal, then the script named on the command line or the
+// read-eval-print loop. Returns when the run is over; start-up then ends the process with status 0.
 void launch();
 
 }

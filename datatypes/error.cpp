@@ -407,6 +407,20 @@ void capture_stack(Cell const& value)
     }
 }
 
+void capture_stack_text(Cell const& value)
+{
+    if (cell::type_of(value) != type_id || cell::type_of(*field(value, Field::stack)) != type_ids::integer) return;
+    Rooted error(value);
+    Cell const depth_setting = services.stack_trace_setting();
+    std::int32_t const depth = cell::type_of(depth_setting) == type_ids::integer && integer::get(depth_setting) > 0
+        ? integer::get(depth_setting)
+        : 1;
+    auto const position = static_cast<std::uint32_t>(integer::get(*field(*error, Field::stack)));
+    Rooted text(string::make(64));
+    stack::trace_text(depth, position, *text, 0x7FFFFFFF);
+    set_field(*error, Field::stack, *text);
+}
+
 // ---- make ------------------------------------------------------------------------------------------------
 
 Cell make(Cell const&, Cell const& given_spec, TypeId)

@@ -64,6 +64,9 @@ Cell function_arg_word(std::uint32_t n);
 // After catching an error: an integer! `stack` becomes the block of the call trace to the frame where the
 // error was raised, and `files` a copy of the source files. May allocate.
 void capture_stack(Cell const& value);
+// While the frames still stand: an integer! `stack` becomes the string! of the call trace to it, exactly as
+// the report of an error nothing catches shows it. May allocate.
+void capture_stack_text(Cell const& value);
 
 // Appends the message of a block template: strings as they are, argument words as the error's fields
 // (molded flat, formed for syntax errors; each cut at 80 characters), one space between items. Answers

@@ -177,6 +177,10 @@ std::int32_t form(Cell const& value, Cell& buffer, Refinement, std::int32_t limi
         if (cell::type_of(*trace) == type_ids::integer) {
             limit = string::append_ascii(buffer, "\n*** Stack: ", limit);
             limit = stack::trace_text(depth, static_cast<std::uint32_t>(integer::get(*trace)), buffer, limit);
+        } else if (cell::type_of(*trace) == type_ids::string) {
+            // Taken as the report would show it, while the calls still stood.
+            limit = string::append_ascii(buffer, "\n*** Stack: ", limit);
+            limit = append_formed(*trace, buffer, limit);
         } else if (cell::type_of(*trace) == type_ids::block) {
             limit = string::append_ascii(buffer, "\n*** Stack: ", limit);
             limit = append_formed(*trace, buffer, limit);

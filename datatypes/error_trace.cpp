@@ -35,6 +35,14 @@ std::uint32_t active_end(std::uint32_t end)
     return end < active ? end : active;
 }
 
+// Where a trace starts: at the newest floor frame below `end` (the do of the user's code), else at the bottom.
+std::uint32_t trace_start(std::uint32_t end)
+{
+    for (std::uint32_t i = end; i > 0; --i)
+        if (state.frame_bottom[i - 1].header & CallFrame::trace_floor_flag) return i - 1;
+    return 0;
+}
+
 Cell frame_word(CallFrame const& frame)
 {
     Cell word = cell::make(type_ids::word, frame.word_context, frame.symbol, word::unresolved);
@@ -61,7 +69,7 @@ Cell const* frame_word_value(CallFrame const& frame)
 void trace_words(std::int32_t level, Cell const& given_block, std::uint32_t end)
 {
     Rooted block(given_block);
-    for (std::uint32_t i = 0; i < active_end(end); ++i) {
+    for (std::uint32_t i = trace_start(active_end(end)); i < active_end(end); ++i) {
         CallFrame const& frame = state.frame_bottom[i];
         if (!is_listed(frame, level)) continue;
         Rooted word(frame_word(frame));
@@ -71,7 +79,7 @@ void trace_words(std::int32_t level, Cell const& given_block, std::uint32_t end)
 
 std::int32_t trace_text(std::int32_t level, std::uint32_t end, Cell& string, std::int32_t limit)
 {
-    for (std::uint32_t i = 0; i < active_end(end); ++i) {
+    for (std::uint32_t i = trace_start(active_end(end)); i < active_end(end); ++i) {
         CallFrame const& frame = state.frame_bottom[i];
         if (!is_listed(frame, level)) continue;
         Rooted word(frame_word(frame));
@@ -87,6 +95,7 @@ void collect_calls(Cell const& given_block)
     if (!has_frames()) return;
     for (std::uint32_t i = static_cast<std::uint32_t>(state.frame_top - state.frame_bottom) - 1; i >= 1; --i) {
         CallFrame const frame = state.frame_bottom[i];
+        if (frame.header & CallFrame::trace_floor_flag) break;
         if (is_internal(frame)) continue;
         NodeId const context = frame.function_context != no_node ? frame.function_context : context::global();
         Rooted word(context::get_or_add(context, frame.symbol));

@@ -1,6 +1,8 @@
 // The walks of the frame stack that name the active calls: the trace an error keeps and prints, and the
 // list of `collect-calls`. A frame is named by its word; frames of the internal names <body> and <anon>
-// never are. At depth 1 a trace lists only calls of function! values; deeper traces list every call.
+// never are. At depth 1 a trace lists only calls of function! values; deeper traces list every call. The
+// walks start at the newest trace floor, the do of the user's code: the console's frames under it are not
+// the user's calls.
 #pragma once
 
 #include <cstdint>

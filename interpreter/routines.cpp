@@ -430,6 +430,9 @@ constexpr Row rows[] = {
     { "_console-init", nullptr, -1 },
     { "input-stdin", nullptr, type_ids::string },
     { "read-stdin", nullptr, -1 },
+    { "_console-do", console_do, -1 },
+    { "_console-warn", console_warn, -1 },
+    { "_stdin-terminal?", stdin_terminal_q, type_ids::logic },
 };
 
 static_assert(std::size(rows) <= table_size, "the routines table has a slot for every routine");

@@ -53,4 +53,9 @@ void set_float_pretty();
 // Codec helpers.
 void json_unescape(); // May allocate.
 
+// The console's.
+void console_do(); // May allocate.
+void console_warn(); // writes its string! argument and a line end to standard error, once in a run
+void stdin_terminal_q();
+
 }

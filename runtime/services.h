@@ -28,6 +28,9 @@ struct Services {
     void (*set_error_where)(Cell const& error, Cell const& word);
     bool (*error_has_stack_block)(Cell const& error);
     void (*set_error_stack_position)(Cell& error, std::uint32_t frame_position);
+    // Turns the error's stack position into the text of the calls standing now, as its report shows them.
+    // May allocate.
+    void (*keep_error_stack)(Cell const& error);
     // Prints the formed error, as when nothing catches it. May allocate.
     void (*print_error)(Cell const& error);
 
@@ -86,6 +89,9 @@ struct Services {
     // The callback's body block, whose leading block of event words selects the events it hears; none!
     // when it has none.
     Cell (*callback_body)(Cell const& callback);
+    // Whether a catch with these names (a word or a block, as given to catch/name) takes a throw of that
+    // name (unset! for an unnamed throw). Names that are not valid take it, so that the catch reports them.
+    bool (*catch_takes)(Cell const& names, Cell const& thrown_name);
     // The block being evaluated, at the expression about to run: an error's "near" field. Rooted there.
     Cell const* current_position;
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "runtime/assert.h"
 #include "runtime/cycles.h"
 #include "runtime/hashtable.h"
 #include "runtime/heap.h"
@@ -206,9 +207,11 @@ CallFrame* push_barrier_frame(Cell const& word)
 {
     return push_frame(word, kind_bits(FrameKind::Barrier));
 }
-CallFrame* push_catch_frame(Cell const& word)
+CallFrame* push_catch_frame(Cell const& word, std::int32_t names_position)
 {
-    return push_frame(word, kind_bits(FrameKind::Catch));
+    std::uint32_t const names_slot = names_position < 0 ? 0 : static_cast<std::uint32_t>(names_position) + 1;
+    XOL_ASSERT(names_slot <= CallFrame::catch_names_mask, "a catch's names lie among its arguments");
+    return push_frame(word, kind_bits(FrameKind::Catch) | names_slot);
 }
 
 CallFrame* push_block_frame(Cell const& word)
@@ -373,8 +376,14 @@ void throw_error()
             services.set_error_stack_position(error, frame_position(state.frame_top));
     }
     bool caught = false;
-    for (CallFrame* frame = state.frame_top - 1; frame >= state.frame_bottom && !caught; --frame)
+    bool leaves_user_code = false;
+    for (CallFrame* frame = state.frame_top - 1; frame >= state.frame_bottom && !caught; --frame) {
+        leaves_user_code = leaves_user_code || (frame->header & CallFrame::trace_floor_flag) != 0;
         caught = frame->kind() == FrameKind::Try || frame->kind() == FrameKind::Barrier;
+    }
+    // An error that leaves the user's code for the console's catch keeps the user's calls as they stand at
+    // the raise, as an error nothing catches shows them.
+    if (caught && leaves_user_code && had_frames) services.keep_error_stack(error);
     if (!caught) {
         // Printed while the frames still stand, so that the report can name the calls that led here.
         *push_cell() = error;
@@ -457,6 +466,20 @@ void rethrow_pending()
     unwind(code);
 }
 
+namespace {
+
+// Whether the catch of this frame takes a throw of that name (unset! for an unnamed throw). A named catch
+// that would refuse it is passed over, so that a throw no catch takes is raised where it was thrown, inside
+// any try around that place.
+bool catch_takes(CallFrame const& frame, Cell const& name)
+{
+    std::uint32_t const names_slot = frame.header & CallFrame::catch_names_mask;
+    if (names_slot == 0) return true;
+    return services.catch_takes(state.bottom[frame.saved_base + names_slot - 1], name);
+}
+
+}
+
 void unroll_throw(UnwindCode code)
 {
     StackMark const snapshot = mark();
@@ -465,7 +488,7 @@ void unroll_throw(UnwindCode code)
     if (!state.throw_mark) writable.throw_mark = state.frame_top - 1;
     for (CallFrame* frame = state.frame_top - 2; frame >= state.frame_bottom; --frame) {
         if (frame->kind() == FrameKind::Barrier) raise_from(snapshot, err::throw_::throw_, &value);
-        if (frame->kind() == FrameKind::Catch) {
+        if (frame->kind() == FrameKind::Catch && catch_takes(*frame, name)) {
             land_on(frame);
             *push_cell() = value;
             *push_cell() = name;

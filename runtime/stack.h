@@ -40,7 +40,13 @@ struct CallFrame {
     bool is_function() const { return (header & function_flag) != 0; }
     bool is_from_evaluator() const { return (header & evaluator_flag) != 0; }
 
+    // Catch frames: bits 0-23 hold one more than the offset of the catch's names from its arguments base;
+    // 0 for a catch without names.
+    static constexpr std::uint32_t catch_names_mask = 0x00FFFFFF;
     static constexpr std::uint32_t function_flag = 0x10000000;
+    // The frame that evaluates the user's code on behalf of the console: traces and call lists name only
+    // the frames above it, never the console's own.
+    static constexpr std::uint32_t trace_floor_flag = 0x20000000;
     static constexpr std::uint32_t evaluator_flag = 0x80000000;
 };
 
@@ -133,7 +139,9 @@ CallFrame* push_native_frame_eval(Cell const& word);
 CallFrame* push_compiled_frame(Cell const& word, NodeId function_context);
 CallFrame* push_try_frame(Cell const& word);
 CallFrame* push_barrier_frame(Cell const& word);
-CallFrame* push_catch_frame(Cell const& word);
+// A catch frame keeps where its names stand: `names_position` is their offset from the arguments base of the
+// catch being made (the current base), or -1 for a catch that takes every throw.
+CallFrame* push_catch_frame(Cell const& word, std::int32_t names_position = -1);
 CallFrame* push_block_frame(Cell const& word);
 CallFrame* push_loop_frame(Cell const& word);
 

@@ -1,17 +1,25 @@
 #!/usr/bin/env python3
 """How the process ends: exit status and the exact bytes on standard output and standard error.
 
-Usage: process_end.py XOL PROVOKE. `xol` itself must start and end quietly; PROVOKE is a stand-in console
-that starts the runtime the same way and then provokes the end its argument names.
+Usage: process_end.py XOL PROVOKE. `xol` itself, fed nothing, shows its banner and ends as `q` does; PROVOKE
+is a stand-in console that starts the runtime the same way and then provokes the end its argument names.
 """
 import os
 import re
+import shutil
 import signal
 import subprocess
 import sys
+import tempfile
+import time
 
 # The address sanitizer's note on a refused allocation is the sanitizer's, not the program's output.
 SANITIZER_NOTE = re.compile(rb"==\d+==WARNING: AddressSanitizer failed to allocate [^\n]*\n")
+
+# A script that prints nothing.
+QUIET_SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fixtures", "quiet.xol")
+
+BANNER = r"--== Xol [0-9.]+ ==-- \nType HELP for starting information\. \n\n"
 
 REPORT = r"\n\*\*\* Runtime Error {status}: {message}\n\*\*\* at: [0-9A-F]{{16}}h\n"
 
@@ -20,7 +28,7 @@ UNCAUGHT = r"\*\*\* Script Error: none has no value\n\*\*\* Where: \?\?\?\n\*\*\
 
 # (name, program, argument, expected status, expected stdout as a regular expression)
 CASES = [
-    ("xol starts and ends quietly", "xol", None, 0, r""),
+    ("xol fed nothing shows its banner and ends", "xol", None, 0, BANNER),
     # An empty script name names no file: it is reported as one that cannot be opened.
     ("an empty script name", "xol", "", 1, r'\*\*\* Access Error: cannot open: %""\n(.*\n)*'),
     ("the launch returns", "provoke", "nothing", 0, r"before\n"),
@@ -44,8 +52,15 @@ CASES = [
 
 def run(program, argument, stdout=subprocess.PIPE, preexec_fn=None):
     command = [program] + ([argument] if argument is not None else [])
-    return subprocess.run(command, stdin=subprocess.DEVNULL, stdout=stdout, stderr=subprocess.PIPE, timeout=60,
-                          preexec_fn=preexec_fn)
+    # The console keeps its settings under HOME: a fresh one, thrown away afterwards.
+    home = tempfile.mkdtemp(prefix="xol-test-home-")
+    env = dict(os.environ, HOME=home)
+    env.pop("XDG_CACHE_HOME", None)
+    try:
+        return subprocess.run(command, stdin=subprocess.DEVNULL, stdout=stdout, stderr=subprocess.PIPE, timeout=60,
+                              preexec_fn=preexec_fn, env=env)
+    finally:
+        shutil.rmtree(home, ignore_errors=True)
 
 
 def close_stdout():
@@ -58,7 +73,8 @@ def close_stdout():
 UNWRITABLE = [
     ("output to a full device", "provoke", "nothing", "/dev/full", None, 1),
     ("output to a closed descriptor", "provoke", "nothing", os.devnull, close_stdout, 1),
-    ("nothing written to a full device", "xol", None, "/dev/full", None, 0),
+    ("nothing written to a full device", "xol", QUIET_SCRIPT, "/dev/full", None, 0),
+    ("the banner to a full device", "xol", None, "/dev/full", None, 1),
     ("a quit status over lost output", "provoke", "quit-request", "/dev/full", None, 3),
 ]
 
@@ -92,6 +108,25 @@ def main(xol, provoke):
         failures += 1
         print(f"closed reader: status {reader.returncode}, stderr {error_output!r}")
 
+    # Control-C while the console waits for a line (no terminal: the line editor is not in raw mode) ends it
+    # quietly with status 0, and saves no settings.
+    home = tempfile.mkdtemp(prefix="xol-test-home-")
+    try:
+        env = dict(os.environ, HOME=home)
+        env.pop("XDG_CACHE_HOME", None)
+        console = subprocess.Popen([xol], stdin=subprocess.PIPE, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=env)
+        banner = os.read(console.stdout.fileno(), 4096)
+        time.sleep(0.3)  # the console reads its first line once the banner is out
+        console.send_signal(signal.SIGINT)
+        rest, error_output = console.communicate(timeout=60)
+        saved = os.path.exists(os.path.join(home, ".cache", "xol", "Xol-Console", "console-cfg.xol"))
+        if console.returncode != 0 or error_output or saved or not re.fullmatch(BANNER, (banner + rest).decode()):
+            failures += 1
+            print(f"control-C in the console: status {console.returncode}, stderr {error_output!r}, "
+                  f"settings saved {saved}, stdout {banner + rest!r}")
+    finally:
+        shutil.rmtree(home, ignore_errors=True)
+
     for name, program, argument, path, prepare, status in UNWRITABLE:
         with open(path, "wb") as sink:
             result = run(programs[program], argument, stdout=sink, preexec_fn=prepare)
@@ -100,7 +135,7 @@ def main(xol, provoke):
             failures += 1
             print(f"{name}: status {result.returncode}, expected {status}; stderr {stderr!r}")
 
-    total = len(CASES) + 1 + len(UNWRITABLE)
+    total = len(CASES) + 2 + len(UNWRITABLE)
     print(f"{total - failures} passed, {failures} failed")
     return 1 if failures else 0
 

@@ -51,6 +51,11 @@ bool catches(Cell const& names, Cell const& thrown)
 
 }
 
+bool catch_takes(Cell const& names, Cell const& thrown_name)
+{
+    return !valid_names(names) || catches(names, thrown_name);
+}
+
 // The block runs in a try frame, or with /all in a barrier frame, which break, continue, exit, return and
 // throw cannot cross: they arrive as throw-category errors. Without /all they pass on to their targets,
 // which lie outside.
@@ -111,16 +116,16 @@ void catch_(std::int32_t const* refinements)
 {
     Cell* const result = stack::state.base;
     Cell const* const names = refinement_argument(refinements[0]);
-    CallFrame* const frame = stack::push_catch_frame(words::word_of(words::Word::body));
+    CallFrame* const frame = stack::push_catch_frame(words::word_of(words::Word::body), refinements[0]);
     try {
         interp::eval_block(*result, true);
         stack::pop_frame_return();
         stack::keep_first();
         return;
     } catch (Unwind const& unwind) {
-        if (unwind.code != UnwindCode::Throw) throw;
+        // A throw this catch does not take passed it by and landed on an outer catch.
+        if (unwind.code != UnwindCode::Throw || stack::state.frame_top != frame + 1) throw;
         // The throw cut the stacks back to this frame and pushed the value and its name at its base.
-        XOL_ASSERT(stack::state.frame_top == frame + 1, "throw landed elsewhere");
         stack::land(frame);
     }
     // The mark names the place of a throw still travelling; once one is caught or thrown anew it is stale.

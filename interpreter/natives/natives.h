@@ -50,6 +50,10 @@ void add_builtin(std::int32_t index, Cell const& native);
 // The built-in native! value of `index`; unset! when none was added.
 Cell builtin(std::int32_t index);
 
+// Whether a catch with these names takes a throw of that name: the unwinding of a throw asks before it
+// stops at a named catch. Allocates nothing.
+bool catch_takes(Cell const& names, Cell const& thrown_name);
+
 // Argument access inside an entry.
 inline Cell* argument(std::uint32_t index)
 {

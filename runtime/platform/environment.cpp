@@ -79,4 +79,9 @@ bool set_current_dir(std::string_view path)
     return chdir(std::string(path).c_str()) == 0;
 }
 
+unsigned user_id()
+{
+    return static_cast<unsigned>(getuid());
+}
+
 }

@@ -19,4 +19,7 @@ std::vector<std::pair<std::string, std::string>> environment();
 std::optional<std::string> current_dir(); // without a trailing "/"; nullopt when it cannot be read
 bool set_current_dir(std::string_view path);
 
+// The real user id of the process, for names that must differ between users on one machine.
+unsigned user_id();
+
 }
