@@ -4,9 +4,10 @@ asks for lines in a loop, and the test types keys with send-keys and reads the s
 
 Usage: editor_tmux.py --interpreter XOL [--only NAME]
 
-Each case runs at 80x24 and at 40x10. The terminal's modes (stty -g in the pane's shell) must be the same
-after every way the run ends: q, Ctrl-D, Ctrl-C, an error, SIGTERM, SIGHUP and a fatal signal during an edit,
-and Ctrl-C outside one.
+Each case runs at 80x24 and at 40x10. When the build has the console written in Xol, a few cases run the
+console itself (its prompts, results, completion and settings file); without it they are skipped. The
+terminal's modes (stty -g in the pane's shell) must be the same after every way the run ends: q, Ctrl-D,
+Ctrl-C, quit/return, an error, SIGTERM, SIGHUP and a fatal signal during an edit, and Ctrl-C outside one.
 Exits 77 (skipped) when tmux is missing.
 """
 import argparse
@@ -99,8 +100,8 @@ class Tmux:
         return self.tmux("capture-pane", "-p", "-t", "main")
 
     def joined_screen(self):
-        # Wrapped rows joined back into their lines.
-        return self.tmux("capture-pane", "-p", "-J", "-t", "main")
+        # Wrapped rows joined back into their lines (-J keeps trailing spaces: they go).
+        return "\n".join(line.rstrip() for line in self.tmux("capture-pane", "-p", "-J", "-t", "main").split("\n"))
 
     def cursor(self):
         x, y = self.tmux("display-message", "-p", "-t", "main", "#{cursor_x} #{cursor_y}").split()
@@ -417,6 +418,72 @@ def end_case(how):
     return case
 
 
+# ---- The console itself: its prompt, continuation prompt, completion and settings ------------------------
+
+def settings_history(term):
+    path = os.path.join(term.folder, ".cache", "xol", "Xol-Console", "console-cfg.xol")
+    if not os.path.exists(path):
+        return None
+    with open(path, encoding="utf-8") as file:
+        text = file.read()
+    return text[text.find("history:"):].strip()
+
+
+def case_console_session(term, run, width, height):
+    term.wait_text("Type HELP for starting information.")
+    term.type("1 + 2")
+    term.keys("Enter")
+    term.wait_text("== 3")
+    term.type("x: [1")
+    term.keys("Enter")
+    term.settle()
+    check(lines_of(term.screen())[term.cursor()[1]] == "[", "the continuation prompt")
+    check(term.cursor()[0] == 5, f"cursor after the continuation prompt at {term.cursor()}")
+    term.type("2]")
+    term.keys("Enter")
+    term.type("length? x")
+    term.keys("Enter")
+    term.wait_text("== 2")
+    term.type("pri")
+    term.keys("Tab")
+    term.wait_text("prin print")
+    term.settle()
+    check(lines_of(term.screen())[term.cursor()[1]] == ">> prin", "the common part starts the next line")
+    term.keys("C-a", "C-k")
+    term.keys("Up")
+    term.keys("Enter")
+    term.wait_text("prin print\n>> length? x\n== 2")  # the line of candidates stays
+    term.type("ab")
+    term.keys("Escape")
+    term.wait_text("(escape)")
+    term.keys("C-d")
+    status, same = run.wait_end()
+    check(status == "status=0" and same, f"{status}, modes kept: {same}")
+    history = settings_history(term)
+    check(history == 'history: ["length? x" "2]" "x: [1" "1 + 2"]', f"settings saved: {history}")
+
+
+def console_end_case(end, expected, history):
+    def case(term, run, width, height):
+        term.type("1 + 1")
+        term.keys("Enter")
+        term.wait_text("== 2")
+        term.type("half")
+        end(term)
+        status, same = run.wait_end()
+        check(status == expected and same, f"{status}, expected {expected}; modes kept: {same}")
+        check(settings_history(term) == "history: " + history, f"settings saved: {settings_history(term)}")
+    return case
+
+
+CONSOLE_CASES = [
+    ("console session", case_console_session),
+    ("console ends by Ctrl-C", console_end_case(lambda term: term.keys("C-c"), "status=0", '["1 + 1"]')),
+    ("console ends by quit/return", console_end_case(
+        lambda term: (term.keys("C-a", "C-k"), term.type("quit/return 3"), term.keys("Enter")), "status=3",
+        '["quit/return 3" "1 + 1"]')),
+]
+
 CASES = [
     ("typing and editing keys", case_typing_and_editing_keys),
     ("history", case_history),
@@ -435,6 +502,16 @@ CASES = [
 ]
 
 
+def has_console(interpreter):
+    """Whether the build's start-up runs the console written in Xol."""
+    with tempfile.TemporaryDirectory() as folder:
+        env = dict(os.environ, HOME=folder)
+        env.pop("XDG_CACHE_HOME", None)
+        process = subprocess.run([interpreter], input=b"print object? system/console\n", capture_output=True,
+                                 env=env, timeout=120)
+    return "true" in process.stdout.decode(errors="replace").split()
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--interpreter", required=True)
@@ -444,14 +521,18 @@ def main():
         print("skipped: tmux is not installed (tools/setup installs it)")
         return SKIP
     interpreter = os.path.abspath(arguments.interpreter)
+    console = has_console(interpreter)
+    if not console:
+        print("skipped the console's own cases: this build has no system/console")
     failures = 0
     count = 0
     for width, height in ((80, 24), (40, 10)):
-        for name, case in CASES:
+        for name, case in CASES + (CONSOLE_CASES if console else []):
             if arguments.only and arguments.only not in name:
                 continue
             count += 1
-            with tempfile.TemporaryDirectory() as folder:
+            # A run killed with its server may still be writing its settings while the folder goes.
+            with tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as folder:
                 script = os.path.join(folder, "driver.xol")
                 with open(script, "w") as file:
                     file.write(DRIVER)
@@ -459,7 +540,7 @@ def main():
                 try:
                     term = Tmux(folder, width, height)
                     term.tmux("send-keys", "-t", "main", f"cd {folder}", "Enter")
-                    run = Run(term, interpreter, "driver.xol")
+                    run = Run(term, interpreter, "" if name.startswith("console") else "driver.xol")
                     case(term, run, width, height)
                 except AssertionError as failure:
                     failures += 1
