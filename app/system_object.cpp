@@ -5,6 +5,7 @@
 #include "app/build_info.h"
 
 #include <optional>
+#include <source_location>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,7 @@
 #include "datatypes/symbol.h"
 #include "datatypes/unset.h"
 #include "datatypes/word.h"
+#include "runtime/assert.h"
 #include "runtime/host/files.h"
 #include "runtime/platform/environment.h"
 #include "runtime/roots.h"
@@ -171,8 +173,11 @@ void complete()
         Rooted boot(file::from_local(runtime::record.arguments[0]));
         set_field(*options, "boot", *boot);
     }
-    Rooted catalog(system_at({ "catalog" }));
-    set_field(*catalog, "errors", error::state.errors);
+    // The catalogue the library's source made replaces the one built from the program's tables: both come
+    // from library/errors.xol, so a difference is a fault of the build.
+    if (!error::adopt_catalogue(system_at({ "catalog", "errors" })))
+        assertion_failed(
+            "start-up: system/catalog/errors differs from the program's error tables", std::source_location::current());
     std::string const line = command_line(runtime::record.arguments);
     Rooted script(system_at({ "script" }));
     std::uint32_t rest = 0;
