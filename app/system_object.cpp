@@ -153,6 +153,11 @@ void complete()
     set_field(*build, "date", built);
     Rooted git(git_object());
     set_field(*build, "git", *git);
+    Rooted config(system_at({ "build", "config" }));
+    Rooted prefix(file::from_local(build_info::build_prefix));
+    set_field(*config, "build-prefix", *prefix);
+    Rooted basename(file::from_local(build_info::build_basename));
+    set_field(*config, "build-basename", *basename);
     // The arguments after the program's path, each a string as the OS gave it.
     Rooted args(unset_value);
     block::make_at(*args, static_cast<std::int32_t>(runtime::record.arguments.size()));
