@@ -5,6 +5,7 @@
 #include "app/build_info.h"
 
 #include <optional>
+#include <source_location>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,7 @@
 #include "datatypes/symbol.h"
 #include "datatypes/unset.h"
 #include "datatypes/word.h"
+#include "runtime/assert.h"
 #include "runtime/host/files.h"
 #include "runtime/platform/environment.h"
 #include "runtime/roots.h"
@@ -151,6 +153,11 @@ void complete()
     set_field(*build, "date", built);
     Rooted git(git_object());
     set_field(*build, "git", *git);
+    Rooted config(system_at({ "build", "config" }));
+    Rooted prefix(file::from_local(build_info::build_prefix));
+    set_field(*config, "build-prefix", *prefix);
+    Rooted basename(file::from_local(build_info::build_basename));
+    set_field(*config, "build-basename", *basename);
     // The arguments after the program's path, each a string as the OS gave it.
     Rooted args(unset_value);
     block::make_at(*args, static_cast<std::int32_t>(runtime::record.arguments.size()));
@@ -171,8 +178,11 @@ void complete()
         Rooted boot(file::from_local(runtime::record.arguments[0]));
         set_field(*options, "boot", *boot);
     }
-    Rooted catalog(system_at({ "catalog" }));
-    set_field(*catalog, "errors", error::state.errors);
+    // The catalogue the library's source made replaces the one built from the program's tables: both come
+    // from library/errors.xol, so a difference is a fault of the build.
+    if (!error::adopt_catalogue(system_at({ "catalog", "errors" })))
+        assertion_failed(
+            "start-up: system/catalog/errors differs from the program's error tables", std::source_location::current());
     std::string const line = command_line(runtime::record.arguments);
     Rooted script(system_at({ "script" }));
     std::uint32_t rest = 0;

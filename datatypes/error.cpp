@@ -321,6 +321,36 @@ void init()
     build_prototype();
 }
 
+namespace {
+
+bool has_word(NodeId context, std::uint32_t slot, std::string_view spelling)
+{
+    return symbol::spelling(word::symbol_of(*context::word_at(context, slot))) == spelling;
+}
+
+}
+
+bool adopt_catalogue(Cell const& errors)
+{
+    if (cell::type_of(errors) != type_ids::object) return false;
+    NodeId const list = object::context_of(errors);
+    if (context::word_count(list) != error_catalog::category_count) return false;
+    std::uint32_t position = 0;
+    for (error_catalog::Category const& category : error_catalog::categories) {
+        Cell const made = *context::values_at(list, position);
+        if (!has_word(list, position, category.name) || cell::type_of(made) != type_ids::object) return false;
+        NodeId const ids = object::context_of(made);
+        if (context::word_count(ids) != category.ids.size() + 2 || !has_word(ids, 0, "code")
+            || !has_word(ids, 1, "type"))
+            return false;
+        for (std::uint32_t i = 0; i < category.ids.size(); ++i)
+            if (!has_word(ids, i + 2, category.ids[i].id)) return false;
+        ++position;
+    }
+    state.errors = errors;
+    return true;
+}
+
 Cell* field(Cell const& error, Field which)
 {
     return context::values_at(object::context_of(error), static_cast<std::uint32_t>(which));

@@ -11,8 +11,9 @@
 // which the error happened, set once when it is raised), stack (while the error travels, an integer! frame
 // position; once captured, a block! of the call trace), files (a block! of the source files when captured).
 //
-// The catalogue is built as objects at start-up: `errors` has one field per category; each category has
-// `code` (its code base), `type` (its title) and one field per id holding the id's message template.
+// The catalogue is objects: `errors` has one field per category; each category has `code` (its code base),
+// `type` (its title) and one field per id holding the id's message template. Start-up builds them from the
+// program's tables, then takes the ones library/errors.xol makes from the same source.
 #pragma once
 
 #include <cstdint>
@@ -37,6 +38,11 @@ extern ErrorState state;
 // Builds the catalogue objects and the standard error object, so that every raise from then on can carry
 // an error! value. Start-up calls it once, after the object! module is initialised. May allocate.
 void init();
+
+// Makes `errors`, the catalogue the library's source builds (system/catalog/errors), the one raises and
+// forming read from then on, when it has the categories and ids of the program's tables in their order;
+// answers whether it did. Allocates nothing.
+bool adopt_catalogue(Cell const& errors);
 
 // The field's cell: valid until the next call that may allocate.
 Cell* field(Cell const& error, Field);

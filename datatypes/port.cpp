@@ -2,6 +2,7 @@
 
 #include "datatypes/port.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <string_view>
 
@@ -325,17 +326,11 @@ Cell select(Cell const& port, Cell const& value, FindOptions const& options)
     return find_like(port, value, options, false);
 }
 
-// The actor's answer read as a length: none! answers none.
+// The actor's answer as the length slot reads it: none! and negative counts alike answer -1.
 std::int32_t length_q(Cell const& port)
 {
-    Cell const answer = ActorCall(port, "length?").call();
-    TypeId const type = cell::type_of(answer);
-    if (type == type_ids::none) return -1;
-    if (type != type_ids::integer) {
-        Cell const type_value = datatype::make(type);
-        fire_error(err::script::invalid_type, &type_value);
-    }
-    return integer::get(answer);
+    Cell const answer = length_answer(port);
+    return cell::type_of(answer) == type_ids::none ? -1 : std::max(integer::get(answer), -1);
 }
 
 Cell move(Cell const& port, Cell const& target, Refinement part)
@@ -400,17 +395,30 @@ Cell modify(Cell const& port, Cell const& field, Cell const& value, bool case_se
     return ActorCall(port, "modify").add(field).add(value).flag(case_sensitive).call();
 }
 
+Cell rename(Cell const& port, Cell const& name)
+{
+    return ActorCall(port, "rename").add(name).call();
+}
+
+}
+
+Cell length_answer(Cell const& port)
+{
+    Cell const answer = ActorCall(port, "length?").call();
+    TypeId const type = cell::type_of(answer);
+    if (type != type_ids::none && type != type_ids::integer) {
+        Cell const type_value = datatype::make(type);
+        fire_error(err::script::invalid_type, &type_value);
+    }
+    return answer;
+}
+
 // The access block of /allow is one cell, without a flag.
 Cell open(Cell const& port, OpenOptions const& options)
 {
     ActorCall forward(port, "open");
     forward.flag(options.new_).flag(options.read).flag(options.write).flag(options.seek);
     return forward.add(options.allow ? *options.allow : none_value).call();
-}
-
-Cell rename(Cell const& port, Cell const& name)
-{
-    return ActorCall(port, "rename").add(name).call();
 }
 
 // read and write run as open, the transfer, copy and close, each applied to the port itself (every
@@ -438,8 +446,6 @@ Cell write(Cell const& given, Cell const& data, WriteOptions const& options)
     *result = ActorCall(*port, "copy").refinement(has_part ? &*part : nullptr).flag(false).refinement(nullptr).call();
     ActorCall(*port, "close").call();
     return *result;
-}
-
 }
 
 constexpr DatatypeRecord record {

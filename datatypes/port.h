@@ -29,6 +29,17 @@ inline constexpr std::uint32_t actor_field = 2;
 // system/standard/url-parts. Raises access no-scheme, unknown-scheme or invalid-actor. May allocate.
 Cell make(Cell const& prototype, Cell const& spec, TypeId type);
 
+// What the actor's length? answers: an integer! as it is (a negative count included) or none!; any other
+// answer raises script invalid-type with its type. May allocate.
+Cell length_answer(Cell const& port);
+
+// The actions other types reach ports through (url! for its schemes other than http). open forwards to the
+// actor; read runs open, copy and close; write runs open, insert, copy and close, each step applied to the
+// port itself. May allocate.
+Cell open(Cell const& port, OpenOptions const&);
+Cell read(Cell const& port, ReadOptions const&);
+Cell write(Cell const& port, Cell const& data, WriteOptions const&);
+
 extern DatatypeRecord const record; // parent object!
 
 }

@@ -1,4 +1,4 @@
-// url!: percent decoding and encoding, and read and write of http and https URLs.
+// url!: percent decoding and encoding, read and write of http and https URLs, and ports for other schemes.
 
 #include "datatypes/url.h"
 
@@ -8,17 +8,25 @@
 
 #include "datatypes/binary.h"
 #include "datatypes/block.h"
+#include "datatypes/context.h"
 #include "datatypes/file.h"
+#include "datatypes/function.h"
 #include "datatypes/integer.h"
 #include "datatypes/map.h"
+#include "datatypes/none.h"
+#include "datatypes/object.h"
+#include "datatypes/port.h"
 #include "datatypes/registry.h"
 #include "datatypes/string.h"
 #include "datatypes/symbol.h"
+#include "datatypes/typed_actions.h"
 #include "datatypes/word.h"
 #include "runtime/errors.h"
 #include "runtime/host/http.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
+#include "runtime/services.h"
+#include "runtime/stack.h"
 #include "runtime/unicode.h"
 
 namespace xol::url {
@@ -349,18 +357,59 @@ Cell http_request(Cell const& url_value, std::string_view method, std::optional<
     return *info;
 }
 
+// ---- Ports ---------------------------------------------------------------------------------------------
+
+// The library's parse-url, the member of the global url-parser; none! when the library has not made it.
+Cell parse_url_function()
+{
+    Cell const parser = *word::get_value(word::make_global("url-parser"));
+    if (cell::type_of(parser) != type_ids::object) return none_value;
+    std::int32_t const slot = context::find_word(object::context_of(parser), symbol::make("parse-url"), true);
+    return slot < 0 ? none_value : *object::value_at(parser, static_cast<std::uint32_t>(slot));
+}
+
+// The port of a URL whose scheme is not http: parse-url splits a copy of the URL into the parts a port is
+// made from. An answer that is no object, or no parser at all, refuses the URL. May allocate.
+Cell port_of(Cell const& url)
+{
+    Rooted target(url);
+    Rooted function(parse_url_function());
+    if (cell::type_of(*function) != type_ids::function) fire_error(err::script::invalid_arg, &*target);
+    Rooted argument(actions::copy_typed(*target, false, nullptr));
+    Rooted name(word::make_global("parse-url"));
+    stack::push_call_frame(*name, function::context_of(*function));
+    stack::push(*argument);
+    services.call_function(*function, context::global(), *name, 0);
+    stack::pop_frame_keep_restore();
+    Rooted parts(*stack::top());
+    stack::pop(1);
+    if (cell::type_of(*parts) != type_ids::object) fire_error(err::script::invalid_arg, &*target);
+    return port::make(none_value, *parts, port::type_id);
+}
+
+Cell open(Cell const& url, OpenOptions const& options)
+{
+    Rooted made(port_of(url));
+    port::open(*made, options);
+    return *made;
+}
+
 Cell read(Cell const& source, ReadOptions const& options)
 {
-    // TODO(ports): other schemes read through parse-url and a port!.
-    if (!http_q(source) || options.part || options.seek || options.as) fire_error(err::internal::not_done);
+    if (!http_q(source)) return port::read(port_of(source), options);
+    if (options.part || options.seek || options.as) fire_error(err::internal::not_done);
     return http_request(source, "get", std::nullopt, std::nullopt, { options.binary, options.lines, options.info });
 }
 
 // A block asks for [method headers body], each part optional from the end; any other data is posted.
 Cell write(Cell const& destination, Cell const& data, WriteOptions const& options)
 {
-    // TODO(ports): other schemes write through parse-url and a port!.
-    if (!http_q(destination) || options.seek || options.allow || options.as) fire_error(err::internal::not_done);
+    if (!http_q(destination)) {
+        Rooted kept_data(data);
+        Rooted made(port_of(destination));
+        return port::write(*made, *kept_data, options);
+    }
+    if (options.seek || options.allow || options.as) fire_error(err::internal::not_done);
     Rooted target(destination);
     Rooted value(data);
     std::string method = "post";
@@ -443,6 +492,7 @@ constexpr DatatypeRecord record {
             ActionTable actions = string::text_child_actions(inherit, mold, eval_path);
             actions.make = make;
             actions.to = to;
+            actions.open = open;
             actions.read = read;
             actions.write = write;
             return actions;

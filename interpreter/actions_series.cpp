@@ -9,6 +9,7 @@
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
 #include "datatypes/none.h"
+#include "datatypes/port.h"
 #include "datatypes/series.h"
 #include "interpreter/actions.h"
 #include "interpreter/actions_private.h"
@@ -240,6 +241,8 @@ void select(std::int32_t const* refinements)
 
 void length_q(std::int32_t const*)
 {
+    // A port's actor tells its own length, which the slot's count cannot carry when it is negative.
+    if (cell::type_of(argument(0)) == type_ids::port) return set_result(port::length_answer(argument(0)));
     std::int32_t const length = length_q_typed(argument(0));
     set_result(length < 0 ? none_value : integer::make(length));
 }

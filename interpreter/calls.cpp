@@ -346,7 +346,9 @@ void run_body(Cell const& function, Cell const& given_body)
     CallFrame* const frame = stack::top_frame();
     context::set_stack_values(context, stack::state.base);
     stack::set_top_frame_bit28(true);
-    trace::LibraryScope const quiet((node::buffer(body->word2)->flags & series_flags::library) != 0);
+    bool const library = (node::buffer(body->word2)->flags & series_flags::library) != 0;
+    if (library) stack::flag_top_frame_library();
+    trace::LibraryScope const quiet(library);
     bool const saved_trace = trace::state.on;
     if (function.header & function::no_trace_flag)
         trace::state.on = false;
@@ -355,9 +357,12 @@ void run_body(Cell const& function, Cell const& given_body)
     if (trace::state.on) trace::event(trace::prolog, &*body, 0, &function, nullptr);
     try {
         eval_block_deferred(*body, true);
-        // A return or exit aimed at this call ends here; any other transfer goes on to its target.
+        // A return or exit aimed at this call ends here; any other transfer goes on to its target. A return
+        // from the user's block that a library function runs lands below this call (the stacks are cut to
+        // its target), and goes on too.
         if (stack::has_pending()) {
-            if (stack::state.pending != UnwindCode::Return && stack::state.pending != UnwindCode::Exit) {
+            bool const ours = stack::state.frame_top == frame + 1;
+            if (!ours || (stack::state.pending != UnwindCode::Return && stack::state.pending != UnwindCode::Exit)) {
                 trace::state.on = saved_trace;
                 return;
             }
@@ -366,7 +371,8 @@ void run_body(Cell const& function, Cell const& given_body)
             stack::keep_first();
         }
     } catch (Unwind const& unwind) {
-        if (unwind.code != UnwindCode::Return && unwind.code != UnwindCode::Exit) {
+        bool const ours = stack::state.frame_top == frame + 1;
+        if (!ours || (unwind.code != UnwindCode::Return && unwind.code != UnwindCode::Exit)) {
             trace::state.on = saved_trace;
             throw;
         }

@@ -429,6 +429,7 @@ void run_block(Cell const& block, bool return_result)
     std::uint32_t position = series->word1 < length ? series->word1 : length;
     Code const code { *series, length };
     stack::push_block_frame(body_word());
+    if (library) stack::flag_top_frame_library();
     if (trace::state.on) send(trace::enter, code, position, nullptr, nullptr);
     if (at_end(code, position)) {
         stack::set_only_result(cell::make(type_ids::unset));

@@ -3,6 +3,7 @@
 #include "runtime/stack.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "runtime/assert.h"
 #include "runtime/cycles.h"
@@ -244,6 +245,11 @@ bool flag_caller_frame()
     return true;
 }
 
+void flag_top_frame_library()
+{
+    top_frame()->header |= CallFrame::library_flag;
+}
+
 void clear_frame_bit28(CallFrame* frame)
 {
     frame->header &= ~CallFrame::function_flag;
@@ -421,13 +427,18 @@ UnwindCode land_break(bool with_value, bool is_continue)
     raise_from(snapshot, error);
 }
 
-// The same for exit and return: the nearest function frame, its result the value or unset!.
+// The same for exit and return: the nearest function frame, its result the value or unset!. The innermost
+// block or function frame tells whose code the return is written in: in the user's code it passes the
+// function frames of the library's code, as it would pass compiled code.
 UnwindCode land_exit(bool with_value)
 {
     StackMark const snapshot = mark();
+    std::optional<bool> from_library;
     for (CallFrame* frame = state.frame_top - 2; frame >= state.frame_bottom; --frame) {
         if (frame->kind() == FrameKind::Barrier) raise_from(snapshot, err::throw_::return_);
-        if (frame->is_function()) {
+        if (!from_library && (frame->kind() == FrameKind::Block || frame->is_function()))
+            from_library = frame->runs_library();
+        if (frame->is_function() && (*from_library || !frame->runs_library())) {
             Cell const result = with_value ? *snapshot.base : cell::make(type_ids::unset);
             land_on(frame);
             *state.base = result;

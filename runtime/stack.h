@@ -26,7 +26,9 @@ enum class FrameKind : std::uint32_t {
 };
 
 struct CallFrame {
-    // Bits 24-27 the kind; bit 28 a function frame (the target of exit and return); bit 31 pushed by the evaluator.
+    // Bits 24-27 the kind; bit 28 a function frame (the target of exit and return); bit 29 the console's trace
+    // floor; bit 30 the frame runs the library's code (a library block, or a library function's body); bit 31
+    // pushed by the evaluator.
     std::uint32_t header;
     SymbolId symbol; // the called word's symbol: the word itself for calls, "<body>" for internal regions
     std::uint32_t saved_base; // the caller's arguments base, as a value-stack index
@@ -39,6 +41,7 @@ struct CallFrame {
     FrameKind kind() const { return static_cast<FrameKind>((header >> 24) & 0xF); }
     bool is_function() const { return (header & function_flag) != 0; }
     bool is_from_evaluator() const { return (header & evaluator_flag) != 0; }
+    bool runs_library() const { return (header & library_flag) != 0; }
 
     // Catch frames: bits 0-23 hold one more than the offset of the catch's names from its arguments base;
     // 0 for a catch without names.
@@ -47,6 +50,7 @@ struct CallFrame {
     // The frame that evaluates the user's code on behalf of the console: traces and call lists name only
     // the frames above it, never the console's own.
     static constexpr std::uint32_t trace_floor_flag = 0x20000000;
+    static constexpr std::uint32_t library_flag = 0x40000000;
     static constexpr std::uint32_t evaluator_flag = 0x80000000;
 };
 
@@ -147,6 +151,10 @@ CallFrame* push_loop_frame(Cell const& word);
 
 void set_top_frame_bit28(bool on);
 void flag_top_frame();
+// Marks the top frame as running the library's code: a return or exit written there lands on the nearest
+// function frame, one written in the user's code passes the frames of library functions (attempt, say),
+// which run the user's blocks as compiled code would, without being their function.
+void flag_top_frame_library();
 bool flag_caller_frame(); // true when it set bit 28 on the frame below the top one
 void clear_frame_bit28(CallFrame*);
 bool has_flagged_frame(CallFrame* from, bool only_one);
