@@ -295,6 +295,20 @@ bool is_unicode_blank(std::uint32_t code_point)
     }
 }
 
+namespace {
+
+// An /into block receives the values that are complete at the top level before the error leaves, so that
+// a caller that catches the error keeps what loaded before it. A value still open is left out. May allocate.
+void keep_complete_values(LexerState& state)
+{
+    if (cell::type_of(state.into) != type_ids::block) return;
+    std::uint32_t end = state.head;
+    while (end < state.tail && !is_marker(output_at(end))) ++end;
+    if (end > state.head) block::append_run(state.into, &output_at(state.head), end - state.head);
+}
+
+}
+
 void syntax_error(LexerState& state, std::uint8_t const* start, std::uint8_t const* end, std::int32_t code)
 {
     if (!state.load_mode) {
@@ -324,6 +338,7 @@ void syntax_error(LexerState& state, std::uint8_t const* start, std::uint8_t con
     // An open path names no missing character: what broke it is the character found.
     if (is_path_type(state.open_type) && (code == codes::missing || code == codes::missing_at_end))
         code = codes::bad_char;
+    keep_complete_values(state);
     Rooted line(string::from_utf8("(line " + std::to_string(state.line) + ")"));
     Rooted text(shown_text(state, start));
     switch (code) {

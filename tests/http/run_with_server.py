@@ -54,6 +54,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
         "/code": (200, [("Content-Type", "text/plain; charset=utf-8")], b"1 two [3]"),
         "/script": (200, [], b'Text first. Xol [Title: "Remote"] print system/script/header/Title 6 * 7'),
         "/probe": (200, [("Content-Type", "application/x-probe; charset=utf-8")], b"1 2"),
+        "/cached-script": (200, [], b'Xol [Title: "Cached"] print "ran" 6 * 7'),
+        "/json": (200, [("Content-Type", "application/json")], b'{"name": "x", "list": [1, 2.5, null]}'),
+        "/csv": (200, [("Content-Type", "text/csv")], b"a,b\r\n1,\"x,y\"\r\n"),
     }
 
     def log_message(self, format, *args):
