@@ -302,6 +302,7 @@ Cell* clone(Cell const& value, bool deep, bool any_block)
     Cell* result = push_new(static_cast<std::int32_t>(count));
     cell::set_type(*result, cell::type_of(*source));
     SeriesBuffer* into = buffer_of(*result);
+    into->flags |= buffer_of(*source)->flags & series_flags::library & ~series::dropped_flags(series_flags::library);
     std::memcpy(into->head_cell(), rs_head(*source), std::size_t { count } * sizeof(Cell));
     into->tail = into->head + count * static_cast<std::uint32_t>(sizeof(Cell));
     if (!deep) return result;

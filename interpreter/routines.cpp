@@ -342,6 +342,7 @@ constexpr Row rows[] = {
     { "frame-index?", frame_index_q, type_ids::integer },
     { "collect-calls", collect_calls, -1 },
     { "tracing?", tracing_q, type_ids::logic },
+    { "_trace-delivery", trace_delivery, -1 },
     { "_interpreted?", interpreted_q, type_ids::logic },
     { "_set-float-pretty", set_float_pretty, type_ids::logic },
     { "datatype?", is_type<type_ids::datatype>, type_ids::logic },

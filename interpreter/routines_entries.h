@@ -46,6 +46,7 @@ void pick_stack();
 void frame_index_q();
 void collect_calls(); // May allocate.
 void tracing_q();
+void trace_delivery();
 void last_lf_q();
 void interpreted_q();
 void set_float_pretty();

@@ -12,6 +12,7 @@
 #include "datatypes/none.h"
 #include "datatypes/series.h"
 #include "datatypes/tuple.h"
+#include "datatypes/unset.h"
 #include "datatypes/word.h"
 #include "interpreter/natives/natives.h"
 #include "interpreter/routines_entries.h"
@@ -141,9 +142,18 @@ void collect_calls()
     stack::set_last(*block);
 }
 
+// A trace runs from its do/trace to its end, the library's own code and the tracer's calls included: a
+// tool written in the library asks here whether it may start one.
 void tracing_q()
 {
-    stack::set_last(logic::make(trace::state.on));
+    stack::set_last(logic::make(trace::state.requested));
+}
+
+// `trace true` and `trace false` inside traced code.
+void trace_delivery()
+{
+    trace::set_delivery(cell::type_of(*natives::argument(0)) == type_ids::logic && logic::get(*natives::argument(0)));
+    stack::set_last(unset_value);
 }
 
 void last_lf_q()

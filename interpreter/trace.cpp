@@ -79,6 +79,7 @@ void reset()
     state.requested = false;
     state.requested_on = false;
     state.quieted = false;
+    state.muted = false;
     state.mask = 0;
     state.extra_cells = 0;
     state.tracer = none_value;
@@ -152,8 +153,13 @@ void report_error(Cell const& error)
 
 void event(Event event, Cell const* code, std::int32_t position, Cell const* reference, Cell const* value)
 {
-    if (cell::type_of(state.tracer) != type_ids::function || (state.mask & event) == 0) return;
+    if (cell::type_of(state.tracer) != type_ids::function || (state.mask & event) == 0 || state.muted) return;
     send(event, code, position, reference, value);
+}
+
+void set_delivery(bool on)
+{
+    if (state.requested) state.muted = !on;
 }
 
 std::uint32_t mask_of(Cell const& tracer)

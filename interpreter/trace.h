@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "runtime/cell.h"
+#include "runtime/series.h"
 
 namespace xol::trace {
 
@@ -38,6 +39,7 @@ struct TraceState {
     std::int32_t extra_cells = 0; // the tracer's /local and locals: 1 + their count, 0 without
     Cell tracer = cell::make(type_ids::none); // rooted
     bool quieted = false; // a trace runs, its events held back while the library's code runs
+    bool muted = false; // the traced code turned delivery off (`trace false`) until it turns it on again
 };
 
 extern TraceState state;
@@ -45,12 +47,15 @@ extern TraceState state;
 // The library's code runs without trace events, as compiled code would: for the time of one block (or one
 // function body) of the library a running trace is quieted, and a block of the user's run from inside it
 // (a block or function given to a library function) sends its events again. Decided once per block run.
+// It also tells the copier whose code runs.
 class LibraryScope {
 public:
     explicit LibraryScope(bool library)
         : m_on(state.on)
         , m_quieted(state.quieted)
+        , m_library_running(series::library_state.running)
     {
+        series::library_state.running = library;
         if (library && state.on) {
             state.on = false;
             state.quieted = true;
@@ -63,6 +68,7 @@ public:
     }
     ~LibraryScope()
     {
+        series::library_state.running = m_library_running;
         if (!m_changed) return;
         state.on = m_on;
         state.quieted = m_quieted;
@@ -73,6 +79,7 @@ public:
 private:
     bool m_on;
     bool m_quieted;
+    bool m_library_running;
     bool m_changed = false;
 };
 
@@ -90,6 +97,10 @@ void event(Event, Cell const* code, std::int32_t position, Cell const* reference
 
 // The tracer's event mask: the event words of a block starting its body, else the default mask.
 std::uint32_t mask_of(Cell const& tracer);
+
+// Turns the delivery of events on or off for the rest of the running trace; outside one it does nothing.
+// The evaluator still reports its steps: they stop here, so a trace turned off and on again keeps its place.
+void set_delivery(bool on);
 
 // do/trace: installs the tracer and sends init (ignored while a trace runs; answers whether it started);
 // finish sends end and clears the state.

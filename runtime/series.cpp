@@ -39,6 +39,13 @@ std::byte* append_bytes(NodeId id, std::uint32_t count)
     return place;
 }
 
+LibraryState library_state;
+
+std::uint32_t dropped_flags(std::uint32_t flags)
+{
+    return library_state.running ? flags & ~series_flags::library : flags;
+}
+
 NodeId copy_part(NodeId id, std::uint32_t offset, std::uint32_t count)
 {
     RootedNode source(id);
@@ -46,8 +53,8 @@ NodeId copy_part(NodeId id, std::uint32_t offset, std::uint32_t count)
     NodeId const copy = alloc_with_node(count, unit);
     SeriesBuffer const* from = node::buffer(*source);
     SeriesBuffer* to = node::buffer(copy);
-    std::uint32_t const kept_flags = series_flags::owned | series_flags::library | series_flags::big
-        | series_flags::on_heap | series_flags::marked;
+    std::uint32_t const kept_flags = dropped_flags(
+        series_flags::owned | series_flags::library | series_flags::big | series_flags::on_heap | series_flags::marked);
     to->flags = (from->flags & ~kept_flags) | (to->flags & series_flags::big);
     std::uint32_t const bytes = count * unit;
     std::memcpy(to->data(), from->data() + from->head + std::uint64_t { offset } * unit, bytes);
@@ -63,7 +70,7 @@ NodeId copy_buffer(NodeId id)
     original = node::buffer(*source);
     SeriesBuffer* to = node::buffer(copy);
     std::uint32_t const kept_flags
-        = series_flags::library | series_flags::big | series_flags::on_heap | series_flags::marked;
+        = dropped_flags(series_flags::library | series_flags::big | series_flags::on_heap | series_flags::marked);
     to->flags = (original->flags & ~kept_flags) | (to->flags & series_flags::big);
     std::memcpy(to->data(), original->data() + original->head, original->capacity - original->head);
     to->tail = original->tail - original->head;

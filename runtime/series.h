@@ -13,6 +13,17 @@ namespace xol {
 
 namespace series {
 
+// Whether the library's own code is running; the evaluator keeps it. A copy that the library makes of its
+// own code stays the library's, so a function it builds at run time from a copied body (collect's keep)
+// runs as the rest of the library does. A copy made by the user's code is the user's.
+struct LibraryState {
+    bool running = false;
+};
+extern LibraryState library_state;
+
+// The flags among `flags` that a copy leaves behind: the library's mark too, unless the library copies.
+std::uint32_t dropped_flags(std::uint32_t flags);
+
 // Appends an unset cell (words 1-3 left as they were) and answers it; doubles the buffer when full.
 // May allocate.
 Cell* append_cell_raw(NodeId);

@@ -19,7 +19,7 @@ namespace series_flags {
 inline constexpr std::uint32_t unit_mask = 0x1F; // unit size in bytes: 1, 2, 4 or 16
 inline constexpr std::uint32_t owned = 0x20000; // owned by an object, which hears of every change
 // The library's own code: evaluating it sends no trace event and leaves the current position alone. A copy
-// is the copier's, without the mark.
+// is the copier's: it keeps the mark only when the library copies its own code.
 inline constexpr std::uint32_t library = 0x40000;
 inline constexpr std::uint32_t on_heap = 0x100000; // on the tracked heap: never moved or freed by the collector
 inline constexpr std::uint32_t big = 0x1000000; // a big buffer, outside the series frames
