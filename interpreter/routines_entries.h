@@ -49,6 +49,7 @@ void tracing_q();
 void last_lf_q();
 void interpreted_q();
 void set_float_pretty();
+void download_page(); // May allocate.
 
 // Codec helpers.
 void json_unescape(); // May allocate.
