@@ -434,6 +434,7 @@ constexpr Row rows[] = {
     { "_console-do", console_do, -1 },
     { "_console-warn", console_warn, -1 },
     { "_stdin-terminal?", stdin_terminal_q, type_ids::logic },
+    { "_download-page", download_page, type_ids::string },
 };
 
 static_assert(std::size(rows) <= table_size, "the routines table has a slot for every routine");

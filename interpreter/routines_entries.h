@@ -50,6 +50,7 @@ void trace_delivery();
 void last_lf_q();
 void interpreted_q();
 void set_float_pretty();
+void download_page(); // May allocate.
 
 // Codec helpers.
 void json_unescape(); // May allocate.

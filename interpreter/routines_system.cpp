@@ -11,9 +11,11 @@
 #include "datatypes/logic.h"
 #include "datatypes/none.h"
 #include "datatypes/series.h"
+#include "datatypes/string.h"
 #include "datatypes/tuple.h"
 #include "datatypes/unset.h"
 #include "datatypes/word.h"
+#include "interpreter/build_settings.h"
 #include "interpreter/natives/natives.h"
 #include "interpreter/routines_entries.h"
 #include "interpreter/trace.h"
@@ -172,6 +174,12 @@ void set_float_pretty()
 {
     float_::state.pretty = logic::get(*natives::argument(0));
     stack::set_last(*natives::argument(0));
+}
+
+// The page that about/debug sends users of a build without a source-control record to.
+void download_page()
+{
+    stack::set_last(string::from_utf8(build_settings::download_page));
 }
 
 }
