@@ -49,39 +49,6 @@ bool same_cell(Cell const& a, Cell const& b)
     return ((a_half[0] ^ b_half[0]) | (a_half[1] ^ b_half[1])) == 0;
 }
 
-// The operator's fast case on two integer! cells; the common ones here, the rest (overflow, division) as
-// fast::apply_code computes them.
-inline bool apply(std::uint8_t operation, Cell& left, Cell const& right)
-{
-    std::int32_t const a = static_cast<std::int32_t>(left.word2);
-    std::int32_t const b = static_cast<std::int32_t>(right.word2);
-    std::int32_t result = 0;
-    switch (operation) {
-    case 1 + static_cast<unsigned>(MathOp::Add):
-        if (__builtin_add_overflow(a, b, &result)) return fast::apply_code(operation, left, right);
-        break;
-    case 1 + static_cast<unsigned>(MathOp::Subtract):
-        if (__builtin_sub_overflow(a, b, &result)) return fast::apply_code(operation, left, right);
-        break;
-    case 1 + static_cast<unsigned>(MathOp::Multiply):
-        if (__builtin_mul_overflow(a, b, &result)) return fast::apply_code(operation, left, right);
-        break;
-    case 1 + static_cast<unsigned>(MathOp::And):
-        result = a & b;
-        break;
-    case 1 + static_cast<unsigned>(MathOp::Or):
-        result = a | b;
-        break;
-    case 1 + static_cast<unsigned>(MathOp::Xor):
-        result = a ^ b;
-        break;
-    default:
-        return fast::apply_code(operation, left, right);
-    }
-    left = cell::make(type_ids::integer, 0, static_cast<std::uint32_t>(result), 0);
-    return true;
-}
-
 // Appends the instructions of a body while it stays within the forms the walk reads in place.
 class Reader {
 public:
@@ -296,40 +263,40 @@ void AnalysedBody::run_analysed(Cell const& body)
         case Kind::ApplyWord:
             if (cell::type_of(running) != type_ids::integer || cell::type_of(*instruction->slot) != type_ids::integer
                 || !same_cell(*instruction->op_slot, instruction->op_value)
-                || !apply(instruction->operation, running, *instruction->slot))
+                || !fast::apply_known(instruction->operation, running, *instruction->slot))
                 goto walk;
             break;
         case Kind::ApplyLiteral:
             if (cell::type_of(running) != type_ids::integer || !same_cell(*instruction->op_slot, instruction->op_value)
-                || !apply(instruction->operation, running, instruction->literal))
+                || !fast::apply_known(instruction->operation, running, instruction->literal))
                 goto walk;
             break;
         case Kind::ApplyLeftWord:
             saved = *instruction->slot;
             if (cell::type_of(saved) != type_ids::integer || cell::type_of(running) != type_ids::integer
                 || !same_cell(*instruction->op_slot, instruction->op_value)
-                || !apply(instruction->operation, saved, running))
+                || !fast::apply_known(instruction->operation, saved, running))
                 goto walk;
             running = saved;
             break;
         case Kind::ApplyLeftLiteral:
             saved = instruction->literal;
             if (cell::type_of(running) != type_ids::integer || !same_cell(*instruction->op_slot, instruction->op_value)
-                || !apply(instruction->operation, saved, running))
+                || !fast::apply_known(instruction->operation, saved, running))
                 goto walk;
             running = saved;
             break;
         case Kind::LoadApplyLiteral:
             running = *instruction->slot;
             if (cell::type_of(running) != type_ids::integer || !same_cell(*instruction->op_slot, instruction->op_value)
-                || !apply(instruction->operation, running, instruction->literal))
+                || !fast::apply_known(instruction->operation, running, instruction->literal))
                 goto walk;
             break;
         case Kind::UpdateLeftWord:
             saved = *instruction->slot;
             if (cell::type_of(saved) != type_ids::integer || cell::type_of(running) != type_ids::integer
                 || !same_cell(*instruction->op_slot, instruction->op_value)
-                || !apply(instruction->operation, saved, running))
+                || !fast::apply_known(instruction->operation, saved, running))
                 goto walk;
             running = saved;
             *instruction->slot = running;
@@ -337,7 +304,7 @@ void AnalysedBody::run_analysed(Cell const& body)
         case Kind::UpdateLiteral:
             running = *instruction->slot;
             if (cell::type_of(running) != type_ids::integer || !same_cell(*instruction->op_slot, instruction->op_value)
-                || !apply(instruction->operation, running, instruction->literal))
+                || !fast::apply_known(instruction->operation, running, instruction->literal))
                 goto walk;
             *instruction->slot = running;
             break;
@@ -347,7 +314,7 @@ void AnalysedBody::run_analysed(Cell const& body)
         case Kind::ApplySaved:
             if (cell::type_of(saved) != type_ids::integer || cell::type_of(running) != type_ids::integer
                 || !same_cell(*instruction->op_slot, instruction->op_value)
-                || !apply(instruction->operation, saved, running))
+                || !fast::apply_known(instruction->operation, saved, running))
                 goto walk;
             running = saved;
             break;

@@ -53,6 +53,17 @@ SeriesBuffer* descriptor_buffer(NodeId node)
 // ---- Argument fetching ---------------------------------------------------------------------------------
 
 struct Fetch {
+    // The refinement positions are left unset: a native's caller sets those it has, a function has none.
+    Fetch(Cell const& function_, Cell const& name_, CallSite const& site_, NodeId const& descriptors_,
+        bool function_like_)
+        : function(function_)
+        , name(name_)
+        , site(site_)
+        , descriptors(descriptors_)
+        , function_like(function_like_)
+    {
+    }
+
     Cell const& function; // rooted by the caller
     Cell const& name; // the word the call is reported under; rooted by the caller
     CallSite const& site;
@@ -143,7 +154,7 @@ std::uint32_t fetch_refinements(Fetch& fetch, std::uint32_t position)
     while (true) {
         Cell element;
         if (site.path) {
-            if (element_index >= node::buffer(site.path->word2)->length()) break;
+            if (element_index >= node::buffer(site.path->word2)->cell_count()) break;
             element = node::buffer(site.path->word2)->head_cell()[element_index++];
         } else {
             if (!values_left(site, position)) break;
@@ -179,7 +190,7 @@ std::uint32_t fetch_refinements(Fetch& fetch, std::uint32_t position)
         // Its entry among the descriptors, and the slot it has among the function's cells.
         SymbolId const symbol = symbol::resolve(element.word2);
         SeriesBuffer* descriptors = descriptor_buffer(fetch.descriptors);
-        std::uint32_t const total = descriptors->length();
+        std::uint32_t const total = descriptors->cell_count();
         std::uint32_t entry_index = 0;
         std::uint32_t slot = 0;
         bool found = false;
@@ -215,7 +226,7 @@ std::uint32_t fetch_refinements(Fetch& fetch, std::uint32_t position)
         }
         // Its arguments: the entries that follow, up to the next refinement.
         std::uint32_t argument_slot = slot + 1;
-        for (std::uint32_t i = entry_index + 1; i < descriptor_buffer(fetch.descriptors)->length(); ++i) {
+        for (std::uint32_t i = entry_index + 1; i < descriptor_buffer(fetch.descriptors)->cell_count(); ++i) {
             Cell const entry = descriptor_buffer(fetch.descriptors)->head_cell()[i];
             if (cell::type_of(entry) != type_ids::typeset) break;
             ArgumentKind const kind = argument_kind(entry);
@@ -251,7 +262,7 @@ std::uint32_t fetch_arguments(Fetch& fetch, std::uint32_t position)
     bool active = true;
     bool first = true;
     std::uint32_t slot = 0;
-    std::uint32_t const total = descriptor_buffer(fetch.descriptors)->length();
+    std::uint32_t const total = descriptor_buffer(fetch.descriptors)->cell_count();
     for (std::uint32_t i = 0; i < total; ++i) {
         Cell const entry = descriptor_buffer(fetch.descriptors)->head_cell()[i];
         switch (cell::type_of(entry)) {
@@ -406,7 +417,7 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
         SeriesBuffer* const descriptors = descriptor_buffer(*descriptor_node);
         Cell const* const last = descriptors->tail_cell() - 1;
         std::int32_t const count
-            = descriptors->length() > 0 && cell::type_of(*last) == type_ids::integer ? integer::get(*last) : 0;
+            = descriptors->cell_count() > 0 && cell::type_of(*last) == type_ids::integer ? integer::get(*last) : 0;
         for (std::int32_t i = 0; i < count; ++i) fetch.refinements[i] = -1;
     }
 
@@ -492,7 +503,7 @@ void call_pushed(Cell const& given, Cell const& given_name)
     Fetch fetch { *function, *name, site, *descriptor_node, false };
     for (std::int32_t& position : fetch.refinements) position = -1;
     std::uint32_t checked = 0;
-    for (std::uint32_t i = 0; i < descriptor_buffer(*descriptor_node)->length() && checked < 2; ++i) {
+    for (std::uint32_t i = 0; i < descriptor_buffer(*descriptor_node)->cell_count() && checked < 2; ++i) {
         Cell const entry = descriptor_buffer(*descriptor_node)->head_cell()[i];
         if (cell::type_of(entry) != type_ids::typeset || argument_kind(entry) == ArgumentKind::NotFetched) continue;
         check_type(fetch, entry, stack::state.base[checked], checked);
@@ -526,7 +537,7 @@ void call_function(Cell const& given, NodeId, Cell const&, std::uint32_t event_m
         if (static_cast<std::uint32_t>(stack::state.top - stack::state.base) <= slot) stack::push(value);
         ++slot;
     };
-    for (std::uint32_t i = 0; i < descriptor_buffer(descriptor_node)->length(); ++i) {
+    for (std::uint32_t i = 0; i < descriptor_buffer(descriptor_node)->cell_count(); ++i) {
         Cell const entry = descriptor_buffer(descriptor_node)->head_cell()[i];
         switch (cell::type_of(entry)) {
         case type_ids::typeset:

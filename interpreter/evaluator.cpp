@@ -155,7 +155,7 @@ bool plain_integer(Cell const& operand, Cell& out, std::uint32_t depth)
     }
     case type_ids::paren: {
         if (depth >= plain_depth) return false;
-        std::uint32_t const length = node::buffer(operand.word2)->length();
+        std::uint32_t const length = node::buffer(operand.word2)->cell_count();
         if (operand.word1 >= length) return false;
         Code const code { operand, length };
         Cell value;
@@ -425,7 +425,7 @@ void run_block(Cell const& block, bool return_result)
     // The library's blocks leave the position to the user's code that called them, and send no events.
     bool const library = (node::buffer(series->word2)->flags & series_flags::library) != 0;
     trace::LibraryScope const quiet(library);
-    std::uint32_t const length = node::buffer(series->word2)->length();
+    std::uint32_t const length = node::buffer(series->word2)->cell_count();
     std::uint32_t position = series->word1 < length ? series->word1 : length;
     Code const code { *series, length };
     stack::push_block_frame(body_word());
@@ -444,6 +444,38 @@ void run_block(Cell const& block, bool return_result)
     }
     if (trace::state.on) send(trace::exit, code, code.end, nullptr, stack::state.base);
     pop_frame_for(!return_result);
+}
+
+// run_block without a block frame of its own: the statements' values land in the current frame's base.
+// Only for natives done with their arguments, whose base the last value becomes (if, either). The frame is
+// internal, so no error report, trace or `stack` walk names it; with tracing on the block takes run_block,
+// whose enter and exit events the tracer hears.
+void run_in_place(Cell const& block)
+{
+    if (trace::state.on) {
+        run_block(block, true);
+        return;
+    }
+    ++state.runs;
+    Rooted series(block);
+    PositionGuard const guard;
+    bool const library = (node::buffer(series->word2)->flags & series_flags::library) != 0;
+    trace::LibraryScope const quiet(library);
+    std::uint32_t const length = node::buffer(series->word2)->cell_count();
+    std::uint32_t position = series->word1 < length ? series->word1 : length;
+    Code const code { *series, length };
+    if (at_end(code, position)) {
+        stack::set_only_result(cell::make(type_ids::unset));
+        return;
+    }
+    while (true) {
+        // The block is kept in `series`: the arguments it came from may be overwritten from here on.
+        stack::drop_arguments();
+        if (!library) state.current_position = Cell { series->header, position, series->word2, series->word3 };
+        position = expression(code, position, false, false, false);
+        if (stack::has_pending()) return;
+        if (at_end(code, position)) break;
+    }
 }
 
 // The infix lookahead: applies the operators that follow, left to right, to the left operand at `operand`
@@ -581,6 +613,11 @@ void eval_block_deferred(Cell const& block, bool return_result)
     run_block(block, return_result);
 }
 
+void eval_branch_deferred(Cell const& block)
+{
+    run_in_place(block);
+}
+
 std::uint32_t eval_next(Code const& code, std::uint32_t position, bool pushed)
 {
     stack::push_native_frame_eval(body_word());
@@ -593,7 +630,7 @@ std::uint32_t eval_next(Code const& code, std::uint32_t position, bool pushed)
 std::uint32_t eval_next_at(Cell const& given)
 {
     Rooted series(given);
-    std::uint32_t const length = node::buffer(series->word2)->length();
+    std::uint32_t const length = node::buffer(series->word2)->cell_count();
     if (series->word1 >= length) {
         stack::set_only_result(cell::make(type_ids::unset));
         return series->word1;

@@ -24,7 +24,7 @@ struct Code {
     // The series may have shrunk since the walk began: nothing past its live tail is read.
     bool at_end(std::uint32_t position) const
     {
-        return position >= end || position >= node::buffer(series.word2)->length();
+        return position >= end || position >= node::buffer(series.word2)->cell_count();
     }
     // Valid until the next call that may allocate.
     Cell const& at(std::uint32_t position) const { return node::buffer(series.word2)->head_cell()[position]; }
@@ -33,7 +33,7 @@ struct Code {
     {
         if (position >= end) return nullptr;
         SeriesBuffer* buffer = node::buffer(series.word2);
-        return position < buffer->length() ? buffer->head_cell() + position : nullptr;
+        return position < buffer->cell_count() ? buffer->head_cell() + position : nullptr;
     }
 };
 
@@ -81,6 +81,9 @@ std::uint32_t eval_next(Code const& code, std::uint32_t position, bool pushed);
 void eval_block_deferred(Cell const& block, bool return_result);
 std::uint32_t eval_expression_deferred(
     Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive);
+// eval_block_deferred for a native whose arguments are done with once the block is chosen (if, either): the
+// block runs in the native's own frame, its value left in the frame's base. May allocate.
+void eval_branch_deferred(Cell const& block);
 
 // One expression from the series' index, its value stored in the arguments base; answers the index after
 // it. At the tail: unset! and the index unchanged. May allocate.

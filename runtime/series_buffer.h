@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "runtime/assert.h"
 #include "runtime/cell.h"
 
 namespace xol {
@@ -45,6 +46,13 @@ struct SeriesBuffer {
     // Units are 1, 2, 4 or 16 bytes: converting between units and bytes is a shift, never a division.
     std::uint32_t unit_shift() const { return static_cast<std::uint32_t>(std::countr_zero(unit())); }
     std::uint32_t length() const { return (tail - head) >> unit_shift(); }
+    // The length of a series of cells (blocks, parens, paths, descriptors), whose unit is known: the
+    // evaluator reads it at every step.
+    std::uint32_t cell_count() const
+    {
+        XOL_ASSERT(unit() == sizeof(Cell), "cell count of a series of other units");
+        return (tail - head) >> 4;
+    }
     bool is_in_use() const { return (flags & series_flags::in_use) != 0; }
 
     Cell* cells() { return reinterpret_cast<Cell*>(data()); }

@@ -23,7 +23,7 @@ void run_if(bool wanted)
         stack::set_only_result(none_value);
         return;
     }
-    interp::eval_block_deferred(*argument(1), true);
+    interp::eval_branch_deferred(*argument(1));
 }
 
 // any and all: the block's expressions one by one, each value landing in the result cell, until one's
@@ -58,7 +58,7 @@ void unless(std::int32_t const*)
 
 void either(std::int32_t const*)
 {
-    interp::eval_block_deferred(*argument(logic::result_true_q() ? 1 : 2), true);
+    interp::eval_branch_deferred(*argument(logic::result_true_q() ? 1 : 2));
 }
 
 void any(std::int32_t const*)
