@@ -33,11 +33,16 @@ State Engine::keyword(Keyword named, Cell const& given)
     case Keyword::Any:
     case Keyword::Some:
     case Keyword::Opt:
-    case Keyword::While:
+    case Keyword::While: {
         if (!has_rule(m_cursor + 1)) fire_with(err::script::parse_end, word);
-        push_command(named == Keyword::While ? Command::While : Command::Repeat, named == Keyword::Some ? 1 : 0,
-            named == Keyword::Opt ? 1 : -1, none_value, false);
+        Command const command = named == Keyword::While ? Command::While : Command::Repeat;
+        std::int32_t const minimum = named == Keyword::Some ? 1 : 0;
+        std::int32_t const maximum = named == Keyword::Opt ? 1 : -1;
+        if (Cell literal; plain_literal(m_cursor + 1, literal))
+            return literal_command_now(command, minimum, maximum, literal);
+        push_command(command, minimum, maximum, none_value, false);
         return State::CommandRule;
+    }
     case Keyword::Copy:
     case Keyword::Set:
         return keyword_copy_set(named, word);
@@ -115,7 +120,9 @@ State Engine::keyword_to_thru(Keyword named, Cell const& word)
         event(Word::match);
         return State::AfterMatch;
     }
-    push_command(named == Keyword::To ? Command::To : Command::Thru, 0, -1, none_value, false);
+    Command const command = named == Keyword::To ? Command::To : Command::Thru;
+    if (Cell literal; plain_literal(m_cursor + 1, literal)) return literal_command_now(command, 0, -1, literal);
+    push_command(command, 0, -1, none_value, false);
     return State::CommandRule;
 }
 
@@ -169,8 +176,40 @@ State Engine::keyword_keep(Cell const& word)
         ++m_cursor;
         pick = true;
     }
-    bool const of_paren = cell::type_of(rule_at(m_cursor + 1)) == type_ids::paren;
+    Cell const next = rule_at(m_cursor + 1);
+    bool const of_paren = cell::type_of(next) == type_ids::paren;
     push_command(of_paren ? Command::KeepParen : Command::Keep, 0, -1, none_value, pick);
+    // keep of a repetition or a search of a plain literal, the commonest keep, is done at once: what the
+    // loop's steps through the two commands would do.
+    Keyword const inner = keyword_of(next);
+    Command command = Command::Repeat;
+    std::int32_t minimum = 0;
+    std::int32_t maximum = -1;
+    switch (inner) {
+    case Keyword::Some:
+        minimum = 1;
+        break;
+    case Keyword::Opt:
+        maximum = 1;
+        break;
+    case Keyword::While:
+        command = Command::While;
+        break;
+    case Keyword::To:
+        command = Command::To;
+        break;
+    case Keyword::Thru:
+        command = Command::Thru;
+        break;
+    case Keyword::Any:
+        break;
+    default:
+        return State::CommandRule;
+    }
+    if (Cell literal; plain_literal(m_cursor + 1, literal)) {
+        literal_command_now(command, minimum, maximum, literal);
+        return complete_command();
+    }
     return State::CommandRule;
 }
 
