@@ -256,6 +256,7 @@ private:
     State keyword_remove(Cell const& word);
     State keyword_break(bool matched);
     State keyword_keep(Cell const& word);
+    bool keep_at_once(Cell const& head, bool pick);
     State keyword_into(Cell const& word);
     State keyword_collect(Cell const& word);
     State keyword_insert(Cell const& word);

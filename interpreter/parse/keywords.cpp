@@ -178,14 +178,20 @@ State Engine::keyword_keep(Cell const& word)
     }
     Cell const next = rule_at(m_cursor + 1);
     bool const of_paren = cell::type_of(next) == type_ids::paren;
+    if (!of_paren && keep_at_once(next, pick)) return State::AfterMatch;
     push_command(of_paren ? Command::KeepParen : Command::Keep, 0, -1, none_value, pick);
-    // keep of a repetition or a search of a plain literal, the commonest keep, is done at once: what the
-    // loop's steps through the two commands would do.
-    Keyword const inner = keyword_of(next);
+    return State::CommandRule;
+}
+
+// keep of a repetition or a search of a plain literal, the commonest keep, done at once: what pushing keep's
+// entry, running the command on the literal and completing keep would leave, the cursor on the literal.
+// Answers false, having done nothing, for any other sub-rule.
+bool Engine::keep_at_once(Cell const& head, bool pick)
+{
     Command command = Command::Repeat;
     std::int32_t minimum = 0;
     std::int32_t maximum = -1;
-    switch (inner) {
+    switch (keyword_of(head)) {
     case Keyword::Some:
         minimum = 1;
         break;
@@ -204,13 +210,18 @@ State Engine::keyword_keep(Cell const& word)
     case Keyword::Any:
         break;
     default:
-        return State::CommandRule;
+        return false;
     }
-    if (Cell literal; plain_literal(m_cursor + 1, literal)) {
-        literal_command_now(command, minimum, maximum, literal);
-        return complete_command();
-    }
-    return State::CommandRule;
+    Cell literal;
+    if (!plain_literal(m_cursor + 2, literal)) return false;
+    check_rules_room(); // keep's entry
+    if ((entry_count() + 2) * cells_per_entry > stack_cells) fire_error(err::script::parse_stack); // the command's
+    Entry keep { Command::Keep, command, pick, 0, -1, 1, m_cursor, index(), remaining(), none_value };
+    m_cursor += 2;
+    run_literal(command, minimum, maximum, literal);
+    complete_keep(keep);
+    top().finished = Command::Keep;
+    return true;
 }
 
 State Engine::keyword_into(Cell const& word)
