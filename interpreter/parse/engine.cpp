@@ -588,48 +588,36 @@ bool Engine::match_alternatives(Cell const& block)
     SeriesBuffer* buffer = series::buffer_of(block);
     std::uint32_t const from = series::index_of(block);
     std::uint32_t const length = buffer->length();
-    if (from >= length || length - from > longest) return false;
+    if (from >= length || length - from > longest || (length - from) % 2 == 0) return false; // none, or a trailing |
     Cell const* cells = buffer->head_cell();
-    // literal (| literal)*
-    for (std::uint32_t place = from; place < length; ++place) {
-        Cell const& cell = cells[place];
-        TypeId const type = cell::type_of(cell);
-        if ((place - from) % 2 == 1) {
-            if (type != type_ids::word || cell.word2 != keywords.bar) return false;
-            continue;
-        }
-        if (type != type_ids::char_ && type != type_ids::string && type != type_ids::bitset) return false;
-    }
-    if ((length - from) % 2 == 0) return false; // a trailing |
-    check_rules_room(); // as the block entry would
     std::uint32_t const end = end_index();
-    if (index() >= end) {
-        for (std::uint32_t place = from; place < length; place += 2) {
-            Cell const& rule = cells[place];
-            if (m_kind == InputKind::Text && cell::type_of(rule) == type_ids::string && series::length_of(rule) == 0) {
-                m_match = true;
-                m_left_at_tail = true;
-                return true;
-            }
-        }
-        m_match = false;
-        m_left_at_tail = false;
-        return true;
-    }
-    std::uint32_t const unit = unit_of(series::buffer_of(*m_input), index());
+    bool const ended = index() >= end;
+    std::uint32_t const unit = ended ? 0 : unit_of(series::buffer_of(*m_input), index());
+    // One pass: the block must be literal (| literal)* throughout, and the first alternative that matches
+    // is noted on the way; nothing is changed before the whole block has been seen.
+    std::int64_t matched = -1; // the units the first matching alternative covers
     for (std::uint32_t place = from; place < length; place += 2) {
         Cell const& rule = cells[place];
-        std::int64_t const units = is_unit_rule(rule, m_kind) ? (unit_matches(rule, m_kind, m_mode, unit) ? 1 : -1)
-                                                              : match_literal(*m_input, m_kind, rule, m_mode, end);
-        if (units >= 0) {
-            set_index(std::uint64_t { index() } + static_cast<std::uint64_t>(units));
-            m_match = true;
-            m_left_at_tail = true;
-            return true;
+        TypeId const type = cell::type_of(rule);
+        if (type != type_ids::char_ && type != type_ids::string && type != type_ids::bitset) return false;
+        if (place + 1 < length) {
+            Cell const& bar = cells[place + 1];
+            if (cell::type_of(bar) != type_ids::word || bar.word2 != keywords.bar) return false;
+        }
+        if (matched >= 0) continue;
+        if (ended) {
+            // An empty text matches at the end of text input.
+            if (m_kind == InputKind::Text && type == type_ids::string && series::length_of(rule) == 0) matched = 0;
+        } else if (is_unit_rule(rule, m_kind)) {
+            if (unit_matches(rule, m_kind, m_mode, unit)) matched = 1;
+        } else {
+            matched = match_literal(*m_input, m_kind, rule, m_mode, end);
         }
     }
-    m_match = false;
-    m_left_at_tail = false;
+    check_rules_room(); // as the block entry would
+    m_match = matched >= 0;
+    m_left_at_tail = m_match;
+    if (m_match) set_index(std::uint64_t { index() } + static_cast<std::uint64_t>(matched));
     return true;
 }
 
