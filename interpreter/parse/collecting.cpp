@@ -109,13 +109,14 @@ void Engine::complete_keep(Entry const& entry)
 // (at the index for into, which then moves past it; at the tail for after). May allocate.
 void Engine::keep_value(std::size_t frame, Cell const& given)
 {
-    Rooted value(given);
-    CollectFrame const kept = stacks.collects[frame];
-    if (kept.kind == CollectKind::Block || kept.kind == CollectKind::Set) {
-        Rooted block(kept.block);
-        block::rs_append(*block, *value);
+    if (stacks.collects[frame].kind == CollectKind::Block || stacks.collects[frame].kind == CollectKind::Set) {
+        // The frame's block is marked through the stacks, and the append roots the value before it grows
+        // the block.
+        block::rs_append(stacks.collects[frame].block, given);
         return;
     }
+    Rooted value(given);
+    CollectFrame const kept = stacks.collects[frame];
     Rooted target(kept.target);
     TypeId const type = cell::type_of(*target);
     auto const insert = datatype::is_registered(type) ? datatype::actions(type).insert : nullptr;
@@ -128,8 +129,9 @@ void Engine::keep_value(std::size_t frame, Cell const& given)
 // without a value made in between. Answers false when the frame or the units do not allow it. May allocate.
 bool Engine::copy_units_into(std::size_t frame, std::uint32_t from, std::uint32_t to)
 {
+    if (stacks.collects[frame].kind != CollectKind::Into && stacks.collects[frame].kind != CollectKind::After)
+        return false;
     CollectFrame const kept = stacks.collects[frame];
-    if (kept.kind != CollectKind::Into && kept.kind != CollectKind::After) return false;
     TypeId const type = cell::type_of(kept.target);
     bool const text = type_ids::is_text(type) && m_kind == InputKind::Text;
     bool const bytes = type == type_ids::binary && m_kind == InputKind::Binary;

@@ -13,12 +13,19 @@
 
 namespace xol::parse {
 
-Cell copy_part(Cell const& series, std::uint32_t count)
+Cell copy_part(Cell const& value, std::uint32_t count)
 {
-    Rooted at(series);
-    Rooted part(integer::make(static_cast<std::int32_t>(count)));
-    TypeId const type = cell::type_of(*at);
+    TypeId const type = cell::type_of(value);
     auto const copy = datatype::is_registered(type) ? datatype::actions(type).copy : nullptr;
+    if (copy == series::copy && type != type_ids::vector) {
+        // What the series copy makes of a count from the index, without a refinement cell to pass it in.
+        std::uint32_t const total = series::rs_total_length(value);
+        std::uint32_t const from = std::min(series::index_of(value), total);
+        std::uint32_t const header = value.header & (cell::type_mask | cell::new_line_flag);
+        return Cell { header, 0, series::copy_part(series::node_of(value), from, std::min(count, total - from)), 0 };
+    }
+    Rooted at(value);
+    Rooted part(integer::make(static_cast<std::int32_t>(count)));
     return copy ? copy(*at, &*part, false, nullptr) : series::copy(*at, &*part, false, nullptr);
 }
 

@@ -191,37 +191,6 @@ Engine::~Engine()
         stacks.collects.begin() + static_cast<std::ptrdiff_t>(m_collects_head), stacks.collects.end());
 }
 
-std::uint32_t Engine::total() const
-{
-    return series::buffer_of(*m_input)->length();
-}
-
-// The /part limit is an index of the outermost input: the series `into` enters end at their tails.
-bool Engine::limited() const
-{
-    return m_limit != no_limit && stacks.inputs.size() - m_inputs_head == 1;
-}
-
-std::uint32_t Engine::end_index() const
-{
-    std::uint32_t const tail = total();
-    return limited() && m_limit < tail ? m_limit : tail;
-}
-
-std::uint32_t Engine::remaining() const
-{
-    std::uint32_t const tail = total();
-    return index() < tail ? tail - index() : 0;
-}
-
-// Every move of the index and every change of the input (a paren's, the callback's, an edit of the rules)
-// ends here or in clamp_index: the index never lies past the tail, and the end is always computed afresh.
-void Engine::set_index(std::uint64_t place)
-{
-    std::uint32_t const tail = total();
-    (*m_input).word1 = place < tail ? static_cast<std::uint32_t>(place) : tail;
-}
-
 Cell Engine::input_at(std::uint32_t place) const
 {
     Cell at = *m_input;
@@ -444,37 +413,73 @@ State Engine::command_rule()
 // A literal right after a command: a repetition or a search is done at once, in one loop over the input.
 State Engine::command_literal(Cell const& given, bool literal_word)
 {
+    Entry const& entry = top();
+    Command const command = entry.command;
+    if (command == Command::Repeat || command == Command::While || command == Command::To || command == Command::Thru) {
+        run_literal(command, entry.minimum, entry.maximum, given);
+        event(Word::match);
+        return drop_command();
+    }
     Rooted value(given);
-    Entry const entry = top();
-    if (entry.command == Command::Repeat || entry.command == Command::While) {
+    if (literal_word) return match_value(*value);
+    return dispatch(*value);
+}
+
+// A repetition (any, some, opt, while, a count) or a search (to, thru) of a literal, in one loop over the
+// input: sets the match flag and moves the index. Allocates nothing.
+void Engine::run_literal(Command command, std::int32_t minimum, std::int32_t maximum, Cell const& value)
+{
+    if (command == Command::Repeat || command == Command::While) {
         bool matched = false;
-        if (m_kind != InputKind::Cells && is_empty_literal(*value)) {
+        if (m_kind != InputKind::Cells && is_empty_literal(value)) {
             // An empty literal matches without moving: its first iteration ends the repetition, as an
             // iteration of a rule block that does not move the input ends it.
-            TypeId const type = cell::type_of(*value);
+            TypeId const type = cell::type_of(value);
             matched = !at_end()
                 || (m_kind == InputKind::Text
                     && (type == type_ids::string || type == type_ids::file || type == type_ids::url));
-        } else if (!at_end() && end_index() - index() >= static_cast<std::uint32_t>(entry.minimum)) {
-            Repeated const repeated = repeat_literal(*m_input, m_kind, *value, m_mode, end_index(), entry.maximum);
-            matched = repeated.count >= static_cast<std::uint32_t>(entry.minimum);
+        } else if (!at_end() && end_index() - index() >= static_cast<std::uint32_t>(minimum)) {
+            Repeated const repeated = repeat_literal(*m_input, m_kind, value, m_mode, end_index(), maximum);
+            matched = repeated.count >= static_cast<std::uint32_t>(minimum);
             if (matched) set_index(std::uint64_t { index() } + repeated.length);
         }
-        m_match = matched || entry.minimum == 0;
-        event(Word::match);
-        return drop_command();
+        m_match = matched || minimum == 0;
+        return;
     }
-    if (entry.command == Command::To || entry.command == Command::Thru) {
-        Found const found = search_literal(*m_input, m_kind, *value, m_mode, end_index());
-        if (found.unsupported) fire_with(err::script::parse_rule, *value);
-        m_match = found.found;
-        if (found.found)
-            set_index(entry.command == Command::To ? found.start : std::uint64_t { found.start } + found.length);
-        event(Word::match);
-        return drop_command();
+    Found const found = search_literal(*m_input, m_kind, value, m_mode, end_index());
+    if (found.unsupported) fire_with(err::script::parse_rule, value);
+    m_match = found.found;
+    if (found.found) set_index(command == Command::To ? found.start : std::uint64_t { found.start } + found.length);
+}
+
+// The literal the rule at `position` is, when a command's sub-rule there would be matched by run_literal: a
+// char!, a text, a binary! or a bitset!, written in the rules or held by a word, over text or bytes. Not
+// with a callback, which hears the command's entry come and go.
+bool Engine::plain_literal(std::int32_t position, Cell& literal) const
+{
+    if (m_has_callback || (m_kind != InputKind::Text && m_kind != InputKind::Binary) || !has_rule(position))
+        return false;
+    Cell value = series::buffer_of(*m_rules)->head_cell()[position];
+    if (cell::type_of(value) == type_ids::word) {
+        if (keyword_of(value) != Keyword::None) return false;
+        value = value_of(value);
     }
-    if (literal_word) return match_value(*value);
-    return dispatch(*value);
+    TypeId const type = cell::type_of(value);
+    if (type != type_ids::char_ && type != type_ids::bitset && type != type_ids::binary && !type_ids::is_text(type))
+        return false;
+    literal = value;
+    return true;
+}
+
+// A command whose sub-rule is a plain literal, done at once: what pushing its entry, matching the literal
+// and dropping the entry would leave, the cursor on the literal.
+State Engine::literal_command_now(Command command, std::int32_t minimum, std::int32_t maximum, Cell const& literal)
+{
+    check_rules_room(); // as the entry's push would
+    ++m_cursor;
+    run_literal(command, minimum, maximum, literal);
+    top().finished = command; // as the entry's drop tells the entry under it
+    return State::AfterMatch;
 }
 
 State Engine::after_match()
@@ -504,12 +509,47 @@ State Engine::leave_block()
     event(Word::pop);
     if (entry_count() == 1) return State::Finish;
     m_left_at_tail = m_cursor >= static_cast<std::int32_t>(rule_length());
+    if (!m_has_callback && iterate_in_place()) return State::NextElement;
     Entry const entry = stacks.rules.back();
     stacks.rules.pop_back();
     *m_rules = entry.cell;
     m_cursor = entry.position;
     if (top_is_command()) return State::CheckCommand;
     return m_match ? State::NextElement : State::FindAlternative;
+}
+
+// A rule block repeated by any, some, while or a count, as in some [...], goes into its next iteration in
+// place: what dropping its entry, completing the repetition and entering the block again would leave. Only
+// when the repetition goes on and the block is still the cell right after the command; answers false,
+// having done nothing, otherwise.
+bool Engine::iterate_in_place()
+{
+    std::size_t const size = stacks.rules.size();
+    Entry& block = stacks.rules[size - 1];
+    Entry& repetition = stacks.rules[size - 2];
+    if (!m_match || (repetition.command != Command::Repeat && repetition.command != Command::While)) return false;
+    if (block.position != repetition.position + 1 || m_break_target == static_cast<std::int64_t>(size - 2))
+        return false;
+    if (repetition.maximum >= 0 && repetition.count >= repetition.maximum) return false;
+    std::uint32_t const length = remaining();
+    if (repetition.command == Command::Repeat && index() == repetition.input_index && length >= repetition.input_length)
+        return false;
+    // The cell the next iteration would enter, read from the enclosing block as it is now.
+    SeriesBuffer* enclosing = series::buffer_of(block.cell);
+    if (block.position < 0 || static_cast<std::uint32_t>(block.position) >= enclosing->length()) return false;
+    Cell const& next = enclosing->head_cell()[block.position];
+    if (cell::type_of(next) != type_ids::block || next.word2 != (*m_rules).word2 || next.word1 != (*m_rules).word1)
+        return false;
+    repetition.input_index = index();
+    repetition.input_length = length;
+    repetition.finished = Command::Block;
+    repetition.count += 1;
+    block.finished = Command::Block;
+    block.input_index = index();
+    block.input_length = length;
+    m_cursor = static_cast<std::int32_t>(std::min(series::index_of(*m_rules), rule_length())) - 1;
+    m_match = true;
+    return true;
 }
 
 State Engine::check_command()
@@ -548,42 +588,36 @@ bool Engine::match_alternatives(Cell const& block)
     SeriesBuffer* buffer = series::buffer_of(block);
     std::uint32_t const from = series::index_of(block);
     std::uint32_t const length = buffer->length();
-    if (from >= length || length - from > longest) return false;
+    if (from >= length || length - from > longest || (length - from) % 2 == 0) return false; // none, or a trailing |
     Cell const* cells = buffer->head_cell();
-    // literal (| literal)*
-    for (std::uint32_t place = from; place < length; ++place) {
-        Cell const& cell = cells[place];
-        TypeId const type = cell::type_of(cell);
-        if ((place - from) % 2 == 1) {
-            if (type != type_ids::word || cell.word2 != keywords.bar) return false;
-            continue;
-        }
-        if (type != type_ids::char_ && type != type_ids::string && type != type_ids::bitset) return false;
-    }
-    if ((length - from) % 2 == 0) return false; // a trailing |
-    check_rules_room(); // as the block entry would
     std::uint32_t const end = end_index();
-    bool const ended = at_end();
+    bool const ended = index() >= end;
+    std::uint32_t const unit = ended ? 0 : unit_of(series::buffer_of(*m_input), index());
+    // One pass: the block must be literal (| literal)* throughout, and the first alternative that matches
+    // is noted on the way; nothing is changed before the whole block has been seen.
+    std::int64_t matched = -1; // the units the first matching alternative covers
     for (std::uint32_t place = from; place < length; place += 2) {
         Cell const& rule = cells[place];
-        if (ended) {
-            if (m_kind == InputKind::Text && cell::type_of(rule) == type_ids::string && series::length_of(rule) == 0) {
-                m_match = true;
-                m_left_at_tail = true;
-                return true;
-            }
-            continue;
+        TypeId const type = cell::type_of(rule);
+        if (type != type_ids::char_ && type != type_ids::string && type != type_ids::bitset) return false;
+        if (place + 1 < length) {
+            Cell const& bar = cells[place + 1];
+            if (cell::type_of(bar) != type_ids::word || bar.word2 != keywords.bar) return false;
         }
-        std::int64_t const units = match_literal(*m_input, m_kind, rule, m_mode, end);
-        if (units >= 0) {
-            set_index(std::uint64_t { index() } + static_cast<std::uint64_t>(units));
-            m_match = true;
-            m_left_at_tail = true;
-            return true;
+        if (matched >= 0) continue;
+        if (ended) {
+            // An empty text matches at the end of text input.
+            if (m_kind == InputKind::Text && type == type_ids::string && series::length_of(rule) == 0) matched = 0;
+        } else if (is_unit_rule(rule, m_kind)) {
+            if (unit_matches(rule, m_kind, m_mode, unit)) matched = 1;
+        } else {
+            matched = match_literal(*m_input, m_kind, rule, m_mode, end);
         }
     }
-    m_match = false;
-    m_left_at_tail = false;
+    check_rules_room(); // as the block entry would
+    m_match = matched >= 0;
+    m_left_at_tail = m_match;
+    if (m_match) set_index(std::uint64_t { index() } + static_cast<std::uint64_t>(matched));
     return true;
 }
 
@@ -643,6 +677,8 @@ State Engine::integer_repetition(Cell const count)
         m_match = true;
         return State::AfterMatch;
     }
+    if (Cell literal; plain_literal(m_cursor + 1, literal))
+        return literal_command_now(Command::Repeat, minimum, maximum, literal);
     push_command(Command::Repeat, minimum, maximum, none_value, false);
     return State::CommandRule;
 }

@@ -178,12 +178,29 @@ public:
 private:
     // ---- The input (engine.cpp) ----
     std::uint32_t index() const { return (*m_input).word1; }
-    std::uint32_t total() const;
-    bool limited() const;
-    std::uint32_t end_index() const; // the tail, or the /part limit when nearer (outermost input only)
+    std::uint32_t total() const { return series::buffer_of(*m_input)->length(); }
+    // The /part limit is an index of the outermost input: the series `into` enters end at their tails.
+    bool limited() const { return m_limit != no_limit && stacks.inputs.size() - m_inputs_head == 1; }
+    // The tail, or the /part limit when nearer (outermost input only).
+    std::uint32_t end_index() const
+    {
+        std::uint32_t const tail = total();
+        return limited() && m_limit < tail ? m_limit : tail;
+    }
     bool at_end() const { return index() >= end_index(); }
-    std::uint32_t remaining() const; // units from the index to the tail
-    void set_index(std::uint64_t place); // clamped to the tail
+    // Units from the index to the tail.
+    std::uint32_t remaining() const
+    {
+        std::uint32_t const tail = total();
+        return index() < tail ? tail - index() : 0;
+    }
+    // Every move of the index and every change of the input (a paren's, the callback's, an edit of the rules)
+    // ends here or in clamp_index: the index never lies past the tail, and the end is always computed afresh.
+    void set_index(std::uint64_t place)
+    {
+        std::uint32_t const tail = total();
+        (*m_input).word1 = place < tail ? static_cast<std::uint32_t>(place) : tail;
+    }
     void clamp_index() { set_index(index()); }
     Cell input_at(std::uint32_t place) const; // the current input at another index
     Cell element_at(std::uint32_t place) const; // one element: a char!, an integer! byte or the cell
@@ -218,9 +235,13 @@ private:
     State dispatch(Cell element); // act on a rule value by its type
     State command_rule();
     State command_literal(Cell const& value, bool literal_word);
+    void run_literal(Command, std::int32_t minimum, std::int32_t maximum, Cell const& value);
+    bool plain_literal(std::int32_t position, Cell& literal) const;
+    State literal_command_now(Command, std::int32_t minimum, std::int32_t maximum, Cell const& literal);
     State after_match();
     State find_alternative();
     State leave_block();
+    bool iterate_in_place();
     State check_command();
     Cell finish();
     State match_value(Cell value);
@@ -235,6 +256,7 @@ private:
     State keyword_remove(Cell const& word);
     State keyword_break(bool matched);
     State keyword_keep(Cell const& word);
+    bool keep_at_once(Cell const& head, bool pick);
     State keyword_into(Cell const& word);
     State keyword_collect(Cell const& word);
     State keyword_insert(Cell const& word);

@@ -15,6 +15,39 @@ namespace xol::parse {
 using words::Symbol;
 using words::Word;
 
+namespace {
+
+// The command a repetition or search keyword pushes, with its counts; false for any other rule.
+bool searching_command(Keyword named, Command& command, std::int32_t& minimum, std::int32_t& maximum)
+{
+    command = Command::Repeat;
+    minimum = 0;
+    maximum = -1;
+    switch (named) {
+    case Keyword::Some:
+        minimum = 1;
+        return true;
+    case Keyword::Opt:
+        maximum = 1;
+        return true;
+    case Keyword::While:
+        command = Command::While;
+        return true;
+    case Keyword::To:
+        command = Command::To;
+        return true;
+    case Keyword::Thru:
+        command = Command::Thru;
+        return true;
+    case Keyword::Any:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}
+
 State Engine::keyword(Keyword named, Cell const& given)
 {
     Cell const word = given;
@@ -33,11 +66,16 @@ State Engine::keyword(Keyword named, Cell const& given)
     case Keyword::Any:
     case Keyword::Some:
     case Keyword::Opt:
-    case Keyword::While:
+    case Keyword::While: {
         if (!has_rule(m_cursor + 1)) fire_with(err::script::parse_end, word);
-        push_command(named == Keyword::While ? Command::While : Command::Repeat, named == Keyword::Some ? 1 : 0,
-            named == Keyword::Opt ? 1 : -1, none_value, false);
+        Command const command = named == Keyword::While ? Command::While : Command::Repeat;
+        std::int32_t const minimum = named == Keyword::Some ? 1 : 0;
+        std::int32_t const maximum = named == Keyword::Opt ? 1 : -1;
+        if (Cell literal; plain_literal(m_cursor + 1, literal))
+            return literal_command_now(command, minimum, maximum, literal);
+        push_command(command, minimum, maximum, none_value, false);
         return State::CommandRule;
+    }
     case Keyword::Copy:
     case Keyword::Set:
         return keyword_copy_set(named, word);
@@ -101,7 +139,33 @@ State Engine::keyword_copy_set(Keyword named, Cell const& word)
     Cell const target = rule_at(m_cursor + 1);
     if (cell::type_of(target) != type_ids::word || !has_rule(m_cursor + 2)) fire_with(err::script::parse_end, word);
     ++m_cursor;
-    push_command(named == Keyword::Copy ? Command::Copy : Command::Set, 0, -1, target, false);
+    Command const command = named == Keyword::Copy ? Command::Copy : Command::Set;
+    // copy or set of a repetition or a search of a plain literal, done at once: what pushing the entries,
+    // running the command on the literal and completing them would leave, the cursor on the literal.
+    Command inner;
+    std::int32_t minimum;
+    std::int32_t maximum;
+    if (Cell literal; searching_command(keyword_of(rule_at(m_cursor + 1)), inner, minimum, maximum)
+        && plain_literal(m_cursor + 2, literal)) {
+        check_rules_room(); // the entry of copy or set
+        if ((entry_count() + 2) * cells_per_entry > stack_cells) fire_error(err::script::parse_stack); // the search's
+        Entry const entry { command, inner, false, 0, -1, 1, m_cursor, index(), remaining(), target };
+        m_cursor += 2;
+        run_literal(inner, minimum, maximum, literal);
+        if (m_match) {
+            if (command == Command::Copy)
+                complete_copy(entry);
+            else
+                complete_set(entry);
+        }
+        Entry& under = top();
+        under.finished = command;
+        // keep copy word rule keeps the word's value.
+        if (command == Command::Copy && (under.command == Command::Keep || under.command == Command::KeepParen))
+            under.cell = target;
+        return State::AfterMatch;
+    }
+    push_command(command, 0, -1, target, false);
     return State::CommandRule;
 }
 
@@ -115,7 +179,9 @@ State Engine::keyword_to_thru(Keyword named, Cell const& word)
         event(Word::match);
         return State::AfterMatch;
     }
-    push_command(named == Keyword::To ? Command::To : Command::Thru, 0, -1, none_value, false);
+    Command const command = named == Keyword::To ? Command::To : Command::Thru;
+    if (Cell literal; plain_literal(m_cursor + 1, literal)) return literal_command_now(command, 0, -1, literal);
+    push_command(command, 0, -1, none_value, false);
     return State::CommandRule;
 }
 
@@ -169,9 +235,51 @@ State Engine::keyword_keep(Cell const& word)
         ++m_cursor;
         pick = true;
     }
-    bool const of_paren = cell::type_of(rule_at(m_cursor + 1)) == type_ids::paren;
+    Cell const next = rule_at(m_cursor + 1);
+    bool const of_paren = cell::type_of(next) == type_ids::paren;
+    if (!of_paren && keep_at_once(next, pick)) return State::AfterMatch;
     push_command(of_paren ? Command::KeepParen : Command::Keep, 0, -1, none_value, pick);
     return State::CommandRule;
+}
+
+// keep of a repetition or a search of a plain literal, the commonest keep, done at once (also with a copy in
+// between, as in keep copy piece to ","): what pushing the entries, running the command on the literal and
+// completing them would leave, the cursor on the literal. Answers false, having done nothing, for any other
+// sub-rule.
+bool Engine::keep_at_once(Cell const& head, bool pick)
+{
+    Command command;
+    std::int32_t minimum;
+    std::int32_t maximum;
+    Cell literal;
+    Keyword const named = keyword_of(head);
+    if (named == Keyword::Copy) {
+        Cell const target = rule_at(m_cursor + 2);
+        if (cell::type_of(target) != type_ids::word
+            || !searching_command(keyword_of(rule_at(m_cursor + 3)), command, minimum, maximum)
+            || !plain_literal(m_cursor + 4, literal))
+            return false;
+        check_rules_room(); // keep's entry
+        if ((entry_count() + 2) * cells_per_entry > stack_cells) fire_error(err::script::parse_stack); // copy's
+        if ((entry_count() + 3) * cells_per_entry > stack_cells) fire_error(err::script::parse_stack); // the search's
+        Entry keep { Command::Keep, Command::Copy, pick, 0, -1, 1, m_cursor, index(), remaining(), target };
+        Entry const copy { Command::Copy, command, false, 0, -1, 1, m_cursor + 2, index(), remaining(), target };
+        m_cursor += 4;
+        run_literal(command, minimum, maximum, literal);
+        if (m_match) complete_copy(copy);
+        complete_keep(keep);
+        top().finished = Command::Keep;
+        return true;
+    }
+    if (!searching_command(named, command, minimum, maximum) || !plain_literal(m_cursor + 2, literal)) return false;
+    check_rules_room(); // keep's entry
+    if ((entry_count() + 2) * cells_per_entry > stack_cells) fire_error(err::script::parse_stack); // the command's
+    Entry const keep { Command::Keep, command, pick, 0, -1, 1, m_cursor, index(), remaining(), none_value };
+    m_cursor += 2;
+    run_literal(command, minimum, maximum, literal);
+    complete_keep(keep);
+    top().finished = Command::Keep;
+    return true;
 }
 
 State Engine::keyword_into(Cell const& word)

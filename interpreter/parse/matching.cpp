@@ -21,9 +21,6 @@ namespace xol::parse {
 
 namespace {
 
-// The folded form of every 1-byte unit: one load instead of a case-table walk in the hottest loops.
-std::array<std::uint32_t, 256> latin_fold {};
-
 template <bool Fold> std::uint32_t folded(std::uint32_t code_point)
 {
     if constexpr (Fold)
@@ -306,6 +303,76 @@ Repeated repeat_members(
     return { place - from, place - from };
 }
 
+// Consecutive units from `from`, before `stop`, that a char! or bitset! rule matches (as unit_matches).
+template <typename In>
+std::uint32_t repeat_unit_rule(
+    In const* input, std::uint32_t from, std::uint32_t stop, Cell const& rule, InputKind kind, CompareOp mode)
+{
+    std::uint32_t place = from;
+    if (cell::type_of(rule) == type_ids::char_) {
+        if (kind == InputKind::Text && mode != CompareOp::StrictEqual) {
+            std::uint32_t const wanted = fold(rule.word2);
+            while (place < stop && fold(input[place]) == wanted) ++place;
+        } else {
+            while (place < stop && input[place] == rule.word2) ++place;
+        }
+        return place - from;
+    }
+    auto const* bits = reinterpret_cast<std::uint8_t const*>(node::buffer(rule.word2)->head_address());
+    std::uint64_t const bit_count = bitset::byte_length(rule) * 8;
+    bool const complemented = bitset::complemented_q(rule);
+    for (; place < stop; ++place) {
+        std::uint32_t const unit = input[place];
+        bool const in = unit < bit_count ? (bits[unit >> 3] & (0x80u >> (unit & 7))) != 0 : complemented;
+        if (!in) break;
+    }
+    return place - from;
+}
+
+// The first place in [from, end) whose unit a char! or bitset! rule matches (as unit_matches), or -1.
+template <typename In>
+std::int64_t search_unit_rule(
+    In const* input, std::uint32_t from, std::uint32_t end, Cell const& rule, InputKind kind, CompareOp mode)
+{
+    if (cell::type_of(rule) == type_ids::char_) {
+        std::uint32_t const wanted = rule.word2;
+        if (kind == InputKind::Text && mode != CompareOp::StrictEqual) {
+            std::uint32_t const folded_wanted = fold(wanted);
+            for (std::uint32_t place = from; place < end; ++place)
+                if (fold(input[place]) == folded_wanted) return place;
+            return -1;
+        }
+        if constexpr (sizeof(In) == 1) {
+            if (wanted > 0xFF || from >= end) return -1;
+            void const* hit = std::memchr(input + from, static_cast<int>(wanted), end - from);
+            return hit ? static_cast<In const*>(hit) - input : -1;
+        }
+        for (std::uint32_t place = from; place < end; ++place)
+            if (input[place] == wanted) return place;
+        return -1;
+    }
+    auto const* bits = reinterpret_cast<std::uint8_t const*>(node::buffer(rule.word2)->head_address());
+    std::uint64_t const bit_count = bitset::byte_length(rule) * 8;
+    bool const complemented = bitset::complemented_q(rule);
+    for (std::uint32_t place = from; place < end; ++place) {
+        std::uint32_t const unit = input[place];
+        if (unit < bit_count ? (bits[unit >> 3] & (0x80u >> (unit & 7))) != 0 : complemented) return place;
+    }
+    return -1;
+}
+
+// A text rule of one unit over text input matches as the char! of that unit: `single` is made so.
+bool is_single_unit(Cell const& rule, InputKind kind, Cell& single)
+{
+    TypeId const type = cell::type_of(rule);
+    if (kind != InputKind::Text || !type_ids::is_text(type) || type == type_ids::tag) return false;
+    SeriesBuffer* buffer = series::buffer_of(rule);
+    std::uint32_t const index = series::index_of(rule);
+    if (index >= buffer->length() || buffer->length() - index != 1) return false;
+    single = Cell { type_ids::char_, 0, unit_of(buffer, index), 0 };
+    return true;
+}
+
 struct InputUnits {
     void const* data; // the buffer's head
     std::uint32_t unit;
@@ -342,6 +409,8 @@ Cell const* cells_of(Cell const& input)
 
 }
 
+std::array<std::uint32_t, 256> latin_fold {};
+
 InputKind kind_of(TypeId type)
 {
     if (type_ids::is_text(type)) return InputKind::Text;
@@ -361,10 +430,9 @@ void init_matching()
         latin_fold[unit] = unicode::change_case(unit, unicode::Case::Upper);
 }
 
-std::uint32_t fold(std::uint32_t code_point)
+std::uint32_t fold_beyond_latin(std::uint32_t code_point)
 {
-    return code_point < latin_fold.size() ? latin_fold[code_point]
-                                          : unicode::change_case(code_point, unicode::Case::Upper);
+    return unicode::change_case(code_point, unicode::Case::Upper);
 }
 
 bool compare_values(Cell const& input_cell, Cell const& rule, CompareOp mode)
@@ -392,18 +460,8 @@ std::int64_t match_literal(Cell const& input, InputKind kind, Cell const& rule, 
     if (kind == InputKind::Cells) return compare_values(cells_of(input)[at.index], rule, mode) ? 1 : -1;
     // A character or a charset against one unit, the commonest literals, answered without a pattern: the
     // same tests as pattern_of's Unit and Bitset kinds.
-    TypeId const type = cell::type_of(rule);
-    if (type == type_ids::char_ && (kind == InputKind::Text || rule.word2 <= 0xFF)) {
-        std::uint32_t const unit = unit_at(at);
-        if (kind == InputKind::Text && mode != CompareOp::StrictEqual) return fold(unit) == fold(rule.word2) ? 1 : -1;
-        return unit == rule.word2 ? 1 : -1;
-    }
-    if (type == type_ids::bitset) {
-        std::uint32_t const unit = unit_at(at);
-        if (unit >= bitset::byte_length(rule) * std::uint64_t { 8 }) return bitset::complemented_q(rule) ? 1 : -1;
-        auto const byte = std::to_integer<std::uint32_t>(node::buffer(rule.word2)->head_address()[unit >> 3]);
-        return (byte & (0x80u >> (unit & 7))) != 0 ? 1 : -1;
-    }
+    if (is_unit_rule(rule, kind)) return unit_matches(rule, kind, mode, unit_at(at)) ? 1 : -1;
+    if (Cell single; is_single_unit(rule, kind, single)) return unit_matches(single, kind, mode, unit_at(at)) ? 1 : -1;
     Pattern const pattern = pattern_of(rule, kind, mode);
     switch (pattern.kind) {
     case PatternKind::None:
@@ -427,6 +485,16 @@ Found search_literal(Cell const& input, InputKind kind, Cell const& rule, Compar
         for (std::uint32_t place = at.index; place < at.end; ++place)
             if (compare_values(cells[place], rule, mode)) return { true, false, place, 1 };
         return { false, false, 0, 0 };
+    }
+    Cell single;
+    if (is_unit_rule(rule, kind) || is_single_unit(rule, kind, single)) {
+        Cell const& unit_rule
+            = cell::type_of(rule) == type_ids::bitset || cell::type_of(rule) == type_ids::char_ ? rule : single;
+        std::int64_t const place = with_input_unit(at.unit, [&]<typename In>() {
+            return search_unit_rule<In>(static_cast<In const*>(at.data), at.index, at.end, unit_rule, kind, mode);
+        });
+        if (place < 0) return { false, false, 0, 0 };
+        return { true, false, static_cast<std::uint32_t>(place), 1 };
     }
     Pattern const pattern = pattern_of(rule, kind, mode);
     switch (pattern.kind) {
@@ -460,6 +528,18 @@ Repeated repeat_literal(
         std::uint32_t count = 0;
         while (count < bound && at.index + count < at.end && compare_values(cells[at.index + count], rule, mode))
             ++count;
+        return { count, count };
+    }
+    Cell single;
+    if (is_unit_rule(rule, kind) || is_single_unit(rule, kind, single)) {
+        Cell const& unit_rule
+            = cell::type_of(rule) == type_ids::bitset || cell::type_of(rule) == type_ids::char_ ? rule : single;
+        std::uint32_t stop = at.end;
+        if (maximum >= 0 && static_cast<std::uint32_t>(maximum) < at.end - at.index)
+            stop = at.index + static_cast<std::uint32_t>(maximum);
+        std::uint32_t const count = with_input_unit(at.unit, [&]<typename In>() {
+            return repeat_unit_rule<In>(static_cast<In const*>(at.data), at.index, stop, unit_rule, kind, mode);
+        });
         return { count, count };
     }
     Pattern const pattern = pattern_of(rule, kind, mode);

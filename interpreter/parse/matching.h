@@ -7,10 +7,15 @@
 // bytes out first), so they may read buffers through raw addresses.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
+#include "datatypes/bitset.h"
 #include "runtime/cell.h"
+#include "runtime/memory.h"
 #include "runtime/operations.h"
+#include "runtime/series_buffer.h"
 
 namespace xol::parse {
 
@@ -27,8 +32,49 @@ InputKind kind_of(TypeId type);
 // Builds the folding table of the 1-byte units. Start-up calls it once the case tables exist.
 void init_matching();
 
+// The folded form of every 1-byte unit: one load instead of a case-table walk in the hottest loops.
+extern std::array<std::uint32_t, 256> latin_fold;
+std::uint32_t fold_beyond_latin(std::uint32_t code_point);
+
 // The case-blind form of a code point: the same for both sides of every comparison.
-std::uint32_t fold(std::uint32_t code_point);
+inline std::uint32_t fold(std::uint32_t code_point)
+{
+    return code_point < latin_fold.size() ? latin_fold[code_point] : fold_beyond_latin(code_point);
+}
+
+// The unit of a text or binary! buffer at `place`, which the caller has checked lies before the tail.
+inline std::uint32_t unit_of(SeriesBuffer* buffer, std::uint32_t place)
+{
+    std::byte const* head = buffer->head_address();
+    switch (buffer->unit()) {
+    case 1:
+        return std::to_integer<std::uint32_t>(head[place]);
+    case 2:
+        return reinterpret_cast<std::uint16_t const*>(head)[place];
+    default:
+        return reinterpret_cast<std::uint32_t const*>(head)[place];
+    }
+}
+
+// Whether the rule is one matched against a single unit of the input, the commonest literals: a char!
+// (over binary input one that is a byte) or a bitset!. unit_matches answers those without a pattern.
+inline bool is_unit_rule(Cell const& rule, InputKind kind)
+{
+    TypeId const type = cell::type_of(rule);
+    return type == type_ids::bitset || (type == type_ids::char_ && (kind == InputKind::Text || rule.word2 <= 0xFF));
+}
+
+// A char! folds with text input unless the comparison is exact; a charset tests the code point as it is.
+inline bool unit_matches(Cell const& rule, InputKind kind, CompareOp mode, std::uint32_t unit)
+{
+    if (cell::type_of(rule) == type_ids::char_) {
+        if (kind == InputKind::Text && mode != CompareOp::StrictEqual) return fold(unit) == fold(rule.word2);
+        return unit == rule.word2;
+    }
+    if (unit >= bitset::byte_length(rule) * std::uint64_t { 8 }) return bitset::complemented_q(rule);
+    auto const byte = std::to_integer<std::uint32_t>(node::buffer(rule.word2)->head_address()[unit >> 3]);
+    return (byte & (0x80u >> (unit & 7))) != 0;
+}
 
 // Whether an input cell equals a rule value: a lit-word! or lit-path! rule compares as a word or path of
 // the input (case-blind, or exactly under StrictEqual), any other value with `mode`.
