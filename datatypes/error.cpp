@@ -417,14 +417,29 @@ Cell function_arg_word(std::uint32_t n)
     return anonymous;
 }
 
+namespace {
+
+// The stack field holds the position the error was raised at until the trace is taken; false when it was
+// taken already (or the value is no error).
+bool trace_pending(Cell const& value)
+{
+    return cell::type_of(value) == type_id && cell::type_of(*field(value, Field::stack)) == type_ids::integer;
+}
+
+// How many frames a trace names: the stack-trace setting when it is a positive integer, else 1.
+std::int32_t trace_depth()
+{
+    Cell const setting = services.stack_trace_setting();
+    return cell::type_of(setting) == type_ids::integer && integer::get(setting) > 0 ? integer::get(setting) : 1;
+}
+
+}
+
 void capture_stack(Cell const& value)
 {
-    if (cell::type_of(value) != type_id || cell::type_of(*field(value, Field::stack)) != type_ids::integer) return;
+    if (!trace_pending(value)) return;
     Rooted error(value);
-    Cell const depth_setting = services.stack_trace_setting();
-    std::int32_t const depth = cell::type_of(depth_setting) == type_ids::integer && integer::get(depth_setting) > 0
-        ? integer::get(depth_setting)
-        : 1;
+    std::int32_t const depth = trace_depth();
     auto const position = static_cast<std::uint32_t>(integer::get(*field(*error, Field::stack)));
     Rooted trace(*block::push_new(20));
     stack::pop(1);
@@ -439,12 +454,9 @@ void capture_stack(Cell const& value)
 
 void capture_stack_text(Cell const& value)
 {
-    if (cell::type_of(value) != type_id || cell::type_of(*field(value, Field::stack)) != type_ids::integer) return;
+    if (!trace_pending(value)) return;
     Rooted error(value);
-    Cell const depth_setting = services.stack_trace_setting();
-    std::int32_t const depth = cell::type_of(depth_setting) == type_ids::integer && integer::get(depth_setting) > 0
-        ? integer::get(depth_setting)
-        : 1;
+    std::int32_t const depth = trace_depth();
     auto const position = static_cast<std::uint32_t>(integer::get(*field(*error, Field::stack)));
     Rooted text(string::make(64));
     stack::trace_text(depth, position, *text, 0x7FFFFFFF);

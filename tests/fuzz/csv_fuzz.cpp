@@ -9,36 +9,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
-#include <string>
 
-#include "app/startup.h"
-#include "datatypes/binary.h"
-#include "datatypes/block.h"
 #include "datatypes/logic.h"
-#include "datatypes/string.h"
-#include "datatypes/unset.h"
-#include "datatypes/word.h"
-#include "interpreter/boot.h"
-#include "interpreter/evaluator.h"
-#include "interpreter/lexer/lexer.h"
-#include "runtime/collector.h"
-#include "runtime/errors.h"
 #include "runtime/roots.h"
-#include "runtime/stack.h"
-#include "tests/fuzz/fuzz_guard.h"
+#include "tests/fuzz/script_fuzz.h"
 
 namespace {
 
 using namespace xol;
-
-// Evaluates `code` inside a try frame, as a script's `try` would; a raised error ends the call quietly.
-void guarded(Cell const& code)
-{
-    fuzz::raised([&] {
-        interp::eval_block(code, false);
-        stack::pop(1);
-    });
-}
 
 // The call and the round trip, lexed once and kept alive: `fuzz-data` holds each input as a binary!, and
 // `fuzz-lost` is set to true when a table does not read back as itself.
@@ -46,11 +24,7 @@ Cell const* fuzz_code = nullptr;
 
 bool start()
 {
-    app::init();
-    boot::run_library();
-    gc::state.enabled = true;
-    static Rooted code(unset_value);
-    Rooted source(string::from_utf8(R"~([
+    fuzz_code = &fuzz::booted_script(R"~([
         fuzz-lost: false
         if 3 <= length? fuzz-data [
             fuzz-flags: to integer! first fuzz-data
@@ -93,9 +67,7 @@ bool start()
                 ]
             ]
         ]
-    ])~"));
-    *code = block::rs_head(lexer::load_all(*source))[0];
-    fuzz_code = &*code;
+    ])~");
     return true;
 }
 
@@ -105,10 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(std::uint8_t const* data, std::size_t size
 {
     static bool const ready = start();
     (void)ready;
-    Rooted payload(binary::load({ data, size }));
-    Rooted name(word::make_global("fuzz-data"));
-    word::set(*name, *payload);
-    guarded(*fuzz_code);
+    fuzz::run_on_input(*fuzz_code, data, size);
     Rooted lost(word::make_global("fuzz-lost"));
     if (logic::true_q(*word::get_value(*lost))) {
         std::fputs("csv_fuzz: a table written by to-csv reads back different\n", stderr);
