@@ -249,7 +249,7 @@ def run(interpreter, script, test, timeout):
 def main():
     parser = argparse.ArgumentParser(description="Run one Xol script test.")
     parser.add_argument("--interpreter", required=True, help="the xol executable")
-    parser.add_argument("--timeout", type=float, default=50, help="seconds before the run is killed (default 50)")
+    parser.add_argument("--timeout", type=float, default=110, help="seconds before the run is killed (default 110)")
     parser.add_argument("script")
     options = parser.parse_args()
     sys.stdout.reconfigure(errors="backslashreplace")
