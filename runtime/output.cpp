@@ -130,10 +130,13 @@ std::optional<std::string_view> line_tail()
     return state.line_tail;
 }
 
+// The buffer counts as empty before the write starts: Control-C ends the run through a flush of its own,
+// which must not write these bytes a second time.
 void flush()
 {
-    if (state.used) write_out(state.buffer, state.used);
+    std::size_t const used = state.used;
     state.used = 0;
+    if (used) write_out(state.buffer, used);
 }
 
 void write(void const* text, std::size_t bytes, int unit, bool newline)

@@ -19,6 +19,9 @@ SANITIZER_NOTE = re.compile(rb"==\d+==WARNING: AddressSanitizer failed to alloca
 # A script that prints nothing.
 QUIET_SCRIPT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fixtures", "quiet.xol")
 
+# A script that counts on standard output for ever.
+COUNTING = os.path.join(os.path.dirname(os.path.abspath(__file__)), "fixtures", "counting_forever.xol")
+
 BANNER = r"--== Xol [0-9.]+ ==-- \nType HELP for starting information\. \n\n"
 
 REPORT = r"\n\*\*\* Runtime Error {status}: {message}\n\*\*\* at: [0-9A-F]{{16}}h\n"
@@ -127,6 +130,22 @@ def main(xol, provoke):
     finally:
         shutil.rmtree(home, ignore_errors=True)
 
+    # Control-C while a print waits on a full pipe: the bytes of the interrupted write are not written again
+    # by the flush that ends the run, so the reader sees 1, 2, 3 ... with no line twice.
+    for _ in range(3):
+        flood = subprocess.Popen([xol, COUNTING], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                 stderr=subprocess.PIPE)
+        time.sleep(0.3)  # long enough for the pipe to fill
+        flood.send_signal(signal.SIGINT)
+        out, error_output = flood.communicate(timeout=60)
+        whole_lines = out.split(b"\n")[:-1]
+        counted = [int(line) for line in whole_lines] == list(range(1, len(whole_lines) + 1))
+        if flood.returncode != 0 or error_output or not counted:
+            failures += 1
+            print(f"control-C during a blocked print: status {flood.returncode}, stderr {error_output!r}, "
+                  f"lines in order {counted}")
+            break
+
     for name, program, argument, path, prepare, status in UNWRITABLE:
         with open(path, "wb") as sink:
             result = run(programs[program], argument, stdout=sink, preexec_fn=prepare)
@@ -135,7 +154,7 @@ def main(xol, provoke):
             failures += 1
             print(f"{name}: status {result.returncode}, expected {status}; stderr {stderr!r}")
 
-    total = len(CASES) + 2 + len(UNWRITABLE)
+    total = len(CASES) + 3 + len(UNWRITABLE)
     print(f"{total - failures} passed, {failures} failed")
     return 1 if failures else 0
 
