@@ -70,8 +70,7 @@ std::string utf8_of(std::u32string_view text)
 
 void write_terminal(std::string const& bytes)
 {
-    conout::flush();
-    static_cast<void>(platform::write_stdout(bytes.data(), bytes.size()));
+    conout::write_now(bytes.data(), bytes.size());
 }
 
 // Raw mode for the span of one edit; the terminal's modes come back however the edit ends.

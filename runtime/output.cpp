@@ -124,6 +124,12 @@ bool write_failed()
     return state.write_failed;
 }
 
+void write_now(char const* bytes, std::size_t count)
+{
+    flush();
+    write_out(bytes, count);
+}
+
 std::optional<std::string_view> line_tail()
 {
     if (state.line_tail_cut) return std::nullopt;

@@ -49,6 +49,9 @@ inline void write_ucs4_line(void const* text, std::size_t bytes)
 }
 
 void flush();
+// Bytes that must reach the terminal now, after what is buffered: the line editor's drawing. Its line ends
+// count for line_tail as a print's do.
+void write_now(char const* bytes, std::size_t count);
 // The bytes flushed since the last line feed, where the line editor's prompt starts; none when there were
 // too many to keep.
 std::optional<std::string_view> line_tail();

@@ -463,6 +463,44 @@ def case_console_session(term, run, width, height):
     check(history == 'history: ["length? x" "2]" "x: [1" "1 + 2"]', f"settings saved: {history}")
 
 
+def case_console_prompt_after_output(term, run, width, height):
+    # The prompt starts where the output left off, and after an edit in the next row's first column.
+    term.type('prin "x" a: ask "A? " b: ask "B? "')
+    term.keys("Enter")
+    term.wait_text("xA?")
+    term.settle()
+    x, y = term.cursor()
+    check((lines_of(term.screen())[y], x) == ("xA?", 4), f"first ask: row {lines_of(term.screen())[y]!r}, cursor {x}")
+    term.type("1")
+    term.keys("Enter")
+    term.wait_text("B?")
+    term.settle()
+    x, y = term.cursor()
+    check((lines_of(term.screen())[y], x) == ("B?", 3), f"second ask: row {lines_of(term.screen())[y]!r}, cursor {x}")
+    term.type("2")
+    term.keys("Enter")
+    term.wait_text('xA? 1\nB? 2\n== "2"')
+    term.keys("C-d")
+    status, same = run.wait_end()
+    check(status == "status=0" and same, f"{status}, modes kept: {same}")
+
+
+def case_console_unreadable_script(term, run, width, height):
+    # At a terminal a script that cannot be read is reported, and the console starts as without one.
+    term.wait_text("*** Access Error: cannot open: %missing.xol\n*** Where: read\n")
+    term.wait_text("\n--== Xol ")
+    term.wait_text("Type HELP for starting information.")
+    screen = term.joined_screen()
+    check(screen.find("cannot open") < screen.find("--== Xol"), "the error comes before the banner")
+    term.type("1 + 1")
+    term.keys("Enter")
+    term.wait_text("== 2")
+    term.type("q")
+    term.keys("Enter")
+    status, same = run.wait_end()
+    check(status == "status=0" and same, f"{status}, modes kept: {same}")
+
+
 def console_end_case(end, expected, history):
     def case(term, run, width, height):
         term.type("1 + 1")
@@ -476,12 +514,15 @@ def console_end_case(end, expected, history):
     return case
 
 
+# (name, case, the console's command line)
 CONSOLE_CASES = [
-    ("console session", case_console_session),
-    ("console ends by Ctrl-C", console_end_case(lambda term: term.keys("C-c"), "status=0", '["1 + 1"]')),
+    ("console session", case_console_session, ""),
+    ("console prompt after output", case_console_prompt_after_output, ""),
+    ("console after an unreadable script", case_console_unreadable_script, "missing.xol"),
+    ("console ends by Ctrl-C", console_end_case(lambda term: term.keys("C-c"), "status=0", '["1 + 1"]'), ""),
     ("console ends by quit/return", console_end_case(
         lambda term: (term.keys("C-a", "C-k"), term.type("quit/return 3"), term.keys("Enter")), "status=3",
-        '["quit/return 3" "1 + 1"]')),
+        '["quit/return 3" "1 + 1"]'), ""),
 ]
 
 CASES = [
@@ -527,7 +568,7 @@ def main():
     failures = 0
     count = 0
     for width, height in ((80, 24), (40, 10)):
-        for name, case in CASES + (CONSOLE_CASES if console else []):
+        for name, case, *command_line in CASES + (CONSOLE_CASES if console else []):
             if arguments.only and arguments.only not in name:
                 continue
             count += 1
@@ -540,7 +581,7 @@ def main():
                 try:
                     term = Tmux(folder, width, height)
                     term.tmux("send-keys", "-t", "main", f"cd {folder}", "Enter")
-                    run = Run(term, interpreter, "" if name.startswith("console") else "driver.xol")
+                    run = Run(term, interpreter, command_line[0] if command_line else "driver.xol")
                     case(term, run, width, height)
                 except AssertionError as failure:
                     failures += 1
