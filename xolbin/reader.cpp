@@ -183,6 +183,10 @@ private:
     Cell const* m_root = nullptr;
     std::uint32_t m_depth = 0;
     std::vector<SymbolId> m_symbol_ids; // by symbol index, 0 until first used
+    std::uint32_t m_symbol_index = 0; // the index the last symbol() read
+    // By symbol index, the global word of that spelling (header 0 until first met): the global context's
+    // slots never move, and the boot image names the same globals thousands of times.
+    std::vector<Cell> m_globals;
 };
 
 SymbolId Reader::symbol()
@@ -190,6 +194,7 @@ SymbolId Reader::symbol()
     std::size_t const at = m_position;
     std::uint32_t const index = count();
     if (!m_has_symbols || index >= m_symbol_count) invalid(at);
+    m_symbol_index = index;
     // Symbols live as long as the run: each name is checked and interned once, at its first use.
     if (m_symbol_ids.empty()) m_symbol_ids.resize(m_symbol_count);
     if (m_symbol_ids[index] != 0) return m_symbol_ids[index];
@@ -981,7 +986,10 @@ void Reader::decode_word(Header const& h, Cell const& into)
     std::int32_t slot = -1;
     if (!m_compact) slot = signed_field();
     if (!bound) {
-        Cell global = context::add_global(name, true, true);
+        if (m_globals.empty()) m_globals.resize(m_symbol_count, cell::make(0));
+        Cell& known = m_globals[m_symbol_index];
+        if (cell::type_of(known) == 0) known = context::add_global(name, true, true);
+        Cell global = known;
         global.header = h.type;
         append(into, global, h);
         return;
