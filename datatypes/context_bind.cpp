@@ -2,7 +2,11 @@
 
 #include "datatypes/context.h"
 
+#include <optional>
+#include <vector>
+
 #include "datatypes/runtime_words.h"
+#include "datatypes/symbol.h"
 #include "datatypes/word.h"
 #include "runtime/cycles.h"
 #include "runtime/roots.h"
@@ -19,9 +23,29 @@ bool is_bound_deeply(TypeId type)
     return type_ids::is_any_block(type);
 }
 
+// A small context's words by canonical symbol id (slot + 1, 0 when absent), filled for the time of one deep
+// bind: a function's body of hundreds of words is bound with one load a word rather than one hash probe.
+// Larger contexts (the global one) would cost more to fill than a bind saves, and are probed.
+constexpr std::uint32_t table_limit = 64;
+std::vector<std::uint32_t> slot_table;
+
+// The context's slot for the word, or -1.
+struct Finder {
+    NodeId context;
+    bool tabled;
+
+    std::int32_t slot(SymbolId symbol) const
+    {
+        if (!tabled) return find_word(context, symbol, true);
+        SymbolId const canonical = symbol::resolve(symbol);
+        std::uint32_t const entry = canonical < slot_table.size() ? slot_table[canonical] : 0;
+        return static_cast<std::int32_t>(entry) - 1;
+    }
+};
+
 // Binding allocates nothing, so the cells are addressed directly; the cycle guard keeps a block that
 // holds itself from being walked forever.
-void bind_cells(NodeId series, std::uint32_t start, NodeId context, bool self, SymbolId self_symbol)
+void bind_cells(NodeId series, std::uint32_t start, Finder const& finder, bool self, SymbolId self_symbol)
 {
     if (cycles::find(series)) return;
     cycles::push(series);
@@ -31,13 +55,14 @@ void bind_cells(NodeId series, std::uint32_t start, NodeId context, bool self, S
         TypeId const type = cell::type_of(item);
         if (word::is_bindable(type)) {
             if (self && type == type_ids::word && item.word2 == self_symbol) {
-                item.word1 = context;
+                item.word1 = finder.context;
                 item.word3 = word::unresolved;
-            } else {
-                bind_word(context, item);
+            } else if (std::int32_t const slot = finder.slot(item.word2); slot >= 0) {
+                item.word1 = finder.context;
+                item.word3 = static_cast<std::uint32_t>(slot);
             }
         } else if (is_bound_deeply(type) && item.word2 != no_node) {
-            bind_cells(item.word2, item.word1, context, self, self_symbol);
+            bind_cells(item.word2, item.word1, finder, self, self_symbol);
         }
     }
     cycles::pop();
@@ -57,7 +82,34 @@ std::int32_t bind_word(NodeId context, Cell& word)
 
 Cell const& bind_block(Cell const& block, NodeId context, bool self)
 {
-    bind_cells(block.word2, block.word1, context, self, words::symbol_of(words::Symbol::self));
+    std::uint32_t const words = word_count(context);
+    Finder const finder { context, words <= table_limit };
+    // Filled for this bind only, and emptied however it ends (the cycle guard may raise).
+    struct Filled {
+        NodeId context;
+        std::uint32_t words;
+        Filled(NodeId given, std::uint32_t count)
+            : context(given)
+            , words(count)
+        {
+            // Backwards: of two case variants (a context made case-sensitively), the first listed wins.
+            for (std::uint32_t i = words; i-- > 0;) {
+                Cell const& entry = *word_at(context, i);
+                SymbolId const canonical = symbol::resolve(entry.word2);
+                if (canonical >= slot_table.size()) slot_table.resize(canonical + 1 + canonical / 2, 0);
+                slot_table[canonical] = entry.word3 + 1;
+            }
+        }
+        ~Filled()
+        {
+            for (std::uint32_t i = 0; i < words; ++i) slot_table[symbol::resolve(word_at(context, i)->word2)] = 0;
+        }
+        Filled(Filled const&) = delete;
+        Filled& operator=(Filled const&) = delete;
+    };
+    std::optional<Filled> const filled
+        = finder.tabled ? std::optional<Filled>(std::in_place, context, words) : std::nullopt;
+    bind_cells(block.word2, block.word1, finder, self, words::symbol_of(words::Symbol::self));
     return block;
 }
 

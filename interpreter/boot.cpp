@@ -7,11 +7,11 @@
 
 #include "interpreter/boot.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <source_location>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 #include "datatypes/block.h"
@@ -298,6 +298,10 @@ void read_specs()
 void read_specs(SourceFile const& descriptions)
 {
     read_entries(load_source(descriptions));
+    // What was loaded only to be read (the entries, their typeset blocks, the text) goes at once, so that
+    // the run starts with live values only. The image's entries stay with the rest of the image until the
+    // library has run: a collection here would only walk it.
+    gc::collect();
 }
 
 void read_entries(Cell const& descriptions)
@@ -350,9 +354,6 @@ void read_entries(Cell const& descriptions)
     }
     require(counts.natives == natives::builtin_count, "boot: every native is described");
     require(counts.actions == actions::word_count, "boot: every action with a word is described");
-    // What was loaded only to be read (the entries, their typeset blocks, the text) goes at once, so that
-    // the run starts with live values only.
-    gc::collect();
 }
 
 void evaluate_from(Cell const& given_code, std::uint32_t start)
@@ -366,50 +367,33 @@ void evaluate_from(Cell const& given_code, std::uint32_t start)
     stack::cut_to(saved_top);
 }
 
-void mark_library()
-{
-    std::unordered_set<NodeId> seen;
-    std::vector<Cell> pending;
-    NodeId const global = context::global();
-    for (std::uint32_t i = 0; i < context::word_count(global); ++i) pending.push_back(*context::values_at(global, i));
-    auto const cells_of = [&](NodeId node) {
-        SeriesBuffer* buffer = node::buffer(node);
-        for (std::uint32_t i = 0; i < buffer->length(); ++i) pending.push_back(buffer->head_cell()[i]);
-    };
-    while (!pending.empty()) {
-        Cell value = pending.back();
-        pending.pop_back();
-        TypeId type = cell::type_of(value);
-        if (type == type_ids::op && op::wrapped_type(value) == type_ids::function) {
-            value = function::record_cell(value, function::op_value_cell);
-            type = type_ids::function;
-        }
-        if (type_ids::is_any_block(type) || type == type_ids::map) {
-            if (!seen.insert(value.word2).second) continue;
-            if (type != type_ids::map) node::buffer(value.word2)->flags |= series_flags::library;
-            cells_of(value.word2);
-        } else if (type == type_ids::object) {
-            NodeId const context = object::context_of(value);
-            if (context == global || !seen.insert(context).second) continue;
-            if (context::is_on_stack(context) || !context::has_values(context)) continue;
-            for (std::uint32_t i = 0; i < context::word_count(context); ++i)
-                pending.push_back(*context::values_at(context, i));
-        } else if (type == type_ids::function) {
-            pending.push_back(function::spec_block(value));
-            pending.push_back(function::record_cell(value, function::body_cell));
-        }
-    }
-}
-
 namespace {
 
-// The bodies of the functions the global words' values reach, deeply (an object's functions, a function
-// inside a block), as their series nodes. Allocates nothing.
-std::vector<NodeId> library_bodies()
+// A set of node ids, as a bitmap grown on demand: the walks below meet tens of thousands of nodes, and ids
+// are dense. Allocates nothing on the collector's heap.
+class NodeSet {
+public:
+    bool insert(NodeId id)
+    {
+        if (id >= m_bits.size()) m_bits.resize(std::max<std::size_t>(id + 1, 2 * m_bits.size()));
+        if (m_bits[id]) return false;
+        m_bits[id] = true;
+        return true;
+    }
+
+private:
+    std::vector<bool> m_bits;
+};
+
+// Walks every value the global words' values reach, deeply (blocks, maps, objects, function specs and
+// bodies), and hands `on_series` each block-like or map! series node once and `on_body` each function's
+// body block once. Allocates nothing.
+template <class OnSeries, class OnBody> void walk_library(OnSeries&& on_series, OnBody&& on_body)
 {
-    std::unordered_set<NodeId> seen;
+    NodeSet seen;
+    NodeSet seen_contexts;
+    NodeSet seen_bodies;
     std::vector<Cell> pending;
-    std::vector<NodeId> bodies;
     NodeId const global = context::global();
     for (std::uint32_t i = 0; i < context::word_count(global); ++i) pending.push_back(*context::values_at(global, i));
     while (!pending.empty()) {
@@ -421,94 +405,137 @@ std::vector<NodeId> library_bodies()
             type = type_ids::function;
         }
         if (type_ids::is_any_block(type) || type == type_ids::map) {
-            if (!seen.insert(value.word2).second) continue;
+            if (!seen.insert(value.word2)) continue;
+            on_series(value.word2, type);
             SeriesBuffer* buffer = node::buffer(value.word2);
             for (std::uint32_t i = 0; i < buffer->length(); ++i) pending.push_back(buffer->head_cell()[i]);
         } else if (type == type_ids::object) {
             NodeId const context = object::context_of(value);
-            if (context == global || !seen.insert(context).second) continue;
+            if (context == global || !seen_contexts.insert(context)) continue;
             if (context::is_on_stack(context) || !context::has_values(context)) continue;
             for (std::uint32_t i = 0; i < context::word_count(context); ++i)
                 pending.push_back(*context::values_at(context, i));
         } else if (type == type_ids::function) {
             Cell const body = function::record_cell(value, function::body_cell);
-            if (cell::type_of(body) == type_ids::block && seen.insert(body.word2).second) bodies.push_back(body.word2);
+            if (cell::type_of(body) == type_ids::block && seen_bodies.insert(body.word2)) on_body(body.word2);
+            pending.push_back(function::spec_block(value));
+            pending.push_back(body);
         }
     }
-    // The blocks inside the bodies, deeply: nested code and the bodies of functions made at run time.
+}
+
+// Marks a block the walk meets as the library's code (a map's pair block is data, never evaluated).
+void mark_series(NodeId series, TypeId type)
+{
+    if (type != type_ids::map) node::buffer(series)->flags |= series_flags::library;
+}
+
+// The bodies of the functions the global words' values reach, deeply (an object's functions, a function
+// inside a block), with the blocks nested in them: nested code and the bodies of functions made at run
+// time. With `mark`, marks the blocks on the way as mark_library does. Allocates nothing.
+std::vector<NodeId> library_bodies(bool mark)
+{
+    std::vector<NodeId> bodies;
+    walk_library(
+        [mark](NodeId series, TypeId type) {
+            if (mark) mark_series(series, type);
+        },
+        [&](NodeId body) { bodies.push_back(body); });
+    NodeSet seen;
+    for (NodeId body : bodies) seen.insert(body);
     for (std::size_t next = 0; next < bodies.size(); ++next) {
         SeriesBuffer* buffer = node::buffer(bodies[next]);
         for (std::uint32_t i = 0; i < buffer->length(); ++i) {
             Cell const& cell = buffer->head_cell()[i];
-            if (type_ids::is_any_block(cell::type_of(cell)) && seen.insert(cell.word2).second)
-                bodies.push_back(cell.word2);
+            if (type_ids::is_any_block(cell::type_of(cell)) && seen.insert(cell.word2)) bodies.push_back(cell.word2);
         }
     }
     return bodies;
 }
 
-bool global_word_q(Cell const& cell)
+// The global slot a word of a library body names, or -1 when it is not a global word.
+std::int32_t global_slot(Cell const& cell)
 {
-    return type_ids::is_bindable(cell::type_of(cell)) && cell.word1 == context::global();
+    if (!type_ids::is_bindable(cell::type_of(cell)) || cell.word1 != context::global()) return -1;
+    if (cell.word3 != word::unresolved) return static_cast<std::int32_t>(cell.word3);
+    return context::find_word(cell.word1, cell.word2, true);
 }
 
-}
-
-void rebind_library()
+// rebind_library's work on the bodies found. May allocate.
+void rebind_bodies(std::vector<NodeId> const& bodies)
 {
-    std::vector<NodeId> const bodies = library_bodies();
     NodeId const global = context::global();
-    // The symbols the bodies set stay live, and so do those that name the system object.
-    std::unordered_set<SymbolId> live { symbol::resolve(symbol::make("system")) };
+    std::uint32_t const slots = context::word_count(global);
+    // By global slot (case variants share one): the words that stay live, and each rebound word's slot in
+    // the context of the boot-time values.
+    constexpr std::int32_t live = -2;
+    constexpr std::int32_t untouched = -1;
+    std::vector<std::int32_t> slot_map(slots, untouched);
+    // The words the bodies set stay live, and so does the one that names the system object.
+    std::int32_t const system_slot = context::find_word(global, symbol::make("system"), true);
+    if (system_slot >= 0) slot_map[static_cast<std::uint32_t>(system_slot)] = live;
     for (NodeId body : bodies) {
         SeriesBuffer* buffer = node::buffer(body);
         for (std::uint32_t i = 0; i < buffer->length(); ++i) {
             Cell const& cell = buffer->head_cell()[i];
             TypeId const type = cell::type_of(cell);
-            if ((type == type_ids::set_word || type == type_ids::lit_word) && global_word_q(cell))
-                live.insert(symbol::resolve(cell.word2));
+            if (type != type_ids::set_word && type != type_ids::lit_word) continue;
+            std::int32_t const slot = global_slot(cell);
+            if (slot >= 0) slot_map[static_cast<std::uint32_t>(slot)] = live;
         }
     }
     // The words read, with their values now.
     std::vector<SymbolId> names;
-    std::unordered_set<SymbolId> named;
     for (NodeId body : bodies) {
         SeriesBuffer* buffer = node::buffer(body);
         for (std::uint32_t i = 0; i < buffer->length(); ++i) {
             Cell const& cell = buffer->head_cell()[i];
             TypeId const type = cell::type_of(cell);
-            if ((type != type_ids::word && type != type_ids::get_word) || !global_word_q(cell)) continue;
-            SymbolId const canonical = symbol::resolve(cell.word2);
-            if (live.count(canonical) || named.count(canonical)) continue;
-            std::int32_t const slot = context::find_word(global, cell.word2, true);
-            if (slot < 0) continue;
+            if (type != type_ids::word && type != type_ids::get_word) continue;
+            std::int32_t const slot = global_slot(cell);
+            if (slot < 0 || slot_map[static_cast<std::uint32_t>(slot)] != untouched) continue;
             TypeId const held = cell::type_of(*context::values_at(global, static_cast<std::uint32_t>(slot)));
             if (held == type_ids::unset || held == type_ids::typeset) continue;
-            named.insert(canonical);
+            slot_map[static_cast<std::uint32_t>(slot)] = static_cast<std::int32_t>(names.size());
             names.push_back(cell.word2);
         }
     }
     if (names.empty()) return;
     // The context of the boot-time values, owned by an object of its own; the words bound to it keep it.
+    // Its slots follow the order of `names`: each name is a distinct global word.
     Rooted owner(unset_value);
     object::make_empty(*owner, static_cast<std::uint32_t>(names.size()));
     NodeId const values = object::context_of(*owner);
+    std::uint32_t const first = context::word_count(values);
     for (SymbolId name : names) {
         std::int32_t const slot = context::find_word(global, name, true);
         Cell const value = *context::values_at(global, static_cast<std::uint32_t>(slot));
         context::add_if_missing(values, Cell { type_ids::word, values, name, 0 }, value);
     }
+    XOL_ASSERT(context::word_count(values) == first + names.size(), "boot: a rebound word added twice");
     for (NodeId body : bodies) {
         for (std::uint32_t i = 0; i < node::buffer(body)->length(); ++i) {
             Cell& cell = node::buffer(body)->head_cell()[i];
             TypeId const type = cell::type_of(cell);
-            if ((type != type_ids::word && type != type_ids::get_word) || !global_word_q(cell)) continue;
-            if (!named.count(symbol::resolve(cell.word2))) continue;
-            std::int32_t const slot = context::find_word(values, cell.word2, true);
+            if (type != type_ids::word && type != type_ids::get_word) continue;
+            std::int32_t const slot = global_slot(cell);
+            if (slot < 0 || slot_map[static_cast<std::uint32_t>(slot)] < 0) continue;
             cell.word1 = values;
-            cell.word3 = static_cast<std::uint32_t>(slot);
+            cell.word3 = first + static_cast<std::uint32_t>(slot_map[static_cast<std::uint32_t>(slot)]);
         }
     }
+}
+
+}
+
+void mark_library()
+{
+    walk_library(mark_series, [](NodeId) {});
+}
+
+void rebind_library()
+{
+    rebind_bodies(library_bodies(false));
 }
 
 void run_library()
@@ -521,8 +548,7 @@ void run_library()
         evaluate_from(*code, static_cast<std::uint32_t>(start));
     }
     image_state.sources = none_value; // the blocks the library keeps stay reachable through it
-    mark_library();
-    rebind_library();
+    rebind_bodies(library_bodies(true)); // one walk marks and finds the bodies
 }
 
 Cell library_values()

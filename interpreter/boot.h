@@ -21,11 +21,11 @@ std::span<SourceFile const> library_sources();
 // Reads the built-in descriptions of the first source: gives each registered datatype's name word its
 // datatype!, sets the typesets, and makes the native! and action! values from their specs (their
 // shapes fixed, each added to its table and set to its word). Start-up calls it once, after the natives
-// and actions are registered and the evaluator is initialised; what it loaded only to read is collected
-// before it returns. A malformed description is a start-up bug: it stops the process through an
-// assertion, in every build. May allocate.
+// and actions are registered and the evaluator is initialised. A malformed description is a start-up bug:
+// it stops the process through an assertion, in every build. May allocate.
 void read_specs();
-// The same, from the descriptions `descriptions` holds.
+// The same, from the descriptions `descriptions` holds; what it loaded only to read is collected before
+// it returns.
 void read_specs(SourceFile const& descriptions);
 // The same, from the descriptions already loaded as values.
 void read_entries(Cell const& descriptions);

@@ -21,6 +21,7 @@
 #include "interpreter/trace.h"
 #include "runtime/errors.h"
 #include "runtime/roots.h"
+#include "runtime/series.h"
 #include "runtime/stack.h"
 #include "runtime/type_families.h"
 
@@ -163,10 +164,11 @@ void last_lf_q()
     stack::set_last(logic::make(natives::state.last_line_ended));
 }
 
-// Whether the call came from evaluated code: the evaluator marks the frames it pushes.
+// Whether the call came from evaluated code: the evaluator marks the frames it pushes. The library's own
+// code stands for compiled code, so a call from it is not interpreted.
 void interpreted_q()
 {
-    stack::set_last(logic::make(stack::top_frame()->is_from_evaluator()));
+    stack::set_last(logic::make(stack::top_frame()->is_from_evaluator() && !series::library_state.running));
 }
 
 // Keeps float!'s pretty flag in step with system/options/float/pretty?.

@@ -64,6 +64,7 @@ struct Header {
     bool reference;
     bool flag; // compact F; in the fixed form the bit the type gives it meaning (or head index present)
     std::uint32_t word; // the fixed header word (0 in the compact form)
+    bool assignment = false; // compact boot data: the word is set to the next record, and neither stays
 };
 
 class Reader {
@@ -156,6 +157,8 @@ private:
     Cell decode_function(Header const&, Cell const* into);
     void decode_function_block(Cell const& block, std::size_t at);
     void decode_word(Header const&, Cell const& into);
+    void decode_boot_word(Header const&, Cell const& into);
+    Cell global_word(SymbolId name);
     void decode_native(Header const&, Cell const& into);
     void decode_op(Header const&, Cell const& into);
     void decode_error(Header const&, Cell const& into);
@@ -181,8 +184,13 @@ private:
     std::size_t m_offsets = 0;
     std::size_t m_strings = 0;
     Cell const* m_root = nullptr;
+    std::uint32_t m_root_offset = 0; // the destination's cells before the load: boot data's root indexes follow
     std::uint32_t m_depth = 0;
     std::vector<SymbolId> m_symbol_ids; // by symbol index, 0 until first used
+    std::uint32_t m_symbol_index = 0; // the index the last symbol() read
+    // By symbol index, the global word of that spelling (header 0 until first met): the global context's
+    // slots never move, and the boot image names the same globals thousands of times.
+    std::vector<Cell> m_globals;
 };
 
 SymbolId Reader::symbol()
@@ -190,6 +198,7 @@ SymbolId Reader::symbol()
     std::size_t const at = m_position;
     std::uint32_t const index = count();
     if (!m_has_symbols || index >= m_symbol_count) invalid(at);
+    m_symbol_index = index;
     // Symbols live as long as the run: each name is checked and interned once, at its first use.
     if (m_symbol_ids.empty()) m_symbol_ids.resize(m_symbol_count);
     if (m_symbol_ids[index] != 0) return m_symbol_ids[index];
@@ -309,6 +318,7 @@ void Reader::run(Cell const& destination)
 {
     Rooted root(destination);
     m_root = &*root;
+    m_root_offset = series::buffer_of(*root)->length();
     if (m_data.size() < 8 || std::memcmp(m_data.data(), "XOLBIN", 6) != 0) refuse_data("Error: Not a Xolbin file!");
     std::uint8_t const flags = m_data[7];
     if (flags & flag_compressed) {
@@ -393,8 +403,9 @@ Header Reader::header()
             std::uint32_t id = lead & 0x3Fu;
             if (id == 63) id = uv();
             if (id == 0 || id > 255) invalid(at);
-            // TODO: assignment records of boot data (words bound by root index), read with the boot image.
-            if (assignment) invalid(at);
+            // Only a word can be assigned (an issue! names no value).
+            if (assignment && (id < type_ids::word || id > type_ids::refinement)) invalid(at);
+            h.assignment = assignment;
             h.type = static_cast<TypeId>(id);
             h.start = at;
             return h;
@@ -973,15 +984,76 @@ Cell Reader::decode_function(Header const& h, Cell const* into)
     return context::owner_of(*context);
 }
 
+// The global word of the symbol symbol() just read, added when new.
+Cell Reader::global_word(SymbolId name)
+{
+    if (m_globals.empty()) m_globals.resize(m_symbol_count, cell::make(0));
+    Cell& known = m_globals[m_symbol_index];
+    if (cell::type_of(known) == 0) known = context::add_global(name, true, true);
+    return known;
+}
+
+// The slot of the word spelled `name` in the context: the stored slot when it names that word, else the
+// word found by name (a slot of -1 asks for that); -1 when the context lacks it.
+std::int32_t slot_in(NodeId context, SymbolId name, std::int32_t slot)
+{
+    std::uint32_t const words = context::word_count(context);
+    if (slot < 0 || static_cast<std::uint32_t>(slot) >= words
+        || symbol::resolve(context::word_at(context, static_cast<std::uint32_t>(slot))->word2) != symbol::resolve(name))
+        return context::find_word(context, name, true);
+    return slot;
+}
+
+// Words of boot data: global, or bound to the context of a value among the roots this load appended (by
+// its index from the first of them). An assignment sets the word to the next record, which is dropped
+// with it: neither stays in the block.
+void Reader::decode_boot_word(Header const& h, Cell const& into)
+{
+    std::size_t const at = m_position;
+    SymbolId const name = symbol();
+    if (h.reference) invalid(h.start); // boot data binds by root index, never by path
+    Cell word = unset_value;
+    if (!h.flag) {
+        word = global_word(name);
+    } else {
+        std::size_t const root_at = m_position;
+        std::uint64_t const root = std::uint64_t { m_root_offset } + count();
+        std::int32_t const stored = sv();
+        SeriesBuffer* const roots = series::buffer_of(*m_root);
+        if (root >= roots->length()) invalid(root_at);
+        NodeId const context = context_of_value(roots->head_cell()[root]);
+        if (context == no_node) invalid(root_at);
+        std::int32_t const slot = slot_in(context, name, stored);
+        if (slot < 0) invalid(at);
+        word = Cell { h.type, context, name, static_cast<std::uint32_t>(slot) };
+    }
+    word.header = h.type;
+    if (!h.assignment) {
+        append(into, word, h);
+        return;
+    }
+    std::uint32_t const before = series::buffer_of(into)->length();
+    std::size_t const value_at = m_position;
+    decode(into);
+    if (series::buffer_of(into)->length() != before + 1) invalid(value_at); // the value is one record
+    Rooted value(*block::rs_abs_at(into, before));
+    block::rs_set_tail_at(into, before);
+    word::set(word, *value);
+}
+
 void Reader::decode_word(Header const& h, Cell const& into)
 {
+    if (m_compact && m_mode == Mode::Boot) {
+        decode_boot_word(h, into);
+        return;
+    }
     std::size_t const at = m_position;
     SymbolId const name = symbol();
     bool const bound = m_compact ? h.flag : (h.word & (1u << 25)) == 0;
     std::int32_t slot = -1;
     if (!m_compact) slot = signed_field();
     if (!bound) {
-        Cell global = context::add_global(name, true, true);
+        Cell global = global_word(name);
         global.header = h.type;
         append(into, global, h);
         return;
@@ -1015,10 +1087,7 @@ void Reader::decode_word(Header const& h, Cell const& into)
         --m_depth;
         context = made.word1;
     }
-    std::uint32_t const words = context::word_count(context);
-    if (slot < 0 || static_cast<std::uint32_t>(slot) >= words
-        || symbol::resolve(context::word_at(context, static_cast<std::uint32_t>(slot))->word2) != symbol::resolve(name))
-        slot = context::find_word(context, name, true);
+    slot = slot_in(context, name, slot);
     if (slot < 0) invalid(at);
     append(into, Cell { h.type, context, name, static_cast<std::uint32_t>(slot) }, h);
 }

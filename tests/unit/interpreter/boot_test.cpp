@@ -88,7 +88,8 @@ TEST_F(BootTest, TheLibrarysCodeRunsSilent)
     {
     }
     boot::run_library();
-    run("lib-run: func [b] [do b] lib-fail: func [] [add 1 divide 1 0] lib-data: reduce [func [] [do [lib-fail]]]");
+    run("lib-run: func [b] [do b] lib-fail: func [] [add 1 divide 1 0] lib-data: reduce [func [] [do [lib-fail]]]"
+        " lib-interpreted: func [] [system/state/interpreted?]");
     boot::mark_library();
     run("calls: copy [] tracer: func [event code offset value ref] [if event = 'call [append calls ref] true]");
     EXPECT_EQ(run("do/trace [lib-run [add 1 2] user: func [] [lib-run [subtract 2 1]] user] :tracer calls"),
@@ -96,6 +97,10 @@ TEST_F(BootTest, TheLibrarysCodeRunsSilent)
     EXPECT_EQ(run("e: try [lib-fail] e/near"), "[lib-fail]");
     EXPECT_EQ(run("f: :lib-data/1 e: try [f] e/near"), "[f]"); // a block in a library value, deeply
     EXPECT_EQ(run("g: func [] [1 / 0] e: try [lib-run [g]] e/near"), "[1 / 0]"); // the user's code names itself
+    // The library's frames stand for compiled code: a call from them is not interpreted, one from the
+    // user's block a library function runs is.
+    EXPECT_EQ(run("reduce [lib-interpreted system/state/interpreted? lib-run [system/state/interpreted?]]"),
+        "[false true true]");
 }
 
 // After the rebinding, what a script sets changes nothing the library reads, except what stays live: the

@@ -435,6 +435,48 @@ TEST_F(XolbinTest, ReadersAcceptWhatTheyIgnore)
     EXPECT_EQ(molded(*appended), "[1 1 2]"); // values appended before the fault stay
 }
 
+// Boot data binds words by root index and assigns values without leaving them in the block. The symbols:
+// 0 boot-x, 1 field. The first root is a context of one word, field: 5.
+TEST_F(XolbinTest, BootDataAssignsAndBindsByRootIndex)
+{
+    std::string const head = "58 4F 4C 42 49 4E 01 05 01 ";
+    std::string const symbols = " 02 0D 00 00 00 00 07 00 00 00 62 6F 6F 74 2D 78 00 66 69 65 6C 64 00 ";
+    auto const image = [&](std::string_view size, std::string_view records) {
+        return from_hex(head + std::string(size) + symbols + std::string(records));
+    };
+    auto const boot_load = [](Bytes const& bytes, Cell const& into) { xolbin::load(bytes, into, xolbin::Mode::Boot); };
+    // field := 12 by slot, a word bound by name (slot -1), boot-x := 11 in the global context, then boot-x.
+    Rooted into(evaluate("[1]")); // root indexes count from the first cell the load appends
+    boot_load(image("15", "0E 1A 01 01 85 C4 50 01 00 00 8C 4F 01 00 01 C4 10 00 8B 0F 00"), *into);
+    ASSERT_EQ(block::rs_length_q(*into), 4u);
+    EXPECT_EQ(molded(*word::get_value(block::rs_head(*into)[2])), "12");
+    EXPECT_EQ(molded(block::rs_head(*into)[3]), "boot-x");
+    EXPECT_EQ(molded(evaluate("boot-x")), "11");
+
+    struct Case {
+        std::string_view size;
+        std::string_view records;
+        std::int32_t offset; // the argument of xb-invalid-record
+    };
+    Case const cases[] = {
+        { "03", "C4 14 00", 35 }, // an issue! names no value
+        { "03", "C4 10 00", 37 }, // no value after the assignment
+        { "07", "C4 10 00 C4 10 00 8B", 37 }, // nor one that leaves nothing
+        { "04", "4F 01 00 00", 36 }, // no root at that index
+        { "05", "85 4F 01 00 00", 37 }, // a root without a context
+        { "09", "0E 1A 01 01 85 4F 00 00 00", 40 }, // the context lacks the word
+        { "03", "C1 0F 00", 35 }, // boot data binds by root index, never by path
+    };
+    for (Case const& c : cases) {
+        Rooted target(evaluate("[]"));
+        auto const raised = raised_by([&] { boot_load(image(c.size, c.records), *target); });
+        EXPECT_EQ(raised, err::script::xb_invalid_record) << c.records;
+        if (raised == err::script::xb_invalid_record) {
+            EXPECT_EQ(cell::integer_payload(errors::last_raised().arguments[0]), c.offset) << c.records;
+        }
+    }
+}
+
 // Start-up's load of the image: a buffer that is no XOLBIN prints its line and ends the run with status 1,
 // the collector switched back as it was; a good image loads as any data does.
 TEST_F(XolbinTest, TheBootLoadEndsTheRunOnDataThatIsNoImage)
