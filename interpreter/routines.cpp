@@ -423,6 +423,9 @@ constexpr Row rows[] = {
     { "read-clipboard", read_clipboard, -1 },
     { "write-clipboard", write_clipboard, type_ids::logic },
     { "json-unescape", json_unescape, -1 },
+    { "json-decode", json_decode, type_ids::block },
+    { "json-encode", json_encode, -1 },
+    { "csv-rows", csv_rows, -1 },
     // The console's line editor and standard input: their entries come from console/line_editor.cpp.
     { "_set-buffer-history", nullptr, -1 },
     { "_read-input", nullptr, -1 },

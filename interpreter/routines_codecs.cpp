@@ -4,6 +4,7 @@
 
 #include "datatypes/string.h"
 #include "interpreter/natives/natives.h"
+#include "interpreter/routines_codecs.h"
 #include "interpreter/routines_entries.h"
 #include "runtime/errors.h"
 #include "runtime/stack.h"
@@ -36,9 +37,8 @@ std::int32_t hex4(Cell const& text, std::uint32_t offset)
 // Resolves JSON escapes in place from the string's index. The text only shrinks, so the write position
 // never overtakes the read one; a unit too wide for the buffer widens it, and the reads go through the
 // node, so they follow the buffer wherever widening puts it.
-void json_unescape()
+void json_unescape_in_place(Cell const& text)
 {
-    Cell const text = *natives::argument(0);
     std::uint32_t const start = string::clamped_index(text);
     std::uint32_t const length = string::length(text);
     NodeId const buffer = string::node_of(text);
@@ -94,6 +94,12 @@ void json_unescape()
         string::put_char(buffer, start + write++, code);
     }
     string::truncate_at(buffer, start + write);
+}
+
+void json_unescape()
+{
+    Cell const text = *natives::argument(0);
+    json_unescape_in_place(text);
     stack::set_last(text);
 }
 

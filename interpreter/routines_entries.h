@@ -54,6 +54,9 @@ void download_page(); // May allocate.
 
 // Codec helpers.
 void json_unescape(); // May allocate.
+void json_decode(); // May allocate.
+void json_encode(); // May allocate.
+void csv_rows(); // May allocate.
 
 // The console's.
 void console_do(); // May allocate.
