@@ -107,6 +107,11 @@ std::uint32_t fetch_one(Fetch const& fetch, ArgumentKind kind, std::uint32_t pos
             Code const one { code.series, position + 1 };
             return eval_expression_deferred(one, position, fetch.site.infix, true, false);
         }
+        // Most arguments are a word, a literal or integer arithmetic on them (`n - 1`): read in place.
+        if (!fetch.site.infix && !trace::state.on) {
+            std::uint32_t const after = push_plain(code, position);
+            if (after != 0) return after;
+        }
         return eval_expression_deferred(code, position, fetch.site.infix, true, false);
     }
     Cell const cell = node::buffer(code.series.word2)->head_cell()[position];

@@ -81,7 +81,7 @@ Cell const& cell_at(Code const& code, std::uint32_t position)
 }
 
 // The value of an expression: pushed as a new cell, or stored as the statement's result.
-void produce(Cell const& value, bool pushed)
+[[gnu::always_inline]] inline void produce(Cell const& value, bool pushed)
 {
     if (pushed) {
         stack::push(value);
@@ -169,6 +169,23 @@ bool plain_integer(Cell const& operand, Cell& out, std::uint32_t depth)
     }
 }
 
+// Whether a word's value is what reading the word gives, without running code or failing: neither unset!
+// nor callable.
+bool is_plain_held(Cell const& value)
+{
+    switch (cell::type_of(value)) {
+    case type_ids::unset:
+    case type_ids::native:
+    case type_ids::action:
+    case type_ids::function:
+    case type_ids::routine:
+    case type_ids::op:
+        return false;
+    default:
+        return true;
+    }
+}
+
 // The value a set-word's first operand stands for when reading it runs no code and cannot fail: a plain
 // integer, a word that holds a value that is neither unset! nor callable, or a literal of a type that
 // evaluates to itself.
@@ -178,19 +195,9 @@ bool plain_value(Cell const& operand, Cell& out)
     switch (cell::type_of(operand)) {
     case type_ids::word: {
         Cell const* value = peek_value(operand);
-        if (!value) return false;
-        switch (cell::type_of(*value)) {
-        case type_ids::unset:
-        case type_ids::native:
-        case type_ids::action:
-        case type_ids::function:
-        case type_ids::routine:
-        case type_ids::op:
-            return false;
-        default:
-            out = *value;
-            return true;
-        }
+        if (!value || !is_plain_held(*value)) return false;
+        out = *value;
+        return true;
     }
     case type_ids::float_:
     case type_ids::string:
@@ -224,6 +231,49 @@ Cell* direct_slot(Cell const& word)
         || context::kind_of(context) == context::Kind::Object)
         return nullptr;
     return context::value_cell(context, word.word3);
+}
+
+// The value of the expression at `position`, infix lookahead included, when reading it runs no code and
+// cannot fail: a word holding a value that is neither unset! nor callable, or a literal that evaluates to
+// itself, then operators with a fast case between integers and an integer! literal or a word's integer!.
+// Answers the position after it, or 0 when the expression needs the walk.
+[[gnu::always_inline]] inline std::uint32_t plain_expression(Code const& code, std::uint32_t position, Cell& value)
+{
+    // Nothing below allocates: the cells stay where they are.
+    SeriesBuffer* const buffer = node::buffer(code.series.word2);
+    std::uint32_t const length = code.end < buffer->cell_count() ? code.end : buffer->cell_count();
+    if (position >= length) return 0;
+    Cell const* const cells = buffer->head_cell();
+    switch (cell::type_of(cells[position])) {
+    case type_ids::word: {
+        Cell const* held = peek_value(cells[position]);
+        if (!held || !is_plain_held(*held)) return 0;
+        value = *held;
+        break;
+    }
+    case type_ids::integer:
+    case type_ids::float_:
+    case type_ids::string:
+    case type_ids::block:
+    case type_ids::char_:
+        value = cells[position];
+        break;
+    default:
+        return 0;
+    }
+    ++position;
+    // The infix lookahead: operators with a fast case between integers and a literal or a word's integer.
+    while (position < length && cell::type_of(cells[position]) == type_ids::word) {
+        Cell const* op_value = peek_value(cells[position]);
+        if (!op_value || cell::type_of(*op_value) != type_ids::op) break;
+        if (cell::type_of(value) != type_ids::integer || position + 1 >= length) return 0;
+        Cell const* right = &cells[position + 1];
+        if (cell::type_of(*right) == type_ids::word) right = peek_value(*right);
+        if (!right || cell::type_of(*right) != type_ids::integer || !fast::apply_integers(*op_value, value, *right))
+            return 0;
+        position += 2;
+    }
+    return position;
 }
 
 std::uint32_t finish_set_word(Code const& code, std::uint32_t position, bool pushed, Cell* base);
@@ -637,6 +687,14 @@ std::uint32_t eval_next_at(Cell const& given)
     }
     Code const code { *series, length };
     return eval_next(code, series->word1, false);
+}
+
+std::uint32_t push_plain(Code const& code, std::uint32_t position)
+{
+    Cell value;
+    std::uint32_t const after = plain_expression(code, position, value);
+    if (after != 0) stack::push(value);
+    return after;
 }
 
 std::uint32_t eval_expression(Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive)

@@ -94,6 +94,13 @@ std::uint32_t eval_next_at(Cell const& series);
 // a function value met literally as a value instead of calling it. May allocate.
 std::uint32_t eval_expression(Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive);
 
+// Pushes the value of the expression at `position`, infix lookahead included, when reading it runs no
+// code and cannot fail (a plain operand and the integer operators that follow it, as a set-word's value is
+// read), and answers the position after it; answers 0, with nothing pushed, when the expression needs the
+// walk. Tracing must be off: the walk's events are not sent. Allocates nothing, except that a push past the
+// stack's limit raises internal stack-overflow as the walk's would.
+std::uint32_t push_plain(Code const& code, std::uint32_t position);
+
 // The function an op! wraps, as a value of the wrapped type.
 Cell unwrap_op(Cell const& op_value);
 

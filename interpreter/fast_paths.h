@@ -80,7 +80,7 @@ inline std::uint8_t operation_code(Cell const& op_value)
 
 // A fast case on two integer! cells, the result replacing `left`: the common ones in place, the rest
 // through apply_code. False (nothing changed) for a division the action refuses.
-inline bool apply_known(std::uint8_t code, Cell& left, Cell const& right)
+[[gnu::always_inline]] inline bool apply_known(std::uint8_t code, Cell& left, Cell const& right)
 {
     std::int32_t const a = static_cast<std::int32_t>(left.word2);
     std::int32_t const b = static_cast<std::int32_t>(right.word2);
