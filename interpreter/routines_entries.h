@@ -55,6 +55,10 @@ void download_page(); // May allocate.
 // Codec helpers.
 void json_unescape(); // May allocate.
 
+// The text utilities' (split, replace).
+void split_text(); // May allocate.
+void replace_text(); // May allocate.
+
 // The console's.
 void console_do(); // May allocate.
 void console_warn(); // writes its string! argument and a line end to standard error, once in a run
