@@ -357,9 +357,58 @@ void rotate_runs(NodeId id, std::uint32_t offset, std::uint32_t length1, std::ui
 
 // ---- Splicing and literals ----------------------------------------------------------------------------
 
+namespace {
+
+// Takes the room for `bytes` at `place` (units from the head) as the mode says: a gap opened there (Insert),
+// the tail (Append) or the place itself (Overwrite); sets the new tail and answers where the units go. The
+// capacity is there already: nothing here allocates.
+std::byte* take_room(
+    SeriesBuffer* buffer, std::uint64_t place, std::uint32_t shift, std::uint64_t bytes, SpliceMode mode)
+{
+    std::uint32_t const old_tail = buffer->tail;
+    std::uint64_t const position = std::min<std::uint64_t>(buffer->head + (place << shift), old_tail);
+    if (mode == SpliceMode::Insert) {
+        std::byte* gap = buffer->data() + position;
+        std::memmove(gap + bytes, gap, old_tail - position);
+    }
+    std::uint64_t const destination = mode == SpliceMode::Append ? old_tail : position;
+    buffer->tail = static_cast<std::uint32_t>(
+        mode == SpliceMode::Overwrite ? std::max<std::uint64_t>(destination + bytes, old_tail) : old_tail + bytes);
+    return buffer->data() + destination;
+}
+
+// The commonest splice, a text of the target's unit from another buffer into a target with room for it,
+// done at once: nothing allocates, so neither side needs a root. Answers false, having done nothing, for
+// any other.
+bool splice_in_room(Cell const& target, Cell const& source, std::int32_t part, std::uint32_t offset, SpliceMode mode)
+{
+    if (source.word2 == target.word2 || cell::type_of(source) == type_ids::symbol
+        || cell::type_of(target) == type_ids::symbol)
+        return false;
+    SeriesBuffer* buffer = node::buffer(target.word2);
+    SeriesBuffer* from = node::buffer(source.word2);
+    std::uint32_t const unit = buffer->unit();
+    if (from->unit() != unit || (unit != 1 && unit != 2 && unit != 4)) return false;
+    std::uint32_t const source_length = from->length();
+    std::uint32_t const source_index = std::min(source.word1, source_length);
+    std::uint32_t count = source_length - source_index;
+    if (part >= 0 && static_cast<std::uint32_t>(part) < count) count = static_cast<std::uint32_t>(part);
+    std::uint32_t const shift = shift_of(unit);
+    std::uint64_t const bytes = std::uint64_t { count } << shift;
+    if (buffer->tail + bytes > buffer->capacity) return false;
+    if (bytes == 0) return true;
+    std::uint64_t const place = std::uint64_t { std::min(target.word1, buffer->length()) } + offset;
+    std::byte* write = take_room(buffer, place, shift, bytes, mode);
+    std::memcpy(write, from->head_address() + (std::uint64_t { source_index } << shift), bytes);
+    return true;
+}
+
+}
+
 void splice(Cell const& target_value, Cell const& source_value, std::int32_t part, std::uint32_t offset,
     bool keep_source, SpliceMode mode)
 {
+    if (splice_in_room(target_value, source_value, part, offset, mode)) return;
     Rooted target(target_value);
     Rooted source(source_value);
     // A symbol! on either side stands for its spelling's string.
@@ -395,16 +444,8 @@ void splice(Cell const& target_value, Cell const& source_value, std::int32_t par
     SeriesBuffer* buffer = node::buffer(target->word2);
     if (buffer->tail + bytes > buffer->capacity) buffer = series::expand(target->word2, 2 * (buffer->tail + bytes));
     // Nothing below allocates: the addresses stay valid.
-    std::uint32_t const old_tail = buffer->tail;
-    std::uint64_t const position = std::min<std::uint64_t>(
-        buffer->head + ((std::uint64_t { clamped_index(*target) } + offset) << shift_of(target_unit)), old_tail);
-    if (mode == SpliceMode::Insert) {
-        std::byte* gap = buffer->data() + position;
-        std::memmove(gap + bytes, gap, old_tail - position);
-    }
-    std::uint64_t const destination = mode == SpliceMode::Append ? old_tail : position;
-    std::byte* write = buffer->data() + destination;
-
+    std::byte* write
+        = take_room(buffer, std::uint64_t { clamped_index(*target) } + offset, shift_of(target_unit), bytes, mode);
     SeriesBuffer* from_buffer = node::buffer(source->word2);
     std::byte const* read = own_copy.empty()
         ? from_buffer->head_address() + (std::uint64_t { clamped_index(*source) } << shift_of(source_unit))
@@ -416,18 +457,6 @@ void splice(Cell const& target_value, Cell const& source_value, std::int32_t par
                 get_char(read + std::uint64_t { i } * source_unit, source_unit));
     } else {
         std::memmove(write, read, bytes);
-    }
-
-    switch (mode) {
-    case SpliceMode::Append:
-        buffer->tail = static_cast<std::uint32_t>(old_tail + bytes);
-        break;
-    case SpliceMode::Insert:
-        buffer->tail = static_cast<std::uint32_t>(old_tail + bytes);
-        break;
-    case SpliceMode::Overwrite:
-        buffer->tail = static_cast<std::uint32_t>(std::max<std::uint64_t>(destination + bytes, old_tail));
-        break;
     }
 }
 

@@ -58,6 +58,10 @@ void json_decode(); // May allocate.
 void json_encode(); // May allocate.
 void csv_rows(); // May allocate.
 
+// The text utilities' (split, replace).
+void split_text(); // May allocate.
+void replace_text(); // May allocate.
+
 // The console's.
 void console_do(); // May allocate.
 void console_warn(); // writes its string! argument and a line end to standard error, once in a run

@@ -22,6 +22,7 @@
 #include "datatypes/unset.h"
 #include "datatypes/word.h"
 #include "interpreter/calls.h"
+#include "interpreter/trace.h"
 #include "runtime/collector.h"
 #include "runtime/errors.h"
 #include "runtime/stack.h"
@@ -703,6 +704,7 @@ State Engine::evaluated_paren(Cell const& paren)
 // their last cell, and the index within the input.
 void Engine::evaluate_paren(Cell const& paren)
 {
+    if (lone_get_word(paren)) return;
     Rooted code(paren);
     interp::eval_block(*code, false);
     *m_paren_value = stack::state.top[-1];
@@ -710,6 +712,22 @@ void Engine::evaluate_paren(Cell const& paren)
     auto const last = static_cast<std::int32_t>(rule_length()) - 1;
     if (m_cursor > last) m_cursor = last;
     clamp_index();
+}
+
+// A paren holding one get-word, as in keep (:value), is worth its word's value: what evaluating it would
+// give, without a trip through the evaluator. Not when tracing, whose events the evaluator sends, nor for a
+// word with no value, whose error the evaluator raises. Answers false, having done nothing, for any other.
+bool Engine::lone_get_word(Cell const& paren)
+{
+    if (trace::state.on) return false;
+    SeriesBuffer* buffer = series::buffer_of(paren);
+    if (series::index_of(paren) + 1 != buffer->length()) return false;
+    Cell const& word = buffer->head_cell()[series::index_of(paren)];
+    if (cell::type_of(word) != type_ids::get_word) return false;
+    Cell const value = value_of(word);
+    if (cell::type_of(value) == type_ids::unset) return false;
+    *m_paren_value = value;
+    return true;
 }
 
 // ---- The callback -------------------------------------------------------------------------------------

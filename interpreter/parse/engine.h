@@ -279,6 +279,7 @@ private:
     Cell edit_value(Cell const& rule);
     void remove_stretch(std::uint32_t from, std::uint32_t to);
     void evaluate_paren(Cell const& paren); // the value into m_paren_value
+    bool lone_get_word(Cell const& paren);
 
     // ---- Collecting (collecting.cpp) ----
     void open_collect(CollectKind, Cell const& word, Cell const& target);

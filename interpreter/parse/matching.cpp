@@ -2,6 +2,7 @@
 
 #include "interpreter/parse/matching.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
@@ -337,6 +338,14 @@ std::int64_t search_unit_rule(
     if (cell::type_of(rule) == type_ids::char_) {
         std::uint32_t const wanted = rule.word2;
         if (kind == InputKind::Text && mode != CompareOp::StrictEqual) {
+            if constexpr (sizeof(In) == 1) {
+                // A byte no other byte folds to (a comma, a digit) is searched for as it is.
+                if (wanted <= 0xFF && fold_alone[wanted]) {
+                    if (from >= end) return -1;
+                    void const* hit = std::memchr(input + from, static_cast<int>(wanted), end - from);
+                    return hit ? static_cast<In const*>(hit) - input : -1;
+                }
+            }
             std::uint32_t const folded_wanted = fold(wanted);
             for (std::uint32_t place = from; place < end; ++place)
                 if (fold(input[place]) == folded_wanted) return place;
@@ -410,6 +419,7 @@ Cell const* cells_of(Cell const& input)
 }
 
 std::array<std::uint32_t, 256> latin_fold {};
+std::array<bool, 256> fold_alone {};
 
 InputKind kind_of(TypeId type)
 {
@@ -428,6 +438,8 @@ void init_matching()
 {
     for (std::uint32_t unit = 0; unit < latin_fold.size(); ++unit)
         latin_fold[unit] = unicode::change_case(unit, unicode::Case::Upper);
+    for (std::uint32_t unit = 0; unit < latin_fold.size(); ++unit)
+        fold_alone[unit] = std::count(latin_fold.begin(), latin_fold.end(), latin_fold[unit]) == 1;
 }
 
 std::uint32_t fold_beyond_latin(std::uint32_t code_point)
@@ -515,6 +527,52 @@ Found search_literal(Cell const& input, InputKind kind, Cell const& rule, Compar
         if (place < 0) return { false, false, 0, 0 };
         return { true, false, static_cast<std::uint32_t>(place), covered(pattern) };
     }
+    }
+}
+
+std::vector<Found> search_all(Cell const& input, InputKind kind, Cell const& rule, CompareOp mode, std::uint32_t end)
+{
+    std::vector<Found> found;
+    InputUnits const at = input_units(input, end);
+    // Calls `next(from)` for the place of the next match from `from` (-1: none) until there is none; each
+    // match covers `length` units.
+    auto gather = [&](std::uint32_t length, auto&& next) {
+        for (std::uint32_t from = at.index;;) {
+            std::int64_t const place = next(from);
+            if (place < 0) return;
+            found.push_back({ true, false, static_cast<std::uint32_t>(place), length });
+            if (length == 0) return;
+            from = static_cast<std::uint32_t>(place) + length;
+        }
+    };
+    Cell single;
+    if (kind != InputKind::Cells && (is_unit_rule(rule, kind) || is_single_unit(rule, kind, single))) {
+        Cell const& unit_rule
+            = cell::type_of(rule) == type_ids::bitset || cell::type_of(rule) == type_ids::char_ ? rule : single;
+        with_input_unit(at.unit, [&]<typename In>() {
+            gather(1, [&](std::uint32_t from) {
+                return search_unit_rule<In>(static_cast<In const*>(at.data), from, at.end, unit_rule, kind, mode);
+            });
+        });
+        return found;
+    }
+    Pattern const pattern = kind == InputKind::Cells ? Pattern {} : pattern_of(rule, kind, mode);
+    if (pattern.kind == PatternKind::Units || pattern.kind == PatternKind::Tag) {
+        with_units(at.unit, pattern.unit, pattern.fold, [&]<typename In, typename Pat, bool Fold>() {
+            gather(covered(pattern), [&](std::uint32_t from) {
+                return search_units<In, Pat, Fold>(static_cast<In const*>(at.data), from, at.end, pattern);
+            });
+        });
+        return found;
+    }
+    // Cells, charsets and values that never match: one search at a time.
+    Cell from = input;
+    for (;;) {
+        Found const next = search_literal(from, kind, rule, mode, end);
+        if (!next.found) return found;
+        found.push_back(next);
+        if (next.length == 0) return found;
+        from.word1 = next.start + next.length;
     }
 }
 

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "datatypes/bitset.h"
 #include "runtime/cell.h"
@@ -34,6 +35,8 @@ void init_matching();
 
 // The folded form of every 1-byte unit: one load instead of a case-table walk in the hottest loops.
 extern std::array<std::uint32_t, 256> latin_fold;
+// Whether no other 1-byte unit folds to the same as this one.
+extern std::array<bool, 256> fold_alone;
 std::uint32_t fold_beyond_latin(std::uint32_t code_point);
 
 // The case-blind form of a code point: the same for both sides of every comparison.
@@ -97,6 +100,11 @@ struct Found {
     std::uint32_t length;
 };
 Found search_literal(Cell const& input, InputKind, Cell const& rule, CompareOp mode, std::uint32_t end);
+
+// Every match of the literal from the input's index before `end`, in order, each searched for from where
+// the one before it ended: what to rule followed by rule, over and over, would find. A match covering
+// nothing ends the list.
+std::vector<Found> search_all(Cell const& input, InputKind, Cell const& rule, CompareOp mode, std::uint32_t end);
 
 // Consecutive matches of the literal from the input's index, at most `maximum` of them (-1: no bound),
 // none reaching past `end`: how many, and the units they cover. An empty literal counts none.

@@ -184,12 +184,29 @@ TEST_F(StringBuffer, SpliceModes)
         { "abc", 0, "", -1, 0, string::SpliceMode::Insert, "abc" },
         { "abc", 0, "xyz", 0, 0, string::SpliceMode::Insert, "abc" },
     };
-    for (Case const& c : cases) {
-        Rooted target(at(text(c.target), c.index));
-        Rooted source(text(c.source));
-        string::splice(*target, *source, c.part, c.offset, true, c.mode);
-        EXPECT_EQ(utf8(at(*target, 0)), c.expected) << c.target << " " << c.source;
+    // Each case with a target as made and with one that has room to spare: the splice grows the first and
+    // writes straight into the second.
+    for (bool const roomy : { false, true }) {
+        for (Case const& c : cases) {
+            Rooted target(text(c.target));
+            if (roomy) {
+                Rooted content(*target);
+                *target = string::make(64);
+                string::splice(*target, *content, -1, 0, true, string::SpliceMode::Append);
+            }
+            *target = at(*target, c.index);
+            Rooted source(text(c.source));
+            string::splice(*target, *source, c.part, c.offset, true, c.mode);
+            EXPECT_EQ(utf8(at(*target, 0)), c.expected) << c.target << " " << c.source << " roomy " << roomy;
+        }
     }
+    // A source read from its index; one past its tail gives nothing.
+    Rooted target(string::make(64));
+    Rooted source(text("abcd"));
+    string::splice(*target, at(*source, 2), -1, 0, true, string::SpliceMode::Append);
+    string::splice(*target, at(*source, 9), -1, 0, true, string::SpliceMode::Append);
+    string::splice(*target, at(*source, 1), 1, 0, true, string::SpliceMode::Append);
+    EXPECT_EQ(utf8(*target), "cdb");
 }
 
 // A text spliced into itself reads as it stood before the splice began: the same result as splicing a
