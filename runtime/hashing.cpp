@@ -24,7 +24,7 @@ namespace {
 constexpr std::uint32_t seed = 0x9747B28C;
 
 // The block mixing of MurmurHash3, fed one 32-bit block at a time so that callers can transform the
-// input on the way (lowered names, folded characters) without a scratch copy.
+// input on the way (lowered names) without a scratch copy.
 class Murmur3 {
 public:
     explicit Murmur3(std::uint32_t start)
@@ -107,19 +107,24 @@ constexpr std::uint32_t money_sign = 0x4000;
 constexpr std::uint32_t tuple_length_shift = 19;
 constexpr std::uint32_t date_time_flag = 0x10000;
 
-// Each character is one 32-bit block, whatever the width the text is stored in.
-// One loop per unit width, each reading its units directly: the hash is of the code points (folded unless
-// `case_sensitive`), so a text hashes alike whatever its width.
+// The hash is of the code points (folded unless `case_sensitive`), so a text hashes alike whatever the width
+// it is stored in; one loop per unit width reads the units directly. Each code point is one multiply into a
+// 64-bit state (a text is hashed at every look-up of it, so the per-character cost counts), and the final
+// mix spreads the high bits, where the products gather, over the low bits that pick a bucket.
+constexpr std::uint64_t text_multiplier = 0x9E3779B97F4A7C15u;
+
 template <typename Unit>
-std::uint32_t units_hash(std::byte const* at, std::uint32_t count, bool case_sensitive, hash::Murmur3& murmur)
+std::uint32_t units_hash(std::byte const* at, std::uint32_t count, bool case_sensitive)
 {
     auto const* units = reinterpret_cast<Unit const*>(at);
+    std::uint64_t state = hash::seed ^ std::uint64_t { count } << 32;
     if (case_sensitive) {
-        for (std::uint32_t i = 0; i < count; ++i) murmur.block(units[i]);
+        for (std::uint32_t i = 0; i < count; ++i) state = (state ^ units[i]) * text_multiplier;
     } else {
-        for (std::uint32_t i = 0; i < count; ++i) murmur.block(unicode::change_case(units[i], unicode::Case::Upper));
+        for (std::uint32_t i = 0; i < count; ++i)
+            state = (state ^ unicode::change_case(units[i], unicode::Case::Upper)) * text_multiplier;
     }
-    return murmur.finish(4 * count);
+    return hash::mix32(static_cast<std::uint32_t>(state ^ state >> 32));
 }
 
 std::uint32_t text_hash(Cell const& text, bool case_sensitive)
@@ -129,10 +134,9 @@ std::uint32_t text_hash(Cell const& text, bool case_sensitive)
     std::uint32_t const length = buffer->length();
     std::uint32_t const start = std::min(text.word1, length);
     std::byte const* at = buffer->head_address() + std::uint64_t { start } * unit;
-    hash::Murmur3 murmur(hash::seed);
-    if (unit == 1) return units_hash<std::uint8_t>(at, length - start, case_sensitive, murmur);
-    if (unit == 2) return units_hash<std::uint16_t>(at, length - start, case_sensitive, murmur);
-    return units_hash<std::uint32_t>(at, length - start, case_sensitive, murmur);
+    if (unit == 1) return units_hash<std::uint8_t>(at, length - start, case_sensitive);
+    if (unit == 2) return units_hash<std::uint16_t>(at, length - start, case_sensitive);
+    return units_hash<std::uint32_t>(at, length - start, case_sensitive);
 }
 
 std::uint32_t words_hash(std::uint32_t const* first, std::uint32_t count)

@@ -147,28 +147,11 @@ enum class Records {
     Compacted, // growth, which may allocate anyway: records of deleted buckets are dropped, the rest slide down
 };
 
-enum class Hashes {
-    Kept, // growth: the keys are as they were, and a map's stored hashes hold
-    Computed, // a rehash after nodes moved, or an explicit rebuild: every key is hashed again
-};
-
-// Re-places every live entry into `bucket_count` buckets. Allocates only when the count changes.
-void replace_entries(RootedTable const& table, std::uint32_t bucket_count, std::uint32_t upper_bound, Records records,
-    Hashes hashes = Hashes::Computed)
+// Re-places every live entry into `bucket_count` buckets, hashing each key again. Allocates only when the
+// count changes.
+void replace_entries(RootedTable const& table, std::uint32_t bucket_count, std::uint32_t upper_bound, Records records)
 {
     std::vector<std::uint32_t> entries = live_entries(rec(*table));
-    // A map's stored hashes, by key position, read before the arrays are replaced.
-    std::vector<std::uint32_t> kept_hashes;
-    if (rec(*table).kind == Kind::Map && hashes == Hashes::Kept) {
-        TableRecord const& record = rec(*table);
-        kept_hashes.resize(key_length(record));
-        std::uint8_t const* flags = flags_of(record);
-        for (std::uint32_t bucket = 0; bucket < record.bucket_count; ++bucket) {
-            std::uint32_t const position = keys_of(record)[bucket];
-            if (bucket_flags::flag_of(flags, bucket) == bucket_flags::in_use && position < kept_hashes.size())
-                kept_hashes[position] = map_hashes_of(record)[bucket];
-        }
-    }
     bool const resized = bucket_count != rec(*table).bucket_count;
     if (resized) {
         NodeId const flags = make_flags(bucket_count);
@@ -200,13 +183,86 @@ void replace_entries(RootedTable const& table, std::uint32_t bucket_count, std::
         }
         record.count = static_cast<std::uint32_t>(entries.size());
     }
-    for (std::uint32_t entry : entries) {
-        std::uint32_t const position = representative(record, entry);
-        bool const kept = !kept_hashes.empty() && position < kept_hashes.size();
-        place_fresh(record, entry, kept ? kept_hashes[position] : stored_hash(record, position));
-    }
+    for (std::uint32_t entry : entries) place_fresh(record, entry, stored_hash(record, representative(record, entry)));
     record.occupied = static_cast<std::uint32_t>(entries.size());
     if (record.stamp != 0) record.stamp = relocation_stamp();
+}
+
+// ---- Map growth. A map's keys sit at positions 0, 2, 4... of its block, so pair p can have bucket p of the
+// old table: sorted so in place, the old buckets are read in position order into the new ones, which keeps
+// every chain in position order (find_live answers the first live key of a chain) with no scratch memory
+// and no key hashed again.
+
+// Whether every key position is even and its pair number names an old bucket. Map tables hold no
+// deleted bucket.
+bool pairs_fit_buckets(TableRecord const& record)
+{
+    std::uint8_t const* flags = flags_of(record);
+    std::uint32_t const* keys = keys_of(record);
+    for (std::uint32_t bucket = 0; bucket < record.bucket_count; ++bucket) {
+        std::uint32_t const flag = bucket_flags::flag_of(flags, bucket);
+        if (flag == bucket_flags::deleted) return false;
+        if (flag == bucket_flags::in_use && ((keys[bucket] & 1) != 0 || keys[bucket] / 2 >= record.bucket_count))
+            return false;
+    }
+    return true;
+}
+
+// Moves each entry to the bucket of its pair number; every move or swap settles one entry for good.
+void sort_buckets_by_pair(TableRecord const& record)
+{
+    std::uint8_t* flags = flags_of(record);
+    std::uint32_t* keys = keys_of(record);
+    std::uint32_t* hashes = map_hashes_of(record);
+    for (std::uint32_t bucket = 0; bucket < record.bucket_count; ++bucket) {
+        while (bucket_flags::flag_of(flags, bucket) == bucket_flags::in_use) {
+            std::uint32_t const pair = keys[bucket] / 2;
+            if (pair == bucket) break;
+            if (bucket_flags::flag_of(flags, pair) == bucket_flags::in_use) {
+                std::swap(keys[bucket], keys[pair]);
+                std::swap(hashes[bucket], hashes[pair]);
+                continue;
+            }
+            keys[pair] = keys[bucket];
+            hashes[pair] = hashes[bucket];
+            bucket_flags::set_flag(flags, pair, bucket_flags::in_use);
+            bucket_flags::set_flag(flags, bucket, bucket_flags::empty);
+        }
+    }
+}
+
+// Grows a map's table to `bucket_count` buckets with the stored hashes. May allocate.
+void grow_map(RootedTable const& table, std::uint32_t bucket_count, std::uint32_t upper_bound)
+{
+    if (!pairs_fit_buckets(rec(*table))) {
+        replace_entries(table, bucket_count, upper_bound, Records::Compacted);
+        return;
+    }
+    // The old arrays stay alive, and the table whole, until the new ones are had.
+    RootedNode const old_flags(rec(*table).flags);
+    RootedNode const old_keys(rec(*table).keys);
+    RootedNode const old_hashes(rec(*table).chain);
+    RootedNode const flags(make_flags(bucket_count));
+    RootedNode const keys(make_keys(bucket_count));
+    NodeId const hashes = make_keys(bucket_count);
+    TableRecord& record = rec(*table);
+    sort_buckets_by_pair(record);
+    std::uint32_t const old_count = record.bucket_count;
+    record.flags = *flags;
+    record.keys = *keys;
+    record.chain = hashes;
+    record.bucket_count = bucket_count;
+    record.upper_bound = upper_bound;
+    std::uint8_t const* sorted_flags = reinterpret_cast<std::uint8_t const*>(node::buffer(*old_flags)->head_address());
+    std::uint32_t const* sorted_keys = words_of(*old_keys);
+    std::uint32_t const* sorted_hashes = words_of(*old_hashes);
+    std::uint32_t placed = 0;
+    for (std::uint32_t bucket = 0; bucket < old_count; ++bucket) {
+        if (bucket_flags::flag_of(sorted_flags, bucket) != bucket_flags::in_use) continue;
+        place_fresh(record, sorted_keys[bucket], sorted_hashes[bucket]);
+        ++placed;
+    }
+    record.occupied = placed;
 }
 
 // Map and symbol keys: the caller has looked the key up, so it takes the first free bucket of its chain.
@@ -260,7 +316,11 @@ void resize_in_place(RootedTable const& table, std::uint32_t requested)
     std::uint32_t const bucket_count = power_of_two_at_least(requested);
     auto const upper_bound = static_cast<std::uint32_t>(bucket_count * load_limit + 0.5);
     if (rec(*table).count >= upper_bound) return;
-    replace_entries(table, bucket_count, upper_bound, Records::Compacted, Hashes::Kept);
+    if (rec(*table).kind == Kind::Map && bucket_count > rec(*table).bucket_count) {
+        grow_map(table, bucket_count, upper_bound);
+        return;
+    }
+    replace_entries(table, bucket_count, upper_bound, Records::Compacted);
 }
 
 bool keys_match(Cell const& stored, Cell const& probe, CompareOp op)

@@ -138,7 +138,7 @@ inline Cell* record_at(TableRecord const& record, std::uint32_t offset)
 std::uint32_t power_of_two_at_least(std::uint64_t count);
 NodeId make_flags(std::uint32_t bucket_count);
 NodeId make_keys(std::uint32_t bucket_count);
-// Re-hashes every entry into at least `requested` buckets, unless the live keys would fill them. May allocate.
+// Re-places every entry into at least `requested` buckets, unless the live keys would fill them. May allocate.
 void resize_in_place(RootedTable const& table, std::uint32_t requested);
 // Before adding: a table whose occupied buckets reached the bound rehashes at the same size when most
 // buckets are deleted ones, and doubles otherwise. Answers true when a hash! index was rebuilt.

@@ -541,6 +541,41 @@ TEST_F(HashtableTest, MapInsertionOrder)
     }
 }
 
+// Case variants share a chain in the order they were added, through every growth: a case-blind look-up
+// answers the earliest spelling, and the walk meets them in position order.
+TEST_F(HashtableTest, MapGrowthKeepsCaseVariantsInOrder)
+{
+    std::vector<std::string> const spellings { "ab", "aB", "Ab", "AB" };
+    Rooted block(make_block(4));
+    Rooted map(indexed(type_ids::map, *block, hashtable::init(0, &*block, Kind::Map)));
+    std::uint32_t const names = 60;
+    std::uint32_t added = 0;
+    for (std::string const& spelling : spellings) {
+        for (std::uint32_t name = 0; name < names; ++name) {
+            append(*block, text(spelling + std::to_string(name)));
+            append(*block, integer(added));
+            ASSERT_EQ(hashtable::get(table_of(map), at(*block, 2 * added), { .op = CompareOp::StrictEqual }), -1);
+            hashtable::insert(table_of(map), 2 * added);
+            ++added;
+        }
+    }
+    ASSERT_GE(hashtable::record(table_of(map)).bucket_count, 256u) << "the table grew past the first variants";
+    for (std::uint32_t name = 0; name < names; ++name) {
+        Rooted probe(text("AB" + std::to_string(name)));
+        EXPECT_EQ(hashtable::get(table_of(map), *probe), static_cast<std::int32_t>(2 * name));
+        EXPECT_EQ(hashtable::get(table_of(map), *probe, { .op = CompareOp::StrictEqual }),
+            static_cast<std::int32_t>(2 * (3 * names + name)));
+        std::vector<std::int32_t> walked;
+        hashtable::ProbeState walk;
+        for (std::int32_t position; (position = hashtable::find_next(table_of(map), *probe, walk)) >= 0;)
+            walked.push_back(position);
+        std::vector<std::int32_t> expected;
+        for (std::uint32_t variant = 0; variant < spellings.size(); ++variant)
+            expected.push_back(static_cast<std::int32_t>(2 * (variant * names + name)));
+        EXPECT_EQ(walked, expected) << name;
+    }
+}
+
 // A context's word index: exact and case-blind look-ups, and words added at the end of the word list.
 TEST_F(HashtableTest, WordIndex)
 {
