@@ -502,6 +502,28 @@ CASES = [
 ]
 
 
+def run_case(interpreter, width, height, name, case, driver):
+    """Runs one case in a fresh folder and tmux server: the console when `driver` is empty, else the driver
+    script given. Prints a failure and answers False."""
+    # A run killed with its server may still be writing its settings while the folder goes.
+    with tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as folder:
+        if driver:
+            with open(os.path.join(folder, "driver.xol"), "w") as file:
+                file.write(driver)
+        term = None
+        try:
+            term = Tmux(folder, width, height)
+            term.tmux("send-keys", "-t", "main", f"cd {folder}", "Enter")
+            case(term, Run(term, interpreter, "driver.xol" if driver else ""), width, height)
+            return True
+        except AssertionError as failure:
+            print(f"FAIL {name} at {width}x{height}: {failure}")
+            return False
+        finally:
+            if term:
+                term.kill_server()
+
+
 def has_console(interpreter):
     """Whether the build's start-up runs the console written in Xol."""
     with tempfile.TemporaryDirectory() as folder:
@@ -531,23 +553,8 @@ def main():
             if arguments.only and arguments.only not in name:
                 continue
             count += 1
-            # A run killed with its server may still be writing its settings while the folder goes.
-            with tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as folder:
-                script = os.path.join(folder, "driver.xol")
-                with open(script, "w") as file:
-                    file.write(DRIVER)
-                term = None
-                try:
-                    term = Tmux(folder, width, height)
-                    term.tmux("send-keys", "-t", "main", f"cd {folder}", "Enter")
-                    run = Run(term, interpreter, "" if name.startswith("console") else "driver.xol")
-                    case(term, run, width, height)
-                except AssertionError as failure:
-                    failures += 1
-                    print(f"FAIL {name} at {width}x{height}: {failure}")
-                finally:
-                    if term:
-                        term.kill_server()
+            if not run_case(interpreter, width, height, name, case, "" if name.startswith("console") else DRIVER):
+                failures += 1
     print(f"{count - failures} passed, {failures} failed")
     return 1 if failures else 0
 

@@ -11,9 +11,8 @@ import argparse
 import os
 import shutil
 import sys
-import tempfile
 
-from editor_tmux import SKIP, Run, Tmux, check, has_console, lines_of, settings_history
+from editor_tmux import SKIP, check, has_console, lines_of, run_case, settings_history
 
 # A block whose mold is wider than any line: every layout must cut it.
 LONG = "zqx-long: make block! 100 repeat n 100 [append zqx-long n] ()"
@@ -80,8 +79,8 @@ def case_debug(term, run, width, height):
     enter(term, "w zqx-long")
     enter(term, "", "-----> PUSH [1 2 3")
     rows = rows_after(term, "debug>", "debug>")
-    push = next(row for row in rows if row.startswith("-----> PUSH "))
-    watch = next(row for row in rows if row.startswith("Watch: zqx-long: "))
+    push = next((row for row in rows if row.startswith("-----> PUSH ")), None)
+    watch = next((row for row in rows if row.startswith("Watch: zqx-long: ")), None)
     # The value is cut, without an ellipsis, to the width left after the text before it; the event's line
     # keeps one more column free. (The screen drops the spaces that end a row.)
     expected = (("-----> PUSH " + LONG_MOLD)[:width - 1].rstrip(), ("Watch: zqx-long: " + LONG_MOLD)[:width].rstrip())
@@ -135,18 +134,8 @@ def main():
             if arguments.only and arguments.only not in name:
                 continue
             count += 1
-            with tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as folder:
-                term = None
-                try:
-                    term = Tmux(folder, width, height)
-                    term.tmux("send-keys", "-t", "main", f"cd {folder}", "Enter")
-                    case(term, Run(term, interpreter, ""), width, height)
-                except (AssertionError, StopIteration) as failure:
-                    failures += 1
-                    print(f"FAIL {name} at {width}x{height}: {failure!r}")
-                finally:
-                    if term:
-                        term.kill_server()
+            if not run_case(interpreter, width, height, name, case, ""):
+                failures += 1
     print(f"{count - failures} passed, {failures} failed")
     return 1 if failures else 0
 
