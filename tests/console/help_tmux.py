@@ -54,6 +54,11 @@ def case_help(term, run, width, height):
     expected = fitted("     zqx-long        block!        length: 100  " + LONG_MOLD, width)
     check(line == expected, f"what's line: {line!r}, expected {expected!r}")
 
+    # An image prints its size line: there is no GUI to show it in.
+    enter(term, "zqx-image: make image! 3x2 ()")
+    enter(term, "? zqx-image", "size: 3x2")
+    check(rows_after(term, "? zqx-image") == ["size: 3x2", ""], "the image's size line")
+
     # Every line of the system object fits (its heading is not fitted), and the prompt comes back.
     enter(term, "? system", "tools")
     rows = [row for row in rows_after(term, "? system") if row]
