@@ -71,6 +71,11 @@ def case_help(term, run, width, height):
     line = rows_after(term, "trace [1 + 2]")[0]
     check(line.startswith("  1 + 2 ") and line.find(" => 3") == min(60, (width - 7) // 2),
           f"the traced line at {width}: {line!r}")
+    # The profiler's result line fills the width, "== " included.
+    enter(term, "profile [zqx-long]", "== [1 2 3")
+    line = rows_after(term, "profile [zqx-long]")[0]
+    expected = ("== " + LONG_MOLD)[:width].rstrip()
+    check(line == expected, f"the profiler's result: {line!r}, expected {expected!r}")
     term.keys("C-d")
     status, same = run.wait_end()
     check(status == "status=0" and same, f"{status}, modes kept: {same}")
