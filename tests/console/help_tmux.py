@@ -16,6 +16,8 @@ from editor_tmux import SKIP, check, has_console, lines_of, run_case, settings_h
 
 # A block whose mold is wider than any line: every layout must cut it.
 LONG = "zqx-long: make block! 100 repeat n 100 [append zqx-long n] ()"
+# How long a command may take: a sanitizer build under GC stress walks the global words slowly.
+SLOW = 90.0
 LONG_MOLD = "[" + " ".join(str(n) for n in range(1, 101)) + "]"
 
 
@@ -24,12 +26,18 @@ def fitted(text, width):
     return text if len(text) < width else text[:width - 4] + "..."
 
 
-def enter(term, line, wait=None):
+def enter(term, line, wait=None, prompt=">>"):
+    """Types a line, waits for a text of its output when given, then for the next prompt."""
     term.type(line)
     term.keys("Enter")
     if wait:
-        term.wait_text(wait)
-    term.settle()
+        term.wait_text(wait, SLOW)
+    wait_row(term, prompt)
+
+
+def wait_row(term, text):
+    """Waits until the cursor's row reads `text` (a prompt, or a line brought back from the history)."""
+    term.wait_for(lambda screen: lines_of(screen)[term.cursor()[1]] == text, SLOW)
 
 
 def rows_after(term, command, prompt=">>"):
@@ -49,7 +57,7 @@ def case_help(term, run, width, height):
     expected = fitted("ZQX-LONG is a block! value.  length: 100  " + LONG_MOLD, width)
     check(line == expected, f"the block's line: {line!r}, expected {expected!r}")
 
-    enter(term, "what/with 'zqx-", "zqx-long")
+    enter(term, "what/with 'zqx-", "     zqx-long        block!")
     line = rows_after(term, "what/with 'zqx-")[0]
     expected = fitted("     zqx-long        block!        length: 100  " + LONG_MOLD, width)
     check(line == expected, f"what's line: {line!r}, expected {expected!r}")
@@ -83,11 +91,10 @@ def case_help(term, run, width, height):
 
 def case_debug(term, run, width, height):
     enter(term, LONG)
-    enter(term, "debug [zqx-y: zqx-long]", "-----> EVAL zqx-y:")
-    check(lines_of(term.screen())[term.cursor()[1]] == "debug>", "the debugger's prompt")
-    enter(term, "n", "-----> EVAL zqx-long")
-    enter(term, "w zqx-long")
-    enter(term, "", "-----> PUSH [1 2 3")
+    enter(term, "debug [zqx-y: zqx-long]", "-----> EVAL zqx-y:", "debug>")
+    enter(term, "n", "-----> EVAL zqx-long", "debug>")
+    enter(term, "w zqx-long", prompt="debug>")
+    enter(term, "", "-----> PUSH [1 2 3", "debug>")
     rows = rows_after(term, "debug>", "debug>")
     push = next((row for row in rows if row.startswith("-----> PUSH ")), None)
     watch = next((row for row in rows if row.startswith("Watch: zqx-long: ")), None)
@@ -95,22 +102,19 @@ def case_debug(term, run, width, height):
     # keeps one more column free. (The screen drops the spaces that end a row.)
     expected = (("-----> PUSH " + LONG_MOLD)[:width - 1].rstrip(), ("Watch: zqx-long: " + LONG_MOLD)[:width].rstrip())
     check((push, watch) == expected, f"lines at {width}: {push!r} {watch!r}, expected {expected}")
-    enter(term, ":zqx-y", "== unset")
+    enter(term, ":zqx-y", "== unset", "debug>")
     enter(term, "c")
-    check(lines_of(term.screen())[term.cursor()[1]] == ">>", "the console's prompt after c")
 
     # q halts the evaluation; the console goes on.
-    enter(term, "debug [print 1]", "-----> EVAL print")
+    enter(term, "debug [print 1]", "-----> EVAL print", "debug>")
     enter(term, "q", "(halted)")
     enter(term, "zqx-x: 1", "== 1")
 
     # The lines typed at "debug> " leave no trace in the history: Up brings back the console's lines.
     term.keys("Up")
-    term.settle()
-    check(lines_of(term.screen())[term.cursor()[1]] == ">> zqx-x: 1", "Up brings back the last line")
+    wait_row(term, ">> zqx-x: 1")
     term.keys("Up")
-    term.settle()
-    check(lines_of(term.screen())[term.cursor()[1]] == ">> debug [print 1]", "then the debug line")
+    wait_row(term, ">> debug [print 1]")
     term.keys("C-a", "C-k")
     term.keys("C-d")
     status, same = run.wait_end()
