@@ -534,15 +534,23 @@ def has_console(interpreter):
     return "true" in process.stdout.decode(errors="replace").split()
 
 
-def main():
+def parse_arguments():
+    """The interpreter's path and the --only text of a tmux test; None when tmux is missing (skipped)."""
     parser = argparse.ArgumentParser()
     parser.add_argument("--interpreter", required=True)
     parser.add_argument("--only")
     arguments = parser.parse_args()
     if shutil.which("tmux") is None:
         print("skipped: tmux is not installed (tools/setup installs it)")
+        return None
+    return os.path.abspath(arguments.interpreter), arguments.only
+
+
+def main():
+    parsed = parse_arguments()
+    if not parsed:
         return SKIP
-    interpreter = os.path.abspath(arguments.interpreter)
+    interpreter, only = parsed
     console = has_console(interpreter)
     if not console:
         print("skipped the console's own cases: this build has no system/console")
@@ -550,7 +558,7 @@ def main():
     count = 0
     for width, height in ((80, 24), (40, 10)):
         for name, case in CASES + (CONSOLE_CASES if console else []):
-            if arguments.only and arguments.only not in name:
+            if only and only not in name:
                 continue
             count += 1
             if not run_case(interpreter, width, height, name, case, "" if name.startswith("console") else DRIVER):

@@ -7,12 +7,9 @@ Usage: help_tmux.py --interpreter XOL [--only NAME]
 Reuses the tmux harness of editor_tmux.py. Exits 77 (skipped) when tmux is missing or the build has no
 console written in Xol.
 """
-import argparse
-import os
-import shutil
 import sys
 
-from editor_tmux import SKIP, check, has_console, lines_of, run_case, settings_history
+from editor_tmux import SKIP, check, has_console, lines_of, parse_arguments, run_case, settings_history
 
 # A block whose mold is wider than any line: every layout must cut it.
 LONG = "zqx-long: make block! 100 repeat n 100 [append zqx-long n] ()"
@@ -130,14 +127,10 @@ CASES = [
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--interpreter", required=True)
-    parser.add_argument("--only")
-    arguments = parser.parse_args()
-    if shutil.which("tmux") is None:
-        print("skipped: tmux is not installed (tools/setup installs it)")
+    parsed = parse_arguments()
+    if not parsed:
         return SKIP
-    interpreter = os.path.abspath(arguments.interpreter)
+    interpreter, only = parsed
     if not has_console(interpreter):
         print("skipped: this build has no system/console")
         return SKIP
@@ -145,7 +138,7 @@ def main():
     count = 0
     for width, height in ((80, 24), (40, 10)):
         for name, case in CASES:
-            if arguments.only and arguments.only not in name:
+            if only and only not in name:
                 continue
             count += 1
             if not run_case(interpreter, width, height, name, case, ""):
