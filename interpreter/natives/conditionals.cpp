@@ -9,6 +9,7 @@
 #include "interpreter/evaluator.h"
 #include "interpreter/natives/entries.h"
 #include "interpreter/natives/natives.h"
+#include "interpreter/natives/stepped_block.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
 
@@ -32,16 +33,19 @@ void run_if(bool wanted)
 void walk_conditions(bool stop_when)
 {
     Rooted code(*argument(0)); // the result cell takes each value: the walk keeps its own copy of the block
+    SteppedBlock const steps(*code);
     stack::set_only_result(none_value);
     while (!series::rs_tail_q(*code)) {
         series::set_index(*code, interp::eval_next_at(*code));
         stack::keep_first();
         if (logic::true_q(*stack::state.base) == stop_when) {
             if (!stop_when) stack::set_only_result(none_value);
+            steps.done(stack::state.base);
             return;
         }
     }
     if (stop_when) stack::set_only_result(none_value);
+    steps.done(stack::state.base);
 }
 
 }

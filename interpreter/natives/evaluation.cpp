@@ -19,6 +19,7 @@
 #include "interpreter/lexer/lexer.h"
 #include "interpreter/natives/entries.h"
 #include "interpreter/natives/natives.h"
+#include "interpreter/natives/stepped_block.h"
 #include "interpreter/trace.h"
 #include "runtime/cycles.h"
 #include "runtime/errors.h"
@@ -130,8 +131,10 @@ void do_block(std::int32_t const* refinements)
     }
     Rooted code(base[0]);
     Rooted word(*refinement_argument(refinements[2]));
+    SteppedBlock const steps(*code);
     std::uint32_t const after = interp::eval_next_at(*code);
     stack::keep_first();
+    steps.done(stack::state.base);
     Rooted position(*code);
     position->word1 = after;
     word::set(*word, *position);
@@ -280,6 +283,7 @@ void case_(std::int32_t const* refinements)
     // The conditions and values are evaluated into the frame's base, above the block's own cell.
     Cell* const code_cell = stack::push(base[0]);
     stack::push_native_frame(words::word_of(words::Word::anon));
+    SteppedBlock const steps(*code_cell);
     interp::Code const code { *code_cell, series::rs_total_length(*code_cell) };
     auto const at_end = [&](std::uint32_t position) {
         return position >= code.end || position >= series::rs_total_length(*code_cell);
@@ -309,6 +313,7 @@ void case_(std::int32_t const* refinements)
         *outcome = *stack::state.base;
         if (!all) break;
     }
+    steps.done(&*outcome);
     stack::pop_frame_empty();
     stack::set_only_result(*outcome);
 }
@@ -358,6 +363,7 @@ void reduce(std::int32_t const* refinements)
     }
     Output const output = make_output(into, series::length_of(base[0]));
     stack::push_native_frame(words::word_of(words::Word::body));
+    SteppedBlock const steps(base[0]);
     interp::Code const code { base[0], series::rs_total_length(base[0]) };
     std::uint32_t position = series::index_of(base[0]);
     while (position < code.end && position < series::rs_total_length(base[0])) {
@@ -367,6 +373,7 @@ void reduce(std::int32_t const* refinements)
         output.add(*value, true);
         stack::drop_arguments();
     }
+    steps.done(output.series);
     stack::pop_frame_empty();
     stack::set_only_result(output_result(output, into));
 }

@@ -543,6 +543,29 @@ CASES = [
 ]
 
 
+def run_case(interpreter, width, height, name, case, command_line="", driver=None):
+    """Runs one case in a fresh folder and tmux server: the interpreter with the command line given (the
+    console when it is empty), beside a driver.xol holding `driver` when one is given. Prints a failure and
+    answers False."""
+    # A run killed with its server may still be writing its settings while the folder goes.
+    with tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as folder:
+        if driver:
+            with open(os.path.join(folder, "driver.xol"), "w") as file:
+                file.write(driver)
+        term = None
+        try:
+            term = Tmux(folder, width, height)
+            term.tmux("send-keys", "-t", "main", f"cd {folder}", "Enter")
+            case(term, Run(term, interpreter, command_line), width, height)
+            return True
+        except AssertionError as failure:
+            print(f"FAIL {name} at {width}x{height}: {failure}")
+            return False
+        finally:
+            if term:
+                term.kill_server()
+
+
 def has_console(interpreter):
     """Whether the build's start-up runs the console written in Xol."""
     with tempfile.TemporaryDirectory() as folder:
@@ -553,15 +576,23 @@ def has_console(interpreter):
     return "true" in process.stdout.decode(errors="replace").split()
 
 
-def main():
+def parse_arguments():
+    """The interpreter's path and the --only text of a tmux test; None when tmux is missing (skipped)."""
     parser = argparse.ArgumentParser()
     parser.add_argument("--interpreter", required=True)
     parser.add_argument("--only")
     arguments = parser.parse_args()
     if shutil.which("tmux") is None:
         print("skipped: tmux is not installed (tools/setup installs it)")
+        return None
+    return os.path.abspath(arguments.interpreter), arguments.only
+
+
+def main():
+    parsed = parse_arguments()
+    if not parsed:
         return SKIP
-    interpreter = os.path.abspath(arguments.interpreter)
+    interpreter, only = parsed
     console = has_console(interpreter)
     if not console:
         print("skipped the console's own cases: this build has no system/console")
@@ -569,26 +600,12 @@ def main():
     count = 0
     for width, height in ((80, 24), (40, 10)):
         for name, case, *command_line in CASES + (CONSOLE_CASES if console else []):
-            if arguments.only and arguments.only not in name:
+            if only and only not in name:
                 continue
             count += 1
-            # A run killed with its server may still be writing its settings while the folder goes.
-            with tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as folder:
-                script = os.path.join(folder, "driver.xol")
-                with open(script, "w") as file:
-                    file.write(DRIVER)
-                term = None
-                try:
-                    term = Tmux(folder, width, height)
-                    term.tmux("send-keys", "-t", "main", f"cd {folder}", "Enter")
-                    run = Run(term, interpreter, command_line[0] if command_line else "driver.xol")
-                    case(term, run, width, height)
-                except AssertionError as failure:
-                    failures += 1
-                    print(f"FAIL {name} at {width}x{height}: {failure}")
-                finally:
-                    if term:
-                        term.kill_server()
+            if not run_case(interpreter, width, height, name, case, command_line[0] if command_line else "driver.xol",
+                            DRIVER):
+                failures += 1
     print(f"{count - failures} passed, {failures} failed")
     return 1 if failures else 0
 

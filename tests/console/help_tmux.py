@@ -7,16 +7,14 @@ Usage: help_tmux.py --interpreter XOL [--only NAME]
 Reuses the tmux harness of editor_tmux.py. Exits 77 (skipped) when tmux is missing or the build has no
 console written in Xol.
 """
-import argparse
-import os
-import shutil
 import sys
-import tempfile
 
-from editor_tmux import SKIP, Run, Tmux, check, has_console, lines_of, settings_history
+from editor_tmux import SKIP, check, has_console, lines_of, parse_arguments, run_case, settings_history
 
 # A block whose mold is wider than any line: every layout must cut it.
 LONG = "zqx-long: make block! 100 repeat n 100 [append zqx-long n] ()"
+# How long a command may take: a sanitizer build under GC stress walks the global words slowly.
+SLOW = 90.0
 LONG_MOLD = "[" + " ".join(str(n) for n in range(1, 101)) + "]"
 
 
@@ -25,12 +23,18 @@ def fitted(text, width):
     return text if len(text) < width else text[:width - 4] + "..."
 
 
-def enter(term, line, wait=None):
+def enter(term, line, wait=None, prompt=">>"):
+    """Types a line, waits for a text of its output when given, then for the next prompt."""
     term.type(line)
     term.keys("Enter")
     if wait:
-        term.wait_text(wait)
-    term.settle()
+        term.wait_text(wait, SLOW)
+    wait_row(term, prompt)
+
+
+def wait_row(term, text):
+    """Waits until the cursor's row reads `text` (a prompt, or a line brought back from the history)."""
+    term.wait_for(lambda screen: lines_of(screen)[term.cursor()[1]] == text, SLOW)
 
 
 def rows_after(term, command, prompt=">>"):
@@ -50,10 +54,15 @@ def case_help(term, run, width, height):
     expected = fitted("ZQX-LONG is a block! value.  length: 100  " + LONG_MOLD, width)
     check(line == expected, f"the block's line: {line!r}, expected {expected!r}")
 
-    enter(term, "what/with 'zqx-", "zqx-long")
+    enter(term, "what/with 'zqx-", "     zqx-long        block!")
     line = rows_after(term, "what/with 'zqx-")[0]
     expected = fitted("     zqx-long        block!        length: 100  " + LONG_MOLD, width)
     check(line == expected, f"what's line: {line!r}, expected {expected!r}")
+
+    # An image prints its size line: there is no GUI to show it in.
+    enter(term, "zqx-image: make image! 3x2 ()")
+    enter(term, "? zqx-image", "size: 3x2")
+    check(rows_after(term, "? zqx-image") == ["size: 3x2", ""], "the image's size line")
 
     # Every line of the system object fits (its heading is not fitted), and the prompt comes back.
     enter(term, "? system", "tools")
@@ -67,6 +76,11 @@ def case_help(term, run, width, height):
     line = rows_after(term, "trace [1 + 2]")[0]
     check(line.startswith("  1 + 2 ") and line.find(" => 3") == min(60, (width - 7) // 2),
           f"the traced line at {width}: {line!r}")
+    # The profiler's result line fills the width, "== " included.
+    enter(term, "profile [zqx-long]", "== [1 2 3")
+    line = rows_after(term, "profile [zqx-long]")[0]
+    expected = ("== " + LONG_MOLD)[:width].rstrip()
+    check(line == expected, f"the profiler's result: {line!r}, expected {expected!r}")
     term.keys("C-d")
     status, same = run.wait_end()
     check(status == "status=0" and same, f"{status}, modes kept: {same}")
@@ -74,34 +88,30 @@ def case_help(term, run, width, height):
 
 def case_debug(term, run, width, height):
     enter(term, LONG)
-    enter(term, "debug [zqx-y: zqx-long]", "-----> EVAL zqx-y:")
-    check(lines_of(term.screen())[term.cursor()[1]] == "debug>", "the debugger's prompt")
-    enter(term, "n", "-----> EVAL zqx-long")
-    enter(term, "w zqx-long")
-    enter(term, "", "-----> PUSH [1 2 3")
+    enter(term, "debug [zqx-y: zqx-long]", "-----> EVAL zqx-y:", "debug>")
+    enter(term, "n", "-----> EVAL zqx-long", "debug>")
+    enter(term, "w zqx-long", prompt="debug>")
+    enter(term, "", "-----> PUSH [1 2 3", "debug>")
     rows = rows_after(term, "debug>", "debug>")
-    push = next(row for row in rows if row.startswith("-----> PUSH "))
-    watch = next(row for row in rows if row.startswith("Watch: zqx-long: "))
+    push = next((row for row in rows if row.startswith("-----> PUSH ")), None)
+    watch = next((row for row in rows if row.startswith("Watch: zqx-long: ")), None)
     # The value is cut, without an ellipsis, to the width left after the text before it; the event's line
     # keeps one more column free. (The screen drops the spaces that end a row.)
     expected = (("-----> PUSH " + LONG_MOLD)[:width - 1].rstrip(), ("Watch: zqx-long: " + LONG_MOLD)[:width].rstrip())
     check((push, watch) == expected, f"lines at {width}: {push!r} {watch!r}, expected {expected}")
-    enter(term, ":zqx-y", "== unset")
+    enter(term, ":zqx-y", "== unset", "debug>")
     enter(term, "c")
-    check(lines_of(term.screen())[term.cursor()[1]] == ">>", "the console's prompt after c")
 
     # q halts the evaluation; the console goes on.
-    enter(term, "debug [print 1]", "-----> EVAL print")
+    enter(term, "debug [print 1]", "-----> EVAL print", "debug>")
     enter(term, "q", "(halted)")
     enter(term, "zqx-x: 1", "== 1")
 
     # The lines typed at "debug> " leave no trace in the history: Up brings back the console's lines.
     term.keys("Up")
-    term.settle()
-    check(lines_of(term.screen())[term.cursor()[1]] == ">> zqx-x: 1", "Up brings back the last line")
+    wait_row(term, ">> zqx-x: 1")
     term.keys("Up")
-    term.settle()
-    check(lines_of(term.screen())[term.cursor()[1]] == ">> debug [print 1]", "then the debug line")
+    wait_row(term, ">> debug [print 1]")
     term.keys("C-a", "C-k")
     term.keys("C-d")
     status, same = run.wait_end()
@@ -117,14 +127,10 @@ CASES = [
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    parser.add_argument("--interpreter", required=True)
-    parser.add_argument("--only")
-    arguments = parser.parse_args()
-    if shutil.which("tmux") is None:
-        print("skipped: tmux is not installed (tools/setup installs it)")
+    parsed = parse_arguments()
+    if not parsed:
         return SKIP
-    interpreter = os.path.abspath(arguments.interpreter)
+    interpreter, only = parsed
     if not has_console(interpreter):
         print("skipped: this build has no system/console")
         return SKIP
@@ -132,21 +138,11 @@ def main():
     count = 0
     for width, height in ((80, 24), (40, 10)):
         for name, case in CASES:
-            if arguments.only and arguments.only not in name:
+            if only and only not in name:
                 continue
             count += 1
-            with tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as folder:
-                term = None
-                try:
-                    term = Tmux(folder, width, height)
-                    term.tmux("send-keys", "-t", "main", f"cd {folder}", "Enter")
-                    case(term, Run(term, interpreter, ""), width, height)
-                except (AssertionError, StopIteration) as failure:
-                    failures += 1
-                    print(f"FAIL {name} at {width}x{height}: {failure!r}")
-                finally:
-                    if term:
-                        term.kill_server()
+            if not run_case(interpreter, width, height, name, case, ""):
+                failures += 1
     print(f"{count - failures} passed, {failures} failed")
     return 1 if failures else 0
 
