@@ -55,9 +55,10 @@ void download_page(); // May allocate.
 // Codec helpers.
 void json_unescape(); // May allocate.
 
-// The text utilities' (split, replace).
+// The text utilities' (split, replace, rejoin).
 void split_text(); // May allocate.
 void replace_text(); // May allocate.
+void join_text(); // May allocate.
 
 // The console's.
 void console_do(); // May allocate.

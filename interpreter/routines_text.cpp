@@ -131,4 +131,25 @@ void replace_text()
     stack::set_last(*out);
 }
 
+// rejoin's commonest case, a reduced block whose first value is a string!: a copy of it with the rest
+// appended (for a string!, copy and form give the same). The block itself when empty; none for any other
+// first value, which rejoin's own code then joins.
+void join_text()
+{
+    Rooted block(*natives::argument(0));
+    std::uint32_t const index = series::index_of(*block);
+    if (index >= series::buffer_of(*block)->cell_count()) {
+        stack::set_last(*block);
+        return;
+    }
+    Rooted first(series::buffer_of(*block)->head_cell()[index]);
+    if (cell::type_of(*first) != type_ids::string) {
+        stack::set_last(none_value);
+        return;
+    }
+    Rooted text(series::copy(*first, nullptr, false, nullptr));
+    Rooted rest(at_index(*block, index + 1));
+    stack::set_last(string::insert(*text, *rest, -1, false, 1, true));
+}
+
 }
