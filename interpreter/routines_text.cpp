@@ -1,5 +1,5 @@
-// Routines behind the library's text utilities: split and replace/all over text. Each does in one pass what
-// its parse rule does, with the parse engine's own search, so the two match the same places.
+// Routines behind the library's text utilities: split, replace/all over text and rejoin. split and
+// replace do in one pass what their parse rules do, with the parse engine's own search: the same places.
 
 #include <algorithm>
 #include <cstdint>
