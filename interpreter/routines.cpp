@@ -428,6 +428,7 @@ constexpr Row rows[] = {
     { "csv-rows", csv_rows, -1 },
     { "_split-text", split_text, type_ids::block },
     { "_replace-text", replace_text, -1 },
+    { "_join-text", join_text, -1 },
     // The console's line editor and standard input: their entries come from console/line_editor.cpp.
     { "_set-buffer-history", nullptr, -1 },
     { "_read-input", nullptr, -1 },

@@ -58,9 +58,10 @@ void json_decode(); // May allocate.
 void json_encode(); // May allocate.
 void csv_rows(); // May allocate.
 
-// The text utilities' (split, replace).
+// The text utilities' (split, replace, rejoin).
 void split_text(); // May allocate.
 void replace_text(); // May allocate.
+void join_text(); // May allocate.
 
 // The console's.
 void console_do(); // May allocate.

@@ -1,8 +1,9 @@
-// Routines behind the library's text utilities: split and replace/all over text. Each does in one pass what
-// its parse rule does, with the parse engine's own search, so the two match the same places.
+// Routines behind the library's text utilities: split, replace/all over text and rejoin. split and
+// replace do in one pass what their parse rules do, with the parse engine's own search: the same places.
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 #include "datatypes/block.h"
@@ -14,6 +15,7 @@
 #include "interpreter/parse/engine.h"
 #include "interpreter/parse/matching.h"
 #include "interpreter/routines_entries.h"
+#include "runtime/memory.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
 
@@ -33,6 +35,45 @@ std::vector<parse::Found> matches(Cell const& text, Cell const& delimiter, Compa
 {
     std::uint32_t const tail = series::buffer_of(text)->length();
     return parse::search_all(text, parse::InputKind::Text, delimiter, mode, tail);
+}
+
+// The text with the formed value in place of each match, when both have the same unit: the result's size is
+// known, so it is made once and filled with raw copies. none! when the units differ or the size is too large
+// (the caller then splices, which widens or raises). May allocate.
+Cell joined_in_place(Cell const& text_value, Cell const& formed_value, std::vector<parse::Found> const& found)
+{
+    Rooted text(text_value);
+    Rooted formed(formed_value);
+    SeriesBuffer* source = series::buffer_of(*text);
+    std::uint32_t const unit = source->unit();
+    if (series::buffer_of(*formed)->unit() != unit) return none_value;
+    std::uint64_t const tail = source->length();
+    std::uint64_t const start = std::min<std::uint64_t>(series::index_of(*text), tail);
+    std::uint64_t const piece = series::buffer_of(*formed)->length();
+    std::uint64_t units = tail - start;
+    for (parse::Found const& match : found) units = units - match.length + piece;
+    if ((units << 2) > memory::max_capacity) return none_value;
+    Rooted out(none_value);
+    string::make_at_unit(*out, static_cast<std::uint32_t>(std::max<std::uint64_t>(units, 1)), unit);
+    // Nothing below allocates: the addresses stay valid.
+    std::uint32_t const shift = source->unit_shift();
+    source = series::buffer_of(*text);
+    std::byte const* read = source->head_address();
+    std::byte const* value = series::buffer_of(*formed)->head_address();
+    SeriesBuffer* target = series::buffer_of(*out);
+    std::byte* write = target->head_address();
+    std::uint64_t place = start;
+    for (parse::Found const& match : found) {
+        std::size_t const stretch = static_cast<std::size_t>(match.start - place) << shift;
+        std::memcpy(write, read + (place << shift), stretch);
+        write += stretch;
+        std::memcpy(write, value, static_cast<std::size_t>(piece << shift));
+        write += piece << shift;
+        place = match.start + match.length;
+    }
+    std::memcpy(write, read + (place << shift), static_cast<std::size_t>((tail - place) << shift));
+    target->tail = target->head + static_cast<std::uint32_t>(units << shift);
+    return *out;
 }
 
 }
@@ -74,8 +115,12 @@ void replace_text()
     Rooted formed(string::make(16));
     string::insert(*formed, *value, -1, true, 1, true);
     std::uint32_t const tail = series::buffer_of(*text)->length();
-    Rooted out(string::make(tail));
     std::uint32_t place = std::min(series::index_of(*text), tail);
+    if (Cell const joined = joined_in_place(*text, *formed, found); cell::type_of(joined) != type_ids::none) {
+        stack::set_last(joined);
+        return;
+    }
+    Rooted out(string::make(tail));
     for (parse::Found const& match : found) {
         string::splice(*out, at_index(*text, place), static_cast<std::int32_t>(match.start - place), 0, true,
             string::SpliceMode::Append);
@@ -84,6 +129,27 @@ void replace_text()
     }
     string::splice(*out, at_index(*text, place), -1, 0, true, string::SpliceMode::Append);
     stack::set_last(*out);
+}
+
+// rejoin's commonest case, a reduced block whose first value is a string!: a copy of it with the rest
+// appended (for a string!, copy and form give the same). The block itself when empty; none for any other
+// first value, which rejoin's own code then joins.
+void join_text()
+{
+    Rooted block(*natives::argument(0));
+    std::uint32_t const index = series::index_of(*block);
+    if (index >= series::buffer_of(*block)->cell_count()) {
+        stack::set_last(*block);
+        return;
+    }
+    Rooted first(series::buffer_of(*block)->head_cell()[index]);
+    if (cell::type_of(*first) != type_ids::string) {
+        stack::set_last(none_value);
+        return;
+    }
+    Rooted text(series::copy(*first, nullptr, false, nullptr));
+    Rooted rest(at_index(*block, index + 1));
+    stack::set_last(string::insert(*text, *rest, -1, false, 1, true));
 }
 
 }
