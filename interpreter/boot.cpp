@@ -394,8 +394,15 @@ template <class OnSeries, class OnBody> void walk_library(OnSeries&& on_series, 
     NodeSet seen_contexts;
     NodeSet seen_bodies;
     std::vector<Cell> pending;
+    // Only values that hold others are kept for the walk: most cells are words and scalars.
+    auto const keep = [&](Cell const& value) {
+        TypeId const type = cell::type_of(value);
+        if (type_ids::is_any_block(type) || type == type_ids::map || type == type_ids::object
+            || type == type_ids::function || type == type_ids::op)
+            pending.push_back(value);
+    };
     NodeId const global = context::global();
-    for (std::uint32_t i = 0; i < context::word_count(global); ++i) pending.push_back(*context::values_at(global, i));
+    for (std::uint32_t i = 0; i < context::word_count(global); ++i) keep(*context::values_at(global, i));
     while (!pending.empty()) {
         Cell value = pending.back();
         pending.pop_back();
@@ -408,18 +415,17 @@ template <class OnSeries, class OnBody> void walk_library(OnSeries&& on_series, 
             if (!seen.insert(value.word2)) continue;
             on_series(value.word2, type);
             SeriesBuffer* buffer = node::buffer(value.word2);
-            for (std::uint32_t i = 0; i < buffer->length(); ++i) pending.push_back(buffer->head_cell()[i]);
+            for (std::uint32_t i = 0; i < buffer->length(); ++i) keep(buffer->head_cell()[i]);
         } else if (type == type_ids::object) {
             NodeId const context = object::context_of(value);
             if (context == global || !seen_contexts.insert(context)) continue;
             if (context::is_on_stack(context) || !context::has_values(context)) continue;
-            for (std::uint32_t i = 0; i < context::word_count(context); ++i)
-                pending.push_back(*context::values_at(context, i));
+            for (std::uint32_t i = 0; i < context::word_count(context); ++i) keep(*context::values_at(context, i));
         } else if (type == type_ids::function) {
             Cell const body = function::record_cell(value, function::body_cell);
             if (cell::type_of(body) == type_ids::block && seen_bodies.insert(body.word2)) on_body(body.word2);
-            pending.push_back(function::spec_block(value));
-            pending.push_back(body);
+            keep(function::spec_block(value));
+            keep(body);
         }
     }
 }

@@ -787,20 +787,31 @@ void Reader::decode_text(Header const& h, Cell const& into, std::uint32_t head)
     std::uint8_t const* data = m_data.data() + m_position;
     // One-byte units hold ASCII and two-byte units no surrogate: text wider than its unit is widened.
     std::uint32_t widest = 1;
-    for (std::uint32_t i = 0; i < length; ++i) {
-        std::uint32_t code_point = 0;
-        for (std::uint32_t b = 0; b < unit; ++b) code_point |= std::uint32_t { data[i * unit + b] } << (8 * b);
-        if (code_point > 0x10FFFF || (code_point >= 0xD800 && code_point <= 0xDFFF)) invalid(at);
-        widest = std::max(widest, code_point <= 0x7F ? 1u : code_point <= 0xFFFF ? 2u : 4u);
+    if (unit == 1) {
+        for (std::uint32_t i = 0; i < length; ++i)
+            if (data[i] > 0x7F) widest = 2;
+    } else {
+        for (std::uint32_t i = 0; i < length; ++i) {
+            std::uint32_t code_point = 0;
+            for (std::uint32_t b = 0; b < unit; ++b) code_point |= std::uint32_t { data[i * unit + b] } << (8 * b);
+            if (code_point > 0x10FFFF || (code_point >= 0xD800 && code_point <= 0xDFFF)) invalid(at);
+            widest = std::max(widest, code_point <= 0x7F ? 1u : code_point <= 0xFFFF ? 2u : 4u);
+        }
     }
     if (widest < unit) widest = unit;
     NodeId const node = series::alloc_units(length, widest);
     SeriesBuffer* buffer = node::buffer(node);
-    for (std::uint32_t i = 0; i < length; ++i) {
-        std::uint32_t code_point = 0;
-        for (std::uint32_t b = 0; b < unit; ++b)
-            code_point |= std::uint32_t { m_data[m_position + i * unit + b] } << (8 * b);
-        std::memcpy(buffer->data() + std::size_t { i } * widest, &code_point, widest); // little-endian host
+    // Units of the stored width are the buffer's bytes as they are (a little-endian host); wider ones are
+    // widened one by one.
+    if (widest == unit) {
+        if (length > 0) std::memcpy(buffer->data(), m_data.data() + m_position, std::size_t { length } * unit);
+    } else {
+        for (std::uint32_t i = 0; i < length; ++i) {
+            std::uint32_t code_point = 0;
+            for (std::uint32_t b = 0; b < unit; ++b)
+                code_point |= std::uint32_t { m_data[m_position + i * unit + b] } << (8 * b);
+            std::memcpy(buffer->data() + std::size_t { i } * widest, &code_point, widest);
+        }
     }
     buffer->tail = length * widest;
     m_position += std::size_t { length } * unit;

@@ -174,6 +174,36 @@ TEST_F(ContextTest, BindingABlockWalksNestedSeriesOnceAndLeavesIssuesAlone)
     EXPECT_EQ(cycles::depth(), 0u);
 }
 
+// One bind's words leave nothing behind for the next, and a context past the size looked up through a
+// table of its own words binds alike.
+TEST_F(ContextTest, EachBindSeesOnlyItsOwnContext)
+{
+    RootedNode first(context::make(4, false, false, no_node, context::Kind::Plain));
+    context::add_word(*first, bare_word("a"));
+    RootedNode second(context::make(4, false, false, no_node, context::Kind::Plain));
+    context::add_word(*second, bare_word("c"));
+    RootedNode large(context::make(80, false, false, no_node, context::Kind::Plain));
+    for (int i = 0; i < 70; ++i) context::add_word(*large, bare_word(("w" + std::to_string(i)).c_str()));
+    context::add_word(*large, bare_word("a"));
+    struct Case {
+        NodeId context;
+        std::uint32_t a_slot; // the word `a`'s slot, or none when the context lacks it
+        std::uint32_t c_slot;
+    };
+    constexpr std::uint32_t none = 0xFFFFFFFF;
+    Case const cases[] = { { *first, 0, none }, { *second, none, 0 }, { *large, 70, none }, { *second, none, 0 } };
+    for (Case const& c : cases) {
+        Rooted block(series_of({ global_word("A"), global_word("c") }));
+        context::bind_block(*block, c.context, false);
+        Cell const* cells = block::rs_head(*block);
+        EXPECT_EQ(cells[0].word1, c.a_slot == none ? context::global() : c.context);
+        if (c.a_slot != none) {
+            EXPECT_EQ(cells[0].word3, c.a_slot);
+        }
+        EXPECT_EQ(cells[1].word1, c.c_slot == none ? context::global() : c.context);
+    }
+}
+
 TEST_F(ContextTest, SelfIsBoundByItsExactSymbol)
 {
     RootedNode context(context::make(2, false, true, no_node, context::Kind::Object));

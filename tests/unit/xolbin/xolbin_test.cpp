@@ -435,6 +435,14 @@ TEST_F(XolbinTest, ReadersAcceptWhatTheyIgnore)
     EXPECT_EQ(molded(*appended), "[1 1 2]"); // values appended before the fault stay
 }
 
+// Text in any unit: stored as it is when the unit fits, widened when a one-byte unit holds a byte past ASCII.
+TEST_F(XolbinTest, ReadersTakeTextInEveryUnit)
+{
+    Rooted loaded(decoded(from_hex("58 4F 4C 42 49 4E 02 01 01 19 05 04 07 0C 61 62 63 07 08 E9 61"
+                                   " 07 0D 41 00 E9 00 02 01 07 06 F6 01 01 00")));
+    EXPECT_EQ(molded(block::rs_head(*loaded)[0]), "[\"abc\" \"\u00e9a\" \"A\u00e9\u0102\" \"\U000101F6\"]");
+}
+
 // Boot data binds words by root index and assigns values without leaving them in the block. The symbols:
 // 0 boot-x, 1 field. The first root is a context of one word, field: 5.
 TEST_F(XolbinTest, BootDataAssignsAndBindsByRootIndex)
