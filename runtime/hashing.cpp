@@ -113,8 +113,7 @@ constexpr std::uint32_t date_time_flag = 0x10000;
 // mix spreads the high bits, where the products gather, over the low bits that pick a bucket.
 constexpr std::uint64_t text_multiplier = 0x9E3779B97F4A7C15u;
 
-template <typename Unit>
-std::uint32_t units_hash(std::byte const* at, std::uint32_t count, bool case_sensitive)
+template <typename Unit> std::uint32_t units_hash(std::byte const* at, std::uint32_t count, bool case_sensitive)
 {
     auto const* units = reinterpret_cast<Unit const*>(at);
     std::uint64_t state = hash::seed ^ std::uint64_t { count } << 32;
