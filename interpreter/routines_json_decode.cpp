@@ -232,12 +232,13 @@ private:
         whitespace();
         if (peek() != '"') return false;
         Cell* name = stack::push(none_value);
-        if (!string(*name)) return false;
+        bool const known = known_word(*name);
+        if (!known && !string(*name)) return false;
         whitespace();
         if (peek() != ':') return false;
         ++m_position;
         m_mark = m_position;
-        member_name(*name);
+        if (!known) member_name(*name);
         emit(*name);
         stack::pop(1);
         return value();
@@ -331,6 +332,25 @@ private:
         return true;
     }
 
+    // A name of plain ASCII already made a word in this call: the word, and the string literal passed over.
+    bool known_word(Cell& name)
+    {
+        m_key.clear();
+        for (std::uint32_t i = m_position + 1; i < m_length; ++i) {
+            std::uint32_t const c = m_text[i];
+            if (c == '"') {
+                auto const known = m_name_index.find(m_key);
+                if (known == m_name_index.end() || known->second < 0) return false;
+                name = block::rs_head(*m_names)[known->second];
+                m_position = i + 1;
+                return true;
+            }
+            if (c < 32 || c >= 128 || c == '\\') return false;
+            m_key.push_back(static_cast<char>(c));
+        }
+        return false;
+    }
+
     // A name written like a word becomes the word the lexer makes of it, when it makes one; names already
     // seen in this call are looked up rather than scanned again.
     void member_name(Cell& name)
@@ -369,6 +389,7 @@ private:
     std::vector<Cell*> m_containers;
     Rooted m_names; // the words made of member names, by m_name_index
     std::unordered_map<std::string, std::int32_t> m_name_index; // -1: the name stays a string
+    std::string m_key;
 };
 
 template <typename Unit> Cell decode(Cell const& input, Cell const& out)
