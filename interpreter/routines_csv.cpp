@@ -177,7 +177,7 @@ private:
         SeriesBuffer* buffer = series::buffer_of(field);
         auto* out = reinterpret_cast<Unit*>(buffer->head_address());
         if (doubled == 0) {
-            std::memcpy(out, m_text.data() + start, count * sizeof(Unit));
+            if (count > 0) std::memcpy(out, m_text.data() + start, count * sizeof(Unit));
         } else {
             for (std::uint32_t i = start; i < end; ++i) {
                 *out++ = m_text[i];
@@ -201,8 +201,9 @@ void split(Cell const& data, Cell const& answer, std::uint32_t delimiter, std::u
 {
     std::uint32_t const count = string::length(data);
     std::vector<Unit> text(count);
-    std::memcpy(text.data(), series::buffer_of(data)->head_address() + string::clamped_index(data) * sizeof(Unit),
-        count * sizeof(Unit));
+    if (count > 0)
+        std::memcpy(text.data(), series::buffer_of(data)->head_address() + string::clamped_index(data) * sizeof(Unit),
+            count * sizeof(Unit));
     Splitter<Unit>(text, static_cast<std::uint32_t>(sizeof(Unit)), delimiter, quote).split(answer, header);
 }
 

@@ -356,8 +356,9 @@ private:
     void member_name(Cell& name)
     {
         std::uint32_t const count = string::length(name);
+        if (count == 0) return;
         std::uint32_t const first = string::char_at(name, 0);
-        if (count == 0 || is_not_word_char(first) || is_digit(first) || first == '\'') return;
+        if (is_not_word_char(first) || is_digit(first) || first == '\'') return;
         for (std::uint32_t i = 1; i < count; ++i)
             if (is_not_word_char(string::char_at(name, i))) return;
         std::string const utf8 = string::to_utf8(name);
@@ -396,8 +397,9 @@ template <typename Unit> Cell decode(Cell const& input, Cell const& out)
 {
     std::uint32_t const count = string::length(input);
     std::vector<Unit> text(count);
-    std::memcpy(text.data(), series::buffer_of(input)->head_address() + string::clamped_index(input) * sizeof(Unit),
-        count * sizeof(Unit));
+    if (count > 0)
+        std::memcpy(text.data(), series::buffer_of(input)->head_address() + string::clamped_index(input) * sizeof(Unit),
+            count * sizeof(Unit));
     Reader<Unit> reader(text, static_cast<std::uint32_t>(sizeof(Unit)));
     if (reader.read(out)) return out;
     Cell* where = stack::push(none_value);
