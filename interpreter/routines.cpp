@@ -425,7 +425,6 @@ constexpr Row rows[] = {
     { "json-unescape", json_unescape, -1 },
     { "json-decode", json_decode, type_ids::block },
     { "json-encode", json_encode, -1 },
-    { "csv-rows", csv_rows, -1 },
     // The console's line editor and standard input: their entries come from console/line_editor.cpp.
     { "_set-buffer-history", nullptr, -1 },
     { "_read-input", nullptr, -1 },
