@@ -232,12 +232,13 @@ private:
         whitespace();
         if (peek() != '"') return false;
         Cell* name = stack::push(none_value);
-        if (!string(*name)) return false;
+        bool const known = known_word(*name);
+        if (!known && !string(*name)) return false;
         whitespace();
         if (peek() != ':') return false;
         ++m_position;
         m_mark = m_position;
-        member_name(*name);
+        if (!known) member_name(*name);
         emit(*name);
         stack::pop(1);
         return value();
@@ -331,13 +332,33 @@ private:
         return true;
     }
 
+    // A name of plain ASCII already made a word in this call: the word, and the string literal passed over.
+    bool known_word(Cell& name)
+    {
+        m_key.clear();
+        for (std::uint32_t i = m_position + 1; i < m_length; ++i) {
+            std::uint32_t const c = m_text[i];
+            if (c == '"') {
+                auto const known = m_name_index.find(m_key);
+                if (known == m_name_index.end() || known->second < 0) return false;
+                name = block::rs_head(*m_names)[known->second];
+                m_position = i + 1;
+                return true;
+            }
+            if (c < 32 || c >= 128 || c == '\\') return false;
+            m_key.push_back(static_cast<char>(c));
+        }
+        return false;
+    }
+
     // A name written like a word becomes the word the lexer makes of it, when it makes one; names already
     // seen in this call are looked up rather than scanned again.
     void member_name(Cell& name)
     {
         std::uint32_t const count = string::length(name);
+        if (count == 0) return;
         std::uint32_t const first = string::char_at(name, 0);
-        if (count == 0 || is_not_word_char(first) || is_digit(first) || first == '\'') return;
+        if (is_not_word_char(first) || is_digit(first) || first == '\'') return;
         for (std::uint32_t i = 1; i < count; ++i)
             if (is_not_word_char(string::char_at(name, i))) return;
         std::string const utf8 = string::to_utf8(name);
@@ -369,14 +390,16 @@ private:
     std::vector<Cell*> m_containers;
     Rooted m_names; // the words made of member names, by m_name_index
     std::unordered_map<std::string, std::int32_t> m_name_index; // -1: the name stays a string
+    std::string m_key;
 };
 
 template <typename Unit> Cell decode(Cell const& input, Cell const& out)
 {
     std::uint32_t const count = string::length(input);
     std::vector<Unit> text(count);
-    std::memcpy(text.data(), series::buffer_of(input)->head_address() + string::clamped_index(input) * sizeof(Unit),
-        count * sizeof(Unit));
+    if (count > 0)
+        std::memcpy(text.data(), series::buffer_of(input)->head_address() + string::clamped_index(input) * sizeof(Unit),
+            count * sizeof(Unit));
     Reader<Unit> reader(text, static_cast<std::uint32_t>(sizeof(Unit)));
     if (reader.read(out)) return out;
     Cell* where = stack::push(none_value);

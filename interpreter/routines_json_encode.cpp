@@ -10,12 +10,14 @@
 #include "datatypes/float.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
+#include "datatypes/map.h"
 #include "datatypes/none.h"
 #include "datatypes/percent.h"
 #include "datatypes/registry.h"
 #include "datatypes/runtime_words.h"
 #include "datatypes/series.h"
 #include "datatypes/string.h"
+#include "datatypes/symbol.h"
 #include "datatypes/typed_actions.h"
 #include "datatypes/unset.h"
 #include "interpreter/actions.h"
@@ -233,6 +235,7 @@ private:
             if (actions::compare_typed(*parent, *container, CompareOp::Same) == 0) return false;
         if (parents->cell_count() >= deepest) stack::overflow_on_push();
         block::rs_append(*m_parents, *container);
+        if (cell::type_of(given) == type_ids::map) return map_members(container);
         Cell* items = container;
         if (members) {
             TypeId const type = cell::type_of(given);
@@ -285,14 +288,52 @@ private:
         return true;
     }
 
-    bool member(Cell const& map, Cell const& key)
+    // The live pairs of a map in order: the keys words-of gives (a set-word as a word), each with its own
+    // value, which is what select/case finds for it.
+    bool map_members(Cell* container)
+    {
+        std::uint32_t written = 0;
+        for (std::uint32_t position = 0; position + 1 < node::buffer(map::block_of(*container))->cell_count();
+             position += 2) {
+            Cell const* pair = node::buffer(map::block_of(*container))->head_cell() + position;
+            if (pair[1].header == 0) continue;
+            put(written++ == 0 ? (m_pretty ? "{\n" : "{") : (m_pretty ? ",\n" : ","));
+            if (written == 1 && m_pretty) ++m_level;
+            if (m_pretty) indent();
+            Cell* key = stack::push(pair[0]);
+            if (cell::type_of(*key) == type_ids::set_word) cell::set_type(*key, type_ids::word);
+            Cell* value = stack::push(pair[1]);
+            if (!key_value(*key, *value)) return false;
+            stack::pop(2);
+        }
+        if (written == 0) {
+            put("{}");
+            return leave(container);
+        }
+        if (m_pretty) {
+            put('\n');
+            --m_level;
+            indent();
+        }
+        put('}');
+        return leave(container);
+    }
+
+    bool member(Cell const& object, Cell const& key)
     {
         FindOptions options {};
         options.case_sensitive = true;
-        Cell* found = stack::push(actions::select_typed(map, key, options));
+        Cell* found = stack::push(actions::select_typed(object, key, options));
+        bool const done = key_value(key, *found);
+        stack::pop(1);
+        return done;
+    }
+
+    bool key_value(Cell const& key, Cell const& value)
+    {
         switch (cell::type_of(key)) {
         case type_ids::word:
-            text(scratch_of(key, false));
+            text(cell::make(type_ids::string, 0, symbol::cache_string(key.word2), 0));
             break;
         case type_ids::string:
             text(key);
@@ -301,9 +342,7 @@ private:
             text(scratch_of(key, true));
         }
         put(m_pretty ? ": " : ":");
-        bool const done = value_of(*found);
-        stack::pop(1);
-        return done;
+        return value_of(value);
     }
 
     Rooted m_output;
