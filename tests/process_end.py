@@ -135,9 +135,11 @@ def main(xol, provoke):
     for _ in range(3):
         flood = subprocess.Popen([xol, COUNTING], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                  stderr=subprocess.PIPE)
-        time.sleep(0.3)  # long enough for the pipe to fill
+        first = os.read(flood.stdout.fileno(), 4096)  # the script runs: the signal handlers are in place
+        time.sleep(0.3)  # long enough for the pipe to fill again
         flood.send_signal(signal.SIGINT)
         out, error_output = flood.communicate(timeout=60)
+        out = first + out
         whole_lines = out.split(b"\n")[:-1]
         counted = [int(line) for line in whole_lines] == list(range(1, len(whole_lines) + 1))
         if flood.returncode != 0 or error_output or not counted:
