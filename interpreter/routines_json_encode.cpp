@@ -297,12 +297,13 @@ private:
              position += 2) {
             Cell const* pair = node::buffer(map::block_of(*container))->head_cell() + position;
             if (pair[1].header == 0) continue;
-            put(written++ == 0 ? (m_pretty ? "{\n" : "{") : (m_pretty ? ",\n" : ","));
-            if (written == 1 && m_pretty) ++m_level;
-            if (m_pretty) indent();
+            // Both are taken before the indentation, whose wide form allocates and may move the pairs.
             Cell* key = stack::push(pair[0]);
             if (cell::type_of(*key) == type_ids::set_word) cell::set_type(*key, type_ids::word);
             Cell* value = stack::push(pair[1]);
+            put(written++ == 0 ? (m_pretty ? "{\n" : "{") : (m_pretty ? ",\n" : ","));
+            if (written == 1 && m_pretty) ++m_level;
+            if (m_pretty) indent();
             if (!key_value(*key, *value)) return false;
             stack::pop(2);
         }
