@@ -20,8 +20,9 @@ void append_utf8(std::string& bytes, char32_t code_point)
 // A cell count from the start of the prompt's row, walked character by character.
 class Walk {
 public:
-    Walk(std::int32_t start_column, std::int32_t columns)
-        : m_cells(start_column)
+    // `cells`: those before the first character, from the start of the prompt's row.
+    Walk(std::int32_t cells, std::int32_t columns)
+        : m_cells(cells)
         , m_columns(columns)
     {
     }
@@ -85,6 +86,14 @@ std::size_t copy_sequence(std::u32string_view text, std::size_t index, std::stri
     for (std::size_t i = start; i < index; ++i) append_utf8(bytes, text[i]);
     return index;
 }
+
+void set_written(Layout& layout, std::int32_t columns)
+{
+    layout.written = layout.end;
+    if (layout.end.column == 0 && layout.end.row > 0 && !layout.bytes.empty() && layout.bytes.back() != '\n')
+        layout.written = { layout.end.row - 1, columns - 1 };
+}
+
 }
 
 std::int32_t column_after(std::string_view tail, std::int32_t columns)
@@ -123,10 +132,18 @@ Layout lay_out(std::u32string_view prompt, std::u32string_view line, std::size_t
     }
     layout.end = walk.place();
     if (cursor == line.size()) layout.cursor = layout.end;
-    layout.written = layout.end;
-    if (layout.end.column == 0 && layout.end.row > 0 && !layout.bytes.empty() && layout.bytes.back() != '\n')
-        layout.written = { layout.end.row - 1, columns - 1 };
+    set_written(layout, columns);
     return layout;
+}
+
+void append(Layout& layout, char32_t code_point, std::int32_t columns, bool hidden)
+{
+    columns = std::max(columns, 1);
+    Walk walk(layout.end.row * columns + layout.end.column, columns);
+    walk.put(code_point, layout.bytes, hidden);
+    layout.end = walk.place();
+    layout.cursor = layout.end;
+    set_written(layout, columns);
 }
 
 }

@@ -35,4 +35,8 @@ std::int32_t column_after(std::string_view tail, std::int32_t columns);
 Layout lay_out(std::u32string_view prompt, std::u32string_view line, std::size_t cursor, std::int32_t start_column,
     std::int32_t columns, bool hidden);
 
+// The layout after one more character at the end of the line, the cursor after it: what lay_out of the
+// longer line gives, in the time of one character.
+void append(Layout& layout, char32_t code_point, std::int32_t columns, bool hidden);
+
 }

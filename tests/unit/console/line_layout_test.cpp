@@ -55,6 +55,39 @@ TEST(LineLayout, Bytes)
     EXPECT_EQ(lay_out(U"", U"\tx", 0, 0, 80, false).bytes, "    x");
 }
 
+// Typing at the end extends the layout character by character; it must agree with laying out the whole line.
+TEST(LineLayout, AppendingAgreesWithWholeLayout)
+{
+    struct Case {
+        char const* name;
+        std::u32string prompt;
+        std::u32string line;
+        std::int32_t start;
+        std::int32_t columns;
+        bool hidden;
+    };
+    Case const cases[] = {
+        { "plain, wrapping", U">> ", U"abcdefghijklmnop", 0, 5, false },
+        { "after earlier text", U">> ", U"abcdefgh", 3, 6, false },
+        { "wide characters meeting the last column", U">> ", U"a\u4E2D\u4E2Db\u4E2D\u4E2D\u4E2Dc", 0, 5, false },
+        { "combining marks", U"", U"e\u0301xe\u0301\u0301y", 0, 3, false },
+        { "hidden", U"Secret: ", U"ab\u4E2Dcdefg", 0, 10, true },
+        { "prompt with an escape sequence", U"\x1B[1m>\x1B[0m ", U"abcdefghij", 0, 4, false },
+    };
+    for (Case const& c : cases) {
+        Layout layout = lay_out(c.prompt, U"", 0, c.start, c.columns, c.hidden);
+        for (std::size_t i = 0; i < c.line.size(); ++i) {
+            append(layout, c.line[i], c.columns, c.hidden);
+            std::u32string const typed = c.line.substr(0, i + 1);
+            Layout const whole = lay_out(c.prompt, typed, typed.size(), c.start, c.columns, c.hidden);
+            EXPECT_EQ(layout.cursor, whole.cursor) << c.name << " after " << i + 1;
+            EXPECT_EQ(layout.end, whole.end) << c.name << " after " << i + 1;
+            EXPECT_EQ(layout.written, whole.written) << c.name << " after " << i + 1;
+            EXPECT_EQ(layout.bytes, whole.bytes) << c.name << " after " << i + 1;
+        }
+    }
+}
+
 TEST(LineLayout, ColumnAfterEarlierOutput)
 {
     EXPECT_EQ(column_after("", 80), 0);
