@@ -6,6 +6,9 @@
 
 #include "console/terminal_editor.h"
 
+#include <algorithm>
+#include <charconv>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -20,6 +23,7 @@
 #include "datatypes/word.h"
 #include "interpreter/evaluator.h"
 #include "runtime/output.h"
+#include "runtime/platform/environment.h"
 #include "runtime/platform/terminal.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
@@ -38,6 +42,40 @@ struct SavedLine {
     std::size_t cursor = 0;
 };
 SavedLine saved;
+
+// Tests make the n-th allocation of the editor's output buffer fail, as a refused allocation would, by
+// starting the console with XOL_EDITOR_FAIL_ALLOCATION=n. 0: none fails.
+std::uint64_t allocations_until_failure = 0;
+
+void count_allocation()
+{
+    if (allocations_until_failure > 0 && --allocations_until_failure == 0) throw std::bad_alloc();
+}
+
+// The bytes one edit writes: made when the edit starts, reused by every redraw, doubled when a redraw needs
+// more, freed when the edit ends. A refused allocation throws std::bad_alloc: the run ends with the
+// out-of-memory runtime error, once the terminal's modes are back.
+class OutputBuffer {
+public:
+    explicit OutputBuffer(std::size_t size) { grow(size); }
+
+    // Emptied, with room for `needed` bytes.
+    std::string& cleared(std::size_t needed)
+    {
+        m_bytes.clear();
+        if (needed > m_bytes.capacity()) grow(std::max(needed, 2 * m_bytes.capacity()));
+        return m_bytes;
+    }
+
+private:
+    void grow(std::size_t size)
+    {
+        count_allocation();
+        m_bytes.reserve(size);
+    }
+
+    std::string m_bytes;
+};
 
 std::u32string text_of(Cell const& value)
 {
@@ -102,35 +140,58 @@ public:
         m_start_column = tail ? line_layout::column_after(*tail, m_columns) : 0;
     }
 
+    // An edit given up half-way (memory refused, an error in completion) leaves the cursor after the text,
+    // so that what is printed next does not overwrite it. Nothing here may allocate.
+    ~Session()
+    {
+        if (m_finished || m_shown.bytes.empty()) return; // nothing drawn: the cursor stands where it was
+        char bytes[48];
+        std::size_t used = 0;
+        auto append_move = [&](std::int32_t count, char final) {
+            bytes[used++] = '\x1B';
+            bytes[used++] = '[';
+            used = static_cast<std::size_t>(std::to_chars(bytes + used, bytes + 40, count).ptr - bytes);
+            bytes[used++] = final;
+        };
+        Place const target = m_shown.written;
+        if (target.row < m_physical.row) append_move(m_physical.row - target.row, 'A');
+        if (target.row > m_physical.row) append_move(target.row - m_physical.row, 'B');
+        bytes[used++] = '\r';
+        if (target.column > 0) append_move(target.column, 'C');
+        conout::write_now(bytes, used);
+    }
+
+    Session(Session const&) = delete;
+    Session& operator=(Session const&) = delete;
+
     std::u32string text;
     std::size_t cursor = 0;
+
+    // The edit's output buffer, made once raw mode is on.
+    void open_output() { m_output.emplace(initial_output_size); }
 
     enum class Redraw { Whole, Cursor, Appended, CursorAndErase };
 
     void refresh(Redraw redraw)
     {
-        Layout const layout = line_layout::lay_out(m_prompt, text, cursor, m_start_column, m_columns, m_hidden);
-        std::string out;
-        switch (redraw) {
-        case Redraw::Whole:
+        if (redraw == Redraw::Appended) {
+            append_last();
+            return;
+        }
+        Layout layout = line_layout::lay_out(m_prompt, text, cursor, m_start_column, m_columns, m_hidden);
+        // Line feeds may open rows down to the end; only a whole redraw writes the text.
+        std::size_t const opened = static_cast<std::size_t>(std::max(layout.end.row - m_opened, 0));
+        std::string& out = output((redraw == Redraw::Whole ? layout.bytes.size() : 0) + opened);
+        if (redraw == Redraw::Whole) {
             move(out, { 0, m_start_column });
             out += "\x1B[J";
             out += layout.bytes;
             m_physical = layout.written;
-            break;
-        case Redraw::Appended:
-            // The terminal's cursor stands at the old end, where the new character goes.
-            out += utf8_of(m_hidden ? std::u32string(1, U'*') : text.substr(text.size() - 1));
-            m_physical = layout.written;
-            break;
-        case Redraw::Cursor:
-        case Redraw::CursorAndErase:
-            break;
         }
         m_opened = std::max(m_opened, m_physical.row);
         move(out, layout.cursor);
         if (redraw == Redraw::CursorAndErase) out += "\x1B[J";
-        m_shown = layout;
+        m_shown = std::move(layout);
         write_terminal(out);
     }
 
@@ -149,6 +210,7 @@ public:
     // The cursor goes below the text shown, where the output after the edit starts.
     void finish()
     {
+        m_finished = true;
         std::string out;
         move(out, { m_shown.written.row, 0 });
         out += "\n";
@@ -156,6 +218,30 @@ public:
     }
 
 private:
+    static constexpr std::size_t initial_output_size = 256;
+    // Room for the cursor moves besides the text: a few escape sequences.
+    static constexpr std::size_t moves_size = 64;
+
+    std::string& output(std::size_t text_size)
+    {
+        if (!m_output) open_output();
+        return m_output->cleared(text_size + moves_size);
+    }
+
+    // A character typed at the end: the layout grows by that character alone, and only it is written, where
+    // the terminal's cursor stands already.
+    void append_last()
+    {
+        char32_t const added = text.back();
+        line_layout::append(m_shown, added, m_columns, m_hidden);
+        std::string& out = output(static_cast<std::size_t>(std::max(m_shown.end.row - m_opened, 0)));
+        out += utf8_of(std::u32string(1, m_hidden ? U'*' : added));
+        m_physical = m_shown.written;
+        m_opened = std::max(m_opened, m_physical.row);
+        move(out, m_shown.cursor);
+        write_terminal(out);
+    }
+
     void read_window()
     {
         line_editor::read_window_size();
@@ -188,6 +274,8 @@ private:
     Place m_physical { 0, 0 }; // where the terminal's cursor stands, from the prompt's first row
     std::int32_t m_opened = 0; // the lowest row reached since the edit began
     Layout m_shown {};
+    std::optional<OutputBuffer> m_output;
+    bool m_finished = false;
 };
 
 // The global xol-complete-input's value, when it is a function of any kind.
@@ -289,6 +377,9 @@ void add_to_history(bool hidden)
 void reset()
 {
     saved = {};
+    allocations_until_failure = 0;
+    if (std::optional<std::string> const count = platform::get_env("XOL_EDITOR_FAIL_ALLOCATION"))
+        std::from_chars(count->data(), count->data() + count->size(), allocations_until_failure);
 }
 
 void edit(Echo echo)
@@ -296,6 +387,7 @@ void edit(Echo echo)
     bool const hidden = echo == Echo::Hidden;
     Session session(text_of(line_editor::state.prompt), hidden);
     RawMode const raw;
+    session.open_output();
     std::int32_t history_position = -1;
     std::uint32_t const history_count = history_length();
     if (!saved.text.empty()) {

@@ -7,11 +7,13 @@ Usage: editor_tmux.py --interpreter XOL [--only NAME]
 Each case runs at 80x24 and at 40x10. When the build has the console written in Xol, a few cases run the
 console itself (its prompts, results, completion and settings file); without it they are skipped. The
 terminal's modes (stty -g in the pane's shell) must be the same after every way the run ends: q, Ctrl-D,
-Ctrl-C, quit/return, an error, SIGTERM, SIGHUP and a fatal signal during an edit, and Ctrl-C outside one.
+Ctrl-C, quit/return, an error, SIGTERM, SIGHUP, a fatal signal and a refused allocation during an edit, and
+Ctrl-C outside one.
 Exits 77 (skipped) when tmux is missing.
 """
 import argparse
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -399,6 +401,15 @@ def end_case(how):
             term.type("fail")
             term.keys("Enter")
             expected = "status=1"
+        elif how == "allocation":
+            # Run with the editor's second allocation refused: the first redraw of a line too long for the
+            # buffer the edit started with, while the terminal is raw.
+            term.keys("C-a", "C-k")
+            term.type("y" * 300)
+            term.settle()
+            term.keys("C-a")
+            term.type("x")
+            expected = "status=94"
         elif how == "quit":
             term.keys("C-a", "C-k")
             term.type("q")
@@ -413,6 +424,11 @@ def end_case(how):
         check(same, f"{how}: the terminal's modes changed")
         if how == "SIGSEGV":
             term.wait_text("*** Runtime Error 1: access violation")
+        if how == "allocation":
+            screen = term.joined_screen()
+            check(re.search(r"y\n\*\*\* Runtime Error 94: out of memory\n\*\*\* at: [0-9A-F]{16}h\nfinished\n", screen),
+                  "the out-of-memory report:\n" + screen)
+            check("got:" not in screen, "the failed edit answered a line")
         if how == "interrupt":
             check("***" not in term.screen(), "Control-C printed something")
     return case
@@ -525,6 +541,7 @@ CONSOLE_CASES = [
         '["quit/return 3" "1 + 1"]'), ""),
 ]
 
+# (name, case), or (name, case, command line, environment)
 CASES = [
     ("typing and editing keys", case_typing_and_editing_keys),
     ("history", case_history),
@@ -540,13 +557,14 @@ CASES = [
     ("ends by SIGTERM", end_case("SIGTERM")),
     ("ends by SIGHUP", end_case("SIGHUP")),
     ("ends by a fatal signal", end_case("SIGSEGV")),
+    ("ends by a failed allocation", end_case("allocation"), "driver.xol", "XOL_EDITOR_FAIL_ALLOCATION=2"),
 ]
 
 
-def run_case(interpreter, width, height, name, case, command_line="", driver=None):
+def run_case(interpreter, width, height, name, case, command_line="", driver=None, environment=""):
     """Runs one case in a fresh folder and tmux server: the interpreter with the command line given (the
-    console when it is empty), beside a driver.xol holding `driver` when one is given. Prints a failure and
-    answers False."""
+    console when it is empty) and the variables of `environment` ("NAME=value ..."), beside a driver.xol
+    holding `driver` when one is given. Prints a failure and answers False."""
     # A run killed with its server may still be writing its settings while the folder goes.
     with tempfile.TemporaryDirectory(ignore_cleanup_errors=True) as folder:
         if driver:
@@ -556,7 +574,7 @@ def run_case(interpreter, width, height, name, case, command_line="", driver=Non
         try:
             term = Tmux(folder, width, height)
             term.tmux("send-keys", "-t", "main", f"cd {folder}", "Enter")
-            case(term, Run(term, interpreter, command_line), width, height)
+            case(term, Run(term, f"{environment} {interpreter}".strip(), command_line), width, height)
             return True
         except AssertionError as failure:
             print(f"FAIL {name} at {width}x{height}: {failure}")
@@ -599,12 +617,12 @@ def main():
     failures = 0
     count = 0
     for width, height in ((80, 24), (40, 10)):
-        for name, case, *command_line in CASES + (CONSOLE_CASES if console else []):
+        for name, case, *rest in CASES + (CONSOLE_CASES if console else []):
             if only and only not in name:
                 continue
             count += 1
-            if not run_case(interpreter, width, height, name, case, command_line[0] if command_line else "driver.xol",
-                            DRIVER):
+            command_line = rest[0] if rest else "driver.xol"
+            if not run_case(interpreter, width, height, name, case, command_line, DRIVER, rest[1] if rest[1:] else ""):
                 failures += 1
     print(f"{count - failures} passed, {failures} failed")
     return 1 if failures else 0
