@@ -457,15 +457,8 @@ std::int32_t global_slot(Cell const& cell)
     return context::find_word(cell.word1, cell.word2, true);
 }
 
-// A word or get-word of a body that names a global word: where it stands and the slot it names.
-struct GlobalRead {
-    NodeId body;
-    std::uint32_t index;
-    std::uint32_t slot;
-};
-
 // rebind_library's work on the bodies found, and on the blocks nested in them (nested code and the bodies
-// of functions made at run time), which one scan of every cell finds along with the words. May allocate.
+// of functions made at run time), which the first scan finds along with the words set. May allocate.
 void rebind_bodies(std::vector<NodeId> bodies)
 {
     NodeId const global = context::global();
@@ -478,12 +471,10 @@ void rebind_bodies(std::vector<NodeId> bodies)
     // The words the bodies set stay live, and so does the one that names the system object.
     std::int32_t const system_slot = context::find_word(global, symbol::make("system"), true);
     if (system_slot >= 0) slot_map[static_cast<std::uint32_t>(system_slot)] = live;
-    std::vector<GlobalRead> reads;
     NodeSet seen;
     for (NodeId body : bodies) seen.insert(body);
     for (std::size_t next = 0; next < bodies.size(); ++next) {
-        NodeId const body = bodies[next];
-        SeriesBuffer* buffer = node::buffer(body);
+        SeriesBuffer* buffer = node::buffer(bodies[next]);
         for (std::uint32_t i = 0; i < buffer->length(); ++i) {
             Cell const& cell = buffer->head_cell()[i];
             TypeId const type = cell::type_of(cell);
@@ -491,25 +482,26 @@ void rebind_bodies(std::vector<NodeId> bodies)
                 if (seen.insert(cell.word2)) bodies.push_back(cell.word2);
                 continue;
             }
-            if (type != type_ids::set_word && type != type_ids::lit_word && type != type_ids::word
-                && type != type_ids::get_word)
-                continue;
+            if (type != type_ids::set_word && type != type_ids::lit_word) continue;
             std::int32_t const slot = global_slot(cell);
-            if (slot < 0) continue;
-            if (type == type_ids::set_word || type == type_ids::lit_word)
-                slot_map[static_cast<std::uint32_t>(slot)] = live;
-            else
-                reads.push_back({ body, i, static_cast<std::uint32_t>(slot) });
+            if (slot >= 0) slot_map[static_cast<std::uint32_t>(slot)] = live;
         }
     }
     // The words read, with their values now.
     std::vector<SymbolId> names;
-    for (GlobalRead const& read : reads) {
-        if (slot_map[read.slot] != untouched) continue;
-        TypeId const held = cell::type_of(*context::values_at(global, read.slot));
-        if (held == type_ids::unset || held == type_ids::typeset) continue;
-        slot_map[read.slot] = static_cast<std::int32_t>(names.size());
-        names.push_back(node::buffer(read.body)->head_cell()[read.index].word2);
+    for (NodeId body : bodies) {
+        SeriesBuffer* buffer = node::buffer(body);
+        for (std::uint32_t i = 0; i < buffer->length(); ++i) {
+            Cell const& cell = buffer->head_cell()[i];
+            TypeId const type = cell::type_of(cell);
+            if (type != type_ids::word && type != type_ids::get_word) continue;
+            std::int32_t const slot = global_slot(cell);
+            if (slot < 0 || slot_map[static_cast<std::uint32_t>(slot)] != untouched) continue;
+            TypeId const held = cell::type_of(*context::values_at(global, static_cast<std::uint32_t>(slot)));
+            if (held == type_ids::unset || held == type_ids::typeset) continue;
+            slot_map[static_cast<std::uint32_t>(slot)] = static_cast<std::int32_t>(names.size());
+            names.push_back(cell.word2);
+        }
     }
     if (names.empty()) return;
     // The context of the boot-time values, owned by an object of its own; the words bound to it keep it.
@@ -524,11 +516,16 @@ void rebind_bodies(std::vector<NodeId> bodies)
         context::add_if_missing(values, Cell { type_ids::word, values, name, 0 }, value);
     }
     XOL_ASSERT(context::word_count(values) == first + names.size(), "boot: a rebound word added twice");
-    for (GlobalRead const& read : reads) {
-        if (slot_map[read.slot] < 0) continue;
-        Cell& cell = node::buffer(read.body)->head_cell()[read.index];
-        cell.word1 = values;
-        cell.word3 = first + static_cast<std::uint32_t>(slot_map[read.slot]);
+    for (NodeId body : bodies) {
+        for (std::uint32_t i = 0; i < node::buffer(body)->length(); ++i) {
+            Cell& cell = node::buffer(body)->head_cell()[i];
+            TypeId const type = cell::type_of(cell);
+            if (type != type_ids::word && type != type_ids::get_word) continue;
+            std::int32_t const slot = global_slot(cell);
+            if (slot < 0 || slot_map[static_cast<std::uint32_t>(slot)] < 0) continue;
+            cell.word1 = values;
+            cell.word3 = first + static_cast<std::uint32_t>(slot_map[static_cast<std::uint32_t>(slot)]);
+        }
     }
 }
 
