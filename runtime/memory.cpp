@@ -252,8 +252,9 @@ memory::SeriesFrame* try_make()
     std::uint64_t const block_size = memory::frame_data_offset + std::uint64_t { size };
     auto* frame = reinterpret_cast<memory::SeriesFrame*>(memory::os_try_alloc(block_size));
     if (!frame) return nullptr;
-    // Start-up alone fills the first frame: its pages come in with one call rather than a fault each.
-    if (!state.series_head && size == state.first_frame_size) platform::prefault(frame, block_size);
+    // The first buffers go at the frame's start: its first pages come in with one call. Later ones come
+    // in as the fill reaches them (series::cut_from_frames).
+    platform::prefault(frame, std::min<std::uint64_t>(block_size, memory::series_prefault_bytes));
     if (size < state.largest_frame_size) state.next_frame_size = size * 2;
     frame->next = frame->previous = nullptr;
     frame->size = block_size;
