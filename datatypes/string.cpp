@@ -321,9 +321,10 @@ inline constexpr std::size_t scratch_size = 65'536;
 
 }
 
+// The scratch buffer grows on first use: most runs never rotate a run, and its pages would be touched for nothing.
 void init()
 {
-    scratch.buffer.assign(scratch_size, std::byte { 0 });
+    scratch.buffer.clear();
 }
 
 void rotate_runs(NodeId id, std::uint32_t offset, std::uint32_t length1, std::uint32_t length2, std::uint32_t gap)
@@ -338,7 +339,7 @@ void rotate_runs(NodeId id, std::uint32_t offset, std::uint32_t length1, std::ui
     }
     std::uint32_t const shorter = std::min(length1, length2);
     // A run larger than the scratch buffer gets a larger one for this call only.
-    if (scratch.buffer.size() < shorter) scratch.buffer.resize(shorter);
+    if (scratch.buffer.size() < shorter) scratch.buffer.resize(std::max<std::size_t>(shorter, scratch_size));
     std::byte* saved = scratch.buffer.data();
     if (length1 <= length2) {
         std::memcpy(saved, start, length1);

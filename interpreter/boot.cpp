@@ -437,8 +437,7 @@ void mark_series(NodeId series, TypeId type)
 }
 
 // The bodies of the functions the global words' values reach, deeply (an object's functions, a function
-// inside a block), with the blocks nested in them: nested code and the bodies of functions made at run
-// time. With `mark`, marks the blocks on the way as mark_library does. Allocates nothing.
+// inside a block). With `mark`, marks the blocks on the way as mark_library does. Allocates nothing.
 std::vector<NodeId> library_bodies(bool mark)
 {
     std::vector<NodeId> bodies;
@@ -447,15 +446,6 @@ std::vector<NodeId> library_bodies(bool mark)
             if (mark) mark_series(series, type);
         },
         [&](NodeId body) { bodies.push_back(body); });
-    NodeSet seen;
-    for (NodeId body : bodies) seen.insert(body);
-    for (std::size_t next = 0; next < bodies.size(); ++next) {
-        SeriesBuffer* buffer = node::buffer(bodies[next]);
-        for (std::uint32_t i = 0; i < buffer->length(); ++i) {
-            Cell const& cell = buffer->head_cell()[i];
-            if (type_ids::is_any_block(cell::type_of(cell)) && seen.insert(cell.word2)) bodies.push_back(cell.word2);
-        }
-    }
     return bodies;
 }
 
@@ -467,8 +457,9 @@ std::int32_t global_slot(Cell const& cell)
     return context::find_word(cell.word1, cell.word2, true);
 }
 
-// rebind_library's work on the bodies found. May allocate.
-void rebind_bodies(std::vector<NodeId> const& bodies)
+// rebind_library's work on the bodies found, and on the blocks nested in them (nested code and the bodies
+// of functions made at run time), which the first scan finds along with the words set. May allocate.
+void rebind_bodies(std::vector<NodeId> bodies)
 {
     NodeId const global = context::global();
     std::uint32_t const slots = context::word_count(global);
@@ -480,11 +471,17 @@ void rebind_bodies(std::vector<NodeId> const& bodies)
     // The words the bodies set stay live, and so does the one that names the system object.
     std::int32_t const system_slot = context::find_word(global, symbol::make("system"), true);
     if (system_slot >= 0) slot_map[static_cast<std::uint32_t>(system_slot)] = live;
-    for (NodeId body : bodies) {
-        SeriesBuffer* buffer = node::buffer(body);
+    NodeSet seen;
+    for (NodeId body : bodies) seen.insert(body);
+    for (std::size_t next = 0; next < bodies.size(); ++next) {
+        SeriesBuffer* buffer = node::buffer(bodies[next]);
         for (std::uint32_t i = 0; i < buffer->length(); ++i) {
             Cell const& cell = buffer->head_cell()[i];
             TypeId const type = cell::type_of(cell);
+            if (type_ids::is_any_block(type)) {
+                if (seen.insert(cell.word2)) bodies.push_back(cell.word2);
+                continue;
+            }
             if (type != type_ids::set_word && type != type_ids::lit_word) continue;
             std::int32_t const slot = global_slot(cell);
             if (slot >= 0) slot_map[static_cast<std::uint32_t>(slot)] = live;

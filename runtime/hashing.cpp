@@ -64,21 +64,11 @@ std::uint32_t bytes_hash(std::uint8_t const* bytes, std::uint32_t length, std::u
     return murmur.finish(length);
 }
 
-std::uint8_t unchanged(std::uint8_t byte)
-{
-    return byte;
-}
-
-}
-
-std::uint8_t lower_ascii(std::uint8_t byte)
-{
-    return byte >= 'A' && byte <= 'Z' ? static_cast<std::uint8_t>(byte | 0x20) : byte;
 }
 
 std::uint32_t murmur3(void const* bytes, std::uint32_t length, std::uint32_t start)
 {
-    return bytes_hash(static_cast<std::uint8_t const*>(bytes), length, start, unchanged);
+    return bytes_hash(static_cast<std::uint8_t const*>(bytes), length, start, [](std::uint8_t byte) { return byte; });
 }
 
 std::uint32_t string(void const* bytes, std::uint32_t length)
@@ -88,7 +78,8 @@ std::uint32_t string(void const* bytes, std::uint32_t length)
 
 std::uint32_t lowered_name(void const* bytes, std::uint32_t length)
 {
-    return bytes_hash(static_cast<std::uint8_t const*>(bytes), length, seed, lower_ascii);
+    return bytes_hash(
+        static_cast<std::uint8_t const*>(bytes), length, seed, [](std::uint8_t byte) { return lower_ascii(byte); });
 }
 
 }

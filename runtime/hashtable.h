@@ -31,7 +31,11 @@ std::uint32_t string(void const* bytes, std::uint32_t length);
 
 // The hash of a name with ASCII A-Z lowered, so that every case variant of a name starts on one chain.
 std::uint32_t lowered_name(void const* bytes, std::uint32_t length);
-std::uint8_t lower_ascii(std::uint8_t byte);
+// Inline: the name hash and the name comparison call it for every byte.
+inline std::uint8_t lower_ascii(std::uint8_t byte)
+{
+    return static_cast<unsigned>(byte - 'A') < 26u ? static_cast<std::uint8_t>(byte | 0x20) : byte;
+}
 
 }
 

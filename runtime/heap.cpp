@@ -4,7 +4,6 @@
 #include "runtime/heap.h"
 
 #include <cstdlib>
-#include <cstring>
 
 #include "runtime/quit.h"
 
@@ -74,11 +73,13 @@ void* allocate(std::size_t bytes)
     return block + 1;
 }
 
+// calloc, not malloc and memset: a large block comes as fresh zero pages, and only those used are touched.
 void* allocate_zeroed(std::size_t bytes)
 {
-    void* data = allocate(bytes);
-    std::memset(data, 0, bytes);
-    return data;
+    auto* block = static_cast<BlockHeader*>(std::calloc(1, with_header(bytes)));
+    if (!block) out_of_memory();
+    link(block, bytes);
+    return block + 1;
 }
 
 void* reallocate(void* data, std::size_t bytes)

@@ -25,6 +25,8 @@ inline constexpr std::uint32_t node_region_frames = 52'428; // room for about 52
 inline constexpr std::uint32_t first_series_frame_size = 0x100000;
 inline constexpr std::uint32_t largest_series_frame_size = 0x200000; // also the big-buffer threshold
 inline constexpr std::uint32_t big_buffer_threshold = largest_series_frame_size;
+// The pages of a series frame are faulted in this many bytes at a time, ahead of its fill.
+inline constexpr std::uint32_t series_prefault_bytes = 0x10000;
 // After a collection that left no room, a frame with less free space than this is passed over and a
 // new frame is made: otherwise every few allocations would collect again.
 inline constexpr std::uint32_t crowded_frame_limit = 0xCCCC;

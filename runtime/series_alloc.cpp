@@ -7,6 +7,7 @@
 #include "runtime/errors.h"
 #include "runtime/heap.h"
 #include "runtime/memory.h"
+#include "runtime/platform/memory.h"
 #include "runtime/roots.h"
 
 namespace xol {
@@ -16,6 +17,8 @@ using memory::state;
 namespace series {
 
 namespace {
+
+constexpr std::ptrdiff_t prefault_chunk = memory::series_prefault_bytes;
 
 // count x unit rounded up to 16, in 64 bits: a request that cannot fit a buffer raises, never wraps.
 std::uint64_t capacity_for(std::uint64_t count, std::uint32_t unit)
@@ -52,6 +55,14 @@ std::byte* cut_from_frames(std::uint64_t needed)
     }
     std::byte* start = frame->fill;
     frame->fill += needed;
+    // Buffers fill a frame from its start, so the pages ahead of the fill are the next ones written: when
+    // the fill enters a new chunk, the chunk's pages come in with one call rather than a fault each.
+    // (Pages already in, after a compaction, make the call cheap.)
+    auto const chunk_of = [](std::byte* at) { return reinterpret_cast<std::uintptr_t>(at) / prefault_chunk; };
+    if (chunk_of(start) != chunk_of(frame->fill) && frame->fill < frame->end) {
+        auto* const chunk = reinterpret_cast<std::byte*>(chunk_of(frame->fill) * prefault_chunk);
+        platform::prefault(chunk, static_cast<std::size_t>(std::min(prefault_chunk, frame->end - chunk)));
+    }
     return start;
 }
 

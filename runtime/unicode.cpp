@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <span>
+#include <vector>
 
 #include "runtime/errors.h"
 #include "runtime/quit.h"
@@ -255,18 +257,42 @@ std::uint32_t utf16_unit_width(std::byte const* units, std::uint32_t count)
 
 namespace {
 
-// Flat tables of the Basic Multilingual Plane: one read maps a code point; 0 means no mapping.
+// Tables of the Basic Multilingual Plane in two levels: a code point's high byte picks a block of 256
+// mappings (block 0 maps nothing), its low byte the entry; 0 means no mapping. Only the few blocks that
+// hold pairs are built, so start-up touches a few pages instead of two flat tables of 256 KB each.
+struct CaseMap {
+    std::array<std::uint16_t, 0x100> block_of {};
+    std::vector<std::array<std::uint16_t, 0x100>> blocks;
+
+    void build(std::span<tables::CasePair const> pairs)
+    {
+        blocks.assign(1, {});
+        for (auto const& pair : pairs) {
+            std::uint16_t& block = block_of[pair.code_point >> 8];
+            if (block == 0) {
+                block = static_cast<std::uint16_t>(blocks.size());
+                blocks.emplace_back();
+            }
+            blocks[block][pair.code_point & 0xFF] = static_cast<std::uint16_t>(pair.mapping);
+        }
+    }
+    std::uint32_t operator[](std::uint32_t code_point) const
+    {
+        return blocks[block_of[code_point >> 8]][code_point & 0xFF];
+    }
+};
+
 struct CaseTables {
-    std::array<std::uint32_t, 0x10000> upper;
-    std::array<std::uint32_t, 0x10000> lower;
+    CaseMap upper;
+    CaseMap lower;
 };
 
 CaseTables const& case_tables()
 {
     static CaseTables const* const tables = [] {
         auto* built = new CaseTables {};
-        for (auto const& pair : tables::upper_bmp) built->upper[pair.code_point] = pair.mapping;
-        for (auto const& pair : tables::lower_bmp) built->lower[pair.code_point] = pair.mapping;
+        built->upper.build(tables::upper_bmp);
+        built->lower.build(tables::lower_bmp);
         return built;
     }();
     return *tables;

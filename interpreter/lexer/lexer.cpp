@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -50,8 +51,9 @@ struct LexerGlobals {
     LexerState* last = nullptr; // the innermost
     std::vector<Cell> output; // shared by every running lexer; grows by doubling
     // Text converted to UTF-8 for a scan. A nested scan converts after its parent's text and gives its
-    // room back when it ends; text larger than the room left goes to a temporary buffer.
-    std::vector<std::uint8_t> conversion;
+    // room back when it ends; text larger than the room left goes to a temporary buffer. Left
+    // uninitialised, so that only the pages a scan writes are ever touched.
+    std::unique_ptr<std::uint8_t[]> conversion;
     std::uint32_t conversion_fill = 0;
     Cell exit_states = none_value; // system/lexer/exit-states, set by the library
     SymbolId event_symbols[event_count] = {};
@@ -101,10 +103,10 @@ class ConversionSpace {
 public:
     explicit ConversionSpace(std::uint64_t bytes)
     {
-        std::uint64_t const room = globals.conversion.size() - globals.conversion_fill;
+        std::uint64_t const room = globals.conversion ? conversion_bytes - globals.conversion_fill : 0;
         if (bytes <= room) {
             m_saved_fill = globals.conversion_fill;
-            m_data = globals.conversion.data() + globals.conversion_fill;
+            m_data = globals.conversion.get() + globals.conversion_fill;
             globals.conversion_fill += static_cast<std::uint32_t>(bytes);
             m_shared = true;
         } else {
@@ -552,7 +554,7 @@ void init()
 {
     globals.first = globals.last = nullptr;
     globals.output.assign(initial_output_cells, none_value);
-    globals.conversion.assign(conversion_bytes, 0);
+    globals.conversion = std::make_unique_for_overwrite<std::uint8_t[]>(conversion_bytes);
     globals.conversion_fill = 0;
     globals.exit_states = none_value;
     gc::remove_callback(mark_states);

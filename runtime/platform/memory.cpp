@@ -81,4 +81,15 @@ bool release(void* address, std::size_t bytes)
     return unmap(address, bytes);
 }
 
+void prefault(void* address, std::size_t bytes)
+{
+#ifndef MADV_POPULATE_WRITE
+    constexpr int MADV_POPULATE_WRITE = 23; // Linux 5.14
+#endif
+    std::size_t length = round_to_pages(bytes);
+    auto const start = reinterpret_cast<std::uintptr_t>(address);
+    if (address == nullptr || length == 0 || start % page_size != 0) return;
+    madvise(address, length, MADV_POPULATE_WRITE);
+}
+
 }

@@ -24,4 +24,8 @@ bool commit(void* address, std::size_t bytes); // page-aligned range inside a re
 bool decommit(void* address, std::size_t bytes); // gives the pages back; the range stays reserved
 bool release(void* address, std::size_t bytes); // a whole reservation
 
+// Faults in at once the pages of a committed range that are about to be written anyway: one call instead of
+// a fault per page. A hint only: where the OS cannot, the pages fault in one by one as before.
+void prefault(void* address, std::size_t bytes);
+
 }
