@@ -425,6 +425,7 @@ constexpr Row rows[] = {
     { "json-unescape", json_unescape, -1 },
     { "json-decode", json_decode, type_ids::block },
     { "json-encode", json_encode, -1 },
+    { "csv-rows", csv_rows, -1 },
     { "_split-text", split_text, type_ids::block },
     { "_replace-text", replace_text, -1 },
     { "_join-text", join_text, -1 },

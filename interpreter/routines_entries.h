@@ -56,6 +56,7 @@ void download_page(); // May allocate.
 void json_unescape(); // May allocate.
 void json_decode(); // May allocate.
 void json_encode(); // May allocate.
+void csv_rows(); // May allocate.
 
 // The text utilities' (split, replace, rejoin).
 void split_text(); // May allocate.

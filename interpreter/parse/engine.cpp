@@ -227,9 +227,9 @@ bool Engine::is_any_input(NodeId node) const
     return false;
 }
 
-void Engine::check_rules_room()
+void Engine::rules_stack_full()
 {
-    if ((entry_count() + 1) * cells_per_entry > stack_cells) fire_error(err::script::parse_stack);
+    fire_error(err::script::parse_stack);
 }
 
 void Engine::push_entry(Entry const& entry)
@@ -432,17 +432,20 @@ void Engine::run_literal(Command command, std::int32_t minimum, std::int32_t max
 {
     if (command == Command::Repeat || command == Command::While) {
         bool matched = false;
-        if (m_kind != InputKind::Cells && is_empty_literal(value)) {
+        TypeId const type = cell::type_of(value);
+        bool const unit_rule = type == type_ids::bitset || type == type_ids::char_;
+        std::uint32_t const end = end_index();
+        std::uint32_t const at = index();
+        if (m_kind != InputKind::Cells && !unit_rule && is_empty_literal(value)) {
             // An empty literal matches without moving: its first iteration ends the repetition, as an
             // iteration of a rule block that does not move the input ends it.
-            TypeId const type = cell::type_of(value);
-            matched = !at_end()
+            matched = at < end
                 || (m_kind == InputKind::Text
                     && (type == type_ids::string || type == type_ids::file || type == type_ids::url));
-        } else if (!at_end() && end_index() - index() >= static_cast<std::uint32_t>(minimum)) {
-            Repeated const repeated = repeat_literal(*m_input, m_kind, value, m_mode, end_index(), maximum);
+        } else if (at < end && end - at >= static_cast<std::uint32_t>(minimum)) {
+            Repeated const repeated = repeat_literal(*m_input, m_kind, value, m_mode, end, maximum);
             matched = repeated.count >= static_cast<std::uint32_t>(minimum);
-            if (matched) set_index(std::uint64_t { index() } + repeated.length);
+            if (matched) set_index(std::uint64_t { at } + repeated.length);
         }
         m_match = matched || minimum == 0;
         return;
@@ -594,6 +597,9 @@ bool Engine::match_alternatives(Cell const& block)
     std::uint32_t const end = end_index();
     bool const ended = index() >= end;
     std::uint32_t const unit = ended ? 0 : unit_of(series::buffer_of(*m_input), index());
+    // A char! alternative compares folded code points over text unless the comparison is exact.
+    bool const folding = m_kind == InputKind::Text && m_mode != CompareOp::StrictEqual;
+    std::uint32_t const folded_unit = folding && !ended ? fold(unit) : unit;
     // One pass: the block must be literal (| literal)* throughout, and the first alternative that matches
     // is noted on the way; nothing is changed before the whole block has been seen.
     std::int64_t matched = -1; // the units the first matching alternative covers
@@ -609,7 +615,9 @@ bool Engine::match_alternatives(Cell const& block)
         if (ended) {
             // An empty text matches at the end of text input.
             if (m_kind == InputKind::Text && type == type_ids::string && series::length_of(rule) == 0) matched = 0;
-        } else if (is_unit_rule(rule, m_kind)) {
+        } else if (type == type_ids::char_ && (m_kind == InputKind::Text || rule.word2 <= 0xFF)) {
+            if ((folding ? fold(rule.word2) : rule.word2) == folded_unit) matched = 1;
+        } else if (type == type_ids::bitset) {
             if (unit_matches(rule, m_kind, m_mode, unit)) matched = 1;
         } else {
             matched = match_literal(*m_input, m_kind, rule, m_mode, end);

@@ -224,7 +224,13 @@ private:
     {
         return stacks.rules.size() > m_rules_head && stacks.rules.back().command != Command::Block;
     }
-    void check_rules_room();
+    // A run's rules entries take three cells each: one more entry must fit.
+    void check_rules_room() const
+    {
+        if ((entry_count() + 1) * cells_per_entry > stack_cells) [[unlikely]]
+            rules_stack_full();
+    }
+    [[noreturn]] static void rules_stack_full();
     void push_entry(Entry const& entry);
     void push_command(Command, std::int32_t minimum, std::int32_t maximum, Cell const& word, bool pick);
     State drop_command(); // event pop, the entry dropped, after match
@@ -256,7 +262,7 @@ private:
     State keyword_remove(Cell const& word);
     State keyword_break(bool matched);
     State keyword_keep(Cell const& word);
-    bool keep_at_once(Cell const& head, bool pick);
+    bool keep_at_once(Keyword named, bool pick); // `named`: the keyword after keep (and pick)
     State keyword_into(Cell const& word);
     State keyword_collect(Cell const& word);
     State keyword_insert(Cell const& word);

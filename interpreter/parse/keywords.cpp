@@ -230,14 +230,18 @@ State Engine::keyword_keep(Cell const& word)
     if (m_collect_depth == 0) fire_with(err::script::parse_keep, words::word_of(Word::keep));
     if (!has_rule(m_cursor + 1)) fire_with(err::script::parse_end, word);
     bool pick = false;
-    if (is_word(rule_at(m_cursor + 1), Symbol::pick)) {
+    Cell next = rule_at(m_cursor + 1);
+    // pick is no keyword: a keyword there (keep some ...) needs no spelling test.
+    Keyword named = keyword_of(next);
+    if (named == Keyword::None && is_word(next, Symbol::pick)) {
         if (!has_rule(m_cursor + 2)) fire_with(err::script::parse_end, word);
         ++m_cursor;
         pick = true;
+        next = rule_at(m_cursor + 1);
+        named = keyword_of(next);
     }
-    Cell const next = rule_at(m_cursor + 1);
     bool const of_paren = cell::type_of(next) == type_ids::paren;
-    if (!of_paren && keep_at_once(next, pick)) return State::AfterMatch;
+    if (!of_paren && keep_at_once(named, pick)) return State::AfterMatch;
     push_command(of_paren ? Command::KeepParen : Command::Keep, 0, -1, none_value, pick);
     return State::CommandRule;
 }
@@ -246,13 +250,12 @@ State Engine::keyword_keep(Cell const& word)
 // between, as in keep copy piece to ","): what pushing the entries, running the command on the literal and
 // completing them would leave, the cursor on the literal. Answers false, having done nothing, for any other
 // sub-rule.
-bool Engine::keep_at_once(Cell const& head, bool pick)
+bool Engine::keep_at_once(Keyword named, bool pick)
 {
     Command command;
     std::int32_t minimum;
     std::int32_t maximum;
     Cell literal;
-    Keyword const named = keyword_of(head);
     if (named == Keyword::Copy) {
         Cell const target = rule_at(m_cursor + 2);
         if (cell::type_of(target) != type_ids::word
