@@ -37,7 +37,7 @@ bool unmap(void* block, std::size_t bytes)
     return munmap(block, length) == 0;
 }
 
-// Blocks freed by os_free stay mapped here, oldest first, for the next os_alloc of the same length: a
+// Blocks freed by os_free stay mapped here, oldest first, for the next os_alloc they can hold: a
 // collector that empties frames and then fills as many again would otherwise fault every page of them in
 // anew each cycle. The bytes held never pass the limit, and a request no block fits gives back at least
 // as many bytes first, so the pages resident never exceed what they were before the frees.
@@ -105,6 +105,17 @@ void* take_cached(std::size_t length)
     return block;
 }
 
+// The OS may refuse a mapping for lack of the room the cache holds: all of it goes back, and the caller
+// asks once more when there was any.
+bool empty_cache()
+{
+    FreeCache& cache = free_cache();
+    std::lock_guard const lock(cache.mutex);
+    if (cache.bytes == 0) return false;
+    trim_to(cache, 0);
+    return true;
+}
+
 bool keep_cached(void* block, std::size_t length)
 {
     FreeCache& cache = free_cache();
@@ -132,13 +143,7 @@ void* os_alloc(std::size_t bytes)
     if (length == 0) return nullptr;
     if (void* block = take_cached(length)) return block;
     if (void* block = map_anonymous(length, PROT_READ | PROT_WRITE, 0)) return block;
-    // The OS may refuse for lack of the room the cache holds: give all of it back and ask once more.
-    {
-        FreeCache& cache = free_cache();
-        std::lock_guard const lock(cache.mutex);
-        if (cache.bytes == 0) return nullptr;
-        trim_to(cache, 0);
-    }
+    if (!empty_cache()) return nullptr;
     return map_anonymous(length, PROT_READ | PROT_WRITE, 0);
 }
 
@@ -169,6 +174,8 @@ std::size_t free_cache_bytes()
 void* reserve(std::size_t bytes)
 {
     // MAP_NORESERVE keeps large reservations from counting against the overcommit limit before they are used.
+    if (void* block = map_anonymous(bytes, PROT_NONE, MAP_NORESERVE)) return block;
+    if (!empty_cache()) return nullptr;
     return map_anonymous(bytes, PROT_NONE, MAP_NORESERVE);
 }
 
@@ -177,7 +184,8 @@ bool commit(void* address, std::size_t bytes)
     std::size_t length = round_to_pages(bytes);
     if (address == nullptr || length == 0) return false;
     // Pages never touched are zero; pages given back by decommit were dropped with MADV_DONTNEED, so they are too.
-    return mprotect(address, length, PROT_READ | PROT_WRITE) == 0;
+    if (mprotect(address, length, PROT_READ | PROT_WRITE) == 0) return true;
+    return empty_cache() && mprotect(address, length, PROT_READ | PROT_WRITE) == 0;
 }
 
 bool decommit(void* address, std::size_t bytes)
