@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <string_view>
 
 #include "datatypes/logic.h"
@@ -24,10 +25,18 @@ template <TypeId type> void is_type()
 {
     stack::set_last(logic::make(cell::type_of(*natives::argument(0)) == type));
 }
-void is_in_typeset(std::string_view typeset_word); // May allocate.
+// Where a typeset word was last found in the global context: its slot and the symbol the word list holds
+// there, checked before each use, so the name is looked up only the first time.
+struct GlobalSlot {
+    bool known = false;
+    std::uint32_t slot = 0;
+    SymbolId symbol = 0;
+};
+void is_in_typeset(std::string_view typeset_word, GlobalSlot& found); // May allocate.
 template <FixedName typeset_word> void typeset_predicate()
 {
-    is_in_typeset(typeset_word.view());
+    static GlobalSlot found;
+    is_in_typeset(typeset_word.view(), found);
 }
 
 // The collector's figures.

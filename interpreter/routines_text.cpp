@@ -4,13 +4,17 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <limits>
+#include <string_view>
 #include <vector>
 
 #include "datatypes/block.h"
+#include "datatypes/integer.h"
 #include "datatypes/logic.h"
 #include "datatypes/none.h"
 #include "datatypes/series.h"
 #include "datatypes/string.h"
+#include "datatypes/typed_actions.h"
 #include "interpreter/natives/natives.h"
 #include "interpreter/parse/engine.h"
 #include "interpreter/parse/matching.h"
@@ -147,9 +151,33 @@ void join_text()
         stack::set_last(none_value);
         return;
     }
-    Rooted text(series::copy(*first, nullptr, false, nullptr));
-    Rooted rest(at_index(*block, index + 1));
-    stack::set_last(string::insert(*text, *rest, -1, false, 1, true));
+    // Strings, integers and chars, the usual parts, are added directly; any other value through its form,
+    // as insert forms a block's values. The block's cells may move while the text grows: each is read afresh.
+    std::uint32_t const count = series::buffer_of(*block)->cell_count();
+    std::uint64_t units = 0;
+    for (std::uint32_t i = index; i < count; ++i) {
+        Cell const& item = series::buffer_of(*block)->head_cell()[i];
+        TypeId const type = cell::type_of(item);
+        units += type == type_ids::string ? series::buffer_of(item)->length() : type == type_ids::char_ ? 1 : 11;
+    }
+    Rooted text(string::make(static_cast<std::uint32_t>(std::min<std::uint64_t>(units, 1u << 20))));
+    string::splice(*text, *first, -1, 0, true, string::SpliceMode::Append);
+    Rooted item(none_value);
+    for (std::uint32_t i = index + 1; i < count && i < series::buffer_of(*block)->cell_count(); ++i) {
+        *item = series::buffer_of(*block)->head_cell()[i];
+        TypeId const type = cell::type_of(*item);
+        if (type == type_ids::string) {
+            string::splice(*text, *item, -1, 0, true, string::SpliceMode::Append);
+        } else if (type == type_ids::integer) {
+            std::string_view const digits = integer::form_signed(integer::get(*item));
+            string::concatenate_literal_part(*text, digits.data(), static_cast<std::uint32_t>(digits.size()));
+        } else if (type == type_ids::char_) {
+            string::append_char(*text, item->word2);
+        } else {
+            actions::form_typed(*item, *text, nullptr, std::numeric_limits<std::int32_t>::max());
+        }
+    }
+    stack::set_last(*text);
 }
 
 }

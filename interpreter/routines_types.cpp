@@ -3,6 +3,7 @@
 
 #include "interpreter/routines_entries.h"
 
+#include "datatypes/context.h"
 #include "datatypes/datatype.h"
 #include "datatypes/integer.h"
 #include "datatypes/logic.h"
@@ -19,10 +20,20 @@ namespace {
 
 // The word's current value, read at each call, so that a script redefining a typeset word is followed.
 // A value that is not a typeset has no bits to test: it is refused by its datatype.
-Cell typeset_named(std::string_view name)
+Cell typeset_named(std::string_view name, GlobalSlot& found)
 {
-    Cell const word = word::make_global(name);
-    Cell const value = *word::get_value(word);
+    NodeId const global = context::global();
+    Cell value;
+    if (found.known && found.slot < context::word_count(global)
+        && word::symbol_of(*context::word_at(global, found.slot)) == found.symbol) {
+        value = *context::value_cell(global, found.slot);
+    } else {
+        Cell const word = word::make_global(name);
+        value = *word::get_value(word);
+        found.known = true;
+        found.slot = word.word3;
+        found.symbol = word::symbol_of(*context::word_at(global, found.slot));
+    }
     if (cell::type_of(value) != type_ids::typeset) {
         Cell type = cell::make(type_ids::datatype);
         datatype::make_at(type, cell::type_of(value));
@@ -33,9 +44,9 @@ Cell typeset_named(std::string_view name)
 
 }
 
-void is_in_typeset(std::string_view typeset_word)
+void is_in_typeset(std::string_view typeset_word, GlobalSlot& found)
 {
-    Cell const typeset = typeset_named(typeset_word);
+    Cell const typeset = typeset_named(typeset_word, found);
     TypeId const type = cell::type_of(*natives::argument(0));
     stack::set_last(logic::make(typeset::has(typeset, type)));
 }

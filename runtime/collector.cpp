@@ -17,6 +17,7 @@
 #include "runtime/memory.h"
 #include "runtime/ownership.h"
 #include "runtime/platform/environment.h"
+#include "runtime/platform/memory.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
 #include "runtime/type_families.h"
@@ -397,6 +398,8 @@ void collect()
     clear_heap_marks();
     state.allocated = 0;
     state.budget = budget_after(memory::series_bytes_in_use());
+    // Frames freed now are likely wanted again before the next collection, which comes after one budget.
+    platform::limit_free_cache(state.budget);
     ++state.collections;
     state.collecting = false;
 }

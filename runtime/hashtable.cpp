@@ -323,9 +323,31 @@ void resize_in_place(RootedTable const& table, std::uint32_t requested)
     replace_entries(table, bucket_count, upper_bound, Records::Compacted);
 }
 
+// Two strings of the same units from their indexes are equal under either equality: the commonest match of
+// a text key, answered without the datatype's compare.
+bool same_string_units(Cell const& stored, Cell const& probe)
+{
+    SeriesBuffer* const a = node::buffer(stored.word2);
+    SeriesBuffer* const b = node::buffer(probe.word2);
+    if (a->unit() != b->unit()) return false;
+    std::uint32_t const a_length = a->length();
+    std::uint32_t const b_length = b->length();
+    std::uint32_t const a_index = std::min(stored.word1, a_length);
+    std::uint32_t const b_index = std::min(probe.word1, b_length);
+    if (a_length - a_index != b_length - b_index) return false;
+    std::uint32_t const shift = a->unit_shift();
+    return std::memcmp(a->head_address() + (std::size_t { a_index } << shift),
+               b->head_address() + (std::size_t { b_index } << shift), std::size_t { a_length - a_index } << shift)
+        == 0;
+}
+
 bool keys_match(Cell const& stored, Cell const& probe, CompareOp op)
 {
-    return cell::type_of(stored) == cell::type_of(probe) && compare_keys(stored, probe, op) == 0;
+    TypeId const type = cell::type_of(stored);
+    if (type != cell::type_of(probe)) return false;
+    bool const equality = op == CompareOp::Equal || op == CompareOp::StrictEqual;
+    if (type == type_ids::string && equality && same_string_units(stored, probe)) return true;
+    return compare_keys(stored, probe, op) == 0;
 }
 
 void note_identity_key(TableRecord& record, Cell const& key)

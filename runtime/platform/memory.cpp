@@ -2,7 +2,10 @@
 
 #include "runtime/platform/memory.h"
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <mutex>
 
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -34,6 +37,97 @@ bool unmap(void* block, std::size_t bytes)
     return munmap(block, length) == 0;
 }
 
+// Blocks freed by os_free stay mapped here, oldest first, for the next os_alloc they can hold: a
+// collector that empties frames and then fills as many again would otherwise fault every page of them in
+// anew each cycle. The bytes held never pass the limit, and a request no block fits gives back at least
+// as many bytes first, so the pages resident never exceed what they were before the frees.
+struct CachedBlock {
+    void* block;
+    std::size_t length;
+};
+
+struct FreeCache {
+    std::mutex mutex;
+    CachedBlock blocks[free_cache_slots];
+    std::size_t count = 0;
+    std::size_t bytes = 0;
+    std::size_t limit = default_free_cache_limit;
+};
+
+FreeCache& free_cache()
+{
+    static FreeCache cache;
+    return cache;
+}
+
+// Unmaps the oldest blocks until at most `keep` bytes stay; the caller holds the mutex.
+void trim_to(FreeCache& cache, std::size_t keep)
+{
+    std::size_t dropped = 0;
+    while (dropped < cache.count && cache.bytes > keep) {
+        munmap(cache.blocks[dropped].block, cache.blocks[dropped].length);
+        cache.bytes -= cache.blocks[dropped].length;
+        ++dropped;
+    }
+    if (dropped == 0) return;
+    std::memmove(cache.blocks, cache.blocks + dropped, (cache.count - dropped) * sizeof(CachedBlock));
+    cache.count -= dropped;
+}
+
+// A cached block of `length` bytes, zeroed as a fresh mapping is, or nullptr. The one that fits best is
+// taken, and the pages past `length` of a longer one stay cached as a block of their own. When none is long
+// enough, the cache gives back at least `length` bytes so that the new mapping takes their place.
+void* take_cached(std::size_t length)
+{
+    FreeCache& cache = free_cache();
+    std::lock_guard const lock(cache.mutex);
+    std::size_t best = cache.count;
+    for (std::size_t i = cache.count; i-- > 0;) {
+        std::size_t const candidate = cache.blocks[i].length;
+        if (candidate >= length && (best == cache.count || candidate < cache.blocks[best].length)) best = i;
+        if (candidate == length) break;
+    }
+    if (best == cache.count) {
+        trim_to(cache, cache.bytes > length ? cache.bytes - length : 0);
+        return nullptr;
+    }
+    CachedBlock& taken = cache.blocks[best];
+    void* block = taken.block;
+    if (taken.length > length) {
+        taken.block = static_cast<std::byte*>(block) + length;
+        taken.length -= length;
+    } else {
+        std::memmove(cache.blocks + best, cache.blocks + best + 1, (cache.count - best - 1) * sizeof(CachedBlock));
+        --cache.count;
+    }
+    cache.bytes -= length;
+    std::memset(block, 0, length);
+    return block;
+}
+
+// The OS may refuse a mapping for lack of the room the cache holds: all of it goes back, and the caller
+// asks once more when there was any.
+bool empty_cache()
+{
+    FreeCache& cache = free_cache();
+    std::lock_guard const lock(cache.mutex);
+    if (cache.bytes == 0) return false;
+    trim_to(cache, 0);
+    return true;
+}
+
+bool keep_cached(void* block, std::size_t length)
+{
+    FreeCache& cache = free_cache();
+    std::lock_guard const lock(cache.mutex);
+    if (length > cache.limit) return false;
+    trim_to(cache, cache.limit - length);
+    if (cache.count == free_cache_slots) trim_to(cache, cache.bytes - cache.blocks[0].length);
+    cache.blocks[cache.count++] = { block, length };
+    cache.bytes += length;
+    return true;
+}
+
 }
 
 std::uint64_t address_space_limit()
@@ -45,17 +139,43 @@ std::uint64_t address_space_limit()
 
 void* os_alloc(std::size_t bytes)
 {
-    return map_anonymous(bytes, PROT_READ | PROT_WRITE, 0);
+    std::size_t const length = round_to_pages(bytes);
+    if (length == 0) return nullptr;
+    if (void* block = take_cached(length)) return block;
+    if (void* block = map_anonymous(length, PROT_READ | PROT_WRITE, 0)) return block;
+    if (!empty_cache()) return nullptr;
+    return map_anonymous(length, PROT_READ | PROT_WRITE, 0);
 }
 
 bool os_free(void* block, std::size_t bytes)
 {
-    return unmap(block, bytes);
+    if (block == nullptr) return true;
+    std::size_t const length = round_to_pages(bytes);
+    if (length == 0) return false;
+    if (keep_cached(block, length)) return true;
+    return munmap(block, length) == 0;
+}
+
+void limit_free_cache(std::size_t bytes)
+{
+    FreeCache& cache = free_cache();
+    std::lock_guard const lock(cache.mutex);
+    cache.limit = bytes;
+    trim_to(cache, bytes);
+}
+
+std::size_t free_cache_bytes()
+{
+    FreeCache& cache = free_cache();
+    std::lock_guard const lock(cache.mutex);
+    return cache.bytes;
 }
 
 void* reserve(std::size_t bytes)
 {
     // MAP_NORESERVE keeps large reservations from counting against the overcommit limit before they are used.
+    if (void* block = map_anonymous(bytes, PROT_NONE, MAP_NORESERVE)) return block;
+    if (!empty_cache()) return nullptr;
     return map_anonymous(bytes, PROT_NONE, MAP_NORESERVE);
 }
 
@@ -64,7 +184,8 @@ bool commit(void* address, std::size_t bytes)
     std::size_t length = round_to_pages(bytes);
     if (address == nullptr || length == 0) return false;
     // Pages never touched are zero; pages given back by decommit were dropped with MADV_DONTNEED, so they are too.
-    return mprotect(address, length, PROT_READ | PROT_WRITE) == 0;
+    if (mprotect(address, length, PROT_READ | PROT_WRITE) == 0) return true;
+    return empty_cache() && mprotect(address, length, PROT_READ | PROT_WRITE) == 0;
 }
 
 bool decommit(void* address, std::size_t bytes)

@@ -14,9 +14,16 @@ inline constexpr std::size_t page_size = 4096;
 inline constexpr std::uint64_t no_address_space_limit = UINT64_MAX;
 std::uint64_t address_space_limit();
 
-// Read-write memory, committed, page aligned; nullptr when the OS refuses. `bytes` is rounded up to pages.
+// Read-write memory, committed, zeroed, page aligned; nullptr when the OS refuses. `bytes` is rounded up to
+// pages. os_free keeps freed blocks mapped, up to a limit, and os_alloc hands them back for the same length.
 void* os_alloc(std::size_t bytes);
 bool os_free(void* block, std::size_t bytes);
+
+// The bytes of freed blocks kept for reuse, at most `bytes` from now on; the rest goes back to the OS now.
+inline constexpr std::size_t default_free_cache_limit = std::size_t { 8 } << 20;
+inline constexpr std::size_t free_cache_slots = 64;
+void limit_free_cache(std::size_t bytes);
+std::size_t free_cache_bytes();
 
 // Address space only: no access until committed. nullptr when the OS refuses.
 void* reserve(std::size_t bytes);

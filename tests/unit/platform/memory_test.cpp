@@ -60,6 +60,65 @@ TEST(OsFree, AcceptsNull)
     EXPECT_TRUE(os_free(nullptr, page_size));
 }
 
+// Freed blocks come back zeroed for a request they can hold, the best fitting first, a longer one split;
+// the cache never holds more than its limit, and a request none fits gives cached bytes back first.
+TEST(OsFree, KeepsBlocksForTheNextRequestsWithinTheLimit)
+{
+    limit_free_cache(0);
+    limit_free_cache(16 * page_size);
+    auto* small = static_cast<unsigned char*>(os_alloc(2 * page_size));
+    auto* large = static_cast<unsigned char*>(os_alloc(6 * page_size));
+    ASSERT_NE(small, nullptr);
+    ASSERT_NE(large, nullptr);
+    std::memset(small, 0x11, 2 * page_size);
+    std::memset(large, 0x22, 6 * page_size);
+    ASSERT_TRUE(os_free(small, 2 * page_size));
+    ASSERT_TRUE(os_free(large, 6 * page_size));
+    EXPECT_EQ(free_cache_bytes(), 8 * page_size);
+
+    auto* again = static_cast<unsigned char*>(os_alloc(2 * page_size - 5));
+    EXPECT_EQ(again, small);
+    EXPECT_TRUE(all_zero(again, 2 * page_size));
+    auto* head = static_cast<unsigned char*>(os_alloc(4 * page_size));
+    EXPECT_EQ(head, large);
+    EXPECT_TRUE(all_zero(head, 4 * page_size));
+    EXPECT_EQ(free_cache_bytes(), 2 * page_size);
+    auto* rest = static_cast<unsigned char*>(os_alloc(2 * page_size));
+    EXPECT_EQ(rest, large + 4 * page_size);
+    EXPECT_TRUE(all_zero(rest, 2 * page_size));
+    EXPECT_EQ(free_cache_bytes(), 0u);
+
+    // Past the limit the oldest blocks go back to the OS; a block longer than the limit is never kept.
+    ASSERT_TRUE(os_free(again, 2 * page_size));
+    ASSERT_TRUE(os_free(head, 4 * page_size));
+    ASSERT_TRUE(os_free(rest, 2 * page_size));
+    EXPECT_EQ(free_cache_bytes(), 8 * page_size);
+    limit_free_cache(6 * page_size);
+    EXPECT_EQ(free_cache_bytes(), 6 * page_size);
+    auto* huge = static_cast<unsigned char*>(os_alloc(20 * page_size));
+    ASSERT_NE(huge, nullptr);
+    EXPECT_EQ(free_cache_bytes(), 0u);
+    ASSERT_TRUE(os_free(huge, 20 * page_size));
+    EXPECT_EQ(free_cache_bytes(), 0u);
+
+    // A request no cached block holds gives back at least its own length, oldest blocks first.
+    limit_free_cache(16 * page_size);
+    void* blocks[3];
+    for (void*& block : blocks) block = os_alloc(page_size);
+    for (void* block : blocks) ASSERT_TRUE(os_free(block, page_size));
+    EXPECT_EQ(free_cache_bytes(), 3 * page_size);
+    void* pair = os_alloc(2 * page_size);
+    ASSERT_NE(pair, nullptr);
+    EXPECT_EQ(free_cache_bytes(), page_size);
+    EXPECT_EQ(os_alloc(page_size), blocks[2]);
+    EXPECT_TRUE(os_free(blocks[2], page_size));
+    EXPECT_TRUE(os_free(pair, 2 * page_size));
+
+    limit_free_cache(0);
+    EXPECT_EQ(free_cache_bytes(), 0u);
+    limit_free_cache(default_free_cache_limit);
+}
+
 TEST(Reserve, CommitsZeroedPagesAndZeroesThemAgainAfterDecommit)
 {
     constexpr std::size_t pages = 16;
