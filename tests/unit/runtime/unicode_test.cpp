@@ -3,6 +3,7 @@
 #include <array>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "runtime/errors.h"
@@ -336,6 +337,23 @@ TEST(CaseMapping, Pairs)
         for (Case which : { Case::Upper, Case::Lower })
             EXPECT_EQ(unicode::change_case(code_point, which), unicode::change_case_table(code_point, which))
                 << std::hex << code_point;
+}
+
+// Every code point of the Basic Multilingual Plane maps as its pair says, and one without a pair to itself.
+TEST(CaseMapping, EveryBmpCodePointFollowsThePairs)
+{
+    using unicode::Case;
+    namespace tables = unicode::tables;
+    for (auto [pairs, which] :
+        { std::pair { tables::upper_bmp, Case::Upper }, std::pair { tables::lower_bmp, Case::Lower } }) {
+        std::size_t next = 0;
+        for (std::uint32_t code_point = 0; code_point <= 0xFFFF; ++code_point) {
+            std::uint32_t expected = code_point;
+            if (next < pairs.size() && pairs[next].code_point == code_point) expected = pairs[next++].mapping;
+            ASSERT_EQ(unicode::change_case_table(code_point, which), expected) << std::hex << code_point;
+        }
+        EXPECT_EQ(next, pairs.size());
+    }
 }
 
 // The tables' shape: sorted keys, mappings of the Basic Multilingual Plane inside it, the known ends.
