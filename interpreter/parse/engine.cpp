@@ -597,8 +597,8 @@ bool Engine::match_alternatives(Cell const& block)
     std::uint32_t const end = end_index();
     bool const ended = index() >= end;
     std::uint32_t const unit = ended ? 0 : unit_of(series::buffer_of(*m_input), index());
-    // A char! alternative compares folded code points over text unless the comparison is exact.
-    bool const folding = m_kind == InputKind::Text && m_mode != CompareOp::StrictEqual;
+    // The input's unit is folded once for every char! alternative, not once each.
+    bool const folding = folds_chars(m_kind, m_mode);
     std::uint32_t const folded_unit = folding && !ended ? fold(unit) : unit;
     // One pass: the block must be literal (| literal)* throughout, and the first alternative that matches
     // is noted on the way; nothing is changed before the whole block has been seen.
@@ -615,10 +615,10 @@ bool Engine::match_alternatives(Cell const& block)
         if (ended) {
             // An empty text matches at the end of text input.
             if (m_kind == InputKind::Text && type == type_ids::string && series::length_of(rule) == 0) matched = 0;
-        } else if (type == type_ids::char_ && (m_kind == InputKind::Text || rule.word2 <= 0xFF)) {
-            if ((folding ? fold(rule.word2) : rule.word2) == folded_unit) matched = 1;
-        } else if (type == type_ids::bitset) {
-            if (unit_matches(rule, m_kind, m_mode, unit)) matched = 1;
+        } else if (is_unit_rule(rule, m_kind)) {
+            bool const hit = type == type_ids::char_ ? (folding ? fold(rule.word2) : rule.word2) == folded_unit
+                                                     : unit_matches(rule, m_kind, m_mode, unit);
+            if (hit) matched = 1;
         } else {
             matched = match_literal(*m_input, m_kind, rule, m_mode, end);
         }

@@ -68,10 +68,14 @@ inline bool is_unit_rule(Cell const& rule, InputKind kind)
 }
 
 // A char! folds with text input unless the comparison is exact; a charset tests the code point as it is.
+inline bool folds_chars(InputKind kind, CompareOp mode)
+{
+    return kind == InputKind::Text && mode != CompareOp::StrictEqual;
+}
 inline bool unit_matches(Cell const& rule, InputKind kind, CompareOp mode, std::uint32_t unit)
 {
     if (cell::type_of(rule) == type_ids::char_) {
-        if (kind == InputKind::Text && mode != CompareOp::StrictEqual) return fold(unit) == fold(rule.word2);
+        if (folds_chars(kind, mode)) return fold(unit) == fold(rule.word2);
         return unit == rule.word2;
     }
     if (unit >= bitset::byte_length(rule) * std::uint64_t { 8 }) return bitset::complemented_q(rule);
