@@ -260,6 +260,45 @@ std::uint32_t fetch_refinements(Fetch& fetch, std::uint32_t position)
     return position;
 }
 
+// fetch_arguments for a call from code without a refinement path, whose leading entries are all evaluated
+// arguments: each is read and checked; a function's later slots get what an unused refinement gives.
+std::uint32_t fetch_simple(Fetch& fetch, std::uint32_t position, std::uint32_t leading)
+{
+    bool given = fetch.site.infix; // the first argument is already on the stack
+    std::uint32_t slot = 0;
+    for (std::uint32_t i = 0; i < leading; ++i) {
+        Cell const entry = descriptor_buffer(fetch.descriptors)->head_cell()[i];
+        if (argument_kind(entry) == ArgumentKind::NotFetched) continue;
+        if (!given) {
+            position = fetch_one(fetch, ArgumentKind::Evaluated, position, slot);
+            if (stack::has_pending()) return position;
+        }
+        given = false;
+        check_type(fetch, entry, stack::state.top[-1], slot);
+        ++fetch.count;
+        ++slot;
+    }
+    if (!fetch.function_like) return position;
+    std::uint32_t const total = descriptor_buffer(fetch.descriptors)->cell_count();
+    for (std::uint32_t i = leading; i < total; ++i) {
+        Cell const entry = descriptor_buffer(fetch.descriptors)->head_cell()[i];
+        switch (cell::type_of(entry)) {
+        case type_ids::typeset:
+            if (argument_kind(entry) != ArgumentKind::NotFetched) stack::push(none_value);
+            break;
+        case type_ids::refinement:
+            stack::push(logic::make(false));
+            break;
+        case type_ids::integer:
+            fetch.locals = integer::get(entry);
+            break;
+        default:
+            break;
+        }
+    }
+    return position;
+}
+
 std::uint32_t fetch_arguments(Fetch& fetch, std::uint32_t position)
 {
     CallSite const& site = fetch.site;
@@ -414,7 +453,16 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
     }
     Cell* const slot = site.infix ? stack::state.top - 1 : stack::state.top;
     if (!site.infix) stack::push(*function);
-    RootedNode descriptor_node(descriptors(*function).word2);
+    NodeId shape_node = no_node;
+    std::uint32_t const shape = call_shape(*function, shape_node);
+    RootedNode descriptor_node(shape_node);
+    // A call from code whose leading arguments are all evaluated, without a refinement path: one tight loop.
+    std::uint32_t const simple_leading = site.mode == call_evaluate && !site.path && (shape & call_shape_simple)
+        ? (shape & call_shape_leading_mask) + 1
+        : 0;
+    auto fetch_all = [&](Fetch& fetch, std::uint32_t position) {
+        return simple_leading ? fetch_simple(fetch, position, simple_leading - 1) : fetch_arguments(fetch, position);
+    };
 
     Fetch fetch { *function, name, site, *descriptor_node, !is_native_like(type) };
     if (!fetch.function_like) {
@@ -434,7 +482,7 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
     if (is_native_like(type)) {
         stack::push_native_frame_eval(name);
         if (site.infix) stack::take_back(1);
-        position = fetch_arguments(fetch, position);
+        position = fetch_all(fetch, position);
         if (stack::has_pending()) return position;
         if (trace::state.on)
             trace::event(trace::call, &site.code.series, static_cast<std::int32_t>(position), &name, &*function);
@@ -449,7 +497,7 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
     } else if (type == type_ids::function) {
         stack::push_call_frame_eval(name, function::context_of(*function));
         if (site.infix) stack::take_back(1);
-        position = fetch_arguments(fetch, position);
+        position = fetch_all(fetch, position);
         if (stack::has_pending()) return position;
         if (trace::state.on)
             trace::event(trace::call, &site.code.series, static_cast<std::int32_t>(position), &name, &*function);
@@ -466,7 +514,7 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
     } else {
         stack::push_native_frame_eval(name);
         if (site.infix) stack::take_back(1);
-        position = fetch_arguments(fetch, position);
+        position = fetch_all(fetch, position);
         if (stack::has_pending()) return position;
         if (trace::state.on)
             trace::event(trace::call, &site.code.series, static_cast<std::int32_t>(position), &name, &*function);

@@ -49,6 +49,15 @@ void call_function(Cell const& function, NodeId object_context, Cell const& name
 // record. May allocate.
 Cell descriptors(Cell const& function);
 
+// The shape of a call from code without a refinement path (built with the descriptors): known once built;
+// simple when the entries before the first refinement or locals count are all evaluated arguments (or the
+// result's type); the number of those leading entries. Sets `descriptor_node` to the descriptors' node.
+// May allocate (the first time).
+inline constexpr std::uint32_t call_shape_known = 0x80000000;
+inline constexpr std::uint32_t call_shape_simple = 0x40000000;
+inline constexpr std::uint32_t call_shape_leading_mask = 0xFFFF;
+std::uint32_t call_shape(Cell const& function, NodeId& descriptor_node);
+
 // native! and action!: the built-in callables, whose refinements arrive as positions.
 inline bool is_native_like(TypeId type)
 {

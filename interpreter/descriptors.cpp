@@ -95,6 +95,25 @@ Cell build_descriptors(Cell const& function)
     return *block;
 }
 
+// The shape of a call from code without a refinement path, read once from the descriptors and kept in the
+// cached cell's third word (the descriptors hand the block out without it): how many entries lead before
+// the first refinement or locals count, and whether all of them are evaluated arguments (or the result's
+// type, which takes no value).
+std::uint32_t shape_of(Cell const& block)
+{
+    SeriesBuffer* const entries = node::buffer(block.word2);
+    std::uint32_t leading = 0;
+    bool simple = true;
+    for (; leading < entries->cell_count(); ++leading) {
+        Cell const& entry = entries->head_cell()[leading];
+        if (cell::type_of(entry) != type_ids::typeset) break;
+        ArgumentKind const kind = argument_kind(entry);
+        if (kind != ArgumentKind::Evaluated && kind != ArgumentKind::NotFetched) simple = false;
+    }
+    if (leading > call_shape_leading_mask) simple = false;
+    return call_shape_known | (simple ? call_shape_simple : 0) | (leading & call_shape_leading_mask);
+}
+
 }
 
 Cell descriptors(Cell const& function)
@@ -102,12 +121,27 @@ Cell descriptors(Cell const& function)
     TypeId const type = cell::type_of(function);
     XOL_ASSERT(type_ids::is_function(type) && type != type_ids::op, "descriptors of a value that is not a function");
     (void)type;
-    Cell const cached = function::record_cell(function, 1);
-    if (cell::type_of(cached) == type_ids::block) return cached;
+    Cell cached = function::record_cell(function, 1);
+    if (cell::type_of(cached) == type_ids::block) {
+        cached.word3 = 0;
+        return cached;
+    }
     Rooted kept(function);
     Cell const built = build_descriptors(*kept);
     function::record_cell(*kept, 1) = built;
     return built;
+}
+
+std::uint32_t call_shape(Cell const& function, NodeId& descriptor_node)
+{
+    Cell const& cached = function::record_cell(function, 1);
+    if (cell::type_of(cached) == type_ids::block && cached.word3 != 0) {
+        descriptor_node = cached.word2;
+        return cached.word3;
+    }
+    Cell const built = descriptors(function);
+    descriptor_node = built.word2;
+    return function::record_cell(function, 1).word3 = shape_of(built);
 }
 
 }
