@@ -438,12 +438,52 @@ void run_body(Cell const& function, Cell const& given_body)
     trace::state.on = saved_trace;
 }
 
+// A native or action called from code with tracing off and no refinement path, whose leading arguments are
+// all evaluated (call_shape_simple): call_by_type's work for it, without what such a call never needs.
+std::uint32_t call_native_simple(Cell const& given, CallSite const& site, NodeId descriptor_node, std::uint32_t leading)
+{
+    Rooted function(given);
+    Rooted name_cell(name_or_anonymous(site.name));
+    Cell* const slot = site.infix ? stack::state.top - 1 : stack::state.top;
+    if (!site.infix) stack::push(*function);
+    Fetch fetch { *function, *name_cell, site, descriptor_node, false };
+    // Every refinement is off; natives read no more positions than they have refinements.
+    for (std::int32_t& refinement : fetch.refinements) refinement = -1;
+    if (site.infix) stack::cut_to(slot);
+    stack::push_native_frame_eval(*name_cell);
+    if (site.infix) stack::take_back(1);
+    std::uint32_t const position = fetch_simple(fetch, site.position, leading);
+    if (stack::has_pending()) return position;
+    std::int32_t const index = static_cast<std::int32_t>(function->word1) + 1;
+    if (cell::type_of(*function) == type_ids::native) {
+        natives::Entry const entry = natives::entry(index);
+        if (!entry) fire_error(err::internal::not_done);
+        entry(fetch.refinements);
+    } else {
+        action_entry(index)(fetch.refinements);
+    }
+    if (stack::has_pending()) return position;
+    Cell* const result = stack::state.base;
+    stack::pop_frame_keep();
+    *slot = *result;
+    if (site.pushed)
+        stack::cut_to(slot + 1);
+    else
+        stack::set_only_result(*slot);
+    return position;
+}
+
 }
 
 std::uint32_t call_by_type(Cell const& given, CallSite const& site)
 {
+    TypeId const type = cell::type_of(given);
+    if (!trace::state.on && is_native_like(type) && site.mode == call_evaluate && !site.path) {
+        NodeId node = no_node;
+        std::uint32_t const shape = call_shape(given, node);
+        if (shape & call_shape_simple) return call_native_simple(given, site, node, shape & call_shape_leading_mask);
+    }
     Rooted function(given);
-    TypeId const type = cell::type_of(*function);
     Rooted name_cell(name_or_anonymous(site.name));
     Cell const& name = *name_cell;
     if (trace::state.on) {
