@@ -67,14 +67,33 @@ std::optional<std::vector<std::string>> list_folder(std::string_view path)
 {
     std::optional<std::vector<platform::FolderEntry>> entries = platform::list_folder(path);
     if (!entries) return std::nullopt;
-    std::vector<std::string> names;
-    names.reserve(entries->size());
-    for (platform::FolderEntry& entry : *entries) {
-        if (entry.folder) entry.name.push_back('/');
-        names.push_back(std::move(entry.name));
+    // One stable order whatever the file system returns: bytes compared as unsigned. Each name is ordered
+    // first by its first eight bytes read as one big-endian number (a name holds no NUL, so a shorter name
+    // sorts first), then by the rest: most comparisons are one integer compare, and the sort moves small keys.
+    struct Key {
+        std::uint64_t prefix;
+        std::uint32_t index;
+    };
+    std::vector<Key> keys;
+    keys.reserve(entries->size());
+    for (std::size_t i = 0; i < entries->size(); ++i) {
+        std::string& name = (*entries)[i].name;
+        if ((*entries)[i].folder) name.push_back('/');
+        std::uint64_t prefix = 0;
+        for (std::size_t k = 0; k < 8; ++k)
+            prefix = prefix << 8 | (k < name.size() ? static_cast<unsigned char>(name[k]) : 0u);
+        keys.push_back(Key { prefix, static_cast<std::uint32_t>(i) });
     }
-    // One stable order whatever the file system returns: std::string compares bytes as unsigned.
-    std::sort(names.begin(), names.end());
+    std::sort(keys.begin(), keys.end(), [&](Key const& a, Key const& b) {
+        if (a.prefix != b.prefix) return a.prefix < b.prefix;
+        std::string const& first = (*entries)[a.index].name;
+        std::string const& second = (*entries)[b.index].name;
+        if (first.size() <= 8 || second.size() <= 8) return first.size() < second.size();
+        return first.compare(8, std::string::npos, second, 8, std::string::npos) < 0;
+    });
+    std::vector<std::string> names;
+    names.reserve(keys.size());
+    for (Key const& key : keys) names.push_back(std::move((*entries)[key.index].name));
     return names;
 }
 

@@ -3,6 +3,7 @@
 
 #include "runtime/host/files.h"
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -98,6 +99,23 @@ TEST_F(HostFilesTest, ListsSortedWithFolderSlashes)
     EXPECT_EQ(*names, expected);
     EXPECT_FALSE(list_folder(path("missing")).has_value());
     EXPECT_FALSE(list_folder(path("b")).has_value());
+}
+
+// Names that agree on their first eight bytes, or where one is the start of another, still sort bytewise.
+TEST_F(HostFilesTest, ListsLongNamesInByteOrder)
+{
+    std::vector<std::string> const files { "abcdefgh", "abcdefghi", "abcdefgh\xc3\xa9", "abcdefghZ", "abcdefg",
+        "abcdefgha", "abcdefghab", "a", "ab", "f00010", "f00009", "f0001" };
+    for (std::string const& name : files) write_bytes(name, "");
+    std::filesystem::create_directory(m_folder / "abcdefghi-folder");
+    std::filesystem::create_directory(m_folder / "abcdefgh0");
+    std::optional<std::vector<std::string>> const names = list_folder(m_folder.string());
+    ASSERT_TRUE(names.has_value());
+    std::vector<std::string> expected(files);
+    expected.push_back("abcdefghi-folder/");
+    expected.push_back("abcdefgh0/");
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(*names, expected);
 }
 
 TEST_F(HostFilesTest, DanglingLinkDoesNotExist)
