@@ -2,6 +2,7 @@
 // into its own block is read from a copy first: opening the gap would split or move it.
 
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -87,6 +88,19 @@ std::int32_t sort_compare(Cell const* a, Cell const* b, SortOrder const& order)
     return 0;
 }
 
+// Whether every record's compared cell is an integer! (one cell compared: a /compare field, or whole records
+// of one cell): sort_compare then orders them by the payload alone, which the key sorts read in place.
+bool integer_keys(
+    Cell const* base, std::uint32_t records, std::uint32_t size, SortOrder const& order, std::uint32_t& field)
+{
+    bool const whole = (order.flags & 2) != 0;
+    if (whole && size != 1) return false;
+    field = whole ? 0 : order.flags >> 2;
+    for (std::uint64_t k = 0; k < records; ++k)
+        if (cell::type_of(base[k * size + field]) != type_ids::integer) return false;
+    return true;
+}
+
 // The order a user /compare function gives two records: it is called with b then a (a then b under
 // /reverse), each the record's first cell, or with /all a new block of the whole record.
 std::int32_t call_sort_function(
@@ -118,6 +132,18 @@ std::int32_t call_sort_function(
 
 Cell insert(Cell const& series, Cell const& value, std::int32_t part, bool only, std::int32_t dup, bool append)
 {
+    // The commonest append, one value at the tail of a block with room for it and no owner or index to
+    // hear of it: nothing allocates, so the cell goes in at once.
+    if (append && dup == 1 && part != 0 && !splices(value, only) && cell::type_of(series) != type_ids::hash) {
+        SeriesBuffer* const buffer = buffer_of(series);
+        if (!(buffer->flags & series_flags::owned) && buffer->tail + sizeof(Cell) <= buffer->capacity) {
+            std::memcpy(buffer->tail_address(), &value, sizeof(Cell));
+            buffer->tail += static_cast<std::uint32_t>(sizeof(Cell));
+            Cell result = series;
+            result.word1 = 0;
+            return result;
+        }
+    }
     Rooted kept(series);
     Rooted kept_value(value);
     bool const splice = splices(value, only);
@@ -329,10 +355,20 @@ Cell sort(Cell const& series, SortOptions const& options)
             return sort_compare(static_cast<Cell const*>(a), static_cast<Cell const*>(b), order);
         };
         [[maybe_unused]] std::uint64_t const epoch = memory::epoch();
-        if (options.stable)
+        std::uint32_t key_field = 0;
+        if (integer_keys(base, records, record_size, order, key_field)) {
+            std::uint32_t const key_offset = key_field * static_cast<std::uint32_t>(sizeof(Cell))
+                + static_cast<std::uint32_t>(offsetof(Cell, word2));
+            bool const descending = (order.flags & 1) != 0;
+            if (options.stable)
+                sort::merge_by_key(base, records, width, key_offset, descending);
+            else
+                sort::quick_by_key(base, records, width, key_offset, descending);
+        } else if (options.stable) {
             sort::merge(base, records, width, compare_records);
-        else
+        } else {
             sort::quick(base, records, width, compare_records);
+        }
         XOL_ASSERT(memory::epoch() == epoch, "a sort comparison allocated while the records were in place");
     }
     series::tell_owner(*kept, "sorted", nullptr, static_cast<std::int32_t>(first), static_cast<std::int32_t>(count));

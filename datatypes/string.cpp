@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "datatypes/string_private.h"
 #include "datatypes/symbol.h"
 #include "runtime/cycles.h"
 #include "runtime/errors.h"
@@ -404,6 +405,11 @@ bool splice_in_room(Cell const& target, Cell const& source, std::int32_t part, s
     return true;
 }
 
+}
+
+bool detail::append_in_room(Cell const& target, Cell const& text, std::int32_t part)
+{
+    return splice_in_room(target, text, part, 0, SpliceMode::Append);
 }
 
 void splice(Cell const& target_value, Cell const& source_value, std::int32_t part, std::uint32_t offset,

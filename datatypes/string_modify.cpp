@@ -127,6 +127,16 @@ void repeat_run(Cell const& target_value, std::uint32_t index, std::uint32_t cou
 
 Cell insert(Cell const& series_value, Cell const& value_given, std::int32_t part, bool, std::int32_t dup, bool append)
 {
+    // The commonest append, a text at the tail of a string with room for it and no owner to hear of it:
+    // nothing allocates, and the result is the series at its head.
+    if (append && dup < 2 && is_plain_text(cell::type_of(value_given)) && cell::type_of(value_given) != type_ids::symbol
+        && cell::type_of(series_value) != type_ids::symbol
+        && !(series::buffer_of(series_value)->flags & series_flags::owned) && rs_length_q(value_given) < (1u << 30)
+        && detail::append_in_room(series_value, value_given, part)) {
+        Cell result = series_value;
+        result.word1 = 0;
+        return result;
+    }
     Rooted series(series_value);
     Rooted value(value_given);
     std::uint32_t const length = rs_length_all(*series);

@@ -10,6 +10,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <utility>
 
 #include "runtime/assert.h"
 #include "runtime/errors.h"
@@ -78,13 +79,84 @@ private:
     Comparator m_comparator;
 };
 
+// Records ordered by a signed 32-bit key inside each: the comparison inlined, the moves word-wise.
+class KeyRecords {
+public:
+    KeyRecords(void* base, std::uint32_t width, std::uint32_t key_offset, bool descending)
+        : m_base(static_cast<std::byte*>(base))
+        , m_width(width)
+        , m_key_offset(key_offset)
+        , m_descending(descending)
+    {
+    }
+
+    std::byte* at(std::uint64_t position) const { return m_base + position * m_width; }
+    std::uint32_t width() const { return m_width; }
+
+    std::int32_t compare(void const* a, void const* b) const
+    {
+        std::int32_t x = key(a);
+        std::int32_t y = key(b);
+        if (m_descending) std::swap(x, y);
+        return (x > y) - (x < y);
+    }
+    std::int32_t compare_at(std::uint64_t a, std::uint64_t b) const { return compare(at(a), at(b)); }
+
+    void swap(std::uint64_t a, std::uint64_t b) const
+    {
+        if (a == b) return;
+        std::byte* first = at(a);
+        std::byte* second = at(b);
+        std::uint32_t offset = 0;
+        for (; offset + 8 <= m_width; offset += 8) {
+            std::uint64_t word1;
+            std::uint64_t word2;
+            std::memcpy(&word1, first + offset, 8);
+            std::memcpy(&word2, second + offset, 8);
+            std::memcpy(first + offset, &word2, 8);
+            std::memcpy(second + offset, &word1, 8);
+        }
+        for (; offset < m_width; offset += 4) {
+            std::uint32_t word1;
+            std::uint32_t word2;
+            std::memcpy(&word1, first + offset, 4);
+            std::memcpy(&word2, second + offset, 4);
+            std::memcpy(first + offset, &word2, 4);
+            std::memcpy(second + offset, &word1, 4);
+        }
+    }
+
+    void reverse(std::uint64_t start, std::uint64_t end) const
+    {
+        while (end > start + 1) swap(start++, --end);
+    }
+
+    void copy(std::byte* target, std::byte const* source, std::uint64_t count) const
+    {
+        std::memmove(target, source, static_cast<std::size_t>(count * m_width));
+    }
+
+private:
+    std::int32_t key(void const* record) const
+    {
+        std::int32_t value;
+        std::memcpy(&value, static_cast<std::byte const*>(record) + m_key_offset, 4);
+        return value;
+    }
+
+    std::byte* m_base;
+    std::uint32_t m_width;
+    std::uint32_t m_key_offset;
+    bool m_descending;
+};
+
 // ---- Merge sort ---------------------------------------------------------------------------------------
 
 constexpr std::uint64_t minimum_run = 24;
 
 // The end of the natural run that starts at `start`, extended to `minimum_run` records by insertion. A
 // strictly descending run is reversed: having no equal records, it keeps stability.
-std::uint64_t next_run(Records const& records, std::uint64_t start, std::uint64_t count)
+template <typename R> std::uint64_t next_run(R const& records, std::uint64_t start, std::uint64_t count)
 {
     std::uint64_t end = start + 1;
     if (end == count) return end;
@@ -128,8 +200,8 @@ std::uint32_t node_power(std::uint64_t s1, std::uint64_t s2, std::uint64_t e2, s
 // While two runs merge, records wait in the scratch buffer; the gap they leave in the data has exactly
 // their number of places. Whatever way the merge ends (its last record placed, or a comparator that
 // raises), the waiting records go into the gap: the data stays a permutation of the input.
-struct PendingRecords {
-    Records const& records;
+template <typename R> struct PendingRecords {
+    R const& records;
     std::byte const* source; // the first waiting record in the scratch buffer
     std::byte* gap; // where they go
     std::uint64_t count;
@@ -137,7 +209,8 @@ struct PendingRecords {
     ~PendingRecords() { records.copy(gap, source, count); }
 };
 
-void merge_runs(Records const& records, std::byte* scratch, std::uint64_t s1, std::uint64_t s2, std::uint64_t e2)
+template <typename R>
+void merge_runs(R const& records, std::byte* scratch, std::uint64_t s1, std::uint64_t s2, std::uint64_t e2)
 {
     if (records.compare_at(s2 - 1, s2) <= 0) return; // already in order
     std::uint64_t const left_length = s2 - s1;
@@ -149,7 +222,7 @@ void merge_runs(Records const& records, std::byte* scratch, std::uint64_t s1, st
         records.copy(scratch, records.at(s2), right_length);
         std::uint64_t left = s2; // one past the next left record
         std::uint64_t waiting = right_length; // scratch records not yet placed
-        PendingRecords pending { records, scratch, records.at(s2), waiting };
+        PendingRecords<R> pending { records, scratch, records.at(s2), waiting };
         std::uint64_t target = e2;
         while (waiting > 0 && left > s1) {
             std::byte const* right_record = scratch + (waiting - 1) * width;
@@ -169,7 +242,7 @@ void merge_runs(Records const& records, std::byte* scratch, std::uint64_t s1, st
         records.copy(scratch, records.at(s1), left_length);
         std::uint64_t placed = 0; // scratch records placed
         std::uint64_t right = s2;
-        PendingRecords pending { records, scratch, records.at(s1), left_length };
+        PendingRecords<R> pending { records, scratch, records.at(s1), left_length };
         std::uint64_t target = s1;
         while (placed < left_length && right < e2) {
             std::byte const* left_record = scratch + placed * width;
@@ -192,7 +265,7 @@ void merge_runs(Records const& records, std::byte* scratch, std::uint64_t s1, st
 
 constexpr std::uint64_t insertion_limit = 7;
 
-void insertion_sort(Records const& records, std::uint64_t start, std::uint64_t end)
+template <typename R> void insertion_sort(R const& records, std::uint64_t start, std::uint64_t end)
 {
     for (std::uint64_t next = start + 1; next < end; ++next)
         for (std::uint64_t position = next; position > start && records.compare_at(position - 1, position) > 0;
@@ -200,7 +273,7 @@ void insertion_sort(Records const& records, std::uint64_t start, std::uint64_t e
             records.swap(position - 1, position);
 }
 
-void sift_down(Records const& records, std::uint64_t start, std::uint64_t root, std::uint64_t length)
+template <typename R> void sift_down(R const& records, std::uint64_t start, std::uint64_t root, std::uint64_t length)
 {
     for (;;) {
         std::uint64_t child = 2 * root + 1;
@@ -213,7 +286,7 @@ void sift_down(Records const& records, std::uint64_t start, std::uint64_t root, 
 }
 
 // The fallback when partitions keep coming out lopsided: n log n whatever the comparator does.
-void heap_sort(Records const& records, std::uint64_t start, std::uint64_t end)
+template <typename R> void heap_sort(R const& records, std::uint64_t start, std::uint64_t end)
 {
     std::uint64_t const length = end - start;
     for (std::uint64_t root = length / 2; root-- > 0;) sift_down(records, start, root, length);
@@ -223,7 +296,7 @@ void heap_sort(Records const& records, std::uint64_t start, std::uint64_t end)
     }
 }
 
-std::uint64_t median_of_three(Records const& records, std::uint64_t a, std::uint64_t b, std::uint64_t c)
+template <typename R> std::uint64_t median_of_three(R const& records, std::uint64_t a, std::uint64_t b, std::uint64_t c)
 {
     if (records.compare_at(a, b) < 0) {
         if (records.compare_at(b, c) < 0) return b;
@@ -233,7 +306,7 @@ std::uint64_t median_of_three(Records const& records, std::uint64_t a, std::uint
     return records.compare_at(b, c) < 0 ? c : b;
 }
 
-std::uint64_t choose_pivot(Records const& records, std::uint64_t start, std::uint64_t end)
+template <typename R> std::uint64_t choose_pivot(R const& records, std::uint64_t start, std::uint64_t end)
 {
     std::uint64_t const length = end - start;
     std::uint64_t const middle = start + length / 2;
@@ -248,7 +321,8 @@ std::uint64_t choose_pivot(Records const& records, std::uint64_t start, std::uin
 // Three-way partition around the record at `start`: records equal to the pivot are gathered at the front
 // as they are met, lesser ones stay left and greater ones go right by swapping from both ends; the equal
 // ones are then swapped into the middle. Answers the bounds of the equal records.
-std::pair<std::uint64_t, std::uint64_t> partition(Records const& records, std::uint64_t start, std::uint64_t end)
+template <typename R>
+std::pair<std::uint64_t, std::uint64_t> partition(R const& records, std::uint64_t start, std::uint64_t end)
 {
     std::byte const* pivot = records.at(start); // stays put: only positions after the equal run are swapped
     std::uint64_t equal_end = start + 1;
@@ -273,7 +347,8 @@ std::pair<std::uint64_t, std::uint64_t> partition(Records const& records, std::u
     return { start + lesser_count, left };
 }
 
-void quick_sort(Records const& records, std::uint64_t start, std::uint64_t end, std::uint32_t depth_budget)
+template <typename R>
+void quick_sort(R const& records, std::uint64_t start, std::uint64_t end, std::uint32_t depth_budget)
 {
     while (end - start > insertion_limit) {
         if (depth_budget == 0) {
@@ -296,7 +371,7 @@ void quick_sort(Records const& records, std::uint64_t start, std::uint64_t end, 
 }
 
 // The length of the ordered prefix, and whether it descends. Equal neighbours continue either order.
-std::uint64_t ordered_prefix(Records const& records, std::uint64_t count, bool& descending)
+template <typename R> std::uint64_t ordered_prefix(R const& records, std::uint64_t count, bool& descending)
 {
     descending = false;
     std::uint64_t end = 1;
@@ -317,17 +392,15 @@ std::uint64_t ordered_prefix(Records const& records, std::uint64_t count, bool& 
     return end;
 }
 
-}
-
-void merge(void* base, std::uint32_t count, std::uint32_t width, void* user1, void* user2, Comparator comparator)
+template <typename R> void merge_records(R const& records, std::uint32_t count)
 {
     if (count < 2) return;
+    std::uint32_t const width = records.width();
     std::uint64_t const scratch_bytes = std::uint64_t { count / 2 } * width;
     if (scratch_bytes > std::numeric_limits<std::uint32_t>::max()) fire_error(err::script::too_long);
     std::unique_ptr<std::byte[]> scratch(new (std::nothrow) std::byte[scratch_bytes]);
     if (!scratch) fire_error(err::internal::no_memory);
 
-    Records const records(base, width, user1, user2, comparator);
     struct PendingRun {
         std::uint64_t start;
         std::uint32_t power;
@@ -358,15 +431,36 @@ void merge(void* base, std::uint32_t count, std::uint32_t width, void* user1, vo
     }
 }
 
-void quick(void* base, std::uint32_t count, std::uint32_t width, void* user1, void* user2, Comparator comparator)
+template <typename R> void quick_records(R const& records, std::uint32_t count)
 {
     if (count < 2) return;
-    Records const records(base, width, user1, user2, comparator);
     bool descending = false;
     std::uint64_t const prefix = ordered_prefix(records, count, descending);
     if (descending) records.reverse(0, prefix);
     if (prefix == count) return;
     quick_sort(records, 0, count, 2 * static_cast<std::uint32_t>(std::bit_width(count)));
+}
+
+}
+
+void merge(void* base, std::uint32_t count, std::uint32_t width, void* user1, void* user2, Comparator comparator)
+{
+    merge_records(Records(base, width, user1, user2, comparator), count);
+}
+
+void quick(void* base, std::uint32_t count, std::uint32_t width, void* user1, void* user2, Comparator comparator)
+{
+    quick_records(Records(base, width, user1, user2, comparator), count);
+}
+
+void merge_by_key(void* base, std::uint32_t count, std::uint32_t width, std::uint32_t key_offset, bool descending)
+{
+    merge_records(KeyRecords(base, width, key_offset, descending), count);
+}
+
+void quick_by_key(void* base, std::uint32_t count, std::uint32_t width, std::uint32_t key_offset, bool descending)
+{
+    quick_records(KeyRecords(base, width, key_offset, descending), count);
 }
 
 }

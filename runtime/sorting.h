@@ -26,6 +26,12 @@ void merge(void* base, std::uint32_t count, std::uint32_t width, void* user1, vo
 // In place, no allocation, not stable. Nearly sorted input is cheap.
 void quick(void* base, std::uint32_t count, std::uint32_t width, void* user1, void* user2, Comparator);
 
+// The same sorts over records of `width` bytes (a multiple of 4) ordered by the signed 32-bit key at byte
+// `key_offset` of each, ascending or descending: the order a comparator reading that key gives, at the
+// cost of an inlined comparison.
+void merge_by_key(void* base, std::uint32_t count, std::uint32_t width, std::uint32_t key_offset, bool descending);
+void quick_by_key(void* base, std::uint32_t count, std::uint32_t width, std::uint32_t key_offset, bool descending);
+
 // The same over any callable `compare(void const* a, void const* b) -> int`.
 template <typename Compare> void merge(void* base, std::uint32_t count, std::uint32_t width, Compare&& compare)
 {

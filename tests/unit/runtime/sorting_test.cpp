@@ -238,3 +238,48 @@ TEST(SortQuick, InconsistentComparatorStillEnds)
     std::sort(positions.begin(), positions.end());
     for (std::uint32_t i = 0; i < positions.size(); ++i) ASSERT_EQ(positions[i], i);
 }
+
+namespace {
+
+std::int32_t by_key_descending(void const* a, void const* b, void*, void*)
+{
+    return by_key(b, a, nullptr, nullptr);
+}
+
+}
+
+// The key sorts make the very moves of the comparator sorts: equal keys end in the same places, ascending
+// and descending, and with the key at another offset of a wider record.
+TEST(SortByKey, SamePermutationAsTheComparatorSorts)
+{
+    std::mt19937 generator(2468);
+    for (std::uint32_t const count : { 2U, 3U, 8U, 25U, 129U, 1'000U, 30'011U }) {
+        for (Shape const shape : all_shapes) {
+            for (bool const descending : { false, true }) {
+                std::vector<Record> const input = make_records(shape, count, generator);
+                auto const comparator = descending ? by_key_descending : by_key;
+                std::vector<Record> expected = input;
+                std::vector<Record> got = input;
+                sort::quick(expected.data(), count, sizeof(Record), nullptr, nullptr, comparator);
+                sort::quick_by_key(got.data(), count, sizeof(Record), 0, descending);
+                EXPECT_TRUE(same_records(got, expected)) << "quick, count " << count << ", shape "
+                                                         << static_cast<int>(shape) << ", descending " << descending;
+                expected = input;
+                got = input;
+                sort::merge(expected.data(), count, sizeof(Record), nullptr, nullptr, comparator);
+                sort::merge_by_key(got.data(), count, sizeof(Record), 0, descending);
+                EXPECT_TRUE(same_records(got, expected)) << "merge, count " << count << ", shape "
+                                                         << static_cast<int>(shape) << ", descending " << descending;
+            }
+        }
+    }
+    // The key in the second half of 32-byte records (two cells, the second compared).
+    std::vector<std::array<Record, 2>> pairs(500);
+    for (std::uint32_t i = 0; i < pairs.size(); ++i) {
+        pairs[i][0] = Record { static_cast<std::int32_t>(i), i, { 0, 0 } };
+        pairs[i][1] = Record { static_cast<std::int32_t>(i * 7919 % 13), i, { 0, 0 } };
+    }
+    sort::quick_by_key(pairs.data(), 500, sizeof(pairs[0]), sizeof(Record), false);
+    for (std::uint32_t i = 1; i < pairs.size(); ++i) ASSERT_LE(pairs[i - 1][1].key, pairs[i][1].key);
+    for (auto const& pair : pairs) ASSERT_EQ(pair[0].position, pair[1].position) << "records move whole";
+}
