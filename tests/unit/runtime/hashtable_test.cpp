@@ -406,6 +406,48 @@ TEST_F(HashtableTest, RemovingEveryKeyFromTheHeadResetsTheTable)
     EXPECT_EQ(node::buffer(record.chain)->length(), 0u);
 }
 
+// The same code points in 2-byte units, which the hash reads one at a time.
+Cell wide_text(std::string_view content)
+{
+    NodeId const node = series::alloc_units(content.size(), 2);
+    SeriesBuffer* buffer = node::buffer(node);
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        auto const unit = static_cast<std::uint16_t>(static_cast<unsigned char>(content[i]));
+        std::memcpy(buffer->data() + 2 * i, &unit, 2);
+    }
+    buffer->tail = static_cast<std::uint32_t>(2 * content.size());
+    return cell::make(type_ids::string, 0, node);
+}
+
+// A byte text hashes as the same code points stored wider, folded or not, whatever its length and
+// wherever a non-ASCII byte stops the fast path; texts that fold apart hash apart.
+TEST_F(HashtableTest, TextHashIsOfCodePoints)
+{
+    std::mt19937 random(20);
+    for (std::uint32_t length = 0; length < 40; ++length) {
+        for (int round = 0; round < 20; ++round) {
+            std::string content;
+            for (std::uint32_t i = 0; i < length; ++i)
+                content += static_cast<char>(round % 4 == 0 ? random() % 256 : random() % 128);
+            Rooted narrow(text(content));
+            Rooted wide(wide_text(content));
+            EXPECT_EQ(hashtable::hash_cell(*narrow), hashtable::hash_cell(*wide)) << length;
+            EXPECT_EQ(hashtable::hash_cell(*narrow, true), hashtable::hash_cell(*wide, true)) << length;
+            std::string upper = content;
+            for (char& c : upper)
+                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+            Rooted upper_text(text(upper));
+            EXPECT_EQ(hashtable::hash_cell(*narrow), hashtable::hash_cell(*upper_text)) << length;
+        }
+    }
+    // The neighbours of the letters are no letters: @ [ ` { stay as they are.
+    Rooted edges(text("@[`{@[`{az"));
+    Rooted folded(text("@[`{@[`{AZ"));
+    Rooted shifted(text("`{@[`{@[AZ"));
+    EXPECT_EQ(hashtable::hash_cell(*edges), hashtable::hash_cell(*folded));
+    EXPECT_NE(hashtable::hash_cell(*edges), hashtable::hash_cell(*shifted));
+}
+
 // Words and strings that differ only in case are one key; the case-sensitive look-up tells them apart.
 TEST_F(HashtableTest, CaseBlindKeys)
 {
