@@ -123,7 +123,7 @@ template <typename Unit> std::uint32_t units_hash(std::byte const* at, std::uint
                 if ((word & ones * 0x80) != 0) break;
                 std::uint64_t const lower = (word + ones * 0x1F) & ~(word + ones * 0x05) & ones * 0x80;
                 word ^= lower >> 2;
-                for (int byte = 0; byte < 8; ++byte) state = (state ^ ((word >> (8 * byte)) & 0xFF)) * text_multiplier;
+                for (int byte = 0; byte < 8; ++byte, word >>= 8) state = (state ^ (word & 0xFF)) * text_multiplier;
             }
         }
         for (; i < count; ++i) state = (state ^ unicode::change_case(units[i], unicode::Case::Upper)) * text_multiplier;
