@@ -214,61 +214,41 @@ void replace_entries(RootedTable const& table, std::uint32_t bucket_count, std::
     if (record.stamp != 0) record.stamp = relocation_stamp();
 }
 
-// ---- Map growth. A map's keys sit at positions 0, 2, 4... of its block, so pair p can have bucket p of the
-// old table: sorted so in place, the old buckets are read in position order into the new ones, which keeps
-// every chain in position order (find_live answers the first live key of a chain) with no scratch memory
-// and no key hashed again.
+// ---- Map growth. Only keys of one hash can match one probe, and those must stay in position order along
+// their chain (find_live answers the first live key of a chain); how keys of other hashes interleave does not
+// matter. So the old slots are read in bucket order, with no scratch memory and no key hashed again, and
+// each goes to the end of its chain in the new table, unless it meets a key of its own hash with a later
+// position: it takes that slot and carries the later key on, as an insertion sort along the chain.
 
-// Whether every key position is even and its pair number names an old bucket.
-bool pairs_fit_buckets(TableRecord const& record)
+void place_in_position_order(TableRecord const& record, MapSlot slot)
 {
-    MapSlot const* slots = map_slots_of(record);
-    for (std::uint32_t bucket = 0; bucket < record.bucket_count; ++bucket) {
-        std::uint32_t const position = slots[bucket].position;
-        if (position != empty_slot && ((position & 1) != 0 || position / 2 >= record.bucket_count)) return false;
-    }
-    return true;
-}
-
-// Moves each slot to the bucket of its pair number; every move or swap settles one slot for good.
-void sort_buckets_by_pair(TableRecord const& record)
-{
+    std::uint32_t const mask = record.bucket_count - 1;
     MapSlot* slots = map_slots_of(record);
-    for (std::uint32_t bucket = 0; bucket < record.bucket_count; ++bucket) {
-        while (slots[bucket].position != empty_slot) {
-            std::uint32_t const pair = slots[bucket].position / 2;
-            if (pair == bucket) break;
-            if (slots[pair].position != empty_slot) {
-                std::swap(slots[bucket], slots[pair]);
-                continue;
-            }
-            slots[pair] = slots[bucket];
-            slots[bucket].position = empty_slot;
-        }
+    std::uint32_t bucket = slot.hash & mask;
+    for (std::uint32_t step = 1; slots[bucket].position != empty_slot; ++step) {
+        if (slots[bucket].hash == slot.hash && slots[bucket].position > slot.position)
+            std::swap(slots[bucket].position, slot.position);
+        bucket = (bucket + step) & mask;
     }
+    slots[bucket] = slot;
 }
 
 // Grows a map's table to `bucket_count` buckets with the stored hashes. May allocate.
 void grow_map(RootedTable const& table, std::uint32_t bucket_count, std::uint32_t upper_bound)
 {
-    if (!pairs_fit_buckets(rec(*table))) {
-        replace_entries(table, bucket_count, upper_bound, Records::Compacted);
-        return;
-    }
     // The old slots stay alive, and the table whole, until the new ones are had.
     RootedNode const old_slots(rec(*table).keys);
     NodeId const slots = make_map_slots(bucket_count);
     TableRecord& record = rec(*table);
-    sort_buckets_by_pair(record);
     std::uint32_t const old_count = record.bucket_count;
     record.keys = slots;
     record.bucket_count = bucket_count;
     record.upper_bound = upper_bound;
-    auto const* sorted = reinterpret_cast<MapSlot const*>(node::buffer(*old_slots)->head_address());
+    auto const* old = reinterpret_cast<MapSlot const*>(node::buffer(*old_slots)->head_address());
     std::uint32_t placed = 0;
     for (std::uint32_t bucket = 0; bucket < old_count; ++bucket) {
-        if (sorted[bucket].position == empty_slot) continue;
-        place_map_slot(record, sorted[bucket].position, sorted[bucket].hash);
+        if (old[bucket].position == empty_slot) continue;
+        place_in_position_order(record, old[bucket]);
         ++placed;
     }
     record.occupied = placed;

@@ -545,6 +545,35 @@ TEST_F(HashtableTest, MapDeletionKeepsTheBucket)
     EXPECT_EQ(hashtable::count(table), 2u) << "a removed pair is not counted twice";
 }
 
+// Spellings of one key, added far apart while the table grows many times, are met in the order they were
+// added: a case-blind look-up answers the first, and a walk meets the rest after it in order.
+TEST_F(HashtableTest, MapGrowthKeepsSpellingsInOrder)
+{
+    Rooted block(make_block(16));
+    Rooted map(indexed(type_ids::map, *block, hashtable::init(0, &*block, Kind::Map)));
+    std::uint32_t const groups = 300;
+    char const* const spellings[] = { "key", "KEY", "Key", "kEY" };
+    std::uint32_t position = 0;
+    for (char const* spelling : spellings) {
+        for (std::uint32_t group = 0; group < groups; ++group) {
+            append(*block, text(std::string(spelling) + std::to_string(group)));
+            append(*block, integer(group));
+            hashtable::insert(table_of(map), position);
+            position += 2;
+        }
+    }
+    EXPECT_GE(hashtable::record(table_of(map)).bucket_count, 2048u);
+    for (std::uint32_t group = 0; group < groups; ++group) {
+        Rooted probe(text("kEy" + std::to_string(group)));
+        hashtable::ProbeState walk;
+        for (std::uint32_t spelling = 0; spelling < 4; ++spelling)
+            EXPECT_EQ(hashtable::find_next(table_of(map), *probe, walk),
+                static_cast<std::int32_t>(2 * (spelling * groups + group)))
+                << group;
+        EXPECT_EQ(hashtable::find_next(table_of(map), *probe, walk), -1);
+    }
+}
+
 // Strings a and A are two map keys (loading compares strictly); an ordinary look-up may meet either.
 TEST_F(HashtableTest, MapCaseVariantsAndTheWalk)
 {
