@@ -485,6 +485,10 @@ void concatenate_literal_part(Cell const& string, char const* bytes, std::uint32
     // ASCII never widens: one reservation, then the units in place.
     std::uint32_t const unit = checked_unit(node::buffer(target->word2));
     std::byte* place = series::append_bytes(target->word2, n * unit);
+    if (unit == 1) {
+        std::memcpy(place, bytes, n); // the commonest case: formed numbers appended to byte text
+        return;
+    }
     for (std::uint32_t i = 0; i < n; ++i) set_unit(place + i * unit, unit, static_cast<unsigned char>(bytes[i]));
 }
 

@@ -68,6 +68,12 @@ NodeId make_array(std::uint32_t count, std::uint32_t unit, std::byte fill)
     return id;
 }
 
+// `bucket_count` empty map slots. May allocate.
+NodeId make_map_slots(std::uint32_t bucket_count)
+{
+    return make_array(bucket_count, sizeof(MapSlot), empty_slot_byte);
+}
+
 // The hash of the key stored at `position` (a cell index, or a record offset for node-keyed tables).
 std::uint32_t stored_hash(TableRecord const& record, std::uint32_t position)
 {
@@ -91,10 +97,22 @@ std::uint32_t stored_hash(TableRecord const& record, std::uint32_t position)
 
 // ---- Re-placing every entry: growth in place, the same-size rehash, and the rehash after node moves.
 
+// Map: places a key position in the first empty slot of the chain of `hash`.
+std::uint32_t place_map_slot(TableRecord const& record, std::uint32_t position, std::uint32_t hash)
+{
+    std::uint32_t const mask = record.bucket_count - 1;
+    MapSlot* slots = map_slots_of(record);
+    std::uint32_t bucket = hash & mask;
+    for (std::uint32_t step = 1; slots[bucket].position != empty_slot; ++step) bucket = (bucket + step) & mask;
+    slots[bucket] = { position, hash };
+    return bucket;
+}
+
 // Places an entry known to be absent, whose key hashes to `hash`, in the first empty bucket of its chain
 // (the table holds no deleted bucket while this runs).
 std::uint32_t place_fresh(TableRecord& record, std::uint32_t entry, std::uint32_t hash)
 {
+    if (record.kind == Kind::Map) return place_map_slot(record, entry, hash);
     std::uint32_t const mask = record.bucket_count - 1;
     std::uint8_t* flags = flags_of(record);
     std::uint32_t bucket = hash & mask;
@@ -102,7 +120,6 @@ std::uint32_t place_fresh(TableRecord& record, std::uint32_t entry, std::uint32_
         bucket = (bucket + step) & mask;
     keys_of(record)[bucket] = entry;
     bucket_flags::set_flag(flags, bucket, bucket_flags::in_use);
-    if (record.kind == Kind::Map) map_hashes_of(record)[bucket] = hash;
     if (record.kind == Kind::Hash) {
         std::uint32_t* index = words_of(record.index);
         for (std::uint32_t i = 0, n = member_count(record, entry); i < n; ++i) index[member(record, entry, i)] = bucket;
@@ -113,18 +130,18 @@ std::uint32_t place_fresh(TableRecord& record, std::uint32_t entry, std::uint32_
 std::vector<std::uint32_t> live_entries(TableRecord const& record)
 {
     std::vector<std::uint32_t> entries;
-    std::uint8_t const* flags = flags_of(record);
-    std::uint32_t const* keys = keys_of(record);
     if (record.kind == Kind::Map) {
         // A map's entries are distinct key positions inside its block: marked, then read back in order,
         // which is the sort below without its comparisons.
+        MapSlot const* slots = map_slots_of(record);
         std::vector<bool> present(key_length(record));
         std::uint32_t live = 0;
         bool inside = true;
         for (std::uint32_t bucket = 0; bucket < record.bucket_count && inside; ++bucket) {
-            if (bucket_flags::flag_of(flags, bucket) != bucket_flags::in_use) continue;
-            inside = keys[bucket] < present.size();
-            if (inside) present[keys[bucket]] = true;
+            std::uint32_t const position = slots[bucket].position;
+            if (position == empty_slot) continue;
+            inside = position < present.size();
+            if (inside) present[position] = true;
             ++live;
         }
         if (inside) {
@@ -133,7 +150,14 @@ std::vector<std::uint32_t> live_entries(TableRecord const& record)
                 if (present[position]) entries.push_back(position);
             return entries;
         }
+        entries.clear();
+        for (std::uint32_t bucket = 0; bucket < record.bucket_count; ++bucket)
+            if (slots[bucket].position != empty_slot) entries.push_back(slots[bucket].position);
+        std::sort(entries.begin(), entries.end());
+        return entries;
     }
+    std::uint8_t const* flags = flags_of(record);
+    std::uint32_t const* keys = keys_of(record);
     for (std::uint32_t bucket = 0; bucket < record.bucket_count; ++bucket)
         if (bucket_flags::flag_of(flags, bucket) == bucket_flags::in_use) entries.push_back(keys[bucket]);
     // Position order keeps the spellings of one name in interning order along their chain.
@@ -153,15 +177,17 @@ void replace_entries(RootedTable const& table, std::uint32_t bucket_count, std::
 {
     std::vector<std::uint32_t> entries = live_entries(rec(*table));
     bool const resized = bucket_count != rec(*table).bucket_count;
-    if (resized) {
+    bool const map = rec(*table).kind == Kind::Map;
+    if (resized && map) {
+        NodeId const slots = make_map_slots(bucket_count);
+        rec(*table).keys = slots;
+    } else if (resized) {
         NodeId const flags = make_flags(bucket_count);
         rec(*table).flags = flags;
         NodeId const keys = make_keys(bucket_count);
         rec(*table).keys = keys;
-        if (rec(*table).kind == Kind::Map) {
-            NodeId const map_hashes = make_keys(bucket_count);
-            rec(*table).chain = map_hashes;
-        }
+    } else if (map) {
+        buffer::fill(rec(*table).keys, empty_slot_byte);
     } else {
         TableRecord const& record = rec(*table);
         std::memset(flags_of(record), std::to_integer<int>(fresh_flags_byte), record.bucket_count / 4);
@@ -188,78 +214,41 @@ void replace_entries(RootedTable const& table, std::uint32_t bucket_count, std::
     if (record.stamp != 0) record.stamp = relocation_stamp();
 }
 
-// ---- Map growth. A map's keys sit at positions 0, 2, 4... of its block, so pair p can have bucket p of the
-// old table: sorted so in place, the old buckets are read in position order into the new ones, which keeps
-// every chain in position order (find_live answers the first live key of a chain) with no scratch memory
-// and no key hashed again.
+// ---- Map growth. Only keys of one hash can match one probe, and those must stay in position order along
+// their chain (find_live answers the first live key of a chain); how keys of other hashes interleave does not
+// matter. So the old slots are read in bucket order, with no scratch memory and no key hashed again, and
+// each goes to the end of its chain in the new table, unless it meets a key of its own hash with a later
+// position: it takes that slot and carries the later key on, as an insertion sort along the chain.
 
-// Whether every key position is even and its pair number names an old bucket. Map tables hold no
-// deleted bucket.
-bool pairs_fit_buckets(TableRecord const& record)
+void place_in_position_order(TableRecord const& record, MapSlot slot)
 {
-    std::uint8_t const* flags = flags_of(record);
-    std::uint32_t const* keys = keys_of(record);
-    for (std::uint32_t bucket = 0; bucket < record.bucket_count; ++bucket) {
-        std::uint32_t const flag = bucket_flags::flag_of(flags, bucket);
-        if (flag == bucket_flags::deleted) return false;
-        if (flag == bucket_flags::in_use && ((keys[bucket] & 1) != 0 || keys[bucket] / 2 >= record.bucket_count))
-            return false;
+    std::uint32_t const mask = record.bucket_count - 1;
+    MapSlot* slots = map_slots_of(record);
+    std::uint32_t bucket = slot.hash & mask;
+    for (std::uint32_t step = 1; slots[bucket].position != empty_slot; ++step) {
+        if (slots[bucket].hash == slot.hash && slots[bucket].position > slot.position)
+            std::swap(slots[bucket].position, slot.position);
+        bucket = (bucket + step) & mask;
     }
-    return true;
-}
-
-// Moves each entry to the bucket of its pair number; every move or swap settles one entry for good.
-void sort_buckets_by_pair(TableRecord const& record)
-{
-    std::uint8_t* flags = flags_of(record);
-    std::uint32_t* keys = keys_of(record);
-    std::uint32_t* hashes = map_hashes_of(record);
-    for (std::uint32_t bucket = 0; bucket < record.bucket_count; ++bucket) {
-        while (bucket_flags::flag_of(flags, bucket) == bucket_flags::in_use) {
-            std::uint32_t const pair = keys[bucket] / 2;
-            if (pair == bucket) break;
-            if (bucket_flags::flag_of(flags, pair) == bucket_flags::in_use) {
-                std::swap(keys[bucket], keys[pair]);
-                std::swap(hashes[bucket], hashes[pair]);
-                continue;
-            }
-            keys[pair] = keys[bucket];
-            hashes[pair] = hashes[bucket];
-            bucket_flags::set_flag(flags, pair, bucket_flags::in_use);
-            bucket_flags::set_flag(flags, bucket, bucket_flags::empty);
-        }
-    }
+    slots[bucket] = slot;
 }
 
 // Grows a map's table to `bucket_count` buckets with the stored hashes. May allocate.
 void grow_map(RootedTable const& table, std::uint32_t bucket_count, std::uint32_t upper_bound)
 {
-    if (!pairs_fit_buckets(rec(*table))) {
-        replace_entries(table, bucket_count, upper_bound, Records::Compacted);
-        return;
-    }
-    // The old arrays stay alive, and the table whole, until the new ones are had.
-    RootedNode const old_flags(rec(*table).flags);
-    RootedNode const old_keys(rec(*table).keys);
-    RootedNode const old_hashes(rec(*table).chain);
-    RootedNode const flags(make_flags(bucket_count));
-    RootedNode const keys(make_keys(bucket_count));
-    NodeId const hashes = make_keys(bucket_count);
+    // The old slots stay alive, and the table whole, until the new ones are had.
+    RootedNode const old_slots(rec(*table).keys);
+    NodeId const slots = make_map_slots(bucket_count);
     TableRecord& record = rec(*table);
-    sort_buckets_by_pair(record);
     std::uint32_t const old_count = record.bucket_count;
-    record.flags = *flags;
-    record.keys = *keys;
-    record.chain = hashes;
+    record.keys = slots;
     record.bucket_count = bucket_count;
     record.upper_bound = upper_bound;
-    std::uint8_t const* sorted_flags = reinterpret_cast<std::uint8_t const*>(node::buffer(*old_flags)->head_address());
-    std::uint32_t const* sorted_keys = words_of(*old_keys);
-    std::uint32_t const* sorted_hashes = words_of(*old_hashes);
+    auto const* old = reinterpret_cast<MapSlot const*>(node::buffer(*old_slots)->head_address());
     std::uint32_t placed = 0;
     for (std::uint32_t bucket = 0; bucket < old_count; ++bucket) {
-        if (bucket_flags::flag_of(sorted_flags, bucket) != bucket_flags::in_use) continue;
-        place_fresh(record, sorted_keys[bucket], sorted_hashes[bucket]);
+        if (old[bucket].position == empty_slot) continue;
+        place_in_position_order(record, old[bucket]);
         ++placed;
     }
     record.occupied = placed;
@@ -268,6 +257,12 @@ void grow_map(RootedTable const& table, std::uint32_t bucket_count, std::uint32_
 // Map and symbol keys: the caller has looked the key up, so it takes the first free bucket of its chain.
 void place_new_key(TableRecord& record, std::uint32_t position, std::uint32_t hash)
 {
+    if (record.kind == Kind::Map) {
+        place_map_slot(record, position, hash);
+        ++record.occupied;
+        ++record.count;
+        return;
+    }
     std::uint32_t const mask = record.bucket_count - 1;
     std::uint8_t* flags = flags_of(record);
     std::uint32_t bucket = hash & mask;
@@ -276,7 +271,6 @@ void place_new_key(TableRecord& record, std::uint32_t position, std::uint32_t ha
     if (bucket_flags::flag_of(flags, bucket) == bucket_flags::empty) ++record.occupied;
     keys_of(record)[bucket] = position;
     bucket_flags::set_flag(flags, bucket, bucket_flags::in_use);
-    if (record.kind == Kind::Map) map_hashes_of(record)[bucket] = hash;
     ++record.count;
 }
 
@@ -405,19 +399,20 @@ NodeId init(std::uint32_t size, Cell const* block, Kind kind, std::uint32_t valu
             record.stamp = relocation_stamp();
         }
     }
-    NodeId const flags = make_flags(bucket_count);
-    rec(*table).flags = flags;
-    NodeId const keys = make_keys(bucket_count);
-    rec(*table).keys = keys;
+    if (kind == Kind::Map) {
+        NodeId const slots = make_map_slots(bucket_count);
+        rec(*table).keys = slots;
+    } else {
+        NodeId const flags = make_flags(bucket_count);
+        rec(*table).flags = flags;
+        NodeId const keys = make_keys(bucket_count);
+        rec(*table).keys = keys;
+    }
     if (kind == Kind::Hash) {
         NodeId const index = make_array(size, 4, no_bucket_byte);
         rec(*table).index = index;
         NodeId const chain = make_array(0, 4, std::byte { 0 });
         rec(*table).chain = chain;
-    }
-    if (kind == Kind::Map) {
-        NodeId const map_hashes = make_keys(bucket_count);
-        rec(*table).chain = map_hashes;
     }
     if (has_block) {
         rec(*table).key_series = source->word2;
@@ -499,12 +494,27 @@ std::int32_t find_next(NodeId table, Cell const& key, ProbeState& walk, CompareO
         walk.step = 1;
         walk.member = 0;
     }
-    bool const has_hashes = rec(table).kind == Kind::Map;
+    if (rec(table).kind == Kind::Map) {
+        // One slot a bucket, compared by hash first; `member` 1 marks the bucket already answered.
+        while (walk.step <= bucket_count) {
+            MapSlot const slot = map_slots_of(rec(*rooted))[walk.bucket];
+            if (slot.position == empty_slot) break;
+            if (walk.member == 0 && slot.hash == walk.hash) {
+                walk.member = 1;
+                Cell const stored = key_cells(rec(*rooted))[slot.position];
+                if (keys_match(stored, *probe, op)) return static_cast<std::int32_t>(slot.position);
+            }
+            walk.bucket = (walk.bucket + walk.step) & mask;
+            ++walk.step;
+            walk.member = 0;
+        }
+        walk.done = true;
+        return -1;
+    }
     while (walk.step <= bucket_count) {
         std::uint32_t const flag = bucket_flags::flag_of(flags_of(rec(*rooted)), walk.bucket);
         if (flag == bucket_flags::empty) break;
-        // A map compares only the keys stored with the probe's own hash.
-        if (flag == bucket_flags::in_use && (!has_hashes || map_hashes_of(rec(*rooted))[walk.bucket] == walk.hash)) {
+        if (flag == bucket_flags::in_use) {
             // The record is taken again after each comparison: a compare action may allocate.
             while (true) {
                 TableRecord const& record = rec(*rooted);
@@ -559,14 +569,12 @@ NodeId copy(NodeId table, NodeId key_series)
     Kind const kind = rec(*target).kind;
     if (is_node_keyed(kind) && *keys == no_node) *keys = series::copy_buffer(rec(*source).key_series);
     rec(*target).key_series = *keys;
-    NodeId const flags = buffer::copy(rec(*source).flags);
-    rec(*target).flags = flags;
+    if (kind != Kind::Map) {
+        NodeId const flags = buffer::copy(rec(*source).flags);
+        rec(*target).flags = flags;
+    }
     NodeId const bucket_keys = buffer::copy(rec(*source).keys);
     rec(*target).keys = bucket_keys;
-    if (kind == Kind::Map) {
-        NodeId const map_hashes = buffer::copy(rec(*source).chain);
-        rec(*target).chain = map_hashes;
-    }
     if (kind != Kind::Hash) return *target;
 
     NodeId const index = buffer::copy(rec(*source).index);
@@ -589,6 +597,10 @@ void clear(NodeId table)
     record.count = 0;
     record.occupied = 0;
     buffer::clear(record.key_series);
+    if (record.kind == Kind::Map) {
+        buffer::fill(record.keys, empty_slot_byte);
+        return;
+    }
     std::memset(flags_of(record), std::to_integer<int>(fresh_flags_byte), record.bucket_count / 4);
     if (record.kind == Kind::Hash) {
         buffer::fill(record.index, no_bucket_byte);
@@ -629,6 +641,18 @@ void load_pairs(NodeId table, std::uint32_t start, std::uint32_t step)
 void dump(NodeId table)
 {
     TableRecord const& record = rec(table);
+    if (record.kind == Kind::Map) {
+        print::cstr("\n== Alive keys ==\n");
+        for (std::uint32_t bucket = 0; bucket < record.bucket_count; ++bucket) {
+            std::uint32_t const position = map_slots_of(record)[bucket].position;
+            if (position == empty_slot) continue;
+            print::integer(bucket);
+            print::cstr(" ");
+            print::integer(position);
+            print::cstr("\n");
+        }
+        return;
+    }
     auto line = [&](std::uint32_t bucket) {
         std::uint32_t const entry = keys_of(record)[bucket];
         print::integer(bucket);

@@ -1,7 +1,8 @@
 // The runtime hash tables: one engine for the index of a hash! block, the index of a map!, the symbol
 // and word indexes of the symbol table and of contexts, and tables keyed by series node whose records
 // hold value cells (the ownership table among them). Open addressing over a power-of-two bucket array,
-// two flag bits a bucket (2 empty, 1 deleted, 0 in use), triangular probing, a load limit of 0.77.
+// two flag bits a bucket (2 empty, 1 deleted, 0 in use; a map marks its empty buckets in its slots instead),
+// triangular probing, a load limit of 0.77.
 //
 // A table is a node whose 44-byte series holds a TableRecord; every array it uses is a series named by
 // the record, so the collector moves and compacts tables like any other data. Buckets hold 32-bit
@@ -55,12 +56,12 @@ struct TableRecord {
         NodeId index; // Hash: the bucket of each key position, none_bucket where none
         std::uint32_t record_size; // NodeKeys, Ownership: bytes of one record, (value cells + 1) x 16
     };
-    // Hash: the node of each duplicate list (a series of 32-bit positions), 0 when freed. Map: the full hash
-    // of each bucket's key, one 32-bit word a bucket, so that a probe compares only keys of its own hash and
-    // growth re-places keys without hashing them again.
-    NodeId chain;
-    NodeId flags; // 2 bits a bucket, 4 buckets a byte
-    NodeId keys; // one 32-bit entry a bucket; in a Hash table an entry -k names duplicate list k
+    NodeId chain; // Hash: the node of each duplicate list (a series of 32-bit positions), 0 when freed
+    NodeId flags; // 2 bits a bucket, 4 buckets a byte; none in a Map table, whose empty slots say it
+    // One 32-bit entry a bucket; in a Hash table an entry -k names duplicate list k. Map: one 8-byte slot a
+    // bucket, the key's position and its full hash side by side, so that a probe touches one array, compares
+    // only keys of its own hash, and growth re-places keys without hashing them again.
+    NodeId keys;
     NodeId key_series; // the block, the symbol or word series, or the record series
     std::uint32_t occupied; // buckets not empty
     std::uint32_t bucket_count; // a power of two, at least 4

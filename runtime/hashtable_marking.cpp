@@ -19,7 +19,7 @@ void mark(NodeId& table)
     // Marking moves no buffer: the record's address holds for the whole walk, and each reference is
     // rewritten in place when its node moved.
     TableRecord& record = rec(table);
-    gc::mark_node(record.flags);
+    gc::mark_node(record.flags); // none in a map
     gc::mark_node(record.keys);
     if (record.kind == Kind::Hash) {
         gc::mark_node(record.index);
@@ -28,7 +28,6 @@ void mark(NodeId& table)
             for (std::uint32_t slot = 0, n = word_count(record.chain); slot < n; ++slot) gc::mark_node(lists[slot]);
         }
     }
-    if (record.kind == Kind::Map) gc::mark_node(record.chain); // the stored hashes
     if (!is_node_keyed(record.kind)) {
         gc::mark_series(record.key_series); // the block, the symbols or the words, and their cells
         return;

@@ -45,10 +45,20 @@ inline std::uint32_t* words_of(NodeId series)
     return reinterpret_cast<std::uint32_t*>(node::buffer(series)->head_address());
 }
 
-// Map: the stored hash of each bucket's key.
-inline std::uint32_t* map_hashes_of(TableRecord const& record)
+// Map: a bucket is one slot of the key's position and its full hash, so that a probe reads one array and
+// compares only keys of its own hash. A map has no flags array: a slot of position empty_slot is an empty
+// bucket, and a map never has deleted buckets (a removed pair keeps its bucket).
+struct MapSlot {
+    std::uint32_t position;
+    std::uint32_t hash;
+};
+static_assert(sizeof(MapSlot) == 8);
+inline constexpr std::uint32_t empty_slot = 0xFFFFFFFF;
+constexpr std::byte empty_slot_byte { 0xFF };
+
+inline MapSlot* map_slots_of(TableRecord const& record)
 {
-    return reinterpret_cast<std::uint32_t*>(node::buffer(record.chain)->head_address());
+    return reinterpret_cast<MapSlot*>(node::buffer(record.keys)->head_address());
 }
 
 inline std::uint32_t word_count(NodeId series)

@@ -86,7 +86,7 @@ bool collector_marks_tables()
 {
     Rooted value(cell::make(type_ids::map, 0, no_node, hashtable::init(0, nullptr, Kind::Map)));
     gc::collect();
-    return !node::is_free(hashtable::record(value->word3).flags);
+    return !node::is_free(hashtable::record(value->word3).keys);
 }
 
 struct HashtableTest : RuntimeTest {
@@ -153,9 +153,14 @@ NodeId table_of(Rooted const& value)
     return (*value).word3;
 }
 
+// A map has no flags: its slot of a position and a hash holds position 0xFFFFFFFF when empty.
 std::uint32_t flag_of(NodeId table, std::uint32_t bucket)
 {
     hashtable::TableRecord const& record = hashtable::record(table);
+    if (record.kind == Kind::Map) {
+        auto const* slots = reinterpret_cast<std::uint32_t const*>(node::buffer(record.keys)->head_address());
+        return slots[2 * bucket] == 0xFFFFFFFF ? 2u : 0u;
+    }
     auto const* flags = reinterpret_cast<std::uint8_t const*>(node::buffer(record.flags)->head_address());
     return (flags[bucket >> 2] >> ((bucket & 3) * 2)) & 3u;
 }
@@ -401,6 +406,48 @@ TEST_F(HashtableTest, RemovingEveryKeyFromTheHeadResetsTheTable)
     EXPECT_EQ(node::buffer(record.chain)->length(), 0u);
 }
 
+// The same code points in 2-byte units, which the hash reads one at a time.
+Cell wide_text(std::string_view content)
+{
+    NodeId const node = series::alloc_units(content.size(), 2);
+    SeriesBuffer* buffer = node::buffer(node);
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        auto const unit = static_cast<std::uint16_t>(static_cast<unsigned char>(content[i]));
+        std::memcpy(buffer->data() + 2 * i, &unit, 2);
+    }
+    buffer->tail = static_cast<std::uint32_t>(2 * content.size());
+    return cell::make(type_ids::string, 0, node);
+}
+
+// A byte text hashes as the same code points stored wider, folded or not, whatever its length and
+// wherever a non-ASCII byte stops the fast path; texts that fold apart hash apart.
+TEST_F(HashtableTest, TextHashIsOfCodePoints)
+{
+    std::mt19937 random(20);
+    for (std::uint32_t length = 0; length < 40; ++length) {
+        for (int round = 0; round < 20; ++round) {
+            std::string content;
+            for (std::uint32_t i = 0; i < length; ++i)
+                content += static_cast<char>(round % 4 == 0 ? random() % 256 : random() % 128);
+            Rooted narrow(text(content));
+            Rooted wide(wide_text(content));
+            EXPECT_EQ(hashtable::hash_cell(*narrow), hashtable::hash_cell(*wide)) << length;
+            EXPECT_EQ(hashtable::hash_cell(*narrow, true), hashtable::hash_cell(*wide, true)) << length;
+            std::string upper = content;
+            for (char& c : upper)
+                if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+            Rooted upper_text(text(upper));
+            EXPECT_EQ(hashtable::hash_cell(*narrow), hashtable::hash_cell(*upper_text)) << length;
+        }
+    }
+    // The neighbours of the letters are no letters: @ [ ` { stay as they are.
+    Rooted edges(text("@[`{@[`{az"));
+    Rooted folded(text("@[`{@[`{AZ"));
+    Rooted shifted(text("`{@[`{@[AZ"));
+    EXPECT_EQ(hashtable::hash_cell(*edges), hashtable::hash_cell(*folded));
+    EXPECT_NE(hashtable::hash_cell(*edges), hashtable::hash_cell(*shifted));
+}
+
 // Words and strings that differ only in case are one key; the case-sensitive look-up tells them apart.
 TEST_F(HashtableTest, CaseBlindKeys)
 {
@@ -496,6 +543,35 @@ TEST_F(HashtableTest, MapDeletionKeepsTheBucket)
     EXPECT_EQ(hashtable::get(table, integer(1)), 2) << "the key stays indexed, for the pair to come back in place";
     hashtable::delete_(table, 2);
     EXPECT_EQ(hashtable::count(table), 2u) << "a removed pair is not counted twice";
+}
+
+// Spellings of one key, added far apart while the table grows many times, are met in the order they were
+// added: a case-blind look-up answers the first, and a walk meets the rest after it in order.
+TEST_F(HashtableTest, MapGrowthKeepsSpellingsInOrder)
+{
+    Rooted block(make_block(16));
+    Rooted map(indexed(type_ids::map, *block, hashtable::init(0, &*block, Kind::Map)));
+    std::uint32_t const groups = 300;
+    char const* const spellings[] = { "key", "KEY", "Key", "kEY" };
+    std::uint32_t position = 0;
+    for (char const* spelling : spellings) {
+        for (std::uint32_t group = 0; group < groups; ++group) {
+            append(*block, text(std::string(spelling) + std::to_string(group)));
+            append(*block, integer(group));
+            hashtable::insert(table_of(map), position);
+            position += 2;
+        }
+    }
+    EXPECT_GE(hashtable::record(table_of(map)).bucket_count, 2048u);
+    for (std::uint32_t group = 0; group < groups; ++group) {
+        Rooted probe(text("kEy" + std::to_string(group)));
+        hashtable::ProbeState walk;
+        for (std::uint32_t spelling = 0; spelling < 4; ++spelling)
+            EXPECT_EQ(hashtable::find_next(table_of(map), *probe, walk),
+                static_cast<std::int32_t>(2 * (spelling * groups + group)))
+                << group;
+        EXPECT_EQ(hashtable::find_next(table_of(map), *probe, walk), -1);
+    }
 }
 
 // Strings a and A are two map keys (loading compares strictly); an ordinary look-up may meet either.
