@@ -381,6 +381,8 @@ void collect_if_enabled()
 
 void collect()
 {
+    std::uint64_t const in_use_before = memory::series_bytes_in_use();
+    std::uint64_t const allocated = state.allocated;
     state.collecting = true;
     if (state.relocate_nodes) relocate_nodes();
     mark_roots();
@@ -397,7 +399,8 @@ void collect()
     }
     clear_heap_marks();
     state.allocated = 0;
-    state.budget = budget_after(memory::series_bytes_in_use());
+    std::uint64_t const live = memory::series_bytes_in_use();
+    state.budget = budget_after(live, allocated, in_use_before > live ? in_use_before - live : 0);
     // Frames freed now are likely wanted again before the next collection, which comes after one budget.
     platform::limit_free_cache(state.budget);
     ++state.collections;

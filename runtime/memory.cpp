@@ -59,6 +59,14 @@ std::byte* os_try_alloc(std::uint64_t bytes)
     return static_cast<std::byte*>(block);
 }
 
+// An OS block made longer, counted anew; nullptr when refused (the block is then unchanged).
+std::byte* os_try_grow(void* block, std::uint64_t bytes, std::uint64_t new_bytes)
+{
+    void* grown = platform::os_grow(block, bytes, new_bytes);
+    if (grown) state.os_total += rounded_to_pages(new_bytes) - rounded_to_pages(bytes);
+    return static_cast<std::byte*>(grown);
+}
+
 void os_free(void* block, std::uint64_t bytes)
 {
     state.os_total -= rounded_to_pages(bytes);
@@ -326,6 +334,19 @@ SeriesBuffer* try_make(std::uint64_t bytes)
     (state.big_tail ? state.big_tail->next : state.big_head) = block;
     state.big_tail = block;
     return block->buffer();
+}
+
+SeriesBuffer* try_grow(SeriesBuffer* buffer, std::uint64_t bytes)
+{
+    memory::BigBuffer* block = block_of(buffer);
+    std::uint64_t const block_size = memory::frame_data_offset + bytes;
+    if (block_size < block->size) return nullptr;
+    auto* grown = reinterpret_cast<memory::BigBuffer*>(memory::os_try_grow(block, block->size, block_size));
+    if (!grown) return nullptr;
+    grown->size = block_size;
+    (grown->previous ? grown->previous->next : state.big_head) = grown;
+    (grown->next ? grown->next->previous : state.big_tail) = grown;
+    return grown->buffer();
 }
 
 void release(SeriesBuffer* buffer)

@@ -184,6 +184,10 @@ namespace big_buffer {
 
 SeriesBuffer* make(std::uint64_t bytes); // May raise no-memory.
 SeriesBuffer* try_make(std::uint64_t bytes); // nullptr when the OS refuses
+// The buffer's block made room for `bytes` (header and slack included) with its contents kept, possibly at
+// another address: the answer. nullptr when the OS refuses; the buffer is then unchanged. The caller sets
+// the capacity and the node slot.
+SeriesBuffer* try_grow(SeriesBuffer*, std::uint64_t bytes);
 void release(SeriesBuffer*);
 // After marking: clears the marks of reached buffers; releases the others, handing their nodes (when
 // they still have one) to `release_node`.

@@ -224,6 +224,35 @@ std::uint32_t copy_old_data(Replacement const& replacement)
     return bytes;
 }
 
+// A big buffer grows in its own block: the OS extends it or moves its pages, so the data are neither
+// copied nor faulted in again, and no retired copy waits for the collector. nullptr when the buffer is not
+// big or the OS refuses: the caller then moves the data to a new buffer.
+SeriesBuffer* grow_big(NodeId id, std::uint64_t bytes)
+{
+    SeriesBuffer const* old_buffer = node::buffer(id);
+    if ((old_buffer->flags & (series_flags::big | series_flags::on_heap)) != series_flags::big) return nullptr;
+    if (bytes == 0) bytes = std::uint64_t { old_buffer->capacity } * 2;
+    std::uint32_t const unit = old_buffer->unit();
+    std::uint64_t const capacity = capacity_for((bytes + unit - 1) / unit, unit);
+    if (capacity <= old_buffer->capacity) return nullptr;
+    std::uint64_t const added = capacity - old_buffer->capacity;
+    RootedNode node(id); // the collection below can move the node
+    ++state.epoch;
+    if (gc::state.stress || gc::collection_due(added)) gc::collect_if_enabled();
+    SeriesBuffer* buffer = big_buffer::try_grow(node::buffer(*node), capacity + buffer_overhead);
+    if (!buffer) return nullptr;
+    gc::state.allocated += added;
+    node::set_buffer(*node, buffer);
+    std::uint32_t const old_capacity = buffer->capacity;
+    buffer->capacity = static_cast<std::uint32_t>(capacity);
+    if (buffer->head != 0) {
+        std::memmove(buffer->data(), buffer->head_address(), old_capacity - buffer->head);
+        buffer->tail -= buffer->head;
+        buffer->head = 0;
+    }
+    return buffer;
+}
+
 }
 
 SeriesBuffer* replace_buffer(NodeId id, std::uint64_t bytes)
@@ -235,6 +264,7 @@ SeriesBuffer* replace_buffer(NodeId id, std::uint64_t bytes)
 
 SeriesBuffer* expand(NodeId id, std::uint64_t bytes)
 {
+    if (SeriesBuffer* grown = grow_big(id, bytes)) return grown;
     Replacement const replacement = replace_keeping_old(id, bytes);
     copy_old_data(replacement);
     finish_replacement(replacement.old_buffer);

@@ -156,6 +156,16 @@ bool os_free(void* block, std::size_t bytes)
     return munmap(block, length) == 0;
 }
 
+void* os_grow(void* block, std::size_t old_bytes, std::size_t new_bytes)
+{
+    std::size_t const old_length = round_to_pages(old_bytes);
+    std::size_t const new_length = round_to_pages(new_bytes);
+    if (block == nullptr || old_length == 0 || new_length < old_length) return nullptr;
+    if (new_length == old_length) return block;
+    void* grown = mremap(block, old_length, new_length, MREMAP_MAYMOVE);
+    return grown == MAP_FAILED ? nullptr : grown;
+}
+
 void limit_free_cache(std::size_t bytes)
 {
     FreeCache& cache = free_cache();

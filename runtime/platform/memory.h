@@ -18,6 +18,10 @@ std::uint64_t address_space_limit();
 // pages. os_free keeps freed blocks mapped, up to a limit, and os_alloc hands them back for the same length.
 void* os_alloc(std::size_t bytes);
 bool os_free(void* block, std::size_t bytes);
+// A block from os_alloc made `new_bytes` long with its contents kept: the OS extends it where it lies or
+// moves its pages elsewhere, so nothing is copied and the pages already in stay in. The new part is zeroed.
+// nullptr when the OS refuses; the block is then unchanged.
+void* os_grow(void* block, std::size_t old_bytes, std::size_t new_bytes);
 
 // The bytes of freed blocks kept for reuse, at most `bytes` from now on; the rest goes back to the OS now.
 inline constexpr std::size_t default_free_cache_limit = std::size_t { 8 } << 20;

@@ -325,15 +325,33 @@ TEST_F(CollectorTest, AGrowingLiveSetIsMarkedAFewTimes)
 }
 
 // A collection starts a new count of allocated bytes against a budget of half the live data it left,
-// never below the floor.
+// never below the floor; one that reclaimed almost nothing of what was allocated waits for as much again as
+// is live.
 TEST_F(CollectorTest, TheBudgetFollowsTheLiveData)
 {
     gc::collect();
     EXPECT_EQ(gc::state.allocated, 0u);
-    EXPECT_EQ(gc::state.budget, gc::budget_after(memory::series_bytes_in_use()));
+    EXPECT_GE(gc::state.budget, gc::smallest_budget);
     Rooted big(cell::make(type_ids::binary, 0, series::alloc_bytes(100'000'000)));
     gc::collect();
-    EXPECT_GE(gc::state.budget, 50'000'000u) << "half the live data, above the floor";
+    EXPECT_GE(gc::state.budget, 100'000'000u) << "nothing reclaimed: all the live data, above the floor";
     series::alloc_bytes(1'000);
     EXPECT_GE(gc::state.allocated, 1'000u);
+    for (int i = 0; i < 100; ++i) series::alloc_bytes(500'000); // garbage
+    gc::collect();
+    EXPECT_GE(gc::state.budget, 50'000'000u) << "garbage reclaimed: half the live data";
+    EXPECT_LT(gc::state.budget, 60'000'000u);
+
+    struct Case {
+        std::uint64_t live, allocated, reclaimed, budget;
+    };
+    Case const cases[] = {
+        { 100'000'000, 0, 0, 50'000'000 }, // no count yet
+        { 100'000'000, 40'000'000, 40'000'000, 50'000'000 },
+        { 100'000'000, 40'000'000, 5'000'000, 50'000'000 }, // an eighth
+        { 100'000'000, 40'000'000, 4'999'999, 100'000'000 },
+        { 1'000'000, 40'000'000, 0, gc::smallest_budget },
+    };
+    for (Case const& c : cases)
+        EXPECT_EQ(gc::budget_after(c.live, c.allocated, c.reclaimed), c.budget) << c.live << " " << c.reclaimed;
 }

@@ -157,6 +157,54 @@ TEST_F(MemoryTest, ExpandKeepsDataFromTheHeadAndTheLength)
     for (std::uint32_t i = 64; i < filled->capacity; ++i) EXPECT_EQ(filled->data()[i], std::byte { '*' });
 }
 
+// A big buffer grows in its own OS block: the node keeps it, its data stay (from the head on), the
+// block stays listed once, and the OS total counts the new size. Nothing is retired for the collector.
+TEST_F(MemoryTest, BigBuffersGrowInTheirOwnBlock)
+{
+    struct Case {
+        char const* what;
+        std::uint32_t head; // bytes the head moved on before growing
+        std::uint64_t bytes; // asked of expand (0 doubles)
+    };
+    Case const cases[] = {
+        { "doubled", 0, 0 },
+        { "to a size", 0, 7'000'000 },
+        { "with its head moved on", 4'096, 0 },
+    };
+    for (Case const& c : cases) {
+        NodeId const id = series::alloc_bytes(3'000'000);
+        SeriesBuffer* buffer = node::buffer(id);
+        ASSERT_TRUE(buffer->flags & series_flags::big) << c.what;
+        for (std::uint32_t i = 0; i < buffer->capacity; ++i) buffer->data()[i] = std::byte(i * 7 % 251);
+        buffer->tail = buffer->capacity;
+        buffer->head = c.head;
+        std::uint32_t const old_capacity = buffer->capacity;
+        std::uint64_t const os_total = memory::state.os_total;
+        std::uint32_t const unit_flags = buffer->flags;
+
+        SeriesBuffer* grown = series::expand(id, c.bytes);
+        EXPECT_EQ(node::buffer(id), grown) << c.what;
+        EXPECT_EQ(grown->node, id) << c.what;
+        EXPECT_EQ(grown->flags, unit_flags) << c.what;
+        EXPECT_EQ(grown->capacity, c.bytes ? c.bytes : 2u * old_capacity) << c.what;
+        EXPECT_EQ(grown->head, 0u) << c.what;
+        EXPECT_EQ(grown->tail, old_capacity - c.head) << c.what;
+        bool same = true;
+        for (std::uint32_t i = 0; i < grown->tail; ++i)
+            same = same && grown->data()[i] == std::byte((i + c.head) * 7 % 251);
+        EXPECT_TRUE(same) << c.what << ": the data from the head on";
+        // Whole pages: the old block's last page may already have held part of the growth.
+        EXPECT_GE(memory::state.os_total + 4096, os_total + (grown->capacity - old_capacity)) << c.what;
+
+        int listed = 0;
+        for (auto* block = memory::state.big_head; block; block = block->next) listed += block->buffer() == grown;
+        EXPECT_EQ(listed, 1) << c.what;
+        EXPECT_EQ(memory::state.big_tail->buffer(), grown) << c.what << ": the newest block stays last";
+        std::memset(grown->tail_address(), 1, grown->capacity - grown->tail); // the new part is writable
+        big_buffer::release(grown);
+    }
+}
+
 TEST_F(MemoryTest, ExpandOfAnEmptyBufferGrows)
 {
     NodeId const id = series::alloc_cells(0);
