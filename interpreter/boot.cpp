@@ -471,10 +471,19 @@ void rebind_bodies(std::vector<NodeId> bodies)
     // The words the bodies set stay live, and so does the one that names the system object.
     std::int32_t const system_slot = context::find_word(global, symbol::make("system"), true);
     if (system_slot >= 0) slot_map[static_cast<std::uint32_t>(system_slot)] = live;
+    // One scan: the words set make their slots live, and the words read are noted with their slots (and
+    // the blocks nested in the bodies join them); which of those are rebound is known only at the end.
+    struct Site {
+        NodeId body;
+        std::uint32_t index;
+        std::uint32_t slot; // global, then in the context of the boot-time values
+    };
+    std::vector<Site> sites;
     NodeSet seen;
     for (NodeId body : bodies) seen.insert(body);
     for (std::size_t next = 0; next < bodies.size(); ++next) {
-        SeriesBuffer* buffer = node::buffer(bodies[next]);
+        NodeId const body = bodies[next];
+        SeriesBuffer* buffer = node::buffer(body);
         for (std::uint32_t i = 0; i < buffer->length(); ++i) {
             Cell const& cell = buffer->head_cell()[i];
             TypeId const type = cell::type_of(cell);
@@ -482,27 +491,33 @@ void rebind_bodies(std::vector<NodeId> bodies)
                 if (seen.insert(cell.word2)) bodies.push_back(cell.word2);
                 continue;
             }
-            if (type != type_ids::set_word && type != type_ids::lit_word) continue;
+            bool const sets = type == type_ids::set_word || type == type_ids::lit_word;
+            if (!sets && type != type_ids::word && type != type_ids::get_word) continue;
             std::int32_t const slot = global_slot(cell);
-            if (slot >= 0) slot_map[static_cast<std::uint32_t>(slot)] = live;
+            if (slot < 0) continue;
+            if (sets)
+                slot_map[static_cast<std::uint32_t>(slot)] = live;
+            else
+                sites.push_back({ body, i, static_cast<std::uint32_t>(slot) });
         }
     }
-    // The words read, with their values now.
+    // The words read, with their values now, in the order first met.
     std::vector<SymbolId> names;
-    for (NodeId body : bodies) {
-        SeriesBuffer* buffer = node::buffer(body);
-        for (std::uint32_t i = 0; i < buffer->length(); ++i) {
-            Cell const& cell = buffer->head_cell()[i];
-            TypeId const type = cell::type_of(cell);
-            if (type != type_ids::word && type != type_ids::get_word) continue;
-            std::int32_t const slot = global_slot(cell);
-            if (slot < 0 || slot_map[static_cast<std::uint32_t>(slot)] != untouched) continue;
-            TypeId const held = cell::type_of(*context::values_at(global, static_cast<std::uint32_t>(slot)));
-            if (held == type_ids::unset || held == type_ids::typeset) continue;
-            slot_map[static_cast<std::uint32_t>(slot)] = static_cast<std::int32_t>(names.size());
-            names.push_back(cell.word2);
+    std::size_t kept = 0;
+    for (Site const& site : sites) {
+        std::int32_t& mapped = slot_map[site.slot];
+        if (mapped == untouched) {
+            TypeId const held = cell::type_of(*context::values_at(global, site.slot));
+            if (held == type_ids::unset || held == type_ids::typeset) {
+                mapped = live;
+                continue;
+            }
+            mapped = static_cast<std::int32_t>(names.size());
+            names.push_back(node::buffer(site.body)->head_cell()[site.index].word2);
         }
+        if (mapped >= 0) sites[kept++] = { site.body, site.index, static_cast<std::uint32_t>(mapped) };
     }
+    sites.resize(kept);
     if (names.empty()) return;
     // The context of the boot-time values, owned by an object of its own; the words bound to it keep it.
     // Its slots follow the order of `names`: each name is a distinct global word.
@@ -516,16 +531,10 @@ void rebind_bodies(std::vector<NodeId> bodies)
         context::add_if_missing(values, Cell { type_ids::word, values, name, 0 }, value);
     }
     XOL_ASSERT(context::word_count(values) == first + names.size(), "boot: a rebound word added twice");
-    for (NodeId body : bodies) {
-        for (std::uint32_t i = 0; i < node::buffer(body)->length(); ++i) {
-            Cell& cell = node::buffer(body)->head_cell()[i];
-            TypeId const type = cell::type_of(cell);
-            if (type != type_ids::word && type != type_ids::get_word) continue;
-            std::int32_t const slot = global_slot(cell);
-            if (slot < 0 || slot_map[static_cast<std::uint32_t>(slot)] < 0) continue;
-            cell.word1 = values;
-            cell.word3 = first + static_cast<std::uint32_t>(slot_map[static_cast<std::uint32_t>(slot)]);
-        }
+    for (Site const& site : sites) {
+        Cell& cell = node::buffer(site.body)->head_cell()[site.index];
+        cell.word1 = values;
+        cell.word3 = first + site.slot;
     }
 }
 
