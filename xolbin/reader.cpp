@@ -158,6 +158,7 @@ private:
     void decode_function_block(Cell const& block, std::size_t at);
     void decode_word(Header const&, Cell const& into);
     void decode_boot_word(Header const&, Cell const& into);
+    bool decode_global_word(Cell const& into);
     Cell global_word(SymbolId name);
     void decode_native(Header const&, Cell const& into);
     void decode_op(Header const&, Cell const& into);
@@ -210,9 +211,10 @@ SymbolId Reader::symbol()
     auto const* name = reinterpret_cast<char const*>(m_data.data() + m_strings + offset);
     std::size_t const length = std::strlen(name);
     if (length == 0) invalid(at);
-    // Names are UTF-8: everything that prints or compares them relies on it.
+    // Names are UTF-8: everything that prints or compares them relies on it. The boot image is the
+    // program's own, written from names the lexer made.
     auto const* bytes = reinterpret_cast<std::uint8_t const*>(name);
-    for (std::uint8_t const* p = bytes; p < bytes + length;) {
+    for (std::uint8_t const* p = bytes; m_mode == Mode::Codec && p < bytes + length;) {
         std::int32_t code_point = 0;
         p = unicode::utf8_decode(p, bytes + length, code_point);
         if (code_point < 0) invalid(at);
@@ -416,6 +418,7 @@ Header Reader::header()
 void Reader::decode(Cell const& into)
 {
     if (m_position >= m_end) invalid(m_position);
+    if (m_compact && m_mode == Mode::Boot && decode_global_word(into)) return;
     if (++m_depth > max_depth) invalid(m_position);
     Header const h = header();
     decode_value(h, into);
@@ -1013,6 +1016,29 @@ std::int32_t slot_in(NodeId context, SymbolId name, std::int32_t slot)
         || symbol::resolve(context::word_at(context, static_cast<std::uint32_t>(slot))->word2) != symbol::resolve(name))
         return context::find_word(context, name, true);
     return slot;
+}
+
+// The record most boot data holds, a global word (new-line prefix allowed), read without the general
+// header and dispatch; false, with nothing read, for any other record.
+bool Reader::decode_global_word(Cell const& into)
+{
+    if (m_depth >= max_depth) return false; // the general path reports it
+    std::size_t at = m_position;
+    std::uint8_t lead = m_data[at];
+    bool const new_line = lead == 0xC0;
+    if (new_line) {
+        if (++at >= m_end) return false;
+        lead = m_data[at];
+    }
+    // A type byte without F (no binding) of a word type below the escape id.
+    TypeId const type = lead;
+    if (type < type_ids::word || type > type_ids::refinement) return false;
+    m_position = at + 1;
+    Cell word = global_word(symbol());
+    word.header = type;
+    if (new_line) word.header |= cell::new_line_flag;
+    block::rs_append(into, word);
+    return true;
 }
 
 // Words of boot data: global, or bound to the context of a value among the roots this load appended (by
