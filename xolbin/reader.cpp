@@ -1034,10 +1034,32 @@ bool Reader::decode_global_word(Cell const& into)
     TypeId const type = lead;
     if (type < type_ids::word || type > type_ids::refinement) return false;
     m_position = at + 1;
-    Cell word = global_word(symbol());
+    // A name met before (its index in one or two varint bytes) has its global word at hand.
+    Cell word = cell::make(0);
+    std::size_t const index_at = m_position;
+    if (index_at + 1 < m_end) {
+        std::uint32_t index = m_data[index_at];
+        std::size_t width = 1;
+        if (index >= 0x80) {
+            index = (index & 0x7Fu) | std::uint32_t { m_data[index_at + 1] } << 7;
+            width = 2;
+        }
+        if (index < m_globals.size() && index <= 0x3FFF) {
+            word = m_globals[index];
+            if (cell::type_of(word) != 0) m_position = index_at + width;
+        }
+    }
+    if (cell::type_of(word) == 0) word = global_word(symbol());
     word.header = type;
     if (new_line) word.header |= cell::new_line_flag;
-    block::rs_append(into, word);
+    // Blocks of the image are made to their length: the cell is there.
+    SeriesBuffer* buffer = node::buffer(into.word2);
+    if (buffer->tail + sizeof(Cell) <= buffer->capacity) {
+        *buffer->tail_cell() = word;
+        buffer->tail += sizeof(Cell);
+    } else {
+        block::rs_append(into, word);
+    }
     return true;
 }
 
