@@ -415,7 +415,9 @@ template <class OnSeries, class OnBody> void walk_library(OnSeries&& on_series, 
             if (!seen.insert(value.word2)) continue;
             on_series(value.word2, type);
             SeriesBuffer* buffer = node::buffer(value.word2);
-            for (std::uint32_t i = 0; i < buffer->length(); ++i) keep(buffer->head_cell()[i]);
+            Cell const* const cells = buffer->head_cell();
+            std::uint32_t const length = buffer->length();
+            for (std::uint32_t i = 0; i < length; ++i) keep(cells[i]);
         } else if (type == type_ids::object) {
             NodeId const context = object::context_of(value);
             if (context == global || !seen_contexts.insert(context)) continue;
@@ -484,8 +486,10 @@ void rebind_bodies(std::vector<NodeId> bodies)
     for (std::size_t next = 0; next < bodies.size(); ++next) {
         NodeId const body = bodies[next];
         SeriesBuffer* buffer = node::buffer(body);
-        for (std::uint32_t i = 0; i < buffer->length(); ++i) {
-            Cell const& cell = buffer->head_cell()[i];
+        Cell const* const cells = buffer->head_cell();
+        std::uint32_t const length = buffer->length();
+        for (std::uint32_t i = 0; i < length; ++i) {
+            Cell const& cell = cells[i];
             TypeId const type = cell::type_of(cell);
             if (type_ids::is_any_block(type)) {
                 if (seen.insert(cell.word2)) bodies.push_back(cell.word2);
