@@ -159,6 +159,7 @@ private:
     void decode_word(Header const&, Cell const& into);
     void decode_boot_word(Header const&, Cell const& into);
     bool decode_global_word(Cell const& into);
+    bool decode_plain_block(Cell const& into);
     Cell global_word(SymbolId name);
     void decode_native(Header const&, Cell const& into);
     void decode_op(Header const&, Cell const& into);
@@ -418,7 +419,7 @@ Header Reader::header()
 void Reader::decode(Cell const& into)
 {
     if (m_position >= m_end) invalid(m_position);
-    if (m_compact && m_mode == Mode::Boot && decode_global_word(into)) return;
+    if (m_compact && m_mode == Mode::Boot && (decode_global_word(into) || decode_plain_block(into))) return;
     if (++m_depth > max_depth) invalid(m_position);
     Header const h = header();
     decode_value(h, into);
@@ -791,7 +792,13 @@ void Reader::decode_text(Header const& h, Cell const& into, std::uint32_t head)
     // One-byte units hold ASCII and two-byte units no surrogate: text wider than its unit is widened.
     std::uint32_t widest = 1;
     if (unit == 1) {
-        for (std::uint32_t i = 0; i < length; ++i)
+        std::uint32_t i = 0;
+        for (; i + 8 <= length; i += 8) { // eight bytes at a time: most text is ASCII
+            std::uint64_t bytes = 0;
+            std::memcpy(&bytes, data + i, sizeof bytes);
+            if (bytes & 0x8080808080808080u) break;
+        }
+        for (; i < length; ++i)
             if (data[i] > 0x7F) widest = 2;
     } else {
         for (std::uint32_t i = 0; i < length; ++i) {
@@ -1060,6 +1067,37 @@ bool Reader::decode_global_word(Cell const& into)
     } else {
         block::rs_append(into, word);
     }
+    return true;
+}
+
+// A block-like record of boot data without a head index (not a hash!), read without the general header
+// and dispatch; false, with nothing read, for any other record.
+bool Reader::decode_plain_block(Cell const& into)
+{
+    if (m_depth >= max_depth) return false; // the general path reports it
+    std::size_t at = m_position;
+    std::uint8_t lead = m_data[at];
+    bool const new_line = lead == 0xC0;
+    if (new_line) {
+        if (++at >= m_end) return false;
+        lead = m_data[at];
+    }
+    TypeId const type = lead;
+    if (lead >= 0x40 || !type_ids::is_any_block(type) || type == type_ids::hash || !datatype::is_registered(type))
+        return false;
+    m_position = at + 1;
+    std::size_t const count_at = m_position;
+    std::uint32_t const length = count();
+    if (std::uint64_t { length } * record_size() > m_end - m_position) invalid(count_at);
+    ++m_depth;
+    Rooted made(unset_value);
+    block::make_at(*made, static_cast<std::int32_t>(length));
+    made->header = type;
+    Cell listed = *made;
+    if (new_line) listed.header |= cell::new_line_flag;
+    block::rs_append(into, listed);
+    for (std::uint32_t i = 0; i < length; ++i) decode(*made);
+    --m_depth;
     return true;
 }
 
