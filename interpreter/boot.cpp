@@ -473,19 +473,12 @@ void rebind_bodies(std::vector<NodeId> bodies)
     // The words the bodies set stay live, and so does the one that names the system object.
     std::int32_t const system_slot = context::find_word(global, symbol::make("system"), true);
     if (system_slot >= 0) slot_map[static_cast<std::uint32_t>(system_slot)] = live;
-    // One scan: the words set make their slots live, and the words read are noted with their slots (and
-    // the blocks nested in the bodies join them); which of those are rebound is known only at the end.
-    struct Site {
-        NodeId body;
-        std::uint32_t index;
-        std::uint32_t slot; // global, then in the context of the boot-time values
-    };
-    std::vector<Site> sites;
+    // The words the bodies set make their slots live, and so do words without a value yet and the typeset
+    // words; the blocks nested in the bodies join them.
     NodeSet seen;
     for (NodeId body : bodies) seen.insert(body);
     for (std::size_t next = 0; next < bodies.size(); ++next) {
-        NodeId const body = bodies[next];
-        SeriesBuffer* buffer = node::buffer(body);
+        SeriesBuffer* buffer = node::buffer(bodies[next]);
         Cell const* const cells = buffer->head_cell();
         std::uint32_t const length = buffer->length();
         for (std::uint32_t i = 0; i < length; ++i) {
@@ -499,29 +492,30 @@ void rebind_bodies(std::vector<NodeId> bodies)
             if (!sets && type != type_ids::word && type != type_ids::get_word) continue;
             std::int32_t const slot = global_slot(cell);
             if (slot < 0) continue;
-            if (sets)
-                slot_map[static_cast<std::uint32_t>(slot)] = live;
-            else
-                sites.push_back({ body, i, static_cast<std::uint32_t>(slot) });
-        }
-    }
-    // The words read, with their values now, in the order first met.
-    std::vector<SymbolId> names;
-    std::size_t kept = 0;
-    for (Site const& site : sites) {
-        std::int32_t& mapped = slot_map[site.slot];
-        if (mapped == untouched) {
-            TypeId const held = cell::type_of(*context::values_at(global, site.slot));
-            if (held == type_ids::unset || held == type_ids::typeset) {
+            std::int32_t& mapped = slot_map[static_cast<std::uint32_t>(slot)];
+            if (sets) {
                 mapped = live;
-                continue;
+            } else if (mapped == untouched) {
+                TypeId const held = cell::type_of(*context::values_at(global, static_cast<std::uint32_t>(slot)));
+                if (held == type_ids::unset || held == type_ids::typeset) mapped = live;
             }
-            mapped = static_cast<std::int32_t>(names.size());
-            names.push_back(node::buffer(site.body)->head_cell()[site.index].word2);
         }
-        if (mapped >= 0) sites[kept++] = { site.body, site.index, static_cast<std::uint32_t>(mapped) };
     }
-    sites.resize(kept);
+    // The words read that stay, with their values now, in the order first met.
+    std::vector<SymbolId> names;
+    for (NodeId body : bodies) {
+        SeriesBuffer* buffer = node::buffer(body);
+        Cell const* const cells = buffer->head_cell();
+        std::uint32_t const length = buffer->length();
+        for (std::uint32_t i = 0; i < length; ++i) {
+            TypeId const type = cell::type_of(cells[i]);
+            if (type != type_ids::word && type != type_ids::get_word) continue;
+            std::int32_t const slot = global_slot(cells[i]);
+            if (slot < 0 || slot_map[static_cast<std::uint32_t>(slot)] != untouched) continue;
+            slot_map[static_cast<std::uint32_t>(slot)] = static_cast<std::int32_t>(names.size());
+            names.push_back(cells[i].word2);
+        }
+    }
     if (names.empty()) return;
     // The context of the boot-time values, owned by an object of its own; the words bound to it keep it.
     // Its slots follow the order of `names`: each name is a distinct global word.
@@ -535,10 +529,19 @@ void rebind_bodies(std::vector<NodeId> bodies)
         context::add_if_missing(values, Cell { type_ids::word, values, name, 0 }, value);
     }
     XOL_ASSERT(context::word_count(values) == first + names.size(), "boot: a rebound word added twice");
-    for (Site const& site : sites) {
-        Cell& cell = node::buffer(site.body)->head_cell()[site.index];
-        cell.word1 = values;
-        cell.word3 = first + site.slot;
+    for (NodeId body : bodies) {
+        SeriesBuffer* buffer = node::buffer(body);
+        Cell* const cells = buffer->head_cell();
+        std::uint32_t const length = buffer->length();
+        for (std::uint32_t i = 0; i < length; ++i) {
+            Cell& cell = cells[i];
+            TypeId const type = cell::type_of(cell);
+            if (type != type_ids::word && type != type_ids::get_word) continue;
+            std::int32_t const slot = global_slot(cell);
+            if (slot < 0 || slot_map[static_cast<std::uint32_t>(slot)] < 0) continue;
+            cell.word1 = values;
+            cell.word3 = first + static_cast<std::uint32_t>(slot_map[static_cast<std::uint32_t>(slot)]);
+        }
     }
 }
 
