@@ -31,8 +31,9 @@ void mark_table()
 
 constexpr std::int32_t no_alias = -1;
 
-// Appends the symbol cell for the name in `scratch` and indexes it; answers its id. May allocate.
-SymbolId create(std::int32_t alias)
+// Appends the symbol cell for the name in `scratch`, whose name hash is `hash`, and indexes it; answers its
+// id. May allocate.
+SymbolId create(std::int32_t alias, std::uint32_t hash)
 {
     auto const length = static_cast<std::uint32_t>(scratch.size());
     RootedNode name(series::alloc_bytes(length + 1));
@@ -45,24 +46,23 @@ SymbolId create(std::int32_t alias)
     Cell* symbol = series::append_cell_raw(state.block);
     *symbol = cell::make(type_id, static_cast<std::uint32_t>(alias), no_node, *name);
     std::uint32_t const position = node::buffer(state.block)->length() - 1;
-    hashtable::insert(state.table, position);
+    hashtable::insert(state.table, position, &hash);
     return position + 1;
 }
 
 SymbolId intern(std::string_view utf8, bool case_blind)
 {
     scratch.assign(utf8.data(), utf8.size());
-    if (case_blind) {
-        std::int32_t const found = hashtable::get_string_key(state.table, scratch, true);
-        return found >= 0 ? static_cast<SymbolId>(found) + 1 : create(no_alias);
-    }
-    std::int32_t const exact = hashtable::get_string_key(state.table, scratch, false);
+    // One hash serves the look-ups and the insertion: every spelling of a name hashes alike.
+    std::uint32_t const hash = hash::lowered_name(scratch.data(), static_cast<std::uint32_t>(scratch.size()));
+    std::int32_t variant = -1;
+    std::int32_t const exact = hashtable::find_name(state.table, scratch, hash, variant);
+    if (case_blind) return variant >= 0 ? static_cast<SymbolId>(variant) + 1 : create(no_alias, hash);
     if (exact >= 0) return static_cast<SymbolId>(exact) + 1;
     // Growth may reorder a chain, so the variant met first need not be the first interned: its canonical
     // id is the alias, which keeps every alias naming a canonical spelling.
-    std::int32_t const variant = hashtable::get_string_key(state.table, scratch, true);
-    if (variant < 0) return create(no_alias);
-    return create(static_cast<std::int32_t>(resolve(static_cast<SymbolId>(variant) + 1)));
+    if (variant < 0) return create(no_alias, hash);
+    return create(static_cast<std::int32_t>(resolve(static_cast<SymbolId>(variant) + 1)), hash);
 }
 
 }

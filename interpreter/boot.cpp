@@ -415,7 +415,9 @@ template <class OnSeries, class OnBody> void walk_library(OnSeries&& on_series, 
             if (!seen.insert(value.word2)) continue;
             on_series(value.word2, type);
             SeriesBuffer* buffer = node::buffer(value.word2);
-            for (std::uint32_t i = 0; i < buffer->length(); ++i) keep(buffer->head_cell()[i]);
+            Cell const* const cells = buffer->head_cell();
+            std::uint32_t const length = buffer->length();
+            for (std::uint32_t i = 0; i < length; ++i) keep(cells[i]);
         } else if (type == type_ids::object) {
             NodeId const context = object::context_of(value);
             if (context == global || !seen_contexts.insert(context)) continue;
@@ -471,36 +473,47 @@ void rebind_bodies(std::vector<NodeId> bodies)
     // The words the bodies set stay live, and so does the one that names the system object.
     std::int32_t const system_slot = context::find_word(global, symbol::make("system"), true);
     if (system_slot >= 0) slot_map[static_cast<std::uint32_t>(system_slot)] = live;
+    // The words the bodies set make their slots live, and so do words without a value yet and the typeset
+    // words; the blocks nested in the bodies join them.
     NodeSet seen;
     for (NodeId body : bodies) seen.insert(body);
     for (std::size_t next = 0; next < bodies.size(); ++next) {
         SeriesBuffer* buffer = node::buffer(bodies[next]);
-        for (std::uint32_t i = 0; i < buffer->length(); ++i) {
-            Cell const& cell = buffer->head_cell()[i];
+        Cell const* const cells = buffer->head_cell();
+        std::uint32_t const length = buffer->length();
+        for (std::uint32_t i = 0; i < length; ++i) {
+            Cell const& cell = cells[i];
             TypeId const type = cell::type_of(cell);
             if (type_ids::is_any_block(type)) {
                 if (seen.insert(cell.word2)) bodies.push_back(cell.word2);
                 continue;
             }
-            if (type != type_ids::set_word && type != type_ids::lit_word) continue;
+            bool const sets = type == type_ids::set_word || type == type_ids::lit_word;
+            if (!sets && type != type_ids::word && type != type_ids::get_word) continue;
             std::int32_t const slot = global_slot(cell);
-            if (slot >= 0) slot_map[static_cast<std::uint32_t>(slot)] = live;
+            if (slot < 0) continue;
+            std::int32_t& mapped = slot_map[static_cast<std::uint32_t>(slot)];
+            if (sets) {
+                mapped = live;
+            } else if (mapped == untouched) {
+                TypeId const held = cell::type_of(*context::values_at(global, static_cast<std::uint32_t>(slot)));
+                if (held == type_ids::unset || held == type_ids::typeset) mapped = live;
+            }
         }
     }
-    // The words read, with their values now.
+    // The words read that stay, with their values now, in the order first met.
     std::vector<SymbolId> names;
     for (NodeId body : bodies) {
         SeriesBuffer* buffer = node::buffer(body);
-        for (std::uint32_t i = 0; i < buffer->length(); ++i) {
-            Cell const& cell = buffer->head_cell()[i];
-            TypeId const type = cell::type_of(cell);
+        Cell const* const cells = buffer->head_cell();
+        std::uint32_t const length = buffer->length();
+        for (std::uint32_t i = 0; i < length; ++i) {
+            TypeId const type = cell::type_of(cells[i]);
             if (type != type_ids::word && type != type_ids::get_word) continue;
-            std::int32_t const slot = global_slot(cell);
+            std::int32_t const slot = global_slot(cells[i]);
             if (slot < 0 || slot_map[static_cast<std::uint32_t>(slot)] != untouched) continue;
-            TypeId const held = cell::type_of(*context::values_at(global, static_cast<std::uint32_t>(slot)));
-            if (held == type_ids::unset || held == type_ids::typeset) continue;
             slot_map[static_cast<std::uint32_t>(slot)] = static_cast<std::int32_t>(names.size());
-            names.push_back(cell.word2);
+            names.push_back(cells[i].word2);
         }
     }
     if (names.empty()) return;
@@ -517,8 +530,11 @@ void rebind_bodies(std::vector<NodeId> bodies)
     }
     XOL_ASSERT(context::word_count(values) == first + names.size(), "boot: a rebound word added twice");
     for (NodeId body : bodies) {
-        for (std::uint32_t i = 0; i < node::buffer(body)->length(); ++i) {
-            Cell& cell = node::buffer(body)->head_cell()[i];
+        SeriesBuffer* buffer = node::buffer(body);
+        Cell* const cells = buffer->head_cell();
+        std::uint32_t const length = buffer->length();
+        for (std::uint32_t i = 0; i < length; ++i) {
+            Cell& cell = cells[i];
             TypeId const type = cell::type_of(cell);
             if (type != type_ids::word && type != type_ids::get_word) continue;
             std::int32_t const slot = global_slot(cell);

@@ -185,6 +185,9 @@ std::int32_t put_index(
 // The symbol table's index: the position of the symbol named `name` (UTF-8 bytes), exactly or
 // ignoring ASCII case, -1 when none. A new symbol is appended to the series and then indexed by insert.
 std::int32_t get_string_key(NodeId table, std::string_view name, bool case_blind);
+// Both look-ups of get_string_key in one walk of the chain, for a name whose lowered_name hash is `hash`:
+// answers the exact position (or -1) and sets `variant` to the case-blind one (or -1).
+std::int32_t find_name(NodeId table, std::string_view name, std::uint32_t hash, std::int32_t& variant);
 
 // Node-keyed tables. The record series holds one record of (value cells + 1) cells per key: the first
 // is {unset!, key node}, its header 0 once the key is deleted; the value cells follow. The answers are

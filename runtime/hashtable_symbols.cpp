@@ -82,4 +82,35 @@ std::int32_t get_string_key(NodeId table, std::string_view name, bool case_blind
     return -1;
 }
 
+std::int32_t find_name(NodeId table, std::string_view name, std::uint32_t hash, std::int32_t& variant)
+{
+    TableRecord const& record = rec(table);
+    XOL_ASSERT(record.kind == Kind::Symbols, "find-name on a table that is not a name index");
+    auto const* text = reinterpret_cast<std::uint8_t const*>(name.data());
+    auto const length = static_cast<std::uint32_t>(name.size());
+    std::uint32_t const mask = record.bucket_count - 1;
+    std::uint8_t const* flags = flags_of(record);
+    std::uint32_t const* keys = keys_of(record);
+    Cell const* symbols = key_cells(record);
+    variant = -1;
+    std::uint32_t bucket = hash & mask;
+    for (std::uint32_t step = 1; step <= record.bucket_count; bucket = (bucket + step++) & mask) {
+        if (bucket_flags::flag_of(flags, bucket) == bucket_flags::empty) return -1;
+        if (bucket_flags::flag_of(flags, bucket) != bucket_flags::in_use) continue;
+        SeriesBuffer* stored = node::buffer(symbols[keys[bucket]].word3);
+        if (stored->tail - stored->head != length) continue;
+        auto const* bytes = reinterpret_cast<std::uint8_t const*>(stored->head_address());
+        if (std::memcmp(bytes, text, length) == 0) {
+            // An exact match is also a case-blind one: the first of those met is the variant.
+            if (variant < 0) variant = static_cast<std::int32_t>(keys[bucket]);
+            return static_cast<std::int32_t>(keys[bucket]);
+        }
+        if (variant < 0 && std::equal(bytes, bytes + length, text, [](std::uint8_t a, std::uint8_t b) {
+                return hash::lower_ascii(a) == hash::lower_ascii(b);
+            }))
+            variant = static_cast<std::int32_t>(keys[bucket]);
+    }
+    return -1;
+}
+
 }

@@ -158,6 +158,8 @@ private:
     void decode_function_block(Cell const& block, std::size_t at);
     void decode_word(Header const&, Cell const& into);
     void decode_boot_word(Header const&, Cell const& into);
+    bool decode_global_word(Cell const& into);
+    bool decode_plain_block(Cell const& into);
     Cell global_word(SymbolId name);
     void decode_native(Header const&, Cell const& into);
     void decode_op(Header const&, Cell const& into);
@@ -210,9 +212,10 @@ SymbolId Reader::symbol()
     auto const* name = reinterpret_cast<char const*>(m_data.data() + m_strings + offset);
     std::size_t const length = std::strlen(name);
     if (length == 0) invalid(at);
-    // Names are UTF-8: everything that prints or compares them relies on it.
+    // Names are UTF-8: everything that prints or compares them relies on it. The boot image is the
+    // program's own, written from names the lexer made.
     auto const* bytes = reinterpret_cast<std::uint8_t const*>(name);
-    for (std::uint8_t const* p = bytes; p < bytes + length;) {
+    for (std::uint8_t const* p = bytes; m_mode == Mode::Codec && p < bytes + length;) {
         std::int32_t code_point = 0;
         p = unicode::utf8_decode(p, bytes + length, code_point);
         if (code_point < 0) invalid(at);
@@ -416,6 +419,7 @@ Header Reader::header()
 void Reader::decode(Cell const& into)
 {
     if (m_position >= m_end) invalid(m_position);
+    if (m_compact && m_mode == Mode::Boot && (decode_global_word(into) || decode_plain_block(into))) return;
     if (++m_depth > max_depth) invalid(m_position);
     Header const h = header();
     decode_value(h, into);
@@ -788,7 +792,13 @@ void Reader::decode_text(Header const& h, Cell const& into, std::uint32_t head)
     // One-byte units hold ASCII and two-byte units no surrogate: text wider than its unit is widened.
     std::uint32_t widest = 1;
     if (unit == 1) {
-        for (std::uint32_t i = 0; i < length; ++i)
+        std::uint32_t i = 0;
+        for (; i + 8 <= length; i += 8) { // eight bytes at a time: most text is ASCII
+            std::uint64_t bytes = 0;
+            std::memcpy(&bytes, data + i, sizeof bytes);
+            if (bytes & 0x8080808080808080u) break;
+        }
+        for (; i < length; ++i)
             if (data[i] > 0x7F) widest = 2;
     } else {
         for (std::uint32_t i = 0; i < length; ++i) {
@@ -1013,6 +1023,82 @@ std::int32_t slot_in(NodeId context, SymbolId name, std::int32_t slot)
         || symbol::resolve(context::word_at(context, static_cast<std::uint32_t>(slot))->word2) != symbol::resolve(name))
         return context::find_word(context, name, true);
     return slot;
+}
+
+// The record most boot data holds, a global word (new-line prefix allowed), read without the general
+// header and dispatch; false, with nothing read, for any other record.
+bool Reader::decode_global_word(Cell const& into)
+{
+    if (m_depth >= max_depth) return false; // the general path reports it
+    std::size_t at = m_position;
+    std::uint8_t lead = m_data[at];
+    bool const new_line = lead == 0xC0;
+    if (new_line) {
+        if (++at >= m_end) return false;
+        lead = m_data[at];
+    }
+    // A type byte without F (no binding) of a word type below the escape id.
+    TypeId const type = lead;
+    if (type < type_ids::word || type > type_ids::refinement) return false;
+    m_position = at + 1;
+    // A name met before (its index in one or two varint bytes) has its global word at hand.
+    Cell word = cell::make(0);
+    std::size_t const index_at = m_position;
+    if (index_at + 1 < m_end) {
+        std::uint32_t index = m_data[index_at];
+        std::size_t width = 1;
+        if (index >= 0x80) {
+            index = (index & 0x7Fu) | std::uint32_t { m_data[index_at + 1] } << 7;
+            width = 2;
+        }
+        if (index < m_globals.size() && index <= 0x3FFF) {
+            word = m_globals[index];
+            if (cell::type_of(word) != 0) m_position = index_at + width;
+        }
+    }
+    if (cell::type_of(word) == 0) word = global_word(symbol());
+    word.header = type;
+    if (new_line) word.header |= cell::new_line_flag;
+    // Blocks of the image are made to their length: the cell is there.
+    SeriesBuffer* buffer = node::buffer(into.word2);
+    if (buffer->tail + sizeof(Cell) <= buffer->capacity) {
+        *buffer->tail_cell() = word;
+        buffer->tail += sizeof(Cell);
+    } else {
+        block::rs_append(into, word);
+    }
+    return true;
+}
+
+// A block-like record of boot data without a head index (not a hash!), read without the general header
+// and dispatch; false, with nothing read, for any other record.
+bool Reader::decode_plain_block(Cell const& into)
+{
+    if (m_depth >= max_depth) return false; // the general path reports it
+    std::size_t at = m_position;
+    std::uint8_t lead = m_data[at];
+    bool const new_line = lead == 0xC0;
+    if (new_line) {
+        if (++at >= m_end) return false;
+        lead = m_data[at];
+    }
+    TypeId const type = lead;
+    if (lead >= 0x40 || !type_ids::is_any_block(type) || type == type_ids::hash || !datatype::is_registered(type))
+        return false;
+    m_position = at + 1;
+    std::size_t const count_at = m_position;
+    std::uint32_t const length = count();
+    if (std::uint64_t { length } * record_size() > m_end - m_position) invalid(count_at);
+    ++m_depth;
+    Rooted made(unset_value);
+    block::make_at(*made, static_cast<std::int32_t>(length));
+    made->header = type;
+    Cell listed = *made;
+    if (new_line) listed.header |= cell::new_line_flag;
+    block::rs_append(into, listed);
+    for (std::uint32_t i = 0; i < length; ++i) decode(*made);
+    --m_depth;
+    return true;
 }
 
 // Words of boot data: global, or bound to the context of a value among the roots this load appended (by

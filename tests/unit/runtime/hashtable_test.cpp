@@ -728,6 +728,21 @@ TEST_F(HashtableTest, NameIndex)
     EXPECT_EQ(hashtable::get_string_key(table, "fo", true), -1) << "lengths differ";
     EXPECT_EQ(hashtable::get_string_key(table, "\xC3\x89", true), -1) << "letters outside ASCII are not folded";
     EXPECT_EQ(hashtable::get_string_key(table, "\xC3\xA9", false), 303);
+
+    // One walk answers both look-ups, as the two calls above do.
+    struct Case {
+        std::string_view name;
+        std::int32_t exact;
+        std::int32_t variant;
+    };
+    Case const cases[] = { { "foo", 0, 0 }, { "FOO", 102, 0 }, { "fOO", -1, 0 }, { "name250", 253, 253 },
+        { "NAME250", -1, 253 }, { "fo", -1, -1 }, { "\xC3\x89", -1, -1 } };
+    for (Case const& c : cases) {
+        std::uint32_t const hash = hash::lowered_name(c.name.data(), static_cast<std::uint32_t>(c.name.size()));
+        std::int32_t variant = -2;
+        EXPECT_EQ(hashtable::find_name(table, c.name, hash, variant), c.exact) << c.name;
+        EXPECT_EQ(variant, c.variant) << c.name;
+    }
 }
 
 // Node-keyed records: fresh records are unset, deleted buckets give their record back, and a sweep

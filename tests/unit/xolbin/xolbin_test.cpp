@@ -443,6 +443,31 @@ TEST_F(XolbinTest, ReadersTakeTextInEveryUnit)
     EXPECT_EQ(molded(block::rs_head(*loaded)[0]), "[\"abc\" \"\u00e9a\" \"A\u00e9\u0102\" \"\U000101F6\"]");
 }
 
+// The library's image is read in boot mode: its words are global and its blocks come back as the codec
+// reads them, new lines, nesting, head indexes and hash! tables included.
+TEST_F(XolbinTest, BootLoadReadsWhatTheCodecReads)
+{
+    std::string_view const texts[] = {
+        "[a 'b :c d: /e\n f [g\n (h i/j) [] ()] #k]",
+        "[\n [[[[x]]]]\n\n y]",
+        "reduce [next [p q r] make hash! [s 1 t 2] first [(u v)] 'w/x]",
+        "[1 \"\u00e9t\u00e9\" \"plain ascii text longer than eight bytes\" 2.5 none]",
+    };
+    for (std::string_view text : texts) {
+        Rooted value(evaluate(text));
+        Bytes const bytes = xolbin::save(*value, xolbin::Form::Compact);
+        Rooted by_codec(decoded(bytes));
+        Rooted at_boot(unset_value);
+        block::make_at(*at_boot, 1);
+        xolbin::load(bytes, *at_boot, xolbin::Mode::Boot);
+        ASSERT_EQ(block::rs_length_q(*at_boot), 1u) << text;
+        Cell const booted = block::rs_head(*at_boot)[0];
+        EXPECT_EQ(molded(booted), molded(block::rs_head(*by_codec)[0])) << text;
+        EXPECT_EQ(molded(booted), molded(*value)) << text;
+        EXPECT_EQ(series::index_of(booted), series::index_of(*value)) << text;
+    }
+}
+
 // Boot data binds words by root index and assigns values without leaving them in the block. The symbols:
 // 0 boot-x, 1 field. The first root is a context of one word, field: 5.
 TEST_F(XolbinTest, BootDataAssignsAndBindsByRootIndex)
