@@ -393,6 +393,19 @@ actions::Entry action_entry(std::int32_t index)
     return entry;
 }
 
+// Runs a native or action whose arguments are in its frame.
+void run_built_in(Cell const& function, std::int32_t const* refinements)
+{
+    std::int32_t const index = static_cast<std::int32_t>(function.word1) + 1;
+    if (cell::type_of(function) == type_ids::native) {
+        natives::Entry const entry = natives::entry(index);
+        if (!entry) fire_error(err::internal::not_done);
+        entry(refinements);
+    } else {
+        action_entry(index)(refinements);
+    }
+}
+
 // Runs an interpreted body with the frame's cells as the function's context values.
 void run_body(Cell const& function, Cell const& given_body)
 {
@@ -454,14 +467,7 @@ std::uint32_t call_native_simple(Cell const& given, CallSite const& site, NodeId
     if (site.infix) stack::take_back(1);
     std::uint32_t const position = fetch_simple(fetch, site.position, leading);
     if (stack::has_pending()) return position;
-    std::int32_t const index = static_cast<std::int32_t>(function->word1) + 1;
-    if (cell::type_of(*function) == type_ids::native) {
-        natives::Entry const entry = natives::entry(index);
-        if (!entry) fire_error(err::internal::not_done);
-        entry(fetch.refinements);
-    } else {
-        action_entry(index)(fetch.refinements);
-    }
+    run_built_in(*function, fetch.refinements);
     if (stack::has_pending()) return position;
     Cell* const result = stack::state.base;
     stack::pop_frame_keep();
@@ -526,14 +532,7 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
         if (stack::has_pending()) return position;
         if (trace::state.on)
             trace::event(trace::call, &site.code.series, static_cast<std::int32_t>(position), &name, &*function);
-        std::int32_t const index = static_cast<std::int32_t>(function->word1) + 1;
-        if (type == type_ids::native) {
-            natives::Entry const entry = natives::entry(index);
-            if (!entry) fire_error(err::internal::not_done);
-            entry(fetch.refinements);
-        } else {
-            action_entry(index)(fetch.refinements);
-        }
+        run_built_in(*function, fetch.refinements);
     } else if (type == type_ids::function) {
         stack::push_call_frame_eval(name, function::context_of(*function));
         if (site.infix) stack::take_back(1);
@@ -602,14 +601,7 @@ void call_pushed(Cell const& given, Cell const& given_name)
         check_type(fetch, entry, stack::state.base[checked], checked);
         ++checked;
     }
-    std::int32_t const index = static_cast<std::int32_t>(function->word1) + 1;
-    if (cell::type_of(*function) == type_ids::native) {
-        natives::Entry const entry = natives::entry(index);
-        if (!entry) fire_error(err::internal::not_done);
-        entry(fetch.refinements);
-    } else {
-        action_entry(index)(fetch.refinements);
-    }
+    run_built_in(*function, fetch.refinements);
     if (stack::has_pending()) stack::rethrow_pending();
     Cell* const result = stack::state.base;
     stack::pop_frame_keep();

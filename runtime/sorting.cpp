@@ -19,23 +19,18 @@ namespace xol::sort {
 
 namespace {
 
-// The records as one array: positions are record numbers from the base.
-class Records {
+// The records as one array: positions are record numbers from the base. The moves are shared by both kinds
+// of records below; each adds its comparison.
+class RecordArray {
 public:
-    Records(void* base, std::uint32_t width, void* user1, void* user2, Comparator comparator)
+    RecordArray(void* base, std::uint32_t width)
         : m_base(static_cast<std::byte*>(base))
         , m_width(width)
-        , m_user1(user1)
-        , m_user2(user2)
-        , m_comparator(comparator)
     {
     }
 
     std::byte* at(std::uint64_t position) const { return m_base + position * m_width; }
     std::uint32_t width() const { return m_width; }
-
-    std::int32_t compare(void const* a, void const* b) const { return m_comparator(a, b, m_user1, m_user2); }
-    std::int32_t compare_at(std::uint64_t a, std::uint64_t b) const { return compare(at(a), at(b)); }
 
     // Word-wise when the width allows it: records of a block are whole cells, those of a string single units.
     void swap(std::uint64_t a, std::uint64_t b) const
@@ -44,20 +39,11 @@ public:
         std::byte* first = at(a);
         std::byte* second = at(b);
         if (m_width % 4 == 0) {
-            for (std::uint32_t offset = 0; offset < m_width; offset += 4) {
-                std::uint32_t word1;
-                std::uint32_t word2;
-                std::memcpy(&word1, first + offset, 4);
-                std::memcpy(&word2, second + offset, 4);
-                std::memcpy(first + offset, &word2, 4);
-                std::memcpy(second + offset, &word1, 4);
-            }
+            std::uint32_t offset = 0;
+            for (; offset + 8 <= m_width; offset += 8) swap_word<std::uint64_t>(first + offset, second + offset);
+            for (; offset < m_width; offset += 4) swap_word<std::uint32_t>(first + offset, second + offset);
         } else {
-            for (std::uint32_t offset = 0; offset < m_width; ++offset) {
-                std::byte const kept = first[offset];
-                first[offset] = second[offset];
-                second[offset] = kept;
-            }
+            for (std::uint32_t offset = 0; offset < m_width; ++offset) std::swap(first[offset], second[offset]);
         }
     }
 
@@ -72,26 +58,49 @@ public:
     }
 
 private:
+    template <typename Word> static void swap_word(std::byte* first, std::byte* second)
+    {
+        Word word1;
+        Word word2;
+        std::memcpy(&word1, first, sizeof word1);
+        std::memcpy(&word2, second, sizeof word2);
+        std::memcpy(first, &word2, sizeof word2);
+        std::memcpy(second, &word1, sizeof word1);
+    }
+
     std::byte* m_base;
     std::uint32_t m_width;
+};
+
+// Records ordered by the caller's comparator.
+class Records : public RecordArray {
+public:
+    Records(void* base, std::uint32_t width, void* user1, void* user2, Comparator comparator)
+        : RecordArray(base, width)
+        , m_user1(user1)
+        , m_user2(user2)
+        , m_comparator(comparator)
+    {
+    }
+
+    std::int32_t compare(void const* a, void const* b) const { return m_comparator(a, b, m_user1, m_user2); }
+    std::int32_t compare_at(std::uint64_t a, std::uint64_t b) const { return compare(at(a), at(b)); }
+
+private:
     void* m_user1;
     void* m_user2;
     Comparator m_comparator;
 };
 
-// Records ordered by a signed 32-bit key inside each: the comparison inlined, the moves word-wise.
-class KeyRecords {
+// Records ordered by a signed 32-bit key inside each: the comparison inlined.
+class KeyRecords : public RecordArray {
 public:
     KeyRecords(void* base, std::uint32_t width, std::uint32_t key_offset, bool descending)
-        : m_base(static_cast<std::byte*>(base))
-        , m_width(width)
+        : RecordArray(base, width)
         , m_key_offset(key_offset)
         , m_descending(descending)
     {
     }
-
-    std::byte* at(std::uint64_t position) const { return m_base + position * m_width; }
-    std::uint32_t width() const { return m_width; }
 
     std::int32_t compare(void const* a, void const* b) const
     {
@@ -102,40 +111,6 @@ public:
     }
     std::int32_t compare_at(std::uint64_t a, std::uint64_t b) const { return compare(at(a), at(b)); }
 
-    void swap(std::uint64_t a, std::uint64_t b) const
-    {
-        if (a == b) return;
-        std::byte* first = at(a);
-        std::byte* second = at(b);
-        std::uint32_t offset = 0;
-        for (; offset + 8 <= m_width; offset += 8) {
-            std::uint64_t word1;
-            std::uint64_t word2;
-            std::memcpy(&word1, first + offset, 8);
-            std::memcpy(&word2, second + offset, 8);
-            std::memcpy(first + offset, &word2, 8);
-            std::memcpy(second + offset, &word1, 8);
-        }
-        for (; offset < m_width; offset += 4) {
-            std::uint32_t word1;
-            std::uint32_t word2;
-            std::memcpy(&word1, first + offset, 4);
-            std::memcpy(&word2, second + offset, 4);
-            std::memcpy(first + offset, &word2, 4);
-            std::memcpy(second + offset, &word1, 4);
-        }
-    }
-
-    void reverse(std::uint64_t start, std::uint64_t end) const
-    {
-        while (end > start + 1) swap(start++, --end);
-    }
-
-    void copy(std::byte* target, std::byte const* source, std::uint64_t count) const
-    {
-        std::memmove(target, source, static_cast<std::size_t>(count * m_width));
-    }
-
 private:
     std::int32_t key(void const* record) const
     {
@@ -144,8 +119,6 @@ private:
         return value;
     }
 
-    std::byte* m_base;
-    std::uint32_t m_width;
     std::uint32_t m_key_offset;
     bool m_descending;
 };

@@ -160,6 +160,7 @@ private:
     void decode_boot_word(Header const&, Cell const& into);
     bool decode_global_word(Cell const& into);
     bool decode_plain_block(Cell const& into);
+    bool record_lead(std::size_t& at, bool& new_line) const;
     Cell global_word(SymbolId name);
     void decode_native(Header const&, Cell const& into);
     void decode_op(Header const&, Cell const& into);
@@ -1025,18 +1026,23 @@ std::int32_t slot_in(NodeId context, SymbolId name, std::int32_t slot)
     return slot;
 }
 
+// Moves `at` from a record's first byte past its new-line prefix (0xC0), when it has one, to its type byte;
+// false when the data ends there.
+bool Reader::record_lead(std::size_t& at, bool& new_line) const
+{
+    new_line = m_data[at] == 0xC0;
+    return !new_line || ++at < m_end;
+}
+
 // The record most boot data holds, a global word (new-line prefix allowed), read without the general
 // header and dispatch; false, with nothing read, for any other record.
 bool Reader::decode_global_word(Cell const& into)
 {
     if (m_depth >= max_depth) return false; // the general path reports it
     std::size_t at = m_position;
-    std::uint8_t lead = m_data[at];
-    bool const new_line = lead == 0xC0;
-    if (new_line) {
-        if (++at >= m_end) return false;
-        lead = m_data[at];
-    }
+    bool new_line = false;
+    if (!record_lead(at, new_line)) return false;
+    std::uint8_t const lead = m_data[at];
     // A type byte without F (no binding) of a word type below the escape id.
     TypeId const type = lead;
     if (type < type_ids::word || type > type_ids::refinement) return false;
@@ -1076,12 +1082,9 @@ bool Reader::decode_plain_block(Cell const& into)
 {
     if (m_depth >= max_depth) return false; // the general path reports it
     std::size_t at = m_position;
-    std::uint8_t lead = m_data[at];
-    bool const new_line = lead == 0xC0;
-    if (new_line) {
-        if (++at >= m_end) return false;
-        lead = m_data[at];
-    }
+    bool new_line = false;
+    if (!record_lead(at, new_line)) return false;
+    std::uint8_t const lead = m_data[at];
     TypeId const type = lead;
     if (lead >= 0x40 || !type_ids::is_any_block(type) || type == type_ids::hash || !datatype::is_registered(type))
         return false;
