@@ -453,13 +453,14 @@ void run_body(Cell const& function, Cell const& given_body)
 
 // A native or action called from code with tracing off and no refinement path, whose leading arguments are
 // all evaluated (call_shape_simple): call_by_type's work for it, without what such a call never needs.
-std::uint32_t call_native_simple(Cell const& given, CallSite const& site, NodeId descriptor_node, std::uint32_t leading)
+std::uint32_t call_native_simple(Cell const& given, CallSite const& site, NodeId descriptors, std::uint32_t leading)
 {
     Rooted function(given);
     Rooted name_cell(name_or_anonymous(site.name));
+    RootedNode descriptor_node(descriptors); // a collection while an argument is read may relocate it
     Cell* const slot = site.infix ? stack::state.top - 1 : stack::state.top;
     if (!site.infix) stack::push(*function);
-    Fetch fetch { *function, *name_cell, site, descriptor_node, false };
+    Fetch fetch { *function, *name_cell, site, *descriptor_node, false };
     // Every refinement is off; natives read no more positions than they have refinements.
     for (std::int32_t& refinement : fetch.refinements) refinement = -1;
     if (site.infix) stack::cut_to(slot);

@@ -56,32 +56,6 @@ std::int32_t put_index(NodeId table, SymbolId symbol, bool case_blind, NodeId co
     return -1;
 }
 
-std::int32_t get_string_key(NodeId table, std::string_view name, bool case_blind)
-{
-    TableRecord const& record = rec(table);
-    XOL_ASSERT(record.kind == Kind::Symbols, "get-string-key on a table that is not a name index");
-    auto const* text = reinterpret_cast<std::uint8_t const*>(name.data());
-    auto const length = static_cast<std::uint32_t>(name.size());
-    std::uint32_t const mask = record.bucket_count - 1;
-    std::uint8_t const* flags = flags_of(record);
-    std::uint32_t const* keys = keys_of(record);
-    Cell const* symbols = key_cells(record);
-    std::uint32_t bucket = hash::lowered_name(text, length) & mask;
-    for (std::uint32_t step = 1; step <= record.bucket_count; bucket = (bucket + step++) & mask) {
-        if (bucket_flags::flag_of(flags, bucket) == bucket_flags::empty) return -1;
-        if (bucket_flags::flag_of(flags, bucket) != bucket_flags::in_use) continue;
-        SeriesBuffer* stored = node::buffer(symbols[keys[bucket]].word3);
-        if (stored->tail - stored->head != length) continue;
-        auto const* bytes = reinterpret_cast<std::uint8_t const*>(stored->head_address());
-        bool const same = case_blind
-            ? std::equal(bytes, bytes + length, text,
-                [](std::uint8_t a, std::uint8_t b) { return hash::lower_ascii(a) == hash::lower_ascii(b); })
-            : std::memcmp(bytes, text, length) == 0;
-        if (same) return static_cast<std::int32_t>(keys[bucket]);
-    }
-    return -1;
-}
-
 std::int32_t find_name(NodeId table, std::string_view name, std::uint32_t hash, std::int32_t& variant)
 {
     TableRecord const& record = rec(table);
@@ -111,6 +85,14 @@ std::int32_t find_name(NodeId table, std::string_view name, std::uint32_t hash, 
             variant = static_cast<std::int32_t>(keys[bucket]);
     }
     return -1;
+}
+
+std::int32_t get_string_key(NodeId table, std::string_view name, bool case_blind)
+{
+    std::int32_t variant = -1;
+    std::int32_t const exact
+        = find_name(table, name, hash::lowered_name(name.data(), static_cast<std::uint32_t>(name.size())), variant);
+    return case_blind ? variant : exact;
 }
 
 }

@@ -1042,9 +1042,8 @@ bool Reader::decode_global_word(Cell const& into)
     std::size_t at = m_position;
     bool new_line = false;
     if (!record_lead(at, new_line)) return false;
-    std::uint8_t const lead = m_data[at];
     // A type byte without F (no binding) of a word type below the escape id.
-    TypeId const type = lead;
+    TypeId const type = m_data[at];
     if (type < type_ids::word || type > type_ids::refinement) return false;
     m_position = at + 1;
     // A name met before (its index in one or two varint bytes) has its global word at hand.
