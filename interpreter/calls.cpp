@@ -480,15 +480,60 @@ std::uint32_t call_native_simple(Cell const& given, CallSite const& site, NodeId
     return position;
 }
 
+// A function! called by name from code with tracing off and no refinement path, whose leading arguments are
+// all evaluated (call_shape_simple), not as an operator: call_by_type's work for it. The function value
+// stays in the cell the result replaces, where the stack keeps it for the collector.
+std::uint32_t call_function_simple(Cell const& given, CallSite const& site, NodeId descriptors, std::uint32_t leading)
+{
+    Cell* const slot = stack::push(given);
+    Rooted name_cell(name_or_anonymous(site.name));
+    RootedNode descriptor_node(descriptors); // a collection while an argument is read may relocate it
+    Fetch fetch { *slot, *name_cell, site, *descriptor_node, true };
+    stack::push_call_frame_eval(*name_cell, function::context_of(*slot));
+    std::uint32_t const position = fetch_simple(fetch, site.position, leading);
+    if (stack::has_pending()) return position;
+    if (fetch.locals > 0) {
+        stack::push(logic::make(false));
+        for (std::int32_t i = 1; i < fetch.locals; ++i) stack::push(none_value);
+    }
+    Cell const body = function::record_cell(*slot, function::body_cell);
+    if (cell::type_of(body) == type_ids::block) {
+        run_body(*slot, body);
+        if (stack::has_pending()) return position;
+    } else {
+        stack::set_only_result(unset_value);
+    }
+    Cell* const result = stack::state.base;
+    stack::pop_frame_keep_restore();
+    *slot = *result;
+    if (site.pushed)
+        stack::cut_to(slot + 1);
+    else
+        stack::set_only_result(*slot);
+    // The body may have turned tracing on for good; the tracer then hears of the return as it would have.
+    if (trace::state.on)
+        trace::event(
+            trace::return_, &site.code.series, static_cast<std::int32_t>(position), &*name_cell, stack::state.top - 1);
+    return position;
+}
+
 }
 
 std::uint32_t call_by_type(Cell const& given, CallSite const& site)
 {
     TypeId const type = cell::type_of(given);
-    if (!trace::state.on && is_native_like(type) && site.mode == call_evaluate && !site.path) {
-        NodeId node = no_node;
-        std::uint32_t const shape = call_shape(given, node);
-        if (shape & call_shape_simple) return call_native_simple(given, site, node, shape & call_shape_leading_mask);
+    if (!trace::state.on && site.mode == call_evaluate && !site.path) {
+        if (is_native_like(type)) {
+            NodeId node = no_node;
+            std::uint32_t const shape = call_shape(given, node);
+            if (shape & call_shape_simple)
+                return call_native_simple(given, site, node, shape & call_shape_leading_mask);
+        } else if (type == type_ids::function && !site.infix) {
+            NodeId node = no_node;
+            std::uint32_t const shape = call_shape(given, node);
+            if (shape & call_shape_simple)
+                return call_function_simple(given, site, node, shape & call_shape_leading_mask);
+        }
     }
     Rooted function(given);
     Rooted name_cell(name_or_anonymous(site.name));

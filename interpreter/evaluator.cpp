@@ -161,6 +161,8 @@ bool plain_integer(Cell const& operand, Cell& out, std::uint32_t depth)
         Cell value;
         if (!plain_integer(code.at(operand.word1), value, depth + 1)) return false;
         if (fold_integers(code, operand.word1 + 1, value, depth + 1) < length) return false;
+        // Its last operator may have overflowed into a float: the operand is then no integer.
+        if (cell::type_of(value) != type_ids::integer) return false;
         out = value;
         return true;
     }
@@ -467,7 +469,39 @@ Cell unwrap_op(Cell const& op_value)
 
 namespace {
 
+// A short block or paren whose content from its index is one plain expression (`[n]`, `["NEEDLE "]`, `(n + 1)`)
+// gives its value without a frame: reading it runs no code and cannot fail, so with tracing off nothing can
+// tell the difference, and the position, library state and stacks end as the walk leaves them. False, with
+// nothing done, for anything else.
+[[gnu::noinline]] bool plain_short_block(Cell const& block, std::uint32_t length, bool pushed)
+{
+    Code const code { block, length };
+    Cell value;
+    if (plain_expression(code, block.word1, value) != length) return false;
+    produce(value, pushed);
+    return true;
+}
+
+// Only the short ones are looked at (a value, or one operator on two): a longer block seldom is one plain
+// expression, and finding that out would cost more than it saves. Inline, so that a walk pays a few
+// instructions for the look.
+[[gnu::always_inline]] inline bool plain_block(Cell const& block, bool pushed)
+{
+    if (trace::state.on) return false;
+    std::uint32_t const length = node::buffer(block.word2)->cell_count();
+    std::uint32_t const size = length - block.word1;
+    if (block.word1 >= length || (size != 1 && size != 3)) return false;
+    return plain_short_block(block, length, pushed);
+}
+
+[[gnu::noinline]] void walk_block(Cell const& block, bool return_result);
+
 void run_block(Cell const& block, bool return_result)
+{
+    if (!plain_block(block, !return_result)) walk_block(block, return_result);
+}
+
+void walk_block(Cell const& block, bool return_result)
 {
     ++state.runs;
     Rooted series(block);
@@ -500,12 +534,19 @@ void run_block(Cell const& block, bool return_result)
 // Only for natives done with their arguments, whose base the last value becomes (if, either). The frame is
 // internal, so no error report, trace or `stack` walk names it; with tracing on the block takes run_block,
 // whose enter and exit events the tracer hears.
+[[gnu::noinline]] void walk_in_place(Cell const& block);
+
 void run_in_place(Cell const& block)
 {
     if (trace::state.on) {
-        run_block(block, true);
+        walk_block(block, true);
         return;
     }
+    if (!plain_block(block, false)) walk_in_place(block);
+}
+
+void walk_in_place(Cell const& block)
+{
     ++state.runs;
     Rooted series(block);
     PositionGuard const guard;
