@@ -265,13 +265,21 @@ std::uint32_t fetch_refinements(Fetch& fetch, std::uint32_t position)
 std::uint32_t fetch_simple(Fetch& fetch, std::uint32_t position, std::uint32_t leading)
 {
     bool given = fetch.site.infix; // the first argument is already on the stack
+    // Arguments read in place as fetch_one would, without its call for each (an operator's right operand
+    // is read without the lookahead, so never so).
+    bool const plain = !fetch.site.infix && !(fetch.site.mode & call_safer);
     std::uint32_t slot = 0;
     for (std::uint32_t i = 0; i < leading; ++i) {
         Cell const entry = descriptor_buffer(fetch.descriptors)->head_cell()[i];
         if (argument_kind(entry) == ArgumentKind::NotFetched) continue;
         if (!given) {
-            position = fetch_one(fetch, ArgumentKind::Evaluated, position, slot);
-            if (stack::has_pending()) return position;
+            std::uint32_t const after = plain && !trace::state.on ? push_plain(fetch.site.code, position) : 0;
+            if (after != 0) {
+                position = after;
+            } else {
+                position = fetch_one(fetch, ArgumentKind::Evaluated, position, slot);
+                if (stack::has_pending()) return position;
+            }
         }
         given = false;
         check_type(fetch, entry, stack::state.top[-1], slot);

@@ -278,6 +278,33 @@ Cell* direct_slot(Cell const& word)
     return position;
 }
 
+// A short block or paren whose content from its index is one plain expression (`[n]`, `["NEEDLE "]`, `(n + 1)`)
+// gives its value without a frame: reading it runs no code and cannot fail, so with tracing off nothing can
+// tell the difference, and the position, library state and stacks end as the walk leaves them. False, with
+// nothing done, for anything else.
+[[gnu::noinline]] bool plain_short_block(Cell const& block, std::uint32_t length, bool pushed)
+{
+    Code const code { block, length };
+    Cell value;
+    if (plain_expression(code, block.word1, value) != length) return false;
+    produce(value, pushed);
+    return true;
+}
+
+// Only the short ones are looked at (a value, or one operator on two): a longer block seldom is one plain
+// expression, and finding that out would cost more than it saves. Inline, so that a walk pays a few
+// instructions for the look.
+[[gnu::always_inline]] inline bool plain_block(Cell const& block, bool pushed)
+{
+    if (trace::state.on) return false;
+    std::uint32_t const length = node::buffer(block.word2)->cell_count();
+    std::uint32_t const size = length - block.word1;
+    if (block.word1 >= length || (size != 1 && size != 3)) return false;
+    return plain_short_block(block, length, pushed);
+}
+
+[[gnu::noinline]] void walk_block(Cell const& block, bool return_result);
+
 std::uint32_t finish_set_word(Code const& code, std::uint32_t position, bool pushed, Cell* base);
 
 std::uint32_t eval_set_word(Code const& code, std::uint32_t position, bool pushed)
@@ -468,33 +495,6 @@ Cell unwrap_op(Cell const& op_value)
 }
 
 namespace {
-
-// A short block or paren whose content from its index is one plain expression (`[n]`, `["NEEDLE "]`, `(n + 1)`)
-// gives its value without a frame: reading it runs no code and cannot fail, so with tracing off nothing can
-// tell the difference, and the position, library state and stacks end as the walk leaves them. False, with
-// nothing done, for anything else.
-[[gnu::noinline]] bool plain_short_block(Cell const& block, std::uint32_t length, bool pushed)
-{
-    Code const code { block, length };
-    Cell value;
-    if (plain_expression(code, block.word1, value) != length) return false;
-    produce(value, pushed);
-    return true;
-}
-
-// Only the short ones are looked at (a value, or one operator on two): a longer block seldom is one plain
-// expression, and finding that out would cost more than it saves. Inline, so that a walk pays a few
-// instructions for the look.
-[[gnu::always_inline]] inline bool plain_block(Cell const& block, bool pushed)
-{
-    if (trace::state.on) return false;
-    std::uint32_t const length = node::buffer(block.word2)->cell_count();
-    std::uint32_t const size = length - block.word1;
-    if (block.word1 >= length || (size != 1 && size != 3)) return false;
-    return plain_short_block(block, length, pushed);
-}
-
-[[gnu::noinline]] void walk_block(Cell const& block, bool return_result);
 
 void run_block(Cell const& block, bool return_result)
 {
