@@ -273,9 +273,16 @@ std::uint32_t fetch_simple(Fetch& fetch, std::uint32_t position, std::uint32_t l
         Cell const entry = descriptor_buffer(fetch.descriptors)->head_cell()[i];
         if (argument_kind(entry) == ArgumentKind::NotFetched) continue;
         if (!given) {
-            std::uint32_t const after = plain && !trace::state.on ? push_plain(fetch.site.code, position) : 0;
-            if (after != 0) {
-                position = after;
+            if (plain && !trace::state.on) {
+                std::uint32_t const after = push_plain(fetch.site.code, position);
+                if (after != 0) {
+                    position = after;
+                } else {
+                    // Not plain: the walk, without fetch_one's second look.
+                    if (fetch.site.code.at_end(position)) fire_no_arg(fetch, slot);
+                    position = eval_expression_deferred(fetch.site.code, position, false, true, false);
+                    if (stack::has_pending()) return position;
+                }
             } else {
                 position = fetch_one(fetch, ArgumentKind::Evaluated, position, slot);
                 if (stack::has_pending()) return position;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "datatypes/function.h"
 #include "interpreter/evaluator.h"
 #include "runtime/cell.h"
 
@@ -56,7 +57,17 @@ Cell descriptors(Cell const& function);
 inline constexpr std::uint32_t call_shape_known = 0x80000000;
 inline constexpr std::uint32_t call_shape_simple = 0x40000000;
 inline constexpr std::uint32_t call_shape_leading_mask = 0xFFFF;
-std::uint32_t call_shape(Cell const& function, NodeId& descriptor_node);
+std::uint32_t build_call_shape(Cell const& function, NodeId& descriptor_node);
+// Inline for the known shape, read at every call.
+inline std::uint32_t call_shape(Cell const& function, NodeId& descriptor_node)
+{
+    Cell const& cached = function::record_cell(function, 1);
+    if (cell::type_of(cached) == type_ids::block && cached.word3 != 0) {
+        descriptor_node = cached.word2;
+        return cached.word3;
+    }
+    return build_call_shape(function, descriptor_node);
+}
 
 // native! and action!: the built-in callables, whose refinements arrive as positions.
 inline bool is_native_like(TypeId type)

@@ -132,13 +132,8 @@ Cell descriptors(Cell const& function)
     return built;
 }
 
-std::uint32_t call_shape(Cell const& function, NodeId& descriptor_node)
+std::uint32_t build_call_shape(Cell const& function, NodeId& descriptor_node)
 {
-    Cell const& cached = function::record_cell(function, 1);
-    if (cell::type_of(cached) == type_ids::block && cached.word3 != 0) {
-        descriptor_node = cached.word2;
-        return cached.word3;
-    }
     Cell const built = descriptors(function);
     descriptor_node = built.word2;
     return function::record_cell(function, 1).word3 = shape_of(built);
