@@ -466,6 +466,39 @@ void run_body(Cell const& function, Cell const& given_body)
     trace::state.on = saved_trace;
 }
 
+// run_body for a function without trace attributes, with tracing off and not quieted: no event can be sent,
+// the trace state is only put back as it was, and the body's walk sets the library state itself.
+void run_body_untraced(Cell const& function, Cell const& body)
+{
+    NodeId const context = function::context_of(function);
+    CallFrame* const frame = stack::top_frame();
+    context::set_stack_values(context, stack::state.base);
+    stack::set_top_frame_bit28(true);
+    if (node::buffer(body.word2)->flags & series_flags::library) stack::flag_top_frame_library();
+    try {
+        eval_block_deferred(body, true);
+        if (stack::has_pending()) {
+            bool const ours = stack::state.frame_top == frame + 1;
+            if (!ours || (stack::state.pending != UnwindCode::Return && stack::state.pending != UnwindCode::Exit)) {
+                trace::state.on = false;
+                return;
+            }
+            stack::clear_pending();
+            stack::land(frame);
+            stack::keep_first();
+        }
+    } catch (Unwind const& unwind) {
+        bool const ours = stack::state.frame_top == frame + 1;
+        if (!ours || (unwind.code != UnwindCode::Return && unwind.code != UnwindCode::Exit)) {
+            trace::state.on = false;
+            throw;
+        }
+        stack::land(frame);
+        stack::keep_first();
+    }
+    trace::state.on = false;
+}
+
 // A native or action called from code with tracing off and no refinement path, whose leading arguments are
 // all evaluated (call_shape_simple): call_by_type's work for it, without what such a call never needs.
 std::uint32_t call_native_simple(Cell const& given, CallSite const& site, NodeId descriptors, std::uint32_t leading)
@@ -513,7 +546,10 @@ std::uint32_t call_function_simple(Cell const& given, CallSite const& site, Node
     }
     Cell const body = function::record_cell(*slot, function::body_cell);
     if (cell::type_of(body) == type_ids::block) {
-        run_body(*slot, body);
+        if (!trace::state.on && !trace::state.quieted && !(slot->header & function::attribute_flags_mask))
+            run_body_untraced(*slot, body);
+        else
+            run_body(*slot, body);
         if (stack::has_pending()) return position;
     } else {
         stack::set_only_result(unset_value);
