@@ -291,15 +291,15 @@ Cell* direct_slot(Cell const& word)
     return true;
 }
 
-// Only the short ones are looked at (a value, or one operator on two): a longer block seldom is one plain
-// expression, and finding that out would cost more than it saves. Inline, so that a walk pays a few
-// instructions for the look.
-[[gnu::always_inline]] inline bool plain_block(Cell const& block, bool pushed)
+// Only the short ones are looked at: a value, or with `operation` one operator on two (a branch or a paren;
+// a loop body of three cells is mostly a call). A longer block seldom is one plain expression, and finding
+// that out would cost more than it saves. Inline, so that a walk pays a few instructions for the look.
+[[gnu::always_inline]] inline bool plain_block(Cell const& block, bool pushed, bool operation)
 {
     if (trace::state.on) return false;
     std::uint32_t const length = node::buffer(block.word2)->cell_count();
     std::uint32_t const size = length - block.word1;
-    if (block.word1 >= length || (size != 1 && size != 3)) return false;
+    if (block.word1 >= length || (size != 1 && !(operation && size == 3))) return false;
     return plain_short_block(block, length, pushed);
 }
 
@@ -375,7 +375,7 @@ std::uint32_t eval_set_path(Code const& code, std::uint32_t position, bool pushe
 // A paren is a block evaluated in place: its value pushed, or stored as the statement's result.
 void eval_paren(Cell const& paren, bool pushed)
 {
-    run_block(paren, !pushed);
+    if (!plain_block(paren, pushed, true)) walk_block(paren, !pushed);
 }
 
 std::uint32_t call_at(Cell const& function, Code const& code, std::uint32_t position, Cell const* name, bool pushed)
@@ -498,7 +498,7 @@ namespace {
 
 void run_block(Cell const& block, bool return_result)
 {
-    if (!plain_block(block, !return_result)) walk_block(block, return_result);
+    if (!plain_block(block, !return_result, false)) walk_block(block, return_result);
 }
 
 void walk_block(Cell const& block, bool return_result)
@@ -542,7 +542,7 @@ void run_in_place(Cell const& block)
         walk_block(block, true);
         return;
     }
-    if (!plain_block(block, false)) walk_in_place(block);
+    if (!plain_block(block, false, true)) walk_in_place(block);
 }
 
 void walk_in_place(Cell const& block)
