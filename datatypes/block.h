@@ -133,6 +133,10 @@ std::int32_t mold_each(Cell const& value, Cell& buffer, bool only, bool all, boo
     std::int32_t limit, std::int32_t indent);
 std::int32_t compare(Cell const& value1, Cell const& value2, CompareOp);
 Cell eval_path(PathStep const& step);
+// The commonest append, done at once: one value (a block's cells go the long way unless `only`) at the
+// tail of a block with room for it and no owner or index to hear of it. Nothing allocates. Answers false,
+// having done nothing, for any other; insert then does the work.
+bool append_in_room(Cell const& series, Cell const& value, bool only);
 Cell insert(Cell const& series, Cell const& value, std::int32_t part, bool only, std::int32_t dup, bool append);
 Cell change(Cell const& series, Cell const& value, std::int32_t part, bool only, std::int32_t dup);
 Cell copy(Cell const& value, Refinement part, bool deep, Refinement types);

@@ -130,19 +130,22 @@ std::int32_t call_sort_function(
 
 }
 
+bool append_in_room(Cell const& series, Cell const& value, bool only)
+{
+    if (splices(value, only) || cell::type_of(series) == type_ids::hash) return false;
+    SeriesBuffer* const buffer = buffer_of(series);
+    if ((buffer->flags & series_flags::owned) || buffer->tail + sizeof(Cell) > buffer->capacity) return false;
+    std::memcpy(buffer->tail_address(), &value, sizeof(Cell));
+    buffer->tail += static_cast<std::uint32_t>(sizeof(Cell));
+    return true;
+}
+
 Cell insert(Cell const& series, Cell const& value, std::int32_t part, bool only, std::int32_t dup, bool append)
 {
-    // The commonest append, one value at the tail of a block with room for it and no owner or index to
-    // hear of it: nothing allocates, so the cell goes in at once.
-    if (append && dup == 1 && part != 0 && !splices(value, only) && cell::type_of(series) != type_ids::hash) {
-        SeriesBuffer* const buffer = buffer_of(series);
-        if (!(buffer->flags & series_flags::owned) && buffer->tail + sizeof(Cell) <= buffer->capacity) {
-            std::memcpy(buffer->tail_address(), &value, sizeof(Cell));
-            buffer->tail += static_cast<std::uint32_t>(sizeof(Cell));
-            Cell result = series;
-            result.word1 = 0;
-            return result;
-        }
+    if (append && dup == 1 && part != 0 && append_in_room(series, value, only)) {
+        Cell result = series;
+        result.word1 = 0;
+        return result;
     }
     Rooted kept(series);
     Rooted kept_value(value);

@@ -407,11 +407,6 @@ bool splice_in_room(Cell const& target, Cell const& source, std::int32_t part, s
 
 }
 
-bool detail::append_in_room(Cell const& target, Cell const& text, std::int32_t part)
-{
-    return splice_in_room(target, text, part, 0, SpliceMode::Append);
-}
-
 void splice(Cell const& target_value, Cell const& source_value, std::int32_t part, std::uint32_t offset,
     bool keep_source, SpliceMode mode)
 {

@@ -3,6 +3,7 @@
 #include "datatypes/string.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 
 #include "datatypes/series.h"
@@ -125,14 +126,31 @@ void repeat_run(Cell const& target_value, std::uint32_t index, std::uint32_t cou
 
 }
 
+bool append_in_room(Cell const& target, Cell const& text, std::int32_t part)
+{
+    TypeId const text_type = cell::type_of(text);
+    if (!is_plain_text(text_type) || text_type == type_ids::symbol || cell::type_of(target) == type_ids::symbol
+        || text.word2 == target.word2)
+        return false;
+    SeriesBuffer* const buffer = node::buffer(target.word2);
+    SeriesBuffer* const from = node::buffer(text.word2);
+    // One test for both: an owned target, or units of another width, goes the long way.
+    if ((buffer->flags & (series_flags::owned | series_flags::unit_mask)) != from->unit()) return false;
+    std::uint32_t const shift = from->unit_shift();
+    std::uint64_t const skipped = std::uint64_t { text.word1 } << shift;
+    std::uint32_t const available = from->tail - from->head;
+    std::uint64_t bytes = skipped >= available ? 0 : available - skipped;
+    if (part >= 0) bytes = std::min(bytes, std::uint64_t { static_cast<std::uint32_t>(part) } << shift);
+    // A run past the size check of the long way raises there.
+    if ((bytes >> shift) >= (1u << 30) || buffer->tail + bytes > buffer->capacity) return false;
+    std::memcpy(buffer->tail_address(), from->head_address() + skipped, bytes);
+    buffer->tail += static_cast<std::uint32_t>(bytes);
+    return true;
+}
+
 Cell insert(Cell const& series_value, Cell const& value_given, std::int32_t part, bool, std::int32_t dup, bool append)
 {
-    // The commonest append, a text at the tail of a string with room for it and no owner to hear of it:
-    // nothing allocates, and the result is the series at its head.
-    if (append && dup < 2 && is_plain_text(cell::type_of(value_given)) && cell::type_of(value_given) != type_ids::symbol
-        && cell::type_of(series_value) != type_ids::symbol
-        && !(series::buffer_of(series_value)->flags & series_flags::owned) && rs_length_q(value_given) < (1u << 30)
-        && detail::append_in_room(series_value, value_given, part)) {
+    if (append && dup < 2 && append_in_room(series_value, value_given, part)) {
         Cell result = series_value;
         result.word1 = 0;
         return result;

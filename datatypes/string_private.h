@@ -26,11 +26,6 @@ inline std::uint32_t unit_at(SeriesBuffer* buffer, std::uint32_t place)
     return get_char(buffer->head_address() + (std::uint64_t { place } << buffer->unit_shift()), unit);
 }
 
-// Appends a text of the target's unit, from another buffer, at the tail of a target with room for it (at
-// most `part` units when `part` is not negative); nothing allocates. Answers false, having done nothing,
-// for any other.
-bool append_in_room(Cell const& target, Cell const& text, std::int32_t part);
-
 // Appends the form of any value through its type's form slot; answers the limit left. May allocate.
 std::int32_t form_typed(Cell const& value, Cell& buffer, Refinement part, std::int32_t limit);
 // A new string of 16 units holding the form of the value. May allocate.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "datatypes/block.h"
 #include "datatypes/char.h"
 #include "datatypes/error.h"
 #include "datatypes/integer.h"
@@ -11,6 +12,7 @@
 #include "datatypes/none.h"
 #include "datatypes/port.h"
 #include "datatypes/series.h"
+#include "datatypes/string.h"
 #include "interpreter/actions.h"
 #include "interpreter/actions_private.h"
 
@@ -192,6 +194,19 @@ namespace detail {
 // Refinements of append and insert: /part /only /dup.
 void append(std::int32_t const* refinements)
 {
+    // The commonest appends, a text to a string and a value to a block, with neither /part nor /dup, go in
+    // at once when the target has room and no owner: the series at its head, already in the base cell, is
+    // the result.
+    Cell& series = argument(0);
+    if (!used(refinements[0]) && !used(refinements[2])) {
+        TypeId const type = cell::type_of(series);
+        action_types::Insert const slot = datatype::is_registered(type) ? datatype::actions(type).append : nullptr;
+        if ((slot == &string::insert && string::append_in_room(series, argument(1), -1))
+            || (slot == &block::insert && block::append_in_room(series, argument(1), used(refinements[1])))) {
+            series::set_index(series, 0);
+            return;
+        }
+    }
     insert_or_append(refinements, true);
 }
 void insert(std::int32_t const* refinements)
@@ -256,7 +271,18 @@ void move(std::int32_t const* refinements)
 
 void pick(std::int32_t const*)
 {
-    set_result(pick_typed(argument(0), argument(1)));
+    // A block picked by an integer, the commonest pick, reads its cell here: n counts from 1 at the
+    // position, -1 is the cell before it, and a place outside the cells gives none!.
+    Cell const& series = argument(0);
+    Cell const& index = argument(1);
+    if (cell::type_of(series) == type_ids::block && cell::type_of(index) == type_ids::integer) {
+        std::int64_t const n = integer::get(index);
+        std::int64_t const place = std::int64_t { series::index_of(series) } + n - (n > 0 ? 1 : 0);
+        SeriesBuffer* const buffer = series::buffer_of(series);
+        if (n == 0 || place < 0 || place >= buffer->cell_count()) return set_result(none_value);
+        return set_result(buffer->head_cell()[place]);
+    }
+    set_result(pick_typed(series, index));
 }
 
 void poke(std::int32_t const*)
