@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <source_location>
 #include <string_view>
 #include <vector>
@@ -560,12 +561,22 @@ void rebind_library()
 void run_library()
 {
     std::span<SourceFile const> const sources = library_sources();
+    // The image's blocks are the library's alone: its functions take their bodies rather than copies. An
+    // error raised by a source ends the setting up as well.
+    struct SettingUp {
+        SettingUp() { series::library_state.setting_up = true; }
+        ~SettingUp() { series::library_state.setting_up = false; }
+        SettingUp(SettingUp const&) = delete;
+        SettingUp& operator=(SettingUp const&) = delete;
+    };
+    std::optional<SettingUp> setting_up(std::in_place);
     for (std::size_t i = 1; i < sources.size(); ++i) {
         Rooted code(source_values(i));
         std::int32_t const start = after_header(*code);
         require(start >= 0, "boot: a library source starts with a header");
         evaluate_from(*code, static_cast<std::uint32_t>(start));
     }
+    setting_up.reset();
     image_state.sources = none_value; // the blocks the library keeps stay reachable through it
     rebind_bodies(library_bodies(true)); // one walk marks and finds the bodies
 }
