@@ -466,8 +466,9 @@ void rebind_bodies(std::vector<NodeId> bodies)
 {
     NodeId const global = context::global();
     std::uint32_t const slots = context::word_count(global);
-    // By global slot (case variants share one): the words that stay live, and each rebound word's slot in
-    // the context of the boot-time values.
+    // By global slot (case variants share one): the words that stay live, the words read to be rebound, and
+    // then each rebound word's slot in the context of the boot-time values.
+    constexpr std::int32_t read = -3;
     constexpr std::int32_t live = -2;
     constexpr std::int32_t untouched = -1;
     std::vector<std::int32_t> slot_map(slots, untouched);
@@ -498,38 +499,22 @@ void rebind_bodies(std::vector<NodeId> bodies)
                 mapped = live;
             } else if (mapped == untouched) {
                 TypeId const held = cell::type_of(*context::values_at(global, static_cast<std::uint32_t>(slot)));
-                if (held == type_ids::unset || held == type_ids::typeset) mapped = live;
+                mapped = held == type_ids::unset || held == type_ids::typeset ? live : read;
             }
         }
     }
-    // The words read that stay, with their values now, in the order first met.
-    std::vector<SymbolId> names;
-    for (NodeId body : bodies) {
-        SeriesBuffer* buffer = node::buffer(body);
-        Cell const* const cells = buffer->head_cell();
-        std::uint32_t const length = buffer->length();
-        for (std::uint32_t i = 0; i < length; ++i) {
-            TypeId const type = cell::type_of(cells[i]);
-            if (type != type_ids::word && type != type_ids::get_word) continue;
-            std::int32_t const slot = global_slot(cells[i]);
-            if (slot < 0 || slot_map[static_cast<std::uint32_t>(slot)] != untouched) continue;
-            slot_map[static_cast<std::uint32_t>(slot)] = static_cast<std::int32_t>(names.size());
-            names.push_back(cells[i].word2);
-        }
-    }
-    if (names.empty()) return;
+    std::uint32_t const rebound = static_cast<std::uint32_t>(std::count(slot_map.begin(), slot_map.end(), read));
+    if (rebound == 0) return;
     // The context of the boot-time values, owned by an object of its own; the words bound to it keep it.
-    // Its slots follow the order of `names`: each name is a distinct global word.
     Rooted owner(unset_value);
-    object::make_empty(*owner, static_cast<std::uint32_t>(names.size()));
+    object::make_empty(*owner, rebound);
     NodeId const values = object::context_of(*owner);
     std::uint32_t const first = context::word_count(values);
-    for (SymbolId name : names) {
-        std::int32_t const slot = context::find_word(global, name, true);
-        Cell const value = *context::values_at(global, static_cast<std::uint32_t>(slot));
-        context::add_if_missing(values, Cell { type_ids::word, values, name, 0 }, value);
-    }
-    XOL_ASSERT(context::word_count(values) == first + names.size(), "boot: a rebound word added twice");
+    // The words read that stay are rebound in one more walk, their slots given in the order first met; the
+    // slots are added after it, as adding allocates and the walk holds cells. Until then the rebound words
+    // name slots still to come, which nothing reads: the collector marks a word's context, not its slot.
+    std::vector<SymbolId> names;
+    names.reserve(rebound);
     for (NodeId body : bodies) {
         SeriesBuffer* buffer = node::buffer(body);
         Cell* const cells = buffer->head_cell();
@@ -539,11 +524,24 @@ void rebind_bodies(std::vector<NodeId> bodies)
             TypeId const type = cell::type_of(cell);
             if (type != type_ids::word && type != type_ids::get_word) continue;
             std::int32_t const slot = global_slot(cell);
-            if (slot < 0 || slot_map[static_cast<std::uint32_t>(slot)] < 0) continue;
+            if (slot < 0) continue;
+            std::int32_t& mapped = slot_map[static_cast<std::uint32_t>(slot)];
+            if (mapped == read) {
+                mapped = static_cast<std::int32_t>(names.size());
+                names.push_back(cell.word2);
+            }
+            if (mapped < 0) continue;
             cell.word1 = values;
-            cell.word3 = first + static_cast<std::uint32_t>(slot_map[static_cast<std::uint32_t>(slot)]);
+            cell.word3 = first + static_cast<std::uint32_t>(mapped);
         }
     }
+    // Each name is a distinct global word: the slots follow the order of `names`.
+    for (SymbolId name : names) {
+        std::int32_t const slot = context::find_word(global, name, true);
+        Cell const value = *context::values_at(global, static_cast<std::uint32_t>(slot));
+        context::add_if_missing(values, Cell { type_ids::word, values, name, 0 }, value);
+    }
+    XOL_ASSERT(context::word_count(values) == first + names.size(), "boot: a rebound word added twice");
 }
 
 }
