@@ -47,7 +47,8 @@ bool take_image_block(NodeId block)
     SeriesBuffer* buffer = node::buffer(block);
     if ((buffer->flags & series_flags::image_literal) == 0) return false;
     buffer->flags &= ~series_flags::image_literal;
-    for (Cell const* cell = buffer->head_cell(); cell < buffer->tail_cell(); ++cell) {
+    Cell const* const tail = buffer->tail_cell();
+    for (Cell const* cell = buffer->head_cell(); cell < tail; ++cell) {
         TypeId const type = cell::type_of(*cell);
         if (!type_ids::is_any_block(type) || type == type_ids::hash) continue;
         if (cell->word1 != 0 || !take_image_block(cell->word2)) return false;
