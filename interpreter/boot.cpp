@@ -376,14 +376,16 @@ class NodeSet {
 public:
     bool insert(NodeId id)
     {
-        if (id >= m_bits.size()) m_bits.resize(std::max<std::size_t>(id + 1, 2 * m_bits.size()));
-        if (m_bits[id]) return false;
-        m_bits[id] = true;
+        std::size_t const word = id >> 6;
+        if (word >= m_words.size()) m_words.resize(std::max<std::size_t>(word + 1, 2 * m_words.size()));
+        std::uint64_t const bit = std::uint64_t { 1 } << (id & 63);
+        if ((m_words[word] & bit) != 0) return false;
+        m_words[word] |= bit;
         return true;
     }
 
 private:
-    std::vector<bool> m_bits;
+    std::vector<std::uint64_t> m_words;
 };
 
 // Walks every value the global words' values reach, deeply (blocks, maps, objects, function specs and
