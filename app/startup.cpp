@@ -1,5 +1,5 @@
 // Start-up: the platform set up, the services record filled, the modules of every layer in their fixed
-// order, the interpreter's thread and the outermost catch.
+// order, the interpreter's stack and the outermost catch.
 
 #include "app/startup.h"
 
@@ -62,7 +62,7 @@ void before_termination()
     conout::flush();
 }
 
-// The interpreter thread's whole life. Its outermost catch takes whatever no receiver took.
+// The interpreter's whole life, on its large stack. Its outermost catch takes whatever no receiver took.
 int run_interpreter(void*)
 {
     platform::install_signal_handlers({ on_fault, on_interrupt, before_termination });
@@ -128,7 +128,7 @@ int start(int argc, char** argv, void (*launch)())
 {
     runtime::record.arguments.assign(argv, argv + argc);
     runtime::record.launch = launch;
-    // Asynchronous signals reach the interpreter's thread, which handles them; main only waits for it.
+    // Asynchronous signals wait, blocked, until the interpreter has installed its handlers.
     platform::block_async_signals();
     // Under an address-space limit too small to hold the stack and the node region, nothing else is tried.
     memory::AddressSpaceShares const shares

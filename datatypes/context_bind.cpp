@@ -49,9 +49,12 @@ void bind_cells(NodeId series, std::uint32_t start, Finder const& finder, bool s
 {
     if (cycles::find(series)) return;
     cycles::push(series);
+    // Nothing here changes a series' length or moves its cells: they are read once for the whole walk.
     SeriesBuffer* buffer = node::buffer(series);
-    for (std::uint32_t i = start; i < buffer->length(); ++i) {
-        Cell& item = buffer->head_cell()[i];
+    Cell* const cells = buffer->head_cell();
+    std::uint32_t const length = buffer->length();
+    for (std::uint32_t i = start; i < length; ++i) {
+        Cell& item = cells[i];
         TypeId const type = cell::type_of(item);
         if (word::is_bindable(type)) {
             if (self && type == type_ids::word && item.word2 == self_symbol) {

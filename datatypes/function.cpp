@@ -16,6 +16,7 @@
 #include "runtime/series.h"
 #include "runtime/services.h"
 #include "runtime/stack.h"
+#include "runtime/type_families.h"
 
 namespace xol::function {
 
@@ -35,6 +36,30 @@ NodeId make_record()
     SeriesBuffer* buffer = node::buffer(node);
     buffer->tail = buffer->head + record_size * static_cast<std::uint32_t>(sizeof(Cell));
     return node;
+}
+
+// Whether the body may be taken as it is rather than copied deeply: while the library is set up, a block of
+// the image that nothing has taken, whose nested blocks (those a deep copy would copy) are untaken too. What
+// it checks it marks taken, so no other function can share any part of it; a check that fails leaves only
+// copies to be made, which is always sound. Allocates nothing.
+bool take_image_block(NodeId block)
+{
+    SeriesBuffer* buffer = node::buffer(block);
+    if ((buffer->flags & series_flags::image_literal) == 0) return false;
+    buffer->flags &= ~series_flags::image_literal;
+    Cell const* const tail = buffer->tail_cell();
+    for (Cell const* cell = buffer->head_cell(); cell < tail; ++cell) {
+        TypeId const type = cell::type_of(*cell);
+        if (!type_ids::is_any_block(type) || type == type_ids::hash) continue;
+        if (cell->word1 != 0 || !take_image_block(cell->word2)) return false;
+    }
+    return true;
+}
+
+bool take_image_body(Cell const& body)
+{
+    return series::library_state.setting_up && cell::type_of(body) == type_ids::block && body.word1 == 0
+        && take_image_block(body.word2);
 }
 
 bool is_symbol(SymbolId symbol, words::Symbol entry)
@@ -69,10 +94,12 @@ NodeId make_compiled(Cell const& given_spec, Cell const& given_body, NodeId give
     context::owner_of(*context) = value;
 
     if (has_body) {
-        Cell const* copied = block::clone(*body, true, true);
-        Cell const body_copy = cell::make(type_ids::block, 0, copied->word2, 0);
+        Cell body_copy = cell::make(type_ids::block, 0, body->word2, 0);
+        if (!take_image_body(*body)) {
+            body_copy.word2 = block::clone(*body, true, true)->word2;
+            stack::pop(1);
+        }
         node::buffer(*function_record)->head_cell()[body_cell] = body_copy;
-        stack::pop(1);
         if (built_here) context::bind_block(body_copy, *context, false);
     } else {
         node::buffer(*function_record)->head_cell()[body_cell] = none_value;

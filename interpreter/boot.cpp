@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <source_location>
 #include <string_view>
 #include <vector>
@@ -375,14 +376,16 @@ class NodeSet {
 public:
     bool insert(NodeId id)
     {
-        if (id >= m_bits.size()) m_bits.resize(std::max<std::size_t>(id + 1, 2 * m_bits.size()));
-        if (m_bits[id]) return false;
-        m_bits[id] = true;
+        std::size_t const word = id >> 6;
+        if (word >= m_words.size()) m_words.resize(std::max<std::size_t>(word + 1, 2 * m_words.size()));
+        std::uint64_t const bit = std::uint64_t { 1 } << (id & 63);
+        if ((m_words[word] & bit) != 0) return false;
+        m_words[word] |= bit;
         return true;
     }
 
 private:
-    std::vector<bool> m_bits;
+    std::vector<std::uint64_t> m_words;
 };
 
 // Walks every value the global words' values reach, deeply (blocks, maps, objects, function specs and
@@ -465,8 +468,9 @@ void rebind_bodies(std::vector<NodeId> bodies)
 {
     NodeId const global = context::global();
     std::uint32_t const slots = context::word_count(global);
-    // By global slot (case variants share one): the words that stay live, and each rebound word's slot in
-    // the context of the boot-time values.
+    // By global slot (case variants share one): the words that stay live, the words read to be rebound, and
+    // then each rebound word's slot in the context of the boot-time values.
+    constexpr std::int32_t read = -3;
     constexpr std::int32_t live = -2;
     constexpr std::int32_t untouched = -1;
     std::vector<std::int32_t> slot_map(slots, untouched);
@@ -497,38 +501,22 @@ void rebind_bodies(std::vector<NodeId> bodies)
                 mapped = live;
             } else if (mapped == untouched) {
                 TypeId const held = cell::type_of(*context::values_at(global, static_cast<std::uint32_t>(slot)));
-                if (held == type_ids::unset || held == type_ids::typeset) mapped = live;
+                mapped = held == type_ids::unset || held == type_ids::typeset ? live : read;
             }
         }
     }
-    // The words read that stay, with their values now, in the order first met.
-    std::vector<SymbolId> names;
-    for (NodeId body : bodies) {
-        SeriesBuffer* buffer = node::buffer(body);
-        Cell const* const cells = buffer->head_cell();
-        std::uint32_t const length = buffer->length();
-        for (std::uint32_t i = 0; i < length; ++i) {
-            TypeId const type = cell::type_of(cells[i]);
-            if (type != type_ids::word && type != type_ids::get_word) continue;
-            std::int32_t const slot = global_slot(cells[i]);
-            if (slot < 0 || slot_map[static_cast<std::uint32_t>(slot)] != untouched) continue;
-            slot_map[static_cast<std::uint32_t>(slot)] = static_cast<std::int32_t>(names.size());
-            names.push_back(cells[i].word2);
-        }
-    }
-    if (names.empty()) return;
+    std::uint32_t const rebound = static_cast<std::uint32_t>(std::count(slot_map.begin(), slot_map.end(), read));
+    if (rebound == 0) return;
     // The context of the boot-time values, owned by an object of its own; the words bound to it keep it.
-    // Its slots follow the order of `names`: each name is a distinct global word.
     Rooted owner(unset_value);
-    object::make_empty(*owner, static_cast<std::uint32_t>(names.size()));
+    object::make_empty(*owner, rebound);
     NodeId const values = object::context_of(*owner);
     std::uint32_t const first = context::word_count(values);
-    for (SymbolId name : names) {
-        std::int32_t const slot = context::find_word(global, name, true);
-        Cell const value = *context::values_at(global, static_cast<std::uint32_t>(slot));
-        context::add_if_missing(values, Cell { type_ids::word, values, name, 0 }, value);
-    }
-    XOL_ASSERT(context::word_count(values) == first + names.size(), "boot: a rebound word added twice");
+    // The words read that stay are rebound in one more walk, their slots given in the order first met; the
+    // slots are added after it, as adding allocates and the walk holds cells. Until then the rebound words
+    // name slots still to come, which nothing reads: the collector marks a word's context, not its slot.
+    std::vector<SymbolId> names;
+    names.reserve(rebound);
     for (NodeId body : bodies) {
         SeriesBuffer* buffer = node::buffer(body);
         Cell* const cells = buffer->head_cell();
@@ -538,11 +526,24 @@ void rebind_bodies(std::vector<NodeId> bodies)
             TypeId const type = cell::type_of(cell);
             if (type != type_ids::word && type != type_ids::get_word) continue;
             std::int32_t const slot = global_slot(cell);
-            if (slot < 0 || slot_map[static_cast<std::uint32_t>(slot)] < 0) continue;
+            if (slot < 0) continue;
+            std::int32_t& mapped = slot_map[static_cast<std::uint32_t>(slot)];
+            if (mapped == read) {
+                mapped = static_cast<std::int32_t>(names.size());
+                names.push_back(cell.word2);
+            }
+            if (mapped < 0) continue;
             cell.word1 = values;
-            cell.word3 = first + static_cast<std::uint32_t>(slot_map[static_cast<std::uint32_t>(slot)]);
+            cell.word3 = first + static_cast<std::uint32_t>(mapped);
         }
     }
+    // Each name is a distinct global word: the slots follow the order of `names`.
+    for (SymbolId name : names) {
+        std::int32_t const slot = context::find_word(global, name, true);
+        Cell const value = *context::values_at(global, static_cast<std::uint32_t>(slot));
+        context::add_if_missing(values, Cell { type_ids::word, values, name, 0 }, value);
+    }
+    XOL_ASSERT(context::word_count(values) == first + names.size(), "boot: a rebound word added twice");
 }
 
 }
@@ -560,12 +561,22 @@ void rebind_library()
 void run_library()
 {
     std::span<SourceFile const> const sources = library_sources();
+    // The image's blocks are the library's alone: its functions take their bodies rather than copies. An
+    // error raised by a source ends the setting up as well.
+    struct SettingUp {
+        SettingUp() { series::library_state.setting_up = true; }
+        ~SettingUp() { series::library_state.setting_up = false; }
+        SettingUp(SettingUp const&) = delete;
+        SettingUp& operator=(SettingUp const&) = delete;
+    };
+    std::optional<SettingUp> setting_up(std::in_place);
     for (std::size_t i = 1; i < sources.size(); ++i) {
         Rooted code(source_values(i));
         std::int32_t const start = after_header(*code);
         require(start >= 0, "boot: a library source starts with a header");
         evaluate_from(*code, static_cast<std::uint32_t>(start));
     }
+    setting_up.reset();
     image_state.sources = none_value; // the blocks the library keeps stay reachable through it
     rebind_bodies(library_bodies(true)); // one walk marks and finds the bodies
 }

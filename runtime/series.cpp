@@ -53,8 +53,9 @@ NodeId copy_part(NodeId id, std::uint32_t offset, std::uint32_t count)
     NodeId const copy = alloc_with_node(count, unit);
     SeriesBuffer const* from = node::buffer(*source);
     SeriesBuffer* to = node::buffer(copy);
-    std::uint32_t const kept_flags = dropped_flags(
-        series_flags::owned | series_flags::library | series_flags::big | series_flags::on_heap | series_flags::marked);
+    std::uint32_t const kept_flags = dropped_flags(series_flags::owned | series_flags::library | series_flags::big
+                                         | series_flags::on_heap | series_flags::marked)
+        | series_flags::image_literal;
     to->flags = (from->flags & ~kept_flags) | (to->flags & series_flags::big);
     std::uint32_t const bytes = count * unit;
     std::memcpy(to->data(), from->data() + from->head + std::uint64_t { offset } * unit, bytes);
@@ -70,7 +71,8 @@ NodeId copy_buffer(NodeId id)
     original = node::buffer(*source);
     SeriesBuffer* to = node::buffer(copy);
     std::uint32_t const kept_flags
-        = dropped_flags(series_flags::library | series_flags::big | series_flags::on_heap | series_flags::marked);
+        = dropped_flags(series_flags::library | series_flags::big | series_flags::on_heap | series_flags::marked)
+        | series_flags::image_literal;
     to->flags = (original->flags & ~kept_flags) | (to->flags & series_flags::big);
     std::memcpy(to->data(), original->data() + original->head, original->capacity - original->head);
     to->tail = original->tail - original->head;

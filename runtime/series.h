@@ -18,6 +18,8 @@ namespace series {
 // runs as the rest of the library does. A copy made by the user's code is the user's.
 struct LibraryState {
     bool running = false;
+    // Set while start-up evaluates the library's sources: its image blocks may be taken whole.
+    bool setting_up = false;
 };
 extern LibraryState library_state;
 

@@ -22,6 +22,9 @@ inline constexpr std::uint32_t owned = 0x20000; // owned by an object, which hea
 // The library's own code: evaluating it sends no trace event and leaves the current position alone. A copy
 // is the copier's: it keeps the mark only when the library copies its own code.
 inline constexpr std::uint32_t library = 0x40000;
+// A block of the boot image that no function has taken yet, reachable only through the block it came in:
+// while the library is being set up, a function made from it takes it as its body instead of a copy.
+inline constexpr std::uint32_t image_literal = 0x200000;
 inline constexpr std::uint32_t on_heap = 0x100000; // on the tracked heap: never moved or freed by the collector
 inline constexpr std::uint32_t big = 0x1000000; // a big buffer, outside the series frames
 inline constexpr std::uint32_t marked = 0x8000000; // the collector's mark

@@ -1095,6 +1095,7 @@ bool Reader::decode_plain_block(Cell const& into)
     Rooted made(unset_value);
     block::make_at(*made, static_cast<std::int32_t>(length));
     made->header = type;
+    node::buffer(made->word2)->flags |= series_flags::image_literal;
     Cell listed = *made;
     if (new_line) listed.header |= cell::new_line_flag;
     block::rs_append(into, listed);

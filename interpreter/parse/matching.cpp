@@ -438,8 +438,13 @@ void init_matching()
 {
     for (std::uint32_t unit = 0; unit < latin_fold.size(); ++unit)
         latin_fold[unit] = unicode::change_case(unit, unicode::Case::Upper);
-    for (std::uint32_t unit = 0; unit < latin_fold.size(); ++unit)
-        fold_alone[unit] = std::count(latin_fold.begin(), latin_fold.end(), latin_fold[unit]) == 1;
+    // A fold is alone when it occurs once: counted in a sorted copy, as start-up runs this every time.
+    std::array<std::uint32_t, 256> sorted = latin_fold;
+    std::sort(sorted.begin(), sorted.end());
+    for (std::uint32_t unit = 0; unit < latin_fold.size(); ++unit) {
+        auto const [first, last] = std::equal_range(sorted.begin(), sorted.end(), latin_fold[unit]);
+        fold_alone[unit] = last - first == 1;
+    }
 }
 
 std::uint32_t fold_beyond_latin(std::uint32_t code_point)

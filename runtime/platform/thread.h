@@ -1,4 +1,4 @@
-// The interpreter's thread: a large reserved stack, committed as it is touched, with a guard region below
+// The interpreter's stack: a large region reserved, committed as it is touched, with a guard region below
 // it, so that the language's own depth limits always fire before the machine stack ends.
 #pragma once
 
@@ -14,8 +14,8 @@ inline constexpr std::size_t interpreter_stack_size = std::size_t { 63 } << 20;
 inline constexpr std::size_t interpreter_stack_size = std::size_t { 1 } << 30;
 #endif
 
-// Runs body(argument) on a new thread with a stack of `stack_size` bytes and answers its result. Answers
-// thread_not_started when the stack cannot be mapped or the thread cannot be started.
+// Runs body(argument) on the calling thread over a stack of `stack_size` bytes of its own and answers its
+// result. Answers thread_not_started when the stack cannot be mapped or switched to.
 inline constexpr int thread_not_started = -1;
 int run_on_large_stack(int (*body)(void*), void* argument, std::size_t stack_size);
 
