@@ -24,11 +24,11 @@ bool fill(bool report_interruption = false)
     }
     std::size_t const kept = state.bytes.size();
     state.bytes.resize(kept + read_size);
-    platform::ReadResult const result = state.source(state.bytes.data() + kept, read_size, report_interruption);
-    state.bytes.resize(kept + (result.status == platform::ReadStatus::Read ? result.count : 0));
-    if (result.status == platform::ReadStatus::Ended || result.status == platform::ReadStatus::Failed)
+    platform::InputRead const result = state.source(state.bytes.data() + kept, read_size, report_interruption);
+    state.bytes.resize(kept + (result.status == platform::InputStatus::Read ? result.count : 0));
+    if (result.status == platform::InputStatus::Ended || result.status == platform::InputStatus::Failed)
         state.end_seen = true;
-    return result.status == platform::ReadStatus::Read;
+    return result.status == platform::InputStatus::Read;
 }
 
 std::size_t available()

@@ -16,7 +16,7 @@
 namespace xol::console::standard_input {
 
 // Where the bytes come from: standard input, or a test's stand-in.
-using Source = platform::ReadResult (*)(std::uint8_t* buffer, std::size_t capacity, bool report_interruption);
+using Source = platform::InputRead (*)(std::uint8_t* buffer, std::size_t capacity, bool report_interruption);
 
 struct StandardInputState {
     std::vector<std::uint8_t> bytes;

@@ -77,14 +77,14 @@ bool stdout_is_terminal()
     return isatty(STDOUT_FILENO) == 1;
 }
 
-ReadResult read_stdin(std::uint8_t* buffer, std::size_t capacity, bool report_interruption)
+InputRead read_stdin(std::uint8_t* buffer, std::size_t capacity, bool report_interruption)
 {
     for (;;) {
         ssize_t const count = read(STDIN_FILENO, buffer, capacity);
-        if (count > 0) return { ReadStatus::Read, static_cast<std::size_t>(count) };
-        if (count == 0) return { ReadStatus::Ended, 0 };
+        if (count > 0) return { InputStatus::Read, static_cast<std::size_t>(count) };
+        if (count == 0) return { InputStatus::Ended, 0 };
         if (errno == EINTR) {
-            if (report_interruption) return { ReadStatus::Interrupted, 0 };
+            if (report_interruption) return { InputStatus::Interrupted, 0 };
             continue;
         }
         // A descriptor left non-blocking by whoever started us: wait for it rather than call it ended.
@@ -92,7 +92,7 @@ ReadResult read_stdin(std::uint8_t* buffer, std::size_t capacity, bool report_in
             pollfd waiting { STDIN_FILENO, POLLIN, 0 };
             if (poll(&waiting, 1, -1) >= 0 || errno == EINTR) continue;
         }
-        return { ReadStatus::Failed, 0 };
+        return { InputStatus::Failed, 0 };
     }
 }
 

@@ -21,21 +21,21 @@ WriteResult write_stderr(char const* bytes, std::size_t count);
 bool stdin_is_terminal();
 bool stdout_is_terminal();
 
-enum class ReadStatus {
+enum class InputStatus {
     Read, // at least one byte arrived
     Ended, // the end of the input: a closed pipe, the end of a file, a hang-up
     Interrupted, // a signal arrived first (only when the caller asked to hear of it)
     Failed, // a read that fails for good (EIO and the like): the input is as good as ended
 };
 
-struct ReadResult {
-    ReadStatus status;
+struct InputRead {
+    InputStatus status;
     std::size_t count; // bytes read, when status is Read
 };
 
 // One read(2) of up to `capacity` bytes from standard input, waiting until something arrives. An interrupted
 // read is resumed unless `report_interruption` is set.
-ReadResult read_stdin(std::uint8_t* buffer, std::size_t capacity, bool report_interruption = false);
+InputRead read_stdin(std::uint8_t* buffer, std::size_t capacity, bool report_interruption = false);
 
 struct WindowSize {
     std::int32_t columns;

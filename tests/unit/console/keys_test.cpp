@@ -18,13 +18,13 @@ std::string feed;
 std::size_t fed = 0;
 
 // The whole input arrives in one read, as a sequence typed or pasted does.
-platform::ReadResult read_feed(std::uint8_t* buffer, std::size_t capacity, bool)
+platform::InputRead read_feed(std::uint8_t* buffer, std::size_t capacity, bool)
 {
     std::size_t const count = std::min(capacity, feed.size() - fed);
-    if (count == 0) return { platform::ReadStatus::Ended, 0 };
+    if (count == 0) return { platform::InputStatus::Ended, 0 };
     std::copy_n(feed.data() + fed, count, buffer);
     fed += count;
-    return { platform::ReadStatus::Read, count };
+    return { platform::InputStatus::Read, count };
 }
 
 std::vector<std::int32_t> keys_of(std::string bytes)

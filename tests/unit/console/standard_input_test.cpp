@@ -20,13 +20,13 @@ struct Feed {
 };
 Feed feed;
 
-platform::ReadResult read_feed(std::uint8_t* buffer, std::size_t capacity, bool)
+platform::InputRead read_feed(std::uint8_t* buffer, std::size_t capacity, bool)
 {
     std::size_t const count = std::min({ capacity, feed.chunk, feed.bytes.size() - feed.position });
-    if (count == 0) return { platform::ReadStatus::Ended, 0 };
+    if (count == 0) return { platform::InputStatus::Ended, 0 };
     std::copy_n(feed.bytes.data() + feed.position, count, buffer);
     feed.position += count;
-    return { platform::ReadStatus::Read, count };
+    return { platform::InputStatus::Read, count };
 }
 
 void start(std::string bytes, std::size_t chunk)
