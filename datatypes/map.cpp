@@ -98,12 +98,17 @@ CompareOp op_of(bool case_sensitive, bool same)
 std::int32_t find_live(Cell const& map, Cell const& key, CompareOp op)
 {
     if (!valid_key_q(cell::type_of(key))) return -1;
-    hashtable::ProbeState walk;
-    for (;;) {
-        std::int32_t const position = hashtable::find_next(table_of(map), key, walk, op);
-        if (position < 0) return -1;
-        if (live_q(pairs_of(map)->head_cell()[position + 1])) return position;
-    }
+    return hashtable::find_map_key(table_of(map), key, op, true);
+}
+
+// A text or binary key's own copy from its index to its tail, as copy makes it.
+Cell copied_key(Cell const& key)
+{
+    SeriesBuffer const* buffer = node::buffer(key.word2);
+    std::uint32_t const length = buffer->length();
+    std::uint32_t const start = std::min(key.word1, length);
+    NodeId const copied = series::copy_part(key.word2, start, length - start);
+    return Cell { key.header & (cell::type_mask | cell::new_line_flag), 0, copied, 0 };
 }
 
 // The text keys of the block from `from` become copies of themselves: a later change to the value given as
@@ -114,7 +119,7 @@ void copy_text_keys(Cell const& map, std::uint32_t from)
     for (std::uint32_t position = from; position < pairs_of(*kept)->length(); position += 2) {
         Cell const key = pairs_of(*kept)->head_cell()[position];
         if (!copied_key_q(cell::type_of(key))) continue;
-        Cell const copied = actions::copy_typed(key, false, nullptr);
+        Cell const copied = copied_key(key);
         pairs_of(*kept)->head_cell()[position] = copied;
     }
 }
@@ -129,7 +134,7 @@ void normalize_key(Cell& key, Cell const* path)
         key.header = type_ids::set_word;
         return;
     }
-    if (copied_key_q(type)) key = actions::copy_typed(key, false, nullptr);
+    if (copied_key_q(type)) key = copied_key(key);
 }
 
 Cell make(Cell const* block, std::uint32_t capacity)
@@ -168,12 +173,13 @@ Cell put(Cell const& map, Cell const& key, Cell const& value, bool case_sensitiv
     // One hash serves the look-up and, for a new key, its insertion: the stored key (a set-word for a
     // word, a copy of a text) hashes as the given one.
     std::uint32_t const hash = hashtable::probe_hash(table_of(map), key);
-    std::int32_t position = hashtable::get(table_of(map), key, { .op = op_of(case_sensitive, false), .hash = &hash });
+    std::int32_t position = hashtable::find_map_key(table_of(map), key, op_of(case_sensitive, false), false, &hash);
     if (position < 0) {
         Rooted stored(key);
         normalize_key(*stored, path);
-        block::rs_append(block_cell(block_of(*kept)), *stored);
-        block::rs_append(block_cell(block_of(*kept)), unset_value);
+        auto* pair = reinterpret_cast<Cell*>(series::append_bytes(block_of(*kept), 2 * sizeof(Cell)));
+        pair[0] = *stored;
+        pair[1] = unset_value;
         position = static_cast<std::int32_t>(pairs_of(*kept)->length() - 2);
         hashtable::insert(table_of(*kept), static_cast<std::uint32_t>(position), &hash);
     } else if (!live_q(pairs_of(*kept)->head_cell()[position + 1])) {

@@ -93,8 +93,11 @@ void scan_pending()
         marking.pending_series.pop_back();
         SeriesBuffer* buffer = node::buffer(node);
         // Cells are read through the node each time: marking allocates nothing, so the buffer stays put.
-        for (std::uint32_t offset = buffer->head; offset + sizeof(Cell) <= buffer->tail; offset += sizeof(Cell))
-            mark_cell(*reinterpret_cast<Cell*>(buffer->data() + offset));
+        // Cells that refer to nothing, the numbers of a big block among them, cost no call.
+        for (std::uint32_t offset = buffer->head; offset + sizeof(Cell) <= buffer->tail; offset += sizeof(Cell)) {
+            Cell& cell = *reinterpret_cast<Cell*>(buffer->data() + offset);
+            if (payload_table[cell::type_of(cell)] != Payload::None) mark_cell(cell);
+        }
     }
 }
 
@@ -305,7 +308,7 @@ void mark_cell(Cell& cell)
         break;
     case Payload::Text:
         mark_node(cell.word2);
-        mark_node(cell.word3);
+        if (cell.word3 != no_node) mark_node(cell.word3); // most texts have no second node
         break;
     case Payload::Symbol:
         mark_node(cell.word3);

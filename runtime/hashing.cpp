@@ -100,34 +100,64 @@ constexpr std::uint32_t tuple_length_shift = 19;
 constexpr std::uint32_t date_time_flag = 0x10000;
 
 // The hash is of the code points (folded unless `case_sensitive`), so a text hashes alike whatever the width
-// it is stored in; one loop per unit width reads the units directly. Each code point is one multiply into a
-// 64-bit state (a text is hashed at every look-up of it, so the per-character cost counts), and the final
-// mix spreads the high bits, where the products gather, over the low bits that pick a bucket.
+// it is stored in; one loop per unit width reads the units directly. The code points go in runs of eight: a
+// run whose eight (folded) values all fit a byte is one 64-bit word and one multiply into the state, any
+// other run and the last few code points one multiply each. Which way a run goes depends on its code points
+// only, never on the width. After a run's multiply the state turns its high bits, where the products gather,
+// to the low end that the next multiply spreads upwards; the final mix spreads the bits over those that
+// pick a bucket.
 constexpr std::uint64_t text_multiplier = 0x9E3779B97F4A7C15u;
+constexpr std::uint32_t run_length = 8;
+constexpr std::uint64_t byte_ones = 0x0101010101010101u;
+
+inline void mix_run(std::uint64_t& state, std::uint64_t run)
+{
+    state = std::rotl((state ^ run) * text_multiplier, 31);
+}
+
+inline void mix_code_point(std::uint64_t& state, std::uint32_t code_point)
+{
+    state = (state ^ code_point) * text_multiplier;
+}
+
+inline std::uint32_t fold(std::uint32_t code_point, bool case_sensitive)
+{
+    return case_sensitive ? code_point : unicode::change_case(code_point, unicode::Case::Upper);
+}
 
 template <typename Unit> std::uint32_t units_hash(std::byte const* at, std::uint32_t count, bool case_sensitive)
 {
     auto const* units = reinterpret_cast<Unit const*>(at);
     std::uint64_t state = hash::seed ^ std::uint64_t { count } << 32;
-    if (case_sensitive) {
-        for (std::uint32_t i = 0; i < count; ++i) state = (state ^ units[i]) * text_multiplier;
-    } else {
-        std::uint32_t i = 0;
+    std::uint32_t i = 0;
+    for (; i + run_length <= count; i += run_length) {
         if constexpr (sizeof(Unit) == 1) {
-            // Eight bytes at a time while they are ASCII, whose fold is a-z to A-Z: a byte below 0x80 plus
-            // 0x1F reaches bit 7 from 'a' up, plus 0x05 from '{' up, and neither carries into the next byte.
-            constexpr std::uint64_t ones = 0x0101010101010101u;
-            for (; i + 8 <= count; i += 8) {
-                std::uint64_t word;
-                std::memcpy(&word, units + i, sizeof word);
-                if ((word & ones * 0x80) != 0) break;
-                std::uint64_t const lower = (word + ones * 0x1F) & ~(word + ones * 0x05) & ones * 0x80;
-                word ^= lower >> 2;
-                for (int byte = 0; byte < 8; ++byte, word >>= 8) state = (state ^ (word & 0xFF)) * text_multiplier;
+            std::uint64_t word;
+            std::memcpy(&word, units + i, sizeof word);
+            if ((word & byte_ones * 0x80) == 0) {
+                // ASCII, whose fold is a-z to A-Z: a byte below 0x80 plus 0x1F reaches bit 7 from 'a' up,
+                // plus 0x05 from '{' up, and neither carries into the next byte.
+                if (!case_sensitive)
+                    word ^= ((word + byte_ones * 0x1F) & ~(word + byte_ones * 0x05) & byte_ones * 0x80) >> 2;
+                mix_run(state, word);
+                continue;
             }
         }
-        for (; i < count; ++i) state = (state ^ unicode::change_case(units[i], unicode::Case::Upper)) * text_multiplier;
+        std::uint32_t folded[run_length];
+        std::uint32_t wide = 0;
+        for (std::uint32_t k = 0; k < run_length; ++k) {
+            folded[k] = fold(units[i + k], case_sensitive);
+            wide |= folded[k];
+        }
+        if (wide < 0x100) {
+            std::uint64_t word = 0;
+            for (std::uint32_t k = run_length; k-- > 0;) word = word << 8 | folded[k];
+            mix_run(state, word);
+        } else {
+            for (std::uint32_t const code_point : folded) mix_code_point(state, code_point);
+        }
     }
+    for (; i < count; ++i) mix_code_point(state, fold(units[i], case_sensitive));
     return hash::mix32(static_cast<std::uint32_t>(state ^ state >> 32));
 }
 

@@ -479,6 +479,34 @@ std::uint32_t probe_hash(NodeId table, Cell const& key)
     return hash_cell(prepared_probe(rec(table), key));
 }
 
+std::int32_t find_map_key(NodeId table, Cell const& key, CompareOp op, bool live_only, std::uint32_t const* known_hash)
+{
+    ensure_fresh(table);
+    XOL_ASSERT(rec(table).kind == Kind::Map, "find_map_key on a table that is no map's");
+    RootedTable rooted(table);
+    Rooted probe(prepared_probe(rec(table), key));
+    // A hash computed before a rehash for moved nodes may be stale: such tables hash again.
+    std::uint32_t const hash = known_hash && rec(table).stamp == 0 ? *known_hash : hash_cell(*probe);
+    std::uint32_t const bucket_count = rec(table).bucket_count;
+    std::uint32_t const mask = bucket_count - 1;
+    std::uint32_t bucket = hash & mask;
+    // The record and the slots are taken again after each comparison: a compare action may allocate.
+    auto answers = [&](std::uint32_t position) {
+        Cell const stored = key_cells(rec(*rooted))[position];
+        if (!keys_match(stored, *probe, op)) return false;
+        TableRecord const& record = rec(*rooted);
+        // A removed pair's value cell has header 0; a key without a value cell counts as live.
+        return !live_only || position + 1 >= key_length(record) || key_cells(record)[position + 1].header != 0;
+    };
+    for (std::uint32_t step = 1; step <= bucket_count; ++step) {
+        MapSlot const slot = map_slots_of(rec(*rooted))[bucket];
+        if (slot.position == empty_slot) break;
+        if (slot.hash == hash && answers(slot.position)) return static_cast<std::int32_t>(slot.position);
+        bucket = (bucket + step) & mask;
+    }
+    return -1;
+}
+
 std::int32_t find_next(NodeId table, Cell const& key, ProbeState& walk, CompareOp op)
 {
     if (walk.done) return -1;

@@ -128,6 +128,12 @@ std::uint32_t probe_hash(NodeId table, Cell const& key);
 // every word kind up as a set-word!. May call the compare service, which may allocate.
 std::int32_t get(NodeId table, Cell const& key, GetOptions const& options = {});
 
+// Map: the position of the first key along its chain that matches `key` under `op`, -1 when none; with
+// `live_only`, keys of removed pairs are passed over. `known_hash` is the key's probe_hash when the caller
+// has it. May call the compare service, which may allocate.
+std::int32_t find_map_key(
+    NodeId table, Cell const& key, CompareOp op, bool live_only, std::uint32_t const* known_hash = nullptr);
+
 // A walk over every key equal to one probe key, duplicates included, in bucket order. The table must not
 // change while a walk is under way.
 struct ProbeState {

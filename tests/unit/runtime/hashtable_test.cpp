@@ -448,6 +448,84 @@ TEST_F(HashtableTest, TextHashIsOfCodePoints)
     EXPECT_NE(hashtable::hash_cell(*edges), hashtable::hash_cell(*shifted));
 }
 
+// Code points in units of `unit` bytes.
+Cell units_text(std::vector<std::uint32_t> const& code_points, std::uint32_t unit)
+{
+    NodeId const node = series::alloc_units(code_points.size(), unit);
+    SeriesBuffer* buffer = node::buffer(node);
+    for (std::size_t i = 0; i < code_points.size(); ++i) std::memcpy(buffer->data() + unit * i, &code_points[i], unit);
+    buffer->tail = static_cast<std::uint32_t>(unit * code_points.size());
+    return cell::make(type_ids::string, 0, node);
+}
+
+// Code points beyond a byte, and Latin-1 letters whose upper case is beyond a byte, hash alike in every
+// width that holds them, wherever they fall among whole runs of eight and the rest; case-blind, as their
+// upper case.
+TEST_F(HashtableTest, WideTextHashIsOfCodePoints)
+{
+    struct Case {
+        std::vector<std::uint32_t> text; // fits 2 bytes; `upper` is the same in upper case
+        std::vector<std::uint32_t> upper;
+        bool latin1;
+    };
+    std::vector<std::uint32_t> const letters = { 'a', 'b', 'c', 'd', 'e', 'f', 'g', 'h' };
+    std::vector<std::uint32_t> const upper_letters = { 'A', 'B', 'C', 'D', 'E', 'F', 'G', 'H' };
+    auto joined = [](std::vector<std::uint32_t> a, std::vector<std::uint32_t> const& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    std::vector<Case> const cases = {
+        { { 0x3B1, 0x3B2 }, { 0x391, 0x392 }, false }, // alpha, beta: the tail only
+        { joined(letters, { 0x3B1 }), joined(upper_letters, { 0x391 }), false }, // a whole run, then the tail
+        { joined({ 0x3B1 }, joined(letters, letters)), joined({ 0x391 }, joined(upper_letters, upper_letters)), false },
+        { joined(letters, { 0xFF, 0xE4, 'x', 'y', 'z', '1', '2', '3' }),
+            joined(upper_letters, { 0x178, 0xC4, 'X', 'Y', 'Z', '1', '2', '3' }),
+            true }, // y-umlaut's upper case is wide
+        { joined(letters, { 0xE4, 0xE9, 'x', 'y', 'z', '1', '2', '3' }),
+            joined(upper_letters, { 0xC4, 0xC9, 'X', 'Y', 'Z', '1', '2', '3' }), true },
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        Case const& c = cases[i];
+        Rooted narrow(units_text(c.text, c.latin1 ? 1 : 2));
+        Rooted two(units_text(c.text, 2));
+        Rooted four(units_text(c.text, 4));
+        Rooted upper(units_text(c.upper, 2));
+        Rooted upper_four(units_text(c.upper, 4));
+        for (bool case_sensitive : { false, true }) {
+            EXPECT_EQ(hashtable::hash_cell(*narrow, case_sensitive), hashtable::hash_cell(*four, case_sensitive)) << i;
+            EXPECT_EQ(hashtable::hash_cell(*two, case_sensitive), hashtable::hash_cell(*four, case_sensitive)) << i;
+            EXPECT_EQ(hashtable::hash_cell(*upper, case_sensitive), hashtable::hash_cell(*upper_four, case_sensitive))
+                << i;
+        }
+        EXPECT_EQ(hashtable::hash_cell(*narrow), hashtable::hash_cell(*upper)) << i;
+        EXPECT_NE(hashtable::hash_cell(*narrow, true), hashtable::hash_cell(*upper, true)) << i;
+    }
+}
+
+// Texts that differ only in their last characters, as numbered keys do, spread over the low bits that pick
+// a bucket: one and two runs of eight, and the rest.
+TEST_F(HashtableTest, NumberedTextsHashApart)
+{
+    // One buffer rewritten for each key: under the stress switch every allocation would collect.
+    Rooted key(text("key-00000000000000"));
+    SeriesBuffer* buffer = node::buffer(key->word2);
+    for (std::string const prefix : { "k", "key", "keyword", "a longer key", "a key of two runs" }) {
+        constexpr std::uint32_t keys = 50'000;
+        std::vector<bool> buckets(std::size_t { 1 } << 18);
+        std::uint32_t distinct = 0;
+        for (std::uint32_t i = 0; i < keys; ++i) {
+            std::string const content = prefix + std::to_string(i);
+            std::memcpy(buffer->data(), content.data(), content.size());
+            buffer->tail = static_cast<std::uint32_t>(content.size());
+            std::uint32_t const bucket = hashtable::hash_cell(*key) & ((1u << 18) - 1);
+            if (!buckets[bucket]) ++distinct;
+            buckets[bucket] = true;
+        }
+        // Random placement fills about 2^18 x (1 - e^(-keys / 2^18)) buckets, some 45,600.
+        EXPECT_GT(distinct, 44'000u) << prefix;
+    }
+}
+
 // Words and strings that differ only in case are one key; the case-sensitive look-up tells them apart.
 TEST_F(HashtableTest, CaseBlindKeys)
 {
