@@ -421,82 +421,77 @@ void run_built_in(Cell const& function, std::int32_t const* refinements)
     }
 }
 
+// Puts the trace switch back as the call found it, however the body ends.
+class TraceRestore {
+public:
+    TraceRestore()
+        : m_saved(trace::state.on)
+    {
+    }
+    ~TraceRestore() { trace::state.on = m_saved; }
+    TraceRestore(TraceRestore const&) = delete;
+    TraceRestore& operator=(TraceRestore const&) = delete;
+
+private:
+    bool m_saved;
+};
+
+// Makes the top frame the function's: its cells become the context's values, it is the one a return or
+// exit aims at, and a library body marks it. Answers the frame.
+[[gnu::always_inline]] inline CallFrame* open_body_frame(Cell const& function, Cell const& body)
+{
+    CallFrame* const frame = stack::top_frame();
+    context::set_stack_values(function::context_of(function), stack::state.base);
+    stack::set_top_frame_bit28(true);
+    if (node::buffer(body.word2)->flags & series_flags::library) stack::flag_top_frame_library();
+    return frame;
+}
+
+// Walks a function's body in its frame. A return or exit aimed at this call ends here, its value in the
+// frame's base; any other transfer goes on to its target, thrown or pending (the answer is then false). A
+// return from the user's block that a library function runs lands below this call (the stacks are cut to
+// its target), and goes on too.
+[[gnu::always_inline]] inline bool walk_body(Cell const& body, CallFrame* frame)
+{
+    try {
+        eval_block_deferred(body, true);
+        if (!stack::has_pending()) return true;
+        bool const ours = stack::state.frame_top == frame + 1;
+        if (!ours || (stack::state.pending != UnwindCode::Return && stack::state.pending != UnwindCode::Exit))
+            return false;
+        stack::clear_pending();
+    } catch (Unwind const& unwind) {
+        bool const ours = stack::state.frame_top == frame + 1;
+        if (!ours || (unwind.code != UnwindCode::Return && unwind.code != UnwindCode::Exit)) throw;
+    }
+    stack::land(frame);
+    stack::keep_first();
+    return true;
+}
+
 // Runs an interpreted body with the frame's cells as the function's context values.
 void run_body(Cell const& function, Cell const& given_body)
 {
     Rooted body(given_body);
-    NodeId const context = function::context_of(function);
-    CallFrame* const frame = stack::top_frame();
-    context::set_stack_values(context, stack::state.base);
-    stack::set_top_frame_bit28(true);
-    bool const library = (node::buffer(body->word2)->flags & series_flags::library) != 0;
-    if (library) stack::flag_top_frame_library();
-    trace::LibraryScope const quiet(library);
-    bool const saved_trace = trace::state.on;
+    CallFrame* const frame = open_body_frame(function, *body);
+    trace::LibraryScope const quiet((node::buffer(body->word2)->flags & series_flags::library) != 0);
+    TraceRestore const restore;
     if (function.header & function::no_trace_flag)
         trace::state.on = false;
     else if (function.header & function::trace_flag)
         trace::state.on = trace::state.requested_on;
     if (trace::state.on) trace::event(trace::prolog, &*body, 0, &function, nullptr);
-    try {
-        eval_block_deferred(*body, true);
-        // A return or exit aimed at this call ends here; any other transfer goes on to its target. A return
-        // from the user's block that a library function runs lands below this call (the stacks are cut to
-        // its target), and goes on too.
-        if (stack::has_pending()) {
-            bool const ours = stack::state.frame_top == frame + 1;
-            if (!ours || (stack::state.pending != UnwindCode::Return && stack::state.pending != UnwindCode::Exit)) {
-                trace::state.on = saved_trace;
-                return;
-            }
-            stack::clear_pending();
-            stack::land(frame);
-            stack::keep_first();
-        }
-    } catch (Unwind const& unwind) {
-        bool const ours = stack::state.frame_top == frame + 1;
-        if (!ours || (unwind.code != UnwindCode::Return && unwind.code != UnwindCode::Exit)) {
-            trace::state.on = saved_trace;
-            throw;
-        }
-        stack::land(frame);
-        stack::keep_first();
-    }
+    if (!walk_body(*body, frame)) return;
     if (trace::state.on) trace::event(trace::epilog, &*body, 0, &function, nullptr);
-    trace::state.on = saved_trace;
 }
 
 // run_body for a function without trace attributes, with tracing off and not quieted: no event can be sent,
 // the trace state is only put back as it was, and the body's walk sets the library state itself.
 void run_body_untraced(Cell const& function, Cell const& body)
 {
-    NodeId const context = function::context_of(function);
-    CallFrame* const frame = stack::top_frame();
-    context::set_stack_values(context, stack::state.base);
-    stack::set_top_frame_bit28(true);
-    if (node::buffer(body.word2)->flags & series_flags::library) stack::flag_top_frame_library();
-    try {
-        eval_block_deferred(body, true);
-        if (stack::has_pending()) {
-            bool const ours = stack::state.frame_top == frame + 1;
-            if (!ours || (stack::state.pending != UnwindCode::Return && stack::state.pending != UnwindCode::Exit)) {
-                trace::state.on = false;
-                return;
-            }
-            stack::clear_pending();
-            stack::land(frame);
-            stack::keep_first();
-        }
-    } catch (Unwind const& unwind) {
-        bool const ours = stack::state.frame_top == frame + 1;
-        if (!ours || (unwind.code != UnwindCode::Return && unwind.code != UnwindCode::Exit)) {
-            trace::state.on = false;
-            throw;
-        }
-        stack::land(frame);
-        stack::keep_first();
-    }
-    trace::state.on = false;
+    CallFrame* const frame = open_body_frame(function, body);
+    TraceRestore const restore;
+    walk_body(body, frame);
 }
 
 // A native or action called from code with tracing off and no refinement path, whose leading arguments are
