@@ -98,13 +98,17 @@ std::int32_t find_word(NodeId context, SymbolId symbol, bool case_blind)
 
 std::int32_t find_or_add(NodeId context, SymbolId symbol, bool case_blind, std::uint32_t& index)
 {
-    std::int32_t const found = find_word(context, symbol, case_blind);
-    if (found >= 0) {
-        index = static_cast<std::uint32_t>(found);
-        return found;
-    }
+    // One walk of the chain both looks the word up and, when it is absent, finds its bucket.
     RootedNode kept(context);
-    index = append_entry(kept, symbol);
+    std::uint32_t added = 0;
+    std::int32_t const position = hashtable::put_index(index_of(context), symbol, case_blind, context, &added);
+    if (position >= 0) {
+        index = slot_at(*kept, static_cast<std::uint32_t>(position));
+        return static_cast<std::int32_t>(index);
+    }
+    // The index may have grown (and nodes moved) before the word was written: the rooted node is current.
+    word_at(*kept, added)->word1 = *kept;
+    index = added;
     return -1;
 }
 

@@ -17,32 +17,46 @@ namespace xol::hashtable {
 
 using namespace detail;
 
+namespace {
+
+// The chain walk of put_index: the word's position, or -1 with `place` set to the first free bucket. An
+// exact spelling is compared first, so that a word found as spelt costs no look-up of its canonical id.
+[[gnu::always_inline]] inline std::int32_t probe_words(
+    TableRecord const& record, SymbolId symbol, SymbolId canonical, bool case_blind, std::uint32_t& place)
+{
+    std::uint32_t const mask = record.bucket_count - 1;
+    std::uint8_t const* flags = flags_of(record);
+    std::uint32_t const* keys = keys_of(record);
+    Cell const* words = key_cells(record);
+    std::uint32_t bucket = hash::mix32(canonical) & mask;
+    for (std::uint32_t step = 1; step <= record.bucket_count; bucket = (bucket + step++) & mask) {
+        if (bucket_flags::flag_of(flags, bucket) != bucket_flags::in_use) {
+            place = bucket;
+            return -1;
+        }
+        SymbolId const stored = words[keys[bucket]].word2;
+        if (stored == symbol || (case_blind && canonical_symbol(stored) == canonical))
+            return static_cast<std::int32_t>(keys[bucket]);
+    }
+    return -1;
+}
+
+}
+
 std::int32_t put_index(NodeId table, SymbolId symbol, bool case_blind, NodeId context, std::uint32_t* added)
 {
-    RootedTable rooted(table);
-    RootedNode owner(context); // growing may move the context's node
     XOL_ASSERT(rec(table).kind == Kind::Symbols, "put-index on a table that is not a word index");
-    if (context != no_node) grow_if_full(rooted);
     SymbolId const canonical = canonical_symbol(symbol);
     std::uint32_t place = none_bucket;
-    {
-        TableRecord const& record = rec(*rooted);
-        std::uint32_t const mask = record.bucket_count - 1;
-        std::uint8_t const* flags = flags_of(record);
-        std::uint32_t const* keys = keys_of(record);
-        Cell const* words = key_cells(record);
-        std::uint32_t bucket = hash::mix32(canonical) & mask;
-        for (std::uint32_t step = 1; step <= record.bucket_count; bucket = (bucket + step++) & mask) {
-            if (bucket_flags::flag_of(flags, bucket) != bucket_flags::in_use) {
-                place = bucket;
-                break;
-            }
-            SymbolId const stored = words[keys[bucket]].word2;
-            if (case_blind ? canonical_symbol(stored) == canonical : stored == symbol)
-                return static_cast<std::int32_t>(keys[bucket]);
-        }
+    // Only adding may allocate: a word found, or a look-up alone, needs no roots and never grows the table.
+    std::int32_t const found = probe_words(rec(table), symbol, canonical, case_blind, place);
+    if (found >= 0 || context == no_node) return found;
+    RootedTable rooted(table);
+    RootedNode owner(context); // growing may move the context's node
+    if (rec(table).occupied >= rec(table).upper_bound) {
+        grow_if_full(rooted);
+        probe_words(rec(*rooted), symbol, canonical, case_blind, place);
     }
-    if (*owner == no_node) return -1;
     XOL_ASSERT(place != none_bucket, "word index without an empty bucket");
     std::uint32_t const position = key_length(rec(*rooted));
     Cell* word = series::append_cell_raw(rec(*rooted).key_series);
