@@ -204,8 +204,9 @@ Cell eval_path(PathStep const& step);
 Cell find(Cell const& series, Cell const& value, FindOptions const&);
 Cell select(Cell const& series, Cell const& value, FindOptions const&);
 // The commonest append, done at once: a text of the target's unit from another buffer (at most `part`
-// units when `part` is not negative) at the tail of a target with room for it and no owner to hear of it.
-// Nothing allocates. Answers false, having done nothing, for any other; insert then does the work.
+// units when `part` is not negative), or without a `part` an integer!'s digits or a char! of no wider
+// unit, at the tail of a target with room for it and no owner to hear of it. Nothing allocates. Answers
+// false, having done nothing, for any other; insert then does the work.
 bool append_in_room(Cell const& target, Cell const& text, std::int32_t part);
 // append and insert (one body): texts and chars go in as they are, other values formed, /part limiting the
 // units added and /dup repeating them. append answers the head, insert the position after what it added.

@@ -3,9 +3,14 @@
 #include "datatypes/string.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstring>
+#include <iterator>
 #include <limits>
+#include <string_view>
 
+#include "datatypes/char.h"
+#include "datatypes/integer.h"
 #include "datatypes/series.h"
 #include "datatypes/string_private.h"
 #include "runtime/errors.h"
@@ -111,6 +116,36 @@ std::uint32_t add_run(Cell const& target_value, Cell const& value_given, std::in
     return added;
 }
 
+// Writes ASCII text at the tail of an unowned buffer with room for it, in the buffer's unit; false, having
+// done nothing, otherwise.
+bool ascii_in_room(SeriesBuffer* buffer, std::string_view text)
+{
+    std::uint32_t const flags = buffer->flags;
+    std::uint32_t const unit = flags & series_flags::unit_mask;
+    std::uint64_t const bytes = std::uint64_t { text.size() } * unit;
+    if ((flags & series_flags::owned) != 0 || buffer->tail + bytes > buffer->capacity) return false;
+    std::byte* const place = buffer->tail_address();
+    if (unit == 1)
+        std::memcpy(place, text.data(), text.size());
+    else
+        for (std::size_t i = 0; i < text.size(); ++i)
+            set_unit(place + i * unit, unit, static_cast<unsigned char>(text[i]));
+    buffer->tail += static_cast<std::uint32_t>(bytes);
+    return true;
+}
+
+// The same for one code point, which must fit the buffer's unit: a wider one widens the long way.
+bool char_in_room(SeriesBuffer* buffer, std::uint32_t code_point)
+{
+    std::uint32_t const flags = buffer->flags;
+    std::uint32_t const unit = flags & series_flags::unit_mask;
+    if ((flags & series_flags::owned) != 0 || unit_for(code_point) > unit || buffer->tail + unit > buffer->capacity)
+        return false;
+    set_unit(buffer->tail_address(), unit, code_point);
+    buffer->tail += unit;
+    return true;
+}
+
 // Repeats the run of `count` units at `index` until it stands there `dup` times in all. May allocate.
 void repeat_run(Cell const& target_value, std::uint32_t index, std::uint32_t count, std::int32_t dup)
 {
@@ -129,9 +164,18 @@ void repeat_run(Cell const& target_value, std::uint32_t index, std::uint32_t cou
 bool append_in_room(Cell const& target, Cell const& text, std::int32_t part)
 {
     TypeId const text_type = cell::type_of(text);
-    if (!is_plain_text(text_type) || text_type == type_ids::symbol || cell::type_of(target) == type_ids::symbol
-        || text.word2 == target.word2)
-        return false;
+    if (cell::type_of(target) == type_ids::symbol) return false;
+    // An integer's digits and a char's code point are the exact units the long way adds; a /part budget
+    // goes the long way, which cuts the form.
+    if (text_type == type_ids::integer) {
+        if (part >= 0) return false;
+        // The digits as integer! forms them, written here rather than in its shared buffer.
+        char digits[12];
+        char const* const end = std::to_chars(digits, std::end(digits), integer::get(text)).ptr;
+        return ascii_in_room(node::buffer(target.word2), { digits, static_cast<std::size_t>(end - digits) });
+    }
+    if (text_type == type_ids::char_) return part < 0 && char_in_room(node::buffer(target.word2), char_::get(text));
+    if (!is_plain_text(text_type) || text_type == type_ids::symbol || text.word2 == target.word2) return false;
     SeriesBuffer* const buffer = node::buffer(target.word2);
     SeriesBuffer* const from = node::buffer(text.word2);
     // One test for both: an owned target, or units of another width, goes the long way.

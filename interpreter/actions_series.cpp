@@ -194,9 +194,9 @@ namespace detail {
 // Refinements of append and insert: /part /only /dup.
 void append(std::int32_t const* refinements)
 {
-    // The commonest appends, a text to a string and a value to a block, with neither /part nor /dup, go in
-    // at once when the target has room and no owner: the series at its head, already in the base cell, is
-    // the result.
+    // The commonest appends, a text, an integer or a char to a string and a value to a block, with neither
+    // /part nor /dup, go in at once when the target has room and no owner: the series at its head, already
+    // in the base cell, is the result.
     Cell& series = argument(0);
     if (!used(refinements[0]) && !used(refinements[2])) {
         TypeId const type = cell::type_of(series);
