@@ -485,6 +485,17 @@ void run_body(Cell const& function, Cell const& given_body)
     if (trace::state.on) trace::event(trace::epilog, &*body, 0, &function, nullptr);
 }
 
+// A call's result, its frame popped, takes the place of the function value (or of the left operand) at
+// `slot`: the new top cell, or the caller's statement result.
+void place_result(Cell* slot, Cell const& result, bool pushed)
+{
+    *slot = result;
+    if (pushed)
+        stack::cut_to(slot + 1);
+    else
+        stack::set_only_result(*slot);
+}
+
 // run_body for a function without trace attributes, with tracing off and not quieted: no event can be sent,
 // the trace state is only put back as it was, and the body's walk sets the library state itself.
 void run_body_untraced(Cell const& function, Cell const& body)
@@ -515,11 +526,7 @@ std::uint32_t call_native_simple(Cell const& given, CallSite const& site, NodeId
     if (stack::has_pending()) return position;
     Cell* const result = stack::state.base;
     stack::pop_frame_keep();
-    *slot = *result;
-    if (site.pushed)
-        stack::cut_to(slot + 1);
-    else
-        stack::set_only_result(*slot);
+    place_result(slot, *result, site.pushed);
     return position;
 }
 
@@ -551,11 +558,7 @@ std::uint32_t call_function_simple(Cell const& given, CallSite const& site, Node
     }
     Cell* const result = stack::state.base;
     stack::pop_frame_keep_restore();
-    *slot = *result;
-    if (site.pushed)
-        stack::cut_to(slot + 1);
-    else
-        stack::set_only_result(*slot);
+    place_result(slot, *result, site.pushed);
     // The body may have turned tracing on for good; the tracer then hears of the return as it would have.
     if (trace::state.on)
         trace::event(
@@ -661,12 +664,7 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
         stack::pop_frame_keep_restore();
     else
         stack::pop_frame_keep();
-    *slot = *result;
-    if (site.pushed) {
-        stack::cut_to(slot + 1);
-    } else {
-        stack::set_only_result(*slot);
-    }
+    place_result(slot, *result, site.pushed);
     if (trace::state.on)
         trace::event(
             trace::return_, &site.code.series, static_cast<std::int32_t>(position), &name, stack::state.top - 1);
