@@ -127,11 +127,12 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::size_t read_chunk = 1024 * 1024; // what one read may bring: the pipe's size
 
-// Milliseconds left before the deadline for poll: -1 without a limit, 0 once it has passed.
+// Milliseconds left before the deadline for poll: -1 without a limit, 0 once it has passed. A part of a
+// millisecond left counts as one, so the limit never ends a child before its time.
 int poll_timeout(std::int64_t limit, Clock::time_point deadline)
 {
     if (limit < 0) return -1;
-    auto const left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    auto const left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) return 0;
     return static_cast<int>(std::min<std::int64_t>(left, 1000 * 1000));
 }
