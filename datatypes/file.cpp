@@ -104,6 +104,23 @@ Cell split_lines(std::string_view bytes)
     return *result;
 }
 
+// A file's bytes, from `seek` on and at most `part` of them, as a new binary!: read straight into its buffer.
+Cell read_bytes(Cell const& path, std::string const& name, std::int64_t seek, std::int64_t part)
+{
+    Rooted result(binary::make(0));
+    std::size_t room_given = 0;
+    std::optional<std::size_t> const filled = host::files::read_into(name, seek, part, [&](std::size_t size) {
+        if (size > room_given) {
+            binary::append_space(*result, series::checked_length(size - room_given));
+            room_given = size;
+        }
+        return reinterpret_cast<char*>(binary::rs_head(*result));
+    });
+    if (!filled) fire_cannot_open(path);
+    binary::set_length(*result, static_cast<std::uint32_t>(*filled));
+    return *result;
+}
+
 Cell read(Cell const& source, ReadOptions const& options)
 {
     // Refused before the file is touched.
@@ -113,26 +130,18 @@ Cell read(Cell const& source, ReadOptions const& options)
     if (host::files::folder_path_q(name)) return read_folder(*path, name);
     std::int64_t const part = options.part ? count_of(*options.part) : -1;
     std::int64_t const seek = options.seek ? count_of(*options.seek) : -1;
-    if (options.binary) {
-        // Straight into the binary's buffer: no copy of the contents on the way.
-        Rooted result(binary::make(0));
-        std::size_t room_given = 0;
-        std::optional<std::size_t> const filled = host::files::read_into(name, seek, part, [&](std::size_t size) {
-            if (size > room_given) {
-                binary::append_space(*result, series::checked_length(size - room_given));
-                room_given = size;
-            }
-            return reinterpret_cast<char*>(binary::rs_head(*result));
-        });
-        if (!filled) fire_cannot_open(*path);
-        binary::set_length(*result, static_cast<std::uint32_t>(*filled));
-        return *result;
+    Rooted bytes(read_bytes(*path, name, seek, part));
+    if (options.binary) return *bytes;
+    std::span<std::uint8_t> const data = binary::bytes(*bytes);
+    if (!options.lines && string::ascii_prefix(data.data(), data.size(), true) == data.size()) {
+        // ASCII without a CR reads as it lies: the buffer becomes the string's.
+        return cell::make(type_ids::string, 0, bytes->word2, 0);
     }
-    std::optional<std::string> const bytes = host::files::read(name, seek, part);
-    if (!bytes) fire_cannot_open(*path);
+    // Decoding allocates, and may move the bytes read: it works on a copy.
+    std::string const copied(reinterpret_cast<char const*>(data.data()), data.size());
     // Nothing read is an empty string! even when lines are asked for.
-    if (options.lines && !bytes->empty()) return split_lines(*bytes);
-    return decode_text(*bytes, string::LineEnds::Convert);
+    if (options.lines && !copied.empty()) return split_lines(copied);
+    return decode_text(copied, string::LineEnds::Convert);
 }
 
 // ---- Writing ------------------------------------------------------------------------------------------
@@ -191,10 +200,9 @@ std::optional<std::string_view> direct_bytes(Cell const& value, std::int64_t par
     std::uint32_t const length = string::rs_length_q(value);
     std::size_t const count = part >= 0 ? std::min<std::size_t>(length, static_cast<std::size_t>(part)) : length;
     auto const* start = reinterpret_cast<char const*>(string::rs_tail(value)) - length;
-    std::string_view const text(start, count);
-    for (char byte : text)
-        if (static_cast<unsigned char>(byte) >= 0x80) return std::nullopt; // Latin-1 takes two bytes in UTF-8
-    return text;
+    // Latin-1 beyond ASCII takes two bytes in UTF-8.
+    if (string::ascii_prefix(reinterpret_cast<std::uint8_t const*>(start), count, false) != count) return std::nullopt;
+    return std::string_view(start, count);
 }
 
 Cell write(Cell const& destination, Cell const& data, WriteOptions const& options)

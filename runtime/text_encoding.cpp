@@ -99,6 +99,28 @@ void widen_2_to_4(NodeId node)
 
 // ---- External text to strings ---------------------------------------------------------------------------
 
+// Eight bytes a step while no byte of the eight can end the run.
+std::size_t ascii_prefix(std::uint8_t const* bytes, std::size_t length, bool stop_at_cr)
+{
+    constexpr std::uint64_t ones = 0x0101010101010101;
+    constexpr std::uint64_t high_bits = 0x8080808080808080;
+    constexpr std::uint64_t carriage_returns = ones * '\r';
+    std::size_t at = 0;
+    while (length - at >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + at, 8);
+        std::uint64_t stop = word & high_bits;
+        if (stop_at_cr) {
+            std::uint64_t const matched = word ^ carriage_returns; // a zero byte where a CR was
+            stop |= (matched - ones) & ~matched & high_bits;
+        }
+        if (stop != 0) break;
+        at += 8;
+    }
+    while (at < length && bytes[at] < 0x80 && !(stop_at_cr && bytes[at] == '\r')) ++at;
+    return at;
+}
+
 namespace {
 
 // Appends one code point at the tail, widening first when the unit cannot hold it (1-byte units keep
@@ -123,26 +145,10 @@ void append_decoded(NodeId const& node, std::uint32_t code_point, std::uint32_t 
     buffer->tail += width;
 }
 
-// The end of the run of ASCII bytes from `at` (a CR ends it when line ends convert), eight bytes a step
-// while no byte of the eight can end it.
+// The end of the run of ASCII bytes from `at` (a CR ends it when line ends convert).
 std::uint32_t ascii_run_end(std::uint8_t const* text, std::uint32_t at, std::uint32_t length, bool stop_at_cr)
 {
-    constexpr std::uint64_t ones = 0x0101010101010101;
-    constexpr std::uint64_t high_bits = 0x8080808080808080;
-    constexpr std::uint64_t carriage_returns = ones * '\r';
-    while (length - at >= 8) {
-        std::uint64_t word;
-        std::memcpy(&word, text + at, 8);
-        std::uint64_t stop = word & high_bits;
-        if (stop_at_cr) {
-            std::uint64_t const matched = word ^ carriage_returns; // a zero byte where a CR was
-            stop |= (matched - ones) & ~matched & high_bits;
-        }
-        if (stop != 0) break;
-        at += 8;
-    }
-    while (at < length && text[at] < 0x80 && !(stop_at_cr && text[at] == '\r')) ++at;
-    return at;
+    return at + static_cast<std::uint32_t>(ascii_prefix(text + at, length - at, stop_at_cr));
 }
 
 // Appends a run of ASCII bytes at the tail, growing as append_decoded does: in 1-byte units a copy. May

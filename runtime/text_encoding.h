@@ -46,6 +46,9 @@ enum class Input {
     Pieces // a sequence cut by the end stops decoding; `rest` tells the caller to keep those bytes
 };
 
+// The count of leading ASCII bytes, up to the first CR when `stop_at_cr`: text that is all ASCII is its
+// own UTF-8 and its own Latin-1.
+std::size_t ascii_prefix(std::uint8_t const* bytes, std::size_t length, bool stop_at_cr);
 // Decodes UTF-8 and appends it at the tail of `target` (a new 1-byte string's node when no_node), widening
 // as needed: a 1-byte buffer keeps Latin-1. A leading byte-order mark is skipped. A sequence cut by the
 // end raises or stops as `Input` says (BadBytes::AsLatin1 keeps its bytes as characters either way);
