@@ -73,8 +73,6 @@ struct Fetch {
     std::int32_t locals = 0;
     std::int32_t refinements[max_native_refinements];
     bool seen_refinement = false;
-    ArgumentReader read = nullptr; // analysed code's reader of the evaluated arguments, if any
-    void* read_context = nullptr;
 };
 
 [[noreturn]] void fire_no_arg(Fetch const& fetch, std::uint32_t slot)
@@ -275,11 +273,7 @@ std::uint32_t fetch_simple(Fetch& fetch, std::uint32_t position, std::uint32_t l
         Cell const entry = descriptor_buffer(fetch.descriptors)->head_cell()[i];
         if (argument_kind(entry) == ArgumentKind::NotFetched) continue;
         if (!given) {
-            std::uint32_t const read = fetch.read ? fetch.read(fetch.read_context, position) : 0;
-            if (read != 0) {
-                position = read;
-                if (stack::has_pending()) return position;
-            } else if (plain && !trace::state.on) {
+            if (plain && !trace::state.on) {
                 std::uint32_t const after = push_plain(fetch.site.code, position);
                 if (after != 0) {
                     position = after;
@@ -513,8 +507,7 @@ void run_body_untraced(Cell const& function, Cell const& body)
 
 // A native or action called from code with tracing off and no refinement path, whose leading arguments are
 // all evaluated (call_shape_simple): call_by_type's work for it, without what such a call never needs.
-std::uint32_t call_native_simple(Cell const& given, CallSite const& site, NodeId descriptors, std::uint32_t leading,
-    ArgumentReader read = nullptr, void* read_context = nullptr)
+std::uint32_t call_native_simple(Cell const& given, CallSite const& site, NodeId descriptors, std::uint32_t leading)
 {
     Rooted function(given);
     Rooted name_cell(name_or_anonymous(site.name));
@@ -522,8 +515,6 @@ std::uint32_t call_native_simple(Cell const& given, CallSite const& site, NodeId
     Cell* const slot = site.infix ? stack::state.top - 1 : stack::state.top;
     if (!site.infix) stack::push(*function);
     Fetch fetch { *function, *name_cell, site, *descriptor_node, false };
-    fetch.read = read;
-    fetch.read_context = read_context;
     // Every refinement is off; natives read no more positions than they have refinements.
     for (std::int32_t& refinement : fetch.refinements) refinement = -1;
     if (site.infix) stack::cut_to(slot);
@@ -542,15 +533,12 @@ std::uint32_t call_native_simple(Cell const& given, CallSite const& site, NodeId
 // A function! called by name from code with tracing off and no refinement path, whose leading arguments are
 // all evaluated (call_shape_simple), not as an operator: call_by_type's work for it. The function value
 // stays in the cell the result replaces, where the stack keeps it for the collector.
-std::uint32_t call_function_simple(Cell const& given, CallSite const& site, NodeId descriptors, std::uint32_t leading,
-    ArgumentReader read = nullptr, void* read_context = nullptr)
+std::uint32_t call_function_simple(Cell const& given, CallSite const& site, NodeId descriptors, std::uint32_t leading)
 {
     Cell* const slot = stack::push(given);
     Rooted name_cell(name_or_anonymous(site.name));
     RootedNode descriptor_node(descriptors); // a collection while an argument is read may relocate it
     Fetch fetch { *slot, *name_cell, site, *descriptor_node, true };
-    fetch.read = read;
-    fetch.read_context = read_context;
     stack::push_call_frame_eval(*name_cell, function::context_of(*slot));
     std::uint32_t const position = fetch_simple(fetch, site.position, leading);
     if (stack::has_pending()) return position;
@@ -578,14 +566,6 @@ std::uint32_t call_function_simple(Cell const& given, CallSite const& site, Node
     return position;
 }
 
-}
-
-std::uint32_t call_reading(Cell const& function, CallSite const& site, NodeId descriptors, std::uint32_t leading,
-    ArgumentReader read, void* context)
-{
-    if (is_native_like(cell::type_of(function)))
-        return call_native_simple(function, site, descriptors, leading, read, context);
-    return call_function_simple(function, site, descriptors, leading, read, context);
 }
 
 std::uint32_t call_by_type(Cell const& given, CallSite const& site)

@@ -69,16 +69,6 @@ inline std::uint32_t call_shape(Cell const& function, NodeId& descriptor_node)
     return build_call_shape(function, descriptor_node);
 }
 
-// Reads one argument of a call for analysed code: pushes it and answers the position after it, or answers 0
-// with nothing done when the call's own fetch is to read it.
-using ArgumentReader = std::uint32_t (*)(void* context, std::uint32_t position);
-
-// call_by_type for a native, action or function! named by a word in code, with tracing off, no refinement
-// path and not as an operator, whose shape is simple with `leading` entries: each argument is first offered
-// to `read`. May allocate.
-std::uint32_t call_reading(Cell const& function, CallSite const& site, NodeId descriptors, std::uint32_t leading,
-    ArgumentReader read, void* context);
-
 // native! and action!: the built-in callables, whose refinements arrive as positions.
 inline bool is_native_like(TypeId type)
 {

@@ -9,9 +9,7 @@
 #include "datatypes/symbol.h"
 #include "datatypes/word.h"
 #include "interpreter/actions.h"
-#include "interpreter/analysed_code.h"
 #include "interpreter/calls.h"
-#include "interpreter/evaluator_walk.h"
 #include "interpreter/fast_paths.h"
 #include "interpreter/trace.h"
 #include "runtime/collector.h"
@@ -520,10 +518,9 @@ void walk_block(Cell const& block, bool return_result)
     if (at_end(code, position)) {
         stack::set_only_result(cell::make(type_ids::unset));
     } else {
-        analysed::Use form(*series, length);
         while (true) {
             if (!library) state.current_position = Cell { series->header, position, series->word2, series->word3 };
-            position = form ? form.statement(code, position) : expression(code, position, false, false, false);
+            position = expression(code, position, false, false, false);
             if (stack::has_pending()) return;
             if (at_end(code, position)) break;
             stack::drop_arguments();
@@ -562,12 +559,11 @@ void walk_in_place(Cell const& block)
         stack::set_only_result(cell::make(type_ids::unset));
         return;
     }
-    analysed::Use form(*series, length);
     while (true) {
         // The block is kept in `series`: the arguments it came from may be overwritten from here on.
         stack::drop_arguments();
         if (!library) state.current_position = Cell { series->header, position, series->word2, series->word3 };
-        position = form ? form.statement(code, position) : expression(code, position, false, false, false);
+        position = expression(code, position, false, false, false);
         if (stack::has_pending()) return;
         if (at_end(code, position)) break;
     }
@@ -693,21 +689,6 @@ std::uint32_t expression(Code const& code, std::uint32_t position, bool prefix, 
     return position;
 }
 
-}
-
-std::uint32_t walk::expression(Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive)
-{
-    return interp::expression(code, position, prefix, pushed, passive);
-}
-
-std::uint32_t walk::infix_tail(Code const& code, std::uint32_t position, Cell* operand)
-{
-    return interp::infix_tail(code, position, operand);
-}
-
-void walk::eval_paren(Cell const& paren, bool pushed)
-{
-    interp::eval_paren(paren, pushed);
 }
 
 // ---- The public entries: nothing comes back out of them pending.
