@@ -601,7 +601,13 @@ bool AnalysedBody::valid(Cell const& body) const
 
 bool AnalysedBody::ready(Cell const& body)
 {
-    if ((m_state == State::Ready && valid(body)) || analyse(body)) {
+    if (m_state == State::Ready && valid(body)) {
+        m_reads = 0;
+        return true;
+    }
+    // A body read again at every run (its walked rest allocates each time) costs more than it saves.
+    if (m_reads < max_reads && analyse(body)) {
+        ++m_reads;
         m_state = State::Ready;
         return true;
     }

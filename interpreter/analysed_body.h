@@ -106,6 +106,7 @@ public:
     static constexpr std::uint32_t paren_capacity = 16;
     static constexpr std::uint32_t paren_depth = 4;
     static constexpr std::uint32_t snapshot_capacity = 64;
+    static constexpr std::uint32_t max_reads = 4;
 
 private:
     void run_analysed(Cell const& body);
@@ -131,6 +132,7 @@ private:
     Cell const* m_stop_slot = nullptr; // the value cell of the word the program ends before, never an op!
     std::uint32_t m_paren_count = 0;
     std::uint32_t m_snapshot_count = 0;
+    std::uint32_t m_reads = 0; // the reads since the program last stayed valid from one run to the next
     Instruction m_code[capacity];
     Operator m_operators[capacity];
     ReadParen m_parens[paren_capacity];

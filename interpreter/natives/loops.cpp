@@ -268,9 +268,10 @@ void forall(std::int32_t const*)
     }
     stack::push(*word);
     LoopFrame loop;
+    interp::AnalysedBody analysed;
     if (!forall_tail_q(false)) {
         for (;;) {
-            if (ended(loop.run([&] { interp::eval_block_deferred(*body, true); }))) {
+            if (ended(loop.run([&] { analysed.run(*body); }))) {
                 loop.finish(); // the word stays where the break left it
                 return;
             }
@@ -291,13 +292,14 @@ void remove_each(std::int32_t const*)
     stack::push(*argument(0));
     Cell const* const series = argument(1);
     LoopFrame loop;
+    interp::AnalysedBody analysed;
     for (;;) {
         bool took = false;
         // An item whose body ends by continue or break is kept: the removal runs only after a whole body.
         Ending const ending = loop.run([&] {
             took = take_values(count);
             if (!took) return;
-            interp::eval_block_deferred(*body, true);
+            analysed.run(*body);
             if (stack::has_pending()) return;
             remove_each_step(count == 0 ? 1 : count);
         });
