@@ -589,7 +589,7 @@ bool AnalysedBody::same_as_read(Cell const& body) const
     return true;
 }
 
-bool AnalysedBody::valid(Cell const& body) const
+[[gnu::always_inline]] inline bool AnalysedBody::valid(Cell const& body) const
 {
     if (m_epoch != memory::epoch() || m_collections != gc::state.collections || trace::state.on) return false;
     if (m_rest == 0 ? m_runs != state.runs : !same_as_read(body)) return false;
@@ -599,7 +599,7 @@ bool AnalysedBody::valid(Cell const& body) const
     return true;
 }
 
-bool AnalysedBody::ready(Cell const& body)
+[[gnu::always_inline]] inline bool AnalysedBody::ready(Cell const& body)
 {
     if (m_state == State::Ready && valid(body)) {
         m_reads = 0;
