@@ -7,6 +7,9 @@
 // argument cells lie below the frame and the value stack never moves, so their addresses stay good.
 
 #include "interpreter/natives/loops.h"
+
+#include <cstdint>
+
 #include "datatypes/block.h"
 #include "datatypes/error.h"
 #include "datatypes/integer.h"
@@ -168,8 +171,11 @@ void loop(std::int32_t const*)
     }
     LoopFrame loop;
     interp::AnalysedBody analysed;
-    for (std::int32_t done = 0; done < count; ++done)
-        if (ended(loop.run([&] { analysed.run(*body); }))) break;
+    for (std::int32_t done = 0; done < count;) {
+        std::int32_t begun = 1;
+        if (ended(loop.run([&] { analysed.run_times(*body, count - done, {}, begun); }))) break;
+        done += begun;
+    }
     loop.finish();
 }
 
@@ -188,12 +194,22 @@ void repeat(std::int32_t const*)
     integer::make_at(*counter, 1);
     LoopFrame loop;
     interp::AnalysedBody analysed;
-    for (std::int32_t done = 0; done < count; ++done) {
+    for (std::int32_t done = 0; done < count;) {
+        std::int32_t begun = 1;
         Ending const ending = loop.run([&] {
             word::set(*word, *counter);
-            analysed.run(*body);
+            if (!analysed.analysable()) {
+                analysed.run(*body);
+                return;
+            }
+            // The analysed body steps the counter and writes the word itself while it runs.
+            interp::AnalysedBody::Next next;
+            next.word_slot = interp::AnalysedBody::direct_slot(*word);
+            next.counter = counter;
+            analysed.run_times(*body, count - done, next, begun);
         });
         if (ended(ending)) break;
+        done += begun;
         ++counter->word2; // unsigned: the step past the last count wraps harmlessly
     }
     loop.finish();
@@ -212,15 +228,25 @@ void foreach (std::int32_t const*)
 {
     Cell const* const body = argument(2);
     std::int32_t const count = words_of(*argument(0), *argument(1));
-    stack::push(*argument(1)); // the cursor
-    stack::push(*argument(0));
+    Cell* const cursor = stack::push(*argument(1));
+    Cell const* const loop_word = stack::push(*argument(0));
     LoopFrame loop;
     interp::AnalysedBody analysed;
     for (;;) {
         bool took = false;
         Ending const ending = loop.run([&] {
             took = take_values(count);
-            if (took) analysed.run(*body);
+            if (!took) return;
+            if (count != 0 || !series::is_cell_series(cell::type_of(*cursor)) || !analysed.analysable()) {
+                analysed.run(*body);
+                return;
+            }
+            // The analysed body takes the next values of a block itself while it runs.
+            interp::AnalysedBody::Next next;
+            next.word_slot = interp::AnalysedBody::direct_slot(*loop_word);
+            next.cursor = cursor;
+            std::int32_t begun = 0;
+            analysed.run_times(*body, INT32_MAX, next, begun);
         });
         if (ended(ending) || (ending == Ending::Done && !took)) break;
     }
@@ -242,9 +268,10 @@ void forall(std::int32_t const*)
     }
     stack::push(*word);
     LoopFrame loop;
+    interp::AnalysedBody analysed;
     if (!forall_tail_q(false)) {
         for (;;) {
-            if (ended(loop.run([&] { interp::eval_block_deferred(*body, true); }))) {
+            if (ended(loop.run([&] { analysed.run(*body); }))) {
                 loop.finish(); // the word stays where the break left it
                 return;
             }
@@ -265,13 +292,14 @@ void remove_each(std::int32_t const*)
     stack::push(*argument(0));
     Cell const* const series = argument(1);
     LoopFrame loop;
+    interp::AnalysedBody analysed;
     for (;;) {
         bool took = false;
         // An item whose body ends by continue or break is kept: the removal runs only after a whole body.
         Ending const ending = loop.run([&] {
             took = take_values(count);
             if (!took) return;
-            interp::eval_block_deferred(*body, true);
+            analysed.run(*body);
             if (stack::has_pending()) return;
             remove_each_step(count == 0 ? 1 : count);
         });
