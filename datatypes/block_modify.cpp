@@ -363,10 +363,13 @@ Cell sort(Cell const& series, SortOptions const& options)
             std::uint32_t const key_offset = key_field * static_cast<std::uint32_t>(sizeof(Cell))
                 + static_cast<std::uint32_t>(offsetof(Cell, word2));
             bool const descending = (order.flags & 1) != 0;
-            if (options.stable)
+            if (sort_integer_records(base, records, record_size, key_field, descending, options.stable)) {
+                // sorted by a radix sort of the keys
+            } else if (options.stable) {
                 sort::merge_by_key(base, records, width, key_offset, descending);
-            else
+            } else {
                 sort::quick_by_key(base, records, width, key_offset, descending);
+            }
         } else if (options.stable) {
             sort::merge(base, records, width, compare_records);
         } else {

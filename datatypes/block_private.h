@@ -91,4 +91,10 @@ bool is_copyable(TypeId);
 // Copies `value` through its type's copy slot. May allocate.
 Cell copy_typed(Cell const& value, bool deep, Refinement types);
 
+// Sorts `count` records of `size` cells from `base` whose cell `field` is an integer! in each, by that integer,
+// when it can do so with a radix sort and give the order the comparison sorts give (the stable one when
+// `stable`). Answers false, having changed nothing, when it cannot. Allocates nothing in the series heap.
+bool sort_integer_records(
+    Cell* base, std::uint32_t count, std::uint32_t size, std::uint32_t field, bool descending, bool stable);
+
 }
