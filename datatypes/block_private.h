@@ -97,4 +97,10 @@ Cell copy_typed(Cell const& value, bool deep, Refinement types);
 bool sort_integer_records(
     Cell* base, std::uint32_t count, std::uint32_t size, std::uint32_t field, bool descending, bool stable);
 
+// The set operation `op` (unique, union, intersect, exclude, difference) over records of `size` cells when
+// the first cell of every record of both operands is an integer!: the kept records are appended to `result`,
+// a new block held in a root (its node may change), and the answer is true. False, with nothing done, for
+// records of other first cells. May allocate.
+bool integer_set_op(Cell const& result, Cell const& first, Cell const* second, std::uint32_t size, MathOp op);
+
 }
