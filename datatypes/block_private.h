@@ -96,6 +96,9 @@ Cell copy_typed(Cell const& value, bool deep, Refinement types);
 // `stable`). Answers false, having changed nothing, when it cannot. Allocates nothing in the series heap.
 bool sort_integer_records(
     Cell* base, std::uint32_t count, std::uint32_t size, std::uint32_t field, bool descending, bool stable);
+// The same for records whose cell `field` is a float! other than NaN in each.
+bool sort_float_records(
+    Cell* base, std::uint32_t count, std::uint32_t size, std::uint32_t field, bool descending, bool stable);
 
 // The set operation `op` (unique, union, intersect, exclude, difference) over records of `size` cells when
 // the first cell of every record of both operands is an integer!: the kept records are appended to `result`,
