@@ -380,6 +380,10 @@ Cell sort(Cell const& series, SortOptions const& options)
         } else if (single_field(record_size, order, key_field)
             && sort_float_records(base, records, record_size, key_field, (order.flags & 1) != 0, options.stable)) {
             // all floats, sorted by a radix sort of their keys
+        } else if (record_size == 1
+            && sort_latin1_strings(
+                base, records, order.code == CompareOp::CaseSort, (order.flags & 1) != 0, options.stable)) {
+            // all strings of one byte a character, compared in place
         } else if (options.stable) {
             sort::merge(base, records, width, compare_records);
         } else {

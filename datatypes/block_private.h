@@ -100,6 +100,11 @@ bool sort_integer_records(
 bool sort_float_records(
     Cell* base, std::uint32_t count, std::uint32_t size, std::uint32_t field, bool descending, bool stable);
 
+// Sorts `count` cells from `base` when all are string! values of one byte a character, in the order and with
+// the moves of the comparison sorts over the cells themselves. False, having changed nothing, otherwise.
+// Allocates nothing in the series heap.
+bool sort_latin1_strings(Cell* base, std::uint32_t count, bool case_sensitive, bool descending, bool stable);
+
 // The set operation `op` (unique, union, intersect, exclude, difference) over records of `size` cells when
 // the first cell of every record of both operands is an integer!: the kept records are appended to `result`,
 // a new block held in a root (its node may change), and the answer is true. False, with nothing done, for
