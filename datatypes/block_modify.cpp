@@ -88,14 +88,21 @@ std::int32_t sort_compare(Cell const* a, Cell const* b, SortOrder const& order)
     return 0;
 }
 
-// Whether every record's compared cell is an integer! (one cell compared: a /compare field, or whole records
-// of one cell): sort_compare then orders them by the payload alone, which the key sorts read in place.
-bool integer_keys(
-    Cell const* base, std::uint32_t records, std::uint32_t size, SortOrder const& order, std::uint32_t& field)
+// Whether one cell of each record is compared (a /compare field, or whole records of one cell), and which.
+bool single_field(std::uint32_t size, SortOrder const& order, std::uint32_t& field)
 {
     bool const whole = (order.flags & 2) != 0;
     if (whole && size != 1) return false;
     field = whole ? 0 : order.flags >> 2;
+    return true;
+}
+
+// Whether every record's compared cell is an integer! (one cell compared): sort_compare then orders them by
+// the payload alone, which the key sorts read in place.
+bool integer_keys(
+    Cell const* base, std::uint32_t records, std::uint32_t size, SortOrder const& order, std::uint32_t& field)
+{
+    if (!single_field(size, order, field)) return false;
     for (std::uint64_t k = 0; k < records; ++k)
         if (cell::type_of(base[k * size + field]) != type_ids::integer) return false;
     return true;
@@ -363,10 +370,20 @@ Cell sort(Cell const& series, SortOptions const& options)
             std::uint32_t const key_offset = key_field * static_cast<std::uint32_t>(sizeof(Cell))
                 + static_cast<std::uint32_t>(offsetof(Cell, word2));
             bool const descending = (order.flags & 1) != 0;
-            if (options.stable)
+            if (sort_integer_records(base, records, record_size, key_field, descending, options.stable)) {
+                // sorted by a radix sort of the keys
+            } else if (options.stable) {
                 sort::merge_by_key(base, records, width, key_offset, descending);
-            else
+            } else {
                 sort::quick_by_key(base, records, width, key_offset, descending);
+            }
+        } else if (single_field(record_size, order, key_field)
+            && sort_float_records(base, records, record_size, key_field, (order.flags & 1) != 0, options.stable)) {
+            // all floats, sorted by a radix sort of their keys
+        } else if (record_size == 1
+            && sort_latin1_strings(
+                base, records, order.code == CompareOp::CaseSort, (order.flags & 1) != 0, options.stable)) {
+            // all strings of one byte a character, compared in place
         } else if (options.stable) {
             sort::merge(base, records, width, compare_records);
         } else {

@@ -91,4 +91,24 @@ bool is_copyable(TypeId);
 // Copies `value` through its type's copy slot. May allocate.
 Cell copy_typed(Cell const& value, bool deep, Refinement types);
 
+// Sorts `count` records of `size` cells from `base` whose cell `field` is an integer! in each, by that integer,
+// when it can do so with a radix sort and give the order the comparison sorts give (the stable one when
+// `stable`). Answers false, having changed nothing, when it cannot. Allocates nothing in the series heap.
+bool sort_integer_records(
+    Cell* base, std::uint32_t count, std::uint32_t size, std::uint32_t field, bool descending, bool stable);
+// The same for records whose cell `field` is a float! other than NaN in each.
+bool sort_float_records(
+    Cell* base, std::uint32_t count, std::uint32_t size, std::uint32_t field, bool descending, bool stable);
+
+// Sorts `count` cells from `base` when all are string! values of one byte a character, in the order and with
+// the moves of the comparison sorts over the cells themselves. False, having changed nothing, otherwise.
+// Allocates nothing in the series heap.
+bool sort_latin1_strings(Cell* base, std::uint32_t count, bool case_sensitive, bool descending, bool stable);
+
+// The set operation `op` (unique, union, intersect, exclude, difference) over records of `size` cells when
+// the first cell of every record of both operands is an integer!: the kept records are appended to `result`,
+// a new block held in a root (its node may change), and the answer is true. False, with nothing done, for
+// records of other first cells. May allocate.
+bool integer_set_op(Cell const& result, Cell const& first, Cell const* second, std::uint32_t size, MathOp op);
+
 }

@@ -290,6 +290,14 @@ Cell do_set_op(Cell const& first, Cell const* second, bool case_sensitive, Refin
     Rooted result(unset_value);
     make_at(*result, static_cast<std::int32_t>(std::clamp<std::uint64_t>(room, 1, 0x7FFF'FFFF)));
     CompareOp const compare_op = case_sensitive ? CompareOp::StrictEqual : CompareOp::FindEqual;
+    // The answer has the first argument's type, whatever the second's (a block! with a hash! answers a block!,
+    // a hash! with a block! a hash!).
+    auto answer = [&]() -> Cell {
+        cell::set_type(*result, cell::type_of(*kept_first));
+        if (cell::type_of(*result) == type_ids::hash) hash_::index_cells(*result);
+        return *result;
+    };
+    if (integer_set_op(*result, *kept_first, second ? &*kept_second : nullptr, size, op)) return answer();
 
     // The first cells of the records of a series, for the membership tests against it.
     auto heads_of = [&](Rooted const& series, MemberSet& set) {
@@ -340,11 +348,7 @@ Cell do_set_op(Cell const& first, Cell const* second, bool case_sensitive, Refin
         collect(kept_first, nullptr, true);
         break;
     }
-    // The answer has the first argument's type, whatever the second's (a block! with a hash! answers a block!,
-    // a hash! with a block! a hash!).
-    cell::set_type(*result, cell::type_of(*kept_first));
-    if (cell::type_of(*result) == type_ids::hash) hash_::index_cells(*result);
-    return *result;
+    return answer();
 }
 
 }

@@ -188,6 +188,22 @@ void swap_units(std::byte* a, std::byte* b, std::uint32_t width)
     std::memcpy(b, record.data(), width);
 }
 
+// Reverses the records of `Width` bytes from `front` to `back` (the last record), inclusive: copies of a
+// constant size, which compile to plain loads and stores.
+template <std::uint32_t Width> void reverse_records(std::byte* front, std::byte* back)
+{
+    while (front < back) {
+        std::byte first[Width];
+        std::byte last[Width];
+        std::memcpy(first, front, Width);
+        std::memcpy(last, back, Width);
+        std::memcpy(front, last, Width);
+        std::memcpy(back, first, Width);
+        front += Width;
+        back -= Width;
+    }
+}
+
 // Within one buffer: moves `count` units from `from` so that they start at `to`, counted before the move;
 // the units between the two places shift to close and open the gap.
 void move_within(Cell const& value, std::uint32_t from, std::uint32_t to, std::uint32_t count)
@@ -396,10 +412,28 @@ Cell reverse(Cell const& series, Refinement part, Refinement skip)
     auto const width = static_cast<std::uint32_t>(size << shift);
     std::byte* front = buffer->head_address() + (std::size_t { index_of(*kept) } << shift);
     std::byte* back = front + (static_cast<std::size_t>(count) << shift) - width;
-    while (front < back) {
-        swap_units(front, back, width);
-        front += width;
-        back -= width;
+    switch (width) {
+    case 1:
+        reverse_records<1>(front, back);
+        break;
+    case 2:
+        reverse_records<2>(front, back);
+        break;
+    case 4:
+        reverse_records<4>(front, back);
+        break;
+    case 8:
+        reverse_records<8>(front, back);
+        break;
+    case sizeof(Cell):
+        reverse_records<sizeof(Cell)>(front, back);
+        break;
+    default:
+        while (front < back) {
+            swap_units(front, back, width);
+            front += width;
+            back -= width;
+        }
     }
     hash_::replaced(
         *kept, index_of(*kept), static_cast<std::uint32_t>(count), static_cast<std::uint32_t>(count), total_of(*kept));

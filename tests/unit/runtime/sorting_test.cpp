@@ -11,6 +11,7 @@
 #include <random>
 #include <vector>
 
+#include "runtime/radix_sorting.h"
 #include "runtime/sorting.h"
 
 using namespace xol;
@@ -282,4 +283,34 @@ TEST(SortByKey, SamePermutationAsTheComparatorSorts)
     sort::quick_by_key(pairs.data(), 500, sizeof(pairs[0]), sizeof(Record), false);
     for (std::uint32_t i = 1; i < pairs.size(); ++i) ASSERT_LE(pairs[i - 1][1].key, pairs[i][1].key);
     for (auto const& pair : pairs) ASSERT_EQ(pair[0].position, pair[1].position) << "records move whole";
+}
+
+// The radix sort against the standard library's stable sort: 32-bit keys of every shape, and 64-bit keys
+// whose high digits alone differ (the passes of the equal low digits are skipped).
+TEST(SortRadix, MatchesStableSort)
+{
+    std::mt19937 generator(4);
+    for (std::uint32_t const count : { 0U, 1U, 2U, 3U, 64U, 1'000U, 30'011U }) {
+        for (Shape const shape : all_shapes) {
+            std::vector<Record> input = make_records(count ? shape : Shape::Random, count, generator);
+            auto const key_of
+                = [](Record const& record) { return static_cast<std::uint32_t>(record.key) ^ 0x8000'0000u; };
+            std::vector<Record> expected = input;
+            std::stable_sort(expected.begin(), expected.end(),
+                [&](Record const& a, Record const& b) { return key_of(a) < key_of(b); });
+            std::vector<Record> scratch(count);
+            Record const* sorted = sort::radix<32>(input.data(), scratch.data(), count, key_of);
+            EXPECT_TRUE(sorted == input.data() || sorted == scratch.data());
+            EXPECT_TRUE(same_records(std::vector<Record>(sorted, sorted + count), expected))
+                << "count " << count << ", shape " << static_cast<int>(shape);
+        }
+    }
+    std::vector<std::uint64_t> keys(5'000);
+    for (std::uint32_t i = 0; i < keys.size(); ++i) keys[i] = std::uint64_t { i * 7919u % 5'000u } << 44 | 0x1234;
+    std::vector<std::uint64_t> scratch(keys.size());
+    std::vector<std::uint64_t> expected = keys;
+    std::sort(expected.begin(), expected.end());
+    std::uint64_t const* sorted = sort::radix<64>(
+        keys.data(), scratch.data(), static_cast<std::uint32_t>(keys.size()), [](std::uint64_t key) { return key; });
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), sorted));
 }
