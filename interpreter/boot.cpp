@@ -202,7 +202,7 @@ Cell source_values(std::size_t index)
         image_state.rooted = true;
         Rooted decoded(unset_value);
         block::make_at(*decoded, 1);
-        xolbin::load_boot(image, *decoded);
+        xolbin::load_boot(image, *decoded, runtime::record.boot_name_hashes);
         require(block::rs_length_q(*decoded) == 1, "boot: the image holds one block of the sources");
         image_state.sources = block::rs_head(*decoded)[0];
         require(cell::type_of(image_state.sources) == type_ids::block
