@@ -212,12 +212,24 @@ Cell get_or_add(NodeId context, SymbolId symbol)
 
 Cell add_global(SymbolId symbol, bool case_blind, bool copy)
 {
-    std::int32_t const position = position_of(state.global, symbol, case_blind);
-    if (position >= 0) {
-        Cell entry = *word_at(state.global, static_cast<std::uint32_t>(position));
-        if (case_blind && copy && entry.word2 != symbol) entry.word2 = symbol; // the variant's slot, this spelling
-        return entry;
+    if (case_blind) {
+        // One walk of the chain: a case-blind miss means no spelling of the name is here, so none shares
+        // its slot, and the bucket it ends on is the one an exact look-up would have ended on.
+        RootedNode global(state.global);
+        std::uint32_t added = 0;
+        std::int32_t const found = hashtable::put_index(index_of(*global), symbol, true, *global, &added);
+        if (found >= 0) {
+            Cell entry = *word_at(*global, static_cast<std::uint32_t>(found));
+            if (copy && entry.word2 != symbol) entry.word2 = symbol; // the variant's slot, this spelling
+            return entry;
+        }
+        // The index may have grown (and nodes moved) before the word was written: the rooted node is current.
+        word_at(*global, added)->word1 = *global;
+        append_unset_value(*global);
+        return *word_at(*global, added);
     }
+    std::int32_t const position = position_of(state.global, symbol, false);
+    if (position >= 0) return *word_at(state.global, static_cast<std::uint32_t>(position));
     // A case variant shares the slot of the spelling already here, when there is one.
     std::int32_t const shared = symbol::alias_of(symbol) > 0 ? find_word(state.global, symbol, true) : -1;
     RootedNode global(state.global);

@@ -139,6 +139,9 @@ Cell const& bind_block(Cell const& block, NodeId context, bool self);
 // Adds every set-word! of the block from its index (an index past the tail is first clamped, in the
 // block value); true when the word list grew. May allocate.
 bool collect_set_words(NodeId context, Cell& block);
+// The number of set-word! cells of a block from its index (0 for any other value): the most words
+// collect_set_words can add, for sizing a context once rather than growing it word by word.
+std::uint32_t count_set_words(Cell const& block);
 
 // ---- The global context.
 

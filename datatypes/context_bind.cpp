@@ -130,4 +130,15 @@ bool collect_set_words(NodeId context, Cell& block)
     return word_count(*target) > before;
 }
 
+std::uint32_t count_set_words(Cell const& block)
+{
+    if (!type_ids::is_any_block(cell::type_of(block))) return 0;
+    SeriesBuffer* buffer = node::buffer(block.word2);
+    Cell const* const cells = buffer->head_cell();
+    std::uint32_t const length = buffer->length();
+    std::uint32_t count = 0;
+    for (std::uint32_t i = block.word1; i < length; ++i) count += cell::type_of(cells[i]) == type_ids::set_word;
+    return count;
+}
+
 }

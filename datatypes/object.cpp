@@ -193,7 +193,7 @@ Cell make(Cell const& prototype, Cell const& given_spec, TypeId)
     if (from_object)
         copy_into(*proto, *result, true, nullptr, false);
     else
-        make_empty(*result, 4);
+        make_empty(*result, std::max<std::uint32_t>(4, context::count_set_words(*spec)));
 
     bool added = false;
     if (spec_type == type_id) {

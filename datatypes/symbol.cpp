@@ -6,6 +6,7 @@
 #include <string>
 
 #include "datatypes/string.h"
+#include "runtime/assert.h"
 #include "runtime/collector.h"
 #include "runtime/hashtable.h"
 #include "runtime/roots.h"
@@ -50,11 +51,11 @@ SymbolId create(std::int32_t alias, std::uint32_t hash)
     return position + 1;
 }
 
-SymbolId intern(std::string_view utf8, bool case_blind)
+SymbolId intern_hashed(std::string_view utf8, bool case_blind, std::uint32_t hash)
 {
     scratch.assign(utf8.data(), utf8.size());
-    // One hash serves the look-ups and the insertion: every spelling of a name hashes alike.
-    std::uint32_t const hash = hash::lowered_name(scratch.data(), static_cast<std::uint32_t>(scratch.size()));
+    XOL_ASSERT(hash == hash::lowered_name(scratch.data(), static_cast<std::uint32_t>(scratch.size())),
+        "a name interned with another name's hash");
     std::int32_t variant = -1;
     std::int32_t const exact = hashtable::find_name(state.table, scratch, hash, variant);
     if (case_blind) return variant >= 0 ? static_cast<SymbolId>(variant) + 1 : create(no_alias, hash);
@@ -63,6 +64,12 @@ SymbolId intern(std::string_view utf8, bool case_blind)
     // id is the alias, which keeps every alias naming a canonical spelling.
     if (variant < 0) return create(no_alias, hash);
     return create(static_cast<std::int32_t>(resolve(static_cast<SymbolId>(variant) + 1)), hash);
+}
+
+// One hash serves the look-ups and the insertion: every spelling of a name hashes alike.
+SymbolId intern(std::string_view utf8, bool case_blind)
+{
+    return intern_hashed(utf8, case_blind, hash::lowered_name(utf8.data(), static_cast<std::uint32_t>(utf8.size())));
 }
 
 }
@@ -80,6 +87,11 @@ void init()
 SymbolId make(std::string_view utf8)
 {
     return intern(utf8, false);
+}
+
+SymbolId make_hashed(std::string_view utf8, std::uint32_t name_hash)
+{
+    return intern_hashed(utf8, false, name_hash);
 }
 
 SymbolId make_len(char const* utf8, std::uint32_t length)

@@ -40,6 +40,8 @@ SymbolId make(std::string_view utf8);
 SymbolId make_len(char const* utf8, std::uint32_t length);
 // Case-blind: any existing spelling of the name regardless of ASCII case; a new canonical one otherwise.
 SymbolId make_case(std::string_view utf8);
+// As make, with the name's hash (hash::lowered_name of the bytes) already known.
+SymbolId make_hashed(std::string_view utf8, std::uint32_t name_hash);
 // The text of a string! (from its index) as UTF-8, interned; `byte_count`, when given, receives the
 // number of UTF-8 bytes. May allocate.
 SymbolId make_from_string(Cell const& string, std::uint32_t* byte_count = nullptr);

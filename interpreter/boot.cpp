@@ -202,7 +202,7 @@ Cell source_values(std::size_t index)
         image_state.rooted = true;
         Rooted decoded(unset_value);
         block::make_at(*decoded, 1);
-        xolbin::load_boot(image, *decoded);
+        xolbin::load_boot(image, *decoded, runtime::record.boot_name_hashes);
         require(block::rs_length_q(*decoded) == 1, "boot: the image holds one block of the sources");
         image_state.sources = block::rs_head(*decoded)[0];
         require(cell::type_of(image_state.sources) == type_ids::block
@@ -213,6 +213,7 @@ Cell source_values(std::size_t index)
 }
 
 std::int32_t routines_read = 0;
+std::int32_t last_routine = -1; // the row of the routine read last
 
 // name: routine [spec]: the routine! of the routines table's row of that name, made from the spec, with
 // the row's result type. May allocate.
@@ -222,10 +223,10 @@ void make_routine(Cell const& given_name, Cell const& given_spec)
     Rooted name(given_name);
     Rooted spec(given_spec);
     normalize_spec(*spec);
-    Rooted spelling(*word::to_string(*name));
-    stack::pop(1);
-    std::int32_t const index = routines::find(string::to_utf8(*spelling));
+    // The name's spelling stays where it is: nothing allocates until the row is found.
+    std::int32_t const index = routines::find(symbol::spelling(word::symbol_of(*name)), last_routine + 1);
     require(index >= 0, "boot: a routine has a row of its name in the routines table");
+    last_routine = index;
     Cell* made = routine::make(*spec, none_value, index, routines::result_type(index), false);
     Rooted value(*made);
     stack::pop(1);
@@ -322,6 +323,7 @@ void read_entries(Cell const& descriptions)
 
     Counts counts;
     routines_read = 0;
+    last_routine = -1;
     while (position < tail) {
         Rooted name(cell_at(*entries, position));
         require(cell::type_of(*name) == type_ids::set_word && position + 2 < tail,

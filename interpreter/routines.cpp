@@ -454,6 +454,12 @@ std::int32_t find(std::string_view name)
     return -1;
 }
 
+std::int32_t find(std::string_view name, std::int32_t likely)
+{
+    if (likely >= 0 && static_cast<std::size_t>(likely) < std::size(rows) && rows[likely].name == name) return likely;
+    return find(name);
+}
+
 std::int32_t result_type(std::int32_t index)
 {
     return rows[index].result_type;

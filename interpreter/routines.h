@@ -30,6 +30,8 @@ struct Row {
 
 // The row of the name, its index being the routine's entry index; -1 when there is none.
 std::int32_t find(std::string_view name);
+// The same, trying the row at `likely` first: start-up meets the rows in the table's order.
+std::int32_t find(std::string_view name, std::int32_t likely);
 std::int32_t result_type(std::int32_t index);
 // Gives the row of the name its entry: for the routines of the layers above the interpreter (the console's
 // line editor), whose rows name no entry of their own. Their launch installs them before any call.

@@ -15,6 +15,9 @@ struct RuntimeRecord {
     // The library's sources as values, in the XOLBIN image the build made of them; empty when the program
     // was built without one (the image's own maker, unit tests): start-up then reads the sources' text.
     std::span<std::uint8_t const> boot_image;
+    // By the image's symbol index, the name hash of each spelling, which the build computed: start-up then
+    // interns the names without hashing them. Empty without an image, or when it is not known.
+    std::span<std::uint32_t const> boot_name_hashes;
 };
 
 extern RuntimeRecord record;

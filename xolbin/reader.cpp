@@ -77,6 +77,7 @@ public:
     }
 
     void run(Cell const& destination);
+    void set_name_hashes(std::span<std::uint32_t const> hashes) { m_name_hashes = hashes; }
 
 private:
     [[noreturn]] void invalid(std::size_t at) const
@@ -194,6 +195,7 @@ private:
     // By symbol index, the global word of that spelling (header 0 until first met): the global context's
     // slots never move, and the boot image names the same globals thousands of times.
     std::vector<Cell> m_globals;
+    std::span<std::uint32_t const> m_name_hashes; // boot data: by symbol index, the name's hash, when known
 };
 
 SymbolId Reader::symbol()
@@ -221,6 +223,8 @@ SymbolId Reader::symbol()
         p = unicode::utf8_decode(p, bytes + length, code_point);
         if (code_point < 0) invalid(at);
     }
+    if (index < m_name_hashes.size())
+        return m_symbol_ids[index] = symbol::make_hashed(std::string_view(name, length), m_name_hashes[index]);
     return m_symbol_ids[index] = symbol::make(std::string_view(name, length));
 }
 
@@ -1250,7 +1254,7 @@ void load(std::span<std::uint8_t const> data, Cell const& destination, Mode mode
     reader.run(destination);
 }
 
-void load_boot(std::span<std::uint8_t const> image, Cell const& destination)
+void load_boot(std::span<std::uint8_t const> image, Cell const& destination, std::span<std::uint32_t const> name_hashes)
 {
     struct CollectorOff {
         bool saved = gc::state.enabled;
@@ -1258,6 +1262,7 @@ void load_boot(std::span<std::uint8_t const> image, Cell const& destination)
         ~CollectorOff() { gc::state.enabled = saved; }
     } const off;
     Reader reader(image, Mode::Boot, nullptr);
+    reader.set_name_hashes(name_hashes);
     reader.run(destination);
 }
 

@@ -53,6 +53,8 @@ void load(std::span<std::uint8_t const> data, Cell const& destination, Mode mode
 // values are rooted only once it is done). A buffer without the magic or with a body that does not decode
 // prints its line ("Error: Not a Xolbin file!", "Error: Xolbin compressed data corrupted!") and ends the
 // run with status 1; a bad record raises as in any load. May allocate.
-void load_boot(std::span<std::uint8_t const> image, Cell const& destination);
+// `name_hashes`, when not empty, holds the name hash of each symbol of the image by index.
+void load_boot(
+    std::span<std::uint8_t const> image, Cell const& destination, std::span<std::uint32_t const> name_hashes = {});
 
 }

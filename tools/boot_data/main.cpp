@@ -1,17 +1,55 @@
 // The boot image's maker, run by the build: loads every library source with the lexer and writes the
-// block of their values, in the compact XOLBIN form, as a C++ source that the program embeds. Start-up
-// then decodes the image instead of lexing the sources.
+// block of their values, in the compact XOLBIN form, as a C++ source that the program embeds, with the name
+// hash of each of the image's symbols. Start-up then decodes the image instead of lexing the sources, and
+// interns its names without hashing them.
 //
 //     boot_data OUTPUT.cpp
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "app/startup.h"
 #include "interpreter/boot.h"
+#include "runtime/hashtable.h"
 #include "runtime/roots.h"
 #include "xolbin/xolbin.h"
+
+namespace {
+
+// The name hashes of the symbols of a compact image the writer just made, by symbol index: its header,
+// the root count, the records' size, the symbol and strings counts, the offsets, then the strings.
+std::vector<std::uint32_t> name_hashes(std::vector<std::uint8_t> const& image)
+{
+    std::vector<std::uint32_t> hashes;
+    if (image.size() < 8 || (image[7] & xol::xolbin::flag_compact) == 0 || (image[7] & xol::xolbin::flag_symbols) == 0)
+        return hashes;
+    std::size_t position = 8;
+    auto const varint = [&] {
+        std::uint32_t value = 0;
+        for (int shift = 0; position < image.size(); shift += 7) {
+            std::uint8_t const next = image[position++];
+            value |= std::uint32_t { next & 0x7Fu } << shift;
+            if ((next & 0x80) == 0) break;
+        }
+        return value;
+    };
+    varint(); // roots
+    varint(); // the records' size
+    std::uint32_t const symbols = varint();
+    varint(); // the strings' size
+    std::size_t const strings = position + 4 * std::size_t { symbols };
+    for (std::uint32_t i = 0; i < symbols; ++i) {
+        std::uint32_t offset = 0;
+        for (int byte = 0; byte < 4; ++byte) offset |= std::uint32_t { image[position + 4 * i + byte] } << (8 * byte);
+        char const* const name = reinterpret_cast<char const*>(image.data() + strings + offset);
+        hashes.push_back(xol::hash::lowered_name(name, static_cast<std::uint32_t>(std::strlen(name))));
+    }
+    return hashes;
+}
+
+}
 
 int main(int argc, char** argv)
 {
@@ -33,7 +71,19 @@ int main(int argc, char** argv)
         std::snprintf(byte, sizeof byte, " %u,", image[i]);
         text += byte;
     }
-    text += "\n};\n}\n\nstd::span<std::uint8_t const> image() { return image_bytes; }\n\n}\n";
+    text += "\n};\n";
+    std::vector<std::uint32_t> const hashes = name_hashes(image);
+    text += "alignas(4) std::uint32_t const name_hashes_data[] = {";
+    for (std::size_t i = 0; i < hashes.size(); ++i) {
+        if (i % 8 == 0) text += "\n   ";
+        char hash[16];
+        std::snprintf(hash, sizeof hash, " %uu,", hashes[i]);
+        text += hash;
+    }
+    text += hashes.empty() ? " 0\n};\n}\n\n" : "\n};\n}\n\n";
+    text += "std::span<std::uint8_t const> image() { return image_bytes; }\n";
+    text += "std::span<std::uint32_t const> name_hashes() { return { name_hashes_data, " + std::to_string(hashes.size())
+        + " }; }\n\n}\n";
     std::FILE* file = std::fopen(argv[1], "wb");
     if (!file) {
         std::fprintf(stderr, "boot_data: cannot write %s\n", argv[1]);
