@@ -182,6 +182,33 @@ void place_map_entries(TableRecord const& record, std::vector<std::uint32_t> con
         if (i + ahead < positions.size()) __builtin_prefetch(slots + (hashes[i + ahead] & mask), 1);
         place_map_slot(record, positions[i], hashes[i]);
     }
+    // The pair hashes stay whole when the keys are the first pairs of the block and they fit the room they
+    // have (nothing is allocated here); otherwise none is kept.
+    SeriesBuffer* kept = node::buffer(record.pair_hashes);
+    bool whole = hashes.size() * 4 <= kept->capacity - kept->head;
+    for (std::size_t i = 0; i < positions.size() && whole; ++i) whole = positions[i] == 2 * i;
+    kept->tail = kept->head + (whole ? static_cast<std::uint32_t>(hashes.size() * 4) : 0);
+    if (whole && !hashes.empty()) std::memcpy(kept->head_address(), hashes.data(), hashes.size() * 4);
+}
+
+// Map growth from the kept pair hashes: pair numbers in order, so the keys of one hash stay in position order
+// along their chain, and no key is hashed again. May allocate.
+void grow_map(RootedTable const& table, std::uint32_t bucket_count, std::uint32_t upper_bound)
+{
+    constexpr std::uint32_t ahead = 16;
+    NodeId const slots = make_map_slots(bucket_count);
+    TableRecord& record = rec(*table);
+    record.keys = slots;
+    record.bucket_count = bucket_count;
+    record.upper_bound = upper_bound;
+    std::uint32_t const* hashes = pair_hashes_of(record);
+    std::uint32_t const* fresh = map_slots_of(record);
+    std::uint32_t const mask = bucket_count - 1;
+    std::uint32_t const pairs = record.occupied;
+    for (std::uint32_t pair = 0; pair < pairs; ++pair) {
+        if (pair + ahead < pairs) __builtin_prefetch(fresh + (hashes[pair + ahead] & mask), 1);
+        place_map_slot(record, 2 * pair, hashes[pair]);
+    }
 }
 
 enum class Records {
@@ -293,6 +320,12 @@ void resize_in_place(RootedTable const& table, std::uint32_t requested)
     std::uint32_t const bucket_count = power_of_two_at_least(requested);
     auto const upper_bound = static_cast<std::uint32_t>(bucket_count * load_limit + 0.5);
     if (rec(*table).count >= upper_bound) return;
+    TableRecord const& record = rec(*table);
+    if (record.kind == Kind::Map && bucket_count > record.bucket_count
+        && word_count(record.pair_hashes) == record.occupied) {
+        grow_map(table, bucket_count, upper_bound);
+        return;
+    }
     replace_entries(table, bucket_count, upper_bound, Records::Compacted);
 }
 
@@ -381,6 +414,8 @@ NodeId init(std::uint32_t size, Cell const* block, Kind kind, std::uint32_t valu
     if (kind == Kind::Map) {
         NodeId const slots = make_map_slots(bucket_count);
         rec(*table).keys = slots;
+        NodeId const hashes = series::alloc_units(size, 4);
+        rec(*table).pair_hashes = hashes;
     } else {
         NodeId const flags = make_flags(bucket_count);
         rec(*table).flags = flags;
@@ -419,10 +454,15 @@ InsertResult insert(NodeId table, std::uint32_t position, std::uint32_t const* k
         insert_hash_key(rooted, position);
         return InsertResult::Added;
     }
-    TableRecord& record = rec(*rooted);
     // A hash computed before a rehash for moved nodes may be stale: such tables hash again.
-    bool const fresh = known_hash && record.stamp == 0;
-    place_new_key(record, position, fresh ? *known_hash : stored_hash(record, position));
+    bool const fresh = known_hash && rec(*rooted).stamp == 0;
+    std::uint32_t const hash = fresh ? *known_hash : stored_hash(rec(*rooted), position);
+    // A map keeps the hash of the next pair; pair hashes already incomplete stay so.
+    if (kind == Kind::Map && word_count(rec(*rooted).pair_hashes) == position / 2
+        && rec(*rooted).occupied == position / 2)
+        std::memcpy(series::append_bytes(rec(*rooted).pair_hashes, 4), &hash, 4);
+    TableRecord& record = rec(*rooted);
+    place_new_key(record, position, hash);
     note_identity_key(record, key_cells(record)[position]);
     return InsertResult::Added;
 }
@@ -585,6 +625,9 @@ NodeId copy(NodeId table, NodeId key_series)
     if (kind != Kind::Map) {
         NodeId const flags = buffer::copy(rec(*source).flags);
         rec(*target).flags = flags;
+    } else {
+        NodeId const hashes = buffer::copy(rec(*source).pair_hashes);
+        rec(*target).pair_hashes = hashes;
     }
     NodeId const bucket_keys = buffer::copy(rec(*source).keys);
     rec(*target).keys = bucket_keys;
@@ -612,6 +655,7 @@ void clear(NodeId table)
     buffer::clear(record.key_series);
     if (record.kind == Kind::Map) {
         buffer::fill(record.keys, empty_slot_byte);
+        buffer::clear(record.pair_hashes);
         return;
     }
     std::memset(flags_of(record), std::to_integer<int>(fresh_flags_byte), record.bucket_count / 4);

@@ -54,6 +54,11 @@ inline std::uint32_t* words_of(NodeId series)
 inline constexpr std::uint32_t empty_slot = 0xFFFFFFFF;
 constexpr std::byte empty_slot_byte { 0xFF };
 
+inline std::uint32_t* pair_hashes_of(TableRecord const& record)
+{
+    return reinterpret_cast<std::uint32_t*>(node::buffer(record.pair_hashes)->head_address());
+}
+
 inline std::uint32_t* map_slots_of(TableRecord const& record)
 {
     return reinterpret_cast<std::uint32_t*>(node::buffer(record.keys)->head_address());
