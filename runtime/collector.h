@@ -18,10 +18,10 @@ using MarkCallback = void (*)();
 // collection is due instead once the bytes allocated since the last one pass a budget that grows with
 // what that collection left live, so that marking costs at most a fixed share of each byte allocated,
 // and memory grows to at most about one and a half times the live data (plus the budget's floor) before
-// garbage is reclaimed. A collection that reclaimed almost nothing (less than an eighth of what was
-// allocated since the one before) met a program that is building its live data: marking it all again
-// after half its size would most likely find nothing either, so the next one waits for as much again as
-// is live, and memory may reach twice the live data there. Until a collection is due, a request that finds
+// garbage is reclaimed. A collection that reclaimed less than half of what was allocated since the one
+// before met a program that is building its live data (a table filled with fresh keys, say): marking it all
+// again after half its size would mostly find the same data live, so the next one waits for as much again
+// as is live, and memory may reach twice the live data there. Until a collection is due, a request that finds
 // no room gets a new frame or big buffer; one that the OS refuses collects first.
 inline constexpr std::uint64_t smallest_budget = std::uint64_t { 8 } << 20;
 
@@ -29,7 +29,7 @@ inline constexpr std::uint64_t smallest_budget = std::uint64_t { 8 } << 20;
 // `allocated` bytes allocated since the collection before.
 inline std::uint64_t budget_after(std::uint64_t live, std::uint64_t allocated = 0, std::uint64_t reclaimed = 0)
 {
-    std::uint64_t const share = allocated != 0 && reclaimed < allocated / 8 ? live : live / 2;
+    std::uint64_t const share = allocated != 0 && reclaimed < allocated / 2 ? live : live / 2;
     return share > smallest_budget ? share : smallest_budget;
 }
 

@@ -71,7 +71,7 @@ NodeId make_array(std::uint32_t count, std::uint32_t unit, std::byte fill)
 // `bucket_count` empty map slots. May allocate.
 NodeId make_map_slots(std::uint32_t bucket_count)
 {
-    return make_array(bucket_count, sizeof(MapSlot), empty_slot_byte);
+    return make_array(bucket_count, sizeof(std::uint32_t), empty_slot_byte);
 }
 
 // The hash of the key stored at `position` (a cell index, or a record offset for node-keyed tables).
@@ -101,10 +101,11 @@ std::uint32_t stored_hash(TableRecord const& record, std::uint32_t position)
 std::uint32_t place_map_slot(TableRecord const& record, std::uint32_t position, std::uint32_t hash)
 {
     std::uint32_t const mask = record.bucket_count - 1;
-    MapSlot* slots = map_slots_of(record);
+    XOL_ASSERT(position % 2 == 0 && position / 2 < mask, "a map key position beyond its table's pairs");
+    std::uint32_t* slots = map_slots_of(record);
     std::uint32_t bucket = hash & mask;
-    for (std::uint32_t step = 1; slots[bucket].position != empty_slot; ++step) bucket = (bucket + step) & mask;
-    slots[bucket] = { position, hash };
+    for (std::uint32_t step = 1; slots[bucket] != empty_slot; ++step) bucket = (bucket + step) & mask;
+    slots[bucket] = map_slot(position, hash, mask);
     return bucket;
 }
 
@@ -133,13 +134,14 @@ std::vector<std::uint32_t> live_entries(TableRecord const& record)
     if (record.kind == Kind::Map) {
         // A map's entries are distinct key positions inside its block: marked, then read back in order,
         // which is the sort below without its comparisons.
-        MapSlot const* slots = map_slots_of(record);
+        std::uint32_t const* slots = map_slots_of(record);
+        std::uint32_t const mask = record.bucket_count - 1;
         std::vector<bool> present(key_length(record));
         std::uint32_t live = 0;
         bool inside = true;
         for (std::uint32_t bucket = 0; bucket < record.bucket_count && inside; ++bucket) {
-            std::uint32_t const position = slots[bucket].position;
-            if (position == empty_slot) continue;
+            if (slots[bucket] == empty_slot) continue;
+            std::uint32_t const position = slot_position(slots[bucket], mask);
             inside = position < present.size();
             if (inside) present[position] = true;
             ++live;
@@ -152,7 +154,7 @@ std::vector<std::uint32_t> live_entries(TableRecord const& record)
         }
         entries.clear();
         for (std::uint32_t bucket = 0; bucket < record.bucket_count; ++bucket)
-            if (slots[bucket].position != empty_slot) entries.push_back(slots[bucket].position);
+            if (slots[bucket] != empty_slot) entries.push_back(slot_position(slots[bucket], mask));
         std::sort(entries.begin(), entries.end());
         return entries;
     }
@@ -164,6 +166,49 @@ std::vector<std::uint32_t> live_entries(TableRecord const& record)
     std::sort(entries.begin(), entries.end(),
         [&](std::uint32_t a, std::uint32_t b) { return representative(record, a) < representative(record, b); });
     return entries;
+}
+
+// Map: every key hashed first, in position order, then placed while the home slots of the keys a little
+// ahead are fetched: a large table's placements then wait for memory side by side, not one after another.
+// Position order keeps the keys of one hash in position order along their chain. Allocates nothing.
+void place_map_entries(TableRecord const& record, std::vector<std::uint32_t> const& positions)
+{
+    constexpr std::size_t ahead = 16;
+    std::vector<std::uint32_t> hashes(positions.size());
+    for (std::size_t i = 0; i < positions.size(); ++i) hashes[i] = stored_hash(record, positions[i]);
+    std::uint32_t const mask = record.bucket_count - 1;
+    std::uint32_t const* slots = map_slots_of(record);
+    for (std::size_t i = 0; i < positions.size(); ++i) {
+        if (i + ahead < positions.size()) __builtin_prefetch(slots + (hashes[i + ahead] & mask), 1);
+        place_map_slot(record, positions[i], hashes[i]);
+    }
+    // The pair hashes stay whole when the keys are the first pairs of the block and they fit the room they
+    // have (nothing is allocated here); otherwise none is kept.
+    SeriesBuffer* kept = node::buffer(record.pair_hashes);
+    bool whole = hashes.size() * 4 <= kept->capacity - kept->head;
+    for (std::size_t i = 0; i < positions.size() && whole; ++i) whole = positions[i] == 2 * i;
+    kept->tail = kept->head + (whole ? static_cast<std::uint32_t>(hashes.size() * 4) : 0);
+    if (whole && !hashes.empty()) std::memcpy(kept->head_address(), hashes.data(), hashes.size() * 4);
+}
+
+// Map growth from the kept pair hashes: pair numbers in order, so the keys of one hash stay in position order
+// along their chain, and no key is hashed again. May allocate.
+void grow_map(RootedTable const& table, std::uint32_t bucket_count, std::uint32_t upper_bound)
+{
+    constexpr std::uint32_t ahead = 16;
+    NodeId const slots = make_map_slots(bucket_count);
+    TableRecord& record = rec(*table);
+    record.keys = slots;
+    record.bucket_count = bucket_count;
+    record.upper_bound = upper_bound;
+    std::uint32_t const* hashes = pair_hashes_of(record);
+    std::uint32_t const* fresh = map_slots_of(record);
+    std::uint32_t const mask = bucket_count - 1;
+    std::uint32_t const pairs = record.occupied;
+    for (std::uint32_t pair = 0; pair < pairs; ++pair) {
+        if (pair + ahead < pairs) __builtin_prefetch(fresh + (hashes[pair + ahead] & mask), 1);
+        place_map_slot(record, 2 * pair, hashes[pair]);
+    }
 }
 
 enum class Records {
@@ -209,49 +254,14 @@ void replace_entries(RootedTable const& table, std::uint32_t bucket_count, std::
         }
         record.count = static_cast<std::uint32_t>(entries.size());
     }
-    for (std::uint32_t entry : entries) place_fresh(record, entry, stored_hash(record, representative(record, entry)));
+    if (record.kind == Kind::Map) {
+        place_map_entries(record, entries);
+    } else {
+        for (std::uint32_t entry : entries)
+            place_fresh(record, entry, stored_hash(record, representative(record, entry)));
+    }
     record.occupied = static_cast<std::uint32_t>(entries.size());
     if (record.stamp != 0) record.stamp = relocation_stamp();
-}
-
-// ---- Map growth. Only keys of one hash can match one probe, and those must stay in position order along
-// their chain (find_live answers the first live key of a chain); how keys of other hashes interleave does not
-// matter. So the old slots are read in bucket order, with no scratch memory and no key hashed again, and
-// each goes to the end of its chain in the new table, unless it meets a key of its own hash with a later
-// position: it takes that slot and carries the later key on, as an insertion sort along the chain.
-
-void place_in_position_order(TableRecord const& record, MapSlot slot)
-{
-    std::uint32_t const mask = record.bucket_count - 1;
-    MapSlot* slots = map_slots_of(record);
-    std::uint32_t bucket = slot.hash & mask;
-    for (std::uint32_t step = 1; slots[bucket].position != empty_slot; ++step) {
-        if (slots[bucket].hash == slot.hash && slots[bucket].position > slot.position)
-            std::swap(slots[bucket].position, slot.position);
-        bucket = (bucket + step) & mask;
-    }
-    slots[bucket] = slot;
-}
-
-// Grows a map's table to `bucket_count` buckets with the stored hashes. May allocate.
-void grow_map(RootedTable const& table, std::uint32_t bucket_count, std::uint32_t upper_bound)
-{
-    // The old slots stay alive, and the table whole, until the new ones are had.
-    RootedNode const old_slots(rec(*table).keys);
-    NodeId const slots = make_map_slots(bucket_count);
-    TableRecord& record = rec(*table);
-    std::uint32_t const old_count = record.bucket_count;
-    record.keys = slots;
-    record.bucket_count = bucket_count;
-    record.upper_bound = upper_bound;
-    auto const* old = reinterpret_cast<MapSlot const*>(node::buffer(*old_slots)->head_address());
-    std::uint32_t placed = 0;
-    for (std::uint32_t bucket = 0; bucket < old_count; ++bucket) {
-        if (old[bucket].position == empty_slot) continue;
-        place_in_position_order(record, old[bucket]);
-        ++placed;
-    }
-    record.occupied = placed;
 }
 
 // Map and symbol keys: the caller has looked the key up, so it takes the first free bucket of its chain.
@@ -310,7 +320,9 @@ void resize_in_place(RootedTable const& table, std::uint32_t requested)
     std::uint32_t const bucket_count = power_of_two_at_least(requested);
     auto const upper_bound = static_cast<std::uint32_t>(bucket_count * load_limit + 0.5);
     if (rec(*table).count >= upper_bound) return;
-    if (rec(*table).kind == Kind::Map && bucket_count > rec(*table).bucket_count) {
+    TableRecord const& record = rec(*table);
+    if (record.kind == Kind::Map && bucket_count > record.bucket_count
+        && word_count(record.pair_hashes) == record.occupied) {
         grow_map(table, bucket_count, upper_bound);
         return;
     }
@@ -402,6 +414,8 @@ NodeId init(std::uint32_t size, Cell const* block, Kind kind, std::uint32_t valu
     if (kind == Kind::Map) {
         NodeId const slots = make_map_slots(bucket_count);
         rec(*table).keys = slots;
+        NodeId const hashes = series::alloc_units(size, 4);
+        rec(*table).pair_hashes = hashes;
     } else {
         NodeId const flags = make_flags(bucket_count);
         rec(*table).flags = flags;
@@ -432,14 +446,23 @@ InsertResult insert(NodeId table, std::uint32_t position, std::uint32_t const* k
     XOL_ASSERT(!is_node_keyed(kind), "insert into a node-keyed table");
     XOL_ASSERT(position < key_length(rec(table)), "insert of a position past the key series");
     if (grow_if_full(rooted)) return InsertResult::Rebuilt;
+    // A map slot holds a pair number under the bucket mask: a key placed past the pairs indexed so far
+    // needs the room.
+    while (kind == Kind::Map && position / 2 >= rec(*rooted).upper_bound)
+        resize_in_place(rooted, rec(*rooted).bucket_count + 1);
     if (kind == Kind::Hash) {
         insert_hash_key(rooted, position);
         return InsertResult::Added;
     }
-    TableRecord& record = rec(*rooted);
     // A hash computed before a rehash for moved nodes may be stale: such tables hash again.
-    bool const fresh = known_hash && record.stamp == 0;
-    place_new_key(record, position, fresh ? *known_hash : stored_hash(record, position));
+    bool const fresh = known_hash && rec(*rooted).stamp == 0;
+    std::uint32_t const hash = fresh ? *known_hash : stored_hash(rec(*rooted), position);
+    // A map keeps the hash of the next pair; pair hashes already incomplete stay so.
+    if (kind == Kind::Map && word_count(rec(*rooted).pair_hashes) == position / 2
+        && rec(*rooted).occupied == position / 2)
+        std::memcpy(series::append_bytes(rec(*rooted).pair_hashes, 4), &hash, 4);
+    TableRecord& record = rec(*rooted);
+    place_new_key(record, position, hash);
     note_identity_key(record, key_cells(record)[position]);
     return InsertResult::Added;
 }
@@ -499,9 +522,10 @@ std::int32_t find_map_key(NodeId table, Cell const& key, CompareOp op, bool live
         return !live_only || position + 1 >= key_length(record) || key_cells(record)[position + 1].header != 0;
     };
     for (std::uint32_t step = 1; step <= bucket_count; ++step) {
-        MapSlot const slot = map_slots_of(rec(*rooted))[bucket];
-        if (slot.position == empty_slot) break;
-        if (slot.hash == hash && answers(slot.position)) return static_cast<std::int32_t>(slot.position);
+        std::uint32_t const slot = map_slots_of(rec(*rooted))[bucket];
+        if (slot == empty_slot) break;
+        if (slot_agrees(slot, hash, mask) && answers(slot_position(slot, mask)))
+            return static_cast<std::int32_t>(slot_position(slot, mask));
         bucket = (bucket + step) & mask;
     }
     return -1;
@@ -525,12 +549,13 @@ std::int32_t find_next(NodeId table, Cell const& key, ProbeState& walk, CompareO
     if (rec(table).kind == Kind::Map) {
         // One slot a bucket, compared by hash first; `member` 1 marks the bucket already answered.
         while (walk.step <= bucket_count) {
-            MapSlot const slot = map_slots_of(rec(*rooted))[walk.bucket];
-            if (slot.position == empty_slot) break;
-            if (walk.member == 0 && slot.hash == walk.hash) {
+            std::uint32_t const slot = map_slots_of(rec(*rooted))[walk.bucket];
+            if (slot == empty_slot) break;
+            if (walk.member == 0 && slot_agrees(slot, walk.hash, mask)) {
                 walk.member = 1;
-                Cell const stored = key_cells(rec(*rooted))[slot.position];
-                if (keys_match(stored, *probe, op)) return static_cast<std::int32_t>(slot.position);
+                std::uint32_t const position = slot_position(slot, mask);
+                Cell const stored = key_cells(rec(*rooted))[position];
+                if (keys_match(stored, *probe, op)) return static_cast<std::int32_t>(position);
             }
             walk.bucket = (walk.bucket + walk.step) & mask;
             ++walk.step;
@@ -600,6 +625,9 @@ NodeId copy(NodeId table, NodeId key_series)
     if (kind != Kind::Map) {
         NodeId const flags = buffer::copy(rec(*source).flags);
         rec(*target).flags = flags;
+    } else {
+        NodeId const hashes = buffer::copy(rec(*source).pair_hashes);
+        rec(*target).pair_hashes = hashes;
     }
     NodeId const bucket_keys = buffer::copy(rec(*source).keys);
     rec(*target).keys = bucket_keys;
@@ -627,6 +655,7 @@ void clear(NodeId table)
     buffer::clear(record.key_series);
     if (record.kind == Kind::Map) {
         buffer::fill(record.keys, empty_slot_byte);
+        buffer::clear(record.pair_hashes);
         return;
     }
     std::memset(flags_of(record), std::to_integer<int>(fresh_flags_byte), record.bucket_count / 4);
@@ -672,8 +701,9 @@ void dump(NodeId table)
     if (record.kind == Kind::Map) {
         print::cstr("\n== Alive keys ==\n");
         for (std::uint32_t bucket = 0; bucket < record.bucket_count; ++bucket) {
-            std::uint32_t const position = map_slots_of(record)[bucket].position;
-            if (position == empty_slot) continue;
+            std::uint32_t const slot = map_slots_of(record)[bucket];
+            if (slot == empty_slot) continue;
+            std::uint32_t const position = slot_position(slot, record.bucket_count - 1);
             print::integer(bucket);
             print::cstr(" ");
             print::integer(position);

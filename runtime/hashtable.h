@@ -56,11 +56,17 @@ struct TableRecord {
         NodeId index; // Hash: the bucket of each key position, none_bucket where none
         std::uint32_t record_size; // NodeKeys, Ownership: bytes of one record, (value cells + 1) x 16
     };
-    NodeId chain; // Hash: the node of each duplicate list (a series of 32-bit positions), 0 when freed
+    union {
+        NodeId chain; // Hash: the node of each duplicate list (a series of 32-bit positions), 0 when freed
+        // Map: the full hash of each pair's key by pair number, so that growth never hashes a key again.
+        // It holds one hash a pair in a bucket (occupied of them) or, when a rehash could not keep it so,
+        // fewer: growth then hashes the keys.
+        NodeId pair_hashes;
+    };
     NodeId flags; // 2 bits a bucket, 4 buckets a byte; none in a Map table, whose empty slots say it
-    // One 32-bit entry a bucket; in a Hash table an entry -k names duplicate list k. Map: one 8-byte slot a
-    // bucket, the key's position and its full hash side by side, so that a probe touches one array, compares
-    // only keys of its own hash, and growth re-places keys without hashing them again.
+    // One 32-bit entry a bucket; in a Hash table an entry -k names duplicate list k. Map: one 32-bit slot a
+    // bucket, the key's pair number and the high bits of its hash, so that a probe touches one small array
+    // and compares only keys whose hash agrees there.
     NodeId keys;
     NodeId key_series; // the block, the symbol or word series, or the record series
     std::uint32_t occupied; // buckets not empty

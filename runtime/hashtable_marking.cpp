@@ -21,6 +21,7 @@ void mark(NodeId& table)
     TableRecord& record = rec(table);
     gc::mark_node(record.flags); // none in a map
     gc::mark_node(record.keys);
+    if (record.kind == Kind::Map) gc::mark_node(record.pair_hashes);
     if (record.kind == Kind::Hash) {
         gc::mark_node(record.index);
         if (gc::mark_node(record.chain)) { // a table being made may have no chain yet

@@ -45,20 +45,36 @@ inline std::uint32_t* words_of(NodeId series)
     return reinterpret_cast<std::uint32_t*>(node::buffer(series)->head_address());
 }
 
-// Map: a bucket is one slot of the key's position and its full hash, so that a probe reads one array and
-// compares only keys of its own hash. A map has no flags array: a slot of position empty_slot is an empty
-// bucket, and a map never has deleted buckets (a removed pair keeps its bucket).
-struct MapSlot {
-    std::uint32_t position;
-    std::uint32_t hash;
-};
-static_assert(sizeof(MapSlot) == 8);
+// Map: a bucket is one 32-bit slot, so that the array a look-up reads at random is as small as it can be.
+// The low bits under the bucket mask hold the pair's number (its key position / 2), the bits above them
+// the same bits of the key's hash: a probe compares only keys whose hash agrees there. The pairs of the
+// block are exactly the keys in buckets, fewer than the load limit, so a pair number always fits under the
+// mask and no slot in use is all ones. A map has no flags array: a slot of empty_slot is an empty bucket,
+// and a map never has deleted buckets (a removed pair keeps its bucket).
 inline constexpr std::uint32_t empty_slot = 0xFFFFFFFF;
 constexpr std::byte empty_slot_byte { 0xFF };
 
-inline MapSlot* map_slots_of(TableRecord const& record)
+inline std::uint32_t* pair_hashes_of(TableRecord const& record)
 {
-    return reinterpret_cast<MapSlot*>(node::buffer(record.keys)->head_address());
+    return reinterpret_cast<std::uint32_t*>(node::buffer(record.pair_hashes)->head_address());
+}
+
+inline std::uint32_t* map_slots_of(TableRecord const& record)
+{
+    return reinterpret_cast<std::uint32_t*>(node::buffer(record.keys)->head_address());
+}
+inline std::uint32_t map_slot(std::uint32_t position, std::uint32_t hash, std::uint32_t mask)
+{
+    return (hash & ~mask) | position >> 1;
+}
+inline std::uint32_t slot_position(std::uint32_t slot, std::uint32_t mask)
+{
+    return (slot & mask) << 1;
+}
+// Whether a slot in use may hold a key of `hash`.
+inline bool slot_agrees(std::uint32_t slot, std::uint32_t hash, std::uint32_t mask)
+{
+    return ((slot ^ hash) & ~mask) == 0;
 }
 
 inline std::uint32_t word_count(NodeId series)

@@ -325,7 +325,7 @@ TEST_F(CollectorTest, AGrowingLiveSetIsMarkedAFewTimes)
 }
 
 // A collection starts a new count of allocated bytes against a budget of half the live data it left,
-// never below the floor; one that reclaimed almost nothing of what was allocated waits for as much again as
+// never below the floor; one that reclaimed less than half of what was allocated waits for as much again as
 // is live.
 TEST_F(CollectorTest, TheBudgetFollowsTheLiveData)
 {
@@ -348,8 +348,9 @@ TEST_F(CollectorTest, TheBudgetFollowsTheLiveData)
     Case const cases[] = {
         { 100'000'000, 0, 0, 50'000'000 }, // no count yet
         { 100'000'000, 40'000'000, 40'000'000, 50'000'000 },
-        { 100'000'000, 40'000'000, 5'000'000, 50'000'000 }, // an eighth
-        { 100'000'000, 40'000'000, 4'999'999, 100'000'000 },
+        { 100'000'000, 40'000'000, 20'000'000, 50'000'000 }, // a half
+        { 100'000'000, 40'000'000, 19'999'999, 100'000'000 },
+        { 100'000'000, 40'000'000, 5'000'000, 100'000'000 },
         { 1'000'000, 40'000'000, 0, gc::smallest_budget },
     };
     for (Case const& c : cases)

@@ -153,13 +153,13 @@ NodeId table_of(Rooted const& value)
     return (*value).word3;
 }
 
-// A map has no flags: its slot of a position and a hash holds position 0xFFFFFFFF when empty.
+// A map has no flags: its 32-bit slot of a pair number and hash bits is 0xFFFFFFFF when empty.
 std::uint32_t flag_of(NodeId table, std::uint32_t bucket)
 {
     hashtable::TableRecord const& record = hashtable::record(table);
     if (record.kind == Kind::Map) {
         auto const* slots = reinterpret_cast<std::uint32_t const*>(node::buffer(record.keys)->head_address());
-        return slots[2 * bucket] == 0xFFFFFFFF ? 2u : 0u;
+        return slots[bucket] == 0xFFFFFFFF ? 2u : 0u;
     }
     auto const* flags = reinterpret_cast<std::uint8_t const*>(node::buffer(record.flags)->head_address());
     return (flags[bucket >> 2] >> ((bucket & 3) * 2)) & 3u;
