@@ -120,37 +120,8 @@ bool integer_set_op(Cell const& result, Cell const& first, Cell const* second, s
         }
     };
 
-    switch (op) {
-    case MathOp::Union:
-        collect(first, nullptr, true);
-        if (second) collect(*second, nullptr, true);
-        break;
-    case MathOp::Intersect:
-    case MathOp::Exclude:
-        if (second) {
-            IntegerSet others(length2 / size + 1);
-            heads_of(*second, others);
-            collect(first, &others, op == MathOp::Intersect);
-        } else if (op == MathOp::Exclude) {
-            collect(first, nullptr, true);
-        }
-        break;
-    case MathOp::Difference:
-        if (second) {
-            IntegerSet firsts(length1 / size + 1);
-            heads_of(first, firsts);
-            IntegerSet seconds(length2 / size + 1);
-            heads_of(*second, seconds);
-            collect(first, &seconds, false);
-            collect(*second, &firsts, false);
-        } else {
-            collect(first, nullptr, true);
-        }
-        break;
-    default: // unique
-        collect(first, nullptr, true);
-        break;
-    }
+    auto make_set = [](std::uint32_t count) { return IntegerSet(count); };
+    run_set_passes(op, first, second, length1, length2, size, make_set, heads_of, collect);
     target->tail = static_cast<std::uint32_t>(reinterpret_cast<std::byte*>(out) - target->data());
     return true;
 }

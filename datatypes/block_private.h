@@ -105,6 +105,47 @@ bool sort_float_records(
 // Allocates nothing in the series heap.
 bool sort_latin1_strings(Cell* base, std::uint32_t count, bool case_sensitive, bool descending, bool stable);
 
+// The passes of the set operation `op` over `first` and `second` (nullptr when there is none), whatever holds
+// the members: `make_set(count)` gives an empty set for about `count` heads, `heads_of(series, set)` fills one
+// with the first cells of a series' records, and `collect(series, set, keep_members)` copies every record
+// whose first cell is new to the answer and, with a set, is (keep_members) or is not in it.
+template <typename Series, typename MakeSet, typename HeadsOf, typename Collect>
+void run_set_passes(MathOp op, Series const& first, Series const* second, std::uint32_t length1, std::uint32_t length2,
+    std::uint32_t size, MakeSet make_set, HeadsOf heads_of, Collect collect)
+{
+    switch (op) {
+    case MathOp::Union:
+        collect(first, nullptr, true);
+        if (second) collect(*second, nullptr, true);
+        break;
+    case MathOp::Intersect:
+    case MathOp::Exclude:
+        if (second) {
+            auto others = make_set(length2 / size + 1);
+            heads_of(*second, others);
+            collect(first, &others, op == MathOp::Intersect);
+        } else if (op == MathOp::Exclude) {
+            collect(first, nullptr, true);
+        }
+        break;
+    case MathOp::Difference:
+        if (second) {
+            auto firsts = make_set(length1 / size + 1);
+            heads_of(first, firsts);
+            auto seconds = make_set(length2 / size + 1);
+            heads_of(*second, seconds);
+            collect(first, &seconds, false);
+            collect(*second, &firsts, false);
+        } else {
+            collect(first, nullptr, true);
+        }
+        break;
+    default: // unique
+        collect(first, nullptr, true);
+        break;
+    }
+}
+
 // The set operation `op` (unique, union, intersect, exclude, difference) over records of `size` cells when
 // the first cell of every record of both operands is an integer!: the kept records are appended to `result`,
 // a new block held in a root (its node may change), and the answer is true. False, with nothing done, for

@@ -317,37 +317,9 @@ Cell do_set_op(Cell const& first, Cell const* second, bool case_sensitive, Refin
         }
     };
 
-    switch (op) {
-    case MathOp::Union:
-        collect(kept_first, nullptr, true);
-        if (second) collect(kept_second, nullptr, true);
-        break;
-    case MathOp::Intersect:
-    case MathOp::Exclude:
-        if (second) {
-            MemberSet others(length2 / size + 1, compare_op);
-            heads_of(kept_second, others);
-            collect(kept_first, &others, op == MathOp::Intersect);
-        } else if (op == MathOp::Exclude) {
-            collect(kept_first, nullptr, true);
-        }
-        break;
-    case MathOp::Difference:
-        if (second) {
-            MemberSet firsts(length1 / size + 1, compare_op);
-            heads_of(kept_first, firsts);
-            MemberSet seconds(length2 / size + 1, compare_op);
-            heads_of(kept_second, seconds);
-            collect(kept_first, &seconds, false);
-            collect(kept_second, &firsts, false);
-        } else {
-            collect(kept_first, nullptr, true);
-        }
-        break;
-    default: // unique
-        collect(kept_first, nullptr, true);
-        break;
-    }
+    auto make_set = [compare_op](std::uint32_t count) { return MemberSet(count, compare_op); };
+    run_set_passes(
+        op, kept_first, second ? &kept_second : nullptr, length1, length2, size, make_set, heads_of, collect);
     return answer();
 }
 
