@@ -46,6 +46,7 @@
 #include "runtime/quit.h"
 #include "runtime/roots.h"
 #include "runtime/series.h"
+#include "runtime/text_encoding.h"
 #include "runtime/type_families.h"
 #include "runtime/unicode.h"
 #include "xolbin/xolbin.h"
@@ -797,14 +798,7 @@ void Reader::decode_text(Header const& h, Cell const& into, std::uint32_t head)
     // One-byte units hold ASCII and two-byte units no surrogate: text wider than its unit is widened.
     std::uint32_t widest = 1;
     if (unit == 1) {
-        std::uint32_t i = 0;
-        for (; i + 8 <= length; i += 8) { // eight bytes at a time: most text is ASCII
-            std::uint64_t bytes = 0;
-            std::memcpy(&bytes, data + i, sizeof bytes);
-            if (bytes & 0x8080808080808080u) break;
-        }
-        for (; i < length; ++i)
-            if (data[i] > 0x7F) widest = 2;
+        if (string::ascii_prefix(data, length, false) != length) widest = 2;
     } else {
         for (std::uint32_t i = 0; i < length; ++i) {
             std::uint32_t code_point = 0;

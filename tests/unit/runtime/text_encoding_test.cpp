@@ -185,6 +185,26 @@ TEST_F(TextEncodingTest, AsciiRunsStopAtTheRightByte)
     }
 }
 
+// The run's end wherever it falls: in a 64-byte block, in an eight-byte word after the blocks, or in the bytes
+// left after the words; a CR ends it only when asked.
+TEST_F(TextEncodingTest, AsciiPrefixFindsTheFirstStopAtEveryPlace)
+{
+    for (std::size_t const length : { 0u, 1u, 7u, 8u, 9u, 63u, 64u, 65u, 130u, 200u }) {
+        std::vector<std::uint8_t> plain(length, 'a');
+        EXPECT_EQ(string::ascii_prefix(plain.data(), length, true), length) << length;
+        for (std::size_t place = 0; place < length; ++place) {
+            for (std::uint8_t const stopper : std::initializer_list<std::uint8_t> { 0x80, 0xFF, '\r' }) {
+                std::vector<std::uint8_t> bytes = plain;
+                bytes[place] = stopper;
+                if (place + 1 < length) bytes[length - 1] = 0xC3; // a later stop never counts
+                std::size_t const ends_at_cr = stopper == '\r' ? (place + 1 < length ? length - 1 : length) : place;
+                EXPECT_EQ(string::ascii_prefix(bytes.data(), length, true), place) << length << " " << place;
+                EXPECT_EQ(string::ascii_prefix(bytes.data(), length, false), ends_at_cr) << length << " " << place;
+            }
+        }
+    }
+}
+
 // Whole input cut inside a sequence: the bytes left over are the error's argument, never dropped.
 TEST_F(TextEncodingTest, WholeInputCutBySequenceEnd)
 {
