@@ -29,16 +29,24 @@ std::uint32_t slot_at(NodeId context, std::uint32_t position)
     return word_at(context, position)->word3;
 }
 
-// Adds the symbol to the word list (its slot its own position) and answers that position. The caller has
-// looked the symbol up. May allocate.
+// Looks the symbol up and, when it is absent, adds it to the word list (its slot its own position), in one
+// walk of the index's chain: answers the position found, or -1 with the new entry's position in `added`.
+// May allocate.
+std::int32_t find_or_append(RootedNode& context, SymbolId symbol, bool case_blind, std::uint32_t& added)
+{
+    std::int32_t const found = hashtable::put_index(index_of(*context), symbol, case_blind, *context, &added);
+    // The index may have grown (and nodes moved) before the word was written: the rooted node is current.
+    if (found < 0) word_at(*context, added)->word1 = *context;
+    return found;
+}
+
+// Adds the symbol to the word list and answers its position. The caller has looked the symbol up. May
+// allocate.
 std::uint32_t append_entry(RootedNode& context, SymbolId symbol)
 {
     std::uint32_t added = 0;
-    [[maybe_unused]] std::int32_t const found
-        = hashtable::put_index(index_of(*context), symbol, false, *context, &added);
+    [[maybe_unused]] std::int32_t const found = find_or_append(context, symbol, false, added);
     XOL_ASSERT(found < 0, "a word added twice");
-    // The index may have grown (and nodes moved) before the word was written: the rooted node is current.
-    word_at(*context, added)->word1 = *context;
     return added;
 }
 
@@ -98,16 +106,13 @@ std::int32_t find_word(NodeId context, SymbolId symbol, bool case_blind)
 
 std::int32_t find_or_add(NodeId context, SymbolId symbol, bool case_blind, std::uint32_t& index)
 {
-    // One walk of the chain both looks the word up and, when it is absent, finds its bucket.
     RootedNode kept(context);
     std::uint32_t added = 0;
-    std::int32_t const position = hashtable::put_index(index_of(context), symbol, case_blind, context, &added);
+    std::int32_t const position = find_or_append(kept, symbol, case_blind, added);
     if (position >= 0) {
         index = slot_at(*kept, static_cast<std::uint32_t>(position));
         return static_cast<std::int32_t>(index);
     }
-    // The index may have grown (and nodes moved) before the word was written: the rooted node is current.
-    word_at(*kept, added)->word1 = *kept;
     index = added;
     return -1;
 }
@@ -217,14 +222,12 @@ Cell add_global(SymbolId symbol, bool case_blind, bool copy)
         // its slot, and the bucket it ends on is the one an exact look-up would have ended on.
         RootedNode global(state.global);
         std::uint32_t added = 0;
-        std::int32_t const found = hashtable::put_index(index_of(*global), symbol, true, *global, &added);
+        std::int32_t const found = find_or_append(global, symbol, true, added);
         if (found >= 0) {
             Cell entry = *word_at(*global, static_cast<std::uint32_t>(found));
             if (copy && entry.word2 != symbol) entry.word2 = symbol; // the variant's slot, this spelling
             return entry;
         }
-        // The index may have grown (and nodes moved) before the word was written: the rooted node is current.
-        word_at(*global, added)->word1 = *global;
         append_unset_value(*global);
         return *word_at(*global, added);
     }
