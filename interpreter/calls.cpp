@@ -3,6 +3,9 @@
 
 #include "interpreter/calls.h"
 
+#include <array>
+#include <cstring>
+
 #include "datatypes/context.h"
 #include "datatypes/datatype.h"
 #include "datatypes/error.h"
@@ -30,12 +33,21 @@ namespace {
 Cell const unset_value = cell::make(type_ids::unset);
 Cell const none_value = cell::make(type_ids::none);
 
-Cell name_or_anonymous(Cell const* name)
+Cell other_name(Cell const* name)
 {
-    if (name && cell::type_of(*name) == type_ids::word) return *name;
     if (name && word::is_any_word(cell::type_of(*name)))
         return Cell { type_ids::word, name->word1, name->word2, name->word3 };
     return words::word_of(words::Word::anon);
+}
+
+// The word a call is reported under: a call by a word! is the commonest, and takes it as it is.
+[[gnu::always_inline]] inline Cell name_or_anonymous(Cell const* name)
+{
+    if (!name || cell::type_of(*name) != type_ids::word) [[unlikely]]
+        return other_name(name);
+    Cell copy;
+    std::memcpy(&copy, name, sizeof copy);
+    return copy;
 }
 
 // The k-th argument or refinement word of a function's spec: what argument errors name.
@@ -75,18 +87,23 @@ struct Fetch {
     bool seen_refinement = false;
 };
 
-[[noreturn]] void fire_no_arg(Fetch const& fetch, std::uint32_t slot)
+[[noreturn]] void fire_no_arg(Cell const& function, Cell const& given_name, std::uint32_t slot)
 {
-    Cell const name = fetch.name;
-    Cell const argument = spec_word(fetch.function, slot);
+    Cell const name = given_name;
+    Cell const argument = spec_word(function, slot);
     fire_error(err::script::no_arg, &name, &argument);
 }
 
-[[noreturn]] void fire_expect_arg(Fetch const& fetch, TypeId type, std::uint32_t slot)
+[[noreturn]] void fire_no_arg(Fetch const& fetch, std::uint32_t slot)
 {
-    Cell const name = fetch.name;
+    fire_no_arg(fetch.function, fetch.name, slot);
+}
+
+[[noreturn]] void fire_expect_arg(Cell const& function, Cell const& given_name, TypeId type, std::uint32_t slot)
+{
+    Cell const name = given_name;
     Cell const datatype = datatype::make(type);
-    Cell const argument = spec_word(fetch.function, slot);
+    Cell const argument = spec_word(function, slot);
     fire_error(err::script::expect_arg, &name, &datatype, &argument);
 }
 
@@ -94,7 +111,7 @@ inline void check_type(Fetch const& fetch, Cell const& typeset, Cell const& valu
 {
     TypeId const type = cell::type_of(value);
     if (!typeset::has(typeset, type)) [[unlikely]]
-        fire_expect_arg(fetch, type, slot);
+        fire_expect_arg(fetch.function, fetch.name, type, slot);
 }
 
 // Pushes one argument value read from the code, as its kind says; answers the new position.
@@ -314,6 +331,63 @@ std::uint32_t fetch_simple(Fetch& fetch, std::uint32_t position, std::uint32_t l
     return position;
 }
 
+// The descriptors of a function value whose call shape is known.
+inline Cell const* known_descriptors(Cell const& function)
+{
+    return node::buffer(function::record_cell(function, 1).word2)->head_cell();
+}
+
+// fetch_simple for a call that is not an operator, into the frame just pushed for it. The function value
+// lies on the stack, which keeps it and its descriptors for the collector: their buffer is read again only
+// after a walk, the one way of reading an argument that may allocate. A function's later slots get what an
+// unused refinement gives, then its locals theirs. `name` is rooted by the caller.
+template <bool function_like>
+[[gnu::always_inline]] inline std::uint32_t fetch_leading(
+    Cell const& function, Cell const& name, Code const& code, std::uint32_t position, std::uint32_t shape)
+{
+    std::uint32_t const leading = shape & call_shape_leading_mask;
+    Cell const* entries = known_descriptors(function);
+    std::uint32_t slot = 0;
+    for (std::uint32_t i = 0; i < leading; ++i) {
+        if (argument_kind(entries[i]) == ArgumentKind::NotFetched) continue;
+        std::uint32_t const after = trace::state.on ? 0 : push_plain(code, position);
+        if (after != 0) {
+            position = after;
+        } else {
+            if (code.at_end(position)) fire_no_arg(function, name, slot);
+            position = eval_expression_deferred(code, position, false, true, false);
+            if (stack::has_pending()) return position;
+            entries = known_descriptors(function);
+        }
+        TypeId const type = cell::type_of(stack::state.top[-1]);
+        if (!typeset::has(entries[i], type)) [[unlikely]]
+            fire_expect_arg(function, name, type, slot);
+        ++slot;
+    }
+    if (function_like && (shape & call_shape_trailing)) {
+        SeriesBuffer* const buffer = node::buffer(function::record_cell(function, 1).word2);
+        std::uint32_t const total = buffer->cell_count();
+        for (std::uint32_t i = leading; i < total; ++i) {
+            Cell const& entry = buffer->head_cell()[i];
+            switch (cell::type_of(entry)) {
+            case type_ids::typeset:
+                if (argument_kind(entry) != ArgumentKind::NotFetched) stack::push(none_value);
+                break;
+            case type_ids::refinement:
+                stack::push(logic::make(false));
+                break;
+            case type_ids::integer: // the locals, last: /local, then its words
+                stack::push(logic::make(false));
+                for (std::int32_t local = 1; local < integer::get(entry); ++local) stack::push(none_value);
+                break;
+            default:
+                break;
+            }
+        }
+    }
+    return position;
+}
+
 std::uint32_t fetch_arguments(Fetch& fetch, std::uint32_t position)
 {
     CallSite const& site = fetch.site;
@@ -408,8 +482,24 @@ actions::Entry action_entry(std::int32_t index)
     return entry;
 }
 
+// Pushes the called value, the cell its result replaces. A push that overflows raises before any cell is
+// written, so the value is copied after, as one block (its type was read apart for the dispatch).
+[[gnu::always_inline]] inline Cell* push_function(Cell const& function)
+{
+    Cell* const slot = stack::push_cell();
+    std::memcpy(static_cast<void*>(slot), &function, sizeof(Cell));
+    return slot;
+}
+
+// The refinement positions of a call that uses none.
+constexpr std::array<std::int32_t, max_native_refinements> no_refinements = [] {
+    std::array<std::int32_t, max_native_refinements> positions {};
+    positions.fill(-1);
+    return positions;
+}();
+
 // Runs a native or action whose arguments are in its frame.
-void run_built_in(Cell const& function, std::int32_t const* refinements)
+[[gnu::always_inline]] inline void run_built_in(Cell const& function, std::int32_t const* refinements)
 {
     std::int32_t const index = static_cast<std::int32_t>(function.word1) + 1;
     if (cell::type_of(function) == type_ids::native) {
@@ -505,24 +595,52 @@ void run_body_untraced(Cell const& function, Cell const& body)
     walk_body(body, frame);
 }
 
-// A native or action called from code with tracing off and no refinement path, whose leading arguments are
-// all evaluated (call_shape_simple): call_by_type's work for it, without what such a call never needs.
-std::uint32_t call_native_simple(Cell const& given, CallSite const& site, NodeId descriptors, std::uint32_t leading)
+// A native or action called as an operator from code with tracing off, whose arguments are all evaluated
+// (call_shape_simple): call_by_type's work for it, without what such a call never needs. The left operand,
+// already on the stack, is the first argument; the others are read without the lookahead.
+[[gnu::noinline]] std::uint32_t call_operator_simple(Cell const& given, CallSite const& site, std::uint32_t leading)
 {
     Rooted function(given);
     Rooted name_cell(name_or_anonymous(site.name));
-    RootedNode descriptor_node(descriptors); // a collection while an argument is read may relocate it
-    Cell* const slot = site.infix ? stack::state.top - 1 : stack::state.top;
-    if (!site.infix) stack::push(*function);
-    Fetch fetch { *function, *name_cell, site, *descriptor_node, false };
-    // Every refinement is off; natives read no more positions than they have refinements.
-    for (std::int32_t& refinement : fetch.refinements) refinement = -1;
-    if (site.infix) stack::cut_to(slot);
+    Cell* const slot = stack::state.top - 1;
+    stack::cut_to(slot);
     stack::push_native_frame_eval(*name_cell);
-    if (site.infix) stack::take_back(1);
-    std::uint32_t const position = fetch_simple(fetch, site.position, leading);
+    stack::take_back(1);
+    std::uint32_t position = site.position;
+    bool given_operand = true;
+    std::uint32_t slot_index = 0;
+    for (std::uint32_t i = 0; i < leading; ++i) {
+        if (argument_kind(known_descriptors(*function)[i]) == ArgumentKind::NotFetched) continue;
+        if (!given_operand) {
+            if (site.code.at_end(position)) fire_no_arg(*function, *name_cell, slot_index);
+            position = eval_expression_deferred(site.code, position, true, true, false);
+            if (stack::has_pending()) return position;
+        }
+        given_operand = false;
+        TypeId const type = cell::type_of(stack::state.top[-1]);
+        if (!typeset::has(known_descriptors(*function)[i], type)) [[unlikely]]
+            fire_expect_arg(*function, *name_cell, type, slot_index);
+        ++slot_index;
+    }
+    run_built_in(*function, no_refinements.data());
     if (stack::has_pending()) return position;
-    run_built_in(*function, fetch.refinements);
+    Cell* const result = stack::state.base;
+    stack::pop_frame_keep();
+    place_result(slot, *result, site.pushed);
+    return position;
+}
+
+// The same for a native or action called by name: its value stays in the cell the result replaces, where
+// the stack keeps it (and so its descriptors) for the collector.
+[[gnu::always_inline]] inline std::uint32_t call_native_simple(
+    Cell const& given, CallSite const& site, std::uint32_t shape)
+{
+    Cell* const slot = push_function(given);
+    Rooted name_cell(name_or_anonymous(site.name));
+    stack::push_native_frame_eval(*name_cell);
+    std::uint32_t const position = fetch_leading<false>(*slot, *name_cell, site.code, site.position, shape);
+    if (stack::has_pending()) return position;
+    run_built_in(*slot, no_refinements.data());
     if (stack::has_pending()) return position;
     Cell* const result = stack::state.base;
     stack::pop_frame_keep();
@@ -533,19 +651,14 @@ std::uint32_t call_native_simple(Cell const& given, CallSite const& site, NodeId
 // A function! called by name from code with tracing off and no refinement path, whose leading arguments are
 // all evaluated (call_shape_simple), not as an operator: call_by_type's work for it. The function value
 // stays in the cell the result replaces, where the stack keeps it for the collector.
-std::uint32_t call_function_simple(Cell const& given, CallSite const& site, NodeId descriptors, std::uint32_t leading)
+[[gnu::always_inline]] inline std::uint32_t call_function_simple(
+    Cell const& given, CallSite const& site, std::uint32_t shape)
 {
-    Cell* const slot = stack::push(given);
+    Cell* const slot = push_function(given);
     Rooted name_cell(name_or_anonymous(site.name));
-    RootedNode descriptor_node(descriptors); // a collection while an argument is read may relocate it
-    Fetch fetch { *slot, *name_cell, site, *descriptor_node, true };
     stack::push_call_frame_eval(*name_cell, function::context_of(*slot));
-    std::uint32_t const position = fetch_simple(fetch, site.position, leading);
+    std::uint32_t const position = fetch_leading<true>(*slot, *name_cell, site.code, site.position, shape);
     if (stack::has_pending()) return position;
-    if (fetch.locals > 0) {
-        stack::push(logic::make(false));
-        for (std::int32_t i = 1; i < fetch.locals; ++i) stack::push(none_value);
-    }
     Cell const body = function::record_cell(*slot, function::body_cell);
     if (cell::type_of(body) == type_ids::block) {
         if (!trace::state.on && !trace::state.quieted && !(slot->header & function::attribute_flags_mask))
@@ -566,24 +679,11 @@ std::uint32_t call_function_simple(Cell const& given, CallSite const& site, Node
     return position;
 }
 
-}
-
-std::uint32_t call_by_type(Cell const& given, CallSite const& site)
+// Any call: tracing on, a refinement path, apply's modes, a routine, a function as an operator, or
+// arguments that are not all evaluated.
+[[gnu::noinline]] std::uint32_t call_general(Cell const& given, CallSite const& site)
 {
     TypeId const type = cell::type_of(given);
-    if (!trace::state.on && site.mode == call_evaluate && !site.path) {
-        if (is_native_like(type)) {
-            NodeId node = no_node;
-            std::uint32_t const shape = call_shape(given, node);
-            if (shape & call_shape_simple)
-                return call_native_simple(given, site, node, shape & call_shape_leading_mask);
-        } else if (type == type_ids::function && !site.infix) {
-            NodeId node = no_node;
-            std::uint32_t const shape = call_shape(given, node);
-            if (shape & call_shape_simple)
-                return call_function_simple(given, site, node, shape & call_shape_leading_mask);
-        }
-    }
     Rooted function(given);
     Rooted name_cell(name_or_anonymous(site.name));
     Cell const& name = *name_cell;
@@ -669,6 +769,26 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
         trace::event(
             trace::return_, &site.code.series, static_cast<std::int32_t>(position), &name, stack::state.top - 1);
     return position;
+}
+
+}
+
+std::uint32_t call_by_type(Cell const& given, CallSite const& site)
+{
+    TypeId const type = cell::type_of(given);
+    bool const native_like = is_native_like(type);
+    if (!trace::state.on && site.mode == call_evaluate && !site.path
+        && (native_like || (type == type_ids::function && !site.infix))) {
+        // A shape not yet known is built by the general path, at the first call.
+        Cell const& cached = function::record_cell(given, 1);
+        std::uint32_t const shape = cell::type_of(cached) == type_ids::block ? cached.word3 : 0;
+        if (shape & call_shape_simple) {
+            if (!native_like) return call_function_simple(given, site, shape);
+            if (site.infix) return call_operator_simple(given, site, shape & call_shape_leading_mask);
+            return call_native_simple(given, site, shape);
+        }
+    }
+    return call_general(given, site);
 }
 
 void call_pushed(Cell const& given, Cell const& given_name)

@@ -52,10 +52,11 @@ Cell descriptors(Cell const& function);
 
 // The shape of a call from code without a refinement path (built with the descriptors): known once built;
 // simple when the entries before the first refinement or locals count are all evaluated arguments (or the
-// result's type); the number of those leading entries. Sets `descriptor_node` to the descriptors' node.
-// May allocate (the first time).
+// result's type); whether any entry follows them; the number of those leading entries. Sets
+// `descriptor_node` to the descriptors' node. May allocate (the first time).
 inline constexpr std::uint32_t call_shape_known = 0x80000000;
 inline constexpr std::uint32_t call_shape_simple = 0x40000000;
+inline constexpr std::uint32_t call_shape_trailing = 0x20000000; // refinements or locals follow
 inline constexpr std::uint32_t call_shape_leading_mask = 0xFFFF;
 std::uint32_t build_call_shape(Cell const& function, NodeId& descriptor_node);
 // Inline for the known shape, read at every call.

@@ -97,8 +97,8 @@ Cell build_descriptors(Cell const& function)
 
 // The shape of a call from code without a refinement path, read once from the descriptors and kept in the
 // cached cell's third word (the descriptors hand the block out without it): how many entries lead before
-// the first refinement or locals count, and whether all of them are evaluated arguments (or the result's
-// type, which takes no value).
+// the first refinement or locals count, whether all of them are evaluated arguments (or the result's
+// type, which takes no value), and whether any entry follows them.
 std::uint32_t shape_of(Cell const& block)
 {
     SeriesBuffer* const entries = node::buffer(block.word2);
@@ -111,7 +111,8 @@ std::uint32_t shape_of(Cell const& block)
         if (kind != ArgumentKind::Evaluated && kind != ArgumentKind::NotFetched) simple = false;
     }
     if (leading > call_shape_leading_mask) simple = false;
-    return call_shape_known | (simple ? call_shape_simple : 0) | (leading & call_shape_leading_mask);
+    std::uint32_t const trailing = leading < entries->cell_count() ? call_shape_trailing : 0;
+    return call_shape_known | (simple ? call_shape_simple : 0) | trailing | (leading & call_shape_leading_mask);
 }
 
 }
