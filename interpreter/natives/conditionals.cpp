@@ -10,6 +10,7 @@
 #include "interpreter/natives/entries.h"
 #include "interpreter/natives/natives.h"
 #include "interpreter/natives/stepped_block.h"
+#include "runtime/errors.h"
 #include "runtime/roots.h"
 #include "runtime/stack.h"
 
@@ -62,7 +63,9 @@ void unless(std::int32_t const*)
 
 void either(std::int32_t const*)
 {
-    interp::eval_branch_deferred(*argument(logic::result_true_q() ? 1 : 2));
+    Cell const& condition = *argument(0);
+    if (cell::type_of(condition) == type_ids::unset) fire_error(err::script::no_return);
+    interp::eval_branch_deferred(*argument(logic::true_q(condition) ? 1 : 2));
 }
 
 void any(std::int32_t const*)
