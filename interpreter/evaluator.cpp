@@ -621,6 +621,25 @@ void walk_in_place(Cell const& block)
     }
 }
 
+// The integer! cell a right operand reads as when it is plain (see plain_integer; a paren's value is made
+// in `scratch`), or nullptr. A word's value and a literal are looked at without a call.
+[[gnu::always_inline]] inline Cell const* plain_right(Cell const* operand, Cell& scratch)
+{
+    if (!operand) return nullptr;
+    switch (cell::type_of(*operand)) {
+    case type_ids::integer:
+        return operand;
+    case type_ids::word: {
+        Cell const* value = peek_value(*operand);
+        return value && cell::type_of(*value) == type_ids::integer ? value : nullptr;
+    }
+    case type_ids::paren:
+        return plain_integer(*operand, scratch, 0) ? &scratch : nullptr;
+    default:
+        return nullptr;
+    }
+}
+
 // The infix lookahead: applies the operators that follow, left to right, to the left operand at `operand`
 // (the top cell); answers the position after the last one.
 std::uint32_t infix_tail(Code const& code, std::uint32_t position, Cell* operand)
@@ -633,10 +652,9 @@ std::uint32_t infix_tail(Code const& code, std::uint32_t position, Cell* operand
             std::uint8_t const operation = fast::operation_code(*value);
             if (operation != 0) {
                 // On a plain right operand the case is applied without evaluating anything.
-                Cell const* right_cell = code.peek(position + 1);
                 Cell right;
-                if (right_cell && plain_integer(*right_cell, right, 0)
-                    && fast::apply_known(operation, *operand, right)) {
+                Cell const* plain = plain_right(code.peek(position + 1), right);
+                if (plain && fast::apply_known(operation, *operand, *plain)) {
                     stack::cut_to(operand + 1);
                     position += 2;
                     continue;
@@ -657,7 +675,62 @@ std::uint32_t infix_tail(Code const& code, std::uint32_t position, Cell* operand
     return position;
 }
 
+// What follows an expression's own value: the infix lookahead (not for an operator's right operand) and
+// the trace event of a statement.
+[[gnu::always_inline]] inline std::uint32_t expression_tail(
+    Code const& code, std::uint32_t position, bool prefix, bool pushed, Cell* entry_top)
+{
+    if (stack::has_pending()) return position;
+    if (!prefix) {
+        // The left operand sits where the expression began: pushed there, or stored in the base cell.
+        Cell const* next = code.peek(position);
+        if (next && cell::type_of(*next) == type_ids::word) {
+            position = infix_tail(code, position, pushed ? entry_top : stack::state.base);
+            if (stack::has_pending()) return position;
+        }
+    }
+    if (!pushed && trace::state.on) send(trace::expr, code, position, nullptr, stack::state.base);
+    return position;
+}
+
+// A word naming a function, tracing off: its call, as eval_word makes it, and what follows.
+[[gnu::noinline]] std::uint32_t call_word(
+    Code const& code, std::uint32_t position, Cell const function, bool prefix, bool pushed)
+{
+    Cell* const entry_top = stack::state.top;
+    Cell const name = cell_at(code, position);
+    position = call_at(function, code, position + 1, &name, pushed);
+    return expression_tail(code, position, prefix, pushed, entry_top);
+}
+
+[[gnu::noinline]] std::uint32_t general_expression(
+    Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive);
+
+// The commonest expression, a word naming a function with tracing off, goes to its call without the
+// frame the other kinds need.
 std::uint32_t expression(Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive)
+{
+    if (!trace::state.on) {
+        Cell const& current = cell_at(code, position);
+        if (cell::type_of(current) == type_ids::word) {
+            Cell const* value = peek_value(current);
+            if (value) {
+                switch (cell::type_of(*value)) {
+                case type_ids::native:
+                case type_ids::action:
+                case type_ids::function:
+                case type_ids::routine:
+                    return call_word(code, position, *value, prefix, pushed);
+                default:
+                    break;
+                }
+            }
+        }
+    }
+    return general_expression(code, position, prefix, pushed, passive);
+}
+
+std::uint32_t general_expression(Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive)
 {
     Cell* const entry_top = stack::state.top;
     if (trace::state.on) {
@@ -738,18 +811,7 @@ std::uint32_t expression(Code const& code, std::uint32_t position, bool prefix, 
         break;
     }
     }
-    if (stack::has_pending()) return position;
-
-    if (!prefix) {
-        // The left operand sits where the expression began: pushed there, or stored in the base cell.
-        Cell const* next = code.peek(position);
-        if (next && cell::type_of(*next) == type_ids::word) {
-            position = infix_tail(code, position, pushed ? entry_top : stack::state.base);
-            if (stack::has_pending()) return position;
-        }
-    }
-    if (!pushed && trace::state.on) send(trace::expr, code, position, nullptr, stack::state.base);
-    return position;
+    return expression_tail(code, position, prefix, pushed, entry_top);
 }
 
 }
