@@ -235,45 +235,75 @@ Cell* direct_slot(Cell const& word)
     return context::value_cell(context, word.word3);
 }
 
-// The value of the expression at `position`, infix lookahead included, when reading it runs no code and
-// cannot fail: a word holding a value that is neither unset! nor callable, or a literal that evaluates to
-// itself, then operators with a fast case between integers and an integer! literal or a word's integer!.
-// Answers the position after it, or 0 when the expression needs the walk.
-[[gnu::always_inline]] inline std::uint32_t plain_expression(Code const& code, std::uint32_t position, Cell& value)
+// The cell a plain first operand reads as, or nullptr when reading it needs the walk: a word holding a
+// value that is neither unset! nor callable (its value cell), or a literal that evaluates to itself.
+[[gnu::always_inline]] inline Cell const* plain_operand(Cell const& cell)
 {
-    // Nothing below allocates: the cells stay where they are.
-    SeriesBuffer* const buffer = node::buffer(code.series.word2);
-    std::uint32_t const length = code.end < buffer->cell_count() ? code.end : buffer->cell_count();
-    if (position >= length) return 0;
-    Cell const* const cells = buffer->head_cell();
-    switch (cell::type_of(cells[position])) {
+    switch (cell::type_of(cell)) {
     case type_ids::word: {
-        Cell const* held = peek_value(cells[position]);
-        if (!held || !is_plain_held(*held)) return 0;
-        value = *held;
-        break;
+        Cell const* held = peek_value(cell);
+        if (!held || !is_plain_held(*held)) return nullptr;
+        return held;
     }
     case type_ids::integer:
     case type_ids::float_:
     case type_ids::string:
     case type_ids::block:
     case type_ids::char_:
-        value = cells[position];
-        break;
+        return &cell;
     default:
-        return 0;
+        return nullptr;
     }
-    ++position;
-    // The infix lookahead: operators with a fast case between integers and a literal or a word's integer.
-    while (position < length && cell::type_of(cells[position]) == type_ids::word) {
-        Cell const* op_value = peek_value(cells[position]);
-        if (!op_value || cell::type_of(*op_value) != type_ids::op) break;
+}
+
+// The operators of a plain expression, from the one at `position` (a word holding `op_value`), applied to
+// `value` while each has a fast case between integers and its right operand is an integer! literal or a
+// word's integer!. Answers the position after the last one, or 0 when the expression needs the walk.
+[[gnu::noinline]] std::uint32_t plain_operators(
+    Cell const* cells, std::uint32_t position, std::uint32_t length, Cell& value, Cell const* op_value)
+{
+    while (true) {
         if (cell::type_of(value) != type_ids::integer || position + 1 >= length) return 0;
+        std::uint8_t const operation = fast::operation_code(*op_value);
+        if (operation == 0) return 0;
         Cell const* right = &cells[position + 1];
         if (cell::type_of(*right) == type_ids::word) right = peek_value(*right);
-        if (!right || cell::type_of(*right) != type_ids::integer || !fast::apply_integers(*op_value, value, *right))
+        if (!right || cell::type_of(*right) != type_ids::integer || !fast::apply_known(operation, value, *right))
             return 0;
         position += 2;
+        if (position >= length || cell::type_of(cells[position]) != type_ids::word) return position;
+        op_value = peek_value(cells[position]);
+        if (!op_value || cell::type_of(*op_value) != type_ids::op) return position;
+    }
+}
+
+// The value of the expression at `position`, infix lookahead included, when reading it runs no code and
+// cannot fail: a word holding a value that is neither unset! nor callable, or a literal that evaluates to
+// itself, then operators with a fast case between integers and an integer! literal or a word's integer!.
+// Answers the position after it, `value` pointing at the result (the cell read, or `scratch` when an
+// operator made it), or 0 when the expression needs the walk.
+[[gnu::always_inline]] inline std::uint32_t plain_expression(
+    Code const& code, std::uint32_t position, Cell& scratch, Cell const*& value)
+{
+    // Nothing below allocates: the cells stay where they are.
+    SeriesBuffer* const buffer = node::buffer(code.series.word2);
+    std::uint32_t const count = buffer->cell_count();
+    std::uint32_t const length = code.end < count ? code.end : count;
+    if (position >= length) return 0;
+    Cell const* const cells = buffer->head_cell();
+    Cell const* const source = plain_operand(cells[position]);
+    if (!source) return 0;
+    ++position;
+    value = source;
+    // The infix lookahead: most operands are followed by no word (an argument block, the end of the code)
+    // or by one that holds no operator (the next argument).
+    if (position < length && cell::type_of(cells[position]) == type_ids::word) {
+        Cell const* const op_value = peek_value(cells[position]);
+        if (op_value && cell::type_of(*op_value) == type_ids::op) {
+            scratch = *source;
+            value = &scratch;
+            return plain_operators(cells, position, length, scratch, op_value);
+        }
     }
     return position;
 }
@@ -285,9 +315,10 @@ Cell* direct_slot(Cell const& word)
 [[gnu::noinline]] bool plain_short_block(Cell const& block, std::uint32_t length, bool pushed)
 {
     Code const code { block, length };
-    Cell value;
-    if (plain_expression(code, block.word1, value) != length) return false;
-    produce(value, pushed);
+    Cell scratch;
+    Cell const* value = nullptr;
+    if (plain_expression(code, block.word1, scratch, value) != length) return false;
+    produce(*value, pushed);
     return true;
 }
 
@@ -400,13 +431,34 @@ std::uint32_t call_at(Cell const& function, Code const& code, std::uint32_t posi
     Cell const word = cell_at(code, position);
     stack::cut_to(operand + 1);
     ++position;
-    if (!trace::state.on) {
-        std::uint32_t const after = fast::try_infix(op_value, word, code, position, operand);
-        if (after != 0) return after;
-    }
     Cell const function = unwrap_op(op_value);
     CallSite const site { code, position, nullptr, 0, &word, nullptr, call_evaluate, true, true };
     return call_by_type(function, site);
+}
+
+// An operator with a fast case (`operation`) after an integer! left operand at `operand` (the top cell),
+// tracing off: its right operand is evaluated as the operator's call would evaluate it, then the case is
+// applied in place when that is an integer! and the case takes it; else the operator's own call takes
+// both operands from the stack. Answers the position after the right operand, or 0 with nothing done
+// when there is none (the call reports it).
+[[gnu::noinline]] std::uint32_t apply_integer_operator(
+    Code const& code, std::uint32_t position, Cell* operand, Cell const& op_value, std::uint8_t operation)
+{
+    if (at_end(code, position + 1)) return 0;
+    // The operand's evaluation may move the operator's record and spec: the function is kept rooted.
+    Rooted function(Cell { op::wrapped_type(op_value), op_value.word1, op_value.word2, op_value.word3 });
+    Rooted name(cell_at(code, position));
+    stack::cut_to(operand + 1);
+    std::uint32_t const after = expression(code, position + 1, true, true, false);
+    if (stack::has_pending()) return after;
+    Cell const& right = stack::state.top[-1];
+    if (cell::type_of(right) == type_ids::integer && fast::apply_known(operation, *operand, right)) {
+        stack::cut_to(operand + 1);
+        return after;
+    }
+    // Both operands are on the stack: the operator's own call takes them from there.
+    call_pushed(*function, *name);
+    return after;
 }
 
 std::uint32_t eval_word(Code const& code, std::uint32_t position, Cell const& word, bool pushed)
@@ -569,6 +621,25 @@ void walk_in_place(Cell const& block)
     }
 }
 
+// The integer! cell a right operand reads as when it is plain (see plain_integer; a paren's value is made
+// in `scratch`), or nullptr. A word's value and a literal are looked at without a call.
+[[gnu::always_inline]] inline Cell const* plain_right(Cell const* operand, Cell& scratch)
+{
+    if (!operand) return nullptr;
+    switch (cell::type_of(*operand)) {
+    case type_ids::integer:
+        return operand;
+    case type_ids::word: {
+        Cell const* value = peek_value(*operand);
+        return value && cell::type_of(*value) == type_ids::integer ? value : nullptr;
+    }
+    case type_ids::paren:
+        return plain_integer(*operand, scratch, 0) ? &scratch : nullptr;
+    default:
+        return nullptr;
+    }
+}
+
 // The infix lookahead: applies the operators that follow, left to right, to the left operand at `operand`
 // (the top cell); answers the position after the last one.
 std::uint32_t infix_tail(Code const& code, std::uint32_t position, Cell* operand)
@@ -578,13 +649,23 @@ std::uint32_t infix_tail(Code const& code, std::uint32_t position, Cell* operand
         Cell const* value = peek_value(*next);
         if (!value || cell::type_of(*value) != type_ids::op) break;
         if (!trace::state.on && cell::type_of(*operand) == type_ids::integer) {
-            // An integer operator on a plain right operand is applied in place, as try_infix would.
-            Cell const* right_cell = code.peek(position + 1);
-            Cell right;
-            if (right_cell && plain_integer(*right_cell, right, 0) && fast::apply_integers(*value, *operand, right)) {
-                stack::cut_to(operand + 1);
-                position += 2;
-                continue;
+            std::uint8_t const operation = fast::operation_code(*value);
+            if (operation != 0) {
+                // On a plain right operand the case is applied without evaluating anything.
+                Cell right;
+                Cell const* plain = plain_right(code.peek(position + 1), right);
+                if (plain && fast::apply_known(operation, *operand, *plain)) {
+                    stack::cut_to(operand + 1);
+                    position += 2;
+                    continue;
+                }
+                Cell const op_value = *value;
+                std::uint32_t const after = apply_integer_operator(code, position, operand, op_value, operation);
+                if (after != 0) {
+                    position = after;
+                    if (stack::has_pending()) return position;
+                    continue;
+                }
             }
         }
         Cell const op_value = *value;
@@ -594,7 +675,62 @@ std::uint32_t infix_tail(Code const& code, std::uint32_t position, Cell* operand
     return position;
 }
 
+// What follows an expression's own value: the infix lookahead (not for an operator's right operand) and
+// the trace event of a statement.
+[[gnu::always_inline]] inline std::uint32_t expression_tail(
+    Code const& code, std::uint32_t position, bool prefix, bool pushed, Cell* entry_top)
+{
+    if (stack::has_pending()) return position;
+    if (!prefix) {
+        // The left operand sits where the expression began: pushed there, or stored in the base cell.
+        Cell const* next = code.peek(position);
+        if (next && cell::type_of(*next) == type_ids::word) {
+            position = infix_tail(code, position, pushed ? entry_top : stack::state.base);
+            if (stack::has_pending()) return position;
+        }
+    }
+    if (!pushed && trace::state.on) send(trace::expr, code, position, nullptr, stack::state.base);
+    return position;
+}
+
+// A word naming a function, tracing off: its call, as eval_word makes it, and what follows.
+[[gnu::noinline]] std::uint32_t call_word(
+    Code const& code, std::uint32_t position, Cell const function, bool prefix, bool pushed)
+{
+    Cell* const entry_top = stack::state.top;
+    Cell const name = cell_at(code, position);
+    position = call_at(function, code, position + 1, &name, pushed);
+    return expression_tail(code, position, prefix, pushed, entry_top);
+}
+
+[[gnu::noinline]] std::uint32_t general_expression(
+    Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive);
+
+// The commonest expression, a word naming a function with tracing off, goes to its call without the
+// frame the other kinds need.
 std::uint32_t expression(Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive)
+{
+    if (!trace::state.on) {
+        Cell const& current = cell_at(code, position);
+        if (cell::type_of(current) == type_ids::word) {
+            Cell const* value = peek_value(current);
+            if (value) {
+                switch (cell::type_of(*value)) {
+                case type_ids::native:
+                case type_ids::action:
+                case type_ids::function:
+                case type_ids::routine:
+                    return call_word(code, position, *value, prefix, pushed);
+                default:
+                    break;
+                }
+            }
+        }
+    }
+    return general_expression(code, position, prefix, pushed, passive);
+}
+
+std::uint32_t general_expression(Code const& code, std::uint32_t position, bool prefix, bool pushed, bool passive)
 {
     Cell* const entry_top = stack::state.top;
     if (trace::state.on) {
@@ -675,18 +811,7 @@ std::uint32_t expression(Code const& code, std::uint32_t position, bool prefix, 
         break;
     }
     }
-    if (stack::has_pending()) return position;
-
-    if (!prefix) {
-        // The left operand sits where the expression began: pushed there, or stored in the base cell.
-        Cell const* next = code.peek(position);
-        if (next && cell::type_of(*next) == type_ids::word) {
-            position = infix_tail(code, position, pushed ? entry_top : stack::state.base);
-            if (stack::has_pending()) return position;
-        }
-    }
-    if (!pushed && trace::state.on) send(trace::expr, code, position, nullptr, stack::state.base);
-    return position;
+    return expression_tail(code, position, prefix, pushed, entry_top);
 }
 
 }
@@ -732,9 +857,10 @@ std::uint32_t eval_next_at(Cell const& given)
 
 std::uint32_t push_plain(Code const& code, std::uint32_t position)
 {
-    Cell value;
-    std::uint32_t const after = plain_expression(code, position, value);
-    if (after != 0) stack::push(value);
+    Cell scratch;
+    Cell const* value = nullptr;
+    std::uint32_t const after = plain_expression(code, position, scratch, value);
+    if (after != 0) stack::push(*value);
     return after;
 }
 

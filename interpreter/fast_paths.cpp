@@ -1,14 +1,9 @@
-// Integer and float operators computed in place: the common case of every loop counter and comparison.
+// Integer operators computed in place: the common case of every loop counter and comparison.
 
 #include "interpreter/fast_paths.h"
 
 #include "datatypes/logic.h"
-#include "datatypes/op.h"
-#include "interpreter/calls.h"
-#include "runtime/memory.h"
 #include "runtime/operations.h"
-#include "runtime/roots.h"
-#include "runtime/stack.h"
 
 namespace xol::interp::fast {
 
@@ -106,28 +101,6 @@ bool apply_code(std::uint8_t code, Cell& left, Cell const& right)
         return true;
     }
     return integer_math(static_cast<MathOp>(code - 1), left_number, right_number, left);
-}
-
-std::uint32_t try_infix(Cell const& op_value, Cell const& word, Code const& code, std::uint32_t position, Cell* operand)
-{
-    std::uint8_t const operation = operation_code(op_value);
-    if (operation == 0) return 0;
-    TypeId const left_type = cell::type_of(*operand);
-    if (left_type != type_ids::integer) return 0;
-    if (code.at_end(position)) return 0;
-    // The operand's evaluation may move the operator's record and spec: the function is kept rooted.
-    Rooted function(Cell { op::wrapped_type(op_value), op_value.word1, op_value.word2, op_value.word3 });
-    Rooted name(word);
-    std::uint32_t const after = eval_expression_deferred(code, position, true, true, false);
-    if (stack::has_pending()) return after;
-    Cell const& right = stack::state.top[-1];
-    if (cell::type_of(right) == type_ids::integer && apply_known(operation, *operand, right)) {
-        stack::cut_to(operand + 1);
-        return after;
-    }
-    // Both operands are on the stack: the operator's own call takes them from there.
-    call_pushed(*function, *name);
-    return after;
 }
 
 }

@@ -1,5 +1,5 @@
-// Fast paths of the evaluator: an infix operator between two integers (or two floats) is computed in
-// place, without a call frame, with the results the operator's action gives.
+// Fast paths of the evaluator: an infix operator between two integers is computed in place, without a
+// call frame, with the results the operator's action gives.
 #pragma once
 
 #include <array>
@@ -7,18 +7,10 @@
 
 #include "datatypes/logic.h"
 #include "datatypes/op.h"
-#include "interpreter/evaluator.h"
 #include "runtime/cell.h"
 #include "runtime/operations.h"
 
 namespace xol::interp::fast {
-
-// Applies the operator `op_value` to the left operand at `operand` and the expression at `position`, when
-// both are integers or both floats and the operator is one of the arithmetic, bitwise or comparison
-// actions and natives; answers the position after the right operand, or 0 when the general call must run
-// (nothing has been evaluated then).
-std::uint32_t try_infix(
-    Cell const& op_value, Cell const& word, Code const& code, std::uint32_t position, Cell* operand);
 
 // Applies a fast case (operation_code, not 0) to two integer! cells as apply_integers does; the cases
 // inline_code leaves (overflow, division) are here.
