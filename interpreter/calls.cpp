@@ -541,10 +541,14 @@ private:
 // frame's base; any other transfer goes on to its target, thrown or pending (the answer is then false). A
 // return from the user's block that a library function runs lands below this call (the stacks are cut to
 // its target), and goes on too.
-[[gnu::always_inline]] inline bool walk_body(Cell const& body, CallFrame* frame)
+// `in_call_frame`: tracing off and not quieted, the body needs no block frame of its own.
+[[gnu::always_inline]] inline bool walk_body(Cell const& body, CallFrame* frame, bool in_call_frame)
 {
     try {
-        eval_block_deferred(body, true);
+        if (in_call_frame)
+            eval_body_deferred(body);
+        else
+            eval_block_deferred(body, true);
         if (!stack::has_pending()) return true;
         bool const ours = stack::state.frame_top == frame + 1;
         if (!ours || (stack::state.pending != UnwindCode::Return && stack::state.pending != UnwindCode::Exit))
@@ -571,7 +575,7 @@ void run_body(Cell const& function, Cell const& given_body)
     else if (function.header & function::trace_flag)
         trace::state.on = trace::state.requested_on;
     if (trace::state.on) trace::event(trace::prolog, &*body, 0, &function, nullptr);
-    if (!walk_body(*body, frame)) return;
+    if (!walk_body(*body, frame, false)) return;
     if (trace::state.on) trace::event(trace::epilog, &*body, 0, &function, nullptr);
 }
 
@@ -592,7 +596,7 @@ void run_body_untraced(Cell const& function, Cell const& body)
 {
     CallFrame* const frame = open_body_frame(function, body);
     TraceRestore const restore;
-    walk_body(body, frame);
+    walk_body(body, frame, true);
 }
 
 // A native or action called as an operator from code with tracing off, whose arguments are all evaluated

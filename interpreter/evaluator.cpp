@@ -336,6 +336,12 @@ Cell* direct_slot(Cell const& word)
 
 [[gnu::noinline]] void walk_block(Cell const& block, bool return_result);
 
+// How a walk keeps its statements' values: in a block frame of its own; in a function's call frame (its body)
+// or in no frame (a paren), with the base raised above the cells below instead. Those frames would be
+// internal, so nothing but the frame count can tell.
+enum class Walk { Framed, Body, Paren };
+template <Walk walk> void walk_framed(Cell const& block, bool return_result);
+
 std::uint32_t finish_set_word(Code const& code, std::uint32_t position, bool pushed, Cell* base);
 
 std::uint32_t eval_set_word(Code const& code, std::uint32_t position, bool pushed)
@@ -406,7 +412,7 @@ std::uint32_t eval_set_path(Code const& code, std::uint32_t position, bool pushe
 // A paren is a block evaluated in place: its value pushed, or stored as the statement's result.
 void eval_paren(Cell const& paren, bool pushed)
 {
-    if (!plain_block(paren, pushed, true)) walk_block(paren, !pushed);
+    if (!plain_block(paren, pushed, true)) walk_framed<Walk::Paren>(paren, !pushed);
 }
 
 std::uint32_t call_at(Cell const& function, Code const& code, std::uint32_t position, Cell const* name, bool pushed)
@@ -553,19 +559,49 @@ void run_block(Cell const& block, bool return_result)
     if (!plain_block(block, !return_result, false)) walk_block(block, return_result);
 }
 
-void walk_block(Cell const& block, bool return_result)
+// Counts a walk without a frame of its own towards the frame limit, however the walk ends.
+class Frameless {
+public:
+    explicit Frameless(bool counted)
+        : m_counted(counted)
+    {
+        if (counted) stack::enter_frameless();
+    }
+    ~Frameless()
+    {
+        if (m_counted) stack::leave_frameless();
+    }
+    Frameless(Frameless const&) = delete;
+    Frameless& operator=(Frameless const&) = delete;
+
+private:
+    bool m_counted;
+};
+
+// A paren takes no frame with tracing off where its code is the library's as the code around it is (a return
+// in it is then read as written in the same code, as its frame would tell).
+template <Walk walk> [[gnu::noinline]] void walk_framed(Cell const& block, bool return_result)
 {
     ++state.runs;
     Rooted series(block);
     PositionGuard const guard;
     // The library's blocks leave the position to the user's code that called them, and send no events.
     bool const library = (node::buffer(series->word2)->flags & series_flags::library) != 0;
+    bool const framed = walk == Walk::Framed
+        || (walk == Walk::Paren && (trace::state.on || library != series::library_state.running));
     trace::LibraryScope const quiet(library);
     std::uint32_t const length = node::buffer(series->word2)->cell_count();
     std::uint32_t position = series->word1 < length ? series->word1 : length;
     Code const code { *series, length };
-    stack::push_block_frame(body_word());
-    if (library) stack::flag_top_frame_library();
+    Cell* const own = stack::state.base;
+    Frameless const counted(!framed);
+    if (framed) {
+        stack::push_block_frame(body_word());
+        if (library) stack::flag_top_frame_library();
+    } else {
+        // A body's call frame is marked as the library's already when the body is.
+        stack::raise_base();
+    }
     if (trace::state.on) send(trace::enter, code, position, nullptr, nullptr);
     if (at_end(code, position)) {
         stack::set_only_result(cell::make(type_ids::unset));
@@ -579,7 +615,17 @@ void walk_block(Cell const& block, bool return_result)
         }
     }
     if (trace::state.on) send(trace::exit, code, code.end, nullptr, stack::state.base);
-    pop_frame_for(!return_result);
+    if (framed)
+        pop_frame_for(!return_result);
+    else if (!return_result)
+        stack::lower_base_keep(own);
+    else
+        stack::lower_base(own);
+}
+
+void walk_block(Cell const& block, bool return_result)
+{
+    walk_framed<Walk::Framed>(block, return_result);
 }
 
 // run_block without a block frame of its own: the statements' values land in the current frame's base.
@@ -832,6 +878,11 @@ void eval_block_deferred(Cell const& block, bool return_result)
 void eval_branch_deferred(Cell const& block)
 {
     run_in_place(block);
+}
+
+void eval_body_deferred(Cell const& block)
+{
+    if (!plain_block(block, false, false)) walk_framed<Walk::Body>(block, true);
 }
 
 std::uint32_t eval_next(Code const& code, std::uint32_t position, bool pushed)

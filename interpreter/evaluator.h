@@ -84,6 +84,9 @@ std::uint32_t eval_expression_deferred(
 // eval_block_deferred for a native whose arguments are done with once the block is chosen (if, either): the
 // block runs in the native's own frame, its value left in the frame's base. May allocate.
 void eval_branch_deferred(Cell const& block);
+// eval_block_deferred(block, true) for a function body, with tracing off and not quieted as the call
+// begins: the body runs in the call frame, whose base cell gets its value. May allocate.
+void eval_body_deferred(Cell const& block);
 
 // One expression from the series' index, its value stored in the arguments base; answers the index after
 // it. At the tail: unset! and the index unchanged. May allocate.

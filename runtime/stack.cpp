@@ -66,7 +66,7 @@ Cell* first_unwound_cell()
     if (top >= value_limit()) top = std::max(value_limit() - 1, floor);
     writable.top = top;
     writable.limit = value_limit() + value_reserve;
-    writable.frame_limit = frame_limit() + frame_reserve;
+    writable.frame_limit = frame_limit() + frame_reserve - state.frameless;
     cycles::reset();
     fire_error(err::internal::stack_overflow);
 }
@@ -77,7 +77,7 @@ void close_reserves()
     writable.overflows_raising = 0;
     if (state.top <= value_limit() && state.frame_top <= frame_limit()) {
         writable.limit = value_limit();
-        writable.frame_limit = frame_limit();
+        writable.frame_limit = frame_limit() - state.frameless;
     }
 }
 
@@ -225,12 +225,6 @@ CallFrame* push_loop_frame(Cell const& word)
     return push_frame(word, kind_bits(FrameKind::Loop));
 }
 
-void set_top_frame_bit28(bool on)
-{
-    CallFrame* frame = top_frame();
-    frame->header = on ? frame->header | CallFrame::function_flag : frame->header & ~CallFrame::function_flag;
-}
-
 void flag_top_frame()
 {
     top_frame()->header |= CallFrame::evaluator_flag;
@@ -243,11 +237,6 @@ bool flag_caller_frame()
     if (caller->is_function()) return false;
     caller->header |= CallFrame::function_flag;
     return true;
-}
-
-void flag_top_frame_library()
-{
-    top_frame()->header |= CallFrame::library_flag;
 }
 
 void clear_frame_bit28(CallFrame* frame)

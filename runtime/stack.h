@@ -69,7 +69,8 @@ struct StackState {
     Cell* base = nullptr; // the current call's first argument and result
     CallFrame* frame_bottom = nullptr;
     CallFrame* frame_top = nullptr; // the next free frame
-    CallFrame* frame_limit = nullptr; // past the reserve while one is open
+    // Past the reserve while one is open; one lower for each walk that stands for a frame (see enter_frameless).
+    CallFrame* frame_limit = nullptr;
     CallFrame* throw_mark = nullptr; // set by the first unwinding of a throw, cleared by caller_word
     UnwindCode thrown_code = UnwindCode::Error; // the code of the last unwinding
     // A break, continue, return or exit whose stacks are already cut to its target and which travels back
@@ -82,6 +83,8 @@ struct StackState {
     NodeId value_node = no_node; // the series that hold the stacks, kept through the root block
     NodeId frame_node = no_node;
     std::uint32_t overflows_raising = 0; // overflows raised since an error last landed
+    // The walks under way that stand for a frame without pushing one (see enter_frameless).
+    std::uint32_t frameless = 0;
 };
 
 // Where the stacks stand: taken before work whose frames and cells are all given up afterwards.
@@ -103,6 +106,11 @@ class StateStore {
     friend void take_back(std::uint32_t);
     friend void return_to(StackMark const&);
     friend void clear_pending();
+    friend void raise_base();
+    friend void lower_base(Cell*);
+    friend void lower_base_keep(Cell*);
+    friend void enter_frameless();
+    friend void leave_frameless();
 
 public:
     // A reference fixed at compile time: a read is one load from the object itself, as the evaluator needs.
@@ -149,12 +157,19 @@ CallFrame* push_catch_frame(Cell const& word, std::int32_t names_position = -1);
 CallFrame* push_block_frame(Cell const& word);
 CallFrame* push_loop_frame(Cell const& word);
 
-void set_top_frame_bit28(bool on);
+inline void set_top_frame_bit28(bool on)
+{
+    CallFrame* frame = top_frame();
+    frame->header = on ? frame->header | CallFrame::function_flag : frame->header & ~CallFrame::function_flag;
+}
 void flag_top_frame();
 // Marks the top frame as running the library's code: a return or exit written there lands on the nearest
 // function frame, one written in the user's code passes the frames of library functions (attempt, say),
 // which run the user's blocks as compiled code would, without being their function.
-void flag_top_frame_library();
+inline void flag_top_frame_library()
+{
+    top_frame()->header |= CallFrame::library_flag;
+}
 bool flag_caller_frame(); // true when it set bit 28 on the frame below the top one
 void clear_frame_bit28(CallFrame*);
 bool has_flagged_frame(CallFrame* from, bool only_one);
@@ -211,6 +226,42 @@ inline void cut_to(Cell* mark)
 inline void take_back(std::uint32_t count)
 {
     StateStore::s_state.top += count;
+}
+// A function body walked in its call frame, without a block frame: the base moves up to the top, above the
+// arguments and locals the context's values are, so that the statements' values land where a block
+// frame's base would be (the frames pushed meanwhile keep the same saved bases).
+inline void raise_base()
+{
+    StateStore::s_state.base = state.top;
+}
+// The body's value goes down to `own`, the frame's own base the body began from, and alone stays there.
+inline void lower_base(Cell* own)
+{
+    *own = *state.base;
+    StateStore::s_state.base = own;
+    StateStore::s_state.top = own + 1;
+}
+// The same for a paren walked without a frame of its own whose value is pushed: it stays where the base was,
+// the new top cell, and `own` is the base again.
+inline void lower_base_keep(Cell* own)
+{
+    StateStore::s_state.top = state.base + 1;
+    StateStore::s_state.base = own;
+}
+// A walk that stands for a frame it does not push (a function body in its call frame, a paren) counts as one
+// towards the frame limit while it runs, so that the stacks overflow where they did with the frame, and the
+// machine stack is no deeper then. Raises internal stack-overflow where the frame's push would have.
+inline void enter_frameless()
+{
+    if (state.frame_top >= state.frame_limit) [[unlikely]]
+        overflow_on_push();
+    --StateStore::s_state.frame_limit;
+    ++StateStore::s_state.frameless;
+}
+inline void leave_frameless()
+{
+    ++StateStore::s_state.frame_limit;
+    --StateStore::s_state.frameless;
 }
 // The error a try lands on becomes its result: from the top cell when it holds one; the result alone stays.
 void reset_to_last();
