@@ -634,50 +634,41 @@ void run_body_untraced(Cell const& function, Cell const& body)
     return position;
 }
 
-// The same for a native or action called by name: its value stays in the cell the result replaces, where
-// the stack keeps it (and so its descriptors) for the collector.
-[[gnu::always_inline]] inline std::uint32_t call_native_simple(
-    Cell const& given, CallSite const& site, std::uint32_t shape)
+// A native, action or function! called by name from code with tracing off and no refinement path, whose
+// leading arguments are all evaluated (call_shape_simple): call_by_type's work for it, without what such a
+// call never needs. The called value stays in the cell the result replaces, where the stack keeps it (and so
+// its descriptors) for the collector.
+template <bool FunctionLike>
+[[gnu::always_inline]] inline std::uint32_t call_simple(Cell const& given, CallSite const& site, std::uint32_t shape)
 {
     Cell* const slot = push_function(given);
     Rooted name_cell(name_or_anonymous(site.name));
-    stack::push_native_frame_eval(*name_cell);
-    std::uint32_t const position = fetch_leading<false>(*slot, *name_cell, site.code, site.position, shape);
+    if constexpr (FunctionLike)
+        stack::push_call_frame_eval(*name_cell, function::context_of(*slot));
+    else
+        stack::push_native_frame_eval(*name_cell);
+    std::uint32_t const position = fetch_leading<FunctionLike>(*slot, *name_cell, site.code, site.position, shape);
     if (stack::has_pending()) return position;
-    run_built_in(*slot, no_refinements.data());
-    if (stack::has_pending()) return position;
-    Cell* const result = stack::state.base;
-    stack::pop_frame_keep();
-    place_result(slot, *result, site.pushed);
-    return position;
-}
-
-// A function! called by name from code with tracing off and no refinement path, whose leading arguments are
-// all evaluated (call_shape_simple), not as an operator: call_by_type's work for it. The function value
-// stays in the cell the result replaces, where the stack keeps it for the collector.
-[[gnu::always_inline]] inline std::uint32_t call_function_simple(
-    Cell const& given, CallSite const& site, std::uint32_t shape)
-{
-    Cell* const slot = push_function(given);
-    Rooted name_cell(name_or_anonymous(site.name));
-    stack::push_call_frame_eval(*name_cell, function::context_of(*slot));
-    std::uint32_t const position = fetch_leading<true>(*slot, *name_cell, site.code, site.position, shape);
-    if (stack::has_pending()) return position;
-    Cell const body = function::record_cell(*slot, function::body_cell);
-    if (cell::type_of(body) == type_ids::block) {
-        if (!trace::state.on && !trace::state.quieted && !(slot->header & function::attribute_flags_mask))
+    if constexpr (FunctionLike) {
+        Cell const body = function::record_cell(*slot, function::body_cell);
+        if (cell::type_of(body) != type_ids::block)
+            stack::set_only_result(unset_value);
+        else if (!trace::state.on && !trace::state.quieted && !(slot->header & function::attribute_flags_mask))
             run_body_untraced(*slot, body);
         else
             run_body(*slot, body);
-        if (stack::has_pending()) return position;
     } else {
-        stack::set_only_result(unset_value);
+        run_built_in(*slot, no_refinements.data());
     }
+    if (stack::has_pending()) return position;
     Cell* const result = stack::state.base;
-    stack::pop_frame_keep_restore();
+    if constexpr (FunctionLike)
+        stack::pop_frame_keep_restore();
+    else
+        stack::pop_frame_keep();
     place_result(slot, *result, site.pushed);
-    // The body may have turned tracing on for good; the tracer then hears of the return as it would have.
-    if (trace::state.on)
+    // A body may have turned tracing on for good; the tracer then hears of the return as it would have.
+    if (FunctionLike && trace::state.on)
         trace::event(
             trace::return_, &site.code.series, static_cast<std::int32_t>(position), &*name_cell, stack::state.top - 1);
     return position;
@@ -787,9 +778,9 @@ std::uint32_t call_by_type(Cell const& given, CallSite const& site)
         Cell const& cached = function::record_cell(given, 1);
         std::uint32_t const shape = cell::type_of(cached) == type_ids::block ? cached.word3 : 0;
         if (shape & call_shape_simple) {
-            if (!native_like) return call_function_simple(given, site, shape);
+            if (!native_like) return call_simple<true>(given, site, shape);
             if (site.infix) return call_operator_simple(given, site, shape & call_shape_leading_mask);
-            return call_native_simple(given, site, shape);
+            return call_simple<false>(given, site, shape);
         }
     }
     return call_general(given, site);
