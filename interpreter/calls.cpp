@@ -277,6 +277,39 @@ std::uint32_t fetch_refinements(Fetch& fetch, std::uint32_t position)
     return position;
 }
 
+// A function's slots after its leading arguments, from `from` on: what an unused refinement gives its
+// arguments (none) and itself (false). Answers the count of locals the descriptors end with. Pushes only:
+// nothing allocates, so the buffer stays where it is.
+std::int32_t push_unused(SeriesBuffer* descriptors, std::uint32_t from)
+{
+    std::int32_t locals = 0;
+    for (std::uint32_t i = from; i < descriptors->cell_count(); ++i) {
+        Cell const& entry = descriptors->head_cell()[i];
+        switch (cell::type_of(entry)) {
+        case type_ids::typeset:
+            if (argument_kind(entry) != ArgumentKind::NotFetched) stack::push(none_value);
+            break;
+        case type_ids::refinement:
+            stack::push(logic::make(false));
+            break;
+        case type_ids::integer:
+            locals = integer::get(entry);
+            break;
+        default:
+            break;
+        }
+    }
+    return locals;
+}
+
+// The locals' slots, last: /local (false), then its words (none).
+void push_locals(std::int32_t count)
+{
+    if (count <= 0) return;
+    stack::push(logic::make(false));
+    for (std::int32_t local = 1; local < count; ++local) stack::push(none_value);
+}
+
 // fetch_arguments for a call from code without a refinement path, whose leading entries are all evaluated
 // arguments: each is read and checked; a function's later slots get what an unused refinement gives.
 std::uint32_t fetch_simple(Fetch& fetch, std::uint32_t position, std::uint32_t leading)
@@ -310,24 +343,7 @@ std::uint32_t fetch_simple(Fetch& fetch, std::uint32_t position, std::uint32_t l
         ++fetch.count;
         ++slot;
     }
-    if (!fetch.function_like) return position;
-    std::uint32_t const total = descriptor_buffer(fetch.descriptors)->cell_count();
-    for (std::uint32_t i = leading; i < total; ++i) {
-        Cell const entry = descriptor_buffer(fetch.descriptors)->head_cell()[i];
-        switch (cell::type_of(entry)) {
-        case type_ids::typeset:
-            if (argument_kind(entry) != ArgumentKind::NotFetched) stack::push(none_value);
-            break;
-        case type_ids::refinement:
-            stack::push(logic::make(false));
-            break;
-        case type_ids::integer:
-            fetch.locals = integer::get(entry);
-            break;
-        default:
-            break;
-        }
-    }
+    if (fetch.function_like) fetch.locals = push_unused(descriptor_buffer(fetch.descriptors), leading);
     return position;
 }
 
@@ -364,27 +380,8 @@ template <bool function_like>
             fire_expect_arg(function, name, type, slot);
         ++slot;
     }
-    if (function_like && (shape & call_shape_trailing)) {
-        SeriesBuffer* const buffer = node::buffer(function::record_cell(function, 1).word2);
-        std::uint32_t const total = buffer->cell_count();
-        for (std::uint32_t i = leading; i < total; ++i) {
-            Cell const& entry = buffer->head_cell()[i];
-            switch (cell::type_of(entry)) {
-            case type_ids::typeset:
-                if (argument_kind(entry) != ArgumentKind::NotFetched) stack::push(none_value);
-                break;
-            case type_ids::refinement:
-                stack::push(logic::make(false));
-                break;
-            case type_ids::integer: // the locals, last: /local, then its words
-                stack::push(logic::make(false));
-                for (std::int32_t local = 1; local < integer::get(entry); ++local) stack::push(none_value);
-                break;
-            default:
-                break;
-            }
-        }
-    }
+    if (function_like && (shape & call_shape_trailing))
+        push_locals(push_unused(node::buffer(function::record_cell(function, 1).word2), leading));
     return position;
 }
 
@@ -730,10 +727,7 @@ template <bool FunctionLike>
         if (stack::has_pending()) return position;
         if (trace::state.on)
             trace::event(trace::call, &site.code.series, static_cast<std::int32_t>(position), &name, &*function);
-        if (fetch.locals > 0) {
-            stack::push(logic::make(false));
-            for (std::int32_t i = 1; i < fetch.locals; ++i) stack::push(none_value);
-        }
+        push_locals(fetch.locals);
         Cell const body = function::record_cell(*function, function::body_cell);
         if (cell::type_of(body) == type_ids::block) {
             run_body(*function, body);
